@@ -1,0 +1,41 @@
+// Errors of the Btrieve layer: EBtrieve with the failing status, operation and file, the
+// Russian texts of statuses and operations, and the display of an error to the user.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/exception.h"
+
+class EBtrieve : public Exception {
+  public:
+    // The message names the status, the operation and the file (CP1251 text).
+    EBtrieve(int32_t status, int32_t operation, const std::string& fileName);
+    // A message of the caller's own; Status, Operation and ErrorFileName stay 0, 0, empty.
+    explicit EBtrieve(std::string message);
+
+    int32_t Status = 0;
+    int32_t Operation = 0;  // without any lock bias
+    std::string ErrorFileName;
+};
+
+// "Открытие файла(0)", "Неизвестная операция(99)": the text of an operation code and the code.
+std::string BtrOperationText(int32_t operation);
+// "Файл не найден(12)", "Неизвестная ошибка(-1)": the text of a status and the status.
+std::string BtrStatusText(int32_t status);
+// The whole message of an error built from a status.
+std::string BtrErrorMessage(int32_t status, int32_t operation, const std::string& fileName);
+
+// Caption of the Btrieve error box, "Ошибка Btrieve" in CP1251.
+const std::string& BtrieveErrorCaption();
+
+// Shows an error to the user through the current display and returns when it was seen.
+void ShowBtrieveError(const EBtrieve& error);
+
+// The display: the window puts a modal message box here; the default writes the caption and
+// the message to standard error, converted to UTF-8. Answers the previous display; an empty
+// function restores the default.
+using TBtrieveErrorDisplay =
+    std::function<void(const std::string& caption, const std::string& message)>;
+TBtrieveErrorDisplay SetBtrieveErrorDisplay(TBtrieveErrorDisplay display);
