@@ -19,7 +19,9 @@ void TComponent::DestroyComponents() {
     }
 }
 
-void TComponent::Insert(TComponent* child) { components_.push_back(child); }
+void TComponent::Insert(TComponent* child) {
+    components_.push_back(child);
+}
 
 void TComponent::Remove(TComponent* child) {
     auto it = std::find(components_.begin(), components_.end(), child);

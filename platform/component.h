@@ -7,7 +7,7 @@
 #include <vector>
 
 class TComponent {
-public:
+  public:
     explicit TComponent(TComponent* owner = nullptr);
     virtual ~TComponent();
     TComponent(const TComponent&) = delete;
@@ -26,7 +26,7 @@ public:
     bool Writing() const { return writing_; }
     void SetWriting(bool writing) { writing_ = writing; }
 
-private:
+  private:
     void Insert(TComponent* child);
     void Remove(TComponent* child);
 

@@ -7,30 +7,30 @@
 #include <utility>
 
 class Exception : public std::exception {
-public:
+  public:
     explicit Exception(std::string message) : message_(std::move(message)) {}
     const std::string& Message() const noexcept { return message_; }
     const char* what() const noexcept override { return message_.c_str(); }
 
-private:
+  private:
     std::string message_;
 };
 
 // A text that does not convert to the wanted type ("'%s' is not a valid integer value").
 class EConvertError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // A value outside the range of its target type ("Range check error").
 class ERangeError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // An input/output failure of a file the system writes; ErrorCode is the runtime's code.
 class EInOutError : public Exception {
-public:
+  public:
     EInOutError(std::string message, int errorCode)
         : Exception(std::move(message)), ErrorCode(errorCode) {}
     int ErrorCode;

@@ -14,7 +14,7 @@ std::string IniReadString(const std::string& fileName, const std::string& sectio
 int32_t IniReadInteger(const std::string& fileName, const std::string& section,
                        const std::string& key, int32_t defaultValue);
 // Raises Exception "Unable to write to %s" when the platform refuses the write.
-void IniWriteString(const std::string& fileName, const std::string& section,
-                    const std::string& key, const std::string& value);
+void IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,
+                    const std::string& value);
 void IniWriteInteger(const std::string& fileName, const std::string& section,
                      const std::string& key, int32_t value);

@@ -22,5 +22,12 @@ void SetFormatSettings(const TFormatSettings& settings);
 // year in the locale's date format is widened to four digits.
 TFormatSettings ReadLocaleFormatSettings();
 
+// The same construction from the locale's raw data: its decimal point, its strftime date and
+// time formats (D_FMT, T_FMT) and AM/PM texts, already in CP1251. Unreadable formats keep
+// the defaults.
+TFormatSettings MakeFormatSettings(char decimalSeparator, const char* dateFormat,
+                                   const char* timeFormat, const std::string& am,
+                                   const std::string& pm);
+
 // Upper-casing by the regional rules: a..z become A..Z; other bytes stay.
 std::string RegionalUpperCase(std::string_view text);

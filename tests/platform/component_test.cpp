@@ -7,12 +7,12 @@
 namespace {
 
 class Probe : public TComponent {
-public:
+  public:
     Probe(TComponent* owner, std::vector<int>& log, int id)
         : TComponent(owner), log_(log), id_(id) {}
     ~Probe() override { log_.push_back(id_); }
 
-private:
+  private:
     std::vector<int>& log_;
     int id_;
 };
