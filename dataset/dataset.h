@@ -67,6 +67,7 @@ class TDataSet : public TComponent {
     using TFilterRecordEvent = std::function<void(TDataSet&, bool& accept)>;
 
     explicit TDataSet(TComponent* owner = nullptr);
+    // A concrete dataset closes itself in its own destructor (the layer cannot call it back).
     ~TDataSet() override;
 
     // --- opening and state
@@ -118,13 +119,15 @@ class TDataSet : public TComponent {
     void CheckBrowseMode();
 
     // --- searching and counting
-    bool Locate(const std::string& keyFields, const TVariant& keyValues,
-                TLocateOptions options = 0);
-    // keyValues: one value, or for several key fields a list of values (TVariantList).
+    // keyFields: field names separated by ";"; one value per field.
+    bool Locate(const std::string& keyFields, const TVariant& keyValue, TLocateOptions options = 0);
     bool Locate(const std::string& keyFields, const std::vector<TVariant>& keyValues,
                 TLocateOptions options = 0);
-    TVariant Lookup(const std::string& keyFields, const std::vector<TVariant>& keyValues,
-                    const std::string& resultFields);
+    // The values of the result fields (";"-separated) of the record found by the key values;
+    // empty when there is none. The current record stays where it was.
+    std::vector<TVariant> Lookup(const std::string& keyFields,
+                                 const std::vector<TVariant>& keyValues,
+                                 const std::string& resultFields);
     int32_t RecordCount();
     int32_t RecNo();
     void SetRecNo(int32_t number);
@@ -197,12 +200,17 @@ class TDataSet : public TComponent {
     // Counting and searching; the defaults know nothing.
     virtual int32_t recordCount() { return -1; }
     virtual int32_t recordNumber() { return -1; }
-    virtual void moveToRecordNumber(int32_t) {}
+    // Makes record number N the source's current record; false when it did nothing.
+    virtual bool moveToRecordNumber(int32_t) { return false; }
     virtual bool isSequenced() { return false; }
     // On success the found record is in TempBuffer() and is the source's current record.
-    virtual bool locateRecord(const std::vector<TField*>& fields,
-                              const std::vector<TVariant>& values, TLocateOptions options);
-    virtual void onFilterChanged() {}
+    // The default scans the records in order from the first.
+    virtual bool locateRecord(const std::string& keyFields, const std::vector<TVariant>& values,
+                              TLocateOptions options);
+    // The result fields' values of the record locateRecord finds (read from TempBuffer()).
+    virtual std::vector<TVariant> lookupRecord(const std::string& keyFields,
+                                               const std::vector<TVariant>& values,
+                                               const std::string& resultFields);
 
     // ---- services for the concrete dataset
     TRecordBuffer ActiveBuffer() const { return hasRecord_ ? active_.get() : nullptr; }
@@ -219,7 +227,11 @@ class TDataSet : public TComponent {
     void GetCalcFields(TRecordBuffer buffer);
     // Called after a field's stored value changed.
     void FieldChanged(TField& field);
-    // Makes one field per definition (done by opening when there are no persistent fields).
+    // Fields from the definitions when there are no persistent fields, then binds them: what
+    // openCursor does once its field definitions are made.
+    void InitFieldsFromDefs();
+    // Makes one field per definition; "Field '%s' is of an unknown type" for a type that has
+    // no field class.
     void CreateFields();
     // Binds the fields to their definitions and lays out the calculated fields.
     void BindFields(bool binding);
@@ -229,6 +241,11 @@ class TDataSet : public TComponent {
     void Resync();
     // Reads the record again and redisplays it (after an external change).
     void Refresh();
+    // The fields named in a ";"-separated list ("Field '%s' not found").
+    std::vector<TField*> GetFieldList(const std::string& names) const;
+    // Reads the fields' values from a buffer (in the calc-fields state).
+    std::vector<TVariant> ReadBufferValues(TRecordBuffer buffer,
+                                           const std::vector<TField*>& fields);
 
   private:
     friend class TField;
@@ -236,12 +253,10 @@ class TDataSet : public TComponent {
     void DoClose();
     void AddField(TField* field);
     void RemoveField(TField* field);
-    void AfterFetchFirst(bool ok);
     bool FetchInto(TGetMode mode);
     void Notify(const TDataSetNotifyEvent& event) {
         if (event) event(*this);
     }
-    std::vector<TField*> FieldsFromNames(const std::string& names) const;
 
     TDataSetState state_ = dsInactive;
     TFields fields_;

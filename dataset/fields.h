@@ -26,7 +26,6 @@ class TStringField : public TField {
     void SetAsLargeInt(int64_t value) override;
     void SetAsFloat(double value) override;
     void SetAsBoolean(bool value) override;
-    void SetAsVariant(const TVariant& value) override;
 
   private:
     mutable std::string buffer_;  // the native value, reused between reads
@@ -49,7 +48,6 @@ class TIntegerField : public TField {
     void SetAsLargeInt(int64_t value) override;
     void SetAsFloat(double value) override;
     void SetAsBoolean(bool value) override { SetAsInteger(value ? 1 : 0); }
-    void SetAsVariant(const TVariant& value) override;
 
   protected:
     // Reads the native value widened to 32 bits; false when null.
@@ -100,7 +98,6 @@ class TLargeintField : public TField {
     void SetAsString(std::string_view value) override;
     void SetAsInteger(int32_t value) override { SetAsLargeInt(value); }
     void SetAsLargeInt(int64_t value) override;
-    void SetAsVariant(const TVariant& value) override;
 };
 
 // ftBoolean: 16-bit flag, 0 false and any other value true; true is stored as 1.
@@ -116,7 +113,6 @@ class TBooleanField : public TField {
     void SetAsString(std::string_view value) override;
     void SetAsBoolean(bool value) override;
     void SetAsInteger(int32_t value) override { SetAsBoolean(value != 0); }
-    void SetAsVariant(const TVariant& value) override;
 };
 
 // ftFloat: IEEE double, with a Precision used by text forms and column definitions.
@@ -139,7 +135,6 @@ class TFloatField : public TField {
     void SetAsCurrency(TCurrency value) override {
         SetAsFloat(static_cast<double>(value) / kCurrencyScale);
     }
-    void SetAsVariant(const TVariant& value) override;
 
   private:
     int precision_ = 15;
@@ -168,7 +163,6 @@ class TDateTimeField : public TField {
     TVariant AsVariant() const override;
     void SetAsDateTime(TDateTime value) override;
     void SetAsFloat(double value) override { SetAsDateTime(value); }
-    void SetAsVariant(const TVariant& value) override;
 
   protected:
     virtual bool ReadValue(TDateTime& value) const;

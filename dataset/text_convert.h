@@ -1,0 +1,19 @@
+// Text forms of numbers for the field classes: the general floating-point format with the
+// regional decimal separator, and strict parsing of integer and floating-point texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Appends value in general format with precision significant digits to out: fixed notation
+// while the decimal exponent lies in -3..precision, scientific ("1E-5", "1.5E17") otherwise;
+// "INF", "-INF", "NAN" for the special values.
+void AppendFloatText(std::string& out, double value, int precision);
+
+// Decimal integer with optional sign and surrounding blanks; EConvertError
+// "'%s' is not a valid integer value" otherwise, ERangeError outside 64 bits.
+int64_t TextToInt64(std::string_view text);
+// A number with the regional (or ".") decimal separator and optional exponent; EConvertError
+// "'%s' is not a valid floating point value" otherwise.
+double TextToFloat(std::string_view text);
