@@ -1,0 +1,79 @@
+// The export run: walks the dataset from its first record to its end and writes the SQL
+// script (header, optional table definition, one INSERT per record, COMMIT WORK lines).
+// It knows nothing of windows: a host supplies the progress display, the processing of
+// pending requests, the final message box and the error display.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/script_file.h"
+#include "app/settings.h"
+#include "dataset/dataset.h"
+#include "platform/datetime.h"
+
+enum TMessageIcon { miInformation, miWarning };
+
+// What the run needs of its surroundings.
+class IExportHost {
+  public:
+    virtual ~IExportHost() = default;
+    // The record counter, in decimal, for the second status panel.
+    virtual void ShowProgress(const std::string& text) = 0;
+    // Lets pending user requests run (the stop request among them).
+    virtual void ProcessMessages() = 0;
+    // The final message box: caption, text (lines separated by CR LF), icon.
+    virtual void ShowMessage(const std::string& caption, const std::string& text,
+                             TMessageIcon icon) = 0;
+    // The application's display of an error that ended a handler.
+    virtual void ShowError(const std::string& message) = 0;
+};
+
+enum TScriptEncoding { seAnsi, seUtf8 };
+
+class TExportRun {
+  public:
+    static constexpr int kLineSlots = 1000;
+
+    TExportRun(TDataSet& dataSet, IExportHost& host);
+
+    // Points the closed dataset at the dictionary and the data file (DictName, BaseName).
+    std::function<void(TDataSet&, const std::string& dictName, const std::string& baseName)>
+        NameDataSet;
+    // The clock of the header line; tests fix it.
+    std::function<TDateTime()> Clock = Now;
+    // The script's bytes: as the system holds them (CP1251), or converted to UTF-8.
+    TScriptEncoding Encoding = seAnsi;
+
+    // The run over the settings; errors end it and propagate (the script file is closed
+    // with what earlier batches wrote).
+    void Execute(const TImpInfo& info);
+    // Execute, with an error shown by the host's error display; false when one ended it.
+    bool ExecuteReportingErrors(const TImpInfo& info);
+
+    // The "Stop extract" action: the loop ends after the current record.
+    void RequestStop() { stopRequested_ = true; }
+    bool StopRequested() const { return stopRequested_; }
+    // Records written by the last run.
+    int32_t RecordCounter() const { return records_; }
+
+    // Buffering of the script's texts, 1000 slots written in one block.
+    void PutLine(std::string_view text);
+    void FlushLines();
+
+  private:
+    void WriteRecords(const TImpInfo& info);
+
+    TDataSet& dataSet_;
+    IExportHost& host_;
+    TScriptFile file_;
+    std::vector<std::string> lineBuffer_;
+    int32_t lineIndex_ = 0;
+    std::string block_;  // one batch of lines as written to the file
+    std::string line_;   // the INSERT being built
+    bool stopRequested_ = false;
+    int32_t records_ = 0;
+};

@@ -1,0 +1,28 @@
+// The export script file: created or truncated, written in large blocks straight to the
+// operating system, closed by its destructor. Failures raise EInOutError with the runtime's
+// texts ("File access denied", "Disk full", ...) mapped from the system's error numbers.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class TScriptFile {
+  public:
+    TScriptFile() = default;
+    ~TScriptFile();
+    TScriptFile(const TScriptFile&) = delete;
+    TScriptFile& operator=(const TScriptFile&) = delete;
+
+    // fileName is system text (CP1251).
+    void Rewrite(const std::string& fileName);
+    void Write(std::string_view data);
+    // Closes the file, reporting a failure of the close itself.
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+  private:
+    int fd_ = -1;
+};
+
+// The runtime's input/output error for a system error number.
+[[noreturn]] void RaiseInOutError(int errorNumber);

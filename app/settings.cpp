@@ -1,0 +1,107 @@
+#include "app/settings.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/codepage.h"
+#include "platform/exception.h"
+#include "platform/exe_path.h"
+#include "platform/format.h"
+#include "platform/ini_file.h"
+
+TImpInfo ImpInfo;
+
+namespace {
+
+constexpr const char* kSection = "Config";
+
+void LoadFive(const std::string& fileName, TImpInfo& info) {
+    info.DictionaryFileName = IniReadString(fileName, kSection, "DictionaryFileName", "");
+    info.BaseFileName = IniReadString(fileName, kSection, "BaseFileName", "");
+    info.SQLFileName = IniReadString(fileName, kSection, "SQLFileName", "");
+    info.ImpTableName = IniReadString(fileName, kSection, "ImpTableName", "");
+    info.CommitPeriod = IniReadInteger(fileName, kSection, "CommitPeriod", 1000);
+}
+
+void SaveFive(const std::string& fileName, const TImpInfo& info) {
+    IniWriteString(fileName, kSection, "DictionaryFileName", info.DictionaryFileName);
+    IniWriteString(fileName, kSection, "BaseFileName", info.BaseFileName);
+    IniWriteString(fileName, kSection, "SQLFileName", info.SQLFileName);
+    IniWriteString(fileName, kSection, "ImpTableName", info.ImpTableName);
+    IniWriteInteger(fileName, kSection, "CommitPeriod", info.CommitPeriod);
+}
+
+bool Writable(const std::string& ansiPath) {
+    return ::access(AnsiToUtf8(ansiPath).c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+void LoadConfig(const std::string& fileName, TImpInfo& info) {
+    LoadFive(fileName, info);
+    info.CreateDDL = IniReadInteger(fileName, kSection, "CreateDDL", 1) != 0;
+}
+
+void SaveConfig(const std::string& fileName, const TImpInfo& info) {
+    SaveFive(fileName, info);
+    IniWriteInteger(fileName, kSection, "CreateDDL", info.CreateDDL ? 1 : 0);
+}
+
+void LoadSettings(const std::string& fileName, TImpInfo& info) {
+    LoadFive(fileName, info);
+}
+
+void SaveSettings(const std::string& fileName, const TImpInfo& info) {
+    SaveFive(fileName, info);
+}
+
+int32_t StrToInt(const std::string& text) {
+    const char* p = text.c_str();
+    bool negative = false;
+    if (*p == '-' || *p == '+') negative = *p++ == '-';
+    int64_t value = 0;
+    bool ok = *p != '\0';
+    for (; ok && *p; ++p) {
+        if (*p < '0' || *p > '9') {
+            ok = false;
+            break;
+        }
+        value = value * 10 + (*p - '0');
+        if (value > 2147483648LL) ok = false;
+    }
+    if (negative) value = -value;
+    if (!ok || value < INT32_MIN || value > INT32_MAX)
+        throw EConvertError(Format("'%s' is not a valid integer value", text.c_str()));
+    return static_cast<int32_t>(value);
+}
+
+std::string ExeDir() {
+    return ExecutableDir();
+}
+
+std::string ConfFileName() {
+    const std::string dir = ExeDir();
+    const std::string beside = dir + "/Korvane.conf";
+    if (!dir.empty() && (Writable(dir) || Writable(beside))) return beside;
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
+        base = Utf8ToAnsi(xdg);
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = Utf8ToAnsi(home) + "/.config";
+    else
+        return beside;
+    return base + "/quorvath/Korvane.conf";
+}
+
+void SaveStandingConfig(const TImpInfo& info) {
+    const std::string file = ConfFileName();
+    const size_t slash = file.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        std::error_code ec;  // a failure shows as the write error below
+        std::filesystem::create_directories(AnsiToUtf8(file.substr(0, slash)), ec);
+    }
+    SaveConfig(file, info);
+}

@@ -1,0 +1,184 @@
+#include "app/sql_value.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "platform/exception.h"
+#include "platform/format.h"
+#include "platform/regional.h"
+
+namespace {
+
+void AppendQuoted(std::string& out, std::string_view text) {
+    out.push_back('\'');
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\'') {
+            out.append(text.data() + start, i + 1 - start);
+            out.push_back('\'');
+            start = i + 1;
+        }
+    }
+    out.append(text.data() + start, text.size() - start);
+    out.push_back('\'');
+}
+
+template <typename T>
+void AppendInt(std::string& out, T value) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, r.ptr);
+}
+
+void AppendPadded(std::string& out, int value, int width) {
+    char buf[16];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    for (int n = static_cast<int>(r.ptr - buf); n < width; ++n) out.push_back('0');
+    out.append(buf, r.ptr);
+}
+
+}  // namespace
+
+void UnknownFieldTypeError(TFieldType type) {
+    throw Exception(Format("Cannot convert value: Unknown field type (%s)", FieldTypeName(type)));
+}
+
+void AppendFloatText(std::string& out, double value) {
+    if (std::isnan(value)) {
+        out += "NAN";
+        return;
+    }
+    if (std::isinf(value)) {
+        out += value < 0 ? "-INF" : "INF";
+        return;
+    }
+    const char sep = FormatSettings().DecimalSeparator;
+    if (value == 0) {
+        out.push_back('0');
+        return;
+    }
+    // d.dddddddddddddde[+-]x: 15 significant digits, rounded.
+    char buf[40];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    const char* p = buf;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    char digits[16];
+    int count = 0;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.') digits[count++] = *p;
+    int exp10 = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), r.ptr, exp10);
+    while (count > 0 && digits[count - 1] == '0') --count;
+    const int e = exp10 + 1;  // the value is 0.d1d2... x 10^e
+    if (negative) out.push_back('-');
+    if (e >= -3 && e <= 15) {
+        if (e <= 0) {
+            out.push_back('0');
+            out.push_back(sep);
+            out.append(static_cast<size_t>(-e), '0');
+            out.append(digits, static_cast<size_t>(count));
+        } else {
+            for (int i = 0; i < e; ++i) out.push_back(i < count ? digits[i] : '0');
+            if (count > e) {
+                out.push_back(sep);
+                out.append(digits + e, static_cast<size_t>(count - e));
+            }
+        }
+        return;
+    }
+    out.push_back(digits[0]);
+    if (count > 1) {
+        out.push_back(sep);
+        out.append(digits + 1, static_cast<size_t>(count - 1));
+    }
+    out.push_back('E');
+    AppendInt(out, e - 1);
+}
+
+void AppendCurrencyText(std::string& out, TCurrency value) {
+    // The magnitude as unsigned, so that the most negative amount keeps its digits.
+    const bool negative = value < 0;
+    const uint64_t magnitude =
+        negative ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
+    uint64_t whole = magnitude / kCurrencyScale;
+    auto frac = static_cast<int>(magnitude % kCurrencyScale);
+    if (negative) out.push_back('-');
+    AppendInt(out, whole);
+    if (frac != 0) {
+        char d[4];
+        for (int i = 3; i >= 0; --i, frac /= 10) d[i] = static_cast<char>('0' + frac % 10);
+        int n = 4;
+        while (d[n - 1] == '0') --n;
+        out.push_back(FormatSettings().DecimalSeparator);
+        out.append(d, static_cast<size_t>(n));
+    }
+}
+
+std::string DateToSQL(TDateTime value) {
+    int year, month, day;
+    DecodeDate(value, year, month, day);
+    const char sep = FormatSettings().DateSeparator;
+    std::string out;
+    out.reserve(10);
+    AppendPadded(out, year, 4);
+    out.push_back(sep);
+    AppendPadded(out, month, 2);
+    out.push_back(sep);
+    AppendPadded(out, day, 2);
+    return out;
+}
+
+void AppendFieldSQLValue(std::string& out, const TField& field) {
+    if (field.IsNull()) {
+        out += "NULL";
+        return;
+    }
+    switch (field.DataType()) {
+        case ftString:
+        case ftFixedChar:
+        case ftWideString: {
+            std::string_view text = field.AsStringView();
+            const auto limit = static_cast<size_t>(field.DataSize() < 0 ? 0 : field.DataSize());
+            if (text.size() > limit) text = text.substr(0, limit);
+            AppendQuoted(out, text);
+            return;
+        }
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+            AppendInt(out, field.AsInteger());
+            return;
+        case ftLargeint: {
+            const int64_t v = field.AsLargeInt();
+            if (v < INT32_MIN || v > INT32_MAX) throw ERangeError("Range check error");
+            AppendInt(out, static_cast<int32_t>(v));
+            return;
+        }
+        case ftFloat:
+            AppendFloatText(out, field.AsFloat());
+            return;
+        case ftCurrency:
+            AppendCurrencyText(out, field.AsCurrency());
+            return;
+        case ftDate:
+            AppendQuoted(out, DateToSQL(field.AsDateTime()));
+            return;
+        case ftTime:
+            AppendQuoted(out, FormatDateTime(FormatSettings().LongTimeFormat, field.AsDateTime()));
+            return;
+        case ftDateTime:
+        case ftTimeStamp:
+            AppendQuoted(out, DateTimeToText(field.AsDateTime()));
+            return;
+        default:
+            UnknownFieldTypeError(field.DataType());
+    }
+}
+
+std::string FieldToSQLValue(const TField& field) {
+    std::string out;
+    AppendFieldSQLValue(out, field);
+    return out;
+}

@@ -1,0 +1,121 @@
+// Settings files: the standing file's six keys, user files' five, defaults and conversions.
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/exception.h"
+
+namespace {
+
+class Settings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("quorvath_set_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        file_ = (dir_ / "Korvane.conf").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void Write(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
+    std::string Read() {
+        std::ifstream in(file_, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    std::filesystem::path dir_;
+    std::string file_;
+};
+
+TEST_F(Settings, FirstStartGivesDefaultsAndSavingWritesSixKeys) {
+    TImpInfo info;
+    info.ImpTableName = "stale";
+    LoadConfig(file_, info);
+    EXPECT_EQ(info.ImpTableName, "");
+    EXPECT_EQ(info.CommitPeriod, 1000);
+    EXPECT_TRUE(info.CreateDDL);
+    info.SQLFileName = "/tmp/\xCF\xF0\xE8\xEC\xE5\xF0.sql";
+    SaveConfig(file_, info);
+    EXPECT_EQ(Read(),
+              "[Config]\nDictionaryFileName=\nBaseFileName=\nSQLFileName=/tmp/"
+              "\xCF\xF0\xE8\xEC\xE5\xF0.sql\nImpTableName=\nCommitPeriod=1000\nCreateDDL=1\n");
+}
+
+TEST_F(Settings, ValuesAreConvertedAsTheProfileFunctionsDo) {
+    Write("[config]\nCommitPeriod=0x10\nCreateDDL=2\n");
+    TImpInfo info;
+    LoadConfig(file_, info);
+    EXPECT_EQ(info.CommitPeriod, 16);
+    EXPECT_TRUE(info.CreateDDL);
+    Write("[Config]\nCommitPeriod=abc\nCreateDDL=0\n");
+    LoadConfig(file_, info);
+    EXPECT_EQ(info.CommitPeriod, 1000);
+    EXPECT_FALSE(info.CreateDDL);
+    SaveConfig(file_, info);
+    EXPECT_EQ(Read(),
+              "[Config]\nCommitPeriod=1000\nCreateDDL=0\nDictionaryFileName=\nBaseFileName=\n"
+              "SQLFileName=\nImpTableName=\n");
+}
+
+TEST_F(Settings, UserFilesHoldFiveKeysAndKeepOtherLines) {
+    Write("; mine\n[Other]\nA=1\n[Config]\nImpTableName=old\nExtra=keep\n");
+    TImpInfo info;
+    info.DictionaryFileName = "d.def";
+    info.BaseFileName = "b.dbt";
+    info.SQLFileName = "s.sql";
+    info.ImpTableName = "T";
+    info.CommitPeriod = -3;
+    info.CreateDDL = false;
+    SaveSettings(file_, info);
+    EXPECT_EQ(Read(),
+              "; mine\n[Other]\nA=1\n[Config]\nImpTableName=T\nExtra=keep\n"
+              "DictionaryFileName=d.def\nBaseFileName=b.dbt\nSQLFileName=s.sql\n"
+              "CommitPeriod=-3\n");
+    TImpInfo loaded;
+    loaded.CreateDDL = false;
+    LoadSettings(file_, loaded);
+    EXPECT_EQ(loaded.DictionaryFileName, "d.def");
+    EXPECT_EQ(loaded.CommitPeriod, -3);
+    EXPECT_FALSE(loaded.CreateDDL);    // not in the file: keeps the record's value
+    Write("[Config]\nCreateDDL=1\n");  // the standing file loaded as user settings
+    LoadSettings(file_, loaded);
+    EXPECT_FALSE(loaded.CreateDDL);
+    EXPECT_EQ(loaded.ImpTableName, "");
+}
+
+TEST_F(Settings, RefusedWriteNamesTheFile) {
+    const std::string bad = (dir_ / "none" / "x.set").string();
+    try {
+        SaveSettings(bad, TImpInfo());
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + bad);
+    }
+}
+
+TEST(StrToInt, DecimalOnly) {
+    EXPECT_EQ(StrToInt("1000"), 1000);
+    EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
+    for (const char* bad : {"", "abc", "12x", "0x10", "2147483648", " 5", "-"}) {
+        try {
+            StrToInt(bad);
+            ADD_FAILURE() << bad;
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(e.Message(), std::string("'") + bad + "' is not a valid integer value");
+        }
+    }
+}
+
+TEST(StandingFile, BesideTheExecutableWhenWritableElseXdg) {
+    // The test binary's directory is the build tree: writable.
+    EXPECT_EQ(ConfFileName(), ExeDir() + "/Korvane.conf");
+}
+
+}  // namespace
