@@ -1,10 +1,40 @@
+#include "recman/real/real_cursor.h"
+#include "recman/real/real_error.h"
 #include "recman/real/real_file.h"
+#include "recman/status.h"
 
 namespace recman::real {
 
-std::unique_ptr<Cursor> OpenRealFile(const std::string&, int8_t, const std::string&,
+namespace {
+thread_local std::string lastOpenError;
+}
+
+const std::string& LastOpenError() {
+    return lastOpenError;
+}
+
+// The owner name is not checked: the file keeps it scrambled and a reader of bytes cannot
+// verify it, so every file is served read-only whatever name is presented. Records that
+// are really encrypted do not match their own index and are refused at open.
+std::unique_ptr<Cursor> OpenRealFile(const std::string& path, int8_t mode, const std::string&,
                                      int16_t& status) {
-    status = 30;  // not a Btrieve file: no reader of the vendor's format yet
+    lastOpenError.clear();
+    if (mode > 0 || mode < -4) {
+        status = kIncompatibleMode;
+        lastOpenError = "Unknown open mode " + std::to_string(int(mode));
+        return nullptr;
+    }
+    try {
+        auto cursor = std::make_unique<TRealCursor>(std::make_unique<TRealFile>(path));
+        status = kOk;
+        return cursor;
+    } catch (const ERealFile& e) {
+        status = e.Status;
+        lastOpenError = e.Message();
+    } catch (const std::bad_alloc&) {
+        status = 101;  // no operating-system memory
+        lastOpenError = "Not enough memory to open the file";
+    }
     return nullptr;
 }
 

@@ -1,0 +1,174 @@
+#include "recman/real/key_index.h"
+
+#include <cstring>
+
+#include "recman/real/bytes.h"
+#include "recman/real/key_compare.h"
+#include "recman/real/real_error.h"
+
+namespace recman::real {
+
+namespace {
+
+constexpr uint32_t kIndexHeader = 12;
+constexpr size_t kMaxDepth = 64;
+
+struct TFrame {
+    std::vector<uint8_t> page;
+    uint32_t count = 0;
+    uint32_t next = 0;       // entry to handle next
+    bool childDone = false;  // the child left of entry `next` has been walked
+};
+
+class TIndexWalk {
+  public:
+    TIndexWalk(TPageFile& file, const TRealLayout& layout, TRecordStore& store, size_t k)
+        : file_(file),
+          layout_(layout),
+          store_(store),
+          k_(k),
+          key_(layout.keys[k]),
+          seen_(store.Live().size(), false),
+          scratch_(key_.length) {}
+
+    TKeyIndex Run() {
+        const size_t pages = layout_.pageCount + 1;
+        visitedPage_.assign(pages, false);
+        index_.addresses.reserve(store_.Live().size());
+        index_.values.reserve(store_.Live().size() * key_.length);
+        if (key_.root != kNoPointer) Walk(key_.root);
+        CheckCoverage();
+        CheckOrder();
+        return std::move(index_);
+    }
+
+  private:
+    uint32_t Child(const uint8_t* p) const {
+        if (Le32(p) == kNoPointer) return kNoPointer;
+        return layout_.format == TFormat::Old5x ? Ws32(p) : PageRefNumber(p);
+    }
+
+    void Push(std::vector<TFrame>& stack, uint32_t number) {
+        if (stack.size() >= kMaxDepth)
+            Damaged("index of key " + std::to_string(k_) + " is too deep");
+        if (number == 0 || number > layout_.pageCount || visitedPage_[number])
+            Damaged("index of key " + std::to_string(k_) + " loops or leaves the file");
+        visitedPage_[number] = true;
+        const uint8_t type = uint8_t(0x80 + k_);
+        const uint32_t phys = PhysicalPage(layout_, number, type);
+        const uint8_t* page = file_.Page(phys);
+        if (layout_.format == TFormat::New6x) {
+            if (page[1] != type || PageRefNumber(page) != number)
+                Damaged("index page " + std::to_string(number) + " does not match its table entry");
+        } else if (Le16(page + 4) & 0x8000) {
+            Damaged("index of key " + std::to_string(k_) + " points at a data page");
+        }
+        TFrame frame;
+        frame.count = Le16(page + 6);
+        if (kIndexHeader + uint64_t(frame.count) * key_.entrySize > layout_.pageSize)
+            Damaged("index page " + std::to_string(number) + " holds more entries than fit");
+        frame.page.assign(page, page + layout_.pageSize);
+        stack.push_back(std::move(frame));
+    }
+
+    void Walk(uint32_t root) {
+        std::vector<TFrame> stack;
+        Push(stack, root);
+        while (!stack.empty()) {
+            TFrame& top = stack.back();
+            if (top.next > top.count) {
+                stack.pop_back();
+                continue;
+            }
+            const uint8_t* entry = top.next < top.count
+                                       ? top.page.data() + kIndexHeader + top.next * key_.entrySize
+                                       : nullptr;
+            if (!top.childDone) {
+                top.childDone = true;
+                const uint32_t child = Child(entry ? entry : top.page.data() + 8);
+                if (child != kNoPointer) Push(stack, child);
+                continue;
+            }
+            if (entry) Emit(entry);
+            top.childDone = false;
+            ++top.next;
+        }
+    }
+
+    void Visit(uint32_t address, const uint8_t* value) {
+        const size_t at = store_.Find(address);
+        if (at == seen_.size())
+            Damaged("index of key " + std::to_string(k_) + " names a record that does not exist");
+        if (seen_[at]) Damaged("index of key " + std::to_string(k_) + " visits a record twice");
+        seen_[at] = true;
+        store_.KeyValue(address, k_, scratch_.data());
+        if (CompareKeys(layout_, key_, value, scratch_.data()) != 0) {
+            if (layout_.ownerMarked)
+                throw ERealFile(kStatusOwner,
+                                "Not supported: records encrypted under an owner name");
+            Damaged("index of key " + std::to_string(k_) + " disagrees with a record");
+        }
+        index_.addresses.push_back(address);
+        index_.values.insert(index_.values.end(), value, value + key_.length);
+    }
+
+    void Emit(const uint8_t* entry) {
+        const uint8_t* value = entry + 4;
+        uint32_t address = Ws32(value + key_.length);
+        if (!key_.linked) {
+            Visit(address, value);
+            return;
+        }
+        const uint32_t last = Ws32(value + key_.length + 4);
+        for (;;) {
+            Visit(address, value);
+            if (address == last) return;
+            address = Ws32(store_.Slot(address) + key_.dupOffset + 4);
+            if (address == kNoPointer)
+                Damaged("a duplicate chain of key " + std::to_string(k_) + " ends early");
+        }
+    }
+
+    void CheckCoverage() {
+        const std::vector<uint32_t>& live = store_.Live();
+        for (size_t i = 0; i < live.size(); ++i) {
+            if (seen_[i]) continue;
+            store_.KeyValue(live[i], k_, scratch_.data());
+            if (!IsNullKey(key_, scratch_.data()))
+                Damaged("index of key " + std::to_string(k_) + " misses records");
+        }
+    }
+
+    // A collation we do not reproduce exactly turns key searches into scans; the walk order
+    // itself is the file's and stays right.
+    void CheckOrder() {
+        const size_t n = index_.addresses.size();
+        const bool unique = !(key_.flags & 0x0001);
+        for (size_t i = 1; i < n; ++i) {
+            const int c = CompareKeys(layout_, key_, &index_.values[(i - 1) * key_.length],
+                                      &index_.values[i * key_.length]);
+            if (c > 0 || (unique && c == 0)) {
+                index_.ordered = false;
+                return;
+            }
+        }
+    }
+
+    TPageFile& file_;
+    const TRealLayout& layout_;
+    TRecordStore& store_;
+    size_t k_;
+    const TRealKey& key_;
+    std::vector<bool> seen_;
+    std::vector<bool> visitedPage_;
+    std::vector<uint8_t> scratch_;
+    TKeyIndex index_;
+};
+
+}  // namespace
+
+TKeyIndex BuildKeyIndex(TPageFile& file, const TRealLayout& layout, TRecordStore& store, size_t k) {
+    return TIndexWalk(file, layout, store, k).Run();
+}
+
+}  // namespace recman::real

@@ -1,0 +1,68 @@
+#include "recman/real/page_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "recman/real/real_error.h"
+
+namespace recman::real {
+
+namespace {
+constexpr uint32_t kNoPage = 0xFFFFFFFFu;
+}
+
+TPageFile::TPageFile(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) throw ERealFile(12, "File not found");
+        throw ERealFile(kStatusIoError, "Cannot open the file for reading");
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw ERealFile(kStatusIoError, "Not a regular file");
+    }
+    size_ = uint64_t(st.st_size);
+}
+
+TPageFile::~TPageFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void TPageFile::SetPageSize(uint32_t pageSize) {
+    pageSize_ = pageSize;
+    pageCount_ = uint32_t(std::min<uint64_t>(size_ / pageSize, 0xFFFFFFFFu));
+    cache_.assign(size_t(kSlots) * pageSize, 0);
+    tags_.assign(kSlots, kNoPage);
+}
+
+const uint8_t* TPageFile::Page(uint32_t number) {
+    if (pageSize_ == 0 || number >= pageCount_)
+        Damaged("page " + std::to_string(number) + " lies past the end of the file");
+    const uint32_t slot = number % kSlots;
+    uint8_t* buffer = cache_.data() + size_t(slot) * pageSize_;
+    if (tags_[slot] != number) {
+        tags_[slot] = kNoPage;
+        ReadAt(uint64_t(number) * pageSize_, pageSize_, buffer);
+        tags_[slot] = number;
+    }
+    return buffer;
+}
+
+void TPageFile::ReadAt(uint64_t offset, uint32_t length, uint8_t* out) const {
+    if (offset > size_ || length > size_ - offset) Damaged("the file is truncated");
+    uint32_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(fd_, out + done, length - done, off_t(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) throw ERealFile(kStatusIoError, "Read error");
+        done += uint32_t(got);
+    }
+}
+
+}  // namespace recman::real

@@ -1,0 +1,43 @@
+// Page-at-a-time reading of one file with a small cache, so that memory does not grow
+// with the size of the data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace recman::real {
+
+class TPageFile {
+  public:
+    // Opens path read-only; throws ERealFile (status 12 when missing, 2 when unreadable).
+    explicit TPageFile(const std::string& path);
+    ~TPageFile();
+    TPageFile(const TPageFile&) = delete;
+    TPageFile& operator=(const TPageFile&) = delete;
+
+    uint64_t Size() const { return size_; }
+    // Fixes the page size; until then only ReadAt works.
+    void SetPageSize(uint32_t pageSize);
+    uint32_t PageSize() const { return pageSize_; }
+    // Whole pages in the file; a partial last page does not count.
+    uint32_t PageCount() const { return pageCount_; }
+
+    // The bytes of physical page number (PageSize() of them), valid until the next call
+    // that reads a page. Throws ERealFile status 2 for a page past the end of the file.
+    const uint8_t* Page(uint32_t number);
+
+    // Reads length bytes at offset into out; throws status 2 when the file is shorter.
+    void ReadAt(uint64_t offset, uint32_t length, uint8_t* out) const;
+
+  private:
+    static constexpr uint32_t kSlots = 256;
+    int fd_ = -1;
+    uint64_t size_ = 0;
+    uint32_t pageSize_ = 0;
+    uint32_t pageCount_ = 0;
+    std::vector<uint8_t> cache_;  // kSlots pages
+    std::vector<uint32_t> tags_;  // page held by each slot, or kNoPage
+};
+
+}  // namespace recman::real

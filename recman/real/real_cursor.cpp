@@ -1,0 +1,545 @@
+#include "recman/real/real_cursor.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "recman/real/bytes.h"
+#include "recman/real/key_compare.h"
+#include "recman/real/real_error.h"
+#include "recman/status.h"
+
+namespace recman::real {
+
+namespace {
+
+enum : uint16_t {
+    kOpClose = 1,
+    kOpInsert = 2,
+    kOpUpdate = 3,
+    kOpDelete = 4,
+    kOpGetEqual = 5,
+    kOpGetNext = 6,
+    kOpGetPrevious = 7,
+    kOpGetGreater = 8,
+    kOpGetGreaterOrEqual = 9,
+    kOpGetLess = 10,
+    kOpGetLessOrEqual = 11,
+    kOpGetFirst = 12,
+    kOpGetLast = 13,
+    kOpStat = 15,
+    kOpExtend = 16,
+    kOpGetPosition = 22,
+    kOpGetDirect = 23,
+    kOpStepNext = 24,
+    kOpVersion = 26,
+    kOpUnlock = 27,
+    kOpSetOwner = 29,
+    kOpClearOwner = 30,
+    kOpCreateIndex = 31,
+    kOpDropIndex = 32,
+    kOpStepFirst = 33,
+    kOpStepLast = 34,
+    kOpStepPrevious = 35,
+    kOpGetNextExtended = 36,
+    kOpStepPreviousExtended = 39,
+    kOpInsertExtended = 40,
+    kOpGetByPercentage = 44,
+    kOpFindPercentage = 45,
+    kOpUpdateChunk = 53,
+    kKeyBias = 50,
+};
+
+constexpr uint32_t kChunkRandom = 0x80000000u;
+constexpr uint32_t kChunkRandomIndirect = 0x80000001u;
+constexpr uint32_t kChunkRectangle = 0x80000002u;
+constexpr uint32_t kChunkRectangleIndirect = 0x80000003u;
+constexpr uint32_t kChunkNextInRecord = 0x40000000u;
+constexpr uint32_t kChunkPartsOfKey = 0x00800000u;
+constexpr size_t kPointerSize = sizeof(void*);
+constexpr uint32_t kStatFileSpec = 16;
+constexpr uint32_t kStatKeySpec = 16;
+constexpr uint32_t kStatAcs = 265;
+constexpr uint16_t kPercentScale = 10000;
+
+void* PointerAt(const uint8_t* p) {
+    void* v = nullptr;
+    std::memcpy(&v, p, kPointerSize);
+    return v;
+}
+
+}  // namespace
+
+TRealFile::TRealFile(const std::string& path) : file(path), layout(ReadLayout(file)) {
+    store = std::make_unique<TRecordStore>(file, layout);
+    for (size_t k = 0; k < layout.keys.size(); ++k)
+        indexes.push_back(BuildKeyIndex(file, layout, *store, k));
+}
+
+int16_t TRealCursor::Execute(Request& r) {
+    try {
+        const uint16_t op = r.operation;
+        if (op >= kOpGetEqual + kKeyBias && op <= kOpGetLast + kKeyBias)
+            return GetByKey(r, uint16_t(op - kKeyBias), true);
+        switch (op) {
+            case kOpClose:
+                return kOk;
+            case kOpInsert:
+            case kOpUpdate:
+            case kOpDelete:
+            case kOpExtend:
+            case kOpSetOwner:
+            case kOpClearOwner:
+            case kOpCreateIndex:
+            case kOpDropIndex:
+            case kOpInsertExtended:
+            case kOpUpdateChunk:
+                return kAccessDenied;
+            case kOpGetEqual:
+            case kOpGetNext:
+            case kOpGetPrevious:
+            case kOpGetGreater:
+            case kOpGetGreaterOrEqual:
+            case kOpGetLess:
+            case kOpGetLessOrEqual:
+            case kOpGetFirst:
+            case kOpGetLast:
+                return GetByKey(r, op, false);
+            case kOpStat:
+                return Stat(r);
+            case kOpGetPosition:
+                return GetPosition(r);
+            case kOpGetDirect:
+                return r.keyNumber == -2 ? GetChunk(r) : GetDirect(r);
+            case kOpStepNext:
+            case kOpStepFirst:
+            case kOpStepLast:
+            case kOpStepPrevious:
+                return Step(r, op);
+            case kOpVersion:
+                return Version(r);
+            case kOpUnlock:
+                return kOk;  // a reader takes no locks, so there is none to release
+            case kOpGetByPercentage:
+                return GetByPercentage(r);
+            case kOpFindPercentage:
+                return FindPercentage(r);
+            default:
+                if (op >= kOpGetNextExtended && op <= kOpStepPreviousExtended)
+                    return kOperationNotAllowed;
+                return kInvalidOperation;
+        }
+    } catch (const ERealFile& e) {
+        return e.Status;
+    }
+}
+
+int TRealCursor::Compare(size_t k, size_t pos, const uint8_t* value) const {
+    const TRealKey& key = file_->layout.keys[k];
+    return CompareKeys(file_->layout, key, &file_->indexes[k].values[pos * key.length], value);
+}
+
+size_t TRealCursor::Search(size_t k, uint16_t op, const uint8_t* value) const {
+    const TKeyIndex& index = file_->indexes[k];
+    const size_t n = index.addresses.size();
+    if (index.ordered) {
+        auto bound = [&](bool after) {
+            size_t lo = 0, hi = n;
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                const int c = Compare(k, mid, value);
+                if (c < 0 || (after && c == 0))
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            return lo;
+        };
+        switch (op) {
+            case kOpGetEqual: {
+                const size_t at = bound(false);
+                return at < n && Compare(k, at, value) == 0 ? at : n;
+            }
+            case kOpGetGreater:
+                return bound(true);
+            case kOpGetGreaterOrEqual:
+                return bound(false);
+            case kOpGetLess: {
+                const size_t at = bound(false);
+                return at == 0 ? n : at - 1;
+            }
+            default: {
+                const size_t at = bound(true);
+                return at == 0 ? n : at - 1;
+            }
+        }
+    }
+    // Scan: the nearest qualifying value, the first of equals going up, the last going down.
+    size_t best = n;
+    for (size_t i = 0; i < n; ++i) {
+        const int c = Compare(k, i, value);
+        switch (op) {
+            case kOpGetEqual:
+                if (c == 0) return i;
+                break;
+            case kOpGetGreater:
+            case kOpGetGreaterOrEqual:
+                if ((op == kOpGetGreater ? c > 0 : c >= 0) &&
+                    (best == n ||
+                     Compare(k, i, &index.values[best * file_->layout.keys[k].length]) < 0))
+                    best = i;
+                break;
+            default:
+                if ((op == kOpGetLess ? c < 0 : c <= 0) &&
+                    (best == n ||
+                     Compare(k, i, &index.values[best * file_->layout.keys[k].length]) >= 0))
+                    best = i;
+                break;
+        }
+    }
+    return best;
+}
+
+size_t TRealCursor::Locate(size_t k, uint32_t address) {
+    const TKeyIndex& index = file_->indexes[k];
+    const size_t n = index.addresses.size();
+    if (index.ordered) {
+        scratch_.resize(file_->layout.keys[k].length);
+        file_->store->KeyValue(address, k, scratch_.data());
+        for (size_t at = Search(k, kOpGetEqual, scratch_.data());
+             at < n && Compare(k, at, scratch_.data()) == 0; ++at)
+            if (index.addresses[at] == address) return at;
+        return n;
+    }
+    for (size_t at = 0; at < n; ++at)
+        if (index.addresses[at] == address) return at;
+    return n;
+}
+
+int16_t TRealCursor::ReturnRecord(Request& r, uint32_t address) {
+    if (!r.data || !r.dataLength) return kDataBufferTooShort;
+    int16_t status = kOk;
+    try {
+        file_->store->Read(address, record_);
+    } catch (const ERealFile& e) {
+        if (e.Status != kStatusVariablePage) throw;
+        record_.resize(file_->layout.recordLength);  // the fixed part alone
+        status = kStatusVariablePage;
+    }
+    const uint32_t capacity = *r.dataLength;
+    if (capacity < file_->layout.recordLength) {
+        *r.dataLength = 0;
+        return kDataBufferTooShort;
+    }
+    uint32_t length = uint32_t(record_.size());
+    if (length > capacity) {
+        length = capacity;
+        status = kDataBufferTooShort;
+    }
+    std::memcpy(r.data, record_.data(), length);
+    *r.dataLength = length;
+    return status;
+}
+
+void TRealCursor::ReturnKey(Request& r, size_t k, size_t pos) {
+    const uint16_t length = file_->layout.keys[k].length;
+    std::memcpy(r.key, &file_->indexes[k].values[pos * length], length);
+}
+
+int16_t TRealCursor::Land(Request& r, size_t k, size_t pos, bool keyOnly) {
+    const uint32_t address = file_->indexes[k].addresses[pos];
+    int16_t status = kOk;
+    if (!keyOnly) {
+        status = ReturnRecord(r, address);
+        if (status != kOk && status != kDataBufferTooShort && status != kStatusVariablePage)
+            return status;
+        if (status == kDataBufferTooShort && *r.dataLength == 0) return status;
+    }
+    ReturnKey(r, k, pos);
+    logical_ = true;
+    logicalKey_ = k;
+    logicalPos_ = pos;
+    physical_ = !keyOnly;
+    if (!keyOnly) physicalPos_ = file_->store->Find(address);
+    return status;
+}
+
+int16_t TRealCursor::GetByKey(Request& r, uint16_t op, bool keyOnly) {
+    const auto& keys = file_->layout.keys;
+    if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
+    const size_t k = size_t(r.keyNumber);
+    if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
+    const size_t n = file_->indexes[k].addresses.size();
+    size_t pos = n;
+    switch (op) {
+        case kOpGetFirst:
+            pos = 0;
+            break;
+        case kOpGetLast:
+            pos = n == 0 ? n : n - 1;
+            break;
+        case kOpGetNext:
+        case kOpGetPrevious:
+            if (!logical_) return kInvalidPositioning;
+            if (logicalKey_ != k) return kDifferentKeyNumber;
+            if (op == kOpGetNext)
+                pos = logicalPos_ + 1;
+            else if (logicalPos_ > 0)
+                pos = logicalPos_ - 1;
+            break;
+        default: {
+            scratch_.assign(static_cast<const uint8_t*>(r.key),
+                            static_cast<const uint8_t*>(r.key) + keys[k].length);
+            pos = Search(k, op, scratch_.data());
+            if (pos >= n) return op == kOpGetEqual ? kKeyNotFound : kEndOfFile;
+        }
+    }
+    if (pos >= n) return kEndOfFile;
+    return Land(r, k, pos, keyOnly);
+}
+
+int16_t TRealCursor::Step(Request& r, uint16_t op) {
+    const size_t n = file_->store->Live().size();
+    size_t pos = n;
+    const bool fromStart = op == kOpStepFirst || (op == kOpStepNext && !physical_);
+    const bool fromEnd = op == kOpStepLast || (op == kOpStepPrevious && !physical_);
+    if (fromStart)
+        pos = 0;
+    else if (fromEnd)
+        pos = n == 0 ? n : n - 1;
+    else if (op == kOpStepNext)
+        pos = physicalPos_ + 1;
+    else if (physicalPos_ > 0)
+        pos = physicalPos_ - 1;
+    if (pos >= n) return kEndOfFile;
+    const int16_t status = ReturnRecord(r, file_->store->Live()[pos]);
+    if (status == kDataBufferTooShort && *r.dataLength == 0) return status;
+    logical_ = false;
+    physical_ = true;
+    physicalPos_ = pos;
+    return status;
+}
+
+int16_t TRealCursor::Stat(Request& r) {
+    const TRealLayout& layout = file_->layout;
+    size_t segments = 0;
+    for (const TRealKey& key : layout.keys) segments += key.segments.size();
+    const uint32_t need = uint32_t(kStatFileSpec + kStatKeySpec * segments);
+    if (!r.data || !r.dataLength || *r.dataLength < need) return kDataBufferTooShort;
+    uint8_t* out = static_cast<uint8_t*>(r.data);
+    std::memset(out, 0, need);
+    PutLe16(out + 0, layout.recordLength);
+    PutLe16(out + 2, uint16_t(layout.pageSize));
+    out[4] = uint8_t(layout.keys.size());
+    if (r.keyNumber == -1)
+        out[5] = uint8_t(((layout.version >> 8) << 4) | ((layout.version >> 4) & 0x0F));
+    PutLe32(out + 6, uint32_t(file_->store->Live().size()));
+    PutLe16(out + 10, uint16_t(layout.fileFlags | (layout.variable ? 0x0001 : 0)));
+    uint8_t* spec = out + kStatFileSpec;
+    for (size_t k = 0; k < layout.keys.size(); ++k) {
+        for (const TRealSegment& seg : layout.keys[k].segments) {
+            PutLe16(spec + 0, uint16_t(seg.offset + 1));
+            PutLe16(spec + 2, seg.length);
+            PutLe16(spec + 4, seg.flags);
+            PutLe32(spec + 6, layout.keys[k].uniqueCount);
+            spec[10] = seg.type;
+            spec[11] = seg.nullValue;
+            spec[14] = uint8_t(k);
+            spec[15] = uint8_t(seg.acs < 0 ? 0 : seg.acs);
+            spec += kStatKeySpec;
+        }
+    }
+    uint32_t filled = need;
+    for (const TRealAcs& acs : layout.acs) {
+        if (*r.dataLength - filled < kStatAcs) break;
+        out[filled] = 0xAC;
+        std::memcpy(out + filled + 1, acs.name.data(), 8);
+        std::memcpy(out + filled + 9, acs.table.data(), 256);
+        filled += kStatAcs;
+    }
+    *r.dataLength = filled;
+    if (r.key && r.keyLength > 0) static_cast<uint8_t*>(r.key)[0] = 0;  // not extended
+    return kOk;
+}
+
+int16_t TRealCursor::GetPosition(Request& r) {
+    if (!physical_) return kInvalidPositioning;
+    if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
+    PutWs32(static_cast<uint8_t*>(r.data), file_->store->Live()[physicalPos_]);
+    *r.dataLength = 4;
+    return kOk;
+}
+
+int16_t TRealCursor::GetDirect(Request& r) {
+    if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
+    const uint32_t address = Ws32(static_cast<const uint8_t*>(r.data));
+    const size_t at = file_->store->Find(address);
+    if (at == file_->store->Live().size()) return kInvalidRecordAddress;
+    const auto& keys = file_->layout.keys;
+    if (r.keyNumber == -1) {
+        const int16_t status = ReturnRecord(r, address);
+        if (status == kDataBufferTooShort && *r.dataLength == 0) return status;
+        logical_ = false;
+        physical_ = true;
+        physicalPos_ = at;
+        return status;
+    }
+    if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
+    const size_t k = size_t(r.keyNumber);
+    if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
+    const size_t pos = Locate(k, address);
+    if (pos == file_->indexes[k].addresses.size()) return kNullKeyPath;
+    return Land(r, k, pos, false);
+}
+
+int16_t TRealCursor::GetChunk(Request& r) {
+    if (!r.data || !r.dataLength || *r.dataLength < 12) return kInvalidDescriptor;
+    const uint32_t capacity = *r.dataLength;
+    const uint8_t* in = static_cast<const uint8_t*>(r.data);
+    const uint32_t address = Ws32(in);
+    const uint32_t sub = Le32(in + 4) & ~(kChunkNextInRecord | kChunkPartsOfKey);
+    const bool nextInRecord = Le32(in + 4) & kChunkNextInRecord;
+    const size_t at = file_->store->Find(address);
+    if (at == file_->store->Live().size()) return kInvalidRecordAddress;
+
+    // The descriptor is copied first: direct chunks overwrite it.
+    std::vector<uint8_t> desc;
+    const bool random = sub == kChunkRandom || sub == kChunkRandomIndirect;
+    const bool rectangle = sub == kChunkRectangle || sub == kChunkRectangleIndirect;
+    const bool indirect = sub == kChunkRandomIndirect || sub == kChunkRectangleIndirect;
+    const uint64_t stride = 8 + kPointerSize;
+    uint64_t descSize = 0;
+    if (random)
+        descSize = 12 + stride * Le32(in + 8);
+    else if (rectangle)
+        descSize = 24 + kPointerSize + (indirect ? 4 : 0);
+    else
+        return kInvalidDescriptor;
+    if (descSize > capacity) return kInvalidDescriptor;
+    desc.assign(in, in + descSize);
+
+    file_->store->Read(address, record_);
+    if (address != chunkAddress_) chunkNext_ = 0;
+    chunkAddress_ = address;
+    const uint64_t length = record_.size();
+    uint8_t* out = static_cast<uint8_t*>(r.data);
+    uint64_t delivered = 0;
+    int16_t status = kOk;
+    // Copies bytes [offset, offset + count) of the record to target, or after what was
+    // delivered directly when target is null; false once the offset lies past the end.
+    auto deliver = [&](uint64_t offset, uint64_t count, uint8_t* target) {
+        if (offset >= length) {
+            status = kChunkOffsetTooLong;
+            return false;
+        }
+        count = std::min(count, length - offset);
+        if (!target) {
+            if (delivered + count > capacity) {
+                status = kDataBufferTooShort;
+                return false;
+            }
+            target = out + delivered;
+        }
+        std::memmove(target, record_.data() + offset, count);
+        delivered += count;
+        chunkNext_ = offset + count;
+        return true;
+    };
+    if (random) {
+        const uint32_t chunks = Le32(desc.data() + 8);
+        for (uint32_t i = 0; i < chunks; ++i) {
+            const uint8_t* entry = desc.data() + 12 + stride * i;
+            uint8_t* target = nullptr;
+            if (indirect) {
+                target = static_cast<uint8_t*>(PointerAt(entry + 8));
+                if (!target) return kInvalidDescriptor;
+            }
+            const uint64_t offset = nextInRecord ? chunkNext_ : Le32(entry);
+            if (!deliver(offset, Le32(entry + 4), target)) break;
+        }
+    } else {
+        const uint32_t rows = Le32(desc.data() + 8);
+        const uint64_t first = nextInRecord ? chunkNext_ : Le32(desc.data() + 12);
+        const uint32_t perRow = Le32(desc.data() + 16);
+        const uint32_t distance = Le32(desc.data() + 20);
+        uint8_t* base = nullptr;
+        uint32_t appDistance = 0;
+        if (indirect) {
+            base = static_cast<uint8_t*>(PointerAt(desc.data() + 24));
+            appDistance = Le32(desc.data() + 24 + kPointerSize);
+            if (!base) return kInvalidDescriptor;
+        }
+        for (uint32_t row = 0; row < rows; ++row) {
+            uint8_t* target = indirect ? base + uint64_t(row) * appDistance : nullptr;
+            if (!deliver(first + uint64_t(row) * distance, perRow, target)) break;
+        }
+    }
+    *r.dataLength = uint32_t(delivered);
+    physical_ = true;
+    physicalPos_ = at;
+    return status;
+}
+
+int16_t TRealCursor::GetByPercentage(Request& r) {
+    if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
+    const uint16_t percent = Le16(static_cast<const uint8_t*>(r.data));
+    if (percent > kPercentScale) return kInvalidRecordAddress;
+    if (r.keyNumber == -1) {
+        const size_t n = file_->store->Live().size();
+        if (n == 0) return kEndOfFile;
+        const size_t pos = (uint64_t(percent) * (n - 1) + kPercentScale / 2) / kPercentScale;
+        const int16_t status = ReturnRecord(r, file_->store->Live()[pos]);
+        if (status == kDataBufferTooShort && *r.dataLength == 0) return status;
+        logical_ = false;
+        physical_ = true;
+        physicalPos_ = pos;
+        return status;
+    }
+    const auto& keys = file_->layout.keys;
+    if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
+    const size_t k = size_t(r.keyNumber);
+    if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
+    const size_t n = file_->indexes[k].addresses.size();
+    if (n == 0) return kEndOfFile;
+    return Land(r, k, (uint64_t(percent) * (n - 1) + kPercentScale / 2) / kPercentScale, false);
+}
+
+int16_t TRealCursor::FindPercentage(Request& r) {
+    if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
+    size_t pos = 0, n = 0;
+    if (r.keyNumber == -1) {
+        n = file_->store->Live().size();
+        pos = file_->store->Find(Ws32(static_cast<const uint8_t*>(r.data)));
+        if (pos == n) return kInvalidRecordAddress;
+    } else {
+        const auto& keys = file_->layout.keys;
+        if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
+        const size_t k = size_t(r.keyNumber);
+        if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
+        n = file_->indexes[k].addresses.size();
+        scratch_.assign(static_cast<const uint8_t*>(r.key),
+                        static_cast<const uint8_t*>(r.key) + keys[k].length);
+        pos = Search(k, kOpGetEqual, scratch_.data());
+        if (pos == n) return kKeyNotFound;
+    }
+    const uint32_t percent =
+        n <= 1 ? 0 : uint32_t((uint64_t(pos) * kPercentScale + (n - 1) / 2) / (n - 1));
+    PutLe32(static_cast<uint8_t*>(r.data), percent);
+    *r.dataLength = 4;
+    return kOk;
+}
+
+int16_t TRealCursor::Version(Request& r) {
+    if (!r.data || !r.dataLength || *r.dataLength < 5) return kDataBufferTooShort;
+    // Requester, local engine and server engine, as far as the buffer holds them.
+    const uint32_t entries = std::min<uint32_t>(*r.dataLength / 5, 3);
+    uint8_t* out = static_cast<uint8_t*>(r.data);
+    for (uint32_t i = 0; i < entries; ++i) {
+        PutLe16(out + 5 * i, 6);
+        PutLe16(out + 5 * i + 2, 15);
+        out[5 * i + 4] = 'L';
+    }
+    *r.dataLength = 5 * entries;
+    return kOk;
+}
+
+}  // namespace recman::real

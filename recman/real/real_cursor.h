@@ -1,0 +1,67 @@
+// One open position block on a vendor file: key and physical currency and the answers to
+// every read operation; every write answers status 46.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "recman/cursor.h"
+#include "recman/real/key_index.h"
+#include "recman/real/page_file.h"
+#include "recman/real/real_layout.h"
+#include "recman/real/record_store.h"
+
+namespace recman::real {
+
+// Everything read at open: the file, its layout, its live records and its key orders.
+struct TRealFile {
+    explicit TRealFile(const std::string& path);
+    TPageFile file;
+    TRealLayout layout;
+    std::unique_ptr<TRecordStore> store;
+    std::vector<TKeyIndex> indexes;
+};
+
+class TRealCursor : public Cursor {
+  public:
+    explicit TRealCursor(std::unique_ptr<TRealFile> file) : file_(std::move(file)) {}
+    int16_t Execute(Request& request) override;
+
+  private:
+    int16_t GetByKey(Request& r, uint16_t op, bool keyOnly);
+    int16_t Step(Request& r, uint16_t op);
+    int16_t Stat(Request& r);
+    int16_t GetPosition(Request& r);
+    int16_t GetDirect(Request& r);
+    int16_t GetChunk(Request& r);
+    int16_t GetByPercentage(Request& r);
+    int16_t FindPercentage(Request& r);
+    int16_t Version(Request& r);
+
+    // Copies the record at address into the data buffer by the rules of status 22/54.
+    int16_t ReturnRecord(Request& r, uint32_t address);
+    void ReturnKey(Request& r, size_t k, size_t pos);
+    // Makes pos on key k the logical position and, unless keyOnly, the current record.
+    int16_t Land(Request& r, size_t k, size_t pos, bool keyOnly);
+    // Position on key k that Get Equal (5), Greater (8), Greater or Equal (9), Less (10) or
+    // Less or Equal (11) lands on for value, or the index size when none qualifies. A scan
+    // when the collation disagreed with the index order.
+    size_t Search(size_t k, uint16_t op, const uint8_t* value) const;
+    // Position of the record at address on key k, or the index size when it is not there.
+    size_t Locate(size_t k, uint32_t address);
+    int Compare(size_t k, size_t pos, const uint8_t* value) const;
+
+    std::unique_ptr<TRealFile> file_;
+    bool logical_ = false;
+    size_t logicalKey_ = 0;
+    size_t logicalPos_ = 0;
+    bool physical_ = false;
+    size_t physicalPos_ = 0;
+    uint32_t chunkAddress_ = 0xFFFFFFFFu;
+    uint64_t chunkNext_ = 0;
+    std::vector<uint8_t> record_;
+    std::vector<uint8_t> scratch_;
+};
+
+}  // namespace recman::real
