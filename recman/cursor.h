@@ -21,7 +21,7 @@ struct Request {
 };
 
 class Cursor {
-public:
+  public:
     virtual ~Cursor() = default;
     // Every operation on an open file except Open itself; Close (1) ends the cursor's use:
     // after a Close that answered 0 the dispatcher destroys the cursor.

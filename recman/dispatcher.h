@@ -1,0 +1,40 @@
+// The Btrieve call's dispatcher: owns every open cursor of the process and finds the one a
+// position block names. The block holds a magic, a slot and the slot's generation, so a block
+// that was closed, reset or never opened answers status 3.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "recman/cursor.h"
+
+namespace recman {
+
+class Dispatcher {
+  public:
+    static Dispatcher& Instance();
+
+    int16_t Call(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
+                 void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
+
+  private:
+    struct Slot {
+        uint32_t generation = 0;
+        std::unique_ptr<Cursor> cursor;
+    };
+
+    int16_t Open(void* positionBlock, void* dataBuffer, uint32_t* dataLength, void* keyBuffer,
+                 uint8_t keyLength, int8_t mode);
+    int16_t Create(void* dataBuffer, uint32_t* dataLength, void* keyBuffer, uint8_t keyLength,
+                   int8_t mode);
+    int16_t Version(void* dataBuffer, uint32_t* dataLength);
+    int16_t EndOrAbort(bool commit);
+    void Reset();
+    Slot* Find(const void* positionBlock);
+    void ReleaseAllLocks();
+
+    std::vector<Slot> slots_;
+};
+
+}  // namespace recman

@@ -1,0 +1,798 @@
+#include "recman/native_cursor.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "recman/byte_order.h"
+#include "recman/key_codec.h"
+#include "recman/status.h"
+
+namespace recman {
+namespace {
+
+constexpr int kMaxBatch = 256;
+// How long a wait lock bias waits for another holder before answering 84 or 85.
+constexpr int kLockWaitMs = 10000;
+
+// Chunk descriptor subfunctions and biases.
+constexpr uint32_t kChunkRandomDirect = 0x80000000;
+constexpr uint32_t kChunkRandomIndirect = 0x80000001;
+constexpr uint32_t kChunkRectDirect = 0x80000002;
+constexpr uint32_t kChunkRectIndirect = 0x80000003;
+constexpr uint32_t kChunkTruncate = 0x80000004;
+constexpr uint32_t kChunkNextInRecord = 0x40000000;
+constexpr uint32_t kChunkAppend = 0x20000000;
+constexpr uint32_t kChunkTruncateAfter = 0x00400000;
+constexpr uint32_t kChunkBiases = kChunkNextInRecord | kChunkAppend | kChunkTruncateAfter;
+constexpr uint32_t kPointerSize = sizeof(void*);
+
+uint8_t* Bytes(void* p) {
+    return static_cast<uint8_t*>(p);
+}
+
+void* LoadPointer(const uint8_t* p) {
+    uintptr_t v = 0;
+    std::memcpy(&v, p, sizeof v);
+    return reinterpret_cast<void*>(v);
+}
+
+}  // namespace
+
+std::unique_ptr<NativeCursor> NativeCursor::Open(const std::string& path, int8_t mode,
+                                                 const std::string& owner, int16_t& status) {
+    auto file = NativeFile::Open(path, status);
+    if (!file) return nullptr;
+    std::unique_ptr<NativeCursor> cursor(new NativeCursor);
+    cursor->file_ = std::move(file);
+    NativeFile& f = *cursor->file_;
+    if (f.OwnerLevel() >= 0 && owner != f.Owner()) {
+        // Without the owner name a file whose level allows it opens read-only.
+        bool readable = f.OwnerLevel() == 1 || f.OwnerLevel() == 3;
+        if (!owner.empty() || !readable) {
+            status = kInvalidOwner;
+            return nullptr;
+        }
+        cursor->ownerAccess_ = false;
+        cursor->readOnly_ = true;
+    }
+    if (mode == -2) cursor->readOnly_ = true;
+    if (!cursor->lock_.Open(path)) {
+        status = kIoError;
+        return nullptr;
+    }
+    bool exclusive = mode == -4;
+    if (cursor->lock_.Try(kOpenLockByte, exclusive) != LockFd::Result::kLocked) {
+        bool heldExclusive = true;
+        cursor->lock_.Held(kOpenLockByte, exclusive, &heldExclusive);
+        status = (exclusive && !heldExclusive) ? kIncompatibleMode : kFileLocked;
+        return nullptr;
+    }
+    status = kOk;
+    return cursor;
+}
+
+void NativeCursor::ReleaseLocks() {
+    if (singleLock_) lock_.Release(RecordLockByte(singleLock_));
+    singleLock_ = 0;
+    for (int64_t id : multiLocks_) lock_.Release(RecordLockByte(id));
+    multiLocks_.clear();
+}
+
+int16_t NativeCursor::Execute(Request& r) {
+    uint16_t op = r.operation;
+    if (op != 6 && op != 7 && op != 56 && op != 57 && op != 24 && op != 35) batchValid_ = false;
+    switch (op) {
+        case 1:
+            ReleaseLocks();
+            return kOk;
+        case 2:
+            return Insert(r);
+        case 3:
+            return Update(r);
+        case 4:
+            return Delete(r);
+        case 15:
+            return Stat(r);
+        case 22:
+            return GetPosition(r);
+        case 23:
+            return r.keyNumber == -2 ? GetChunk(r) : GetDirect(r);
+        case 24:
+        case 33:
+        case 34:
+        case 35:
+            return Step(r);
+        case 27:
+            return Unlock(r);
+        case 29:
+            return SetOwner(r);
+        case 30:
+            return ClearOwner();
+        case 44:
+            return GetByPercentage(r);
+        case 45:
+            return FindPercentage(r);
+        case 53:
+            return UpdateChunk(r);
+        default:
+            if ((op >= 5 && op <= 13) || (op >= 55 && op <= 63)) return GetByKey(r);
+            return kInvalidOperation;
+    }
+}
+
+int16_t NativeCursor::CheckLength(uint32_t length) const {
+    const FileDef& def = file_->Def();
+    if (def.Variable() ? length < def.recordLength : length != def.recordLength)
+        return kDataBufferTooShort;
+    return kOk;
+}
+
+int16_t NativeCursor::CheckKeyRoom(const Request& r, int key) const {
+    if (key < 0) return kOk;
+    int need = file_->Def().keys[key].Length();
+    if (!r.key || r.keyLength < need) return kKeyBufferTooShort;
+    return kOk;
+}
+
+int16_t NativeCursor::Deliver(Request& r, const std::string& data) const {
+    uint32_t room = r.data ? *r.dataLength : 0;
+    const FileDef& def = file_->Def();
+    if (room >= data.size()) {
+        std::memcpy(r.data, data.data(), data.size());
+        *r.dataLength = static_cast<uint32_t>(data.size());
+        return kOk;
+    }
+    // A variable-length record gives as much as fits once its fixed part does.
+    if (def.Variable() && room >= def.recordLength) {
+        std::memcpy(r.data, data.data(), room);
+        *r.dataLength = room;
+    } else {
+        *r.dataLength = 0;
+    }
+    return kDataBufferTooShort;
+}
+
+void NativeCursor::PutKey(Request& r, int key, const std::string& data) const {
+    if (key < 0 || !r.key) return;
+    std::string image;
+    ExtractKeyImage(file_->Def().keys[key], data, image);
+    std::memcpy(r.key, image.data(), std::min<size_t>(image.size(), r.keyLength));
+}
+
+void NativeCursor::BecomeCurrent(int key, const Entry& e, bool record) {
+    if (key >= 0) {
+        logical_ = true;
+        key_ = key;
+        keyValue_ = e.key;
+        seq_ = e.seq;
+    }
+    physical_ = true;
+    id_ = e.id;
+    current_ = record;
+    if (record) data_ = e.data;
+}
+
+int16_t NativeCursor::CheckFileFree() {
+    if (!file_->HoldsTransactionLock() && lock_.Held(kTransactionLockByte, true))
+        return kFileLocked;
+    return kOk;
+}
+
+int16_t NativeCursor::CheckRecordFree(int64_t id) {
+    if (lock_.Held(RecordLockByte(id), true)) return kRecordLocked;
+    return kOk;
+}
+
+int16_t NativeCursor::LockRecord(int64_t id, uint16_t bias) {
+    if (bias == 0) return kOk;
+    int16_t st = CheckFileFree();
+    if (st != kOk) return st;
+    bool single = bias == 100 || bias == 200;
+    bool wait = bias == 100 || bias == 300;
+    if (single && !multiLocks_.empty()) return kIncompatibleLockType;
+    if (!single && singleLock_) return kIncompatibleLockType;
+    if (single ? singleLock_ == id : multiLocks_.count(id) > 0) return kOk;
+    auto result = wait ? lock_.Wait(RecordLockByte(id), true, kLockWaitMs)
+                       : lock_.Try(RecordLockByte(id), true);
+    if (result == LockFd::Result::kConflict) return kRecordLocked;
+    if (result == LockFd::Result::kError) return kIoError;
+    if (single) {
+        if (singleLock_) lock_.Release(RecordLockByte(singleLock_));
+        singleLock_ = id;
+    } else {
+        multiLocks_.insert(id);
+    }
+    return kOk;
+}
+
+void NativeCursor::DropRecordLocks(int64_t id) {
+    if (singleLock_ == id) {
+        lock_.Release(RecordLockByte(id));
+        singleLock_ = 0;
+    }
+    if (multiLocks_.erase(id)) lock_.Release(RecordLockByte(id));
+}
+
+int16_t NativeCursor::CheckUnchangedKeys(const std::string& newData) const {
+    std::string before, after;
+    for (const auto& key : file_->Def().keys) {
+        if (key.Modifiable()) continue;
+        ExtractKeyImage(key, data_, before);
+        ExtractKeyImage(key, newData, after);
+        if (before != after) return kNonModifiableKey;
+    }
+    return kOk;
+}
+
+int16_t NativeCursor::Insert(Request& r) {
+    if (readOnly_) return kAccessDenied;
+    const FileDef& def = file_->Def();
+    int key = r.keyNumber;
+    if (key >= static_cast<int>(def.keys.size()) || key < -1) {
+        if (!def.keys.empty()) return kInvalidKeyNumber;
+        key = -1;
+    }
+    if (!r.data || !r.dataLength) return kDataBufferTooShort;
+    if (int16_t st = CheckLength(*r.dataLength)) return st;
+    if (int16_t st = CheckKeyRoom(r, key)) return st;
+    if (int16_t st = CheckFileFree()) return st;
+    std::string data(static_cast<const char*>(r.data), *r.dataLength);
+    int64_t id = 0;
+    if (int16_t st = file_->Insert(data, id)) return st;
+    // Autoincrement values filled in go back to the caller.
+    std::memcpy(r.data, data.data(), data.size());
+    Entry e;
+    e.id = id;
+    e.data = data;
+    if (key >= 0) {
+        const KeyDef& kd = def.keys[key];
+        std::string image;
+        ExtractKeyImage(kd, data, image);
+        if (IsNullKey(kd, image)) {
+            logical_ = false;
+        } else {
+            EncodeKey(kd, def, image, e.key);
+            file_->SequenceOf(key, id, e.seq);
+            BecomeCurrent(key, e, true);
+        }
+        PutKey(r, key, data);
+    }
+    physical_ = true;
+    id_ = id;
+    current_ = true;
+    data_ = data;
+    return kOk;
+}
+
+int16_t NativeCursor::Update(Request& r) {
+    if (!current_) return kInvalidPositioning;
+    if (readOnly_) return kAccessDenied;
+    const FileDef& def = file_->Def();
+    int key = r.keyNumber;
+    if (key >= static_cast<int>(def.keys.size()) || key < -1) {
+        if (!def.keys.empty()) return kInvalidKeyNumber;
+        key = -1;
+    }
+    if (!r.data || !r.dataLength) return kDataBufferTooShort;
+    if (int16_t st = CheckLength(*r.dataLength)) return st;
+    if (int16_t st = CheckKeyRoom(r, key)) return st;
+    std::string data(static_cast<const char*>(r.data), *r.dataLength);
+    if (int16_t st = CheckUnchangedKeys(data)) return st;
+    if (int16_t st = CheckFileFree()) return st;
+    if (int16_t st = CheckRecordFree(id_)) return st;
+    if (int16_t st = file_->Update(id_, data_, data)) return st;
+    data_ = data;
+    if (singleLock_ == id_) DropRecordLocks(id_);
+    if (key >= 0) {
+        // The position follows the record to its new place on the key of reference.
+        const KeyDef& kd = def.keys[key];
+        std::string image;
+        ExtractKeyImage(kd, data, image);
+        if (IsNullKey(kd, image)) {
+            logical_ = false;
+        } else {
+            Entry e;
+            e.id = id_;
+            e.data = data;
+            EncodeKey(kd, def, image, e.key);
+            file_->SequenceOf(key, id_, e.seq);
+            BecomeCurrent(key, e, true);
+        }
+        PutKey(r, key, data);
+    } else if (logical_) {
+        // Keep the place on the current key in step with a changed value there.
+        const KeyDef& kd = def.keys[key_];
+        std::string image;
+        ExtractKeyImage(kd, data, image);
+        if (!IsNullKey(kd, image)) {
+            EncodeKey(kd, def, image, keyValue_);
+            file_->SequenceOf(key_, id_, seq_);
+        }
+    }
+    return kOk;
+}
+
+int16_t NativeCursor::Delete(Request&) {
+    if (!current_) return kInvalidPositioning;
+    if (readOnly_) return kAccessDenied;
+    if (int16_t st = CheckFileFree()) return st;
+    if (int16_t st = CheckRecordFree(id_)) return st;
+    if (int16_t st = file_->Delete(id_, data_)) return st;
+    DropRecordLocks(id_);
+    // No current record now, but the neighbours on the key and in the file stay defined.
+    current_ = false;
+    data_.clear();
+    return kOk;
+}
+
+int16_t NativeCursor::NextEntry(int key, bool forward, Entry*& entry) {
+    entry = nullptr;
+    if (batchValid_ && batchKey_ == key && batchForward_ == forward &&
+        batchChanges_ == file_->ChangeCount() && batchPos_ < batch_.size()) {
+        entry = &batch_[batchPos_++];
+        return kOk;
+    }
+    if (batchValid_ && batchKey_ == key && batchForward_ == forward)
+        batchSize_ = std::min(batchSize_ * 2, kMaxBatch);
+    else
+        batchSize_ = 8;
+    Scan scan = forward ? Scan::kNext : Scan::kPrev;
+    int64_t from = key < 0 ? id_ : seq_;
+    int16_t st = file_->Fetch(key, scan, keyValue_, from, batchSize_, batch_);
+    batchValid_ = false;
+    if (st != kOk) return st;
+    if (batch_.empty()) return kEndOfFile;
+    batchValid_ = true;
+    batchKey_ = key;
+    batchForward_ = forward;
+    batchChanges_ = file_->ChangeCount();
+    batchPos_ = 1;
+    entry = &batch_[0];
+    return kOk;
+}
+
+int16_t NativeCursor::GetByKey(Request& r) {
+    const FileDef& def = file_->Def();
+    bool keyOnly = r.operation >= 55;
+    uint16_t op = keyOnly ? r.operation - 50 : r.operation;
+    int key = r.keyNumber;
+    if (key < 0 || key >= static_cast<int>(def.keys.size())) return kInvalidKeyNumber;
+    if (int16_t st = CheckKeyRoom(r, key)) return st;
+    if (!r.dataLength) return kDataBufferTooShort;
+    const KeyDef& kd = def.keys[key];
+
+    Entry* found = nullptr;
+    std::vector<Entry> one;
+    if (op == 6 || op == 7) {
+        if (!logical_) return kInvalidPositioning;
+        if (key_ != key) return kDifferentKeyNumber;
+        if (int16_t st = NextEntry(key, op == 6, found)) return st;
+        if (r.lockBias) batchValid_ = false;
+    } else {
+        std::string value;
+        if (op != 12 && op != 13) {
+            std::string image(static_cast<const char*>(r.key), kd.Length());
+            EncodeKey(kd, def, image, value);
+        }
+        Scan scan = Scan::kGe;
+        switch (op) {
+            case 5:
+                scan = Scan::kGe;
+                break;
+            case 8:
+                scan = Scan::kGt;
+                break;
+            case 9:
+                scan = Scan::kGe;
+                break;
+            case 10:
+                scan = Scan::kLt;
+                break;
+            case 11:
+                scan = Scan::kLe;
+                break;
+            case 12:
+                scan = Scan::kFirst;
+                break;
+            case 13:
+                scan = Scan::kLast;
+                break;
+        }
+        if (int16_t st = file_->Fetch(key, scan, value, 0, 1, one)) return st;
+        if (one.empty() || (op == 5 && one[0].key != value))
+            return op == 5 ? kKeyNotFound : kEndOfFile;
+        found = &one[0];
+    }
+    if (r.lockBias) {
+        if (int16_t st = LockRecord(found->id, r.lockBias)) return st;
+        // Read again under the lock: the record as it stands now.
+        bool exists = false;
+        std::string fresh;
+        if (file_->ReadRecord(found->id, fresh, exists) == kOk && exists) found->data = fresh;
+    }
+    Entry e = *found;
+    BecomeCurrent(key, e, !keyOnly);
+    if (op != 5) PutKey(r, key, e.data);
+    if (keyOnly) return kOk;
+    return Deliver(r, e.data);
+}
+
+int16_t NativeCursor::Step(Request& r) {
+    if (!r.dataLength) return kDataBufferTooShort;
+    Entry* found = nullptr;
+    std::vector<Entry> one;
+    if (r.operation == 24 || r.operation == 35) {
+        if (!physical_) return kInvalidPositioning;
+        if (int16_t st = NextEntry(-1, r.operation == 24, found)) return st;
+        if (r.lockBias) batchValid_ = false;
+    } else {
+        Scan scan = r.operation == 33 ? Scan::kFirst : Scan::kLast;
+        if (int16_t st = file_->Fetch(-1, scan, {}, 0, 1, one)) return st;
+        if (one.empty()) return kEndOfFile;
+        found = &one[0];
+    }
+    if (int16_t st = LockRecord(found->id, r.lockBias)) return st;
+    Entry e = *found;
+    logical_ = false;  // Step leaves physical currency only
+    BecomeCurrent(-1, e, true);
+    return Deliver(r, e.data);
+}
+
+int16_t NativeCursor::Stat(Request& r) {
+    const FileDef& def = file_->Def();
+    uint32_t need = kSpecSize + kSpecSize * def.SegmentCount() +
+                    kAcsSize * static_cast<uint32_t>(def.acs.size());
+    if (!r.data || !r.dataLength || *r.dataLength < need) return kDataBufferTooShort;
+    int64_t records = 0;
+    if (int16_t st = file_->Count(-1, records)) return st;
+    uint8_t* p = Bytes(r.data);
+    std::memset(p, 0, need);
+    StoreU16(p, def.recordLength);
+    StoreU16(p + 2, def.pageSize);
+    p[4] = static_cast<uint8_t>(def.keys.size());
+    if (r.keyNumber == -1) p[5] = 0x70;  // file version
+    StoreU32(p + 6, static_cast<uint32_t>(records));
+    StoreU16(p + 10, def.fileFlags);
+    uint8_t* s = p + kSpecSize;
+    for (size_t k = 0; k < def.keys.size(); ++k) {
+        int64_t distinct = 0;
+        if (int16_t st = file_->DistinctCount(static_cast<int>(k), distinct)) return st;
+        for (const auto& seg : def.keys[k].segments) {
+            StoreU16(s, seg.position);
+            StoreU16(s + 2, seg.length);
+            StoreU16(s + 4, seg.flags);
+            StoreU32(s + 6, static_cast<uint32_t>(distinct));
+            s[10] = seg.storedType;
+            s[11] = seg.nullValue;
+            s[14] = seg.keyNumber;
+            s[15] = seg.acsNumber;
+            s += kSpecSize;
+        }
+    }
+    for (const auto& block : def.acs) {
+        std::memcpy(s, block.data(), block.size());
+        s += block.size();
+    }
+    *r.dataLength = need;
+    // The key buffer names the file's extension: ours never have one.
+    if (r.key && r.keyLength > 0) Bytes(r.key)[0] = 0;
+    return kOk;
+}
+
+int16_t NativeCursor::GetPosition(Request& r) {
+    if (!physical_) return kInvalidPositioning;
+    if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
+    StoreU32(r.data, static_cast<uint32_t>(id_));
+    *r.dataLength = 4;
+    return kOk;
+}
+
+int16_t NativeCursor::GetDirect(Request& r) {
+    const FileDef& def = file_->Def();
+    int key = r.keyNumber;
+    if (key < -1 || key >= static_cast<int>(def.keys.size())) return kInvalidKeyNumber;
+    if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
+    if (int16_t st = CheckKeyRoom(r, key)) return st;
+    Entry e;
+    e.id = LoadU32(r.data);
+    bool found = false;
+    if (e.id == 0) return kInvalidRecordAddress;
+    if (int16_t st = file_->ReadRecord(e.id, e.data, found)) return st;
+    if (!found) return kInvalidRecordAddress;
+    if (key >= 0) {
+        const KeyDef& kd = def.keys[key];
+        std::string image;
+        ExtractKeyImage(kd, e.data, image);
+        if (IsNullKey(kd, image)) return kNullKeyPath;
+        EncodeKey(kd, def, image, e.key);
+        if (int16_t st = file_->SequenceOf(key, e.id, e.seq)) return st;
+    }
+    if (int16_t st = LockRecord(e.id, r.lockBias)) return st;
+    if (key < 0) logical_ = false;
+    BecomeCurrent(key, e, true);
+    PutKey(r, key, e.data);
+    return Deliver(r, e.data);
+}
+
+int16_t NativeCursor::GetChunk(Request& r) {
+    if (!r.data || !r.dataLength || *r.dataLength < 12) return kDataBufferTooShort;
+    const uint8_t* d = Bytes(r.data);
+    uint32_t room = *r.dataLength;
+    int64_t id = LoadU32(d);
+    uint32_t sub = LoadU32(d + 4);
+    uint32_t kind = sub & ~kChunkBiases;
+    bool nextInRecord = sub & kChunkNextInRecord;
+    if (sub & (kChunkAppend | kChunkTruncateAfter)) return kInvalidDescriptor;
+
+    // The pieces asked for: record offset, length, destination (null: the data buffer).
+    struct Piece {
+        uint64_t offset;
+        uint32_t length;
+        uint8_t* to;
+    };
+    std::vector<Piece> pieces;
+    uint32_t count = LoadU32(d + 8);
+    if (kind == kChunkRandomDirect || kind == kChunkRandomIndirect) {
+        uint32_t stride = 8 + kPointerSize;
+        if (count == 0 || (room - 12) / stride < count) return kInvalidDescriptor;
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint8_t* c = d + 12 + i * stride;
+            auto* to = kind == kChunkRandomIndirect ? Bytes(LoadPointer(c + 8)) : nullptr;
+            if (kind == kChunkRandomIndirect && !to) return kInvalidDescriptor;
+            pieces.push_back({LoadU32(c), LoadU32(c + 4), to});
+        }
+    } else if (kind == kChunkRectDirect || kind == kChunkRectIndirect) {
+        if (room < 28 + kPointerSize) return kInvalidDescriptor;
+        uint32_t offset = LoadU32(d + 12), perRow = LoadU32(d + 16), distance = LoadU32(d + 20);
+        uint8_t* to = Bytes(LoadPointer(d + 24));
+        uint32_t appDistance = LoadU32(d + 24 + kPointerSize);
+        if (kind == kChunkRectIndirect && !to) return kInvalidDescriptor;
+        for (uint32_t i = 0; i < count; ++i)
+            pieces.push_back(
+                {uint64_t{offset} + uint64_t{i} * distance, perRow,
+                 kind == kChunkRectIndirect ? to + uint64_t{i} * appDistance : nullptr});
+    } else {
+        return kInvalidDescriptor;
+    }
+    if (id == 0) return kInvalidRecordAddress;
+    std::string data;
+    bool found = false;
+    if (int16_t st = file_->ReadRecord(id, data, found)) return st;
+    if (!found) return kInvalidRecordAddress;
+    if (int16_t st = LockRecord(id, r.lockBias)) return st;
+
+    uint64_t at = (nextInRecord && chunkId_ == id) ? chunkEnd_ : 0;
+    std::string gathered;  // what a direct descriptor returns in the data buffer
+    uint32_t delivered = 0;
+    int16_t status = kOk;
+    for (const Piece& p : pieces) {
+        uint64_t offset = nextInRecord ? at : p.offset;
+        if (offset >= data.size() && p.length > 0) {
+            status = kChunkOffsetTooLong;
+            break;
+        }
+        uint64_t n = std::min<uint64_t>(p.length, data.size() - offset);
+        if (p.to)
+            std::memcpy(p.to, data.data() + offset, n);
+        else
+            gathered.append(data, offset, n);
+        delivered += static_cast<uint32_t>(n);
+        at = offset + n;
+        if (n < p.length) break;  // the record ends inside this chunk
+    }
+    if (!gathered.empty()) {
+        if (gathered.size() > room) return kDataBufferTooShort;
+        std::memcpy(r.data, gathered.data(), gathered.size());
+    }
+    *r.dataLength = delivered;
+    chunkId_ = id;
+    chunkEnd_ = at;
+    return status;
+}
+
+int16_t NativeCursor::UpdateChunk(Request& r) {
+    if (!current_) return kInvalidPositioning;
+    if (readOnly_) return kAccessDenied;
+    if (!r.data || !r.dataLength || *r.dataLength < 8) return kDataBufferTooShort;
+    const FileDef& def = file_->Def();
+    const uint8_t* d = Bytes(r.data);
+    uint32_t room = *r.dataLength;
+    uint32_t sub = LoadU32(d);
+    uint32_t kind = sub & ~kChunkBiases;
+    std::string data = data_;
+
+    if (sub == kChunkTruncate) {
+        uint32_t offset = LoadU32(d + 4);
+        if (offset > data.size()) return kChunkOffsetTooLong;
+        if (offset < def.recordLength) return kDataBufferTooShort;
+        data.resize(offset);
+    } else {
+        bool append = sub & kChunkAppend;
+        bool nextInRecord = sub & kChunkNextInRecord;
+        if (append && nextInRecord) return kInvalidDescriptor;
+        struct Piece {
+            uint64_t offset;
+            uint32_t length;
+            const uint8_t* from;
+        };
+        std::vector<Piece> pieces;
+        uint32_t count = LoadU32(d + 4);
+        uint64_t inline_at = 0;
+        if (kind == kChunkRandomDirect || kind == kChunkRandomIndirect) {
+            uint32_t stride = 8 + kPointerSize;
+            if (count == 0 || (room - 8) / stride < count) return kInvalidDescriptor;
+            inline_at = 8 + uint64_t{count} * stride;
+            for (uint32_t i = 0; i < count; ++i) {
+                const uint8_t* c = d + 8 + i * stride;
+                const uint8_t* from = nullptr;
+                uint32_t length = LoadU32(c + 4);
+                if (kind == kChunkRandomIndirect) {
+                    from = Bytes(LoadPointer(c + 8));
+                    if (!from) return kInvalidDescriptor;
+                } else {
+                    if (inline_at + length > room) return kDataBufferTooShort;
+                    from = d + inline_at;
+                    inline_at += length;
+                }
+                pieces.push_back({LoadU32(c), length, from});
+            }
+        } else if (kind == kChunkRectDirect || kind == kChunkRectIndirect) {
+            if (room < 24 + kPointerSize) return kInvalidDescriptor;
+            uint32_t offset = LoadU32(d + 8), perRow = LoadU32(d + 12), distance = LoadU32(d + 16);
+            const uint8_t* src = Bytes(LoadPointer(d + 20));
+            uint32_t appDistance = LoadU32(d + 20 + kPointerSize);
+            inline_at = 24 + kPointerSize;
+            for (uint32_t i = 0; i < count; ++i) {
+                const uint8_t* from;
+                if (kind == kChunkRectIndirect) {
+                    if (!src) return kInvalidDescriptor;
+                    from = src + uint64_t{i} * appDistance;
+                } else {
+                    if (inline_at + perRow > room) return kDataBufferTooShort;
+                    from = d + inline_at;
+                    inline_at += perRow;
+                }
+                pieces.push_back({uint64_t{offset} + uint64_t{i} * distance, perRow, from});
+            }
+        } else {
+            return kInvalidDescriptor;
+        }
+        uint64_t at = chunkId_ == id_ ? chunkEnd_ : 0;
+        for (const Piece& p : pieces) {
+            uint64_t offset = append ? data.size() : nextInRecord ? at : p.offset;
+            if (offset > data.size()) return kChunkOffsetTooLong;
+            uint64_t end = offset + p.length;
+            if (end > data.size()) {
+                if (!def.Variable()) return kChunkOffsetTooLong;
+                data.resize(end);
+            }
+            std::memcpy(data.data() + offset, p.from, p.length);
+            at = end;
+        }
+        if (sub & kChunkTruncateAfter) data.resize(std::max<uint64_t>(at, def.recordLength));
+        chunkId_ = id_;
+        chunkEnd_ = at;
+    }
+    if (int16_t st = CheckUnchangedKeys(data)) return st;
+    if (int16_t st = CheckFileFree()) return st;
+    if (int16_t st = CheckRecordFree(id_)) return st;
+    if (int16_t st = file_->Update(id_, data_, data)) return st;
+    data_ = data;
+    if (logical_) {
+        const KeyDef& kd = def.keys[key_];
+        std::string image;
+        ExtractKeyImage(kd, data, image);
+        if (!IsNullKey(kd, image)) {
+            EncodeKey(kd, def, image, keyValue_);
+            file_->SequenceOf(key_, id_, seq_);
+        }
+    }
+    return kOk;
+}
+
+int16_t NativeCursor::Unlock(Request& r) {
+    if (r.keyNumber >= 0) {
+        if (!singleLock_) return kLockError;
+        lock_.Release(RecordLockByte(singleLock_));
+        singleLock_ = 0;
+        return kOk;
+    }
+    if (r.keyNumber == -1) {
+        if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
+        int64_t id = LoadU32(r.data);
+        if (!multiLocks_.erase(id)) return kLockError;
+        lock_.Release(RecordLockByte(id));
+        return kOk;
+    }
+    if (r.keyNumber == -2) {
+        for (int64_t id : multiLocks_) lock_.Release(RecordLockByte(id));
+        multiLocks_.clear();
+        return kOk;
+    }
+    return kLockError;
+}
+
+namespace {
+
+// A NUL-terminated name within length bytes.
+std::string NameIn(const void* buffer, uint32_t length) {
+    if (!buffer) return {};
+    const char* p = static_cast<const char*>(buffer);
+    return std::string(p, strnlen(p, length));
+}
+
+}  // namespace
+
+int16_t NativeCursor::SetOwner(Request& r) {
+    if (NativeFile::InTransaction()) return kOperationNotAllowed;
+    if (readOnly_) return kAccessDenied;
+    if (file_->OwnerLevel() >= 0) return kOwnerAlreadySet;
+    if (r.keyNumber < 0 || r.keyNumber > 3) return kInvalidKeyNumber;
+    std::string name = NameIn(r.data, r.dataLength ? *r.dataLength : 0);
+    std::string again = NameIn(r.key, r.keyLength);
+    if (name.empty() || name != again || name.size() > 8 ||
+        name.find_first_not_of(' ') == std::string::npos)
+        return kInvalidOwner;
+    return file_->SetOwner(name, r.keyNumber);
+}
+
+int16_t NativeCursor::ClearOwner() {
+    if (NativeFile::InTransaction()) return kOperationNotAllowed;
+    if (file_->OwnerLevel() < 0) return kOk;
+    if (!ownerAccess_) return kInvalidOwner;
+    if (readOnly_) return kAccessDenied;
+    return file_->ClearOwner();
+}
+
+int16_t NativeCursor::GetByPercentage(Request& r) {
+    const FileDef& def = file_->Def();
+    int key = r.keyNumber;
+    if (key < -1 || key >= static_cast<int>(def.keys.size())) return kInvalidKeyNumber;
+    if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
+    if (int16_t st = CheckKeyRoom(r, key)) return st;
+    uint32_t percent = LoadU32(r.data);
+    if (percent > 10000) return kInvalidPositioning;
+    int64_t total = 0;
+    if (int16_t st = file_->Count(key, total)) return st;
+    if (total == 0) return kEndOfFile;
+    int64_t index = (static_cast<int64_t>(percent) * (total - 1) + 5000) / 10000;
+    Entry e;
+    bool found = false;
+    if (int16_t st = file_->Nth(key, index, e, found)) return st;
+    if (!found) return kEndOfFile;
+    if (int16_t st = LockRecord(e.id, r.lockBias)) return st;
+    if (key < 0) logical_ = false;
+    BecomeCurrent(key, e, true);
+    PutKey(r, key, e.data);
+    return Deliver(r, e.data);
+}
+
+int16_t NativeCursor::FindPercentage(Request& r) {
+    const FileDef& def = file_->Def();
+    int key = r.keyNumber;
+    if (key < -1 || key >= static_cast<int>(def.keys.size())) return kInvalidKeyNumber;
+    if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
+    if (int16_t st = CheckKeyRoom(r, key)) return st;
+    int64_t total = 0, below = 0;
+    if (int16_t st = file_->Count(key, total)) return st;
+    if (total == 0) return kEndOfFile;
+    if (key < 0) {
+        int64_t id = LoadU32(r.data);
+        std::string data;
+        bool found = false;
+        if (int16_t st = file_->ReadRecord(id, data, found)) return st;
+        if (!found || id == 0) return kInvalidRecordAddress;
+        if (int16_t st = file_->CountBelow(-1, {}, id, below)) return st;
+    } else {
+        const KeyDef& kd = def.keys[key];
+        std::string image(static_cast<const char*>(r.key), kd.Length()), value;
+        EncodeKey(kd, def, image, value);
+        if (int16_t st = file_->CountBelow(key, value, 0, below)) return st;
+    }
+    int64_t percent = total > 1 ? below * 10000 / (total - 1) : 0;
+    StoreU32(r.data, static_cast<uint32_t>(std::min<int64_t>(percent, 10000)));
+    *r.dataLength = 4;
+    return kOk;
+}
+
+}  // namespace recman

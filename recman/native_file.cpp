@@ -1,0 +1,602 @@
+#include "recman/native_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <utility>
+
+#include "recman/key_codec.h"
+#include "recman/lock_fd.h"
+#include "recman/status.h"
+
+namespace recman {
+namespace {
+
+// Marks our databases apart from any other SQLite file ("QVRM").
+constexpr int kApplicationId = 0x5156524D;
+constexpr int kFormatVersion = 1;
+// How long a writer waits for another process's write transaction before answering 85.
+constexpr int kBusyTimeoutMs = 3000;
+
+int16_t SqliteStatus(int rc) {
+    switch (rc & 0xFF) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW:
+            return kOk;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return kFileLocked;
+        case SQLITE_FULL:
+            return kDiskFull;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            return kAccessDenied;
+        case SQLITE_CONSTRAINT:
+            return kDuplicateKey;
+        default:
+            return kIoError;
+    }
+}
+
+std::map<std::pair<dev_t, ino_t>, std::weak_ptr<NativeFile>>& Registry() {
+    static std::map<std::pair<dev_t, ino_t>, std::weak_ptr<NativeFile>> files;
+    return files;
+}
+
+struct TransactionState {
+    bool active = false;
+    bool exclusive = false;
+};
+TransactionState& Transaction() {
+    static TransactionState state;
+    return state;
+}
+
+std::string KeyTable(int key) {
+    return "key_" + std::to_string(key);
+}
+
+}  // namespace
+
+struct NativeFile::KeyStatements {
+    bool unique = true;
+    Statement scan[8];
+    Statement insert, erase, seqOf, count, countBelow, nth, distinct;
+};
+
+bool NativeFile::LooksOurs(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[16] = {};
+    in.read(header, sizeof header);
+    return in.gcount() == 16 && std::memcmp(header, "SQLite format 3", 16) == 0;
+}
+
+int16_t NativeFile::Create(const std::string& path, const FileDef& def, bool replace) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!replace) return kFileExists;
+        if (S_ISDIR(st.st_mode)) return kInvalidFileName;
+        // Replacing a file someone has open would pull it from under them.
+        LockFd probe;
+        if (probe.Open(path) && probe.Held(kOpenLockByte, true)) return kIncompatibleMode;
+    }
+    // Built beside the target and renamed over it, so a failure never leaves half a file.
+    std::string temp = path + ".new" + std::to_string(::getpid());
+    ::unlink(temp.c_str());
+    sqlite3* raw = nullptr;
+    int rc =
+        sqlite3_open_v2(temp.c_str(), &raw,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    SqliteDb db(raw);
+    if (rc != SQLITE_OK) {
+        ::unlink(temp.c_str());
+        return (rc == SQLITE_CANTOPEN) ? kCreateIoError : SqliteStatus(rc);
+    }
+    std::string sql =
+        "PRAGMA page_size=" + std::to_string(def.pageSize < 512 ? 4096 : def.pageSize) +
+        ";PRAGMA application_id=" + std::to_string(kApplicationId) +
+        ";PRAGMA user_version=" + std::to_string(kFormatVersion) +
+        ";PRAGMA journal_mode=WAL;BEGIN;"
+        "CREATE TABLE file(spec BLOB NOT NULL, owner BLOB, owner_level INTEGER);"
+        "CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB NOT NULL);";
+    for (size_t k = 0; k < def.keys.size(); ++k) {
+        std::string t = KeyTable(static_cast<int>(k));
+        if (def.keys[k].Duplicates()) {
+            sql += "CREATE TABLE " + t +
+                   "(seq INTEGER PRIMARY KEY AUTOINCREMENT, k BLOB NOT NULL, id INTEGER NOT "
+                   "NULL);CREATE INDEX " +
+                   t + "_k ON " + t + "(k);CREATE INDEX " + t + "_id ON " + t + "(id);";
+        } else {
+            sql += "CREATE TABLE " + t + "(k BLOB PRIMARY KEY, id INTEGER NOT NULL) WITHOUT ROWID;";
+        }
+    }
+    rc = Exec(db.get(), sql.c_str());
+    if (rc == SQLITE_OK) {
+        Statement put(db.get(), "INSERT INTO file(spec, owner, owner_level) VALUES(?1, NULL, -1)");
+        put.BindBlob(1, SerializeFileSpec(def));
+        rc = put.Step();
+        if (rc == SQLITE_DONE) rc = Exec(db.get(), "COMMIT");
+    }
+    db.reset();
+    if (rc != SQLITE_OK) {
+        ::unlink(temp.c_str());
+        return kCreateIoError;
+    }
+    // A journal left by a crash of the replaced file must not be applied to the new one.
+    ::unlink((path + "-wal").c_str());
+    ::unlink((path + "-shm").c_str());
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return kCreateIoError;
+    }
+    return kOk;
+}
+
+std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& status) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        status = kFileNotFound;
+        return nullptr;
+    }
+    auto id = std::make_pair(st.st_dev, st.st_ino);
+    auto& registry = Registry();
+    if (auto it = registry.find(id); it != registry.end()) {
+        if (auto shared = it->second.lock()) {
+            status = kOk;
+            return shared;
+        }
+    }
+    std::shared_ptr<NativeFile> file(new NativeFile);
+    file->path_ = path;
+    file->dev_ = st.st_dev;
+    file->ino_ = st.st_ino;
+    sqlite3* raw = nullptr;
+    int rc =
+        sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(raw);
+        raw = nullptr;
+        file->writable_ = false;
+        rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    }
+    file->db_.reset(raw);
+    if (rc != SQLITE_OK) {
+        status = kIoError;
+        return nullptr;
+    }
+    status = file->Prepare();
+    if (status != kOk) return nullptr;
+    registry[id] = file;
+    return file;
+}
+
+NativeFile::~NativeFile() {
+    if (inTransaction_) Rollback();
+    auto& registry = Registry();
+    auto it = registry.find({dev_, ino_});
+    if (it != registry.end() && it->second.expired()) registry.erase(it);
+}
+
+int16_t NativeFile::Prepare() {
+    sqlite3* db = db_.get();
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // WAL with synchronous=NORMAL: a commit is in the log before the call returns, so it
+    // survives the death of the process; only a loss of power may drop the latest commits,
+    // never the consistency of the file.
+    Exec(db, "PRAGMA synchronous=NORMAL");
+    {
+        Statement appId(db, "PRAGMA application_id");
+        if (!appId.Valid()) return kNotBtrieveFile;  // not a database at all
+        int rc = appId.Step();
+        if (rc != SQLITE_ROW) return rc == SQLITE_NOTADB ? kNotBtrieveFile : SqliteStatus(rc);
+        if (appId.Int(0) != kApplicationId) return kNotBtrieveFile;
+    }
+    Statement spec(db, "SELECT spec, owner, owner_level FROM file");
+    if (!spec.Valid() || spec.Step() != SQLITE_ROW) return kNotBtrieveFile;
+    std::string_view bytes = spec.Blob(0);
+    if (ParseFileSpec(reinterpret_cast<const uint8_t*>(bytes.data()),
+                      static_cast<uint32_t>(bytes.size()), def_) != kOk)
+        return kIoError;
+    owner_ = std::string(spec.Blob(1));
+    ownerLevel_ = static_cast<int>(spec.Int(2));
+    spec.Reset();
+
+    readRecord_ = Statement(db, "SELECT data FROM records WHERE id=?1");
+    insertRecord_ = Statement(db, "INSERT INTO records(data) VALUES(?1)");
+    updateRecord_ = Statement(db, "UPDATE records SET data=?2 WHERE id=?1");
+    deleteRecord_ = Statement(db, "DELETE FROM records WHERE id=?1");
+
+    physical_ = std::make_unique<KeyStatements>();
+    {
+        auto& p = *physical_;
+        const std::string base = "SELECT NULL, 0, id, data FROM records ";
+        p.scan[int(Scan::kFirst)] = Statement(db, base + "ORDER BY id LIMIT ?3");
+        p.scan[int(Scan::kLast)] = Statement(db, base + "ORDER BY id DESC LIMIT ?3");
+        p.scan[int(Scan::kNext)] = Statement(db, base + "WHERE id>?4 ORDER BY id LIMIT ?3");
+        p.scan[int(Scan::kPrev)] = Statement(db, base + "WHERE id<?4 ORDER BY id DESC LIMIT ?3");
+        p.count = Statement(db, "SELECT count(*) FROM records");
+        p.countBelow = Statement(db, "SELECT count(*) FROM records WHERE id<?4");
+        p.nth = Statement(db, base + "ORDER BY id LIMIT 1 OFFSET ?3");
+    }
+    for (size_t k = 0; k < def_.keys.size(); ++k) {
+        auto ks = std::make_unique<KeyStatements>();
+        std::string t = KeyTable(static_cast<int>(k));
+        ks->unique = !def_.keys[k].Duplicates();
+        std::string base = "SELECT x.k, " + std::string(ks->unique ? "0" : "x.seq") +
+                           ", x.id, r.data FROM " + t +
+                           " AS x CROSS JOIN records AS r ON r.id=x.id ";
+        std::string up = ks->unique ? "ORDER BY x.k" : "ORDER BY x.k, x.seq";
+        std::string down = ks->unique ? "ORDER BY x.k DESC" : "ORDER BY x.k DESC, x.seq DESC";
+        std::string after = ks->unique ? "x.k>?1 " : "(x.k, x.seq)>(?1, ?2) ";
+        std::string before = ks->unique ? "x.k<?1 " : "(x.k, x.seq)<(?1, ?2) ";
+        ks->scan[int(Scan::kFirst)] = Statement(db, base + up + " LIMIT ?3");
+        ks->scan[int(Scan::kLast)] = Statement(db, base + down + " LIMIT ?3");
+        ks->scan[int(Scan::kNext)] = Statement(db, base + "WHERE " + after + up + " LIMIT ?3");
+        ks->scan[int(Scan::kPrev)] = Statement(db, base + "WHERE " + before + down + " LIMIT ?3");
+        ks->scan[int(Scan::kGe)] = Statement(db, base + "WHERE x.k>=?1 " + up + " LIMIT ?3");
+        ks->scan[int(Scan::kGt)] = Statement(db, base + "WHERE x.k>?1 " + up + " LIMIT ?3");
+        ks->scan[int(Scan::kLe)] = Statement(db, base + "WHERE x.k<=?1 " + down + " LIMIT ?3");
+        ks->scan[int(Scan::kLt)] = Statement(db, base + "WHERE x.k<?1 " + down + " LIMIT ?3");
+        ks->insert = Statement(db, "INSERT INTO " + t + "(k, id) VALUES(?1, ?2)");
+        ks->erase = Statement(db, ks->unique ? "DELETE FROM " + t + " WHERE k=?1"
+                                             : "DELETE FROM " + t + " WHERE id=?2");
+        if (!ks->unique) ks->seqOf = Statement(db, "SELECT seq FROM " + t + " WHERE id=?1");
+        ks->count = Statement(db, "SELECT count(*) FROM " + t);
+        ks->countBelow = Statement(db, "SELECT count(*) FROM " + t + " AS x WHERE " + before);
+        ks->nth = Statement(db, base + up + " LIMIT 1 OFFSET ?3");
+        ks->distinct = Statement(
+            db, ks->unique ? "SELECT count(*) FROM " + t : "SELECT count(DISTINCT k) FROM " + t);
+        for (auto& s : ks->scan)
+            if (!s.Valid()) return kIoError;
+        if (!ks->insert.Valid() || !ks->erase.Valid() || !ks->count.Valid()) return kIoError;
+        keys_.push_back(std::move(ks));
+    }
+    if (!readRecord_.Valid() || !insertRecord_.Valid()) return kIoError;
+    return kOk;
+}
+
+int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t seq, int limit,
+                          std::vector<Entry>& out) {
+    out.clear();
+    KeyStatements* ks = key < 0 ? physical_.get() : keys_.at(key).get();
+    Statement& s = ks->scan[int(scan)];
+    if (!s.Valid()) return kInvalidOperation;
+    if (key < 0) {
+        s.BindInt(3, limit);
+        if (scan == Scan::kNext || scan == Scan::kPrev) s.BindInt(4, seq);
+    } else {
+        s.BindBlob(1, from);
+        s.BindInt(2, seq);
+        s.BindInt(3, limit);
+    }
+    int rc;
+    while ((rc = s.Step()) == SQLITE_ROW) {
+        Entry& e = out.emplace_back();
+        e.key.assign(s.Blob(0));
+        e.seq = s.Int(1);
+        e.id = s.Int(2);
+        e.data.assign(s.Blob(3));
+    }
+    s.Reset();
+    return rc == SQLITE_DONE ? kOk : SqliteStatus(rc);
+}
+
+int16_t NativeFile::ReadRecord(int64_t id, std::string& data, bool& found) {
+    readRecord_.BindInt(1, id);
+    int rc = readRecord_.Step();
+    found = rc == SQLITE_ROW;
+    if (found) data.assign(readRecord_.Blob(0));
+    readRecord_.Reset();
+    return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? kOk : SqliteStatus(rc);
+}
+
+int16_t NativeFile::SequenceOf(int key, int64_t id, int64_t& seq) {
+    seq = 0;
+    KeyStatements& ks = *keys_.at(key);
+    if (ks.unique) return kOk;
+    ks.seqOf.BindInt(1, id);
+    int rc = ks.seqOf.Step();
+    if (rc == SQLITE_ROW) seq = ks.seqOf.Int(0);
+    ks.seqOf.Reset();
+    return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? kOk : SqliteStatus(rc);
+}
+
+int16_t NativeFile::Count(int key, int64_t& count) {
+    Statement& s = key < 0 ? physical_->count : keys_.at(key)->count;
+    int rc = s.Step();
+    count = rc == SQLITE_ROW ? s.Int(0) : 0;
+    s.Reset();
+    return rc == SQLITE_ROW ? kOk : SqliteStatus(rc);
+}
+
+int16_t NativeFile::CountBelow(int key, const std::string& k, int64_t seq, int64_t& count) {
+    Statement& s = key < 0 ? physical_->countBelow : keys_.at(key)->countBelow;
+    if (key < 0) {
+        s.BindInt(4, seq);
+    } else {
+        s.BindBlob(1, k);
+        s.BindInt(2, seq);
+    }
+    int rc = s.Step();
+    count = rc == SQLITE_ROW ? s.Int(0) : 0;
+    s.Reset();
+    return rc == SQLITE_ROW ? kOk : SqliteStatus(rc);
+}
+
+int16_t NativeFile::Nth(int key, int64_t n, Entry& out, bool& found) {
+    Statement& s = key < 0 ? physical_->nth : keys_.at(key)->nth;
+    s.BindInt(3, n);
+    int rc = s.Step();
+    found = rc == SQLITE_ROW;
+    if (found) {
+        out.key.assign(s.Blob(0));
+        out.seq = s.Int(1);
+        out.id = s.Int(2);
+        out.data.assign(s.Blob(3));
+    }
+    s.Reset();
+    return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? kOk : SqliteStatus(rc);
+}
+
+int16_t NativeFile::DistinctCount(int key, int64_t& count) {
+    Statement& s = keys_.at(key)->distinct;
+    int rc = s.Step();
+    count = rc == SQLITE_ROW ? s.Int(0) : 0;
+    s.Reset();
+    return rc == SQLITE_ROW ? kOk : SqliteStatus(rc);
+}
+
+int16_t NativeFile::BeginWrite() {
+    if (!writable_) return kAccessDenied;
+    sqlite3* db = db_.get();
+    if (Transaction().active) {
+        if (Transaction().exclusive && !holdsTxLock_) {
+            // Others meet the file as locked (85) until this transaction ends.
+            if (!txLock_.IsOpen() && !txLock_.Open(path_)) return kIoError;
+            if (txLock_.Try(kTransactionLockByte, true) != LockFd::Result::kLocked)
+                return kFileLocked;
+            holdsTxLock_ = true;
+        }
+        if (!inTransaction_) {
+            int rc = Exec(db, "BEGIN IMMEDIATE");
+            if (rc != SQLITE_OK) return SqliteStatus(rc);
+            inTransaction_ = true;
+        }
+        return SqliteStatus(Exec(db, "SAVEPOINT op"));
+    }
+    return SqliteStatus(Exec(db, "BEGIN IMMEDIATE"));
+}
+
+int16_t NativeFile::FinishWrite(int16_t status) {
+    sqlite3* db = db_.get();
+    if (inTransaction_) {
+        if (status != kOk) Exec(db, "ROLLBACK TO op");
+        Exec(db, "RELEASE op");
+    } else if (status == kOk) {
+        int rc = Exec(db, "COMMIT");
+        if (rc != SQLITE_OK) {
+            Exec(db, "ROLLBACK");
+            status = SqliteStatus(rc);
+        }
+    } else {
+        Exec(db, "ROLLBACK");
+    }
+    ++changes_;
+    return status;
+}
+
+int16_t NativeFile::NextAutoincrement(int key, std::string& data) {
+    const KeyDef& kd = def_.keys[key];
+    const KeySegment& s = kd.segments.front();
+    uint64_t value = 0;
+    for (int i = 0; i < s.length; ++i)
+        value |= uint64_t{static_cast<uint8_t>(data[s.position - 1 + i])} << (8 * i);
+    if (value != 0) return kOk;
+    std::vector<Entry> last;
+    int16_t st = Fetch(key, Scan::kLast, {}, 0, 1, last);
+    if (st != kOk) return st;
+    int64_t highest = 0;
+    if (!last.empty()) {
+        uint64_t raw = 0;
+        for (int i = 0; i < s.length; ++i)
+            raw |= uint64_t{static_cast<uint8_t>(last[0].data[s.position - 1 + i])} << (8 * i);
+        int shift = 64 - 8 * s.length;
+        highest = shift ? static_cast<int64_t>(raw << shift) >> shift : static_cast<int64_t>(raw);
+    }
+    uint64_t next = static_cast<uint64_t>(highest < 0 ? 1 : highest + 1);
+    for (int i = 0; i < s.length; ++i)
+        data[s.position - 1 + i] = static_cast<char>(next >> (8 * i));
+    return kOk;
+}
+
+int16_t NativeFile::AddKeys(const std::string& data, int64_t id, int, const std::string* oldData) {
+    std::string image, oldImage, encoded;
+    for (size_t k = 0; k < def_.keys.size(); ++k) {
+        const KeyDef& kd = def_.keys[k];
+        KeyStatements& ks = *keys_[k];
+        ExtractKeyImage(kd, data, image);
+        bool isNull = IsNullKey(kd, image);
+        if (oldData) {
+            ExtractKeyImage(kd, *oldData, oldImage);
+            bool wasNull = IsNullKey(kd, oldImage);
+            // An unchanged key keeps its entry and so its place among duplicates.
+            if (oldImage == image) continue;
+            if (!wasNull) {
+                EncodeKey(kd, def_, oldImage, encoded);
+                ks.erase.BindBlob(1, encoded);
+                ks.erase.BindInt(2, id);
+                int rc = ks.erase.Step();
+                ks.erase.Reset();
+                if (rc != SQLITE_DONE) return SqliteStatus(rc);
+            }
+        }
+        if (isNull) continue;
+        EncodeKey(kd, def_, image, encoded);
+        ks.insert.BindBlob(1, encoded);
+        ks.insert.BindInt(2, id);
+        int rc = ks.insert.Step();
+        ks.insert.Reset();
+        if (rc != SQLITE_DONE) return SqliteStatus(rc);
+    }
+    return kOk;
+}
+
+int16_t NativeFile::Insert(std::string& data, int64_t& id) {
+    int16_t st = BeginWrite();
+    if (st != kOk) return st;
+    for (size_t k = 0; k < def_.keys.size() && st == kOk; ++k)
+        if (def_.keys[k].Autoincrement()) st = NextAutoincrement(static_cast<int>(k), data);
+    if (st == kOk) {
+        insertRecord_.BindBlob(1, data);
+        int rc = insertRecord_.Step();
+        insertRecord_.Reset();
+        id = sqlite3_last_insert_rowid(db_.get());
+        if (rc != SQLITE_DONE)
+            st = SqliteStatus(rc);
+        else if (id <= 0 || id > 0xFFFFFFFFll)
+            st = kDiskFull;  // no 32-bit position left
+    }
+    if (st == kOk) st = AddKeys(data, id, 0, nullptr);
+    return FinishWrite(st);
+}
+
+int16_t NativeFile::Update(int64_t id, const std::string& oldData, std::string& newData) {
+    int16_t st = BeginWrite();
+    if (st != kOk) return st;
+    std::string stored;
+    bool found = false;
+    st = ReadRecord(id, stored, found);
+    if (st == kOk && !found) st = kInvalidPositioning;
+    // Changed by someone else since this position block read it.
+    if (st == kOk && stored != oldData) st = kConflict;
+    if (st == kOk) {
+        updateRecord_.BindInt(1, id);
+        updateRecord_.BindBlob(2, newData);
+        int rc = updateRecord_.Step();
+        updateRecord_.Reset();
+        if (rc != SQLITE_DONE) st = SqliteStatus(rc);
+    }
+    if (st == kOk) st = AddKeys(newData, id, 0, &stored);
+    return FinishWrite(st);
+}
+
+int16_t NativeFile::Delete(int64_t id, const std::string& oldData) {
+    int16_t st = BeginWrite();
+    if (st != kOk) return st;
+    std::string stored;
+    bool found = false;
+    st = ReadRecord(id, stored, found);
+    if (st == kOk && !found) st = kInvalidPositioning;
+    if (st == kOk && stored != oldData) st = kConflict;
+    std::string image, encoded;
+    for (size_t k = 0; k < def_.keys.size() && st == kOk; ++k) {
+        const KeyDef& kd = def_.keys[k];
+        ExtractKeyImage(kd, stored, image);
+        if (IsNullKey(kd, image)) continue;
+        EncodeKey(kd, def_, image, encoded);
+        KeyStatements& ks = *keys_[k];
+        ks.erase.BindBlob(1, encoded);
+        ks.erase.BindInt(2, id);
+        int rc = ks.erase.Step();
+        ks.erase.Reset();
+        if (rc != SQLITE_DONE) st = SqliteStatus(rc);
+    }
+    if (st == kOk) {
+        deleteRecord_.BindInt(1, id);
+        int rc = deleteRecord_.Step();
+        deleteRecord_.Reset();
+        if (rc != SQLITE_DONE) st = SqliteStatus(rc);
+    }
+    return FinishWrite(st);
+}
+
+int16_t NativeFile::SetOwner(const std::string& owner, int level) {
+    int16_t st = BeginWrite();
+    if (st != kOk) return st;
+    Statement s(db_.get(), "UPDATE file SET owner=?1, owner_level=?2");
+    s.BindBlob(1, owner);
+    s.BindInt(2, level);
+    int rc = s.Step();
+    st = FinishWrite(rc == SQLITE_DONE ? kOk : SqliteStatus(rc));
+    if (st == kOk) {
+        owner_ = owner;
+        ownerLevel_ = level;
+    }
+    return st;
+}
+
+int16_t NativeFile::ClearOwner() {
+    int16_t st = BeginWrite();
+    if (st != kOk) return st;
+    int rc = Exec(db_.get(), "UPDATE file SET owner=NULL, owner_level=-1");
+    st = FinishWrite(rc == SQLITE_OK ? kOk : SqliteStatus(rc));
+    if (st == kOk) {
+        owner_.clear();
+        ownerLevel_ = -1;
+    }
+    return st;
+}
+
+void NativeFile::DropTransactionLock() {
+    if (holdsTxLock_) txLock_.Release(kTransactionLockByte);
+    holdsTxLock_ = false;
+}
+
+int16_t NativeFile::Commit() {
+    DropTransactionLock();
+    if (!inTransaction_) return kOk;
+    inTransaction_ = false;
+    int rc = Exec(db_.get(), "COMMIT");
+    if (rc != SQLITE_OK) {
+        Exec(db_.get(), "ROLLBACK");
+        return SqliteStatus(rc);
+    }
+    return kOk;
+}
+
+void NativeFile::Rollback() {
+    DropTransactionLock();
+    if (!inTransaction_) return;
+    inTransaction_ = false;
+    Exec(db_.get(), "ROLLBACK");
+    ++changes_;
+}
+
+bool NativeFile::InTransaction() {
+    return Transaction().active;
+}
+
+int16_t NativeFile::BeginTransaction(bool exclusive) {
+    if (Transaction().active) return kTransactionActive;
+    Transaction() = {true, exclusive};
+    return kOk;
+}
+
+int16_t NativeFile::EndTransaction() {
+    if (!Transaction().active) return kNoTransaction;
+    Transaction().active = false;
+    int16_t result = kOk;
+    for (auto& [id, weak] : Registry()) {
+        if (auto file = weak.lock()) {
+            int16_t st = file->Commit();
+            if (result == kOk) result = st;
+        }
+    }
+    return result;
+}
+
+int16_t NativeFile::AbortTransaction() {
+    if (!Transaction().active) return kNoTransaction;
+    Transaction().active = false;
+    for (auto& [id, weak] : Registry())
+        if (auto file = weak.lock()) file->Rollback();
+    return kOk;
+}
+
+}  // namespace recman

@@ -1,0 +1,112 @@
+// One Btrieve file of our own, stored as one SQLite database: the records table (its row id is
+// the record's physical position) and one table per key holding each record's ordered key
+// encoding. Every position block of this process on the file shares one NativeFile.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "recman/file_spec.h"
+#include "recman/lock_fd.h"
+#include "recman/sqlite_db.h"
+
+namespace recman {
+
+// One index entry with its record, as the scans deliver it.
+struct Entry {
+    std::string key;  // ordered key encoding (empty for physical scans)
+    int64_t seq = 0;  // insertion sequence among duplicates (0 for unique keys)
+    int64_t id = 0;   // physical position
+    std::string data;
+};
+
+enum class Scan { kFirst, kLast, kNext, kPrev, kGe, kGt, kLe, kLt };
+
+class NativeFile {
+  public:
+    // Creates the file at path (UTF-8); replace false answers 59 for an existing file.
+    static int16_t Create(const std::string& path, const FileDef& def, bool replace);
+    // True when the first bytes are the header of an SQLite database.
+    static bool LooksOurs(const std::string& path);
+    // Opens (or shares the open) file; null with the status on failure (30 for an SQLite
+    // database that is not one of our files).
+    static std::shared_ptr<NativeFile> Open(const std::string& path, int16_t& status);
+
+    ~NativeFile();
+    NativeFile(const NativeFile&) = delete;
+    NativeFile& operator=(const NativeFile&) = delete;
+
+    const FileDef& Def() const { return def_; }
+    const std::string& Path() const { return path_; }
+    bool WritableOnDisk() const { return writable_; }
+    // Raised by every change made through this process, so cached scans know to refetch.
+    uint64_t ChangeCount() const { return changes_; }
+
+    const std::string& Owner() const { return owner_; }
+    int OwnerLevel() const { return ownerLevel_; }  // -1 without an owner name
+    int16_t SetOwner(const std::string& owner, int level);
+    int16_t ClearOwner();
+
+    // Index scans along key number key (or physical order with key -1): up to limit entries
+    // from the given position (key encoding and sequence for Next/Prev, a search value for
+    // Ge/Gt/Le/Lt). Answers 0 or an I/O status.
+    int16_t Fetch(int key, Scan scan, const std::string& from, int64_t seq, int limit,
+                  std::vector<Entry>& out);
+    int16_t ReadRecord(int64_t id, std::string& data, bool& found);
+    // Sequence number of a record's entry in a key with duplicates.
+    int16_t SequenceOf(int key, int64_t id, int64_t& seq);
+    int16_t Count(int key, int64_t& count);
+    int16_t CountBelow(int key, const std::string& k, int64_t seq, int64_t& count);
+    int16_t Nth(int key, int64_t n, Entry& out, bool& found);
+    // Number of different key values in a key.
+    int16_t DistinctCount(int key, int64_t& count);
+    // True while this process's exclusive transaction holds the whole file.
+    bool HoldsTransactionLock() const { return holdsTxLock_; }
+
+    // Writes; each is atomic on its own and joins the process's transaction when one is open.
+    // data may get autoincrement values filled in.
+    int16_t Insert(std::string& data, int64_t& id);
+    int16_t Update(int64_t id, const std::string& oldData, std::string& newData);
+    int16_t Delete(int64_t id, const std::string& oldData);
+
+    // Process-wide transaction over every open file.
+    static int16_t BeginTransaction(bool exclusive);
+    static int16_t EndTransaction();
+    static int16_t AbortTransaction();
+    static bool InTransaction();
+
+  private:
+    struct KeyStatements;
+    NativeFile() = default;
+    int16_t Prepare();
+    int16_t BeginWrite();
+    int16_t FinishWrite(int16_t status);
+    int16_t AddKeys(const std::string& data, int64_t id, int skipUnchangedFrom,
+                    const std::string* oldData);
+    int16_t NextAutoincrement(int key, std::string& data);
+    int16_t Commit();
+    void DropTransactionLock();
+    void Rollback();
+
+    FileDef def_;
+    std::string path_;
+    dev_t dev_ = 0;
+    ino_t ino_ = 0;
+    SqliteDb db_;
+    bool writable_ = true;
+    std::string owner_;
+    int ownerLevel_ = -1;
+    uint64_t changes_ = 0;
+    LockFd txLock_;
+    bool holdsTxLock_ = false;
+    bool inTransaction_ = false;  // an SQLite transaction spans the process's transaction
+    std::vector<std::unique_ptr<KeyStatements>> keys_;
+    std::unique_ptr<KeyStatements> physical_;
+    Statement readRecord_, insertRecord_, updateRecord_, deleteRecord_;
+};
+
+}  // namespace recman
