@@ -84,8 +84,13 @@ std::string ExeDir() {
 
 std::string ConfFileName() {
     const std::string dir = ExeDir();
+    return StandingConfigPath(dir,
+                              !dir.empty() && (Writable(dir) || Writable(dir + "/Korvane.conf")));
+}
+
+std::string StandingConfigPath(const std::string& dir, bool exeDirWritable) {
     const std::string beside = dir + "/Korvane.conf";
-    if (!dir.empty() && (Writable(dir) || Writable(beside))) return beside;
+    if (exeDirWritable) return beside;
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
         base = Utf8ToAnsi(xdg);
@@ -96,8 +101,7 @@ std::string ConfFileName() {
     return base + "/quorvath/Korvane.conf";
 }
 
-void SaveStandingConfig(const TImpInfo& info) {
-    const std::string file = ConfFileName();
+void SaveStandingConfig(const std::string& file, const TImpInfo& info) {
     const size_t slash = file.rfind('/');
     if (slash != std::string::npos && slash > 0) {
         std::error_code ec;  // a failure shows as the write error below

@@ -36,5 +36,7 @@ std::string ExeDir();
 // XDG_CONFIG_HOME is not set). The directory of the latter is made on demand by
 // SaveStandingConfig.
 std::string ConfFileName();
-// SaveConfig to ConfFileName, making its directory first when needed.
-void SaveStandingConfig(const TImpInfo& info);
+// The choice itself, for an executable directory that is or is not writable.
+std::string StandingConfigPath(const std::string& exeDir, bool exeDirWritable);
+// SaveConfig to the standing file (ConfFileName), making its directory first when needed.
+void SaveStandingConfig(const std::string& fileName, const TImpInfo& info);

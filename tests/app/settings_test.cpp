@@ -116,6 +116,28 @@ TEST(StrToInt, DecimalOnly) {
 TEST(StandingFile, BesideTheExecutableWhenWritableElseXdg) {
     // The test binary's directory is the build tree: writable.
     EXPECT_EQ(ConfFileName(), ExeDir() + "/Korvane.conf");
+    EXPECT_EQ(StandingConfigPath("/opt/q/bin", true), "/opt/q/bin/Korvane.conf");
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = xdg ? xdg : "";
+    ::setenv("XDG_CONFIG_HOME", "/home/u/cfg", 1);
+    EXPECT_EQ(StandingConfigPath("/usr/bin", false), "/home/u/cfg/quorvath/Korvane.conf");
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
+    ::setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(StandingConfigPath("/usr/bin", false), "/home/u/.config/quorvath/Korvane.conf");
+    if (xdg)
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(Settings, StandingFileIsSavedIntoAFreshConfigDirectory) {
+    const std::string target = (dir_ / "cfg" / "quorvath" / "Korvane.conf").string();
+    SaveStandingConfig(target, TImpInfo());
+    TImpInfo info;
+    info.CommitPeriod = 5;
+    LoadConfig(target, info);
+    EXPECT_EQ(info.CommitPeriod, 1000);
+    EXPECT_TRUE(std::filesystem::exists(target));
 }
 
 }  // namespace

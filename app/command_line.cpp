@@ -1,0 +1,179 @@
+#include "app/command_line.h"
+
+#include <signal.h>
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <ostream>
+
+#include "app/settings.h"
+#include "platform/codepage.h"
+#include "platform/exception.h"
+#include "platform/format.h"
+
+#ifndef QUORVATH_VERSION
+#define QUORVATH_VERSION "0.0.0"
+#endif
+
+namespace {
+
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void OnStopSignal(int) {
+    gStopSignal = 1;
+}
+
+// A text typed by the user, into the system's code page; refuses what CP1251 cannot hold.
+std::string Argument(const std::string& option, const std::string& utf8) {
+    bool ok = true;
+    std::string ansi = Utf8ToAnsi(utf8, &ok);
+    if (!ok)
+        throw EConvertError(Format("The value of %s holds characters outside code page 1251: %s",
+                                   option.c_str(), ansi.c_str()));
+    return ansi;
+}
+
+std::string Lines(std::string text) {
+    for (size_t pos; (pos = text.find("\r\n")) != std::string::npos;) text.replace(pos, 2, "\n");
+    return text;
+}
+
+class TTerminalHost : public IExportHost {
+  public:
+    TTerminalHost(const TCommandLineEnv& env, TDataSet& dataSet)
+        : env_(env), dataSet_(dataSet), start_(std::chrono::steady_clock::now()) {}
+
+    TExportRun* Run = nullptr;
+    bool Shown = false;
+
+    void ShowProgress(const std::string& text) override {
+        if (!env_.ErrIsTerminal) return;
+        if (total_ == -2) total_ = env_.TotalRecords ? env_.TotalRecords(dataSet_) : -1;
+        std::string line = "\r" + text + " records";
+        if (total_ > 0) {
+            const double done = std::stod(text);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+            line += Format(" of %lld (%d%%), %.0f records/s", static_cast<long long>(total_),
+                           static_cast<int>(done * 100 / static_cast<double>(total_)),
+                           seconds > 0 ? done / seconds : 0.0);
+        }
+        *env_.Err << line << std::flush;
+        Shown = true;
+    }
+    void ProcessMessages() override {
+        if (StopSignalled() && Run) Run->RequestStop();
+    }
+    void ShowMessage(const std::string&, const std::string& text, TMessageIcon) override {
+        EndProgress();
+        *env_.Out << AnsiToUtf8(Lines(text)) << "\n" << std::flush;
+    }
+    void ShowError(const std::string& message) override {
+        EndProgress();
+        *env_.Err << AnsiToUtf8(message) << "\n" << std::flush;
+    }
+    void EndProgress() {
+        if (Shown) *env_.Err << "\n" << std::flush;
+        Shown = false;
+    }
+
+  private:
+    const TCommandLineEnv& env_;
+    TDataSet& dataSet_;
+    std::chrono::steady_clock::time_point start_;
+    int64_t total_ = -2;  // -2: not asked yet
+};
+
+}  // namespace
+
+void InstallStopSignals() {
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+bool StopSignalled() {
+    return gStopSignal != 0;
+}
+
+void ClearStopSignal() {
+    gStopSignal = 0;
+}
+
+int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& env) {
+    std::ostream& out = *env.Out;
+    std::ostream& err = *env.Err;
+
+    CLI::App cli{"Exports one Btrieve data file as an SQL script.", "quorvath"};
+    std::string dict, base, sql, table, commit, settings, saveSettings, encoding = "cp1251";
+    bool ddl = true;
+    cli.add_option("--dict", dict, "Btrieve dictionary file (*.def)");
+    cli.add_option("--base", base, "Btrieve data file (*.dbt)");
+    cli.add_option("--sql", sql, "SQL script to write (*.sql)");
+    cli.add_option("--table", table, "target table name");
+    cli.add_option("--commit", commit, "records between COMMIT WORK lines (default 1000)");
+    cli.add_flag("--ddl,!--no-ddl", ddl, "write the CREATE TABLE statement (default on)");
+    cli.add_option("--settings", settings, "settings file (*.set) read before the options");
+    cli.add_option("--save-settings", saveSettings, "write the settings to this file");
+    cli.add_option("--encoding", encoding, "script encoding: cp1251 (default) or utf8")
+        ->check(CLI::IsMember({"cp1251", "utf8"}));
+    cli.set_version_flag("--version", std::string("quorvath ") + QUORVATH_VERSION);
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    if (!reversed.empty()) reversed.pop_back();  // the program name
+    try {
+        cli.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << cli.help();
+        return kExitDone;
+    } catch (const CLI::CallForVersion&) {
+        out << cli.version() << "\n";
+        return kExitDone;
+    } catch (const CLI::ParseError& e) {
+        err << e.what() << "\n";
+        return kExitError;
+    }
+
+    std::unique_ptr<TDataSet> dataSet;
+    try {
+        TImpInfo info;
+        if (!settings.empty()) {
+            const std::string file = Argument("--settings", settings);
+            if (!std::filesystem::exists(settings))
+                throw Exception(Format("Settings file not found: %s", file.c_str()));
+            LoadSettings(file, info);
+        }
+        if (cli.count("--dict")) info.DictionaryFileName = Argument("--dict", dict);
+        if (cli.count("--base")) info.BaseFileName = Argument("--base", base);
+        if (cli.count("--sql")) info.SQLFileName = Argument("--sql", sql);
+        if (cli.count("--table")) info.ImpTableName = Argument("--table", table);
+        if (cli.count("--commit")) info.CommitPeriod = StrToInt(Argument("--commit", commit));
+        info.CreateDDL = ddl;
+        if (!saveSettings.empty()) {
+            SaveSettings(Argument("--save-settings", saveSettings), info);
+            if (info.BaseFileName.empty()) return kExitDone;  // nothing to export
+        }
+        if (info.DictionaryFileName.empty()) throw Exception("No dictionary file given (--dict)");
+        if (info.BaseFileName.empty()) throw Exception("No data file given (--base)");
+        if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
+
+        dataSet = env.MakeDataSet();
+        TTerminalHost host(env, *dataSet);
+        TExportRun run(*dataSet, host);
+        host.Run = &run;
+        run.NameDataSet = env.NameDataSet;
+        run.Clock = env.Clock;
+        run.Encoding = encoding == "utf8" ? seUtf8 : seAnsi;
+        ClearStopSignal();
+        if (!run.ExecuteReportingErrors(info)) return kExitError;
+        return run.StopRequested() ? kExitStopped : kExitDone;
+    } catch (const std::exception& e) {
+        err << AnsiToUtf8(e.what()) << "\n" << std::flush;
+        return kExitError;
+    }
+}

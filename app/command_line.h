@@ -1,0 +1,44 @@
+// The command-line front end of the export: options into the settings record, the run with a
+// terminal host (progress on standard error when it is a terminal), Ctrl+C and SIGTERM as the
+// stop request, exit status 0 done, 1 error, 130 stopped.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/export_run.h"
+#include "dataset/dataset.h"
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitError = 1;
+inline constexpr int kExitStopped = 130;
+
+// What the program's surroundings give the command line; main supplies the real ones.
+struct TCommandLineEnv {
+    // Makes the dataset the run walks.
+    std::function<std::unique_ptr<TDataSet>()> MakeDataSet;
+    // Points it at the dictionary and the data file.
+    std::function<void(TDataSet&, const std::string& dictName, const std::string& baseName)>
+        NameDataSet;
+    // The data file's record count for the progress percentage; negative when unknown.
+    std::function<int64_t(TDataSet&)> TotalRecords;
+    std::ostream* Out = nullptr;  // standard output
+    std::ostream* Err = nullptr;  // standard error
+    // Progress is shown only when standard error is a terminal.
+    bool ErrIsTerminal = false;
+    std::function<TDateTime()> Clock = Now;
+};
+
+// Runs the program for its arguments (UTF-8, argv[0] the program name); answers the exit
+// status.
+int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& env);
+
+// Ctrl+C and SIGTERM set the stop request (a second one ends the program the usual way).
+void InstallStopSignals();
+// True once a stop signal arrived since the last ClearStopSignal.
+bool StopSignalled();
+void ClearStopSignal();

@@ -1,0 +1,158 @@
+// The command line over the in-memory dataset: options, messages, exit statuses, the stop
+// signal, settings files.
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "memory_dataset.h"
+
+namespace {
+
+class CommandLine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("quorvath_cli_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        sql_ = (dir_ / "out.sql").string();
+        env.MakeDataSet = [this] {
+            auto ds = std::make_unique<TMemoryDataSet>();
+            ds->AddColumn("N", ftInteger);
+            for (int i = 1; i <= rows_; ++i) ds->AddRow({Native<int32_t>(i)});
+            ds->OnFetch = onFetch_;
+            return ds;
+        };
+        env.NameDataSet = [this](TDataSet&, const std::string& d, const std::string& b) {
+            named_ = d + "|" + b;
+        };
+        env.Out = &out_;
+        env.Err = &err_;
+        env.Clock = [] { return 0.0; };
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    int Run(std::vector<std::string> args) {
+        args.insert(args.begin(), "quorvath");
+        return RunCommandLine(args, env);
+    }
+    std::string Script() {
+        std::ifstream in(sql_, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    static size_t Count(const std::string& text, const std::string& what) {
+        size_t n = 0;
+        for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+        return n;
+    }
+
+    std::filesystem::path dir_;
+    std::string sql_;
+    int rows_ = 3;
+    std::function<void(int)> onFetch_;
+    std::string named_;
+    std::ostringstream out_, err_;
+    TCommandLineEnv env;
+};
+
+TEST_F(CommandLine, ExportsAndReportsTheCount) {
+    EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T", "--commit",
+                   "2", "--no-ddl"}),
+              kExitDone);
+    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 3\n");
+    EXPECT_EQ(err_.str(), "");  // not a terminal: no progress
+    EXPECT_EQ(named_, "a.def|b.dbt");
+    const std::string s = Script();
+    EXPECT_EQ(Count(s, "COMMIT WORK;\r\n"), 2u);
+    EXPECT_EQ(Count(s, "Create table"), 0u);
+    EXPECT_NE(s.find("INSERT INTO T (N) VALUES (3);\r\nCOMMIT WORK;\r\n"), std::string::npos);
+    EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T"}),
+              kExitDone);
+    EXPECT_NE(Script().find("Create table T (  \r\n  N INTEGER\r\n  );\r\n"), std::string::npos);
+}
+
+TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
+    rows_ = 1000;
+    InstallStopSignals();
+    onFetch_ = [](int row) {
+        if (row == 150) std::raise(SIGINT);
+    };
+    EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T", "--commit",
+                   "0", "--no-ddl"}),
+              kExitStopped);
+    EXPECT_EQ(out_.str(), "Extract aborted!\n");
+    const std::string s = Script();
+    EXPECT_EQ(Count(s, "INSERT INTO"), 200u);
+    const std::string tail = "INSERT INTO T (N) VALUES (200);\r\nCOMMIT WORK;\r\n";
+    ASSERT_GE(s.size(), tail.size());
+    EXPECT_EQ(s.substr(s.size() - tail.size()), tail);
+}
+
+TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--base", "b", "--sql", "s"}, "No dictionary file given (--dict)\n"},
+        {{"--dict", "d", "--sql", "s"}, "No data file given (--base)\n"},
+        {{"--dict", "d", "--base", "b"}, "No script file given (--sql)\n"},
+        {{"--dict", "d", "--base", "b", "--sql", "s", "--commit", "1e3"},
+         "'1e3' is not a valid integer value\n"},
+        {{"--dict", "d", "--base", "b", "--sql", "/tmp"}, "File access denied\n"},
+        {{"--dict", "d", "--base", "b", "--sql", "s", "--table", "\xE2\x94\x80T"},
+         "The value of --table holds characters outside code page 1251: ?T\n"},
+        {{"--settings", "/nonexistent.set"}, "Settings file not found: /nonexistent.set\n"},
+    };
+    for (const auto& [args, message] : cases) {
+        err_.str("");
+        EXPECT_EQ(Run(args), kExitError) << message;
+        EXPECT_EQ(err_.str(), message);
+    }
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "s"));
+}
+
+TEST_F(CommandLine, CyrillicArgumentsBecomeSystemText) {
+    // "Таблица" typed in UTF-8 stands as CP1251 in the script.
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_, "--no-ddl", "--table",
+                   "\xD0\xA2\xD0\xB0\xD0\xB1\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0"}),
+              kExitDone);
+    EXPECT_NE(Script().find("INSERT INTO \xD2\xE0\xE1\xEB\xE8\xF6\xE0 (N)"), std::string::npos);
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_, "--no-ddl", "--encoding", "utf8",
+                   "--table", "\xD0\xA2"}),
+              kExitDone);
+    EXPECT_NE(Script().find("INSERT INTO \xD0\xA2 (N)"), std::string::npos);
+}
+
+TEST_F(CommandLine, SettingsFilesAreReadBeforeTheOptionsAndSaved) {
+    const std::string set = (dir_ / "my.set").string();
+    EXPECT_EQ(
+        Run({"--dict", "d.def", "--table", "FromSet", "--commit", "7", "--save-settings", set}),
+        kExitDone);  // no data file: saved, nothing exported
+    std::ifstream in(set);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    EXPECT_EQ(ss.str(),
+              "[Config]\nDictionaryFileName=d.def\nBaseFileName=\nSQLFileName=\n"
+              "ImpTableName=FromSet\nCommitPeriod=7\n");
+    EXPECT_EQ(Run({"--settings", set, "--base", "b.dbt", "--sql", sql_, "--no-ddl"}), kExitDone);
+    EXPECT_EQ(named_, "d.def|b.dbt");
+    EXPECT_NE(Script().find("INSERT INTO FromSet (N) VALUES (1);"), std::string::npos);
+}
+
+TEST_F(CommandLine, HelpAndVersion) {
+    EXPECT_EQ(Run({"--version"}), kExitDone);
+    EXPECT_EQ(out_.str().rfind("quorvath ", 0), 0u);
+    out_.str("");
+    EXPECT_EQ(Run({"--help"}), kExitDone);
+    EXPECT_NE(out_.str().find("--no-ddl"), std::string::npos);
+    EXPECT_EQ(Run({"--bogus"}), kExitError);
+    EXPECT_NE(err_.str().find("--bogus"), std::string::npos);
+}
+
+}  // namespace
