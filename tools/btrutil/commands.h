@@ -1,0 +1,18 @@
+// The maintenance tool's commands (-create, -load, -save, -stat, -setowner, -clrowner, -copy,
+// -clone), run on command-line arguments and reporting to the given streams.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace btrutil {
+
+// args are the arguments after the program name. Answers the exit status: 0 on success, the
+// Btrieve status of a failing call, 1 for any other failure.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// English text of a Btrieve status, as the tool prints it.
+std::string StatusText(int status);
+
+}  // namespace btrutil
