@@ -35,9 +35,14 @@ std::string Argument(const std::string& option, const std::string& utf8) {
     return ansi;
 }
 
-std::string Lines(std::string text) {
-    for (size_t pos; (pos = text.find("\r\n")) != std::string::npos;) text.replace(pos, 2, "\n");
-    return text;
+// CR LF line breaks of a message become the terminal's LF.
+std::string Lines(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out.push_back(text[i]);
+    return out;
 }
 
 class TTerminalHost : public IExportHost {

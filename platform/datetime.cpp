@@ -1,6 +1,7 @@
 #include "platform/datetime.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <ctime>
 
@@ -22,14 +23,19 @@ int64_t TimeMSecs(TDateTime value) {
 
 void AppendNumber(std::string& out, int value, int width) {
     char buf[16];
-    int n = std::snprintf(buf, sizeof buf, "%0*d", width, value);
-    out.append(buf, static_cast<size_t>(n));
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    for (int n = static_cast<int>(r.ptr - buf); n < width; ++n) out.push_back('0');
+    out.append(buf, r.ptr);
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
 bool StartsWithNoCase(const std::string& s, size_t pos, const char* word) {
     for (size_t i = 0; word[i]; ++i) {
         if (pos + i >= s.size()) return false;
-        if (std::tolower(static_cast<unsigned char>(s[pos + i])) != word[i]) return false;
+        if (Lower(s[pos + i]) != word[i]) return false;
     }
     return true;
 }
@@ -131,11 +137,9 @@ std::string FormatDateTime(const std::string& pattern, TDateTime value) {
     size_t i = 0;
     while (i < pattern.size()) {
         const char c = pattern[i];
-        const char lc = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const char lc = Lower(c);
         size_t run = 1;
-        while (i + run < pattern.size() &&
-               std::tolower(static_cast<unsigned char>(pattern[i + run])) == lc)
-            ++run;
+        while (i + run < pattern.size() && Lower(pattern[i + run]) == lc) ++run;
         if (c == '"' || c == '\'') {
             size_t end = pattern.find(c, i + 1);
             if (end == std::string::npos) end = pattern.size();

@@ -19,7 +19,7 @@ constexpr size_t kMaxValue = 2047;
 
 struct TIniLine {
     std::string text;  // without its line end
-    std::string end;   // "\n", "\r\n" or "" for a last line without one
+    const char* end = "";  // "\n", "\r\n" or "" for a last line without one
 };
 
 std::string Trim(std::string_view s) {
@@ -48,20 +48,18 @@ bool ReadLines(const std::string& fileName, std::vector<TIniLine>& lines) {
     const std::string data = ss.str();
     size_t pos = 0;
     while (pos < data.size()) {
-        size_t nl = data.find('\n', pos);
+        const size_t nl = data.find('\n', pos);
+        const size_t stop = nl == std::string::npos ? data.size() : nl;
+        size_t textEnd = stop;
+        const bool cr = textEnd > pos && data[textEnd - 1] == '\r';
+        if (cr) --textEnd;
         TIniLine line;
-        if (nl == std::string::npos) {
-            line.text = data.substr(pos);
-            pos = data.size();
-        } else {
-            line.text = data.substr(pos, nl - pos);
-            line.end = "\n";
-            pos = nl + 1;
-        }
-        if (!line.text.empty() && line.text.back() == '\r') {
-            line.text.pop_back();
-            line.end = "\r" + line.end;
-        }
+        line.text = std::string(std::string_view(data).substr(pos, textEnd - pos));
+        if (nl == std::string::npos)
+            line.end = cr ? "\r" : "";
+        else
+            line.end = cr ? "\r\n" : "\n";
+        pos = nl == std::string::npos ? data.size() : nl + 1;
         lines.push_back(std::move(line));
     }
     return true;
@@ -110,7 +108,10 @@ void Locate(const std::vector<TIniLine>& lines, const std::string& section, cons
 
 void WriteAll(const std::string& fileName, const std::vector<TIniLine>& lines) {
     std::string data;
-    for (const TIniLine& l : lines) data += l.text + l.end;
+    for (const TIniLine& l : lines) {
+        data += l.text;
+        data += l.end;
+    }
     const std::string path = AnsiToUtf8(fileName);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     bool ok = fd >= 0;
@@ -185,9 +186,9 @@ void IniWriteString(const std::string& fileName, const std::string& section, con
                     const std::string& value) {
     std::vector<TIniLine> lines;
     ReadLines(fileName, lines);
-    std::string lineEnd = "\n";
+    const char* lineEnd = "\n";
     for (const TIniLine& l : lines)
-        if (!l.end.empty()) {
+        if (*l.end != '\0') {
             lineEnd = l.end;
             break;
         }
@@ -195,13 +196,13 @@ void IniWriteString(const std::string& fileName, const std::string& section, con
     Locate(lines, section, key, s, k, last);
     TIniLine line{key + "=" + value, lineEnd};
     if (k >= 0) {
-        line.end = lines[k].end.empty() ? lineEnd : lines[k].end;
+        line.end = *lines[k].end == '\0' ? lineEnd : lines[k].end;
         lines[k] = line;
     } else if (s >= 0) {
-        if (lines[last].end.empty()) lines[last].end = lineEnd;
+        if (*lines[last].end == '\0') lines[last].end = lineEnd;
         lines.insert(lines.begin() + last + 1, line);
     } else {
-        if (!lines.empty() && lines.back().end.empty()) lines.back().end = lineEnd;
+        if (!lines.empty() && *lines.back().end == '\0') lines.back().end = lineEnd;
         lines.push_back({"[" + section + "]", lineEnd});
         lines.push_back(line);
     }
