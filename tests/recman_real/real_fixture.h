@@ -2,6 +2,7 @@
 // wrapper that issues one Btrieve operation and keeps what it returned.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,9 +36,9 @@ class TOpenFile {
                const std::vector<uint8_t>& in = {}, const std::vector<uint8_t>& key = {},
                uint8_t keyCapacity = 255) {
         std::vector<uint8_t> data(capacity, 0xEE);
-        std::copy(in.begin(), in.end(), data.begin());
+        std::copy_n(in.begin(), std::min<size_t>(in.size(), capacity), data.begin());
         std::vector<uint8_t> keyBuffer(keyCapacity, 0xEE);
-        std::copy(key.begin(), key.end(), keyBuffer.begin());
+        std::copy_n(key.begin(), std::min<size_t>(key.size(), keyCapacity), keyBuffer.begin());
         uint32_t length = capacity;
         recman::Request r;
         r.operation = operation;
