@@ -37,14 +37,16 @@ TPageFile::~TPageFile() {
 void TPageFile::SetPageSize(uint32_t pageSize) {
     pageSize_ = pageSize;
     pageCount_ = uint32_t(std::min<uint64_t>(size_ / pageSize, 0xFFFFFFFFu));
-    cache_.assign(size_t(kSlots) * pageSize, 0);
-    tags_.assign(kSlots, kNoPage);
+    slots_ =
+        uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(kCacheBytes / pageSize, pageCount_)));
+    cache_.assign(size_t(slots_) * pageSize, 0);
+    tags_.assign(slots_, kNoPage);
 }
 
 const uint8_t* TPageFile::Page(uint32_t number) {
     if (pageSize_ == 0 || number >= pageCount_)
         Damaged("page " + std::to_string(number) + " lies past the end of the file");
-    const uint32_t slot = number % kSlots;
+    const uint32_t slot = number % slots_;
     uint8_t* buffer = cache_.data() + size_t(slot) * pageSize_;
     if (tags_[slot] != number) {
         tags_[slot] = kNoPage;

@@ -31,12 +31,14 @@ class TPageFile {
     void ReadAt(uint64_t offset, uint32_t length, uint8_t* out) const;
 
   private:
-    static constexpr uint32_t kSlots = 256;
+    // The cache holds at most this many bytes of pages, and never more pages than the file.
+    static constexpr uint64_t kCacheBytes = 8u << 20;
+    uint32_t slots_ = 0;
     int fd_ = -1;
     uint64_t size_ = 0;
     uint32_t pageSize_ = 0;
     uint32_t pageCount_ = 0;
-    std::vector<uint8_t> cache_;  // kSlots pages
+    std::vector<uint8_t> cache_;  // slots_ pages, page n in slot n % slots_
     std::vector<uint32_t> tags_;  // page held by each slot, or kNoPage
 };
 

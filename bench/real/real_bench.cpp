@@ -1,0 +1,118 @@
+// Benchmark of the reader of vendor files: opens a ~100 MB 5.x file and walks it along
+// each key and in physical order, printing records per second, bytes per second, the open
+// time and the peak memory. Usage: real_bench [file] [records]; the file is made when
+// missing. The walk runs in a fresh process so that its peak memory is the reader's own.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/real/real_image.h"
+#include "recman/cursor.h"
+#include "recman/real/real_file.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double Seconds(TClock::time_point from) {
+    return std::chrono::duration<double>(TClock::now() - from).count();
+}
+
+// Peak and current resident memory in KiB, from the kernel's view of this process.
+long StatusKiB(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(field) + ":";
+    while (std::getline(in, line))
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            return std::atol(line.c_str() + prefix.size());
+    return -1;
+}
+
+struct TWalk {
+    uint64_t records = 0;
+    uint64_t bytes = 0;
+    double seconds = 0;
+    int16_t end = 0;
+};
+
+TWalk Walk(recman::Cursor& cursor, uint16_t first, uint16_t next, int8_t key) {
+    std::vector<uint8_t> data(4096);
+    uint8_t keyBuffer[255];
+    TWalk walk;
+    const auto start = TClock::now();
+    for (uint16_t op = first;; op = next) {
+        uint32_t length = uint32_t(data.size());
+        recman::Request r;
+        r.operation = op;
+        r.data = data.data();
+        r.dataLength = &length;
+        r.key = keyBuffer;
+        r.keyLength = sizeof keyBuffer;
+        r.keyNumber = key;
+        walk.end = cursor.Execute(r);
+        if (walk.end != 0) break;
+        ++walk.records;
+        walk.bytes += length;
+    }
+    walk.seconds = Seconds(start);
+    return walk;
+}
+
+void Print(const char* what, const TWalk& w) {
+    std::printf("%-22s %9llu records in %7.3f s: %10.0f records/s, %7.1f MB/s (end status %d)\n",
+                what, static_cast<unsigned long long>(w.records), w.seconds, w.records / w.seconds,
+                w.bytes / w.seconds / 1e6, w.end);
+}
+
+int Measure(const std::string& path) {
+    const long before = StatusKiB("VmRSS");
+    const auto start = TClock::now();
+    int16_t status = -1;
+    auto cursor = recman::real::OpenRealFile(path, -2, "", status);
+    const double open = Seconds(start);
+    if (!cursor) {
+        std::printf("open failed: status %d: %s\n", status, recman::real::LastOpenError().c_str());
+        return 1;
+    }
+    const long afterOpen = StatusKiB("VmRSS");
+    std::printf("open                   %7.3f s, resident memory %ld KiB over %ld KiB before\n",
+                open, afterOpen - before, before);
+    Print("key 0 (unique)", Walk(*cursor, 12, 6, 0));
+    Print("key 1 (duplicates)", Walk(*cursor, 12, 6, 1));
+    Print("key 0 backwards", Walk(*cursor, 13, 7, 0));
+    Print("physical (Step)", Walk(*cursor, 33, 24, 0));
+    std::printf("peak resident memory   %ld KiB (%ld KiB over the start)\n", StatusKiB("VmHWM"),
+                StatusKiB("VmHWM") - before);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--measure") return Measure(argv[2]);
+    const std::string path = argc > 1 ? argv[1] : "/tmp/quorvath_real_bench.dat";
+    const uint32_t records = argc > 2 ? uint32_t(std::strtoul(argv[2], nullptr, 10)) : 1250000;
+    if (access(path.c_str(), R_OK) != 0) {
+        const auto start = TClock::now();
+        realbench::WriteRealImage(path, records);
+        std::printf("made %s with %u records in %.1f s\n", path.c_str(), records, Seconds(start));
+    }
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::printf("file %s: %.1f MB\n", path.c_str(), double(in.tellg()) / 1e6);
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        execl("/proc/self/exe", argv[0], "--measure", path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int result = 0;
+    waitpid(child, &result, 0);
+    return WIFEXITED(result) ? WEXITSTATUS(result) : 1;
+}
