@@ -93,6 +93,24 @@ int Measure(const std::string& path) {
     return 0;
 }
 
+// Records of 60 bytes: id (u32) at 0, id % 1000 (i16) at 4, bytes derived from id after;
+// key 0 the unique id, key 1 the 1000 groups with linked duplicates.
+void MakeImage(const std::string& path, uint32_t records) {
+    realbench::TImageSpec spec;
+    spec.recordLength = 60;
+    spec.keys.push_back({{{0, 4, 1, 0, 0}}, false});
+    spec.keys.push_back({{{4, 2, 1, 0, 0}}, true});
+    std::vector<std::vector<uint8_t>> data(records, std::vector<uint8_t>(60));
+    for (uint32_t id = 0; id < records; ++id) {
+        uint8_t* r = data[id].data();
+        for (int b = 0; b < 4; ++b) r[b] = uint8_t(id >> (8 * b));
+        r[4] = uint8_t(id % 1000);
+        r[5] = uint8_t((id % 1000) >> 8);
+        for (uint32_t j = 6; j < 60; ++j) r[j] = uint8_t(id * 7 + j);
+    }
+    realbench::WriteRealImage(path, spec, data);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,7 +119,7 @@ int main(int argc, char** argv) {
     const uint32_t records = argc > 2 ? uint32_t(std::strtoul(argv[2], nullptr, 10)) : 1250000;
     if (access(path.c_str(), R_OK) != 0) {
         const auto start = TClock::now();
-        realbench::WriteRealImage(path, records);
+        MakeImage(path, records);
         std::printf("made %s with %u records in %.1f s\n", path.c_str(), records, Seconds(start));
     }
     std::ifstream in(path, std::ios::binary | std::ios::ate);

@@ -1,48 +1,46 @@
 #include "bench/real/real_image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <numeric>
 #include <stdexcept>
-#include <vector>
 
 #include "recman/real/bytes.h"
+#include "recman/real/key_compare.h"
 
 namespace realbench {
 
 namespace {
 
 using recman::real::PutLe16;
-using recman::real::PutLe32;
 using recman::real::PutWs32;
 
-constexpr uint16_t kPhysical = kRecordLength + 8;  // one duplicate-pointer pair
-constexpr uint32_t kPerPage = (kPageSize - 6) / kPhysical;
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 
-uint32_t Address(uint32_t id) {
-    return (1 + id / kPerPage) * kPageSize + 6 + (id % kPerPage) * kPhysical;
-}
-
 struct TItem {
-    uint8_t key[4];
+    const uint8_t* key;
     uint32_t address;
-    uint32_t last;  // linked duplicates only
+    uint32_t last;
 };
 
-// Builds a B-tree over sorted items bottom-up; pages are appended to pages, numbered from
-// firstPage. Returns the root page number.
+// Builds a B-tree over sorted items bottom-up, appending its pages; returns the root page.
 class TTreeWriter {
   public:
-    TTreeWriter(std::vector<std::vector<uint8_t>>& pages, uint32_t firstPage, uint16_t keyLength,
-                bool linked)
+    TTreeWriter(std::vector<std::vector<uint8_t>>& pages, uint32_t firstPage, uint32_t pageSize,
+                uint16_t keyLength, bool linked)
         : pages_(pages),
           first_(firstPage),
+          pageSize_(pageSize),
           keyLength_(keyLength),
           linked_(linked),
           entry_(uint16_t(keyLength + (linked ? 12 : 8))),
-          capacity_((kPageSize - 12) / entry_) {}
+          capacity_((pageSize - 12) / entry_) {}
 
-    uint32_t Build(const std::vector<TItem>& items) { return Level(items, {}); }
+    uint32_t Build(const std::vector<TItem>& items) {
+        if (items.empty()) return kNone;
+        return Level(items, {});
+    }
     uint16_t EntrySize() const { return entry_; }
     uint16_t Capacity() const { return uint16_t(capacity_); }
 
@@ -68,7 +66,7 @@ class TTreeWriter {
     uint32_t Node(const std::vector<TItem>& items, size_t at, size_t count,
                   const std::vector<uint32_t>& children, size_t child) {
         const uint32_t number = first_ + uint32_t(pages_.size());
-        std::vector<uint8_t> page(kPageSize, 0);
+        std::vector<uint8_t> page(pageSize_, 0);
         PutWs32(page.data(), number);
         PutLe16(page.data() + 4, 1);
         PutLe16(page.data() + 6, uint16_t(count));
@@ -87,95 +85,156 @@ class TTreeWriter {
 
     std::vector<std::vector<uint8_t>>& pages_;
     uint32_t first_;
+    uint32_t pageSize_;
     uint16_t keyLength_;
     bool linked_;
     uint16_t entry_;
     size_t capacity_;
 };
 
-void PutSpec(uint8_t* spec, uint32_t root, uint32_t unique, uint16_t flags, uint16_t keyLength,
-             uint16_t entrySize, uint16_t capacity, uint16_t dupOffset, uint16_t offset,
-             uint8_t type) {
-    PutWs32(spec + 0x00, root);
-    PutWs32(spec + 0x04, unique);
-    PutLe16(spec + 0x08, flags);
-    PutLe16(spec + 0x0A, keyLength);
-    PutLe16(spec + 0x0C, entrySize);
-    PutLe16(spec + 0x0E, capacity);
-    PutLe16(spec + 0x10, uint16_t(capacity / 2));
-    PutLe16(spec + 0x12, dupOffset);
-    PutLe16(spec + 0x14, offset);
-    PutLe16(spec + 0x16, keyLength);
-    spec[0x1C] = type;
-}
-
 }  // namespace
 
-void WriteRealImage(const std::string& path, uint32_t records) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot create " + path);
-    const uint32_t dataPages = (records + kPerPage - 1) / kPerPage;
-    std::vector<uint8_t> page(kPageSize);
-    out.write(reinterpret_cast<const char*>(page.data()), kPageSize);  // FCR, written last
+void WriteRealImage(const std::string& path, const TImageSpec& spec,
+                    const std::vector<std::vector<uint8_t>>& records) {
+    const uint32_t p = spec.pageSize;
+    size_t dupKeys = 0;
+    for (const TImageKey& k : spec.keys) dupKeys += k.duplicates;
+    const uint16_t physical = uint16_t(spec.recordLength + 8 * dupKeys);
+    const uint32_t perPage = (p - 6) / physical;
+    const uint32_t count = uint32_t(records.size());
+    const uint32_t dataPages = count == 0 ? 1 : (count + perPage - 1) / perPage;
+    auto address = [&](uint32_t i) { return (1 + i / perPage) * p + 6 + (i % perPage) * physical; };
 
-    for (uint32_t p = 0; p < dataPages; ++p) {
-        std::fill(page.begin(), page.end(), 0);
-        PutWs32(page.data(), 1 + p);
-        PutLe16(page.data() + 4, 0x8001);
-        for (uint32_t s = 0; s < kPerPage; ++s) {
-            const uint32_t id = p * kPerPage + s;
-            if (id >= records) break;
-            uint8_t* r = page.data() + 6 + s * kPhysical;
-            PutLe32(r, id);
-            PutLe16(r + 4, uint16_t(id % kGroups));
-            for (uint32_t j = 6; j < kRecordLength; ++j) r[j] = uint8_t(id * 7 + j);
-            PutWs32(r + kRecordLength, id >= kGroups ? Address(id - kGroups) : kNone);
-            PutWs32(r + kRecordLength + 4, id + kGroups < records ? Address(id + kGroups) : kNone);
+    // The reader's own description of the keys, to sort by its collation.
+    recman::real::TRealLayout layout;
+    std::vector<std::vector<uint8_t>> keyBytes(spec.keys.size());
+    std::vector<uint16_t> dupOffset(spec.keys.size(), 0);
+    size_t nextPair = spec.recordLength;
+    for (size_t k = 0; k < spec.keys.size(); ++k) {
+        recman::real::TRealKey key;
+        for (size_t s = 0; s < spec.keys[k].segments.size(); ++s) {
+            const TImageSegment& in = spec.keys[k].segments[s];
+            recman::real::TRealSegment seg;
+            seg.offset = in.offset;
+            seg.length = in.length;
+            seg.type = in.type;
+            seg.nullValue = in.nullValue;
+            seg.flags = uint16_t(in.flags | 0x100 | (spec.keys[k].duplicates ? 1 : 0) |
+                                 (s + 1 < spec.keys[k].segments.size() ? 0x10 : 0));
+            key.segments.push_back(seg);
+            key.length = uint16_t(key.length + in.length);
         }
-        out.write(reinterpret_cast<const char*>(page.data()), kPageSize);
+        key.flags = key.segments.at(0).flags;
+        if (spec.keys[k].duplicates) {
+            dupOffset[k] = uint16_t(nextPair);
+            nextPair += 8;
+        }
+        layout.keys.push_back(key);
+        for (const auto& r : records)
+            for (const auto& seg : key.segments)
+                keyBytes[k].insert(keyBytes[k].end(), r.begin() + seg.offset,
+                                   r.begin() + seg.offset + seg.length);
     }
 
+    // Per key: the records in its order, and the duplicate neighbours of each record.
+    std::vector<std::vector<uint8_t>> pages(1 + dataPages, std::vector<uint8_t>(p, 0));
     std::vector<std::vector<uint8_t>> indexPages;
-    std::vector<TItem> items(records);
-    for (uint32_t id = 0; id < records; ++id) {
-        PutLe32(items[id].key, id);
-        items[id].address = Address(id);
+    std::vector<uint32_t> roots(spec.keys.size()), uniques(spec.keys.size());
+    std::vector<uint16_t> entrySizes(spec.keys.size()), capacities(spec.keys.size());
+    std::vector<std::vector<uint32_t>> prev(spec.keys.size(), std::vector<uint32_t>(count, kNone));
+    auto next = prev;
+    for (size_t k = 0; k < spec.keys.size(); ++k) {
+        const recman::real::TRealKey& key = layout.keys[k];
+        auto value = [&](uint32_t i) { return keyBytes[k].data() + size_t(i) * key.length; };
+        std::vector<uint32_t> order;
+        for (uint32_t i = 0; i < count; ++i)
+            if (!recman::real::IsNullKey(key, value(i))) order.push_back(i);
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            return recman::real::CompareKeys(layout, key, value(a), value(b)) < 0;
+        });
+        std::vector<TItem> items;
+        for (size_t i = 0; i < order.size();) {
+            size_t j = i + 1;
+            while (j < order.size() &&
+                   recman::real::CompareKeys(layout, key, value(order[i]), value(order[j])) == 0)
+                ++j;
+            if (j - i > 1 && !spec.keys[k].duplicates)
+                throw std::runtime_error("a unique key repeats");
+            if (spec.keys[k].duplicates) {
+                items.push_back({value(order[i]), address(order[i]), address(order[j - 1])});
+                for (size_t d = i; d + 1 < j; ++d) {
+                    next[k][order[d]] = address(order[d + 1]);
+                    prev[k][order[d + 1]] = address(order[d]);
+                }
+            } else {
+                for (size_t d = i; d < j; ++d)
+                    items.push_back({value(order[d]), address(order[d]), 0});
+            }
+            ++uniques[k];
+            i = j;
+        }
+        TTreeWriter tree(indexPages, 1 + dataPages, p, key.length, spec.keys[k].duplicates);
+        roots[k] = tree.Build(items);
+        entrySizes[k] = tree.EntrySize();
+        capacities[k] = tree.Capacity();
     }
-    TTreeWriter unique(indexPages, 1 + dataPages, 4, false);
-    const uint32_t root0 = unique.Build(items);
-    const uint32_t groups = records < kGroups ? records : kGroups;
-    items.resize(groups);
-    for (uint32_t g = 0; g < groups; ++g) {
-        PutLe16(items[g].key, uint16_t(g));
-        items[g].address = Address(g);
-        items[g].last = Address(g + (records - 1 - g) / kGroups * kGroups);
-    }
-    TTreeWriter dup(indexPages, 1 + dataPages, 2, true);
-    const uint32_t root1 = dup.Build(items);
-    for (const auto& p : indexPages) out.write(reinterpret_cast<const char*>(p.data()), kPageSize);
 
-    const uint32_t pages = 1 + dataPages + uint32_t(indexPages.size());
-    std::vector<uint8_t> fcr(kPageSize, 0);
-    PutLe16(fcr.data() + 0x04, 1);
-    PutLe16(fcr.data() + 0x06, 0x0400);
-    PutLe16(fcr.data() + 0x08, kPageSize);
-    PutWs32(fcr.data() + 0x0C, kNone);
-    PutWs32(fcr.data() + 0x10, kNone);
-    PutLe16(fcr.data() + 0x14, 2);
-    PutLe16(fcr.data() + 0x16, kRecordLength);
-    PutLe16(fcr.data() + 0x18, kPhysical);
-    PutWs32(fcr.data() + 0x1A, records);
-    PutWs32(fcr.data() + 0x1E, dataPages);
-    PutLe16(fcr.data() + 0x24, 1);
-    PutWs32(fcr.data() + 0x26, pages);
-    const uint32_t used = records - (dataPages - 1) * kPerPage;
-    PutLe16(fcr.data() + 0x2A, uint16_t(kPageSize - 6 - used * kPhysical));
-    PutSpec(fcr.data() + 0x110, root0, records, 0x0100, 4, unique.EntrySize(), unique.Capacity(), 0,
-            0, 1);
-    PutSpec(fcr.data() + 0x110 + 30, root1, groups, 0x0101, 2, dup.EntrySize(), dup.Capacity(),
-            kRecordLength, 4, 1);
-    out.seekp(0);
-    out.write(reinterpret_cast<const char*>(fcr.data()), kPageSize);
+    for (uint32_t page = 1; page <= dataPages; ++page) {
+        PutWs32(pages[page].data(), page);
+        PutLe16(pages[page].data() + 4, 0x8001);
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t* slot = pages[1 + i / perPage].data() + 6 + (i % perPage) * physical;
+        std::memcpy(slot, records[i].data(), spec.recordLength);
+        for (size_t k = 0; k < spec.keys.size(); ++k) {
+            if (!spec.keys[k].duplicates) continue;
+            PutWs32(slot + dupOffset[k], prev[k][i]);
+            PutWs32(slot + dupOffset[k] + 4, next[k][i]);
+        }
+    }
+
+    uint8_t* fcr = pages[0].data();
+    const uint32_t total = 1 + dataPages + uint32_t(indexPages.size());
+    PutLe16(fcr + 0x04, 1);
+    PutLe16(fcr + 0x06, 0x0400);
+    PutLe16(fcr + 0x08, uint16_t(p));
+    PutWs32(fcr + 0x0C, kNone);
+    PutWs32(fcr + 0x10, kNone);
+    PutLe16(fcr + 0x14, uint16_t(spec.keys.size()));
+    PutLe16(fcr + 0x16, spec.recordLength);
+    PutLe16(fcr + 0x18, physical);
+    PutWs32(fcr + 0x1A, count);
+    PutWs32(fcr + 0x1E, dataPages);
+    PutLe16(fcr + 0x24, 1);
+    PutWs32(fcr + 0x26, total);
+    const uint32_t used = count - (dataPages - 1) * perPage;
+    PutLe16(fcr + 0x2A, uint16_t(p - 6 - used * physical));
+    uint32_t at = 0x110;
+    for (size_t k = 0; k < spec.keys.size(); ++k) {
+        const auto& segments = layout.keys[k].segments;
+        for (size_t s = 0; s < segments.size(); ++s, at += 30) {
+            if (at + 30 > p) throw std::runtime_error("too many key segments for the page");
+            uint8_t* e = fcr + at;
+            if (s == 0) {
+                PutWs32(e + 0x00, roots[k]);
+                PutWs32(e + 0x04, uniques[k]);
+                PutLe16(e + 0x0A, layout.keys[k].length);
+                PutLe16(e + 0x0C, entrySizes[k]);
+                PutLe16(e + 0x0E, capacities[k]);
+                PutLe16(e + 0x10, uint16_t(capacities[k] / 2));
+                PutLe16(e + 0x12, dupOffset[k]);
+            }
+            PutLe16(e + 0x08, segments[s].flags);
+            PutLe16(e + 0x14, segments[s].offset);
+            PutLe16(e + 0x16, segments[s].length);
+            e[0x1C] = segments[s].type;
+            e[0x1D] = segments[s].nullValue;
+        }
+    }
+
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (const auto& page : pages) out.write(reinterpret_cast<const char*>(page.data()), p);
+    for (const auto& page : indexPages) out.write(reinterpret_cast<const char*>(page.data()), p);
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 

@@ -1,18 +1,36 @@
-// Writes a large file in the vendor's 5.x format for the reader's benchmark: fixed-length
-// records, a unique INTEGER key and a linked-duplicate INTEGER key, each with its B-tree,
-// laid out the way the sample files show.
+// Writes files in the vendor's 5.x format, laid out the way the sample files show: fixed-length
+// records in data pages, a B-tree per key, linked duplicates chained in insertion order and
+// null keys left out of their index. Used by the reader's benchmark and tests.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace realbench {
 
-inline constexpr uint32_t kPageSize = 4096;
-inline constexpr uint16_t kRecordLength = 60;
-inline constexpr uint16_t kGroups = 1000;  // distinct values of the duplicate key
+struct TImageSegment {
+    uint16_t offset = 0;  // 0-based in the record
+    uint16_t length = 0;
+    uint8_t type = 0;    // extended type
+    uint16_t flags = 0;  // besides duplicates/segmented: modifiable 0x2, null 0x8/0x200, ...
+    uint8_t nullValue = 0;
+};
 
-// Record id holds id (u32) at 0, id % kGroups (i16) at 4 and bytes derived from id after.
-void WriteRealImage(const std::string& path, uint32_t records);
+struct TImageKey {
+    std::vector<TImageSegment> segments;
+    bool duplicates = false;
+};
+
+struct TImageSpec {
+    uint16_t recordLength = 0;
+    uint16_t pageSize = 4096;
+    std::vector<TImageKey> keys;
+};
+
+// Writes records (each recordLength bytes, in insertion order) to path; throws
+// std::runtime_error when a unique key repeats or the file cannot be written.
+void WriteRealImage(const std::string& path, const TImageSpec& spec,
+                    const std::vector<std::vector<uint8_t>>& records);
 
 }  // namespace realbench

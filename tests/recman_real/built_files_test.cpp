@@ -1,0 +1,126 @@
+// The reader on files made by the 5.x image writer: null keys left out of their index,
+// deep indexes, and searches when the stated collation disagrees with the index order.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "bench/real/real_image.h"
+#include "recman/real/bytes.h"
+#include "tests/recman_real/real_fixture.h"
+
+using namespace realtest;
+using realbench::TImageSpec;
+
+namespace {
+
+std::vector<uint8_t> Record(uint16_t id, const std::string& code, const std::string& tag) {
+    std::vector<uint8_t> r(16, ' ');
+    r[0] = uint8_t(id);
+    r[1] = uint8_t(id >> 8);
+    std::copy(code.begin(), code.end(), r.begin() + 2);  // 4 bytes at 2
+    std::copy(tag.begin(), tag.end(), r.begin() + 6);    // 2 bytes at 6
+    return r;
+}
+
+std::string Path(const std::string& name) {
+    return testing::TempDir() + "/built_" + name;
+}
+
+std::vector<uint16_t> Ids(const std::vector<std::vector<uint8_t>>& records) {
+    std::vector<uint16_t> ids;
+    for (const auto& r : records) ids.push_back(uint16_t(I16(r, 0)));
+    return ids;
+}
+
+TEST(RealBuiltFiles, NullKeysAreLeftOutOfTheirIndexOnly) {
+    TImageSpec spec;
+    spec.recordLength = 16;
+    spec.keys.push_back({{{0, 2, 14, 0, 0}}, false});
+    // Key 1: null when all of code and tag are blank; key 2: null when either is blank.
+    spec.keys.push_back({{{2, 4, 0, 0x0008, ' '}, {6, 2, 0, 0x0008, ' '}}, true});
+    spec.keys.push_back({{{2, 4, 0, 0x0200, ' '}, {6, 2, 0, 0x0200, ' '}}, true});
+    const std::vector<std::vector<uint8_t>> records = {
+        Record(1, "BBBB", "x1"), Record(2, "    ", "  "), Record(3, "AAAA", "  "),
+        Record(4, "    ", "y2"), Record(5, "AAAA", "z3")};
+    realbench::WriteRealImage(Path("null.dat"), spec, records);
+    TOpenFile f(Path("null.dat"));
+    ASSERT_EQ(f.openStatus, 0) << recman::real::LastOpenError();
+    EXPECT_EQ(I32(f.Call(15, 0, 2185).data, 6), 5);
+    EXPECT_EQ(Ids(f.StepAll()), (std::vector<uint16_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(Ids(f.Walk(0)), (std::vector<uint16_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(Ids(f.Walk(1)), (std::vector<uint16_t>{4, 3, 5, 1}));
+    EXPECT_EQ(Ids(f.Walk(2)), (std::vector<uint16_t>{5, 1}));
+    // Reaching a left-out record by its position on that key answers 44.
+    ASSERT_EQ(f.Call(5, 0, 70000, {}, {2, 0}).status, 0);
+    const TCall pos = f.Call(22, 0, 4);
+    EXPECT_EQ(f.Call(23, 1, 70000, pos.data).status, 44);
+    EXPECT_EQ(f.Call(23, 2, 70000, pos.data).status, 44);
+    ASSERT_EQ(f.Call(5, 0, 70000, {}, {3, 0}).status, 0);
+    EXPECT_EQ(f.Call(23, 1, 70000, f.Call(22, 0, 4).data).status, 0);
+    EXPECT_EQ(f.Call(23, 2, 70000, f.Call(22, 0, 4).data).status, 44);
+}
+
+TEST(RealBuiltFiles, DeepIndexOfSmallPages) {
+    TImageSpec spec;
+    spec.recordLength = 8;
+    spec.pageSize = 512;
+    spec.keys.push_back({{{0, 4, 1, 0, 0}}, false});
+    spec.keys.push_back({{{4, 2, 14, 0, 0}}, true});
+    std::vector<std::vector<uint8_t>> records;
+    const int32_t n = 20000;
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t v = (i * 7919) % n - n / 2;  // a permutation around zero
+        records.push_back({uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24),
+                           uint8_t(i % 300), uint8_t((i % 300) >> 8), 0, 0});
+    }
+    realbench::WriteRealImage(Path("deep.dat"), spec, records);
+    TOpenFile f(Path("deep.dat"));
+    ASSERT_EQ(f.openStatus, 0) << recman::real::LastOpenError();
+    const auto byValue = f.Walk(0);
+    ASSERT_EQ(byValue.size(), size_t(n));
+    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(I32(byValue[i], 0), i - n / 2);
+    for (int32_t probe : {-10000, -1, 0, 1, 4321, 9999}) {
+        const uint32_t u = uint32_t(probe);
+        const TCall c =
+            f.Call(5, 0, 8, {}, {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)});
+        ASSERT_EQ(c.status, 0) << probe;
+        EXPECT_EQ(I32(c.data, 0), probe);
+    }
+    const auto byGroup = f.Walk(1);
+    ASSERT_EQ(byGroup.size(), size_t(n));
+    EXPECT_EQ(I16(byGroup.front(), 4), 0);
+    EXPECT_EQ(I16(byGroup.back(), 4), 299);
+}
+
+TEST(RealBuiltFiles, SearchesStayRightWhenTheCollationDisagreesWithTheIndex) {
+    TImageSpec spec;
+    spec.recordLength = 4;
+    spec.keys.push_back({{{0, 2, 1, 0, 0}}, false});  // signed
+    std::vector<std::vector<uint8_t>> records;
+    for (int16_t v : {-3, 5, -1, 2})
+        records.push_back({uint8_t(v), uint8_t(uint16_t(v) >> 8), uint8_t(v), 0});
+    realbench::WriteRealImage(Path("order.dat"), spec, records);
+    // Say the key is unsigned: the index (signed order) no longer agrees with the collation.
+    std::fstream io(Path("order.dat"), std::ios::binary | std::ios::in | std::ios::out);
+    io.seekp(0x110 + 0x1C);
+    io.put(char(14));
+    io.close();
+    TOpenFile f(Path("order.dat"));
+    ASSERT_EQ(f.openStatus, 0) << recman::real::LastOpenError();
+    std::vector<int16_t> walk;
+    for (const auto& r : f.Walk(0)) walk.push_back(I16(r, 0));
+    EXPECT_EQ(walk, (std::vector<int16_t>{-3, -1, 2, 5}));  // the file's own order
+    // Unsigned search: the nearest value at or above 3 is 5; below 0xFFFE (-2) it is -3.
+    TCall c = f.Call(9, 0, 4, {}, {3, 0});
+    ASSERT_EQ(c.status, 0);
+    EXPECT_EQ(I16(c.data, 0), 5);
+    c = f.Call(10, 0, 4, {}, {0xFE, 0xFF});
+    ASSERT_EQ(c.status, 0);
+    EXPECT_EQ(I16(c.data, 0), -3);
+    EXPECT_EQ(f.Call(5, 0, 4, {}, {0xFF, 0xFF}).status, 0);
+    EXPECT_EQ(f.Call(5, 0, 4, {}, {0x04, 0x00}).status, 4);
+    EXPECT_EQ(f.Call(8, 0, 4, {}, {0xFF, 0xFF}).status, 9);
+}
+
+}  // namespace
