@@ -1,0 +1,41 @@
+// quorvath: exports one Btrieve data file as an SQL script from the command line.
+#include <unistd.h>
+
+#include <iostream>
+
+#include "app/command_line.h"
+#include "btrieve/btr_call.h"
+#include "dataset/btr_dataset.h"
+#include "dict/session.h"
+#include "platform/regional.h"
+#include "recman/btrcall.h"
+
+int main(int argc, char** argv) {
+    // The embedded record manager answers the Btrieve call (a strong reference, so that the
+    // linker takes it from its library).
+    SetBtrCall(&BTRCALL);
+    // The default session, and with it every dictionary it made, lives until the end of main:
+    // created first, destroyed last, while the record manager is still there.
+    TDefaultSession session;
+    SetFormatSettings(ReadLocaleFormatSettings());
+    InstallStopSignals();
+
+    TCommandLineEnv env;
+    env.MakeDataSet = [] {
+        auto ds = std::make_unique<TBDataSet>();
+        ds->SetName("BDataSet");
+        ds->SetReadOnly(true);
+        ds->SetLocking(false);
+        return std::unique_ptr<TDataSet>(std::move(ds));
+    };
+    env.NameDataSet = [](TDataSet& ds, const std::string& dictName, const std::string& baseName) {
+        auto& b = static_cast<TBDataSet&>(ds);
+        b.SetDictName(dictName);
+        b.SetBaseName(baseName);
+    };
+    env.TotalRecords = [](TDataSet& ds) -> int64_t { return ds.Active() ? ds.RecordCount() : -1; };
+    env.Out = &std::cout;
+    env.Err = &std::cerr;
+    env.ErrIsTerminal = ::isatty(STDERR_FILENO) != 0;
+    return RunCommandLine(std::vector<std::string>(argv, argv + argc), env);
+}
