@@ -1,0 +1,110 @@
+// The quorvath program itself on the demo dictionary and data file: the script, the messages
+// and exit statuses of the failures a user meets first.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const std::string kBin = QUORVATH_BINARY_DIR;
+const std::string kProgram = kBin + "/app/quorvath";
+const std::string kDict = kBin + "/examples/demo.def";
+const std::string kBase = kBin + "/examples/clients.dbt";
+
+struct TResult {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+class Program : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("quorvath_prog_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        sql_ = (dir_ / "out.sql").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    // Runs the program with standard output and error into files (not a terminal).
+    TResult Run(const std::string& args) {
+        const std::string out = (dir_ / "stdout").string(), err = (dir_ / "stderr").string();
+        const std::string cmd = "'" + kProgram + "' " + args + " >'" + out + "' 2>'" + err + "'";
+        TResult r;
+        const int raw = std::system(cmd.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = ReadAll(out);
+        r.err = ReadAll(err);
+        return r;
+    }
+
+    std::filesystem::path dir_;
+    std::string sql_;
+};
+
+TEST_F(Program, ExportsTheDemo) {
+    const TResult r = Run("--dict '" + kDict + "' --base '" + kBase + "' --sql '" + sql_ +
+                          "' --table CLIENTS --commit 6");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Extract completed successfuly!\nRecords imported: 12\n");
+    EXPECT_EQ(r.err, "");
+    const std::string s = ReadAll(sql_);
+    // The Cyrillic field name and values stand in CP1251; DATE and AT are renamed.
+    EXPECT_NE(s.find("  \xC3\xEE\xF0\xEE\xE4 VARCHAR (16), \r\n"), std::string::npos);
+    EXPECT_NE(s.find("  DATE_01 DATE,  /* Warning! Original field \"DATE\" renamed to "
+                     "\"DATE_01\" because is reserved word */\r\n"),
+              std::string::npos);
+    EXPECT_NE(s.find("VALUES (2, '\xD1\xE8\xE4\xEE\xF0\xEE\xE2\xE0 \xC0\xED\xED\xE0', "
+                     "'\xD1\xE0\xED\xEA\xF2-\xCF\xE5\xF2\xE5\xF0\xE1\xF3\xF0\xE3', 'A-002', "
+                     "'O''Brien', -3, -45, 100, 2.5, '1999/12/31', '23:59:59', 65535, 255, 0.25, "
+                     "1E20, 'green', 3);\r\n"),
+              std::string::npos);
+    // An invalid date and a stored midnight are nulls.
+    EXPECT_NE(s.find("VALUES (6, '\xCF\xF3\xF1\xF2\xEE\xE9', '', '', '', 1, 1, 0, 0, NULL, NULL,"),
+              std::string::npos);
+    EXPECT_EQ(s.substr(s.size() - 28),
+              "COMMIT WORK;\r\nCOMMIT WORK;\r\n");  // after the 12th of 12, then the final one
+}
+
+TEST_F(Program, MissingFilesAndUnwritableScript) {
+    TResult r = Run("--dict '" + (dir_ / "none.def").string() + "' --base '" + kBase + "' --sql '" +
+                    sql_ + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 Btrieve \"\xD0\xA4\xD0\xB0"
+              "\xD0\xB9\xD0\xBB \xD0\xBD\xD0\xB5 \xD0\xBD\xD0\xB0\xD0\xB9\xD0\xB4\xD0\xB5"
+              "\xD0\xBD(12)\" \xD0\xBF\xD1\x80\xD0\xB8 \xD0\xBE\xD0\xBF\xD0\xB5\xD1\x80"
+              "\xD0\xB0\xD1\x86\xD0\xB8\xD0\xB8 \"\xD0\x9E\xD1\x82\xD0\xBA\xD1\x80\xD1\x8B"
+              "\xD1\x82\xD0\xB8\xD0\xB5 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xB0(0)\" "
+              "\xD1\x81 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xBE\xD0\xBC \"" +
+                  (dir_ / "none.def").string() + "\"\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(std::filesystem::exists(sql_));
+
+    const std::string missing = (dir_ / "clients.dbt").string();
+    r = Run("--dict '" + kDict + "' --base '" + missing + "' --sql '" + sql_ + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("(12)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"" + missing + "\"\n"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(sql_));
+
+    r = Run("--dict '" + kDict + "' --base '" + kBase + "' --sql '" + dir_.string() + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "File access denied\n");
+}
+
+}  // namespace
