@@ -1,0 +1,83 @@
+#include "app/gui/error_display.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <exception>
+
+#include "btrieve/btr_error.h"
+#include "platform/codepage.h"
+
+namespace {
+
+void DefaultErrorDisplay(const std::string& message) {
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), ToQt(message),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+void DefaultMessageDisplay(const std::string& caption, const std::string& text, TMessageIcon icon) {
+    QMessageBox box(icon == miWarning ? QMessageBox::Warning : QMessageBox::Information,
+                    ToQt(caption), ToQt(text), QMessageBox::Ok);
+    box.exec();
+}
+
+TErrorDisplay& ErrorDisplay() {
+    static TErrorDisplay display = DefaultErrorDisplay;
+    return display;
+}
+
+TMessageDisplay& MessageDisplay() {
+    static TMessageDisplay display = DefaultMessageDisplay;
+    return display;
+}
+
+}  // namespace
+
+QString ToQt(std::string_view ansi) {
+    QString text = QString::fromStdString(AnsiToUtf8(ansi));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+std::string FromQt(const QString& text, bool* ok) {
+    return Utf8ToAnsi(text.toStdString(), ok);
+}
+
+TErrorDisplay SetErrorDisplay(TErrorDisplay display) {
+    TErrorDisplay previous = std::move(ErrorDisplay());
+    ErrorDisplay() = display ? std::move(display) : TErrorDisplay(DefaultErrorDisplay);
+    return previous;
+}
+
+void ShowErrorMessage(const std::string& message) {
+    ErrorDisplay()(message);
+}
+
+bool RunGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& e) {
+        ShowErrorMessage(e.what());
+    }
+    return false;
+}
+
+TMessageDisplay SetMessageDisplay(TMessageDisplay display) {
+    TMessageDisplay previous = std::move(MessageDisplay());
+    MessageDisplay() = display ? std::move(display) : TMessageDisplay(DefaultMessageDisplay);
+    return previous;
+}
+
+void ShowMessageBox(const std::string& caption, const std::string& text, TMessageIcon icon) {
+    MessageDisplay()(caption, text, icon);
+}
+
+void BtrieveErrorBox(const std::string& caption, const std::string& message) {
+    QMessageBox box(QMessageBox::Critical, ToQt(caption), ToQt(message), QMessageBox::Ok);
+    box.exec();
+}
+
+void InstallBtrieveErrorBox() {
+    SetBtrieveErrorDisplay(BtrieveErrorBox);
+}

@@ -1,0 +1,23 @@
+#include "app/gui/window_host.h"
+
+#include <QCoreApplication>
+
+#include "app/gui/error_display.h"
+#include "app/gui/main_form.h"
+
+void TWindowHost::ShowProgress(const std::string& text) {
+    form_.SetPanelText(1, text);
+}
+
+void TWindowHost::ProcessMessages() {
+    QCoreApplication::processEvents();
+}
+
+void TWindowHost::ShowMessage(const std::string& caption, const std::string& text,
+                              TMessageIcon icon) {
+    ShowMessageBox(caption, text, icon);
+}
+
+void TWindowHost::ShowError(const std::string& message) {
+    ShowErrorMessage(message);
+}

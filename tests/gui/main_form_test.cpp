@@ -1,0 +1,293 @@
+// The main window: its controls and actions, the "..." buttons, the settings actions and
+// their shortcuts, the copy between the controls and ImpInfo, and closing.
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "gui_fixture.h"
+#include "platform/codepage.h"
+
+namespace {
+
+using MainForm = GuiTest;
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+QImage Argb(const QIcon& icon) {
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+TEST_F(MainForm, CaptionLabelsAndRussianTextShownAsUtf8) {
+    TMainFrm& f = MakeForm();
+    EXPECT_EQ(f.windowTitle(), "Import from Btrieve files");
+    EXPECT_EQ(f.lblDbFile->text(), Utf8("Файл БД"));
+    EXPECT_EQ(f.lblDict->text(), Utf8("Путь к словарю БД"));
+    EXPECT_EQ(f.lblSQL->text(), Utf8("Файл с SQL"));
+    EXPECT_EQ(f.lbl2->text(), Utf8("Имя таблицы"));
+    EXPECT_EQ(f.lblAutoComm->text(), "Insert \"COMMIT WORK\" after number of (records)");
+    EXPECT_EQ(f.cbxDDL->text(), "Insert DDL \"CREATE TABLE...\" in SQL-script");
+    EXPECT_EQ(f.cbxDDL->layoutDirection(), Qt::RightToLeft);  // caption left of the box
+    for (QPushButton* b : {f.btnDBFile, f.Button1, f.Button2}) EXPECT_EQ(b->text(), "...");
+}
+
+TEST_F(MainForm, DesignGeometryAndStretching) {
+    TMainFrm& f = MakeForm();
+    EXPECT_EQ(f.size(), QSize(380, 351));
+    EXPECT_EQ(f.cbr->geometry(), QRect(0, 0, 380, 22));
+    EXPECT_EQ(f.lblDbFile->pos(), QPoint(40, 40));
+    EXPECT_EQ(f.lblDict->pos(), QPoint(40, 100));
+    EXPECT_EQ(f.lblSQL->pos(), QPoint(40, 160));
+    EXPECT_EQ(f.lbl2->pos(), QPoint(40, 220));
+    EXPECT_EQ(f.lblAutoComm->pos(), QPoint(40, 274));
+    EXPECT_EQ(f.pnlEdt->geometry(), QRect(40, 60, 311, 21));
+    EXPECT_EQ(f.Panel1->geometry(), QRect(40, 120, 311, 21));
+    EXPECT_EQ(f.pnl->geometry(), QRect(40, 180, 311, 21));
+    EXPECT_EQ(f.btnDBFile->geometry(), QRect(290, 0, 21, 21));
+    EXPECT_EQ(f.edtDBFile->geometry(), QRect(0, 0, 290, 21));
+    EXPECT_EQ(f.edtTableName->geometry(), QRect(40, 240, 121, 21));
+    EXPECT_EQ(f.edtAutoComm->geometry(), QRect(280, 270, 51, 21));
+    EXPECT_EQ(f.cbxDDL->geometry(), QRect(40, 300, 291, 17));
+    EXPECT_EQ(f.stbMainFrm->geometry().bottom(), 350);
+
+    // Wider: the three file panels grow, their buttons keep to the right edge; the rest stays.
+    f.show();
+    f.resize(500, 400);
+    QCoreApplication::processEvents();
+    for (QWidget* p : {f.pnlEdt, f.Panel1, f.pnl}) EXPECT_EQ(p->width(), 431);
+    EXPECT_EQ(f.Button2->geometry(), QRect(410, 0, 21, 21));
+    EXPECT_EQ(f.edtFileSQL->width(), 410);
+    EXPECT_EQ(f.edtTableName->width(), 121);
+    EXPECT_EQ(f.cbr->width(), 500);
+    EXPECT_EQ(f.stbMainFrm->geometry().bottom(), 399);
+}
+
+TEST_F(MainForm, FocusFollowsTheControlsTopToBottom) {
+    TMainFrm& f = MakeForm();
+    QWidget* order[] = {f.edtDBFile, f.btnDBFile,    f.edtDict,     f.Button1, f.edtFileSQL,
+                        f.Button2,   f.edtTableName, f.edtAutoComm, f.cbxDDL};
+    // The widgets Tab stops at, in the window's focus chain.
+    std::vector<QWidget*> stops;
+    QWidget* w = &f;
+    do {
+        w = w->nextInFocusChain();
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled()) stops.push_back(w);
+    } while (w != &f);
+    EXPECT_EQ(stops, std::vector<QWidget*>(std::begin(order), std::end(order)));
+}
+
+TEST_F(MainForm, ActionsHintsImagesShortcutsAndStatusPanels) {
+    TMainFrm& f = MakeForm();
+    struct {
+        QAction* action;
+        QToolButton* button;
+        const char* hint;
+        int image;
+        QKeySequence key;
+    } rows[] = {{f.actLoad, f.miLoad, "Load configuration", 1, QKeySequence("Ctrl+L")},
+                {f.actSave, f.miSave, "Save configuration", 2, QKeySequence("Ctrl+S")},
+                {f.actRun, f.miRun, "Start extract", 3, QKeySequence("F9")},
+                {f.actBreak, f.miBreak, "Stop extract", 4, QKeySequence()}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(r.action->text(), "") << r.hint;
+        EXPECT_EQ(r.action->toolTip(), r.hint);
+        EXPECT_EQ(r.action->statusTip(), r.hint);
+        EXPECT_EQ(r.action->shortcut(), r.key) << r.hint;
+        EXPECT_EQ(r.button->defaultAction(), r.action);
+        EXPECT_EQ(Argb(r.action->icon()), dm->imlImg.Image(r.image)) << r.hint;
+        // The hint goes to the first status panel.
+        r.action->showStatusText(r.button);
+        EXPECT_EQ(f.PanelText(0), r.hint);
+    }
+    EXPECT_EQ(Argb(f.tlbtnDDL->icon()), dm->imlImg.Image(5));
+    const auto panels = f.stbMainFrm->findChildren<QLabel*>();
+    ASSERT_EQ(panels.size(), 2);
+    EXPECT_EQ(panels[0]->width(), 300);
+    EXPECT_EQ(panels[1]->width(), 50);
+}
+
+TEST_F(MainForm, DDLButtonDoesNothing) {
+    TMainFrm& f = MakeForm();
+    f.edtTableName->setText("T");
+    f.tlbtnDDL->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(ImpInfo.ImpTableName, "");
+    EXPECT_EQ(dataSet->OpenCount, 0);
+}
+
+TEST_F(MainForm, FileButtonsDialogFilterDirectoryAndAnswer) {
+    TMainFrm& f = MakeForm();
+    f.edtDBFile->setText(Utf8("/data/Базы/old.dbt"));
+    f.edtDict->setText("bare.def");
+    f.edtFileSQL->setText("");
+    answers = {"/data/new.dbt", "/dict/\xD1\xEB.def", "/out/s.sql"};
+    f.btnDBFile->click();
+    f.Button1->click();
+    f.Button2->click();
+    ASSERT_EQ(dialogs.size(), 3u);
+    EXPECT_EQ(dialogs[0].Kind, fdOpen);
+    EXPECT_EQ(dialogs[0].InitialDir, "/data/\xC1\xE0\xE7\xFB");  // system text of the folder
+    EXPECT_EQ(dialogs[0].Filter, "Btrieve database (*.dbt)|*.dbt|All files (*.*)|*.*");
+    EXPECT_EQ(dialogs[1].Kind, fdOpen);
+    EXPECT_EQ(dialogs[1].InitialDir, "");  // a bare name: the platform's default folder
+    EXPECT_EQ(dialogs[1].Filter, "Btrieve dictionary (*.def)|*.def|All files (*.*)|*.*");
+    EXPECT_EQ(dialogs[2].Kind, fdSave);
+    EXPECT_EQ(dialogs[2].InitialDir, "");
+    EXPECT_EQ(dialogs[2].Filter, "SQL script (*.sql)|*.sql|All files (*.*)|*.*");
+    EXPECT_EQ(f.edtDBFile->text(), "/data/new.dbt");
+    EXPECT_EQ(f.edtDict->text(), Utf8("/dict/Сл.def"));
+    EXPECT_EQ(f.edtFileSQL->text(), "/out/s.sql");
+
+    // Cancelling empties the box.
+    f.btnDBFile->click();
+    EXPECT_EQ(dialogs.back().InitialDir, "/data");
+    EXPECT_EQ(f.edtDBFile->text(), "");
+}
+
+TEST_F(MainForm, StandingFileFillsAllSixControls) {
+    WriteFile(Conf(),
+              "[Config]\nDictionaryFileName=/d/\xD1\xEB\xEE\xE2\xE0\xF0\xFC.def\n"
+              "BaseFileName=/d/base.dbt\nSQLFileName=/o/out.sql\nImpTableName=CLIENTS\n"
+              "CommitPeriod=250\nCreateDDL=0\n");
+    TMainFrm& f = MakeForm();
+    EXPECT_EQ(f.edtDict->text(), Utf8("/d/Словарь.def"));
+    EXPECT_EQ(f.edtDBFile->text(), "/d/base.dbt");
+    EXPECT_EQ(f.edtFileSQL->text(), "/o/out.sql");
+    EXPECT_EQ(f.edtTableName->text(), "CLIENTS");
+    EXPECT_EQ(f.edtAutoComm->text(), "250");
+    EXPECT_FALSE(f.cbxDDL->isChecked());
+
+    // At the end the standing file holds the controls' state, all six keys.
+    f.edtTableName->setText(Utf8("Клиенты"));
+    f.edtAutoComm->setText("16");
+    f.cbxDDL->setChecked(true);
+    ShutDown();
+    EXPECT_EQ(ReadFile(Conf()),
+              "[Config]\nDictionaryFileName=/d/\xD1\xEB\xEE\xE2\xE0\xF0\xFC.def\n"
+              "BaseFileName=/d/base.dbt\nSQLFileName=/o/out.sql\n"
+              "ImpTableName=\xCA\xEB\xE8\xE5\xED\xF2\xFB\nCommitPeriod=16\nCreateDDL=1\n");
+}
+
+TEST_F(MainForm, ClosingWithoutAnIntegerKeepsTheWindowOpen) {
+    TMainFrm& f = MakeForm();
+    f.show();
+    f.edtTableName->setText("T2");
+    f.edtAutoComm->setText("abc");
+    EXPECT_FALSE(f.close());
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(errors, std::vector<std::string>({"'abc' is not a valid integer value"}));
+    // The names before the period were copied already.
+    EXPECT_EQ(ImpInfo.ImpTableName, "T2");
+    EXPECT_EQ(ImpInfo.CommitPeriod, 1000);
+
+    f.edtAutoComm->setText("7");
+    EXPECT_TRUE(f.close());
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(ImpInfo.CommitPeriod, 7);
+}
+
+TEST_F(MainForm, TextOutsideCodePage1251IsRefused) {
+    TMainFrm& f = MakeForm();
+    f.edtDict->setText("d.def");
+    f.edtTableName->setText(Utf8("表"));
+    try {
+        f.ControlsToInfo(ImpInfo);
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(),
+                  "The text of \"\xC8\xEC\xFF \xF2\xE0\xE1\xEB\xE8\xF6\xFB\" holds characters "
+                  "outside code page 1251: ?");
+    }
+    EXPECT_EQ(ImpInfo.DictionaryFileName, "d.def");
+    EXPECT_EQ(ImpInfo.ImpTableName, "");
+}
+
+class MainFormKeys : public GuiTest {
+  protected:
+    TMainFrm& Shown() {
+        TMainFrm& f = MakeForm();
+        f.show();
+        f.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
+        return f;
+    }
+};
+
+TEST_F(MainFormKeys, CtrlLLoadsASettingsFile) {
+    TMainFrm& f = Shown();
+    const std::string set = Path("my.set");
+    WriteFile(set,
+              "[Config]\nDictionaryFileName=a.def\nBaseFileName=b.dbt\nSQLFileName=c.sql\n"
+              "CommitPeriod=5\nCreateDDL=1\n");
+    f.edtTableName->setText("OLD");
+    f.cbxDDL->setChecked(false);  // a change since the last copy is undone by the load
+    answers = {set};
+    QTest::keyClick(&f, Qt::Key_L, Qt::ControlModifier);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].Kind, fdOpen);
+    EXPECT_EQ(dialogs[0].InitialDir, "");
+    EXPECT_EQ(dialogs[0].Filter, "Settings file (*.set)|*.set|All files (*.*)|*.*");
+    EXPECT_EQ(f.edtDict->text(), "a.def");
+    EXPECT_EQ(f.edtDBFile->text(), "b.dbt");
+    EXPECT_EQ(f.edtFileSQL->text(), "c.sql");
+    EXPECT_EQ(f.edtTableName->text(), "");  // missing key: its default
+    EXPECT_EQ(f.edtAutoComm->text(), "5");
+    EXPECT_TRUE(f.cbxDDL->isChecked());  // CreateDDL is not read from settings files
+
+    // A cancelled dialog or a missing file changes nothing.
+    f.edtTableName->setText("KEEP");
+    answers = {"", Path("none.set")};
+    QTest::keyClick(&f, Qt::Key_L, Qt::ControlModifier);
+    QTest::keyClick(&f, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.size(), 3u);
+    EXPECT_EQ(f.edtTableName->text(), "KEEP");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainFormKeys, CtrlSSavesFiveKeys) {
+    TMainFrm& f = Shown();
+    f.edtDict->setText("a.def");
+    f.edtTableName->setText(Utf8("Таб"));
+    f.edtAutoComm->setText("-3");
+    const std::string set = Path("out.set");
+    answers = {set};
+    QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].Kind, fdSave);
+    EXPECT_EQ(dialogs[0].Filter, "Settings file (*.set)|*.set|All files (*.*)|*.*");
+    EXPECT_EQ(ReadFile(set),
+              "[Config]\nDictionaryFileName=a.def\nBaseFileName=\nSQLFileName=\n"
+              "ImpTableName=\xD2\xE0\xE1\nCommitPeriod=-3\n");
+
+    // A period that is no integer: the error display, nothing written.
+    f.edtAutoComm->setText("1e3");
+    const std::string other = Path("other.set");
+    answers = {other};
+    QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(errors, std::vector<std::string>({"'1e3' is not a valid integer value"}));
+    EXPECT_FALSE(std::filesystem::exists(other));
+}
+
+TEST_F(MainFormKeys, F9StartsTheExportAndTheStopHasNoKey) {
+    TMainFrm& f = Shown();
+    dataSet->AddColumn("N", ftInteger);
+    dataSet->AddRow({Native<int32_t>(1)});
+    f.edtFileSQL->setText(QString::fromStdString(Path("k.sql")));
+    QTest::keyClick(&f, Qt::Key_F9);
+    EXPECT_EQ(dataSet->OpenCount, 1);
+    EXPECT_EQ(messages,
+              std::vector<std::string>(
+                  {"Confirmation|Extract completed successfuly!\r\nRecords imported: 1|info"}));
+    EXPECT_TRUE(f.actBreak->shortcut().isEmpty());
+}
+
+}  // namespace
