@@ -133,7 +133,7 @@ void TDataSet::DoOpen() {
         hasRecord_ = fetchRecord(active_.get(), gmNext, true);
     } catch (...) {
         try {
-            if (cursorIsOpen()) closeCursor();
+            closeCursor();  // releases whatever the failed open made
         } catch (...) {
         }
         active_.reset();

@@ -1,0 +1,241 @@
+// Measures TBDataSet's record path over a generated Btrieve file: ten fields of the usual
+// type codes, walked from first to end by key 0 with every field read as the export reads it
+// (null test, then the value). Prints records per second, bytes per second and peak memory.
+// Usage: btrset_bench [records] [folder]
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "btrieve/btr_call.h"
+#include "dataset/btr_dataset.h"
+#include "dict/session.h"
+#include "recman/file_spec.h"
+
+namespace {
+
+struct TColumn {
+    const char* name;
+    int typeCode;
+    int32_t size;
+};
+// 103 bytes: the mix of an ordinary business table.
+constexpr TColumn kColumns[] = {{"ID", 3, 4},     {"NAME", 1, 31}, {"CITY", 8, 21},  {"QTY", 2, 2},
+                                {"FLAGS", 13, 2}, {"PRICE", 4, 8}, {"RATE", 10, 10}, {"BORN", 5, 4},
+                                {"AT", 6, 4},     {"NOTE", 15, 17}};
+
+void Check(int16_t status, const char* what) {
+    if (status != 0)
+        throw std::runtime_error(std::string(what) + ": status " + std::to_string(status));
+}
+
+struct TFileMaker {
+    uint8_t block[128] = {};
+    std::vector<char> name;
+    explicit TFileMaker(const std::string& path, uint16_t length, uint16_t keyPos, uint16_t keyLen,
+                        uint8_t keyType) {
+        recman::FileDef def;
+        def.recordLength = length;
+        def.pageSize = 4096;
+        recman::KeySegment s;
+        s.position = keyPos;
+        s.length = keyLen;
+        s.type = s.storedType = keyType;
+        s.flags = recman::kKeyExtended | recman::kKeyDuplicates;
+        def.keys.push_back(recman::KeyDef{{s}});
+        std::string spec = recman::SerializeFileSpec(def);
+        name.assign(path.begin(), path.end());
+        name.push_back('\0');
+        uint32_t n = static_cast<uint32_t>(spec.size());
+        Check(
+            BtrCall(14, block, spec.data(), &n, name.data(), static_cast<uint8_t>(name.size()), 0),
+            "create");
+        char owner = 0;
+        n = 1;
+        Check(BtrCall(0, block, &owner, &n, name.data(), static_cast<uint8_t>(name.size()), 0),
+              "open");
+    }
+    void Insert(std::string record) {
+        uint32_t n = static_cast<uint32_t>(record.size());
+        char key[255];
+        Check(BtrCall(2, block, record.data(), &n, key, 255, 0), "insert");
+    }
+    ~TFileMaker() {
+        uint32_t n = 0;
+        BtrCall(1, block, nullptr, &n, nullptr, 0, 0);
+    }
+};
+
+template <typename T>
+void Put(std::string& r, size_t at, T v) {
+    std::memcpy(r.data() + at, &v, sizeof v);
+}
+
+long PeakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const long records = argc > 1 ? std::atol(argv[1]) : 1000000;
+    std::string folder = argc > 2 ? argv[2] : "";
+    char pattern[] = "/tmp/btrset-bench-XXXXXX";
+    bool own = folder.empty();
+    if (own) {
+        if (!mkdtemp(pattern)) return 1;
+        folder = pattern;
+    }
+    try {
+        TDefaultSession session;
+        const std::string data = folder + "/bench.dbt";
+        const std::string dict = folder + "/bench.def";
+        std::vector<int32_t> offsets;
+        int32_t length = 0;
+        std::vector<TColumn> columns(std::begin(kColumns), std::end(kColumns));
+        for (const TColumn& c : columns) {
+            offsets.push_back(length);
+            length += c.size;
+        }
+        auto t0 = std::chrono::steady_clock::now();
+        {
+            TFileMaker maker(data, static_cast<uint16_t>(length), 1, 4, recman::kInteger);
+            std::string r(static_cast<size_t>(length), '\0');
+            for (long i = 0; i < records; ++i) {
+                std::memset(r.data(), 0, r.size());
+                Put<int32_t>(r, offsets[0], static_cast<int32_t>(i));
+                std::snprintf(r.data() + offsets[1], 31, "\x8a\xa0\xe0\xe2\xae\xe8\xaa\xa0 %ld", i);
+                std::snprintf(r.data() + offsets[2], 21, "City %ld", i % 977);
+                Put<int16_t>(r, offsets[3], static_cast<int16_t>(i % 30000));
+                Put<uint16_t>(r, offsets[4], static_cast<uint16_t>(i & 0xffff));
+                Put<double>(r, offsets[5], i * 0.25);
+                uint8_t ext[10] = {0, 0, 0, 0, 0, 0, 0x50, 0x9a, 0x09, 0x40};
+                std::memcpy(r.data() + offsets[6], ext, 10);
+                uint8_t date[4] = {static_cast<uint8_t>(1 + i % 28),
+                                   static_cast<uint8_t>(1 + i % 12), 0xd0, 0x07};
+                std::memcpy(r.data() + offsets[7], date, 4);
+                uint8_t time[4] = {5, 6, 7, static_cast<uint8_t>(i % 24)};
+                std::memcpy(r.data() + offsets[8], time, 4);
+                r[offsets[9]] = 6;
+                std::memcpy(r.data() + offsets[9] + 1, "\xa7\xa0\xac\xa5\xe2\xaa", 6);
+                maker.Insert(r);
+            }
+        }
+        {
+            // The dictionary: 141-byte records, keyed as the reader expects.
+            recman::FileDef def;
+            def.recordLength = 141;
+            def.pageSize = 4096;
+            auto seg = [](uint16_t pos, uint16_t len, uint8_t type, bool more, bool dup) {
+                recman::KeySegment s;
+                s.position = pos;
+                s.length = len;
+                s.type = s.storedType = type;
+                s.flags = static_cast<uint16_t>(recman::kKeyExtended |
+                                                (dup ? recman::kKeyDuplicates : 0) |
+                                                (more ? recman::kKeySegmented : 0));
+                return s;
+            };
+            def.keys.push_back({{seg(24, 4, recman::kUnsignedBinary, false, false)}});
+            def.keys.push_back({{seg(1, 2, recman::kInteger, true, true),
+                                 seg(3, 21, recman::kZstring, false, true)}});
+            def.keys.push_back({{seg(1, 2, recman::kInteger, true, false),
+                                 seg(3, 21, recman::kZstring, true, false),
+                                 seg(24, 4, recman::kUnsignedBinary, false, false)}});
+            std::string spec = recman::SerializeFileSpec(def);
+            std::vector<char> name(dict.begin(), dict.end());
+            name.push_back('\0');
+            uint8_t block[128] = {};
+            uint32_t n = static_cast<uint32_t>(spec.size());
+            Check(BtrCall(14, block, spec.data(), &n, name.data(),
+                          static_cast<uint8_t>(name.size()), 0),
+                  "create dictionary");
+            char owner = 0;
+            n = 1;
+            Check(BtrCall(0, block, &owner, &n, name.data(), static_cast<uint8_t>(name.size()), 0),
+                  "open dictionary");
+            uint32_t seq = 1;
+            auto add = [&](int16_t kind, const char* field, uint16_t type, uint16_t flags,
+                           int32_t size) {
+                std::string r(141, '\0');
+                Put<int16_t>(r, 0, kind);
+                std::memcpy(r.data() + 2, "bench.dbt", 9);
+                Put<uint32_t>(r, 23, seq++);
+                if (field) std::memcpy(r.data() + 27, field, std::strlen(field));
+                Put<uint16_t>(r, 48, type);
+                Put<uint16_t>(r, 50, flags);
+                Put<int32_t>(r, 52, size);
+                uint32_t len = 141;
+                char key[255];
+                Check(BtrCall(2, block, r.data(), &len, key, 255, 0), "insert dictionary");
+            };
+            add(1, nullptr, 0, 0, 0);
+            for (const TColumn& c : columns)
+                add(2, c.name, static_cast<uint16_t>(c.typeCode), 0, c.size);
+            add(3, "ID", 0, 0, 0);
+            n = 0;
+            BtrCall(1, block, nullptr, &n, nullptr, 0, 0);
+        }
+        auto t1 = std::chrono::steady_clock::now();
+
+        TBDataSet ds;
+        ds.SetDictName(dict);
+        ds.SetBaseName(data);
+        ds.SetReadOnly(true);
+        ds.Open();
+        const int fieldCount = ds.FieldCount();
+        std::vector<TField*> fields(ds.FieldList().begin(), ds.FieldList().end());
+        auto t2 = std::chrono::steady_clock::now();
+        long walked = 0;
+        size_t textBytes = 0;
+        double checksum = 0;
+        while (!ds.Eof()) {
+            for (TField* f : fields) {
+                if (f->IsNull()) continue;
+                switch (f->DataType()) {
+                    case ftString:
+                        textBytes += f->AsStringView().size();
+                        break;
+                    case ftFloat:
+                    case ftDate:
+                    case ftTime:
+                        checksum += f->AsFloat();
+                        break;
+                    default:
+                        checksum += f->AsInteger();
+                        break;
+                }
+            }
+            ++walked;
+            ds.Next();
+        }
+        auto t3 = std::chrono::steady_clock::now();
+        double build = std::chrono::duration<double>(t1 - t0).count();
+        double walk = std::chrono::duration<double>(t3 - t2).count();
+        std::printf("records: %ld of %d fields, record length %d bytes\n", walked, fieldCount,
+                    length);
+        std::printf("build file: %.2f s (%.0f records/s)\n", build, records / build);
+        std::printf("walk (fetch next + read every field): %.3f s\n", walk);
+        std::printf("records per second: %.0f\n", walked / walk);
+        std::printf("record bytes per second: %.0f (text bytes read: %zu)\n",
+                    walked * static_cast<double>(length) / walk, textBytes);
+        std::printf("peak memory: %ld KiB\n", PeakKilobytes());
+        std::printf("checksum: %.3f\n", checksum);
+        ds.Close();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "btrset_bench: %s\n", e.what());
+        if (own) std::filesystem::remove_all(folder);
+        return 1;
+    }
+    if (own) std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,1023 @@
+#include "dataset/btr_dataset.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "btrieve/aliases.h"
+#include "btrieve/btr_error.h"
+#include "btrieve/btr_file.h"
+#include "dataset/field_codec.h"
+#include "dataset/text_table.h"
+#include "dict/dictionary.h"
+#include "dict/session.h"
+#include "platform/format.h"
+
+namespace {
+
+// Size of the record info: the 32-bit physical position, then the bookmark flag.
+constexpr uint16_t kRecInfoSize = 5;
+
+const char kMismatchText[] =
+    "\xc1\xe0\xe7\xe0 \xe4\xe0\xed\xed\xfb\xf5 Btrieve \xed\xe5 \xf1\xee\xee\xf2\xe2\xe5\xf2"
+    "\xf1\xf2\xe2\xf3\xe5\xf2 \xf1\xeb\xee\xe2\xe0\xf0\xfe";  // CP1251
+
+// Rounds to the nearest integer, halves to even.
+int64_t RoundHalfEven(double v) {
+    return static_cast<int64_t>(std::nearbyint(v));
+}
+
+std::vector<std::string> SplitNames(const std::string& text) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (true) {
+        size_t semi = text.find(';', start);
+        std::string name = text.substr(start, semi == std::string::npos ? semi : semi - start);
+        size_t b = name.find_first_not_of(' ');
+        size_t e = name.find_last_not_of(' ');
+        name = b == std::string::npos ? std::string() : name.substr(b, e - b + 1);
+        if (!name.empty()) names.push_back(name);
+        if (semi == std::string::npos) break;
+        start = semi + 1;
+    }
+    return names;
+}
+
+// The fixed-size bytes of a field: the first n of its dictionary bytes, the rest zero, so a
+// dictionary size smaller than the type needs never reads past the field.
+template <size_t N>
+std::array<uint8_t, N> FixedBytes(const uint8_t* at, int32_t dictSize) {
+    std::array<uint8_t, N> bytes{};
+    std::memcpy(bytes.data(), at, std::min<size_t>(N, dictSize > 0 ? dictSize : 0));
+    return bytes;
+}
+
+void PutBytes(uint8_t* at, int32_t dictSize, const void* src, size_t n) {
+    std::memcpy(at, src, std::min<size_t>(n, dictSize > 0 ? dictSize : 0));
+}
+
+}  // namespace
+
+TBDataSet::TBDataSet(TComponent* owner) : TDataSet(owner) {
+    DefaultSession()->AddDataSet(this);
+}
+
+TBDataSet::~TBDataSet() {
+    SetDictionary(nullptr);
+    DefaultSession()->RemoveDataSet(this);
+    try {
+        Close();
+    } catch (...) {
+        // closing in a destructor: nothing is left to tell
+    }
+}
+
+// ---------------------------------------------------------------- properties
+
+void TBDataSet::SetBaseName(const std::string& name) {
+    baseName_ = name;
+    if (Active()) {
+        Close();
+        Open();
+    }
+}
+
+void TBDataSet::SetDictName(const std::string& name) {
+    if (name == dictName_) return;
+    if (dictionary_)
+        DatabaseError("While dictionary is assigned \"DictName\" is read only property");
+    CheckInactive();
+    dictName_ = name;
+}
+
+void TBDataSet::SetDictionary(TBDictionary* dictionary) {
+    if (dictionary == dictionary_) return;
+    if (dictionary_)
+        dictionary_->RemoveDataSet(this);
+    else
+        DefaultSession()->RemoveDataSet(this);
+    dictionary_ = dictionary;
+    if (dictionary_) {
+        dictionary_->AddDataSet(this);
+        dictName_ = dictionary_->FileName();
+    } else {
+        DefaultSession()->AddDataSet(this);
+    }
+}
+
+void TBDataSet::SetReadOnly(bool readOnly) {
+    readOnly_ = readOnly;
+    if (file_) {
+        file_->SetReadOnly(readOnly);
+        if (Active()) Refresh();
+    }
+}
+
+void TBDataSet::SetLocking(bool locking) {
+    locking_ = locking;
+    if (State() == dsEdit && file_) {
+        try {
+            file_->BtrUnlock();
+        } catch (const EBtrieve& e) {
+            RaiseBtrieve(e);
+        }
+    }
+}
+
+void TBDataSet::SetKeyPath(int32_t keyPath) {
+    if (keyPath == keyPath_) return;
+    if (Active()) {
+        if (keyPath == -1) {
+            file_->BtrSetKeyNumber(static_cast<uint16_t>(KeyNumberForFields(indexFields_)));
+        } else {
+            file_->BtrSetKeyNumber(static_cast<uint16_t>(keyPath));
+            indexFields_.clear();
+        }
+        First();
+    }
+    keyPath_ = keyPath;
+}
+
+void TBDataSet::SetIndexFields(const std::string& fields) {
+    if (fields == indexFields_) return;
+    if (Active()) {
+        if (!fields.empty()) {
+            file_->BtrSetKeyNumber(static_cast<uint16_t>(KeyNumberForFields(fields)));
+            keyPath_ = -1;
+        } else {
+            file_->BtrSetKeyNumber(static_cast<uint16_t>(keyPath_));
+        }
+        First();
+    }
+    indexFields_ = fields;
+}
+
+int32_t TBDataSet::KeyNumberForFields(const std::string& fields) const {
+    if (!keyList_) DatabaseError(Format("No index for fields '%s'", fields.c_str()));
+    std::vector<std::string> names = SplitNames(fields);
+    const auto& keys = keyList_->Items;
+    if (names.empty()) {
+        if (keys.empty()) DatabaseError(Format("No index for fields '%s'", fields.c_str()));
+        return keys.front().KeyNumber;
+    }
+    size_t i = 0;
+    while (i < keys.size()) {
+        int32_t number = keys[i].KeyNumber;
+        size_t matched = 0;
+        size_t j = i;
+        for (; j < keys.size() && keys[j].KeyNumber == number; ++j) {
+            size_t segment = j - i;
+            if (segment < names.size() && matched == segment && keys[j].FieldName == names[segment])
+                ++matched;
+        }
+        if (matched == names.size()) return number;
+        i = j;
+    }
+    DatabaseError(Format("No index for fields '%s'", fields.c_str()));
+}
+
+std::string TBDataSet::TranslateText(const std::string& text, bool toOem, TField* field) {
+    std::string result = text;
+    if (OnTranslate) {
+        OnTranslate(result, toOem, field);
+        return result;
+    }
+    TranslateInPlace(result.data(), result.size(), toOem);
+    return result;
+}
+
+// ---------------------------------------------------------------- opening and closing
+
+void TBDataSet::LoadDescription(TFileData& fileData) {
+    if (dictionary_)
+        dictionary_->LoadFileData(baseName_, fileData);
+    else
+        DefaultSession()->LoadFileData(baseName_, dictName_, fileData);
+}
+
+void TBDataSet::openCursor() {
+    TFileData fileData;
+    LoadDescription(fileData);
+    fieldList_ = std::move(fileData.Fields);
+    keyList_ = std::move(fileData.Keys);
+    if (!fieldList_) fieldList_ = std::make_unique<TBFieldList>();
+    if (!keyList_) keyList_ = std::make_unique<TBKeyList>();
+
+    file_ = std::make_unique<TBtrieveFile>();
+    file_->SetFileName(ExpandAliases(baseName_));
+    file_->SetFileOwner(fileData.OwnerName);
+    file_->SetReadOnly(readOnly_);
+    file_->SetActive(true);
+    if (!file_->Active())  // an open that met a passing status
+        throw EBtrieve(file_->Status(), btr::kOpen, file_->FileName());
+
+    if (indexFields_.empty())
+        file_->BtrSetKeyNumber(static_cast<uint16_t>(keyPath_));
+    else
+        file_->BtrSetKeyNumber(static_cast<uint16_t>(KeyNumberForFields(indexFields_)));
+
+    bool fieldsFit = fieldList_->RecordSize >= 0 && fieldList_->RecordSize <= 0xffff;
+    for (const TBField& f : fieldList_->Items)
+        if (f.Offset < 0 || f.Size < 0 || f.Offset + f.Size > fieldList_->RecordSize)
+            fieldsFit = false;
+    if (!fieldsFit || file_->RecordLength() != fieldList_->RecordSize ||
+        (indexCheck_ && file_->KeyCount() != keyList_->KeyCount))
+        throw EBtrieve(kMismatchText);
+    recordSize_ = static_cast<uint16_t>(fieldList_->RecordSize);
+
+    defineFields();
+    InitFieldsFromDefs();
+
+    size_t full = size_t{recordSize_} + CalcFieldsSize() + kRecInfoSize + kBtrBookmarkSize;
+    if (full > 0xffff) DatabaseError("Record buffer too large");
+    recInfoOfs_ = static_cast<uint16_t>(recordSize_ + CalcFieldsSize());
+    bookmarkOfs_ = static_cast<uint16_t>(recInfoOfs_ + kRecInfoSize);
+    bufferSize_ = static_cast<uint16_t>(full);
+    SetBookmarkSize(kBtrBookmarkSize);
+
+    keyBuffer_ = std::make_unique<uint8_t[]>(recordSize_ ? recordSize_ : 1);
+    markBeforeFirst();
+    endPending_ = false;
+    cachedRecordCount_ = 0;
+    cursorOpen_ = true;
+}
+
+void TBDataSet::closeCursor() {
+    keyBuffer_.reset();
+    editCopy_.reset();
+    BindFields(false);
+    if (DefaultFields()) DestroyFields();
+    keyList_.reset();
+    fieldList_.reset();
+    filterBuffer_ = nullptr;
+    cursorOpen_ = false;
+    std::unique_ptr<TBtrieveFile> file = std::move(file_);
+    file.reset();  // closes the file
+}
+
+void TBDataSet::defineFields() {
+    FieldDefs().Clear();
+    const TBFieldList* list = fieldList_.get();
+    TFileData temporary;
+    if (!list) {
+        LoadDescription(temporary);
+        list = temporary.Fields.get();
+        if (!list) return;
+    }
+    for (const TBField& f : list->Items) {
+        TFieldShape shape = FieldShapeOfTypeCode(f.TypeCode, f.Size);
+        FieldDefs().Add(f.Name, shape.Type, shape.Size, false);
+    }
+}
+
+// ---------------------------------------------------------------- buffers and bookmarks
+
+std::unique_ptr<char[]> TBDataSet::newRecordBuffer() {
+    return std::unique_ptr<char[]>(new char[bufferSize_]);
+}
+
+void TBDataSet::clearRecordBuffer(TRecordBuffer buffer) {
+    std::memset(buffer, 0, bufferSize_);
+}
+
+void TBDataSet::clearCalculated(TRecordBuffer buffer) {
+    std::memset(buffer + recordSize_, 0, CalcFieldsSize());
+}
+
+void TBDataSet::getBookmark(const char* buffer, char* dest) const {
+    std::memcpy(dest, buffer + bookmarkOfs_, kBtrBookmarkSize);
+}
+
+void TBDataSet::setBookmark(TRecordBuffer buffer, const char* bookmark) {
+    std::memcpy(buffer + bookmarkOfs_, bookmark, kBtrBookmarkSize);
+}
+
+TBookmarkFlag TBDataSet::getBookmarkFlag(const char* buffer) const {
+    return static_cast<TBookmarkFlag>(buffer[recInfoOfs_ + 4]);
+}
+
+void TBDataSet::setBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) {
+    buffer[recInfoOfs_ + 4] = static_cast<char>(flag);
+}
+
+int TBDataSet::orderBookmarks(const char* a, const char* b) const {
+    if (!a && !b) return 0;
+    if (!a) return -1;
+    if (!b) return 1;
+    int c = std::strncmp(a, b, kBtrBookmarkSize);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+void TBDataSet::RaiseBtrieve(const std::exception& error) const {
+    if (auto* e = dynamic_cast<const Exception*>(&error)) DatabaseError(e->Message());
+    DatabaseError(error.what());
+}
+
+void TBDataSet::gotoBookmark(const char* bookmark) {
+    uint32_t position = 0;
+    int i = 0;
+    while (i < kBtrBookmarkSize && bookmark[i] == ' ') ++i;
+    for (; i < kBtrBookmarkSize && bookmark[i] >= '0' && bookmark[i] <= '9'; ++i)
+        position = position * 10 + static_cast<uint32_t>(bookmark[i] - '0');
+    std::vector<uint8_t> scratch(recordSize_ ? recordSize_ : 1);
+    file_->BtrSetData(scratch.data(), recordSize_);
+    try {
+        file_->BtrGetDirect(0, position);
+    } catch (const EBtrieve& e) {
+        file_->BtrSetData(nullptr, 0);
+        RaiseBtrieve(e);
+    }
+    file_->BtrSetData(nullptr, 0);
+    startPending_ = endPending_ = false;
+}
+
+void TBDataSet::positionOnBuffer(TRecordBuffer buffer) {
+    gotoBookmark(buffer + bookmarkOfs_);
+}
+
+// ---------------------------------------------------------------- fetching
+
+bool TBDataSet::Accept(TRecordBuffer buffer) {
+    if (!Filtered() || !OnFilterRecord) return true;
+    TRecordBuffer previousBuffer = filterBuffer_;
+    filterBuffer_ = buffer;
+    TDataSetState previous = SetTempState(dsFilter);
+    bool accept = true;
+    try {
+        OnFilterRecord(*this, accept);
+    } catch (...) {
+        RestoreState(previous);
+        filterBuffer_ = previousBuffer;
+        throw;
+    }
+    RestoreState(previous);
+    filterBuffer_ = previousBuffer;
+    return accept;
+}
+
+size_t TBDataSet::FirstSegmentOfCurrentKey() const {
+    uint16_t key = file_->KeyNumber();
+    const auto& keys = keyList_->Items;
+    for (size_t i = 0; i < keys.size(); ++i)
+        if (keys[i].KeyNumber == key) return i;
+    DatabaseError(Format("Key %u of the file has no description in the dictionary", key));
+}
+
+void TBDataSet::StoreEndValue(const TBField& d, TField* field, bool lowest, uint8_t* at) {
+    const int32_t n = d.Size;
+    const int32_t textSize = n > 0 ? n - 1 : 0;
+    auto put = [&](const auto& value) { PutBytes(at, n, &value, sizeof value); };
+    switch (d.TypeCode) {
+        case 2:
+            put(lowest ? int16_t{-32768} : int16_t{32767});
+            break;
+        case 3:
+            put(lowest ? int32_t{INT32_MIN} : int32_t{INT32_MAX});
+            break;
+        case 22:
+            if (!lowest) put(int32_t{INT32_MAX});
+            break;
+        case 4:
+        case 7:
+            put(lowest ? -1.7e308 : 1.7e308);
+            break;
+        case 10:
+        case 11: {
+            uint8_t ext[10];
+            DoubleToExtended(lowest ? -1.7e308 : 1.7e308, ext);
+            PutBytes(at, n, ext, sizeof ext);
+            break;
+        }
+        case 20:
+            put(lowest ? -3.4e38f : 3.4e38f);
+            break;
+        case 5: {
+            const uint8_t date[4] = {static_cast<uint8_t>(lowest ? 1 : 31),
+                                     static_cast<uint8_t>(lowest ? 1 : 12),
+                                     static_cast<uint8_t>(lowest ? 1 : 9999 & 0xff),
+                                     static_cast<uint8_t>(lowest ? 0 : 9999 >> 8)};
+            PutBytes(at, n, date, 4);
+            break;
+        }
+        case 6:
+            if (!lowest) {
+                const uint8_t time[4] = {99, 59, 59, 23};
+                PutBytes(at, n, time, 4);
+            }
+            break;
+        default:
+            break;
+    }
+    if (lowest) return;
+    switch (d.TypeCode) {
+        case 1:
+        case 15: {
+            std::string text = TranslateText(std::string(textSize, '\xff'), true, field);
+            text.resize(textSize, '\0');
+            if (d.TypeCode == 1) {
+                PutBytes(at, n, text.data(), text.size());  // the NUL stands (zeroed)
+            } else if (n > 0) {
+                at[0] = static_cast<uint8_t>(std::min(textSize, 255));
+                std::memcpy(at + 1, text.data(), text.size());
+            }
+            break;
+        }
+        case 8:
+        case 9:
+            if (textSize > 0) std::memset(at, 0xff, textSize);
+            break;
+        case 16:
+            if (n > 0) {
+                at[0] = static_cast<uint8_t>(std::min(textSize, 255));
+                std::memset(at + 1, 0xff, textSize);
+            }
+            break;
+        case 14:
+            if (n > 0) std::memset(at, 0xff, n);
+            break;
+        case 12:
+            if (n > 0) at[0] = 1;
+            break;
+        case 13:
+            put(uint16_t{65535});
+            break;
+        case 21:
+            if (n > 0) at[0] = 255;
+            break;
+        default:
+            break;
+    }
+}
+
+void TBDataSet::BuildKeyFromKeyBuffer() {
+    size_t first = FirstSegmentOfCurrentKey();
+    const auto& keys = keyList_->Items;
+    std::vector<TKeyValue> values;
+    for (size_t i = first; i < keys.size() && keys[i].KeyNumber == keys[first].KeyNumber; ++i) {
+        const TBField* desc = nullptr;
+        for (const TBField& f : fieldList_->Items)
+            if (f.Name == keys[i].FieldName) {
+                desc = &f;
+                break;
+            }
+        if (!desc) desc = &Description(*FieldByName(keys[i].FieldName));
+        values.emplace_back(keyBuffer_.get() + desc->Offset,
+                            static_cast<size_t>(recordSize_ - desc->Offset));
+    }
+    file_->BtrSetKeyValues(values);
+}
+
+void TBDataSet::PositionAtEnd(TRecordBuffer buffer, bool atStart) {
+    size_t first = FirstSegmentOfCurrentKey();
+    const auto& keys = keyList_->Items;
+    TDataSetState previous = SetTempState(dsSetKey);
+    try {
+        std::memset(keyBuffer_.get(), 0, recordSize_);
+        for (size_t i = first; i < keys.size() && keys[i].KeyNumber == keys[first].KeyNumber; ++i) {
+            TField* field = FieldByName(keys[i].FieldName);
+            const TBField& d = Description(*field);
+            StoreEndValue(d, field, atStart, keyBuffer_.get() + d.Offset);
+        }
+        BuildKeyFromKeyBuffer();
+        file_->BtrSetData(keyBuffer_.get(), recordSize_);
+        file_->BtrExec(atStart ? btr::kGetGreaterOrEqual : btr::kGetLessOrEqual);
+        std::memcpy(buffer, keyBuffer_.get(), recordSize_);
+    } catch (...) {
+        RestoreState(previous);
+        file_->BtrSetData(buffer, recordSize_);
+        throw;
+    }
+    RestoreState(previous);
+    file_->BtrSetData(buffer, recordSize_);
+}
+
+bool TBDataSet::Fetch(TRecordBuffer buffer, TGetMode mode) {
+    file_->BtrSetData(buffer, recordSize_);
+    switch (mode) {
+        case gmCurrent: {
+            if (startPending_ || endPending_) return false;
+            try {
+                uint32_t position = file_->BtrGetPosition();
+                file_->BtrGetDirect(0, position);
+            } catch (const EBtrieve&) {
+                return false;
+            }
+            return file_->Status() == 0 && Accept(buffer);
+        }
+        case gmNext:
+            if (endPending_ && !startPending_) return false;
+            if (startPending_)
+                PositionAtEnd(buffer, true);
+            else
+                file_->BtrExec(btr::kGetNext);
+            while (file_->Status() == 0) {
+                if (Accept(buffer)) {
+                    startPending_ = false;
+                    return true;
+                }
+                file_->BtrExec(btr::kGetNext);
+            }
+            return false;
+        case gmPrior:
+            if (startPending_ && !endPending_) return false;
+            if (endPending_)
+                PositionAtEnd(buffer, false);
+            else
+                file_->BtrExec(btr::kGetPrevious);
+            while (file_->Status() == 0) {
+                if (Accept(buffer)) {
+                    endPending_ = false;
+                    return true;
+                }
+                file_->BtrExec(btr::kGetPrevious);
+            }
+            return false;
+    }
+    return false;
+}
+
+bool TBDataSet::fetchRecord(TRecordBuffer buffer, TGetMode mode, bool report) {
+    try {
+        if (!Fetch(buffer, mode)) return false;
+        buffer[recInfoOfs_ + 4] = static_cast<char>(bfCurrent);
+        uint32_t position = file_->BtrGetPosition();
+        std::memcpy(buffer + recInfoOfs_, &position, 4);
+        GetCalcFields(buffer);
+        // The position as decimal text, right-aligned in 10 characters, then a NUL.
+        char* bm = buffer + bookmarkOfs_;
+        std::memset(bm, ' ', kBtrBookmarkSize - 1);
+        bm[kBtrBookmarkSize - 1] = '\0';
+        int i = kBtrBookmarkSize - 2;
+        do {
+            bm[i--] = static_cast<char>('0' + position % 10);
+            position /= 10;
+        } while (position != 0 && i >= 0);
+        return true;
+    } catch (const EBtrieve& e) {
+        ShowBtrieveError(e);
+        if (report && State() != dsOpening && State() != dsInactive) RaiseBtrieve(e);
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------- field values
+
+TRecordBuffer TBDataSet::StateBuffer() const {
+    switch (State()) {
+        case dsBrowse:
+        case dsInternalCalc:
+            return ActiveBuffer();
+        case dsEdit:
+        case dsInsert:
+        case dsNewValue:
+            return EditBuffer();
+        case dsSetKey:
+            return reinterpret_cast<TRecordBuffer>(keyBuffer_.get());
+        case dsCalcFields:
+            return CalcBuffer();
+        case dsFilter:
+            return filterBuffer_;
+        case dsOldValue:
+            return editCopy_.get();
+        default:
+            return nullptr;
+    }
+}
+
+const TBField& TBDataSet::Description(const TField& field) const {
+    size_t index = static_cast<size_t>(field.FieldNo() - 1);
+    if (!fieldList_ || field.FieldNo() < 1 || index >= fieldList_->Items.size())
+        DatabaseError(Format("Field '%s' not found", field.FieldName().c_str()));
+    return fieldList_->Items[index];
+}
+
+bool TBDataSet::readField(const TField& field, void* dest) {
+    TRecordBuffer buffer = StateBuffer();
+    if (!buffer) return false;
+    if (field.Calculated()) {
+        if (State() == dsFilter)
+            DatabaseError("Calculated fields are not supported in OnFilterRecord handler");
+        const char* at = buffer + recordSize_ + field.Offset();
+        if (at[0] && dest) std::memcpy(dest, at + 1, field.DataSize());
+        return at[0] != 0;
+    }
+    const int32_t dataSize = field.DataSize();
+    if (dest) std::memset(dest, 0, dataSize);
+    const TBField& d = Description(field);
+    const uint8_t* at = reinterpret_cast<const uint8_t*>(buffer) + d.Offset;
+    const int32_t n = d.Size;
+    char* out = static_cast<char*>(dest);
+    switch (d.TypeCode) {
+        case 1: {
+            if (!dest) return true;
+            int32_t size = field.Size();
+            size_t len = strnlen(reinterpret_cast<const char*>(at), size > 0 ? size : 0);
+            if (at[0] == 0) return true;
+            if (OnTranslate) {
+                std::string text =
+                    TranslateText(std::string(reinterpret_cast<const char*>(at), len), false,
+                                  const_cast<TField*>(&field));
+                std::memcpy(out, text.data(), std::min<size_t>(text.size(), size));
+            } else {
+                std::memcpy(out, at, len);
+                TranslateInPlace(out, len, false);
+            }
+            return true;
+        }
+        case 2:
+        case 3:
+        case 4:
+        case 7:
+        case 8:
+        case 9:
+        case 13:
+        case 14:
+        case 22:
+            if (dest) {
+                std::memcpy(out, at, std::min(n, dataSize));
+                if (d.TypeCode == 8 || d.TypeCode == 9) out[dataSize - 1] = '\0';
+            }
+            return true;
+        case 5: {
+            int32_t day = 0;
+            if (!DecodeBtrDate(FixedBytes<4>(at, n).data(), day)) return false;
+            if (dest) std::memcpy(out, &day, 4);
+            return true;
+        }
+        case 6: {
+            int32_t ms = 0;
+            if (!DecodeBtrTime(FixedBytes<4>(at, n).data(), ms)) return false;
+            if (dest) std::memcpy(out, &ms, 4);
+            return true;
+        }
+        case 10:
+        case 11:
+            if (dest) {
+                double v = ExtendedToDouble(FixedBytes<10>(at, n).data());
+                std::memcpy(out, &v, 8);
+            }
+            return true;
+        case 20:
+            if (dest) {
+                float f;
+                std::memcpy(&f, FixedBytes<4>(at, n).data(), 4);
+                double v = f;
+                std::memcpy(out, &v, 8);
+            }
+            return true;
+        case 12:
+            if (dest) {
+                uint16_t flag = AllBytesEqual(at, n > 0 ? n : 0, 0) ? 0 : 0xffff;
+                std::memcpy(out, &flag, 2);
+            }
+            return true;
+        case 21:
+            if (dest) {
+                uint16_t word = n > 0 ? at[0] : 0;
+                std::memcpy(out, &word, 2);
+            }
+            return true;
+        case 15:
+        case 16: {
+            if (!dest || n < 1) return true;
+            size_t len = std::min<size_t>(at[0], field.Size() > 0 ? field.Size() : 0);
+            if (d.TypeCode == 15 && OnTranslate) {
+                std::string text =
+                    TranslateText(std::string(reinterpret_cast<const char*>(at + 1), len), false,
+                                  const_cast<TField*>(&field));
+                std::memcpy(out, text.data(), std::min<size_t>(text.size(), field.Size()));
+            } else {
+                std::memcpy(out, at + 1, len);
+                if (d.TypeCode == 15) TranslateInPlace(out, len, false);
+            }
+            return true;
+        }
+        case 17:
+        case 18:
+        case 19: {
+            auto ref = FixedBytes<8>(at, n);
+            uint32_t length = 0;
+            std::memcpy(&length, ref.data() + 4, 4);
+            return length != 0;
+        }
+        default:
+            return false;
+    }
+}
+
+void TBDataSet::writeField(TField& field, const void* src) {
+    TRecordBuffer buffer = StateBuffer();
+    if (!buffer) return;
+    const TDataSetState state = State();
+    if (state != dsEdit && state != dsInsert && state != dsSetKey && state != dsCalcFields &&
+        state != dsFilter && state != dsNewValue && state != dsInternalCalc)
+        DatabaseError("Dataset not in edit or insert mode");
+    if (field.Calculated()) {
+        char* at = buffer + recordSize_ + field.Offset();
+        at[0] = src != nullptr;
+        if (src) std::memcpy(at + 1, src, field.DataSize());
+    } else {
+        const TBField& d = Description(field);
+        uint8_t* at = reinterpret_cast<uint8_t*>(buffer) + d.Offset;
+        const int32_t n = d.Size > 0 ? d.Size : 0;
+        const int32_t dataSize = field.DataSize();
+        const char* in = static_cast<const char*>(src);
+        if (src && d.TypeCode == 21) {
+            uint16_t word;
+            std::memcpy(&word, in, 2);
+            if (word > 255)
+                DatabaseError(
+                    Format("%u is not a valid value for field '%s'. The allowed range "
+                           "is 0 to 255",
+                           word, field.FieldName().c_str()));
+        }
+        std::memset(at, 0, n);
+        if (src) {
+            switch (d.TypeCode) {
+                case 1:
+                case 8:
+                case 9: {
+                    size_t len = strnlen(in, field.Size() > 0 ? field.Size() : 0);
+                    std::string text(in, len);
+                    if (d.TypeCode == 1) text = TranslateText(text, true, &field);
+                    // Keep the terminating NUL inside the field.
+                    PutBytes(at, n > 0 ? n - 1 : 0, text.data(), text.size());
+                    break;
+                }
+                case 2:
+                case 3:
+                case 4:
+                case 7:
+                case 13:
+                case 14:
+                case 22:
+                    std::memcpy(at, in, std::min(n, dataSize));
+                    break;
+                case 10:
+                case 11: {
+                    double v;
+                    std::memcpy(&v, in, 8);
+                    uint8_t ext[10];
+                    DoubleToExtended(v, ext);
+                    PutBytes(at, n, ext, 10);
+                    break;
+                }
+                case 20: {
+                    double v;
+                    std::memcpy(&v, in, 8);
+                    float f = static_cast<float>(v);
+                    PutBytes(at, n, &f, 4);
+                    break;
+                }
+                case 12:
+                case 21: {
+                    uint16_t word;
+                    std::memcpy(&word, in, 2);
+                    // A flag keeps any non-zero native value as true.
+                    uint8_t byte =
+                        d.TypeCode == 12 ? (word != 0 ? 1 : 0) : static_cast<uint8_t>(word & 0xff);
+                    if (n > 0) at[0] = byte;
+                    break;
+                }
+                case 5: {
+                    int32_t day;
+                    std::memcpy(&day, in, 4);
+                    uint8_t date[4];
+                    EncodeBtrDate(day, date);
+                    PutBytes(at, n, date, 4);
+                    break;
+                }
+                case 6: {
+                    int32_t ms;
+                    std::memcpy(&ms, in, 4);
+                    uint8_t time[4];
+                    EncodeBtrTime(ms, time);
+                    PutBytes(at, n, time, 4);
+                    break;
+                }
+                case 15:
+                case 16: {
+                    if (n < 1) break;
+                    size_t len = strnlen(in, field.Size() > 0 ? field.Size() : 0);
+                    std::string text(in, len);
+                    if (d.TypeCode == 15) text = TranslateText(text, true, &field);
+                    size_t room = std::min<size_t>(static_cast<size_t>(n - 1), 255);
+                    size_t stored = std::min(len, room);
+                    at[0] = static_cast<uint8_t>(stored);
+                    std::memcpy(at + 1, text.data(), std::min(text.size(), stored));
+                    break;
+                }
+                default:  // 0, blobs (written through a blob stream) and unknown codes
+                    break;
+            }
+        }
+    }
+    if (state != dsSetKey && state != dsCalcFields && state != dsFilter && state != dsNewValue)
+        FieldChanged(field);
+}
+
+// ---------------------------------------------------------------- editing
+
+bool TBDataSet::canModify() {
+    return !readOnly_ && file_ && !file_->ReadOnly();
+}
+
+void TBDataSet::beginEdit() {
+    blobsChanged_ = false;
+    if (!editCopy_) editCopy_ = newRecordBuffer();
+    try {
+        file_->BtrSetData(editCopy_.get(), recordSize_);
+        uint32_t position = file_->BtrGetPosition();
+        file_->BtrGetDirect(locking_ ? btr::kSingleNoWaitLock : 0, position);
+        std::memcpy(EditBuffer(), editCopy_.get(), recordSize_);
+    } catch (const EBtrieve& e) {
+        ReleaseEditCopy();
+        file_->BtrSetData(nullptr, 0);
+        RaiseBtrieve(e);
+    }
+}
+
+void TBDataSet::beginInsert() {
+    blobsChanged_ = false;
+    if (!editCopy_) editCopy_ = newRecordBuffer();
+    clearRecordBuffer(editCopy_.get());
+}
+
+void TBDataSet::cancelChanges() {
+    bool editing = State() == dsEdit;
+    ReleaseEditCopy();
+    if (editing && locking_) {
+        try {
+            file_->BtrUnlock();
+        } catch (const EBtrieve& e) {
+            RaiseBtrieve(e);
+        }
+    }
+}
+
+void TBDataSet::postRecord() {
+    bool editing = State() == dsEdit;
+    try {
+        if (editing) {
+            file_->BtrSetData(editCopy_.get(), recordSize_);
+            uint32_t position = file_->BtrGetPosition();
+            file_->BtrGetDirect(0, position);
+        }
+        ReleaseEditCopy();
+        if (editing && file_->VariableLength()) {
+            // The fixed part only, over the record's start: the variable part stays.
+            file_->BtrWriteChunks(0, EditBuffer(), recordSize_);
+            if (locking_) file_->BtrUnlock();
+        } else {
+            file_->BtrSetData(EditBuffer(), recordSize_);
+            if (editing)
+                file_->BtrUpdate();
+            else
+                file_->BtrInsert();
+        }
+    } catch (const EBtrieve& e) {
+        RaiseBtrieve(e);
+    }
+    startPending_ = endPending_ = false;
+}
+
+void TBDataSet::addRecord(TRecordBuffer buffer, bool) {
+    try {
+        positionOnBuffer(buffer);
+        file_->BtrSetData(buffer, recordSize_);
+        file_->BtrInsert();
+    } catch (const EBtrieve& e) {
+        RaiseBtrieve(e);
+    }
+}
+
+void TBDataSet::deleteRecord() {
+    try {
+        file_->BtrDelete();
+    } catch (const EBtrieve& e) {
+        RaiseBtrieve(e);
+    }
+}
+
+// ---------------------------------------------------------------- counting
+
+int32_t TBDataSet::recordCount() {
+    if (!evaluteScroll_) return -1;
+    CheckActive();
+    cachedRecordCount_ = static_cast<int32_t>(file_->BtrRecordCount());
+    return cachedRecordCount_;
+}
+
+int32_t TBDataSet::recordNumber() {
+    if (!evaluteScroll_) return -1;
+    if (!Active() || !ActiveBuffer()) return 0;
+    positionOnBuffer(ActiveBuffer());
+    uint32_t percentage = file_->BtrFindPercentage();
+    return static_cast<int32_t>(RoundHalfEven(percentage / 10000.0 * cachedRecordCount_));
+}
+
+bool TBDataSet::moveToRecordNumber(int32_t number) {
+    if (!evaluteScroll_ || !Active()) return false;
+    // Without a count the percentage cannot be computed: obtain it first.
+    if (cachedRecordCount_ == 0) recordCount();
+    if (cachedRecordCount_ <= 0) return false;
+    int64_t percentage = RoundHalfEven(static_cast<double>(number) / cachedRecordCount_ * 10000);
+    percentage = std::clamp<int64_t>(percentage, 0, 10000);
+    std::vector<uint8_t> scratch(recordSize_ > 4 ? recordSize_ : 4);
+    file_->BtrSetData(scratch.data(), static_cast<uint16_t>(scratch.size()));
+    try {
+        file_->BtrGetByPercentage(static_cast<uint32_t>(percentage));
+    } catch (...) {
+        file_->BtrSetData(nullptr, 0);
+        throw;
+    }
+    file_->BtrSetData(nullptr, 0);
+    startPending_ = endPending_ = false;
+    return true;
+}
+
+bool TBDataSet::isSequenced() {
+    if (!evaluteScroll_) return true;
+    return !(Filtered() || (file_ && file_->VariableLength()));
+}
+
+// ---------------------------------------------------------------- searching
+
+bool TBDataSet::Search(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
+                       TLocateOptions) {
+    const auto& keys = keyList_->Items;
+    const size_t count = fields.size();
+    // The key whose leading segments cover most of the search fields, in order.
+    size_t best = 0;
+    int32_t bestKey = -1;
+    for (size_t i = 0; i < keys.size() && best < count;) {
+        int32_t number = keys[i].KeyNumber;
+        size_t j = i, covered = 0;
+        for (; j < keys.size() && keys[j].KeyNumber == number; ++j) {
+            size_t segment = j - i;
+            if (covered == segment && segment < count &&
+                keys[j].FieldName == fields[segment]->FieldName())
+                ++covered;
+        }
+        if (covered > best) {
+            best = covered;
+            bestKey = number;
+        }
+        i = j;
+    }
+    const uint16_t savedKey = file_->KeyNumber();
+    if (best > 0) file_->BtrSetKeyNumber(static_cast<uint16_t>(bestKey));
+    bool found = false;
+    TDataSetState previous = State();
+    try {
+        std::memset(keyBuffer_.get(), 0, recordSize_);
+        SetTempState(dsSetKey);
+        for (size_t i = 0; i < count; ++i) fields[i]->SetAsVariant(values[i]);
+        BuildKeyFromKeyBuffer();
+        file_->BtrSetData(keyBuffer_.get(), recordSize_);
+        file_->BtrExec(btr::kGetGreaterOrEqual);
+        while (file_->Status() == 0) {
+            bool keyDiffers = false;
+            for (size_t i = 0; i < best && !keyDiffers; ++i)
+                keyDiffers = !VarEquals(fields[i]->AsVariant(), values[i]);
+            if (keyDiffers) break;
+            bool rest = true;
+            for (size_t i = best; i < count && rest; ++i)
+                rest = VarEquals(fields[i]->AsVariant(), values[i]);
+            if (rest) {
+                found = true;
+                break;
+            }
+            file_->BtrExec(btr::kGetNext);
+        }
+    } catch (...) {
+        RestoreState(previous);
+        file_->BtrSetKeyNumber(savedKey);
+        throw;
+    }
+    RestoreState(previous);
+    if (found) {
+        std::memcpy(TempBuffer(), keyBuffer_.get(), recordSize_);
+        startPending_ = endPending_ = false;
+    }
+    file_->BtrSetKeyNumber(savedKey);
+    return found;
+}
+
+bool TBDataSet::locateRecord(const std::string& keyFields, const std::vector<TVariant>& values,
+                             TLocateOptions options) {
+    if (options != 0) DatabaseError("Partial and case insensitive compare is not supported");
+    std::vector<TField*> fields = GetFieldList(keyFields);
+    if (fields.empty() || fields.size() != values.size())
+        DatabaseError("The number of key values does not match the number of key fields");
+    return Search(fields, values, options);
+}
+
+std::vector<TVariant> TBDataSet::lookupRecord(const std::string& keyFields,
+                                              const std::vector<TVariant>& values,
+                                              const std::string& resultFields) {
+    std::vector<TField*> results = GetFieldList(resultFields);
+    if (!locateRecord(keyFields, values, 0)) return {};
+    GetCalcFields(TempBuffer());
+    return ReadBufferValues(TempBuffer(), results);
+}

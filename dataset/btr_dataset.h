@@ -1,0 +1,158 @@
+// TBDataSet: one Btrieve data file presented as a dataset. The file's layout comes from a
+// dictionary description (fields, keys, owner name); records are fetched in the order of one
+// key into record buffers, and field values are decoded from and encoded into the record
+// bytes by their dictionary type codes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dataset/dataset.h"
+#include "dict/dict_client.h"
+#include "dict/file_data.h"
+
+class TBtrieveFile;
+class TBDictionary;
+
+// Replaces the code-page conversion of text fields: Str is converted in place, towards the
+// OEM code page when ToOem is true (storing), from it otherwise (reading).
+using TTranslateEvent = std::function<void(std::string& Str, bool ToOem, TField* Field)>;
+
+// Size of a TBDataSet bookmark: the physical position right-aligned in 10 characters, a NUL.
+inline constexpr int kBtrBookmarkSize = 11;
+
+class TBDataSet : public TDataSet, public TDictionaryClient {
+  public:
+    explicit TBDataSet(TComponent* owner = nullptr);
+    ~TBDataSet() override;
+
+    // --- published properties
+    const std::string& BaseName() const { return baseName_; }
+    // Stores the name; an active dataset is closed and opened again on it.
+    void SetBaseName(const std::string& name);
+    const std::string& DictName() const { return dictName_; }
+    // Refused while Dictionary is assigned and while the dataset is open.
+    void SetDictName(const std::string& name);
+    TBDictionary* Dictionary() const { return dictionary_; }
+    void SetDictionary(TBDictionary* dictionary);
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool readOnly);
+    bool IndexCheck() const { return indexCheck_; }
+    void SetIndexCheck(bool v) { indexCheck_ = v; }
+    int32_t KeyPath() const { return keyPath_; }
+    void SetKeyPath(int32_t keyPath);
+    const std::string& IndexFields() const { return indexFields_; }
+    void SetIndexFields(const std::string& fields);
+    bool EvaluteScroll() const { return evaluteScroll_; }
+    void SetEvaluteScroll(bool v) { evaluteScroll_ = v; }
+    bool Locking() const { return locking_; }
+    void SetLocking(bool locking);
+    int32_t MaxVarRecSize() const { return maxVarRecSize_; }
+    void SetMaxVarRecSize(int32_t v) { maxVarRecSize_ = v; }
+    TTranslateEvent OnTranslate;
+
+    // The dataset's code-page step for the translated text codes (1 and 15).
+    std::string TranslateText(const std::string& text, bool toOem, TField* field);
+
+    // The open data file (none while closed).
+    TBtrieveFile* DataFile() const { return file_.get(); }
+    // The key number for ";"-separated field names that lead one of the keys; "No index for
+    // fields '%s'" when none does. Needs the key list (open dataset).
+    int32_t KeyNumberForFields(const std::string& fields) const;
+    const TBFieldList* FieldDescriptions() const { return fieldList_.get(); }
+    const TBKeyList* KeyDescriptions() const { return keyList_.get(); }
+
+    // --- TDictionaryClient
+    void ClearDictionary() override { SetDictionary(nullptr); }
+    void SetStoredDictName(const std::string& name) override { dictName_ = name; }
+    bool IsOpen() const override { return Active(); }
+    void Refresh() override { TDataSet::Refresh(); }
+
+  protected:
+    void openCursor() override;
+    void closeCursor() override;
+    bool cursorIsOpen() const override { return cursorOpen_; }
+    void defineFields() override;
+    uint16_t recordSize() const override { return recordSize_; }
+    std::unique_ptr<char[]> newRecordBuffer() override;
+    void clearRecordBuffer(TRecordBuffer buffer) override;
+    void clearCalculated(TRecordBuffer buffer) override;
+    bool fetchRecord(TRecordBuffer buffer, TGetMode mode, bool report) override;
+    void markBeforeFirst() override { startPending_ = true; }
+    void markAfterLast() override { endPending_ = true; }
+    bool readField(const TField& field, void* dest) override;
+    void writeField(TField& field, const void* src) override;
+    void getBookmark(const char* buffer, char* dest) const override;
+    void setBookmark(TRecordBuffer buffer, const char* bookmark) override;
+    TBookmarkFlag getBookmarkFlag(const char* buffer) const override;
+    void setBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
+    void gotoBookmark(const char* bookmark) override;
+    void positionOnBuffer(TRecordBuffer buffer) override;
+    int orderBookmarks(const char* a, const char* b) const override;
+
+    bool canModify() override;
+    void beginEdit() override;
+    void beginInsert() override;
+    void postRecord() override;
+    void cancelChanges() override;
+    void addRecord(TRecordBuffer buffer, bool append) override;
+    void deleteRecord() override;
+
+    int32_t recordCount() override;
+    int32_t recordNumber() override;
+    bool moveToRecordNumber(int32_t number) override;
+    bool isSequenced() override;
+    bool locateRecord(const std::string& keyFields, const std::vector<TVariant>& values,
+                      TLocateOptions options) override;
+    std::vector<TVariant> lookupRecord(const std::string& keyFields,
+                                       const std::vector<TVariant>& values,
+                                       const std::string& resultFields) override;
+
+  private:
+    void LoadDescription(TFileData& fileData);
+    TRecordBuffer StateBuffer() const;
+    const TBField& Description(const TField& field) const;
+    bool Accept(TRecordBuffer buffer);
+    bool Fetch(TRecordBuffer buffer, TGetMode mode);
+    // Reads the first (or last) record of the current key into buffer.
+    void PositionAtEnd(TRecordBuffer buffer, bool atStart);
+    // Sets the file's key from the key buffer for the segments of the current key.
+    void BuildKeyFromKeyBuffer();
+    // The first key-list entry of the file's current key ("no description" error when none).
+    size_t FirstSegmentOfCurrentKey() const;
+    void StoreEndValue(const TBField& desc, TField* field, bool lowest, uint8_t* at);
+    void ReleaseEditCopy() { editCopy_.reset(); }
+    bool Search(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
+                TLocateOptions options);
+    [[noreturn]] void RaiseBtrieve(const std::exception& error) const;
+
+    std::string baseName_;
+    std::string dictName_;
+    TBDictionary* dictionary_ = nullptr;
+    bool readOnly_ = false;
+    bool indexCheck_ = true;
+    int32_t keyPath_ = -1;
+    std::string indexFields_;
+    bool evaluteScroll_ = true;
+    bool locking_ = true;
+    int32_t maxVarRecSize_ = 2147483647;
+
+    std::unique_ptr<TBKeyList> keyList_;
+    std::unique_ptr<TBFieldList> fieldList_;
+    std::unique_ptr<TBtrieveFile> file_;
+    std::unique_ptr<uint8_t[]> keyBuffer_;
+    std::unique_ptr<char[]> editCopy_;
+    uint16_t recordSize_ = 0;
+    uint16_t recInfoOfs_ = 0;
+    uint16_t bookmarkOfs_ = 0;
+    uint16_t bufferSize_ = 0;
+    int32_t cachedRecordCount_ = 0;
+    TRecordBuffer filterBuffer_ = nullptr;
+    bool cursorOpen_ = false;
+    bool startPending_ = false;
+    bool endPending_ = false;
+    bool blobsChanged_ = false;
+};
