@@ -4,19 +4,21 @@
 
 #include "recman/btrcall.h"
 
-// The record manager may be absent from a program (tests that script their own); the weak
-// reference then stays null and the default entry reports Btrieve as not loaded.
-#pragma weak BTRCALL
-
 namespace {
 
 constexpr int16_t kStatusNotLoaded = 20;
 
 int16_t DefaultCall(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
                     void* keyBuffer, uint8_t keyLength, int8_t keyNumber) {
-    if (&BTRCALL == nullptr) return kStatusNotLoaded;
+#ifdef QUORVATH_HAVE_RECMAN
     return BTRCALL(operation, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
                    keyNumber);
+#else
+    // A build without the record manager: every call finds Btrieve not loaded.
+    (void)operation, (void)positionBlock, (void)dataBuffer, (void)dataLength, (void)keyBuffer,
+        (void)keyLength, (void)keyNumber;
+    return kStatusNotLoaded;
+#endif
 }
 
 TBtrCall& CurrentCall() {
