@@ -1,7 +1,7 @@
 // Measures TBDataSet's record path over a generated Btrieve file: ten fields of the usual
 // type codes, walked from first to end by key 0 with every field read as the export reads it
 // (null test, then the value). Prints records per second, bytes per second and peak memory.
-// Usage: btrset_bench [records] [folder]
+// Usage: btrset_bench [records] [folder]; files already in the folder are reused.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -17,6 +17,7 @@
 #include "btrieve/btr_call.h"
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
+#include "recman/btrcall.h"
 #include "recman/file_spec.h"
 
 namespace {
@@ -84,6 +85,154 @@ long PeakKilobytes() {
     return usage.ru_maxrss;
 }
 
+// Serves one data file from memory behind the Btrieve call, so the walk measures the
+// dataset and the Btrieve layer alone; every other file goes to the record manager.
+class TMemoryFile {
+  public:
+    TMemoryFile(std::string name, uint16_t length, std::vector<std::string> records)
+        : name_(std::move(name)), length_(length), records_(std::move(records)) {}
+
+    int16_t Call(uint16_t op, void* pos, void* data, uint32_t* len, void* key, uint8_t keyLen,
+                 int8_t keyNum) {
+        auto* block = static_cast<uint8_t*>(pos);
+        if (op == 0 && key && std::string(static_cast<char*>(key)) == name_) {
+            std::memcpy(block, kMark, sizeof kMark);
+            return 0;
+        }
+        if (!block || std::memcmp(block, kMark, sizeof kMark) != 0)
+            return BTRCALL(op, pos, data, len, key, keyLen, keyNum);
+        uint16_t base = op % 100;
+        switch (base) {
+            case 1:
+                std::memset(block, 0, 128);
+                return 0;
+            case 15: {
+                auto* stat = static_cast<uint8_t*>(data);
+                std::memset(stat, 0, *len);
+                std::memcpy(stat, &length_, 2);
+                uint16_t keys = 1;
+                std::memcpy(stat + 4, &keys, 2);
+                uint32_t count = static_cast<uint32_t>(records_.size());
+                std::memcpy(stat + 6, &count, 4);
+                uint16_t position = 1, keyLength = 4;
+                std::memcpy(stat + 16, &position, 2);
+                std::memcpy(stat + 18, &keyLength, 2);
+                return 0;
+            }
+            case 9:
+            case 11:
+                current_ = base == 9 ? 0 : static_cast<long>(records_.size()) - 1;
+                return Deliver(data, len, key);
+            case 6:
+                ++current_;
+                return Deliver(data, len, key);
+            case 7:
+                --current_;
+                return Deliver(data, len, key);
+            case 22: {
+                uint32_t position = static_cast<uint32_t>(current_ * length_ + 2048);
+                std::memcpy(data, &position, 4);
+                *len = 4;
+                return 0;
+            }
+            case 23: {
+                uint32_t position = 0;
+                std::memcpy(&position, data, 4);
+                current_ = (static_cast<long>(position) - 2048) / length_;
+                return Deliver(data, len, key);
+            }
+            default:
+                return 1;  // not offered
+        }
+    }
+
+  private:
+    int16_t Deliver(void* data, uint32_t* len, void* key) {
+        if (current_ < 0 || current_ >= static_cast<long>(records_.size())) return 9;
+        const std::string& r = records_[current_];
+        size_t n = std::min<size_t>(*len, r.size());
+        std::memcpy(data, r.data(), n);
+        if (key) std::memcpy(key, r.data(), 4);
+        *len = static_cast<uint32_t>(n);
+        return n < r.size() ? 22 : 0;
+    }
+    static constexpr uint8_t kMark[8] = {'m', 'e', 'm', 'o', 'r', 'y', 0, 1};
+    std::string name_;
+    uint16_t length_;
+    std::vector<std::string> records_;
+    long current_ = -1;
+};
+
+struct TWalk {
+    long records = 0;
+    double seconds = 0;
+    size_t textBytes = 0;
+    double checksum = 0;
+};
+
+// Opens the dataset and walks it as the export does: every field's null test, then its value.
+TWalk Walk(const std::string& dict, const std::string& data) {
+    TBDataSet ds;
+    ds.SetDictName(dict);
+    ds.SetBaseName(data);
+    ds.SetReadOnly(true);
+    ds.Open();
+    std::vector<TField*> fields(ds.FieldList().begin(), ds.FieldList().end());
+    TWalk walk;
+    auto start = std::chrono::steady_clock::now();
+    while (!ds.Eof()) {
+        for (TField* f : fields) {
+            if (f->IsNull()) continue;
+            switch (f->DataType()) {
+                case ftString:
+                    walk.textBytes += f->AsStringView().size();
+                    break;
+                case ftFloat:
+                case ftDate:
+                case ftTime:
+                    walk.checksum += f->AsFloat();
+                    break;
+                default:
+                    walk.checksum += f->AsInteger();
+                    break;
+            }
+        }
+        ++walk.records;
+        ds.Next();
+    }
+    walk.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return walk;
+}
+
+void Report(const char* title, const TWalk& w, int32_t length) {
+    std::printf("%s: %ld records in %.3f s\n", title, w.records, w.seconds);
+    std::printf("  records per second: %.0f\n", w.records / w.seconds);
+    std::printf("  record bytes per second: %.0f (text bytes read: %zu)\n",
+                w.records * static_cast<double>(length) / w.seconds, w.textBytes);
+    std::printf("  checksum: %.3f\n", w.checksum);
+}
+
+std::vector<std::string> ReadAll(const std::string& path, uint16_t length) {
+    std::vector<std::string> records;
+    uint8_t block[128] = {};
+    std::vector<char> name(path.begin(), path.end());
+    name.push_back('\0');
+    char owner = 0;
+    uint32_t n = 1;
+    Check(BtrCall(0, block, &owner, &n, name.data(), static_cast<uint8_t>(name.size()), 0),
+          "open for reading");
+    std::string r(length, '\0');
+    char key[255];
+    for (uint16_t op = 12;; op = 6) {
+        n = length;
+        if (BtrCall(op, block, r.data(), &n, key, 255, 0) != 0) break;
+        records.push_back(r);
+    }
+    n = 0;
+    BtrCall(1, block, nullptr, &n, nullptr, 0, 0);
+    return records;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +244,7 @@ int main(int argc, char** argv) {
         if (!mkdtemp(pattern)) return 1;
         folder = pattern;
     }
+    SetBtrCall(&BTRCALL);  // the embedded record manager behind the Btrieve call
     try {
         TDefaultSession session;
         const std::string data = folder + "/bench.dbt";
@@ -107,7 +257,9 @@ int main(int argc, char** argv) {
             length += c.size;
         }
         auto t0 = std::chrono::steady_clock::now();
-        {
+        // A folder given with the files already in it: they are walked again as they are.
+        const bool reuse = !own && std::filesystem::exists(data) && std::filesystem::exists(dict);
+        if (!reuse) {
             TFileMaker maker(data, static_cast<uint16_t>(length), 1, 4, recman::kInteger);
             std::string r(static_cast<size_t>(length), '\0');
             for (long i = 0; i < records; ++i) {
@@ -130,7 +282,7 @@ int main(int argc, char** argv) {
                 maker.Insert(r);
             }
         }
-        {
+        if (!reuse) {
             // The dictionary: 141-byte records, keyed as the reader expects.
             recman::FileDef def;
             def.recordLength = 141;
@@ -187,50 +339,24 @@ int main(int argc, char** argv) {
         }
         auto t1 = std::chrono::steady_clock::now();
 
-        TBDataSet ds;
-        ds.SetDictName(dict);
-        ds.SetBaseName(data);
-        ds.SetReadOnly(true);
-        ds.Open();
-        const int fieldCount = ds.FieldCount();
-        std::vector<TField*> fields(ds.FieldList().begin(), ds.FieldList().end());
-        auto t2 = std::chrono::steady_clock::now();
-        long walked = 0;
-        size_t textBytes = 0;
-        double checksum = 0;
-        while (!ds.Eof()) {
-            for (TField* f : fields) {
-                if (f->IsNull()) continue;
-                switch (f->DataType()) {
-                    case ftString:
-                        textBytes += f->AsStringView().size();
-                        break;
-                    case ftFloat:
-                    case ftDate:
-                    case ftTime:
-                        checksum += f->AsFloat();
-                        break;
-                    default:
-                        checksum += f->AsInteger();
-                        break;
-                }
-            }
-            ++walked;
-            ds.Next();
-        }
-        auto t3 = std::chrono::steady_clock::now();
-        double build = std::chrono::duration<double>(t1 - t0).count();
-        double walk = std::chrono::duration<double>(t3 - t2).count();
-        std::printf("records: %ld of %d fields, record length %d bytes\n", walked, fieldCount,
+        std::printf("records: %ld of %zu fields, record length %d bytes\n", records, columns.size(),
                     length);
-        std::printf("build file: %.2f s (%.0f records/s)\n", build, records / build);
-        std::printf("walk (fetch next + read every field): %.3f s\n", walk);
-        std::printf("records per second: %.0f\n", walked / walk);
-        std::printf("record bytes per second: %.0f (text bytes read: %zu)\n",
-                    walked * static_cast<double>(length) / walk, textBytes);
+        if (!reuse) {
+            double build = std::chrono::duration<double>(t1 - t0).count();
+            std::printf("build file: %.2f s (%.0f records/s)\n", build, records / build);
+        }
+        Report("walk over the record manager (fetch next + read every field)", Walk(dict, data),
+               length);
+        TMemoryFile memory(data, static_cast<uint16_t>(length),
+                           ReadAll(data, static_cast<uint16_t>(length)));
+        {
+            TBtrCallScope scope(
+                [&](uint16_t op, void* pos, void* buf, uint32_t* len, void* key, uint8_t keyLen,
+                    int8_t keyNum) { return memory.Call(op, pos, buf, len, key, keyLen, keyNum); });
+            Report("walk over the same records served from memory (dataset and Btrieve layer)",
+                   Walk(dict, data), length);
+        }
         std::printf("peak memory: %ld KiB\n", PeakKilobytes());
-        std::printf("checksum: %.3f\n", checksum);
-        ds.Close();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "btrset_bench: %s\n", e.what());
         if (own) std::filesystem::remove_all(folder);
