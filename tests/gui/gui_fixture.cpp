@@ -28,7 +28,7 @@ void GuiTest::TearDown() {
     std::filesystem::remove_all(dir_);
 }
 
-TDM& GuiTest::MakeDM() {
+TDM& GuiTest::MakeDM(const TDataSetKind* given) {
     TDataSetKind kind;
     kind.Make = [this](TComponent* owner) {
         dataSet = new TMemoryDataSet(owner);
@@ -37,7 +37,7 @@ TDM& GuiTest::MakeDM() {
     kind.Name = [this](TDataSet&, const std::string& dict, const std::string& base) {
         named.push_back(dict + "|" + base);
     };
-    dm = std::make_unique<TDM>(kind, Conf());
+    dm = std::make_unique<TDM>(given ? *given : kind, Conf());
     dm->DialogRunner = [this](TFileDialogKind kind, const std::string& dir,
                               const std::string& filter) {
         dialogs.push_back({kind, dir, filter});

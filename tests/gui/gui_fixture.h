@@ -26,8 +26,9 @@ class GuiTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // The data module reading the standing file conf(), with an in-memory dataset.
-    TDM& MakeDM();
+    // The data module reading the standing file Conf(), with an in-memory dataset unless
+    // another kind is given.
+    TDM& MakeDM(const TDataSetKind* kind = nullptr);
     // The main window over the data module (made on demand).
     TMainFrm& MakeForm();
     // Closes the window and frees it, then the data module (which writes the standing file).
