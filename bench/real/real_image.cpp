@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <numeric>
+#include <functional>
 #include <stdexcept>
 
 #include "recman/real/bytes.h"
@@ -14,9 +14,20 @@ namespace realbench {
 namespace {
 
 using recman::real::PutLe16;
+using recman::real::PutLe32;
 using recman::real::PutWs32;
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+// A page reference in the 6.x form: [bits 16-23][type][bits 0-7][bits 8-15].
+void PutPageRef(uint8_t* p, uint32_t page, uint8_t type) {
+    p[0] = uint8_t(page >> 16);
+    p[1] = type;
+    p[2] = uint8_t(page);
+    p[3] = uint8_t(page >> 8);
+}
+
+using TRefWriter = std::function<void(uint8_t*, uint32_t)>;
 
 struct TItem {
     const uint8_t* key;
@@ -28,14 +39,15 @@ struct TItem {
 class TTreeWriter {
   public:
     TTreeWriter(std::vector<std::vector<uint8_t>>& pages, uint32_t firstPage, uint32_t pageSize,
-                uint16_t keyLength, bool linked)
+                uint16_t keyLength, bool linked, TRefWriter ref)
         : pages_(pages),
           first_(firstPage),
           pageSize_(pageSize),
           keyLength_(keyLength),
           linked_(linked),
           entry_(uint16_t(keyLength + (linked ? 12 : 8))),
-          capacity_((pageSize - 12) / entry_) {}
+          capacity_((pageSize - 12) / entry_),
+          ref_(std::move(ref)) {}
 
     uint32_t Build(const std::vector<TItem>& items) {
         if (items.empty()) return kNone;
@@ -67,14 +79,14 @@ class TTreeWriter {
                   const std::vector<uint32_t>& children, size_t child) {
         const uint32_t number = first_ + uint32_t(pages_.size());
         std::vector<uint8_t> page(pageSize_, 0);
-        PutWs32(page.data(), number);
+        ref_(page.data(), number);
         PutLe16(page.data() + 4, 1);
         PutLe16(page.data() + 6, uint16_t(count));
-        PutWs32(page.data() + 8, children.empty() ? kNone : children[child + count]);
+        ref_(page.data() + 8, children.empty() ? kNone : children[child + count]);
         for (size_t i = 0; i < count; ++i) {
             uint8_t* e = page.data() + 12 + i * entry_;
             const TItem& item = items[at + i];
-            PutWs32(e, children.empty() ? kNone : children[child + i]);
+            ref_(e, children.empty() ? kNone : children[child + i]);
             std::memcpy(e + 4, item.key, keyLength_);
             PutWs32(e + 4 + keyLength_, item.address);
             if (linked_) PutWs32(e + 8 + keyLength_, item.last);
@@ -90,6 +102,7 @@ class TTreeWriter {
     bool linked_;
     uint16_t entry_;
     size_t capacity_;
+    TRefWriter ref_;
 };
 
 }  // namespace
@@ -97,19 +110,31 @@ class TTreeWriter {
 void WriteRealImage(const std::string& path, const TImageSpec& spec,
                     const std::vector<std::vector<uint8_t>>& records) {
     const uint32_t p = spec.pageSize;
+    const bool v6 = spec.newFormat;
+    const uint16_t base = v6 ? 2 : 0;  // the record usage count before each 6.x record
     size_t dupKeys = 0;
     for (const TImageKey& k : spec.keys) dupKeys += k.duplicates;
-    const uint16_t physical = uint16_t(spec.recordLength + 8 * dupKeys);
+    const uint16_t physical = uint16_t(base + spec.recordLength + 8 * dupKeys);
     const uint32_t perPage = (p - 6) / physical;
     const uint32_t count = uint32_t(records.size());
     const uint32_t dataPages = count == 0 ? 1 : (count + perPage - 1) / perPage;
+    // Data pages are pages (logical in 6.x) 1..dataPages, index pages follow.
     auto address = [&](uint32_t i) { return (1 + i / perPage) * p + 6 + (i % perPage) * physical; };
+    auto refWriter = [v6](uint8_t type) -> TRefWriter {
+        if (!v6) return [](uint8_t* at, uint32_t page) { PutWs32(at, page); };
+        return [type](uint8_t* at, uint32_t page) {
+            if (page == kNone)
+                PutLe32(at, kNone);
+            else
+                PutPageRef(at, page, type);
+        };
+    };
 
     // The reader's own description of the keys, to sort by its collation.
     recman::real::TRealLayout layout;
     std::vector<std::vector<uint8_t>> keyBytes(spec.keys.size());
     std::vector<uint16_t> dupOffset(spec.keys.size(), 0);
-    size_t nextPair = spec.recordLength;
+    size_t nextPair = base + spec.recordLength;
     for (size_t k = 0; k < spec.keys.size(); ++k) {
         recman::real::TRealKey key;
         for (size_t s = 0; s < spec.keys[k].segments.size(); ++s) {
@@ -173,68 +198,139 @@ void WriteRealImage(const std::string& path, const TImageSpec& spec,
             ++uniques[k];
             i = j;
         }
-        TTreeWriter tree(indexPages, 1 + dataPages, p, key.length, spec.keys[k].duplicates);
+        TTreeWriter tree(indexPages, 1 + dataPages, p, key.length, spec.keys[k].duplicates,
+                         refWriter(uint8_t(0x80 + k)));
         roots[k] = tree.Build(items);
         entrySizes[k] = tree.EntrySize();
         capacities[k] = tree.Capacity();
     }
 
+    const TRefWriter dataRef = refWriter('D');
     for (uint32_t page = 1; page <= dataPages; ++page) {
-        PutWs32(pages[page].data(), page);
+        dataRef(pages[page].data(), page);
         PutLe16(pages[page].data() + 4, 0x8001);
     }
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t* slot = pages[1 + i / perPage].data() + 6 + (i % perPage) * physical;
-        std::memcpy(slot, records[i].data(), spec.recordLength);
+        if (v6) PutLe16(slot, 1);
+        std::memcpy(slot + base, records[i].data(), spec.recordLength);
         for (size_t k = 0; k < spec.keys.size(); ++k) {
             if (!spec.keys[k].duplicates) continue;
             PutWs32(slot + dupOffset[k], prev[k][i]);
             PutWs32(slot + dupOffset[k] + 4, next[k][i]);
         }
     }
+    for (auto& page : indexPages) pages.push_back(std::move(page));
+    const uint32_t logicalPages = uint32_t(pages.size()) - 1;
 
-    uint8_t* fcr = pages[0].data();
-    const uint32_t total = 1 + dataPages + uint32_t(indexPages.size());
-    PutLe16(fcr + 0x04, 1);
-    PutLe16(fcr + 0x06, 0x0400);
-    PutLe16(fcr + 0x08, uint16_t(p));
-    PutWs32(fcr + 0x0C, kNone);
-    PutWs32(fcr + 0x10, kNone);
-    PutLe16(fcr + 0x14, uint16_t(spec.keys.size()));
-    PutLe16(fcr + 0x16, spec.recordLength);
-    PutLe16(fcr + 0x18, physical);
-    PutWs32(fcr + 0x1A, count);
-    PutWs32(fcr + 0x1E, dataPages);
-    PutLe16(fcr + 0x24, 1);
-    PutWs32(fcr + 0x26, total);
-    const uint32_t used = count - (dataPages - 1) * perPage;
-    PutLe16(fcr + 0x2A, uint16_t(p - 6 - used * physical));
+    std::vector<uint8_t> fcr(p, 0);
+    PutLe16(fcr.data() + 0x08, uint16_t(p));
+    PutLe16(fcr.data() + 0x14, uint16_t(spec.keys.size()));
+    PutLe16(fcr.data() + 0x16, spec.recordLength);
+    PutLe16(fcr.data() + 0x18, physical);
+    PutWs32(fcr.data() + 0x1A, count);
+    PutWs32(fcr.data() + 0x26, v6 ? logicalPages : logicalPages + 1);  // 5.x counts page 0
+    const uint32_t kat = p >= 4096 ? 0x0F10 : p - 40;
+    if (v6) {
+        fcr[0] = 'F';
+        fcr[1] = 'C';
+        PutLe32(fcr.data() + 0x04, 2);
+        PutLe16(fcr.data() + 0x22, 0xFFFF);
+        PutLe16(fcr.data() + 0x4A, 0x0600);
+        fcr[0x76] = 0x14;
+        PutLe16(fcr.data() + 0x78, uint16_t(kat));
+    } else {
+        PutLe16(fcr.data() + 0x04, 1);
+        PutLe16(fcr.data() + 0x06, 0x0400);
+        PutWs32(fcr.data() + 0x0C, kNone);
+        PutWs32(fcr.data() + 0x10, kNone);
+        PutWs32(fcr.data() + 0x1E, dataPages);
+        PutLe16(fcr.data() + 0x24, 1);
+        const uint32_t used = count - (dataPages - 1) * perPage;
+        PutLe16(fcr.data() + 0x2A, uint16_t(p - 6 - used * physical));
+    }
     uint32_t at = 0x110;
     for (size_t k = 0; k < spec.keys.size(); ++k) {
         const auto& segments = layout.keys[k].segments;
+        if (v6) PutLe16(fcr.data() + kat + 2 * k, uint16_t(at));
         for (size_t s = 0; s < segments.size(); ++s, at += 30) {
-            if (at + 30 > p) throw std::runtime_error("too many key segments for the page");
-            uint8_t* e = fcr + at;
+            if (at + 30 > (v6 ? kat : p)) throw std::runtime_error("too many key segments");
+            uint8_t* e = fcr.data() + at;
             if (s == 0) {
-                PutWs32(e + 0x00, roots[k]);
+                refWriter(uint8_t(0x80 + k))(e, roots[k]);
                 PutWs32(e + 0x04, uniques[k]);
                 PutLe16(e + 0x0A, layout.keys[k].length);
                 PutLe16(e + 0x0C, entrySizes[k]);
                 PutLe16(e + 0x0E, capacities[k]);
                 PutLe16(e + 0x10, uint16_t(capacities[k] / 2));
                 PutLe16(e + 0x12, dupOffset[k]);
+                if (v6) e[0x18] = uint8_t(0x80 + k);
             }
             PutLe16(e + 0x08, segments[s].flags);
-            PutLe16(e + 0x14, segments[s].offset);
+            PutLe16(e + 0x14, uint16_t(segments[s].offset + base));
             PutLe16(e + 0x16, segments[s].length);
             e[0x1C] = segments[s].type;
             e[0x1D] = segments[s].nullValue;
         }
     }
 
+    std::vector<std::vector<uint8_t>> file;
+    if (!v6) {
+        pages[0] = fcr;
+        file = std::move(pages);
+    } else {
+        // Older FCR copy first (usage 1, a wrong record count), the current one second.
+        std::vector<uint8_t> older = fcr;
+        PutLe32(older.data() + 0x04, 1);
+        PutWs32(older.data() + 0x1A, count + 17);
+        file.push_back(older);
+        file.push_back(fcr);
+        const uint32_t group = p / 4;  // physical pages per table group
+        const uint32_t perTable = group - 2;
+        std::vector<uint32_t> physicalOf(logicalPages + 1, 0);
+        std::vector<uint8_t> typeOf(logicalPages + 1, 0);
+        auto isTable = [&](size_t phys) { return phys >= 2 && (phys - 2) % group < 2; };
+        auto append = [&](std::vector<uint8_t> page) {
+            while (isTable(file.size())) file.emplace_back(p, 0);  // filled below
+            file.push_back(std::move(page));
+            return uint32_t(file.size() - 1);
+        };
+        for (uint32_t l = 1; l <= logicalPages; ++l) {
+            typeOf[l] = pages[l][1];
+            if (typeOf[l] == 'D' && l % 7 == 0) {
+                std::vector<uint8_t> stale = pages[l];  // an earlier state of the page
+                for (uint32_t s = 0; s < perPage; ++s) {
+                    uint8_t* slot = stale.data() + 6 + s * physical;
+                    PutLe16(slot, 1);
+                    std::memset(slot + base, 0xA5, spec.recordLength);
+                }
+                append(std::move(stale));
+            }
+            physicalOf[l] = append(std::move(pages[l]));
+        }
+        const uint32_t groups = (logicalPages + perTable - 1) / perTable;
+        while (file.size() < 2 + size_t(groups - 1) * group + 2) file.emplace_back(p, 0);
+        for (uint32_t g = 0; g < groups; ++g) {
+            std::vector<uint8_t>& older = file[2 + g * group];
+            std::vector<uint8_t>& current = file[3 + g * group];
+            for (auto* t : {&older, &current}) {
+                (*t)[0] = 'P';
+                (*t)[1] = 'P';
+                PutLe16(t->data() + 2, 1);
+            }
+            PutLe32(older.data() + 4, 1);
+            PutLe32(current.data() + 4, 2);
+            for (uint32_t i = 0; i < perTable; ++i) {
+                const uint32_t l = g * perTable + i + 1;
+                if (l > logicalPages) break;
+                PutPageRef(current.data() + 8 + 4 * i, physicalOf[l], typeOf[l]);
+                PutPageRef(older.data() + 8 + 4 * i, 2 + g * group, 'D');  // stale, wrong
+            }
+        }
+    }
+
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (const auto& page : pages) out.write(reinterpret_cast<const char*>(page.data()), p);
-    for (const auto& page : indexPages) out.write(reinterpret_cast<const char*>(page.data()), p);
+    for (const auto& page : file) out.write(reinterpret_cast<const char*>(page.data()), p);
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 

@@ -1,6 +1,6 @@
-// Writes files in the vendor's 5.x format, laid out the way the sample files show: fixed-length
-// records in data pages, a B-tree per key, linked duplicates chained in insertion order and
-// null keys left out of their index. Used by the reader's benchmark and tests.
+// Writes files in the vendor's 5.x or 6.0 format, laid out the way the sample files show:
+// fixed-length records in data pages, a B-tree per key, linked duplicates chained in insertion
+// order and null keys left out of their index. Used by the reader's benchmark and tests.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +26,10 @@ struct TImageSpec {
     uint16_t recordLength = 0;
     uint16_t pageSize = 4096;
     std::vector<TImageKey> keys;
+    // 6.0 layout: two FCR copies (the older one first), page allocation tables in pairs
+    // (the current copy second), logical pages, and a stale shadow copy of every seventh
+    // data page left at a physical page no table names.
+    bool newFormat = false;
 };
 
 // Writes records (each recordLength bytes, in insertion order) to path; throws

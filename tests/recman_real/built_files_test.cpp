@@ -7,6 +7,7 @@
 
 #include "bench/real/real_image.h"
 #include "recman/real/bytes.h"
+#include "recman/real/real_cursor.h"
 #include "tests/recman_real/real_fixture.h"
 
 using namespace realtest;
@@ -121,6 +122,41 @@ TEST(RealBuiltFiles, SearchesStayRightWhenTheCollationDisagreesWithTheIndex) {
     EXPECT_EQ(f.Call(5, 0, 4, {}, {0xFF, 0xFF}).status, 0);
     EXPECT_EQ(f.Call(5, 0, 4, {}, {0x04, 0x00}).status, 4);
     EXPECT_EQ(f.Call(8, 0, 4, {}, {0xFF, 0xFF}).status, 9);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RealBuiltFiles, NewFormatAcrossManyTableGroupsWithShadowPages) {
+    TImageSpec spec;
+    spec.recordLength = 8;
+    spec.pageSize = 512;  // 126 logical pages per table: many groups
+    spec.newFormat = true;
+    spec.keys.push_back({{{0, 4, 1, 0, 0}}, false});
+    spec.keys.push_back({{{4, 2, 1, 0, 0}}, true});
+    std::vector<std::vector<uint8_t>> records;
+    const uint32_t n = 15000;
+    for (uint32_t i = 0; i < n; ++i)
+        records.push_back({uint8_t(i), uint8_t(i >> 8), uint8_t(i >> 16), 0, uint8_t(i % 10), 0,
+                           0x5A, uint8_t(i)});
+    realbench::WriteRealImage(Path("new.dat"), spec, records);
+    recman::real::TRealFile file(Path("new.dat"));
+    ASSERT_GT(file.layout.pageCount, 126u * 7);  // eight table groups
+    TOpenFile f(Path("new.dat"));
+    ASSERT_EQ(f.openStatus, 0) << recman::real::LastOpenError();
+    EXPECT_EQ(I32(f.Call(15, 0, 2185).data, 6), int32_t(n));
+    const auto physical = f.StepAll();
+    ASSERT_EQ(physical.size(), n);
+    for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(physical[i], records[i]) << i;  // no shadow copy
+    const auto byGroup = f.Walk(1);
+    ASSERT_EQ(byGroup.size(), n);
+    for (uint32_t i = 0; i < n; ++i)
+        ASSERT_EQ(uint32_t(I32(byGroup[i], 0)), (i % 1500) * 10 + i / 1500) << i;
+    EXPECT_EQ(f.Call(5, 0, 8, {}, {0x98, 0x3A, 0, 0}).status, 4);  // 15000 is not there
+    const TCall last = f.Call(5, 0, 8, {}, {0x97, 0x3A, 0, 0});
+    ASSERT_EQ(last.status, 0);
+    EXPECT_EQ(last.data, records[n - 1]);
 }
 
 }  // namespace
