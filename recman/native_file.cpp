@@ -190,6 +190,10 @@ int16_t NativeFile::Prepare() {
     // survives the death of the process; only a loss of power may drop the latest commits,
     // never the consistency of the file.
     Exec(db, "PRAGMA synchronous=NORMAL");
+    // Reads through a memory map and a page cache large enough for the indexes of a few
+    // million records; both are limits, not allocations.
+    Exec(db, "PRAGMA mmap_size=1073741824");
+    Exec(db, "PRAGMA cache_size=-65536");
     {
         Statement appId(db, "PRAGMA application_id");
         if (!appId.Valid()) return kNotBtrieveFile;  // not a database at all
@@ -258,6 +262,12 @@ int16_t NativeFile::Prepare() {
         keys_.push_back(std::move(ks));
     }
     if (!readRecord_.Valid() || !insertRecord_.Valid()) return kIoError;
+    const char* control[] = {"BEGIN IMMEDIATE", "COMMIT",     "ROLLBACK",
+                             "SAVEPOINT op",    "RELEASE op", "ROLLBACK TO op"};
+    for (int i = 0; i < 6; ++i) {
+        control_[i] = Statement(db, control[i]);
+        if (!control_[i].Valid()) return kIoError;
+    }
     return kOk;
 }
 
@@ -352,9 +362,15 @@ int16_t NativeFile::DistinctCount(int key, int64_t& count) {
     return rc == SQLITE_ROW ? kOk : SqliteStatus(rc);
 }
 
+int NativeFile::Control(ControlStatement which) {
+    Statement& s = control_[static_cast<int>(which)];
+    int rc = s.Step();
+    s.Reset();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
 int16_t NativeFile::BeginWrite() {
     if (!writable_) return kAccessDenied;
-    sqlite3* db = db_.get();
     if (Transaction().active) {
         if (Transaction().exclusive && !holdsTxLock_) {
             // Others meet the file as locked (85) until this transaction ends.
@@ -364,28 +380,27 @@ int16_t NativeFile::BeginWrite() {
             holdsTxLock_ = true;
         }
         if (!inTransaction_) {
-            int rc = Exec(db, "BEGIN IMMEDIATE");
+            int rc = Control(kBegin);
             if (rc != SQLITE_OK) return SqliteStatus(rc);
             inTransaction_ = true;
         }
-        return SqliteStatus(Exec(db, "SAVEPOINT op"));
+        return SqliteStatus(Control(kSavepoint));
     }
-    return SqliteStatus(Exec(db, "BEGIN IMMEDIATE"));
+    return SqliteStatus(Control(kBegin));
 }
 
 int16_t NativeFile::FinishWrite(int16_t status) {
-    sqlite3* db = db_.get();
     if (inTransaction_) {
-        if (status != kOk) Exec(db, "ROLLBACK TO op");
-        Exec(db, "RELEASE op");
+        if (status != kOk) Control(kRollbackTo);
+        Control(kRelease);
     } else if (status == kOk) {
-        int rc = Exec(db, "COMMIT");
+        int rc = Control(kCommit);
         if (rc != SQLITE_OK) {
-            Exec(db, "ROLLBACK");
+            Control(kRollback);
             status = SqliteStatus(rc);
         }
     } else {
-        Exec(db, "ROLLBACK");
+        Control(kRollback);
     }
     ++changes_;
     return status;
@@ -552,9 +567,9 @@ int16_t NativeFile::Commit() {
     DropTransactionLock();
     if (!inTransaction_) return kOk;
     inTransaction_ = false;
-    int rc = Exec(db_.get(), "COMMIT");
+    int rc = Control(kCommit);
     if (rc != SQLITE_OK) {
-        Exec(db_.get(), "ROLLBACK");
+        Control(kRollback);
         return SqliteStatus(rc);
     }
     return kOk;
@@ -564,7 +579,7 @@ void NativeFile::Rollback() {
     DropTransactionLock();
     if (!inTransaction_) return;
     inTransaction_ = false;
-    Exec(db_.get(), "ROLLBACK");
+    Control(kRollback);
     ++changes_;
 }
 

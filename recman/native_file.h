@@ -88,6 +88,8 @@ class NativeFile {
     int16_t AddKeys(const std::string& data, int64_t id, int skipUnchangedFrom,
                     const std::string* oldData);
     int16_t NextAutoincrement(int key, std::string& data);
+    enum ControlStatement { kBegin, kCommit, kRollback, kSavepoint, kRelease, kRollbackTo };
+    int Control(ControlStatement which);
     int16_t Commit();
     void DropTransactionLock();
     void Rollback();
@@ -107,6 +109,7 @@ class NativeFile {
     std::vector<std::unique_ptr<KeyStatements>> keys_;
     std::unique_ptr<KeyStatements> physical_;
     Statement readRecord_, insertRecord_, updateRecord_, deleteRecord_;
+    Statement control_[6];
 };
 
 }  // namespace recman

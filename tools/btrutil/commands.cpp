@@ -27,7 +27,7 @@ using recman::LoadU16;
 using recman::LoadU32;
 
 constexpr uint32_t kStatSize = 2185 + 2 * 265 * 4;
-constexpr int kLoadBatch = 1000;
+constexpr int kLoadBatch = 20000;
 
 // A failure with its exit status and message.
 struct Failure {
