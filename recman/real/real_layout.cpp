@@ -103,6 +103,9 @@ void ReadPat(TPageFile& file, TRealLayout& layout) {
 }
 
 TRealAcs ReadAcsPage(const uint8_t* page, uint32_t number) {
+    // 0xAD and 0xAE name a locale's or an international sort order by reference only.
+    if (page[6] == 0xAD || page[6] == 0xAE)
+        Unsupported(kStatusNotAllowed, "locale and international collating sequences");
     if (page[6] != 0xAC) Damaged("page " + std::to_string(number) + " is not an ACS page");
     TRealAcs acs;
     acs.name.assign(reinterpret_cast<const char*>(page + 7), 8);
@@ -291,6 +294,9 @@ TRealLayout ReadLayout(TPageFile& file) {
     if (layout.recordLength == 0 || layout.physicalLength == 0)
         Damaged("the record length is zero");
 
+    // Record addresses are 4 bytes: page number times page size plus the offset in the page.
+    if ((uint64_t(layout.pageCount) + 1) * p > 0x100000000ull)
+        Damaged("the page count is out of range");
     if (layout.format == TFormat::Old5x) {
         if (layout.pageCount > file.PageCount()) Damaged("the file is truncated");
         if (layout.pageCount == 0) Damaged("the page count is zero");
@@ -299,7 +305,6 @@ TRealLayout ReadLayout(TPageFile& file) {
         layout.currentPage = Ws32(fcr.data() + 0x1E);
         layout.currentFree = Le16(fcr.data() + 0x2A);
     } else {
-        if (layout.pageCount > 0x00FFFFFFu) Damaged("the page count is out of range");
         ReadPat(file, layout);
     }
     ReadKeys(file, layout, fcr, keyCount);

@@ -165,6 +165,12 @@ const std::vector<TMutation>& Mutations() {
              i[Phys(f, f.layout.keys[0].root) + 1] = 0x81;
          },
          2, "Damaged file: index page 2 does not match its table entry"},
+        {"page count beyond 4-byte addresses", "GALTELA.DAT",
+         [](TImage& i, auto&) { PutWs32(&i[4096 + 0x26], 0x00100000); }, 2,
+         "Damaged file: the page count is out of range"},
+        {"locale collating sequence", "GALTELA.DAT",
+         [](TImage& i, const recman::real::TRealFile& f) { i[Phys(f, 1) + 6] = 0xAD; }, 41,
+         "Not supported: locale and international collating sequences"},
         {"ACS page lost", "GALTELA.DAT",
          [](TImage& i, const recman::real::TRealFile& f) { i[Phys(f, 1) + 6] = 0; }, 2,
          "Damaged file: page 1 is not an ACS page"},
