@@ -72,6 +72,8 @@ void TRecordStore::EnumerateOld() {
         Damaged("the deleted record chain loops");
     for (uint32_t page = 1; page < pages; ++page) {
         if (!isData(page)) continue;
+        if (Ws32(file_.Page(page)) != page)
+            Damaged("data page " + std::to_string(page) + " does not carry its own number");
         uint32_t limit = p;
         if (page == layout_.currentPage)
             limit = layout_.currentFree >= p ? 0 : p - layout_.currentFree;
