@@ -1,7 +1,11 @@
-// Measures the export run end to end over a generated dataset (no Btrieve file): ten fields
-// of the usual kinds per record, the script written to a file. Prints records per second,
-// bytes per second and peak memory. Usage: export_bench [records] [script file]
+// Measures the export run end to end: ten fields of the usual kinds per record, the script
+// written to a file; prints records per second, bytes per second and peak memory.
+//   export_bench [records] [script]            over a generated in-memory dataset
+//   export_bench --btrieve [records] [script]  over a Btrieve data file and dictionary made
+//                                              first with btrutil (not timed), read through
+//                                              the Btrieve dataset and the record manager
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <chrono>
@@ -10,9 +14,14 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/export_run.h"
+#include "btrieve/btr_call.h"
+#include "dataset/btr_dataset.h"
 #include "dataset/dataset.h"
+#include "dict/session.h"
+#include "recman/btrcall.h"
 
 namespace {
 
@@ -142,21 +151,116 @@ class TQuietHost : public IExportHost {
     }
 };
 
-}  // namespace
+// ---- the Btrieve file mode
 
-int main(int argc, char** argv) {
-    const int32_t records = argc > 1 ? std::atoi(argv[1]) : 1000000;
-    const std::string script = argc > 2 ? argv[2] : "export_bench.sql";
-    TGeneratedDataSet ds(records);
-    TQuietHost host;
-    TExportRun run(ds, host);
-    TImpInfo info;
-    info.SQLFileName = script;
-    info.ImpTableName = "BENCH";
-    const auto start = std::chrono::steady_clock::now();
-    if (!run.ExecuteReportingErrors(info)) return 1;
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+// The ten fields as dictionary type codes with their sizes in the record.
+struct TBtrField {
+    const char* name;
+    uint16_t code;
+    int32_t size;
+};
+constexpr TBtrField kBtrFields[] = {
+    {"ID", 22, 4},   {"NAME", 1, 31}, {"CITY", 1, 21}, {"QTY", 2, 2}, {"FLAGS", 13, 2},
+    {"PRICE", 4, 8}, {"RATE", 7, 8},  {"BORN", 5, 4},  {"AT", 6, 4},  {"TOTAL", 3, 4},
+};
+constexpr int kBtrRecordLength = 88;
+
+void Put(std::string& r, size_t at, const void* p, size_t n) {
+    std::memcpy(&r[at], p, n);
+}
+
+// One record of the data file, made from its number.
+std::string DataRecord(int32_t row) {
+    std::string r(kBtrRecordLength, '\0');
+    const int32_t id = row + 1;
+    Put(r, 0, &id, 4);
+    char name[31] = "Customer O'Name ";
+    std::to_chars(name + 16, name + 30, row);
+    Put(r, 4, name, std::strlen(name));
+    // Moscow, in Latin letters or in Cyrillic (CP866)
+    Put(r, 35, row % 2 ? "Moscow" : "\x8C\xAE\xE1\xAA\xA2\xA0", 6);
+    const int16_t qty = static_cast<int16_t>(row % 1000 - 500);
+    Put(r, 56, &qty, 2);
+    const uint16_t flags = static_cast<uint16_t>(row);
+    Put(r, 58, &flags, 2);
+    const double price = row * 0.25 + 0.5, rate = 1.0 / (row + 3);
+    Put(r, 60, &price, 8);
+    Put(r, 68, &rate, 8);
+    const uint8_t date[4] = {static_cast<uint8_t>(1 + row % 28), static_cast<uint8_t>(1 + row % 12),
+                             static_cast<uint8_t>((1990 + row % 30) & 0xFF),
+                             static_cast<uint8_t>((1990 + row % 30) >> 8)};
+    Put(r, 76, date, 4);
+    const uint8_t time[4] = {static_cast<uint8_t>(row % 100), static_cast<uint8_t>(row % 60),
+                             static_cast<uint8_t>(row / 60 % 60),
+                             static_cast<uint8_t>(row / 3600 % 24)};
+    Put(r, 80, time, 4);
+    const int32_t total = row * 3;
+    Put(r, 84, &total, 4);
+    return r;
+}
+
+// The dictionary's 141-byte records describing the data file "bench.dbt".
+std::vector<std::string> DictionaryRecords() {
+    std::vector<std::string> out;
+    auto record = [&](int16_t kind, uint32_t seq) {
+        std::string r(141, '\0');
+        Put(r, 0, &kind, 2);
+        Put(r, 2, "bench.dbt", 9);
+        Put(r, 23, &seq, 4);
+        return r;
+    };
+    out.push_back(record(1, 1));
+    uint32_t seq = 100;
+    for (const TBtrField& f : kBtrFields) {
+        std::string r = record(2, ++seq);
+        Put(r, 27, f.name, std::strlen(f.name));
+        Put(r, 48, &f.code, 2);
+        Put(r, 52, &f.size, 4);
+        out.push_back(r);
+    }
+    std::string key = record(3, 200);
+    Put(key, 27, "ID", 2);
+    out.push_back(key);
+    return out;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size()) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+    std::fclose(f);
+}
+
+// Creates a Btrieve file with btrutil from its description and records.
+void MakeBtrieveFile(const std::string& file, const std::string& description,
+                     const std::vector<std::string>& records, int32_t generated) {
+    WriteText(file + ".desc", description);
+    std::FILE* u = std::fopen((file + ".unf").c_str(), "wb");
+    if (!u) std::exit(1);
+    auto put = [u](const std::string& r) {
+        std::fprintf(u, "%zu,", r.size());
+        std::fwrite(r.data(), 1, r.size(), u);
+        std::fputs("\r\n", u);
+    };
+    for (const std::string& r : records) put(r);
+    for (int32_t row = 0; row < generated; ++row) put(DataRecord(row));
+    std::fputc(0x1A, u);
+    std::fclose(u);
+    const std::string tool = QUORVATH_BTRUTIL;
+    const std::string create = "'" + tool + "' -create '" + file + "' '" + file + ".desc' Y";
+    const std::string load = "'" + tool + "' -load '" + file + ".unf' '" + file + "'";
+    if (std::system((create + " >/dev/null").c_str()) != 0 ||
+        std::system((load + " >/dev/null").c_str()) != 0) {
+        std::fprintf(stderr, "btrutil failed on %s\n", file.c_str());
+        std::exit(1);
+    }
+    std::filesystem::remove(file + ".desc");
+    std::filesystem::remove(file + ".unf");
+}
+
+void Report(int32_t records, double seconds, const std::string& script) {
     const auto bytes = static_cast<double>(std::filesystem::file_size(script));
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -165,6 +269,88 @@ int main(int argc, char** argv) {
     std::printf("bytes per second: %.0f (%.1f MB/s, script %.1f MB)\n", bytes / seconds,
                 bytes / seconds / 1e6, bytes / 1e6);
     std::printf("peak memory: %ld KB\n", usage.ru_maxrss);
+}
+
+int BtrieveMode(int32_t records, const std::string& script) {
+    SetBtrCall(&BTRCALL);
+    TDefaultSession session;
+    const std::string dir =
+        std::filesystem::temp_directory_path() / ("export_bench_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string dict = dir + "/bench.def", base = dir + "/bench.dbt";
+    std::printf("making %d records with btrutil...\n", records);
+    MakeBtrieveFile(dict,
+                    "record=141 variable=n key=3 page=1024 replace=n\n"
+                    "position=24 length=4 duplicates=n modifiable=n type=unsigned alternate=n "
+                    "segment=n\n"
+                    "position=1 length=2 duplicates=y modifiable=n type=integer alternate=n "
+                    "segment=y\n"
+                    "position=3 length=21 duplicates=y modifiable=n type=zstring alternate=n "
+                    "segment=n\n"
+                    "position=1 length=2 duplicates=n modifiable=n type=integer alternate=n "
+                    "segment=y\n"
+                    "position=3 length=21 duplicates=n modifiable=n type=zstring alternate=n "
+                    "segment=y\n"
+                    "position=24 length=4 duplicates=n modifiable=n type=unsigned alternate=n "
+                    "segment=n\n",
+                    DictionaryRecords(), 0);
+    MakeBtrieveFile(base,
+                    "record=88 variable=n key=1 page=4096 replace=n\n"
+                    "position=1 length=4 duplicates=n modifiable=n type=integer alternate=n "
+                    "segment=n\n",
+                    {}, records);
+    int rc = 0;
+    {
+        TBDataSet ds;
+        ds.SetName("BDataSet");
+        ds.SetReadOnly(true);
+        ds.SetLocking(false);
+        TQuietHost host;
+        TExportRun run(ds, host);
+        run.NameDataSet = [](TDataSet& d, const std::string& dictName,
+                             const std::string& baseName) {
+            auto& b = static_cast<TBDataSet&>(d);
+            b.SetDictName(dictName);
+            b.SetBaseName(baseName);
+        };
+        TImpInfo info;
+        info.DictionaryFileName = dict;
+        info.BaseFileName = base;
+        info.SQLFileName = script;
+        info.ImpTableName = "BENCH";
+        const auto start = std::chrono::steady_clock::now();
+        if (run.ExecuteReportingErrors(info)) {
+            Report(run.RecordCounter(),
+                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                   script);
+        } else {
+            rc = 1;
+        }
+    }
+    std::filesystem::remove_all(dir);
+    std::filesystem::remove(script);
+    return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int arg = 1;
+    const bool btrieve = argc > 1 && std::strcmp(argv[1], "--btrieve") == 0;
+    if (btrieve) ++arg;
+    const int32_t records = argc > arg ? std::atoi(argv[arg]) : 1000000;
+    const std::string script = argc > arg + 1 ? argv[arg + 1] : "export_bench.sql";
+    if (btrieve) return BtrieveMode(records, script);
+    TGeneratedDataSet ds(records);
+    TQuietHost host;
+    TExportRun run(ds, host);
+    TImpInfo info;
+    info.SQLFileName = script;
+    info.ImpTableName = "BENCH";
+    const auto start = std::chrono::steady_clock::now();
+    if (!run.ExecuteReportingErrors(info)) return 1;
+    Report(records, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+           script);
     std::filesystem::remove(script);
     return 0;
 }
