@@ -39,6 +39,9 @@ const std::string& BadDictionaryStructureText();  // "Неверная стру�
 std::string DescriptionNotFoundText(const std::string& name, const std::string& dictName);
 const std::string& KeyFieldNotFoundText();  // "В словере не найдено соответствующее ключу поле"
 
+// A dictionary placed on a form or module has that owner. One created without an owner is the
+// system's own: once it has a name, its session may free it (limits, a failed load through
+// the session, another owner-less dictionary under its name, the session's end).
 class TBDictionary : public TComponent {
   public:
     explicit TBDictionary(TComponent* owner = nullptr);

@@ -2,6 +2,8 @@
 // lookup name, the three messages, the size estimate, the cache and the file's lifetime.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "btrieve/aliases.h"
 #include "dict/dictionary.h"
 #include "dict/session.h"
@@ -40,19 +42,18 @@ class DictionaryTest : public testing::Test {
 };
 
 std::string FieldsText(const TBFieldList& fields) {
-    std::string out;
+    std::ostringstream out;
     for (const TBField& f : fields.Items)
-        out += f.Name + "@" + std::to_string(f.Offset) + ":" + std::to_string(f.TypeCode) + "/" +
-               std::to_string(f.Size) + " ";
-    return out;
+        out << f.Name << "@" << f.Offset << ":" << f.TypeCode << "/" << f.Size << " ";
+    return out.str();
 }
 
 std::string KeysText(const TBKeyList& keys) {
-    std::string out;
+    std::ostringstream out;
     for (const TBKey& k : keys.Items)
-        out += k.FieldName + "#" + std::to_string(k.KeyNumber) + (k.Segmented ? "+" : "") +
-               (k.CaseInsensitive ? "i" : "") + " ";
-    return out;
+        out << k.FieldName << "#" << k.KeyNumber << (k.Segmented ? "+" : "")
+            << (k.CaseInsensitive ? "i" : "") << " ";
+    return out.str();
 }
 
 TEST(FileDataTest, FieldsTakeOffsetsFromTheSizesBeforeThem) {

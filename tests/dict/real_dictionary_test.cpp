@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "dict/dictionary.h"
 #include "dict/session.h"
@@ -23,16 +24,16 @@ std::string Build(const std::string& name, const std::string& desc, const std::s
 }
 
 std::string Describe(const TFileData& data) {
-    std::string out = data.OwnerName + " " + std::to_string(data.MemSize) + " |";
+    std::ostringstream out;
+    out << data.OwnerName << " " << data.MemSize << " |";
     for (const TBField& f : data.Fields->Items)
-        out += " " + AnsiToUtf8(f.Name) + "@" + std::to_string(f.Offset) + ":" +
-               std::to_string(f.TypeCode) + "/" + std::to_string(f.Size);
-    out += " |";
+        out << " " << AnsiToUtf8(f.Name) << "@" << f.Offset << ":" << f.TypeCode << "/" << f.Size;
+    out << " |";
     for (const TBKey& k : data.Keys->Items)
-        out += " " + AnsiToUtf8(k.FieldName) + "#" + std::to_string(k.KeyNumber) +
-               (k.Segmented ? "+" : "") + (k.CaseInsensitive ? "i" : "");
-    return out + " | " + std::to_string(data.Fields->RecordSize) + " " +
-           std::to_string(data.Keys->KeyCount);
+        out << " " << AnsiToUtf8(k.FieldName) << "#" << k.KeyNumber << (k.Segmented ? "+" : "")
+            << (k.CaseInsensitive ? "i" : "");
+    out << " | " << data.Fields->RecordSize << " " << data.Keys->KeyCount;
+    return out.str();
 }
 
 TEST(RealDictionaryTest, Form141FromBtrutil) {

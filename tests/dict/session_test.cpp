@@ -11,6 +11,14 @@
 
 namespace {
 
+// "d<i>.def", built step by step (GCC 12 misreads "d" + std::to_string(i) under -O2).
+std::string DictFile(int i) {
+    std::string name = "d";
+    name += std::to_string(i);
+    name += ".def";
+    return name;
+}
+
 // A dataset as the session and the dictionary see it.
 class TFakeDataSet : public TDictionaryClient {
   public:
@@ -41,8 +49,7 @@ class SessionTest : public testing::Test {
         TFixtureSpec spec = ParseDescription(ReadFixtureFile(FixtureDir() + "dict141.desc"));
         auto records =
             ParseRecordSource(ReadFixtureFile(FixtureDir() + "dict141.txt"), spec.RecordLength);
-        for (int i = 1; i <= 12; ++i)
-            recman.AddFile("d" + std::to_string(i) + ".def", spec, records);
+        for (int i = 1; i <= 12; ++i) recman.AddFile(DictFile(i), spec, records);
     }
     ~SessionTest() override { SetDictionaryClock(previousClock_); }
 
@@ -140,12 +147,12 @@ TEST_F(SessionTest, FailedLoadKeepsADictionaryThatHasAnOwner) {
 }
 
 TEST_F(SessionTest, SixthDictionaryClosesTheOldestFileEleventhFreesTheOldest) {
-    for (int i = 1; i <= 5; ++i) Load("d" + std::to_string(i) + ".def");
+    for (int i = 1; i <= 5; ++i) Load(DictFile(i));
     EXPECT_EQ(AutoNames(), "d1.def* d2.def* d3.def* d4.def* d5.def* ");
     Load("d6.def");
     EXPECT_EQ(AutoNames(), "d1.def d2.def* d3.def* d4.def* d5.def* d6.def* ");
     EXPECT_EQ(recman.OpenFiles(), 5);
-    for (int i = 7; i <= 10; ++i) Load("d" + std::to_string(i) + ".def");
+    for (int i = 7; i <= 10; ++i) Load(DictFile(i));
     EXPECT_EQ(session->AutoDicts().size(), 10u);
     Load("d11.def");
     EXPECT_EQ(AutoNames(),
