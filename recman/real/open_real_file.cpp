@@ -32,7 +32,7 @@ std::unique_ptr<Cursor> OpenRealFile(const std::string& path, int8_t mode, const
         status = e.Status;
         lastOpenError = e.Message();
     } catch (const std::bad_alloc&) {
-        status = 101;  // no operating-system memory
+        status = kStatusNoMemory;
         lastOpenError = "Not enough memory to open the file";
     }
     return nullptr;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "recman/real/bytes.h"
 #include "recman/real/key_compare.h"
@@ -130,6 +131,8 @@ int16_t TRealCursor::Execute(Request& r) {
         }
     } catch (const ERealFile& e) {
         return e.Status;
+    } catch (const std::bad_alloc&) {
+        return kStatusNoMemory;
     }
 }
 

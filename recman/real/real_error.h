@@ -15,6 +15,7 @@ inline constexpr int16_t kStatusNotAllowed = 41;    // a feature of the file we 
 inline constexpr int16_t kStatusAccessDenied = 46;  // write to a read-only file
 inline constexpr int16_t kStatusOwner = 51;         // records hidden behind an owner name
 inline constexpr int16_t kStatusVariablePage = 54;  // variable tail unreadable
+inline constexpr int16_t kStatusNoMemory = 101;     // no operating-system memory
 
 class ERealFile : public Exception {
   public:
