@@ -62,7 +62,10 @@ std::string AliasStoreFileName() {
 }
 
 std::string ReadRegistryAlias(const std::string& name) {
-    std::string text = IniReadString(AliasStoreFileName(), "Aliases", name, "");
+    // The alias with the empty name is the key's default value; the store writes it as "@",
+    // the way registry exports name a default value.
+    std::string text =
+        IniReadString(AliasStoreFileName(), "Aliases", name.empty() ? "@" : name, "");
     // Like a registry string, the text ends at its first NUL character.
     size_t nul = text.find('\0');
     if (nul != std::string::npos) text.resize(nul);

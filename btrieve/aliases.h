@@ -1,6 +1,7 @@
 // File-name aliases: references "($NAME)" in a file name stand for text that each machine
 // defines once. On Linux the aliases live in a read-only INI file, section [Aliases], one
-// NAME=text line each: /etc/quorvath/aliases.ini, or the file named by QUORVATH_ALIASES.
+// NAME=text line each ("@=text" for the empty name): /etc/quorvath/aliases.ini, or the file
+// named by QUORVATH_ALIASES.
 #pragma once
 
 #include <functional>

@@ -58,7 +58,7 @@ TEST(AliasStoreTest, ReadsTheAliasesSectionOfTheNamedFile) {
     std::string path = testing::TempDir() + "quorvath_aliases_test.ini";
     {
         std::ofstream out(path);
-        out << "[Other]\nDATA=wrong\n[Aliases]\nDATA=/srv/files\nEMPTY=\n";
+        out << "[Other]\nDATA=wrong\n[Aliases]\nDATA=/srv/files\nEMPTY=\n@=/root\n";
     }
     const char* old = std::getenv("QUORVATH_ALIASES");
     std::string saved = old ? old : "";
@@ -68,6 +68,7 @@ TEST(AliasStoreTest, ReadsTheAliasesSectionOfTheNamedFile) {
     EXPECT_EQ(ReadRegistryAlias("data"), "/srv/files");
     EXPECT_EQ(ReadRegistryAlias("EMPTY"), "");
     EXPECT_EQ(ReadRegistryAlias("NONE"), "");
+    EXPECT_EQ(ReadRegistryAlias(""), "/root");
     TAliasResolver previous = SetAliasResolver(nullptr);  // the store itself
     EXPECT_EQ(ExpandAliases("($DATA)/a.dbt"), "/srv/files/a.dbt");
     SetAliasResolver(previous);
