@@ -118,8 +118,14 @@ void WriteRealImage(const std::string& path, const TImageSpec& spec,
     const uint32_t perPage = (p - 6) / physical;
     const uint32_t count = uint32_t(records.size());
     const uint32_t dataPages = count == 0 ? 1 : (count + perPage - 1) / perPage;
-    // Data pages are pages (logical in 6.x) 1..dataPages, index pages follow.
-    auto address = [&](uint32_t i) { return (1 + i / perPage) * p + 6 + (i % perPage) * physical; };
+    // Page 1 (logical in 6.x) holds the ACS when there is one; the data pages follow it, and
+    // the index pages follow them.
+    const bool hasAcs = !spec.acsTable.empty();
+    const uint32_t firstData = hasAcs ? 2 : 1;
+    const uint32_t lastData = firstData + dataPages - 1;
+    auto address = [&](uint32_t i) {
+        return (firstData + i / perPage) * p + 6 + (i % perPage) * physical;
+    };
     auto refWriter = [v6](uint8_t type) -> TRefWriter {
         if (!v6) return [](uint8_t* at, uint32_t page) { PutWs32(at, page); };
         return [type](uint8_t* at, uint32_t page) {
@@ -132,6 +138,10 @@ void WriteRealImage(const std::string& path, const TImageSpec& spec,
 
     // The reader's own description of the keys, to sort by its collation.
     recman::real::TRealLayout layout;
+    if (hasAcs) {
+        layout.acs.emplace_back();
+        std::copy_n(spec.acsTable.begin(), 256, layout.acs[0].table.begin());
+    }
     std::vector<std::vector<uint8_t>> keyBytes(spec.keys.size());
     std::vector<uint16_t> dupOffset(spec.keys.size(), 0);
     size_t nextPair = base + spec.recordLength;
@@ -144,6 +154,7 @@ void WriteRealImage(const std::string& path, const TImageSpec& spec,
             seg.length = in.length;
             seg.type = in.type;
             seg.nullValue = in.nullValue;
+            seg.acs = (in.flags & 0x20) && hasAcs ? 0 : -1;
             seg.flags = uint16_t(in.flags | 0x100 | (spec.keys[k].duplicates ? 1 : 0) |
                                  (s + 1 < spec.keys[k].segments.size() ? 0x10 : 0));
             key.segments.push_back(seg);
@@ -162,7 +173,7 @@ void WriteRealImage(const std::string& path, const TImageSpec& spec,
     }
 
     // Per key: the records in its order, and the duplicate neighbours of each record.
-    std::vector<std::vector<uint8_t>> pages(1 + dataPages, std::vector<uint8_t>(p, 0));
+    std::vector<std::vector<uint8_t>> pages(lastData + 1, std::vector<uint8_t>(p, 0));
     std::vector<std::vector<uint8_t>> indexPages;
     std::vector<uint32_t> roots(spec.keys.size()), uniques(spec.keys.size());
     std::vector<uint16_t> entrySizes(spec.keys.size()), capacities(spec.keys.size());
@@ -198,7 +209,7 @@ void WriteRealImage(const std::string& path, const TImageSpec& spec,
             ++uniques[k];
             i = j;
         }
-        TTreeWriter tree(indexPages, 1 + dataPages, p, key.length, spec.keys[k].duplicates,
+        TTreeWriter tree(indexPages, lastData + 1, p, key.length, spec.keys[k].duplicates,
                          refWriter(uint8_t(0x80 + k)));
         roots[k] = tree.Build(items);
         entrySizes[k] = tree.EntrySize();
@@ -206,12 +217,23 @@ void WriteRealImage(const std::string& path, const TImageSpec& spec,
     }
 
     const TRefWriter dataRef = refWriter('D');
-    for (uint32_t page = 1; page <= dataPages; ++page) {
+    if (hasAcs) {
+        uint8_t* acs = pages[1].data();
+        if (v6)
+            PutPageRef(acs, 1, 'A');
+        else
+            PutWs32(acs, 1);
+        acs[6] = 0xAC;
+        std::memset(acs + 7, ' ', 8);
+        std::memcpy(acs + 7, spec.acsName.data(), std::min<size_t>(spec.acsName.size(), 8));
+        std::memcpy(acs + 15, spec.acsTable.data(), 256);
+    }
+    for (uint32_t page = firstData; page <= lastData; ++page) {
         dataRef(pages[page].data(), page);
         PutLe16(pages[page].data() + 4, 0x8001);
     }
     for (uint32_t i = 0; i < count; ++i) {
-        uint8_t* slot = pages[1 + i / perPage].data() + 6 + (i % perPage) * physical;
+        uint8_t* slot = pages[firstData + i / perPage].data() + 6 + (i % perPage) * physical;
         if (v6) PutLe16(slot, 1);
         std::memcpy(slot + base, records[i].data(), spec.recordLength);
         for (size_t k = 0; k < spec.keys.size(); ++k) {
@@ -244,7 +266,7 @@ void WriteRealImage(const std::string& path, const TImageSpec& spec,
         PutLe16(fcr.data() + 0x06, 0x0400);
         PutWs32(fcr.data() + 0x0C, kNone);
         PutWs32(fcr.data() + 0x10, kNone);
-        PutWs32(fcr.data() + 0x1E, dataPages);
+        PutWs32(fcr.data() + 0x1E, lastData);
         PutLe16(fcr.data() + 0x24, 1);
         const uint32_t used = count - (dataPages - 1) * perPage;
         PutLe16(fcr.data() + 0x2A, uint16_t(p - 6 - used * physical));
@@ -269,6 +291,7 @@ void WriteRealImage(const std::string& path, const TImageSpec& spec,
             PutLe16(e + 0x08, segments[s].flags);
             PutLe16(e + 0x14, uint16_t(segments[s].offset + base));
             PutLe16(e + 0x16, segments[s].length);
+            if (v6 && segments[s].acs == 0) PutLe16(e + 0x1A, 1);  // the ACS's logical page
             e[0x1C] = segments[s].type;
             e[0x1D] = segments[s].nullValue;
         }

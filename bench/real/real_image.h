@@ -30,6 +30,10 @@ struct TImageSpec {
     // (the current copy second), logical pages, and a stale shadow copy of every seventh
     // data page left at a physical page no table names.
     bool newFormat = false;
+    // An alternate collating sequence (256 bytes, empty for none) on page 1; segments
+    // with flag 0x20 use it.
+    std::string acsName;
+    std::vector<uint8_t> acsTable;
 };
 
 // Writes records (each recordLength bytes, in insertion order) to path; throws

@@ -2,6 +2,7 @@
 // deep indexes, and searches when the stated collation disagrees with the index order.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -157,6 +158,46 @@ TEST(RealBuiltFiles, NewFormatAcrossManyTableGroupsWithShadowPages) {
     const TCall last = f.Call(5, 0, 8, {}, {0x97, 0x3A, 0, 0});
     ASSERT_EQ(last.status, 0);
     EXPECT_EQ(last.data, records[n - 1]);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RealBuiltFiles, AlternateCollatingSequenceOnPageOneInBothFormats) {
+    for (const bool newFormat : {false, true}) {
+        SCOPED_TRACE(newFormat ? "6.0" : "5.x");
+        TImageSpec spec;
+        spec.recordLength = 8;
+        spec.pageSize = 1024;
+        spec.newFormat = newFormat;
+        spec.acsName = "UPPER";
+        for (int c = 0; c < 256; ++c)
+            spec.acsTable.push_back(uint8_t(c >= 'a' && c <= 'z' ? c - 32 : c));
+        spec.keys.push_back({{{0, 6, 11, 0x20, 0}}, true});
+        std::vector<std::vector<uint8_t>> records;
+        for (const char* name : {"beta", "Alpha", "gamma", "ALPHA", "_x", "Beta"}) {
+            std::vector<uint8_t> r(8, 0);
+            std::copy(name, name + std::strlen(name), r.begin());
+            r[7] = uint8_t(records.size());
+            records.push_back(r);
+        }
+        const std::string path = Path(newFormat ? "acs6.dat" : "acs5.dat");
+        realbench::WriteRealImage(path, spec, records);
+        TOpenFile f(path);
+        ASSERT_EQ(f.openStatus, 0) << recman::real::LastOpenError();
+        std::vector<int> order;
+        for (const auto& r : f.Walk(0)) order.push_back(r[7]);
+        // ALPHA ties Alpha (inserted first), BETA ties beta; "_" sorts after the capitals.
+        EXPECT_EQ(order, (std::vector<int>{1, 3, 0, 5, 2, 4}));
+        const TCall found = f.Call(5, 0, 8, {}, {'B', 'E', 'T', 'A', 0, 0});
+        ASSERT_EQ(found.status, 0);
+        EXPECT_EQ(found.data[7], 0);
+        const TCall stat = f.Call(15, 0, 2185);
+        ASSERT_EQ(stat.data.size(), 16u + 16 + 265);
+        EXPECT_EQ(std::string(stat.data.begin() + 33, stat.data.begin() + 41), "UPPER   ");
+        EXPECT_EQ(stat.data[32 + 9 + 'q'], 'Q');
+    }
 }
 
 }  // namespace
