@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <sstream>
 
 #include "btrieve/aliases.h"
 #include "btrieve/btr_error.h"
@@ -897,6 +898,36 @@ void TBDataSet::deleteRecord() {
     } catch (const EBtrieve& e) {
         RaiseBtrieve(e);
     }
+}
+
+std::unique_ptr<std::iostream> TBDataSet::openBlobStream(TField& field, TBlobStreamMode mode) {
+    const TDataSetState state = State();
+    if (mode != bmRead && state != dsEdit && state != dsInsert)
+        DatabaseError("Dataset not in edit or insert mode");
+    if (mode != bmRead)
+        DatabaseError(
+            Format("Field '%s': writing blob content is not supported", field.FieldName().c_str()));
+    auto stream = std::make_unique<std::stringstream>();
+    TRecordBuffer buffer = StateBuffer();
+    if (!buffer || field.Calculated() || state == dsInsert) return stream;
+    const TBField& d = Description(field);
+    auto ref = FixedBytes<8>(reinterpret_cast<const uint8_t*>(buffer) + d.Offset, d.Size);
+    uint32_t offset = 0, length = 0;
+    std::memcpy(&offset, ref.data(), 4);
+    std::memcpy(&length, ref.data() + 4, 4);
+    if (length == 0 || !file_->VariableLength()) return stream;
+    uint32_t position = 0;
+    std::memcpy(&position, buffer + recInfoOfs_, 4);
+    std::string content(length, '\0');
+    uint32_t got = 0;
+    try {
+        got = file_->BtrReadChunks(position, recordSize_ + offset, content.data(), length);
+    } catch (const EBtrieve& e) {
+        RaiseBtrieve(e);
+    }
+    content.resize(std::min(got, length));  // a reference past the record's end reads short
+    stream->str(content);
+    return stream;
 }
 
 // ---------------------------------------------------------------- counting

@@ -94,6 +94,10 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     int orderBookmarks(const char* a, const char* b) const override;
 
     bool canModify() override;
+    // Reading: the blob's content from the variable part of the current record. Writing
+    // blob content is not offered: "Dataset not in edit or insert mode" outside editing,
+    // "Field '%s': writing blob content is not supported" while editing.
+    std::unique_ptr<std::iostream> openBlobStream(TField& field, TBlobStreamMode mode) override;
     void beginEdit() override;
     void beginInsert() override;
     void postRecord() override;

@@ -118,6 +118,12 @@ class BtrDataSetTest : public ::testing::Test {
         MakeBtrieveFile(dir.Path("short.dbt"), kTypesLength + 1, kTypesKeys, {});
         std::vector<std::string> varRecords;
         for (std::string r : TypesRecords()) varRecords.push_back(r + "variable part, long");
+        // The record of Int 1: a picture at 9 (4 bytes), a memo running past the record's end.
+        varRecords[2].replace(Offset("Pic"), 8,
+                              TRecordBytes(8).Value<uint32_t>(0, 9).Value<uint32_t>(4, 4).Bytes());
+        varRecords[2].replace(
+            Offset("Memo"), 8,
+            TRecordBytes(8).Value<uint32_t>(0, 15).Value<uint32_t>(4, 10).Bytes());
         MakeBtrieveFile(dir.Path("var.dbt"), kTypesLength, kTypesKeys, varRecords, true);
         MakeBtrieveFile(dir.Path("zero.dbt"), 6, {{Segment(1, 4, kInteger)}},
                         {TRecordBytes(6).Value<int32_t>(0, 9).Bytes()});
@@ -395,6 +401,20 @@ TEST_F(BtrDataSetTest, VariableLengthRecordsReadTheirFixedPart) {
     EXPECT_EQ(F("Ansi9")->AsString(), "Zed");
     EXPECT_EQ(F("Auto")->AsInteger(), 77);
     EXPECT_FALSE(ds->IsSequenced());
+    // Blob contents come from the variable part.
+    EXPECT_EQ(F("Blob")->AsString(), "varia");
+    EXPECT_EQ(F("Pic")->AsString(), "part");
+    EXPECT_EQ(F("Memo")->AsString(), "long");
+    EXPECT_EQ(F("Memo")->AsVariant(), TVariant(std::string("long")));
+    ds->Next();
+    EXPECT_TRUE(F("Blob")->IsNull());
+    EXPECT_EQ(F("Blob")->AsString(), "");
+    try {
+        F("Memo")->SetAsString("x");
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "BDataSet: Dataset not in edit or insert mode");
+    }
     EXPECT_TRUE(shown.empty());
 }
 
