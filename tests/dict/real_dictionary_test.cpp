@@ -2,6 +2,8 @@
 // tools/btrutil from their text sources and read through the embedded record manager.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -15,7 +17,7 @@ namespace {
 #ifdef QUORVATH_BTRUTIL
 
 std::string Build(const std::string& name, const std::string& desc, const std::string& source) {
-    std::string dir = testing::TempDir() + "quorvath_dict_real/";
+    std::string dir = testing::TempDir() + "quorvath_dict_real_" + std::to_string(getpid()) + "/";
     std::filesystem::create_directories(dir);
     TFixtureSpec spec = ParseDescription(ReadFixtureFile(FixtureDir() + desc));
     BuildBtrieveFile(QUORVATH_BTRUTIL, dir + name, FixtureDir() + desc,
@@ -80,7 +82,7 @@ TEST(RealDictionaryTest, Form87FromBtrutil) {
 
 TEST(RealDictionaryTest, RecordLength100FromBtrutil) {
     TDefaultSession session;
-    std::string dir = testing::TempDir() + "quorvath_dict_real/";
+    std::string dir = testing::TempDir() + "quorvath_dict_real_" + std::to_string(getpid()) + "/";
     std::filesystem::create_directories(dir);
     BuildBtrieveFile(QUORVATH_BTRUTIL, dir + "bad100.def", FixtureDir() + "bad100.desc",
                      {std::string(100, 'x')});

@@ -3,6 +3,8 @@
 // error text of a missing file.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "btrieve/btr_file.h"
@@ -15,7 +17,7 @@ namespace {
 
 // A record of 8 fixed bytes (key 0 = 7) and a variable part of 40000 bytes counting 0..250.
 std::string MakeVarFile() {
-    std::string dir = testing::TempDir() + "quorvath_btr_real/";
+    std::string dir = testing::TempDir() + "quorvath_btr_real_" + std::to_string(getpid()) + "/";
     std::filesystem::create_directories(dir);
     std::string record("\x07\0\0\0FIXD", 8);
     for (int i = 0; i < 40000; ++i) record += static_cast<char>(i % 251);
