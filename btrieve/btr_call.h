@@ -15,7 +15,7 @@ int16_t BtrCall(uint16_t operation, void* positionBlock, void* dataBuffer, uint3
                 void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
 
 // Replaces the entry and answers the previous one; an empty function restores the record
-// manager's BTRCALL. When no record manager is linked in, the default entry answers 20
+// manager's BTRCALL. In a build without the record manager the default entry answers 20
 // (Btrieve not loaded).
 TBtrCall SetBtrCall(TBtrCall call);
 
