@@ -101,7 +101,7 @@ TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
         {{"--base", "b", "--sql", "s"}, "No dictionary file given (--dict)\n"},
         {{"--dict", "d", "--sql", "s"}, "No data file given (--base)\n"},
         {{"--dict", "d", "--base", "b"}, "No script file given (--sql)\n"},
-        {{"--dict", "d", "--base", "b", "--sql", "s", "--commit", "1e3"},
+        {{"--dict", "d", "--base", "b", "--sql", sql_, "--commit", "1e3"},
          "'1e3' is not a valid integer value\n"},
         {{"--dict", "d", "--base", "b", "--sql", "/tmp"}, "File access denied\n"},
         {{"--dict", "d", "--base", "b", "--sql", "s", "--table", "\xE2\x94\x80T"},
@@ -114,7 +114,24 @@ TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
         EXPECT_EQ(err_.str(), message);
     }
     EXPECT_EQ(out_.str(), "");
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "s"));
+    EXPECT_FALSE(std::filesystem::exists(sql_));  // the commit period failed before the file
+}
+
+TEST_F(CommandLine, ProgressOnATerminalWithCountPercentageAndRate) {
+    rows_ = 250;
+    env.ErrIsTerminal = true;
+    env.TotalRecords = [](TDataSet&) -> int64_t { return 250; };
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitDone);
+    const std::string err = err_.str();
+    ASSERT_EQ(err.rfind("\r100 records of 250 (40%), ", 0), 0u) << err;
+    EXPECT_NE(err.find(" records/s\r200 records of 250 (80%), "), std::string::npos) << err;
+    EXPECT_EQ(err.back(), '\n');  // the progress line is ended before the final message
+    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 250\n");
+    // Without the file's record count only the count is shown.
+    err_.str("");
+    env.TotalRecords = nullptr;
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitDone);
+    EXPECT_EQ(err_.str(), "\r100 records\r200 records\n");
 }
 
 TEST_F(CommandLine, CyrillicArgumentsBecomeSystemText) {
