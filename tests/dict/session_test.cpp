@@ -201,6 +201,8 @@ TEST_F(SessionTest, OwnerlessDictionaryCannotBeRenamed) {
               "\"FileName\" property of automatically created dictionary is read only");
     EXPECT_EQ(made->FileName(), "d1.def");
     EXPECT_EQ(session->FindDictionary("d1.def"), made);
+    made->SetFileName("d1.def");  // the same name, exactly: nothing happens
+    EXPECT_THROW(made->SetFileName("D1.DEF"), ESessionError);
     EXPECT_FALSE(made->DictionaryFileOpen());  // closing came first
 }
 
