@@ -364,7 +364,7 @@ size_t TBDataSet::FirstSegmentOfCurrentKey() const {
     DatabaseError(Format("Key %u of the file has no description in the dictionary", key));
 }
 
-void TBDataSet::StoreEndValue(const TBField& d, TField* field, bool lowest, uint8_t* at) {
+void TBDataSet::StoreEndValue(const TBField& d, bool lowest, uint8_t* at) {
     const int32_t n = d.Size;
     const int32_t textSize = n > 0 ? n - 1 : 0;
     auto put = [&](const auto& value) { PutBytes(at, n, &value, sizeof value); };
@@ -411,22 +411,15 @@ void TBDataSet::StoreEndValue(const TBField& d, TField* field, bool lowest, uint
     }
     if (lowest) return;
     switch (d.TypeCode) {
+        // Texts: bytes 255, the highest a byte compares. Translated texts take them as they
+        // are: the OEM form of the ANSI 255 is lower than the OEM letters Ё, ё and others, so
+        // records beginning with them would lie beyond a translated "highest" value.
         case 1:
-        case 15: {
-            std::string text = TranslateText(std::string(textSize, '\xff'), true, field);
-            text.resize(textSize, '\0');
-            if (d.TypeCode == 1) {
-                PutBytes(at, n, text.data(), text.size());  // the NUL stands (zeroed)
-            } else if (n > 0) {
-                at[0] = static_cast<uint8_t>(std::min(textSize, 255));
-                std::memcpy(at + 1, text.data(), text.size());
-            }
-            break;
-        }
         case 8:
         case 9:
             if (textSize > 0) std::memset(at, 0xff, textSize);
             break;
+        case 15:
         case 16:
             if (n > 0) {
                 at[0] = static_cast<uint8_t>(std::min(textSize, 255));
@@ -477,7 +470,7 @@ void TBDataSet::PositionAtEnd(TRecordBuffer buffer, bool atStart) {
         for (size_t i = first; i < keys.size() && keys[i].KeyNumber == keys[first].KeyNumber; ++i) {
             TField* field = FieldByName(keys[i].FieldName);
             const TBField& d = Description(*field);
-            StoreEndValue(d, field, atStart, keyBuffer_.get() + d.Offset);
+            StoreEndValue(d, atStart, keyBuffer_.get() + d.Offset);
         }
         BuildKeyFromKeyBuffer();
         file_->BtrSetData(keyBuffer_.get(), recordSize_);

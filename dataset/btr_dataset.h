@@ -127,7 +127,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     void BuildKeyFromKeyBuffer();
     // The first key-list entry of the file's current key ("no description" error when none).
     size_t FirstSegmentOfCurrentKey() const;
-    void StoreEndValue(const TBField& desc, TField* field, bool lowest, uint8_t* at);
+    void StoreEndValue(const TBField& desc, bool lowest, uint8_t* at);
     void ReleaseEditCopy() { editCopy_.reset(); }
     bool Search(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                 TLocateOptions options);

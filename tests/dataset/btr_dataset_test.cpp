@@ -111,7 +111,18 @@ class BtrDataSetTest : public ::testing::Test {
         TDictFile multi{"multi.dbt",
                         {{"A", 2, 2}, {"B", 2, 2}, {"C", 1, 5}},
                         {{"B"}, {"A", true}, {"B"}, {"C"}}};
-        MakeDictionary(dictName, {types, empty, var, shortRecord, oneKey, zero, multi});
+        TDictFile ends{"ends.dbt",
+                       {{"Txt", 1, 6},
+                        {"Dbl", 4, 8},
+                        {"Small", 2, 2},
+                        {"Day", 5, 4},
+                        {"Sgl", 20, 4},
+                        {"Word", 13, 2},
+                        {"Tm", 6, 4},
+                        {"Id", 3, 4}},
+                       {{"Id"}, {"Txt"}, {"Dbl"}, {"Small"}, {"Day"}, {"Sgl"}, {"Word"}, {"Tm"}}};
+        MakeDictionary(dictName, {types, empty, var, shortRecord, oneKey, zero, multi, ends});
+        MakeEndsFile();
         MakeBtrieveFile(dir.Path("types.dbt"), kTypesLength, kTypesKeys, TypesRecords());
         MakeBtrieveFile(dir.Path("empty.dbt"), kTypesLength, kTypesKeys, {});
         MakeBtrieveFile(dir.Path("onekey.dbt"), kTypesLength, kTypesKeys, TypesRecords());
@@ -144,6 +155,49 @@ class BtrDataSetTest : public ::testing::Test {
         ds->SetName("BDataSet");
         ds->SetDictName(dictName);
     }
+    // Records holding the lowest (Id 1) and highest (Id 3) values of every key's type.
+    void MakeEndsFile() {
+        struct Row {
+            int32_t id;
+            std::string txt;
+            double dbl;
+            int16_t small;
+            std::string day, tm;
+            float sgl;
+            uint16_t word;
+        };
+        const Row rows[] = {
+            {1, Oem("Ёлка"), -1e300, -32768, std::string("\x01\x01\x01\x00", 4),
+             std::string(4, '\0'), -3e38f, 0},
+            {2, Oem("абв"), 5, 0, "\x01\x02\xd0\x07", "\x00\x00\x00\x0c", 0, 100},
+            {3,
+             "\xfe"
+             "x",
+             1.6e308, 32767, "\x1f\x0c\x0f\x27", "\x63\x3b\x3b\x17", 3.3e38f, 65535},
+            {4, "", 0, 1, "\x0f\x06\xc6\x07", "\x00\x00\x00\x01", 1, 1}};
+        std::vector<std::string> records;
+        for (const Row& r : rows)
+            records.push_back(TRecordBytes(34)
+                                  .Text(0, r.txt)
+                                  .Value<double>(6, r.dbl)
+                                  .Value<int16_t>(14, r.small)
+                                  .Text(16, r.day)
+                                  .Value<float>(20, r.sgl)
+                                  .Value<uint16_t>(24, r.word)
+                                  .Text(26, r.tm)
+                                  .Value<int32_t>(30, r.id)
+                                  .Bytes());
+        MakeBtrieveFile(dir.Path("ends.dbt"), 34,
+                        {{Segment(31, 4, kInteger)},
+                         {Segment(1, 6, kZstring)},
+                         {Segment(7, 8, recman::kFloat)},
+                         {Segment(15, 2, kInteger)},
+                         {Segment(17, 4, recman::kDate)},
+                         {Segment(21, 4, recman::kFloat)},
+                         {Segment(25, 2, recman::kUnsignedBinary)},
+                         {Segment(27, 4, recman::kTime)}},
+                        records);
+    }
     void TearDown() override {
         ds.reset();
         SetBtrieveErrorDisplay(previousDisplay_);
@@ -153,9 +207,9 @@ class BtrDataSetTest : public ::testing::Test {
         ds->Open();
     }
     TField* F(const char* name) { return ds->FieldByName(name); }
-    std::vector<int> WalkInts() {
+    std::vector<int> WalkInts(const char* name = "Int") {
         std::vector<int> keys;
-        for (ds->First(); !ds->Eof(); ds->Next()) keys.push_back(F("Int")->AsInteger());
+        for (ds->First(); !ds->Eof(); ds->Next()) keys.push_back(F(name)->AsInteger());
         return keys;
     }
     std::string RawRecord(int32_t key) {
@@ -379,6 +433,23 @@ TEST_F(BtrDataSetTest, IndexFieldsSelectTheKeyTheyLead) {
     EXPECT_EQ(F("C")->AsString(), "z");
     ds->First();
     EXPECT_EQ(F("C")->AsString(), "w");
+}
+
+TEST_F(BtrDataSetTest, FirstAndLastReachTheExtremesOfEveryKeyType) {
+    OpenFile("ends.dbt");
+    const char* keys[] = {"Id", "Txt", "Dbl", "Small", "Day", "Sgl", "Word", "Tm"};
+    for (int key = 1; key < 8; ++key) {
+        ds->SetKeyPath(key);
+        // Setting the key goes to the first record; the empty text is the lowest.
+        EXPECT_EQ(F("Id")->AsInteger(), key == 1 ? 4 : 1) << keys[key];
+        ds->Last();
+        EXPECT_EQ(F("Id")->AsInteger(), 3) << keys[key];
+        std::vector<int> backward;
+        for (; !ds->Bof(); ds->Prior()) backward.push_back(F("Id")->AsInteger());
+        EXPECT_EQ(backward.size(), 4u) << keys[key];
+    }
+    ds->SetKeyPath(1);  // text: "" first, then by OEM bytes: абв (a0), Ёлка (f0), fe 78
+    EXPECT_THAT(WalkInts("Id"), ::testing::ElementsAre(4, 2, 1, 3));
 }
 
 TEST_F(BtrDataSetTest, KeyWithoutDescriptionFailsInsteadOfWalking) {
