@@ -71,10 +71,16 @@ std::unique_ptr<NativeCursor> NativeCursor::Open(const std::string& path, int8_t
     return cursor;
 }
 
+void NativeCursor::ReleaseLock(int64_t id) {
+    lock_.Release(RecordLockByte(id));
+    auto& here = file_->LocksHeldHere();
+    if (auto it = here.find(id); it != here.end()) here.erase(it);
+}
+
 void NativeCursor::ReleaseLocks() {
-    if (singleLock_) lock_.Release(RecordLockByte(singleLock_));
+    if (singleLock_) ReleaseLock(singleLock_);
     singleLock_ = 0;
-    for (int64_t id : multiLocks_) lock_.Release(RecordLockByte(id));
+    for (int64_t id : multiLocks_) ReleaseLock(id);
     multiLocks_.clear();
 }
 
@@ -192,25 +198,28 @@ int16_t NativeCursor::LockRecord(int64_t id, uint16_t bias) {
     if (single && !multiLocks_.empty()) return kIncompatibleLockType;
     if (!single && singleLock_) return kIncompatibleLockType;
     if (single ? singleLock_ == id : multiLocks_.count(id) > 0) return kOk;
+    // Another block of this process holds it: waiting would never end.
+    if (wait && file_->LocksHeldHere().count(id)) wait = false;
     auto result = wait ? lock_.Wait(RecordLockByte(id), true, kLockWaitMs)
                        : lock_.Try(RecordLockByte(id), true);
     if (result == LockFd::Result::kConflict) return kRecordLocked;
     if (result == LockFd::Result::kError) return kIoError;
     if (single) {
-        if (singleLock_) lock_.Release(RecordLockByte(singleLock_));
+        if (singleLock_) ReleaseLock(singleLock_);
         singleLock_ = id;
     } else {
         multiLocks_.insert(id);
     }
+    file_->LocksHeldHere().insert(id);
     return kOk;
 }
 
 void NativeCursor::DropRecordLocks(int64_t id) {
     if (singleLock_ == id) {
-        lock_.Release(RecordLockByte(id));
+        ReleaseLock(id);
         singleLock_ = 0;
     }
-    if (multiLocks_.erase(id)) lock_.Release(RecordLockByte(id));
+    if (multiLocks_.erase(id)) ReleaseLock(id);
 }
 
 int16_t NativeCursor::CheckUnchangedKeys(const std::string& newData) const {
@@ -693,7 +702,7 @@ int16_t NativeCursor::UpdateChunk(Request& r) {
 int16_t NativeCursor::Unlock(Request& r) {
     if (r.keyNumber >= 0) {
         if (!singleLock_) return kLockError;
-        lock_.Release(RecordLockByte(singleLock_));
+        ReleaseLock(singleLock_);
         singleLock_ = 0;
         return kOk;
     }
@@ -701,11 +710,11 @@ int16_t NativeCursor::Unlock(Request& r) {
         if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
         int64_t id = LoadU32(r.data);
         if (!multiLocks_.erase(id)) return kLockError;
-        lock_.Release(RecordLockByte(id));
+        ReleaseLock(id);
         return kOk;
     }
     if (r.keyNumber == -2) {
-        for (int64_t id : multiLocks_) lock_.Release(RecordLockByte(id));
+        for (int64_t id : multiLocks_) ReleaseLock(id);
         multiLocks_.clear();
         return kOk;
     }

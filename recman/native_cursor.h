@@ -21,6 +21,7 @@ class NativeCursor : public Cursor {
     static std::unique_ptr<NativeCursor> Open(const std::string& path, int8_t mode,
                                               const std::string& owner, int16_t& status);
 
+    ~NativeCursor() override { ReleaseLocks(); }
     int16_t Execute(Request& request) override;
     // Releases every record lock this position block holds (Close, Reset, end of a
     // transaction).
@@ -61,6 +62,7 @@ class NativeCursor : public Cursor {
     void BecomeCurrent(int key, const Entry& e, bool record);
     int16_t CheckUnchangedKeys(const std::string& newData) const;
     void DropRecordLocks(int64_t id);
+    void ReleaseLock(int64_t id);
 
     std::shared_ptr<NativeFile> file_;
     LockFd lock_;

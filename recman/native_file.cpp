@@ -146,7 +146,9 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     auto id = std::make_pair(st.st_dev, st.st_ino);
     auto& registry = Registry();
     if (auto it = registry.find(id); it != registry.end()) {
-        if (auto shared = it->second.lock()) {
+        // A forked child never shares the connection its parent opened.
+        auto shared = it->second.lock();
+        if (shared && shared->pid_ == ::getpid()) {
             status = kOk;
             return shared;
         }
@@ -155,6 +157,7 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     file->path_ = path;
     file->dev_ = st.st_dev;
     file->ino_ = st.st_ino;
+    file->pid_ = ::getpid();
     sqlite3* raw = nullptr;
     int rc =
         sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -177,7 +180,7 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
 }
 
 NativeFile::~NativeFile() {
-    if (inTransaction_) Rollback();
+    if (inTransaction_ && pid_ == ::getpid()) Rollback();
     auto& registry = Registry();
     auto it = registry.find({dev_, ino_});
     if (it != registry.end() && it->second.expired()) registry.erase(it);
@@ -598,7 +601,7 @@ int16_t NativeFile::EndTransaction() {
     Transaction().active = false;
     int16_t result = kOk;
     for (auto& [id, weak] : Registry()) {
-        if (auto file = weak.lock()) {
+        if (auto file = weak.lock(); file && file->pid_ == ::getpid()) {
             int16_t st = file->Commit();
             if (result == kOk) result = st;
         }
@@ -610,7 +613,7 @@ int16_t NativeFile::AbortTransaction() {
     if (!Transaction().active) return kNoTransaction;
     Transaction().active = false;
     for (auto& [id, weak] : Registry())
-        if (auto file = weak.lock()) file->Rollback();
+        if (auto file = weak.lock(); file && file->pid_ == ::getpid()) file->Rollback();
     return kOk;
 }
 

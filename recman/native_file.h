@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,9 @@ class NativeFile {
     int16_t Nth(int key, int64_t n, Entry& out, bool& found);
     // Number of different key values in a key.
     int16_t DistinctCount(int key, int64_t& count);
+    // Record locks the position blocks of this process hold on the file, by position: a wait
+    // for one of them could never end on this one thread.
+    std::multiset<int64_t>& LocksHeldHere() { return locksHere_; }
     // True while this process's exclusive transaction holds the whole file.
     bool HoldsTransactionLock() const { return holdsTxLock_; }
 
@@ -98,11 +102,13 @@ class NativeFile {
     std::string path_;
     dev_t dev_ = 0;
     ino_t ino_ = 0;
+    pid_t pid_ = 0;
     SqliteDb db_;
     bool writable_ = true;
     std::string owner_;
     int ownerLevel_ = -1;
     uint64_t changes_ = 0;
+    std::multiset<int64_t> locksHere_;
     LockFd txLock_;
     bool holdsTxLock_ = false;
     bool inTransaction_ = false;  // an SQLite transaction spans the process's transaction
