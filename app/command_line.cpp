@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "app/settings.h"
+#include "btrieve/btr_error.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -174,8 +175,16 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         run.NameDataSet = env.NameDataSet;
         run.Clock = env.Clock;
         run.Encoding = encoding == "utf8" ? seUtf8 : seAnsi;
+        // The Btrieve error box of a failing fetch: a line of its own on standard error.
+        const TBtrieveErrorDisplay previous =
+            SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
+                host.EndProgress();
+                err << AnsiToUtf8(caption) << ": " << AnsiToUtf8(message) << "\n" << std::flush;
+            });
         ClearStopSignal();
-        if (!run.ExecuteReportingErrors(info)) return kExitError;
+        const bool done = run.ExecuteReportingErrors(info);
+        SetBtrieveErrorDisplay(previous);
+        if (!done) return kExitError;
         return run.StopRequested() ? kExitStopped : kExitDone;
     } catch (const std::exception& e) {
         err << AnsiToUtf8(e.what()) << "\n" << std::flush;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "btrieve/btr_error.h"
 #include "memory_dataset.h"
 
 namespace {
@@ -132,6 +133,25 @@ TEST_F(CommandLine, ProgressOnATerminalWithCountPercentageAndRate) {
     env.TotalRecords = nullptr;
     EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitDone);
     EXPECT_EQ(err_.str(), "\r100 records\r200 records\n");
+}
+
+TEST_F(CommandLine, FetchErrorShowsTheBtrieveBoxThenEndsTheRun) {
+    rows_ = 150;
+    env.ErrIsTerminal = true;
+    onFetch_ = [](int row) {
+        if (row == 120) {
+            EBtrieve error("\xD1\xE1\xEE\xE9");  // "Сбой" in CP1251
+            ShowBtrieveError(error);
+            throw error;
+        }
+    };
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitError);
+    EXPECT_EQ(err_.str(),
+              "\r100 records\n"
+              "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 Btrieve: "
+              "\xD0\xA1\xD0\xB1\xD0\xBE\xD0\xB9\n"
+              "\xD0\xA1\xD0\xB1\xD0\xBE\xD0\xB9\n");
+    EXPECT_EQ(out_.str(), "");
 }
 
 TEST_F(CommandLine, CyrillicArgumentsBecomeSystemText) {
