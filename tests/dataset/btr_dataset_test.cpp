@@ -17,6 +17,7 @@
 #include "dict/dictionary.h"
 #include "dict/session.h"
 #include "platform/codepage.h"
+#include "recman/btrcall.h"
 
 namespace {
 
@@ -647,8 +648,14 @@ TEST_F(BtrDataSetTest, InsertAndDeleteRecords) {
     ds->Insert();
     F("Int")->SetAsInteger(10);
     F("Ansi")->SetAsString("Cat");
+    F("Day")->Clear();  // a null date is stored as zero bytes and reads back as null
+    F("Small")->Clear();
     ds->Post();
     EXPECT_EQ(F("Int")->AsInteger(), 10);
+    EXPECT_TRUE(F("Day")->IsNull());
+    EXPECT_FALSE(F("Small")->IsNull());
+    EXPECT_EQ(F("Small")->AsInteger(), 0);
+    EXPECT_EQ(RawRecord(10).substr(Offset("Day"), 4), std::string(4, '\0'));
     EXPECT_THAT(WalkInts(), ::testing::ElementsAre(1, 2, 3, 10));
     ds->First();
     ds->Delete();
@@ -668,7 +675,17 @@ TEST_F(BtrDataSetTest, LocateAndLookupByFieldValues) {
     EXPECT_TRUE(ds->Locate("Int;Ansi", {TVariant(int64_t{3}), TVariant(std::string("Al"))}));
     EXPECT_EQ(F("Ansi")->AsString(), "Al");
     EXPECT_FALSE(ds->Locate("Int", TVariant(int64_t{5})));
-    EXPECT_FALSE(ds->Locate("Ansi", TVariant(std::string("Ann"))));  // between Al and Anna
+    {
+        // A value between two keys: the first record read already differs, no scan follows.
+        int reads = 0;
+        TBtrCallScope counting([&](uint16_t op, void* pos, void* data, uint32_t* len, void* key,
+                                   uint8_t keyLen, int8_t keyNum) {
+            if (op % 100 == btr::kGetNext || op % 100 == btr::kGetGreaterOrEqual) ++reads;
+            return BTRCALL(op, pos, data, len, key, keyLen, keyNum);
+        });
+        EXPECT_FALSE(ds->Locate("Ansi", TVariant(std::string("Ann"))));  // between Al and Anna
+        EXPECT_EQ(reads, 1);
+    }
     EXPECT_EQ(F("Ansi")->AsString(), "Al");
     try {
         ds->Locate("Int", TVariant(int64_t{1}), loPartialKey);
