@@ -43,6 +43,12 @@ void TExportRun::FlushLines() {
 }
 
 void TExportRun::Execute(const TImpInfo& info) {
+    if (running_) return;
+    struct TRunning {
+        bool& flag;
+        explicit TRunning(bool& f) : flag(f) { flag = true; }
+        ~TRunning() { flag = false; }
+    } running(running_);
     lineBuffer_.assign(kLineSlots, std::string());
     lineIndex_ = 0;
     stopRequested_ = false;

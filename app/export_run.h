@@ -49,8 +49,10 @@ class TExportRun {
     TScriptEncoding Encoding = seAnsi;
 
     // The run over the settings; errors end it and propagate (the script file is closed
-    // with what earlier batches wrote).
+    // with what earlier batches wrote). A start requested while a run is in progress (from
+    // a progress point) is ignored.
     void Execute(const TImpInfo& info);
+    bool Running() const { return running_; }
     // Execute, with an error shown by the host's error display; false when one ended it.
     bool ExecuteReportingErrors(const TImpInfo& info);
 
@@ -75,5 +77,6 @@ class TExportRun {
     std::string block_;  // one batch of lines as written to the file
     std::string line_;   // the INSERT being built
     bool stopRequested_ = false;
+    bool running_ = false;
     int32_t records_ = 0;
 };

@@ -176,6 +176,22 @@ TEST_F(ExportRun, ProgressEveryHundredAndStopAtTheFirstPoint) {
               "Confirmation|Extract completed successfuly!\r\nRecords imported: 250|info");
 }
 
+TEST_F(ExportRun, StartFromAProgressPointIsIgnored) {
+    info.CreateDDL = false;
+    info.CommitPeriod = 0;
+    Numbers(150);
+    host.RestartAtFirstProgress = &run;
+    host.RestartInfo = info;
+    host.RestartInfo.SQLFileName = (dir_ / "other.sql").string();
+    run.Execute(info);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "other.sql"));
+    std::string expected = kHeader + Data("T");
+    for (int i = 1; i <= 150; ++i) expected += Insert(i);
+    EXPECT_EQ(Script(), expected + "COMMIT WORK;\r\n");
+    EXPECT_EQ(host.Messages.size(), 1u);
+    EXPECT_FALSE(run.Running());
+}
+
 TEST_F(ExportRun, FailureKeepsWholeBatchesAndClosesTheFile) {
     info.CreateDDL = false;
     info.CommitPeriod = 0;

@@ -12,10 +12,18 @@ class TTestHost : public IExportHost {
     std::vector<std::string> Messages;  // caption|text|icon
     std::vector<std::string> Errors;
     TExportRun* StopAtFirstProgress = nullptr;
+    // Started again from the first progress point, with these settings.
+    TExportRun* RestartAtFirstProgress = nullptr;
+    TImpInfo RestartInfo;
 
     void ShowProgress(const std::string& text) override { Progress.push_back(text); }
     void ProcessMessages() override {
         if (StopAtFirstProgress) StopAtFirstProgress->RequestStop();
+        if (RestartAtFirstProgress) {
+            TExportRun* run = RestartAtFirstProgress;
+            RestartAtFirstProgress = nullptr;
+            run->Execute(RestartInfo);
+        }
     }
     void ShowMessage(const std::string& caption, const std::string& text,
                      TMessageIcon icon) override {
