@@ -605,8 +605,10 @@ bool TBDataSet::readField(const TField& field, void* dest) {
         case 1: {
             if (!dest) return true;
             int32_t size = field.Size();
-            size_t len = strnlen(reinterpret_cast<const char*>(at), size > 0 ? size : 0);
-            if (at[0] == 0) return true;
+            // At most Size characters, and never past the field's own bytes.
+            size_t limit = static_cast<size_t>(std::max(0, std::min(size, n)));
+            size_t len = strnlen(reinterpret_cast<const char*>(at), limit);
+            if (n < 1 || at[0] == 0) return true;
             if (OnTranslate) {
                 std::string text =
                     TranslateText(std::string(reinterpret_cast<const char*>(at), len), false,
@@ -674,7 +676,8 @@ bool TBDataSet::readField(const TField& field, void* dest) {
         case 15:
         case 16: {
             if (!dest || n < 1) return true;
-            size_t len = std::min<size_t>(at[0], field.Size() > 0 ? field.Size() : 0);
+            size_t limit = static_cast<size_t>(std::max(0, std::min(field.Size(), n - 1)));
+            size_t len = std::min<size_t>(at[0], limit);
             if (d.TypeCode == 15 && OnTranslate) {
                 std::string text =
                     TranslateText(std::string(reinterpret_cast<const char*>(at + 1), len), false,
