@@ -16,6 +16,7 @@
 #include "app/export_run.h"
 #include "app/gui/data_module.h"
 #include "app/gui/error_display.h"
+#include "app/gui/left_text_check_box.h"
 #include "app/gui/window_host.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
@@ -51,14 +52,21 @@ std::string BoxText(const QLineEdit* edit, const char* label) {
     return text;
 }
 
+// MS Sans Serif 8 points; where that face is missing, a sans face of the same size, narrowed so
+// that the texts keep within the places of the design.
+QFont DesignFont() {
+    QFont font(QStringLiteral("MS Sans Serif"), 8);
+    font.setStyleHint(QFont::SansSerif);
+    if (!QFontInfo(font).exactMatch()) font.setStretch(QFont::Condensed);
+    return font;
+}
+
 }  // namespace
 
 TMainFrm::TMainFrm(TDM& dm, QWidget* parent) : QWidget(parent), dm_(dm) {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Import from Btrieve files"));
-    QFont font(QStringLiteral("MS Sans Serif"), 8);
-    font.setStyleHint(QFont::SansSerif);
-    setFont(font);
+    setFont(DesignFont());
     setAttribute(Qt::WA_AlwaysShowToolTips);
 
     aclMainFrm = new QObject(this);
@@ -121,10 +129,9 @@ TMainFrm::TMainFrm(TDM& dm, QWidget* parent) : QWidget(parent), dm_(dm) {
     edtAutoComm = new QLineEdit(QStringLiteral("1000"), this);
     edtAutoComm->setObjectName(QStringLiteral("edtAutoComm"));
     edtAutoComm->setGeometry(280, 270, 51, kEditHeight);
-    cbxDDL = new QCheckBox(ToQt(kDDLText), this);
-    cbxDDL->setObjectName(QStringLiteral("cbxDDL"));
     // The caption stands at the left of the box.
-    cbxDDL->setLayoutDirection(Qt::RightToLeft);
+    cbxDDL = new TLeftTextCheckBox(ToQt(kDDLText), this);
+    cbxDDL->setObjectName(QStringLiteral("cbxDDL"));
     cbxDDL->setGeometry(kControlLeft, 300, 291, 17);
 
     stbMainFrm = new QStatusBar(this);

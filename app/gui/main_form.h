@@ -12,7 +12,6 @@
 #include "platform/datetime.h"
 
 class QAction;
-class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,6 +19,7 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class TDM;
+class TLeftTextCheckBox;
 class TExportRun;
 
 class TMainFrm : public QWidget {
@@ -60,7 +60,7 @@ class TMainFrm : public QWidget {
     QLineEdit* edtTableName;
     QLabel* lblAutoComm;
     QLineEdit* edtAutoComm;
-    QCheckBox* cbxDDL;
+    TLeftTextCheckBox* cbxDDL;
     QStatusBar* stbMainFrm;
 
     // --- actions of aclMainFrm

@@ -33,7 +33,11 @@ TEST_F(MainForm, CaptionLabelsAndRussianTextShownAsUtf8) {
     EXPECT_EQ(f.lbl2->text(), Utf8("Имя таблицы"));
     EXPECT_EQ(f.lblAutoComm->text(), "Insert \"COMMIT WORK\" after number of (records)");
     EXPECT_EQ(f.cbxDDL->text(), "Insert DDL \"CREATE TABLE...\" in SQL-script");
-    EXPECT_EQ(f.cbxDDL->layoutDirection(), Qt::RightToLeft);  // caption left of the box
+    // The caption at the left, the box at the right edge; a click on the caption toggles.
+    EXPECT_EQ(f.cbxDDL->IndicatorRect().right(), f.cbxDDL->width() - 1);
+    EXPECT_TRUE(f.cbxDDL->isChecked());
+    QTest::mouseClick(f.cbxDDL, Qt::LeftButton, {}, QPoint(5, 8));
+    EXPECT_FALSE(f.cbxDDL->isChecked());
     for (QPushButton* b : {f.btnDBFile, f.Button1, f.Button2}) EXPECT_EQ(b->text(), "...");
 }
 
@@ -55,6 +59,11 @@ TEST_F(MainForm, DesignGeometryAndStretching) {
     EXPECT_EQ(f.edtAutoComm->geometry(), QRect(280, 270, 51, 21));
     EXPECT_EQ(f.cbxDDL->geometry(), QRect(40, 300, 291, 17));
     EXPECT_EQ(f.stbMainFrm->geometry().bottom(), 350);
+    // The texts keep within their places: the commit label ends before its box.
+    EXPECT_LT(f.lblAutoComm->geometry().right(), f.edtAutoComm->x());
+    EXPECT_EQ(f.lblAutoComm->width(), f.lblAutoComm->sizeHint().width());
+    EXPECT_LE(f.cbxDDL->fontMetrics().horizontalAdvance(f.cbxDDL->text()),
+              f.cbxDDL->IndicatorRect().left() - 4);
 
     // Wider: the three file panels grow, their buttons keep to the right edge; the rest stays.
     f.show();
