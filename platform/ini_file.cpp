@@ -18,7 +18,7 @@ namespace {
 constexpr size_t kMaxValue = 2047;
 
 struct TIniLine {
-    std::string text;  // without its line end
+    std::string text;      // without its line end
     const char* end = "";  // "\n", "\r\n" or "" for a last line without one
 };
 
