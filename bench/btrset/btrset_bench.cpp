@@ -1,7 +1,8 @@
 // Measures TBDataSet's record path over a generated Btrieve file: ten fields of the usual
 // type codes, walked from first to end by key 0 with every field read as the export reads it
 // (null test, then the value). Prints records per second, bytes per second and peak memory.
-// Usage: btrset_bench [records] [folder]; files already in the folder are reused.
+// Usage: btrset_bench [records] [folder|-] [memory]; files already in the folder are reused;
+// "memory" skips the record-manager walk and serves generated records from memory only.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -233,13 +234,86 @@ std::vector<std::string> ReadAll(const std::string& path, uint16_t length) {
     return records;
 }
 
+// One generated record: ten fields of the usual type codes.
+std::string MakeRecord(long i, const std::vector<int32_t>& offsets, int32_t length) {
+    std::string r(static_cast<size_t>(length), '\0');
+    Put<int32_t>(r, offsets[0], static_cast<int32_t>(i));
+    std::snprintf(r.data() + offsets[1], 31, "\x8a\xa0\xe0\xe2\xae\xe8\xaa\xa0 %ld", i);
+    std::snprintf(r.data() + offsets[2], 21, "City %ld", i % 977);
+    Put<int16_t>(r, offsets[3], static_cast<int16_t>(i % 30000));
+    Put<uint16_t>(r, offsets[4], static_cast<uint16_t>(i & 0xffff));
+    Put<double>(r, offsets[5], i * 0.25);
+    const uint8_t ext[10] = {0, 0, 0, 0, 0, 0, 0x50, 0x9a, 0x09, 0x40};
+    std::memcpy(r.data() + offsets[6], ext, 10);
+    const uint8_t date[4] = {static_cast<uint8_t>(1 + i % 28), static_cast<uint8_t>(1 + i % 12),
+                             0xd0, 0x07};
+    std::memcpy(r.data() + offsets[7], date, 4);
+    const uint8_t time[4] = {5, 6, 7, static_cast<uint8_t>(i % 24)};
+    std::memcpy(r.data() + offsets[8], time, 4);
+    r[offsets[9]] = 6;
+    std::memcpy(r.data() + offsets[9] + 1, "\xa7\xa0\xac\xa5\xe2\xaa", 6);
+    return r;
+}
+
+void MakeDictionary(const std::string& dict, const std::vector<TColumn>& columns) {
+    // 141-byte records, keyed as the dictionary reader expects.
+    recman::FileDef def;
+    def.recordLength = 141;
+    def.pageSize = 4096;
+    auto seg = [](uint16_t pos, uint16_t len, uint8_t type, bool more, bool dup) {
+        recman::KeySegment s;
+        s.position = pos;
+        s.length = len;
+        s.type = s.storedType = type;
+        s.flags = static_cast<uint16_t>(recman::kKeyExtended | (dup ? recman::kKeyDuplicates : 0) |
+                                        (more ? recman::kKeySegmented : 0));
+        return s;
+    };
+    def.keys.push_back({{seg(24, 4, recman::kUnsignedBinary, false, false)}});
+    def.keys.push_back(
+        {{seg(1, 2, recman::kInteger, true, true), seg(3, 21, recman::kZstring, false, true)}});
+    def.keys.push_back(
+        {{seg(1, 2, recman::kInteger, true, false), seg(3, 21, recman::kZstring, true, false),
+          seg(24, 4, recman::kUnsignedBinary, false, false)}});
+    std::string spec = recman::SerializeFileSpec(def);
+    std::vector<char> name(dict.begin(), dict.end());
+    name.push_back('\0');
+    uint8_t block[128] = {};
+    uint32_t n = static_cast<uint32_t>(spec.size());
+    Check(BtrCall(14, block, spec.data(), &n, name.data(), static_cast<uint8_t>(name.size()), 0),
+          "create dictionary");
+    char owner = 0;
+    n = 1;
+    Check(BtrCall(0, block, &owner, &n, name.data(), static_cast<uint8_t>(name.size()), 0),
+          "open dictionary");
+    uint32_t seq = 1;
+    auto add = [&](int16_t kind, const char* field, uint16_t type, int32_t size) {
+        std::string r(141, '\0');
+        Put<int16_t>(r, 0, kind);
+        std::memcpy(r.data() + 2, "bench.dbt", 9);
+        Put<uint32_t>(r, 23, seq++);
+        if (field) std::memcpy(r.data() + 27, field, std::strlen(field));
+        Put<uint16_t>(r, 48, type);
+        Put<int32_t>(r, 52, size);
+        uint32_t len = 141;
+        char key[255];
+        Check(BtrCall(2, block, r.data(), &len, key, 255, 0), "insert dictionary");
+    };
+    add(1, nullptr, 0, 0);
+    for (const TColumn& c : columns) add(2, c.name, static_cast<uint16_t>(c.typeCode), c.size);
+    add(3, "ID", 0, 0);
+    n = 0;
+    BtrCall(1, block, nullptr, &n, nullptr, 0, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const long records = argc > 1 ? std::atol(argv[1]) : 1000000;
     std::string folder = argc > 2 ? argv[2] : "";
+    const bool memoryOnly = argc > 3 && std::strcmp(argv[3], "memory") == 0;
     char pattern[] = "/tmp/btrset-bench-XXXXXX";
-    bool own = folder.empty();
+    const bool own = folder.empty() || folder == "-";
     if (own) {
         if (!mkdtemp(pattern)) return 1;
         folder = pattern;
@@ -251,104 +325,38 @@ int main(int argc, char** argv) {
         const std::string dict = folder + "/bench.def";
         std::vector<int32_t> offsets;
         int32_t length = 0;
-        std::vector<TColumn> columns(std::begin(kColumns), std::end(kColumns));
+        const std::vector<TColumn> columns(std::begin(kColumns), std::end(kColumns));
         for (const TColumn& c : columns) {
             offsets.push_back(length);
             length += c.size;
         }
-        auto t0 = std::chrono::steady_clock::now();
+        std::printf("records: %ld of %zu fields, record length %d bytes\n", records, columns.size(),
+                    length);
         // A folder given with the files already in it: they are walked again as they are.
         const bool reuse = !own && std::filesystem::exists(data) && std::filesystem::exists(dict);
         if (!reuse) {
+            MakeDictionary(dict, columns);
+            auto t0 = std::chrono::steady_clock::now();
+            // The memory walk needs the data file only to open it; its records come from memory.
             TFileMaker maker(data, static_cast<uint16_t>(length), 1, 4, recman::kInteger);
-            std::string r(static_cast<size_t>(length), '\0');
-            for (long i = 0; i < records; ++i) {
-                std::memset(r.data(), 0, r.size());
-                Put<int32_t>(r, offsets[0], static_cast<int32_t>(i));
-                std::snprintf(r.data() + offsets[1], 31, "\x8a\xa0\xe0\xe2\xae\xe8\xaa\xa0 %ld", i);
-                std::snprintf(r.data() + offsets[2], 21, "City %ld", i % 977);
-                Put<int16_t>(r, offsets[3], static_cast<int16_t>(i % 30000));
-                Put<uint16_t>(r, offsets[4], static_cast<uint16_t>(i & 0xffff));
-                Put<double>(r, offsets[5], i * 0.25);
-                uint8_t ext[10] = {0, 0, 0, 0, 0, 0, 0x50, 0x9a, 0x09, 0x40};
-                std::memcpy(r.data() + offsets[6], ext, 10);
-                uint8_t date[4] = {static_cast<uint8_t>(1 + i % 28),
-                                   static_cast<uint8_t>(1 + i % 12), 0xd0, 0x07};
-                std::memcpy(r.data() + offsets[7], date, 4);
-                uint8_t time[4] = {5, 6, 7, static_cast<uint8_t>(i % 24)};
-                std::memcpy(r.data() + offsets[8], time, 4);
-                r[offsets[9]] = 6;
-                std::memcpy(r.data() + offsets[9] + 1, "\xa7\xa0\xac\xa5\xe2\xaa", 6);
-                maker.Insert(r);
+            if (!memoryOnly) {
+                for (long i = 0; i < records; ++i) maker.Insert(MakeRecord(i, offsets, length));
+                double build =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+                std::printf("build file: %.2f s (%.0f records/s)\n", build, records / build);
             }
         }
-        if (!reuse) {
-            // The dictionary: 141-byte records, keyed as the reader expects.
-            recman::FileDef def;
-            def.recordLength = 141;
-            def.pageSize = 4096;
-            auto seg = [](uint16_t pos, uint16_t len, uint8_t type, bool more, bool dup) {
-                recman::KeySegment s;
-                s.position = pos;
-                s.length = len;
-                s.type = s.storedType = type;
-                s.flags = static_cast<uint16_t>(recman::kKeyExtended |
-                                                (dup ? recman::kKeyDuplicates : 0) |
-                                                (more ? recman::kKeySegmented : 0));
-                return s;
-            };
-            def.keys.push_back({{seg(24, 4, recman::kUnsignedBinary, false, false)}});
-            def.keys.push_back({{seg(1, 2, recman::kInteger, true, true),
-                                 seg(3, 21, recman::kZstring, false, true)}});
-            def.keys.push_back({{seg(1, 2, recman::kInteger, true, false),
-                                 seg(3, 21, recman::kZstring, true, false),
-                                 seg(24, 4, recman::kUnsignedBinary, false, false)}});
-            std::string spec = recman::SerializeFileSpec(def);
-            std::vector<char> name(dict.begin(), dict.end());
-            name.push_back('\0');
-            uint8_t block[128] = {};
-            uint32_t n = static_cast<uint32_t>(spec.size());
-            Check(BtrCall(14, block, spec.data(), &n, name.data(),
-                          static_cast<uint8_t>(name.size()), 0),
-                  "create dictionary");
-            char owner = 0;
-            n = 1;
-            Check(BtrCall(0, block, &owner, &n, name.data(), static_cast<uint8_t>(name.size()), 0),
-                  "open dictionary");
-            uint32_t seq = 1;
-            auto add = [&](int16_t kind, const char* field, uint16_t type, uint16_t flags,
-                           int32_t size) {
-                std::string r(141, '\0');
-                Put<int16_t>(r, 0, kind);
-                std::memcpy(r.data() + 2, "bench.dbt", 9);
-                Put<uint32_t>(r, 23, seq++);
-                if (field) std::memcpy(r.data() + 27, field, std::strlen(field));
-                Put<uint16_t>(r, 48, type);
-                Put<uint16_t>(r, 50, flags);
-                Put<int32_t>(r, 52, size);
-                uint32_t len = 141;
-                char key[255];
-                Check(BtrCall(2, block, r.data(), &len, key, 255, 0), "insert dictionary");
-            };
-            add(1, nullptr, 0, 0, 0);
-            for (const TColumn& c : columns)
-                add(2, c.name, static_cast<uint16_t>(c.typeCode), 0, c.size);
-            add(3, "ID", 0, 0, 0);
-            n = 0;
-            BtrCall(1, block, nullptr, &n, nullptr, 0, 0);
+        if (!memoryOnly)
+            Report("walk over the record manager (fetch next + read every field)", Walk(dict, data),
+                   length);
+        std::vector<std::string> inMemory;
+        if (memoryOnly) {
+            inMemory.reserve(static_cast<size_t>(records));
+            for (long i = 0; i < records; ++i) inMemory.push_back(MakeRecord(i, offsets, length));
+        } else {
+            inMemory = ReadAll(data, static_cast<uint16_t>(length));
         }
-        auto t1 = std::chrono::steady_clock::now();
-
-        std::printf("records: %ld of %zu fields, record length %d bytes\n", records, columns.size(),
-                    length);
-        if (!reuse) {
-            double build = std::chrono::duration<double>(t1 - t0).count();
-            std::printf("build file: %.2f s (%.0f records/s)\n", build, records / build);
-        }
-        Report("walk over the record manager (fetch next + read every field)", Walk(dict, data),
-               length);
-        TMemoryFile memory(data, static_cast<uint16_t>(length),
-                           ReadAll(data, static_cast<uint16_t>(length)));
+        TMemoryFile memory(data, static_cast<uint16_t>(length), std::move(inMemory));
         {
             TBtrCallScope scope(
                 [&](uint16_t op, void* pos, void* buf, uint32_t* len, void* key, uint8_t keyLen,
