@@ -82,19 +82,27 @@ TEST_F(CommandLine, ExportsAndReportsTheCount) {
 
 TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
     rows_ = 1000;
-    InstallStopSignals();
-    onFetch_ = [](int row) {
-        if (row == 150) std::raise(SIGINT);
-    };
-    EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T", "--commit",
-                   "0", "--no-ddl"}),
-              kExitStopped);
-    EXPECT_EQ(out_.str(), "Extract aborted!\n");
-    const std::string s = Script();
-    EXPECT_EQ(Count(s, "INSERT INTO"), 200u);
-    const std::string tail = "INSERT INTO T (N) VALUES (200);\r\nCOMMIT WORK;\r\n";
-    ASSERT_GE(s.size(), tail.size());
-    EXPECT_EQ(s.substr(s.size() - tail.size()), tail);
+    for (int signal : {SIGINT, SIGTERM}) {
+        out_.str("");
+        InstallStopSignals();  // the handler is reset by each signal it takes
+        onFetch_ = [signal](int row) {
+            if (row == 150) std::raise(signal);
+        };
+        EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T",
+                       "--commit", "0", "--no-ddl"}),
+                  kExitStopped);
+        EXPECT_EQ(out_.str(), "Extract aborted!\n");
+        const std::string s = Script();
+        EXPECT_EQ(Count(s, "INSERT INTO"), 200u) << signal;
+        const std::string tail = "INSERT INTO T (N) VALUES (200);\r\nCOMMIT WORK;\r\n";
+        ASSERT_GE(s.size(), tail.size());
+        EXPECT_EQ(s.substr(s.size() - tail.size()), tail);
+    }
+    // A later run starts without the old request.
+    onFetch_ = nullptr;
+    out_.str("");
+    EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_}), kExitDone);
+    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 1000\n");
 }
 
 TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
