@@ -140,16 +140,13 @@ uint8_t KeyTypeCode(const Element& e) {
         {"currency", kCurrency},
         {"timestamp", kTimestamp},
     };
-    static const std::map<std::string, uint8_t> abbreviated = {
-        {"str", kString},         {"int", kInteger},       {"flo", kFloat},    {"dat", kDate},
-        {"tim", kTime},           {"dec", kDecimal},       {"mon", kMoney},    {"log", kLogical},
-        {"num", kNumeric},        {"bfl", kBfloat},        {"lst", kLstring},  {"zst", kZstring},
-        {"uns", kUnsignedBinary}, {"aut", kAutoincrement}, {"cur", kCurrency},
-    };
+    // Otherwise a beginning of a full name, of three letters at least ("flo", "unsigned").
     std::string v = Lower(e.value);
     if (auto it = full.find(v); it != full.end()) return it->second;
-    if (auto it = abbreviated.find(v.substr(0, 3)); v.size() >= 3 && it != abbreviated.end())
-        return it->second;
+    if (v.size() >= 3) {
+        for (const auto& [name, code] : full)
+            if (name.compare(0, v.size(), v) == 0) return code;
+    }
     Fail(e, "unknown key type");
 }
 

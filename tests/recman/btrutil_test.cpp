@@ -1,0 +1,226 @@
+// The maintenance tool: description files and their errors, the unformatted file of -save and
+// -load byte for byte, owner names, -stat, -copy and -clone, exit statuses and messages.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "btr_helpers.h"
+#include "tools/btrutil/commands.h"
+#include "tools/btrutil/description.h"
+
+namespace {
+
+using namespace recman_test;
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result Tool(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    int status = btrutil::Run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string DescriptionError(const std::string& text) {
+    try {
+        btrutil::ParseDescription(text);
+    } catch (const btrutil::DescriptionError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+const char* kOneKey =
+    "/* one integer key\n   and a comment of two lines */\n"
+    "record=12 variable=n key=1 page=1024\n"
+    "position=1 length=4 duplicates=n modifiable=y type=int segment=n\n";
+
+TEST(BtrutilDescription, ErrorsNameTheirLineAndElement) {
+    EXPECT_EQ(DescriptionError("record=100 variable=n\n"), "line 1: element 'key=' is missing");
+    EXPECT_EQ(DescriptionError("variable=n record=100 key=0\n"),
+              "line 1, element 'variable=n': expected 'record=' here");
+    EXPECT_EQ(DescriptionError("record=100 key=1\n"
+                               "position=1 length=4 duplicates=n modifiable=n type=intx "
+                               "segment=n\n"),
+              "line 2, element 'type=intx': unknown key type");
+    EXPECT_EQ(DescriptionError("record=10 key=1\n\n"
+                               "position=8 length=4 duplicates=n modifiable=n type=int "
+                               "segment=n\n"),
+              "line 3, element 'length=4': the segment ends beyond the record length");
+    EXPECT_EQ(DescriptionError("record=10 key=1\n"
+                               "length=4 position=1 duplicates=n modifiable=n type=int "
+                               "segment=n\n"),
+              "line 2, element 'length=4': unknown or misplaced element");
+    EXPECT_EQ(DescriptionError("record=10 key=1\nposition=1 length=4 duplicates=maybe\n"),
+              "line 2, element 'duplicates=maybe': must be y or n");
+    EXPECT_EQ(DescriptionError("record=10 key=1\n"
+                               "position=1 length=2 duplicates=y modifiable=n type=str "
+                               "nullkey=allsegs segment=n\n"),
+              "line 2, element 'nullkey=allsegs': a null key needs value=");
+    EXPECT_EQ(DescriptionError("record=10 key=1\n"
+                               "position=1 length=2 duplicates=y modifiable=n type=str\n"),
+              "line 2: element 'segment=' is missing at the end of the file");
+    EXPECT_EQ(DescriptionError("record=x key=1\n"), "line 1, element 'record=x': not a number");
+    EXPECT_EQ(DescriptionError("/* open comment\nrecord=10"),
+              "line 1: the comment block is not closed");
+    TempDir dir;
+    Write(dir.File("bad.des"), "record=100 key=1\nposition=0 length=4\n");
+    Result r = Tool({"-create", dir.File("x.dat"), dir.File("bad.des")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "btrutil: description file " + dir.File("bad.des") +
+                         ": line 2, element 'position=0': must be from 1 to 100\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.dat")));
+}
+
+TEST(BtrutilDescription, TypeNamesInFullOrByThreeLettersAndKeyFlags) {
+    std::string spec = btrutil::ParseDescription(
+        "record=64 variable=y key=3 page=4096\n"
+        "position=1 length=4 duplicates=n modifiable=n type=autoincrement segment=n\n"
+        "position=5 length=8 duplicates=y modifiable=y type=unsigned binary descending=y "
+        "segment=y\n"
+        "position=13 length=10 duplicates=y modifiable=y type=zst caseinsensitive=y "
+        "nullkey=anyseg value=20 segment=n\n"
+        "position=23 length=4 DUPLICATES=N modifiable=n Type=Flo segment=n\n");
+    ASSERT_EQ(spec.size(), 16u + 4 * 16);
+    EXPECT_EQ(recman::LoadU16(&spec[0]), 64);
+    EXPECT_EQ(recman::LoadU16(&spec[4]), 3);
+    EXPECT_EQ(recman::LoadU16(&spec[10]), recman::kFileVariable);
+    auto seg = [&](int i) { return spec.data() + 16 + 16 * i; };
+    EXPECT_EQ(static_cast<uint8_t>(seg(0)[10]), recman::kAutoincrement);
+    EXPECT_EQ(static_cast<uint8_t>(seg(1)[10]), recman::kUnsignedBinary);
+    EXPECT_EQ(recman::LoadU16(seg(1) + 4), recman::kKeyExtended | recman::kKeyDuplicates |
+                                               recman::kKeyModifiable | recman::kKeyDescending |
+                                               recman::kKeySegmented);
+    EXPECT_EQ(static_cast<uint8_t>(seg(2)[10]), recman::kZstring);
+    EXPECT_EQ(recman::LoadU16(seg(2) + 4), recman::kKeyExtended | recman::kKeyDuplicates |
+                                               recman::kKeyModifiable |
+                                               recman::kKeyCaseInsensitive | recman::kKeyNullAny);
+    EXPECT_EQ(seg(2)[11], 0x20);
+    EXPECT_EQ(recman::LoadU16(seg(2)), 13);
+    EXPECT_EQ(static_cast<uint8_t>(seg(3)[10]), recman::kFloat);
+}
+
+TEST(Btrutil, SaveAndLoadRoundTripByteForByte) {
+    TempDir dir;
+    std::string data = dir.File("f.dat"), copy = dir.File("g.dat");
+    Write(dir.File("f.des"), kOneKey);
+    Result created = Tool({"-CREATE", data, dir.File("f.des")});
+    ASSERT_EQ(created.status, 0) << created.err;
+    EXPECT_EQ(created.out, "The file " + data + " was created.\n");
+    // Records with the bytes that frame the format inside them.
+    std::string r2 = Int32(2) + std::string("\r\n\x1A,12,\0\r", 8);
+    std::string r1 = Int32(-1) + std::string(
+                                     "ab\0cd\x1A\x1A\x1A"
+                                     "ef",
+                                     8);
+    std::string input = "12," + r2 + "\r\n12," + r1 + "\r\n\x1A";
+    Write(dir.File("in.unf"), input);
+    Result loaded = Tool({"-load", dir.File("in.unf"), data});
+    ASSERT_EQ(loaded.status, 0) << loaded.err;
+    EXPECT_EQ(loaded.out, "2 records were inserted into " + data + ".\n");
+    Result saved = Tool({"-Save", data, dir.File("out.unf")});
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "2 records were saved from " + data + ".\n");
+    EXPECT_EQ(Read(dir.File("out.unf")), "12," + r1 + "\r\n12," + r2 + "\r\n\x1A");
+    // A clone has the layout and none of the records; -copy fills it.
+    ASSERT_EQ(Tool({"-clone", copy, data}).status, 0);
+    Handle h;
+    ASSERT_EQ(h.Open(copy), 0);
+    EXPECT_EQ(h.RecordCount(), 0u);
+    Result copied = Tool({"-copy", data, copy});
+    ASSERT_EQ(copied.status, 0) << copied.err;
+    EXPECT_EQ(copied.out, "2 records were inserted into " + copy + ".\n");
+    EXPECT_EQ(Walk(h, 0), (std::vector<int32_t>{-1, 2}));
+    // Saving along a key number that does not exist.
+    Result badKey = Tool({"-save", data, dir.File("k.unf"), "N", "3"});
+    EXPECT_EQ(badKey.status, 6);
+    EXPECT_EQ(badKey.err, "btrutil: status 6 (invalid key number) on save of " + data + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("k.unf")));
+}
+
+TEST(Btrutil, LoadReportsMalformedInputAndFailingInserts) {
+    TempDir dir;
+    std::string data = dir.File("f.dat");
+    Write(dir.File("f.des"), kOneKey);
+    ASSERT_EQ(Tool({"-create", data, dir.File("f.des")}).status, 0);
+    Write(dir.File("short.unf"), "12," + Record(1, "", 12) + "\r\n12,abc");
+    Result r = Tool({"-load", dir.File("short.unf"), data});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "btrutil: unformatted file " + dir.File("short.unf") +
+                         ": record 2 at byte 17: the file ends inside the record; 1 records "
+                         "were inserted\n");
+    Write(dir.File("nolen.unf"), "x,abc\r\n");
+    r = Tool({"-load", dir.File("nolen.unf"), data});
+    EXPECT_EQ(r.err, "btrutil: unformatted file " + dir.File("nolen.unf") +
+                         ": record 1 at byte 0: expected the record length; 0 records were "
+                         "inserted\n");
+    // A duplicate stops the load; what went in before it stays.
+    Write(dir.File("dup.unf"),
+          "12," + Record(2, "", 12) + "\r\n12," + Record(1, "", 12) + "\r\n\x1A");
+    r = Tool({"-load", dir.File("dup.unf"), data});
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.err, "btrutil: status 5 (duplicate key value) on insert of record 2 into " + data +
+                         "; 1 records were inserted\n");
+    Handle h;
+    ASSERT_EQ(h.Open(data), 0);
+    EXPECT_EQ(Walk(h, 0), (std::vector<int32_t>{1, 2}));
+    // A record of the wrong length for a fixed-length file.
+    Write(dir.File("len.unf"), "3,abc\r\n\x1A");
+    r = Tool({"-load", dir.File("len.unf"), data});
+    EXPECT_EQ(r.status, 22);
+}
+
+TEST(Btrutil, OwnerNamesAndStat) {
+    TempDir dir;
+    std::string data = dir.File("o.dat");
+    Write(dir.File("o.des"), kOneKey);
+    ASSERT_EQ(Tool({"-create", data, dir.File("o.des")}).status, 0);
+    Result set = Tool({"-setowner", data, "/Osecret", "0"});
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "The owner name of " + data + " was set.\n");
+    Result denied = Tool({"-stat", data});
+    EXPECT_EQ(denied.status, 51);
+    EXPECT_EQ(denied.err, "btrutil: status 51 (invalid owner name) on open of " + data + "\n");
+    Result stat = Tool({"-STAT", data, "-Osecret"});
+    ASSERT_EQ(stat.status, 0) << stat.err;
+    EXPECT_EQ(stat.out, "File Statistics for " + data +
+                            "\n\n"
+                            "Page Size = 1024\n"
+                            "Key Only = No\n"
+                            "Total Number of Records = 0\n"
+                            "Record Length = 12\n"
+                            "Record Compression = No\n"
+                            "Variable Records = No\n"
+                            "Blank Truncation = No\n"
+                            "Total Number of Keys = 1\n"
+                            "Total Number of Segments = 1\n\n"
+                            "Key Segment Position Length Type            Flags Null Unique     "
+                            "ACS\n"
+                            "0   1       1        4      Integer         M     --   0          "
+                            "--\n\n"
+                            "Legend: D = Duplicates, R = Repeating Duplicates, M = Modifiable,\n"
+                            "L = Null Key (All Segments), A = Null Key (Any Segment), < = "
+                            "Descending,\n"
+                            "I = Case Insensitive; Null values are hexadecimal.\n");
+    ASSERT_EQ(Tool({"-clrowner", data, "/Osecret"}).status, 0);
+    EXPECT_EQ(Tool({"-stat", data}).status, 0);
+    EXPECT_EQ(Tool({"-setowner", data, "/Otoolongname", "0"}).err,
+              "btrutil: the owner name toolongname is longer than 8 characters\n");
+    EXPECT_EQ(Tool({"-frobnicate"}).status, 1);
+}
+
+}  // namespace
