@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "app/table_def.h"
+#include "dataset/fields.h"
 #include "memory_dataset.h"
 #include "platform/exception.h"
 #include "platform/regional.h"
@@ -123,6 +124,48 @@ TEST_F(Literal, TypesWithoutRuleFailNamingTheTypeUnlessNull) {
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "Cannot convert value: Unknown field type ()");
     }
+}
+
+TEST_F(Literal, FieldsTheBtrieveDatasetNeverMakes) {
+    TMemoryDataSet ds;
+    ds.AddColumn("C", ftFixedChar, 3);
+    ds.AddColumn("W", ftWideString, 5);
+    ds.AddColumn("TS", ftTimeStamp);
+    ds.AddColumn("M", ftMemo);
+    ds.AddColumn("G", ftGraphic);
+    // Persistent fields, owned and freed by the dataset.
+    auto* c = new TStringField(&ds, ftFixedChar);
+    auto* w = new TStringField(&ds, ftWideString);
+    auto* ts = new TDateTimeField(&ds, ftTimeStamp);
+    auto* m = new TMemoField(&ds);
+    auto* g = new TGraphicField(&ds);
+    const std::pair<TField*, const char*> names[] = {
+        {c, "C"}, {w, "W"}, {ts, "TS"}, {m, "M"}, {g, "G"}};
+    for (auto [field, name] : names) {
+        field->SetFieldName(name);
+        field->SetDataSet(&ds);
+    }
+    c->SetSize(3);
+    w->SetSize(5);
+    TDateTime d = 0, t = 0;
+    TryEncodeDate(2026, 1, 2, d);
+    TryEncodeTime(3, 4, 5, 0, t);
+    ds.AddRow({Text("a'b", 3), Text("wide", 5), Native(d + t), std::string("x"), std::nullopt});
+    ds.Open();
+    EXPECT_EQ(FieldToSQLValue(*c), "'a''b'");
+    EXPECT_EQ(FieldToSQLValue(*w), "'wide'");
+    EXPECT_EQ(FieldToSQLValue(*ts), "'01/02/2026 03:04:05'");
+    EXPECT_EQ(FieldToSQLValue(*g), "NULL");
+    try {
+        FieldToSQLValue(*m);
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Cannot convert value: Unknown field type (ftMemo)");
+    }
+    EXPECT_EQ(FieldToColumnDef(*c), "C CHAR (4)");
+    EXPECT_EQ(FieldToColumnDef(*w), "W VARCHAR (6)");
+    EXPECT_EQ(FieldToColumnDef(*ts), "TS TIMESTAMP");
+    EXPECT_EQ(FieldToColumnDef(*m), "M BLOB");
 }
 
 // Table definition ---------------------------------------------------------------------
