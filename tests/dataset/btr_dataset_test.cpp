@@ -643,6 +643,60 @@ TEST_F(BtrDataSetTest, EditingStoresTheEncodedBytes) {
     EXPECT_THROW(ds->Edit(), EDatabaseError);
 }
 
+// Counts the Btrieve operations (without lock bias) made while it lives.
+class TOperationCounter {
+  public:
+    TOperationCounter()
+        : scope_([this](uint16_t op, void* pos, void* data, uint32_t* len, void* key,
+                        uint8_t keyLen, int8_t keyNum) {
+              ++counts_[op % 100];
+              return BTRCALL(op, pos, data, len, key, keyLen, keyNum);
+          }) {}
+    int operator[](int op) const { return counts_[op]; }
+
+  private:
+    int counts_[100] = {};
+    TBtrCallScope scope_;
+};
+
+TEST_F(BtrDataSetTest, CancelReleasesTheLockOnlyWhenLocking) {
+    OpenFile("types.dbt");
+    {
+        TOperationCounter ops;
+        ds->Edit();
+        F("Small")->SetAsInteger(99);
+        ds->Cancel();
+        EXPECT_EQ(ops[btr::kUnlock], 1);
+    }
+    EXPECT_EQ(F("Small")->AsInteger(), -1234);  // the record as stored
+    ds->SetLocking(false);
+    {
+        TOperationCounter ops;
+        ds->Edit();
+        F("Small")->SetAsInteger(99);
+        ds->Cancel();
+        EXPECT_EQ(ops[btr::kUnlock], 0);
+    }
+}
+
+TEST_F(BtrDataSetTest, EditOfAVariableLengthRecordKeepsItsVariablePart) {
+    OpenFile("var.dbt");
+    ds->Edit();
+    F("Small")->SetAsInteger(42);
+    {
+        TOperationCounter ops;
+        ds->Post();
+        EXPECT_EQ(ops[btr::kUpdate], 0);
+        EXPECT_GE(ops[btr::kUpdateChunk], 1);
+        EXPECT_EQ(ops[btr::kUnlock], 1);
+    }
+    ds->Close();
+    ds->Open();
+    EXPECT_EQ(F("Small")->AsInteger(), 42);
+    EXPECT_EQ(F("Blob")->AsString(), "varia");
+    EXPECT_EQ(F("Memo")->AsString(), "long");
+}
+
 TEST_F(BtrDataSetTest, InsertAndDeleteRecords) {
     OpenFile("types.dbt");
     ds->Insert();
