@@ -2,11 +2,11 @@
 // the settings paths, the data module, the main window, the field information form, then the
 // message loop; at the end the same in reverse, the data module writing the standing settings
 // and the session going last.
-#include <QApplication>
 #include <QTimer>
 #include <cstring>
 #include <memory>
 
+#include "app/gui/application.h"
 #include "app/gui/btr_dataset_kind.h"
 #include "app/gui/data_module.h"
 #include "app/gui/error_display.h"
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     SetFormatSettings(ReadLocaleFormatSettings());
     const std::string confFileName = ConfFileName();
 
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvath-gui"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvath-gui.png")));
     InstallBtrieveErrorBox();

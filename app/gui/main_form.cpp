@@ -150,7 +150,8 @@ TMainFrm::TMainFrm(TDM& dm, QWidget* parent) : QWidget(parent), dm_(dm) {
                         Button2,   edtTableName, edtAutoComm, cbxDDL};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
-    setGeometry(kLeft, kTop, kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
+    move(kLeft, kTop);
     LayOut();
     FormCreate();
 }

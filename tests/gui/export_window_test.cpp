@@ -132,6 +132,27 @@ TEST_F(ExportWindow, StartAtAProgressPointIsIgnored) {
     EXPECT_EQ(Count(ReadFile(Path("out.sql")), "INSERT INTO"), 150u);
 }
 
+TEST_F(ExportWindow, ClosingDuringARunLetsItFinishWithItsOwnSettings) {
+    TMainFrm& f = Ready(250);
+    f.show();
+    // At the first progress point the user renames the table and closes the window.
+    dataSet->OnFetch = [&](int row) {
+        if (row != 0) return;
+        QTimer::singleShot(0, &f, [&f] {
+            f.edtTableName->setText("X");
+            f.close();
+        });
+    };
+    f.actRun->trigger();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(ImpInfo.ImpTableName, "X");  // copied at closing
+    const std::string script = ReadFile(Path("out.sql"));
+    EXPECT_EQ(Count(script, "INSERT INTO T (N)"), 250u);  // the run kept its table name
+    EXPECT_EQ(messages,
+              std::vector<std::string>(
+                  {"Confirmation|Extract completed successfuly!\r\nRecords imported: 250|info"}));
+}
+
 TEST_F(ExportWindow, ErrorsGoToTheDisplayAndTheWindowStaysUsable) {
     TMainFrm& f = Ready(1);
     f.edtAutoComm->setText("abc");

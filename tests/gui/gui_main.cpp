@@ -1,12 +1,12 @@
-// The window tests run in one QApplication on the offscreen platform.
+// The window tests run in the program's application object on the offscreen platform.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <cstdlib>
+#include "app/gui/application.h"
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("quorvath-gui"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

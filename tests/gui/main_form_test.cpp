@@ -10,6 +10,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/gui/field_info_form.h"
 #include "gui_fixture.h"
 #include "platform/codepage.h"
 
@@ -44,6 +45,7 @@ TEST_F(MainForm, CaptionLabelsAndRussianTextShownAsUtf8) {
 TEST_F(MainForm, DesignGeometryAndStretching) {
     TMainFrm& f = MakeForm();
     EXPECT_EQ(f.size(), QSize(380, 351));
+    EXPECT_EQ(f.pos(), QPoint(228, 150));
     EXPECT_EQ(f.cbr->geometry(), QRect(0, 0, 380, 22));
     EXPECT_EQ(f.lblDbFile->pos(), QPoint(40, 40));
     EXPECT_EQ(f.lblDict->pos(), QPoint(40, 100));
@@ -218,6 +220,30 @@ TEST_F(MainForm, TextOutsideCodePage1251IsRefused) {
     }
     EXPECT_EQ(ImpInfo.DictionaryFileName, "d.def");
     EXPECT_EQ(ImpInfo.ImpTableName, "");
+}
+
+TEST_F(MainForm, FieldInfoFormIsCentredAndNeverShown) {
+    TMainFrm& f = MakeForm();
+    f.show();
+    TFieldInfoFrm info(&f);
+    EXPECT_EQ(info.windowTitle(), "FieldInfoFrm");
+    EXPECT_EQ(info.size(), QSize(265, 298));
+    EXPECT_EQ(info.geometry().center(), f.geometry().center());
+    EXPECT_FALSE(info.isVisible());
+    EXPECT_TRUE(info.isWindow());
+}
+
+// An object whose event handler fails.
+class TFailing : public QObject {
+  protected:
+    bool event(QEvent*) override { throw Exception("handler failed"); }
+};
+
+TEST_F(MainForm, ErrorsEscapingAnyEventHandlerAreShown) {
+    TFailing failing;
+    QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(errors, std::vector<std::string>({"handler failed"}));
 }
 
 class MainFormKeys : public GuiTest {
