@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the tools need, when any is missing.
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config python3
   libgtest-dev libgmock-dev
   libsqlite3-dev sqlite3
   libcli11-dev
