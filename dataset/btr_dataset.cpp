@@ -820,7 +820,7 @@ bool TBDataSet::canModify() {
 }
 
 void TBDataSet::beginEdit() {
-    blobsChanged_ = false;
+    ForgetWrittenBlobs();
     if (!editCopy_) editCopy_ = newRecordBuffer();
     try {
         file_->BtrSetData(editCopy_.get(), recordSize_);
@@ -835,13 +835,14 @@ void TBDataSet::beginEdit() {
 }
 
 void TBDataSet::beginInsert() {
-    blobsChanged_ = false;
+    ForgetWrittenBlobs();
     if (!editCopy_) editCopy_ = newRecordBuffer();
     clearRecordBuffer(editCopy_.get());
 }
 
 void TBDataSet::cancelChanges() {
     bool editing = State() == dsEdit;
+    ForgetWrittenBlobs();
     ReleaseEditCopy();
     if (editing && locking_) {
         try {
@@ -853,16 +854,27 @@ void TBDataSet::cancelChanges() {
 }
 
 void TBDataSet::postRecord() {
-    bool editing = State() == dsEdit;
+    const bool editing = State() == dsEdit;
     try {
         if (editing) {
             file_->BtrSetData(editCopy_.get(), recordSize_);
             uint32_t position = file_->BtrGetPosition();
             file_->BtrGetDirect(0, position);
         }
+        const bool writeVariable = blobsChanged_;
+        if (writeVariable && !file_->VariableLength())
+            DatabaseError("Blob content cannot be stored: the file has no variable-length records");
+        // Read while the record still holds its old variable part.
+        std::string image = writeVariable ? BuildVariablePart(EditBuffer(), editing) : "";
         ReleaseEditCopy();
+        file_->BtrSetData(EditBuffer(), recordSize_);  // never the freed edit copy
         if (editing && file_->VariableLength()) {
-            // The fixed part only, over the record's start: the variable part stays.
+            if (writeVariable) {
+                file_->BtrWriteChunks(recordSize_, image.data(),
+                                      static_cast<uint32_t>(image.size()));
+                file_->BtrTruncate(static_cast<uint32_t>(recordSize_ + image.size()));
+            }
+            // The fixed part over the record's start: the variable part stays as written.
             file_->BtrWriteChunks(0, EditBuffer(), recordSize_);
             if (locking_) file_->BtrUnlock();
         } else {
@@ -871,10 +883,14 @@ void TBDataSet::postRecord() {
                 file_->BtrUpdate();
             else
                 file_->BtrInsert();
+            if (writeVariable && !image.empty())
+                file_->BtrWriteChunks(recordSize_, image.data(),
+                                      static_cast<uint32_t>(image.size()));
         }
     } catch (const EBtrieve& e) {
         RaiseBtrieve(e);
     }
+    ForgetWrittenBlobs();
     startPending_ = endPending_ = false;
 }
 
@@ -896,22 +912,44 @@ void TBDataSet::deleteRecord() {
     }
 }
 
-std::unique_ptr<std::iostream> TBDataSet::openBlobStream(TField& field, TBlobStreamMode mode) {
-    const TDataSetState state = State();
-    if (mode != bmRead && state != dsEdit && state != dsInsert)
-        DatabaseError("Dataset not in edit or insert mode");
-    if (mode != bmRead)
-        DatabaseError(
-            Format("Field '%s': writing blob content is not supported", field.FieldName().c_str()));
-    auto stream = std::make_unique<std::stringstream>();
-    TRecordBuffer buffer = StateBuffer();
-    if (!buffer || field.Calculated() || state == dsInsert) return stream;
-    const TBField& d = Description(field);
+namespace {
+
+// A blob stream for writing: its content goes to the dataset when the stream is closed,
+// unless the edit it was opened in has ended by then.
+class TBlobWriteStream : public std::iostream {
+  public:
+    using TStore = std::function<void(std::string)>;
+    TBlobWriteStream(std::string initial, std::weak_ptr<int> generation, TStore store)
+        : std::iostream(&buffer_),
+          buffer_(std::move(initial), std::ios::in | std::ios::out),
+          generation_(std::move(generation)),
+          expected_(generation_.lock() ? *generation_.lock() : -1),
+          store_(std::move(store)) {}
+    ~TBlobWriteStream() override {
+        auto generation = generation_.lock();
+        if (!generation || *generation != expected_) return;
+        try {
+            store_(buffer_.str());
+        } catch (...) {
+            // a destructor cannot report
+        }
+    }
+
+  private:
+    std::stringbuf buffer_;
+    std::weak_ptr<int> generation_;
+    int expected_;
+    TStore store_;
+};
+
+}  // namespace
+
+std::string TBDataSet::ReadBlobContent(TRecordBuffer buffer, const TBField& d) {
     auto ref = FixedBytes<8>(reinterpret_cast<const uint8_t*>(buffer) + d.Offset, d.Size);
     uint32_t offset = 0, length = 0;
     std::memcpy(&offset, ref.data(), 4);
     std::memcpy(&length, ref.data() + 4, 4);
-    if (length == 0 || !file_->VariableLength()) return stream;
+    if (length == 0 || !file_->VariableLength()) return {};
     uint32_t position = 0;
     std::memcpy(&position, buffer + recInfoOfs_, 4);
     std::string content(length, '\0');
@@ -922,8 +960,70 @@ std::unique_ptr<std::iostream> TBDataSet::openBlobStream(TField& field, TBlobStr
         RaiseBtrieve(e);
     }
     content.resize(std::min(got, length));  // a reference past the record's end reads short
-    stream->str(content);
-    return stream;
+    return content;
+}
+
+std::unique_ptr<std::iostream> TBDataSet::openBlobStream(TField& field, TBlobStreamMode mode) {
+    const TDataSetState state = State();
+    const bool editing = state == dsEdit || state == dsInsert;
+    if (mode != bmRead && !editing) DatabaseError("Dataset not in edit or insert mode");
+    std::string content;
+    TRecordBuffer buffer = StateBuffer();
+    if (buffer && !field.Calculated()) {
+        auto written = writtenBlobs_.find(field.FieldName());
+        if (editing && written != writtenBlobs_.end())
+            content = written->second;
+        else if (state != dsInsert)
+            content = ReadBlobContent(buffer, Description(field));
+    }
+    if (mode == bmRead) return std::make_unique<std::stringstream>(content);
+    if (mode == bmWrite) content.clear();
+    return std::make_unique<TBlobWriteStream>(
+        std::move(content), editGeneration_,
+        [this, &field](std::string text) { StoreWrittenBlob(field, std::move(text)); });
+}
+
+void TBDataSet::StoreWrittenBlob(TField& field, std::string content) {
+    if (State() != dsEdit && State() != dsInsert) return;
+    const TBField& d = Description(field);
+    if (d.Size >= 8) {
+        // Until the post places it, the reference tells only whether there is content.
+        uint32_t length = static_cast<uint32_t>(content.size());
+        uint8_t* at = reinterpret_cast<uint8_t*>(EditBuffer()) + d.Offset;
+        std::memset(at, 0, 4);
+        std::memcpy(at + 4, &length, 4);
+    }
+    writtenBlobs_[field.FieldName()] = std::move(content);
+    blobsChanged_ = true;
+    FieldChanged(field);
+}
+
+void TBDataSet::ForgetWrittenBlobs() {
+    writtenBlobs_.clear();
+    blobsChanged_ = false;
+    ++*editGeneration_;
+}
+
+std::string TBDataSet::BuildVariablePart(TRecordBuffer buffer, bool editing) {
+    std::string image;
+    for (const TBField& d : fieldList_->Items) {
+        if (d.TypeCode < 17 || d.TypeCode > 19 || d.Size < 8) continue;
+        std::string content;
+        auto written = writtenBlobs_.find(d.Name);
+        if (written != writtenBlobs_.end())
+            content = written->second;
+        else if (editing)
+            content = ReadBlobContent(buffer, d);
+        else
+            continue;
+        uint32_t offset = static_cast<uint32_t>(image.size());
+        uint32_t length = static_cast<uint32_t>(content.size());
+        uint8_t* at = reinterpret_cast<uint8_t*>(buffer) + d.Offset;
+        std::memcpy(at, &offset, 4);
+        std::memcpy(at + 4, &length, 4);
+        image += content;
+    }
+    return image;
 }
 
 // ---------------------------------------------------------------- counting

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,9 +95,10 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     int orderBookmarks(const char* a, const char* b) const override;
 
     bool canModify() override;
-    // Reading: the blob's content from the variable part of the current record. Writing
-    // blob content is not offered: "Dataset not in edit or insert mode" outside editing,
-    // "Field '%s': writing blob content is not supported" while editing.
+    // The blob's content: from the variable part of the record, or, while editing, as last
+    // written. Writing ("Dataset not in edit or insert mode" outside editing) keeps the new
+    // content until the record is posted, which lays every blob of the record back to back
+    // in field order into the variable part and fills in the references.
     std::unique_ptr<std::iostream> openBlobStream(TField& field, TBlobStreamMode mode) override;
     void beginEdit() override;
     void beginInsert() override;
@@ -129,6 +131,12 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     size_t FirstSegmentOfCurrentKey() const;
     void StoreEndValue(const TBField& desc, bool lowest, uint8_t* at);
     void ReleaseEditCopy() { editCopy_.reset(); }
+    std::string ReadBlobContent(TRecordBuffer buffer, const TBField& desc);
+    // Gathers the blobs of the record in buffer, fills in their references and answers the
+    // variable part to store.
+    std::string BuildVariablePart(TRecordBuffer buffer, bool editing);
+    void StoreWrittenBlob(TField& field, std::string content);
+    void ForgetWrittenBlobs();
     bool Search(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                 TLocateOptions options);
     [[noreturn]] void RaiseBtrieve(const std::exception& error) const;
@@ -159,4 +167,8 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     bool startPending_ = false;
     bool endPending_ = false;
     bool blobsChanged_ = false;
+    // Blob contents written during the current edit or insert, by field name.
+    std::map<std::string, std::string> writtenBlobs_;
+    // Streams still open when the edit ends must not write into the next one.
+    std::shared_ptr<int> editGeneration_ = std::make_shared<int>(0);
 };

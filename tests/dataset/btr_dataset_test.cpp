@@ -697,6 +697,73 @@ TEST_F(BtrDataSetTest, EditOfAVariableLengthRecordKeepsItsVariablePart) {
     EXPECT_EQ(F("Memo")->AsString(), "long");
 }
 
+TEST_F(BtrDataSetTest, BlobsAreStoredBackToBackInTheVariablePart) {
+    OpenFile("var.dbt");
+    ds->Insert();
+    F("Int")->SetAsInteger(20);
+    F("Blob")->SetAsString("12345");
+    F("Memo")->SetAsString("1234567");
+    EXPECT_FALSE(F("Memo")->IsNull());
+    EXPECT_EQ(F("Memo")->AsString(), "1234567");  // as written, before the post
+    EXPECT_TRUE(F("Pic")->IsNull());
+    ds->Post();
+    auto raw = [&](int32_t key) {
+        TBtrieveFile file;
+        file.SetFileName(dir.Path("var.dbt"));
+        file.SetActive(true);
+        std::vector<char> record(400);
+        file.BtrSetData(record.data(), 400);
+        std::memcpy(file.KeyBuffer(), &key, 4);
+        file.BtrExec(btr::kGetEqual);
+        EXPECT_EQ(file.Status(), 0);
+        record.resize(static_cast<size_t>(file.DataLength));
+        return std::string(record.begin(), record.end());
+    };
+    std::string r = raw(20);
+    ASSERT_EQ(r.size(), kTypesLength + 12u);
+    EXPECT_EQ(r.substr(Offset("Blob"), 8), std::string("\0\0\0\0\x05\0\0\0", 8));
+    EXPECT_EQ(r.substr(Offset("Memo"), 8), std::string("\x05\0\0\0\x07\0\0\0", 8));
+    EXPECT_EQ(r.substr(Offset("Pic"), 8), std::string(8, '\0'));
+    EXPECT_EQ(r.substr(kTypesLength), "123451234567");
+
+    // Editing one blob rewrites all of them and cuts the variable part to its new length.
+    ds->Edit();
+    F("Memo")->SetAsString("ab");
+    F("Small")->SetAsInteger(7);
+    ds->Post();
+    r = raw(20);
+    EXPECT_EQ(r.substr(kTypesLength), "12345ab");
+    EXPECT_EQ(r.substr(Offset("Memo"), 8), std::string("\x05\0\0\0\x02\0\0\0", 8));
+    ds->Close();
+    ds->Open();
+    ASSERT_TRUE(ds->Locate("Int", TVariant(int64_t{20})));
+    EXPECT_EQ(F("Blob")->AsString(), "12345");
+    EXPECT_EQ(F("Memo")->AsString(), "ab");
+    EXPECT_EQ(F("Small")->AsInteger(), 7);
+
+    // A cancelled write leaves the stored content.
+    ds->Edit();
+    F("Blob")->SetAsString("zzz");
+    ds->Cancel();
+    EXPECT_EQ(F("Blob")->AsString(), "12345");
+}
+
+TEST_F(BtrDataSetTest, BlobContentNeedsAVariableLengthFile) {
+    OpenFile("types.dbt");
+    ds->Edit();
+    F("Blob")->SetAsString("abc");
+    try {
+        ds->Post();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(),
+                  "BDataSet: Blob content cannot be stored: the file has no variable-length "
+                  "records");
+    }
+    EXPECT_EQ(ds->State(), dsEdit);
+    ds->Cancel();
+}
+
 TEST_F(BtrDataSetTest, InsertAndDeleteRecords) {
     OpenFile("types.dbt");
     ds->Insert();
