@@ -160,9 +160,14 @@ int16_t NativeCursor::Deliver(Request& r, const std::string& data) const {
 
 void NativeCursor::PutKey(Request& r, int key, const std::string& data) const {
     if (key < 0 || !r.key) return;
-    std::string image;
-    ExtractKeyImage(file_->Def().keys[key], data, image);
-    std::memcpy(r.key, image.data(), std::min<size_t>(image.size(), r.keyLength));
+    auto* out = Bytes(r.key);
+    size_t at = 0;
+    for (const auto& s : file_->Def().keys[key].segments) {
+        for (size_t i = 0; i < s.length && at < r.keyLength; ++i, ++at) {
+            size_t from = s.position - 1u + i;
+            out[at] = from < data.size() ? static_cast<uint8_t>(data[from]) : 0;
+        }
+    }
 }
 
 void NativeCursor::BecomeCurrent(int key, const Entry& e, bool record) {
@@ -179,6 +184,8 @@ void NativeCursor::BecomeCurrent(int key, const Entry& e, bool record) {
 }
 
 int16_t NativeCursor::CheckFileFree() {
+    // While this process writes the file inside its transaction no other can hold it.
+    if (file_->InWriteTransaction()) return kOk;
     if (!file_->HoldsTransactionLock() && lock_.Held(kTransactionLockByte, true))
         return kFileLocked;
     return kOk;
@@ -252,8 +259,8 @@ int16_t NativeCursor::Insert(Request& r) {
     std::memcpy(r.data, data.data(), data.size());
     Entry e;
     e.id = id;
-    e.data = data;
     if (key >= 0) {
+        e.data = data;
         const KeyDef& kd = def.keys[key];
         std::string image;
         ExtractKeyImage(kd, data, image);
@@ -269,7 +276,7 @@ int16_t NativeCursor::Insert(Request& r) {
     physical_ = true;
     id_ = id;
     current_ = true;
-    data_ = data;
+    data_ = std::move(data);
     return kOk;
 }
 
@@ -371,7 +378,7 @@ int16_t NativeCursor::GetByKey(Request& r) {
     const KeyDef& kd = def.keys[key];
 
     Entry* found = nullptr;
-    std::vector<Entry> one;
+    std::vector<Entry>& one = single_;
     if (op == 6 || op == 7) {
         if (!logical_) return kInvalidPositioning;
         if (key_ != key) return kDifferentKeyNumber;
@@ -419,17 +426,16 @@ int16_t NativeCursor::GetByKey(Request& r) {
         std::string fresh;
         if (file_->ReadRecord(found->id, fresh, exists) == kOk && exists) found->data = fresh;
     }
-    Entry e = *found;
-    BecomeCurrent(key, e, !keyOnly);
-    if (op != 5) PutKey(r, key, e.data);
+    BecomeCurrent(key, *found, !keyOnly);
+    if (op != 5) PutKey(r, key, found->data);
     if (keyOnly) return kOk;
-    return Deliver(r, e.data);
+    return Deliver(r, found->data);
 }
 
 int16_t NativeCursor::Step(Request& r) {
     if (!r.dataLength) return kDataBufferTooShort;
     Entry* found = nullptr;
-    std::vector<Entry> one;
+    std::vector<Entry>& one = single_;
     if (r.operation == 24 || r.operation == 35) {
         if (!physical_) return kInvalidPositioning;
         if (int16_t st = NextEntry(-1, r.operation == 24, found)) return st;
@@ -441,10 +447,9 @@ int16_t NativeCursor::Step(Request& r) {
         found = &one[0];
     }
     if (int16_t st = LockRecord(found->id, r.lockBias)) return st;
-    Entry e = *found;
     logical_ = false;  // Step leaves physical currency only
-    BecomeCurrent(-1, e, true);
-    return Deliver(r, e.data);
+    BecomeCurrent(-1, *found, true);
+    return Deliver(r, found->data);
 }
 
 int16_t NativeCursor::Stat(Request& r) {

@@ -79,6 +79,8 @@ class NativeCursor : public Cursor {
     bool current_ = false;  // a record read whole, open to Update, Delete and Update Chunk
     std::string data_;      // that record as it was read
 
+    std::vector<Entry> single_;  // room for one-record fetches
+
     // Prefetched walk.
     std::vector<Entry> batch_;
     size_t batchPos_ = 0;

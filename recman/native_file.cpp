@@ -434,7 +434,9 @@ int16_t NativeFile::NextAutoincrement(int key, std::string& data) {
 }
 
 int16_t NativeFile::AddKeys(const std::string& data, int64_t id, int, const std::string* oldData) {
-    std::string image, oldImage, encoded;
+    std::string& image = scratch_[0];
+    std::string& oldImage = scratch_[1];
+    std::string& encoded = scratch_[2];
     for (size_t k = 0; k < def_.keys.size(); ++k) {
         const KeyDef& kd = def_.keys[k];
         KeyStatements& ks = *keys_[k];

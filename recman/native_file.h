@@ -70,6 +70,8 @@ class NativeFile {
     std::multiset<int64_t>& LocksHeldHere() { return locksHere_; }
     // True while this process's exclusive transaction holds the whole file.
     bool HoldsTransactionLock() const { return holdsTxLock_; }
+    // True while this process's transaction holds the file's SQLite write lock.
+    bool InWriteTransaction() const { return inTransaction_; }
 
     // Writes; each is atomic on its own and joins the process's transaction when one is open.
     // data may get autoincrement values filled in.
@@ -116,6 +118,7 @@ class NativeFile {
     std::unique_ptr<KeyStatements> physical_;
     Statement readRecord_, insertRecord_, updateRecord_, deleteRecord_;
     Statement control_[6];
+    std::string scratch_[3];  // key images and encodings of the write in progress
 };
 
 }  // namespace recman

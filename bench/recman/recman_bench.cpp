@@ -42,15 +42,13 @@ long PeakMemoryKb() {
     return usage.ru_maxrss;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    uint32_t count = argc > 1 ? static_cast<uint32_t>(std::stoul(argv[1])) : 1000000;
-    std::string dir = argc > 2 ? argv[2] : std::filesystem::temp_directory_path().string();
+// One run: load count records (keys in ascending order as a -save writes them, or shuffled),
+// then walk, look up and compare with bare SQLite.
+int RunScenario(uint32_t count, const std::string& dir, bool shuffled) {
+    std::printf("\n%s input\n", shuffled ? "shuffled" : "key-ordered");
     std::string data = dir + "/recman_bench.dat";
     std::string desc = dir + "/recman_bench.des";
     std::string unformatted = dir + "/recman_bench.unf";
-    std::printf("records: %u of %d bytes, one unique 4-byte integer key\n", count, kRecordLength);
 
     {
         FILE* f = std::fopen(desc.c_str(), "w");
@@ -64,7 +62,7 @@ int main(int argc, char** argv) {
     std::vector<int32_t> keys(count);
     for (uint32_t i = 0; i < count; ++i) keys[i] = static_cast<int32_t>(i) - int32_t(count / 2);
     std::mt19937 rng(12345);
-    std::shuffle(keys.begin(), keys.end(), rng);
+    if (shuffled) std::shuffle(keys.begin(), keys.end(), rng);
     {
         std::string out;
         out.reserve(size_t(count) * (kRecordLength + 6) + 1);
@@ -141,9 +139,19 @@ int main(int argc, char** argv) {
     Report("bare SQLite scan of the index", n, bareSeconds);
     std::printf("Get Next rate / bare scan rate: %.2f\n", bareSeconds / nextSeconds);
     std::printf("file size: %.1f MB\n", std::filesystem::file_size(data) / 1e6);
-    std::printf("peak memory: %.1f MB\n", PeakMemoryKb() / 1024.0);
+    std::printf("peak memory so far: %.1f MB\n", PeakMemoryKb() / 1024.0);
     std::filesystem::remove(data);
     std::filesystem::remove(unformatted);
     std::filesystem::remove(desc);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    uint32_t count = argc > 1 ? static_cast<uint32_t>(std::stoul(argv[1])) : 1000000;
+    std::string dir = argc > 2 ? argv[2] : std::filesystem::temp_directory_path().string();
+    std::printf("records: %u of %d bytes, one unique 4-byte integer key\n", count, kRecordLength);
+    if (RunScenario(count, dir, false) != 0) return 1;
+    return RunScenario(count, dir, true);
 }

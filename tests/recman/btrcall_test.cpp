@@ -478,3 +478,59 @@ TEST(RecmanCall, VersionTransactionsAndBadOperations) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RecmanTest, GetKeyBiasPositionsWithoutTouchingTheRecordOrMakingItCurrent) {
+    InsertAll({10, 20});
+    std::string d(100, '#');
+    h.SetKey(Int32(15));
+    ASSERT_EQ(h.Call(9 + 50, d, 0), 0);
+    EXPECT_EQ(h.KeyInt(), 20);
+    EXPECT_EQ(d, std::string(100, '#'));
+    EXPECT_EQ(h.Update(Record(20, "x")), 8);  // no current record after Get Key
+    std::string r;
+    ASSERT_EQ(h.Get(7, 0, &r), 0);  // but the position holds
+    EXPECT_EQ(LoadU32(r.data()), 10u);
+}
+
+TEST_F(RecmanTest, ResetClosesEveryFileOfTheProcess) {
+    InsertAll({1});
+    uint32_t zero = 0;
+    ASSERT_EQ(BTRCALL(19, nullptr, nullptr, &zero, nullptr, 0, 0), 0);
+    ASSERT_EQ(h.Insert(Record(2)), 0);
+    ASSERT_EQ(BTRCALL(28, nullptr, nullptr, &zero, nullptr, 0, 0), 0);
+    std::string r;
+    EXPECT_EQ(h.Get(12, 0, &r), 3);
+    EXPECT_EQ(BTRCALL(20, nullptr, nullptr, &zero, nullptr, 0, 0), 39);  // aborted
+    ASSERT_EQ(h.Open(path), 0);
+    EXPECT_EQ(Walk(h, 0), (std::vector<int32_t>{1}));
+}
+
+TEST(RecmanDamage, DamagedOrForeignDatabasesAnswerAStatus) {
+    TempDir dir;
+    // An SQLite header followed by rubbish.
+    std::string rubbish = std::string("SQLite format 3\0", 16) + std::string(2000, '\x5A');
+    std::ofstream(dir.File("rubbish.dat"), std::ios::binary) << rubbish;
+    Handle h;
+    int16_t st = h.Open(dir.File("rubbish.dat"));
+    EXPECT_TRUE(st == 30 || st == 2) << st;
+    // One of ours cut short.
+    std::string path = dir.File("cut.dat");
+    ASSERT_EQ(Create(path, TwoKeys()), 0);
+    ASSERT_EQ(h.Open(path), 0);
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(h.Insert(Record(i, std::string(90, 'x'))), 0);
+    ASSERT_EQ(h.Close(), 0);
+    std::filesystem::resize_file(path, 4096);
+    st = h.Open(path);
+    if (st == 0) {
+        std::string r;
+        st = h.Get(12, 0, &r);
+        while (st == 0) st = h.Get(6, 0, &r);
+        EXPECT_EQ(st, 2);
+    } else {
+        EXPECT_TRUE(st == 2 || st == 30) << st;
+    }
+}
+
+}  // namespace
