@@ -534,3 +534,18 @@ TEST(RecmanDamage, DamagedOrForeignDatabasesAnswerAStatus) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RecmanNames, FileNamesArriveAsTheSystemsTextAndReachTheDiskAsUtf8) {
+    TempDir dir;
+    // "файл.dat" in CP1251.
+    std::string ansi = dir.Path() + "/\xF4\xE0\xE9\xEB.dat";
+    ASSERT_EQ(Create(ansi, Spec(10, 0, {{1, 4, 0, recman::kInteger}})), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() + "/\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB.dat"));
+    Handle h;
+    ASSERT_EQ(h.Open(ansi), 0);
+    EXPECT_EQ(h.Insert(Record(1, "", 10)), 0);
+}
+
+}  // namespace

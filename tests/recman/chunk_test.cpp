@@ -195,3 +195,33 @@ TEST(ChunkFixed, FixedLengthRecordsDoNotGrow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ChunkTest, RectanglesReadAndWriteRowsAtADistance) {
+    // Three rows of 2 bytes, 10 bytes apart in the record, from offset 20 on.
+    std::string d(28 + 8, '\0');
+    StoreU32(&d[0], position);
+    StoreU32(&d[4], 0x80000002);
+    StoreU32(&d[8], 3);
+    StoreU32(&d[12], 20);
+    StoreU32(&d[16], 2);
+    StoreU32(&d[20], 10);
+    d.resize(64);
+    ASSERT_EQ(h.Call(23, d, -2), 0);
+    EXPECT_EQ(d, record.substr(20, 2) + record.substr(30, 2) + record.substr(40, 2));
+    Stored();
+    std::string w(24 + 8, '\0');
+    StoreU32(&w[0], 0x80000002);
+    StoreU32(&w[4], 2);
+    StoreU32(&w[8], 100);
+    StoreU32(&w[12], 3);
+    StoreU32(&w[16], 5);
+    w += "AAABBB";
+    ASSERT_EQ(h.Call(53, w, 0), 0);
+    record.replace(100, 3, "AAA");
+    record.replace(105, 3, "BBB");
+    EXPECT_TRUE(Stored() == record);
+}
+
+}  // namespace
