@@ -169,11 +169,31 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
                              nullptr);
     }
     file->db_.reset(raw);
-    if (rc != SQLITE_OK) {
-        status = kIoError;
-        return nullptr;
+    status = rc == SQLITE_OK ? file->Prepare() : kIoError;
+    if (status == kIoError && ::access(path.c_str(), W_OK) != 0) {
+        // A file we may not write, in a place where the log and its index cannot be made
+        // (a read-only medium): read it as it stands.
+        file->keys_.clear();
+        file->physical_.reset();
+        file->db_.reset();
+        file->writable_ = false;
+        std::string uri = "file:";
+        for (char c : path) {
+            if (c == '?' || c == '#' || c == '%') {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+                uri += hex;
+            } else {
+                uri += c;
+            }
+        }
+        uri += "?immutable=1";
+        raw = nullptr;
+        rc = sqlite3_open_v2(uri.c_str(), &raw,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+        file->db_.reset(raw);
+        status = rc == SQLITE_OK ? file->Prepare() : kIoError;
     }
-    status = file->Prepare();
     if (status != kOk) return nullptr;
     registry[id] = file;
     return file;
