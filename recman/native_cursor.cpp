@@ -393,7 +393,7 @@ int16_t NativeCursor::GetByKey(Request& r) {
         Scan scan = Scan::kGe;
         switch (op) {
             case 5:
-                scan = Scan::kGe;
+                scan = Scan::kEq;
                 break;
             case 8:
                 scan = Scan::kGt;

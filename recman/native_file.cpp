@@ -65,7 +65,7 @@ std::string KeyTable(int key) {
 
 struct NativeFile::KeyStatements {
     bool unique = true;
-    Statement scan[8];
+    Statement scan[9];
     Statement insert, erase, seqOf, count, countBelow, nth, distinct;
 };
 
@@ -267,6 +267,7 @@ int16_t NativeFile::Prepare() {
         ks->scan[int(Scan::kNext)] = Statement(db, base + "WHERE " + after + up + " LIMIT ?3");
         ks->scan[int(Scan::kPrev)] = Statement(db, base + "WHERE " + before + down + " LIMIT ?3");
         ks->scan[int(Scan::kGe)] = Statement(db, base + "WHERE x.k>=?1 " + up + " LIMIT ?3");
+        ks->scan[int(Scan::kEq)] = Statement(db, base + "WHERE x.k=?1 " + up + " LIMIT ?3");
         ks->scan[int(Scan::kGt)] = Statement(db, base + "WHERE x.k>?1 " + up + " LIMIT ?3");
         ks->scan[int(Scan::kLe)] = Statement(db, base + "WHERE x.k<=?1 " + down + " LIMIT ?3");
         ks->scan[int(Scan::kLt)] = Statement(db, base + "WHERE x.k<?1 " + down + " LIMIT ?3");

@@ -25,7 +25,7 @@ struct Entry {
     std::string data;
 };
 
-enum class Scan { kFirst, kLast, kNext, kPrev, kGe, kGt, kLe, kLt };
+enum class Scan { kFirst, kLast, kNext, kPrev, kGe, kGt, kLe, kLt, kEq };
 
 class NativeFile {
   public:
