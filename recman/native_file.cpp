@@ -57,6 +57,13 @@ TransactionState& Transaction() {
     return state;
 }
 
+// Files written in the open transaction: kept open until it ends even when their last
+// position block closes, so that End still commits their changes.
+std::vector<std::shared_ptr<NativeFile>>& Pinned() {
+    static std::vector<std::shared_ptr<NativeFile>> files;
+    return files;
+}
+
 std::string KeyTable(int key) {
     return "key_" + std::to_string(key);
 }
@@ -407,6 +414,7 @@ int16_t NativeFile::BeginWrite() {
             int rc = Control(kBegin);
             if (rc != SQLITE_OK) return SqliteStatus(rc);
             inTransaction_ = true;
+            Pinned().push_back(shared_from_this());
         }
         return SqliteStatus(Control(kSavepoint));
     }
@@ -629,6 +637,7 @@ int16_t NativeFile::EndTransaction() {
             if (result == kOk) result = st;
         }
     }
+    Pinned().clear();
     return result;
 }
 
@@ -637,6 +646,7 @@ int16_t NativeFile::AbortTransaction() {
     Transaction().active = false;
     for (auto& [id, weak] : Registry())
         if (auto file = weak.lock(); file && file->pid_ == ::getpid()) file->Rollback();
+    Pinned().clear();
     return kOk;
 }
 

@@ -27,7 +27,7 @@ struct Entry {
 
 enum class Scan { kFirst, kLast, kNext, kPrev, kGe, kGt, kLe, kLt, kEq };
 
-class NativeFile {
+class NativeFile : public std::enable_shared_from_this<NativeFile> {
   public:
     // Creates the file at path (UTF-8); replace false answers 59 for an existing file.
     static int16_t Create(const std::string& path, const FileDef& def, bool replace);

@@ -199,6 +199,25 @@ TEST(Transactions, AbortUndoesEveryFileAndEndKeepsThemAll) {
     EXPECT_EQ(Walk(one, 0), (std::vector<int32_t>{1, 4}));
 }
 
+TEST(Transactions, AFileClosedInsideATransactionStillEndsWithIt) {
+    TempDir dir;
+    std::string path = dir.File("closed.dat");
+    ASSERT_EQ(Create(path, OneKey()), 0);
+    Handle h;
+    ASSERT_EQ(h.Open(path), 0);
+    ASSERT_EQ(Transaction(1019), 0);
+    ASSERT_EQ(h.Insert(Record(1)), 0);
+    ASSERT_EQ(h.Close(), 0);
+    ASSERT_EQ(Transaction(20), 0);
+    ASSERT_EQ(h.Open(path), 0);
+    ASSERT_EQ(Transaction(1019), 0);
+    ASSERT_EQ(h.Insert(Record(2)), 0);
+    ASSERT_EQ(h.Close(), 0);
+    ASSERT_EQ(Transaction(21), 0);
+    ASSERT_EQ(h.Open(path), 0);
+    EXPECT_EQ(Walk(h, 0), (std::vector<int32_t>{1}));
+}
+
 TEST(Crashes, AKillInsideATransactionLeavesNothingOfIt) {
     TempDir dir;
     std::string path = dir.File("crash.dat");
