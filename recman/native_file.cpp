@@ -304,7 +304,6 @@ int16_t NativeFile::Prepare() {
 
 int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t seq, int limit,
                           std::vector<Entry>& out) {
-    out.clear();
     KeyStatements* ks = key < 0 ? physical_.get() : keys_.at(key).get();
     Statement& s = ks->scan[int(scan)];
     if (!s.Valid()) return kInvalidOperation;
@@ -317,13 +316,17 @@ int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t s
         s.BindInt(3, limit);
     }
     int rc;
+    // The entries are reused from call to call, so a walk allocates nothing per record.
+    size_t n = 0;
     while ((rc = s.Step()) == SQLITE_ROW) {
-        Entry& e = out.emplace_back();
+        if (n == out.size()) out.emplace_back();
+        Entry& e = out[n++];
         e.key.assign(s.Blob(0));
         e.seq = s.Int(1);
         e.id = s.Int(2);
         e.data.assign(s.Blob(3));
     }
+    out.resize(n);
     s.Reset();
     return rc == SQLITE_DONE ? kOk : SqliteStatus(rc);
 }
