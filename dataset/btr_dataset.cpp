@@ -8,6 +8,8 @@
 #include "btrieve/aliases.h"
 #include "btrieve/btr_error.h"
 #include "btrieve/btr_file.h"
+#include "dataset/blob_iostream.h"
+#include "dataset/db_error.h"
 #include "dataset/field_codec.h"
 #include "dataset/text_table.h"
 #include "dict/dictionary.h"
@@ -244,6 +246,7 @@ void TBDataSet::openCursor() {
 }
 
 void TBDataSet::closeCursor() {
+    blobCache_.Clear();  // streams still open keep their content, cut off from the file
     keyBuffer_.reset();
     editCopy_.reset();
     BindFields(false);
@@ -820,7 +823,7 @@ bool TBDataSet::canModify() {
 }
 
 void TBDataSet::beginEdit() {
-    ForgetWrittenBlobs();
+    blobsChanged_ = false;
     if (!editCopy_) editCopy_ = newRecordBuffer();
     try {
         file_->BtrSetData(editCopy_.get(), recordSize_);
@@ -835,15 +838,17 @@ void TBDataSet::beginEdit() {
 }
 
 void TBDataSet::beginInsert() {
-    ForgetWrittenBlobs();
+    blobsChanged_ = false;
     if (!editCopy_) editCopy_ = newRecordBuffer();
     clearRecordBuffer(editCopy_.get());
 }
 
 void TBDataSet::cancelChanges() {
-    bool editing = State() == dsEdit;
-    ForgetWrittenBlobs();
+    const bool editing = State() == dsEdit;
+    blobCache_.FreeUnattached();
     ReleaseEditCopy();
+    if (file_) file_->BtrSetData(nullptr, 0);  // never the freed edit copy
+    // Only an edit holds a lock; an insert has nothing to give up.
     if (editing && locking_) {
         try {
             file_->BtrUnlock();
@@ -855,53 +860,87 @@ void TBDataSet::cancelChanges() {
 
 void TBDataSet::postRecord() {
     const bool editing = State() == dsEdit;
+    // Refused before anything is written: blob content has no place in a fixed-length file.
+    if (blobsChanged_ && !file_->VariableLength())
+        DatabaseError("Blob content cannot be stored: the file has no variable-length records");
     try {
         if (editing) {
             file_->BtrSetData(editCopy_.get(), recordSize_);
             uint32_t position = file_->BtrGetPosition();
             file_->BtrGetDirect(0, position);
         }
-        const bool writeVariable = blobsChanged_;
-        if (writeVariable && !file_->VariableLength())
-            DatabaseError("Blob content cannot be stored: the file has no variable-length records");
-        // Read while the record still holds its old variable part.
-        std::string image = writeVariable ? BuildVariablePart(EditBuffer(), editing) : "";
         ReleaseEditCopy();
-        file_->BtrSetData(EditBuffer(), recordSize_);  // never the freed edit copy
+        file_->BtrSetData(EditBuffer(), recordSize_);
         if (editing && file_->VariableLength()) {
-            if (writeVariable) {
-                file_->BtrWriteChunks(recordSize_, image.data(),
-                                      static_cast<uint32_t>(image.size()));
-                file_->BtrTruncate(static_cast<uint32_t>(recordSize_ + image.size()));
-            }
+            WriteVariablePart(EditBuffer());
             // The fixed part over the record's start: the variable part stays as written.
             file_->BtrWriteChunks(0, EditBuffer(), recordSize_);
             if (locking_) file_->BtrUnlock();
-        } else {
-            file_->BtrSetData(EditBuffer(), recordSize_);
-            if (editing)
-                file_->BtrUpdate();
-            else
-                file_->BtrInsert();
-            if (writeVariable && !image.empty())
-                file_->BtrWriteChunks(recordSize_, image.data(),
-                                      static_cast<uint32_t>(image.size()));
+            return;
+        }
+        if (editing)
+            file_->BtrUpdate();
+        else
+            file_->BtrInsert();
+        if (blobsChanged_) {
+            WriteVariablePart(EditBuffer());
+            if (file_->VariableLength()) file_->BtrWriteChunks(0, EditBuffer(), recordSize_);
         }
     } catch (const EBtrieve& e) {
         RaiseBtrieve(e);
     }
-    ForgetWrittenBlobs();
     startPending_ = endPending_ = false;
 }
 
+void TBDataSet::WriteVariablePart(TRecordBuffer buffer) {
+    blobsChanged_ = false;
+    const bool inserting = State() == dsInsert;
+    const std::string bookmark = inserting ? std::string() : BookmarkText(buffer);
+    std::string image;
+    const auto& items = fieldList_->Items;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const TBField& d = items[i];
+        if (d.TypeCode < 17 || d.TypeCode > 19) continue;
+        if (d.Size < 8 || d.Offset < 0 || d.Offset + 8 > recordSize_) continue;
+        std::shared_ptr<TBlobFiler> filer =
+            blobCache_.Find(inserting ? d.Name : bookmark + '\x01' + d.Name);
+        std::unique_ptr<TBlobStream> reader;
+        if (!filer && !inserting) {
+            // Not touched in this edit: its stored content, through a stream of its own.
+            reader =
+                std::make_unique<TBlobStream>(*this, static_cast<int>(i + 1), d.Name, kBlobRead);
+        }
+        const TMemoryStream* content =
+            reader ? reader->Filer().Content.get() : (filer ? filer->Content.get() : nullptr);
+        if (!content) continue;
+        uint32_t offset = static_cast<uint32_t>(image.size());
+        uint32_t length = static_cast<uint32_t>(content->Bytes().size());
+        std::memcpy(buffer + d.Offset, &offset, 4);
+        std::memcpy(buffer + d.Offset + 4, &length, 4);
+        image += content->Bytes();
+    }
+    TVarStream stream(*this, maxVarRecSize_, file_->BtrGetPosition());
+    stream.Write(image.data(), static_cast<int32_t>(image.size()));
+    // What lay beyond the new contents belonged to the old ones.
+    stream.SetSize(static_cast<int32_t>(image.size()));
+    blobCache_.FreeUnattached();
+}
+
 void TBDataSet::addRecord(TRecordBuffer buffer, bool) {
+    // A buffer of a record that is not (or no longer) in the file is inserted as it stands:
+    // the position only matters to the insert's own currency.
     try {
         positionOnBuffer(buffer);
+    } catch (const EDatabaseError&) {
+    }
+    try {
         file_->BtrSetData(buffer, recordSize_);
         file_->BtrInsert();
     } catch (const EBtrieve& e) {
+        file_->BtrSetData(nullptr, 0);
         RaiseBtrieve(e);
     }
+    file_->BtrSetData(nullptr, 0);
 }
 
 void TBDataSet::deleteRecord() {
@@ -912,118 +951,44 @@ void TBDataSet::deleteRecord() {
     }
 }
 
-namespace {
-
-// A blob stream for writing: its content goes to the dataset when the stream is closed,
-// unless the edit it was opened in has ended by then.
-class TBlobWriteStream : public std::iostream {
-  public:
-    using TStore = std::function<void(std::string)>;
-    TBlobWriteStream(std::string initial, std::weak_ptr<int> generation, TStore store)
-        : std::iostream(&buffer_),
-          buffer_(std::move(initial), std::ios::in | std::ios::out),
-          generation_(std::move(generation)),
-          expected_(generation_.lock() ? *generation_.lock() : -1),
-          store_(std::move(store)) {}
-    ~TBlobWriteStream() override {
-        auto generation = generation_.lock();
-        if (!generation || *generation != expected_) return;
-        try {
-            store_(buffer_.str());
-        } catch (...) {
-            // a destructor cannot report
-        }
-    }
-
-  private:
-    std::stringbuf buffer_;
-    std::weak_ptr<int> generation_;
-    int expected_;
-    TStore store_;
-};
-
-}  // namespace
-
-std::string TBDataSet::ReadBlobContent(TRecordBuffer buffer, const TBField& d) {
-    auto ref = FixedBytes<8>(reinterpret_cast<const uint8_t*>(buffer) + d.Offset, d.Size);
-    uint32_t offset = 0, length = 0;
-    std::memcpy(&offset, ref.data(), 4);
-    std::memcpy(&length, ref.data() + 4, 4);
-    if (length == 0 || !file_->VariableLength()) return {};
-    uint32_t position = 0;
-    std::memcpy(&position, buffer + recInfoOfs_, 4);
-    std::string content(length, '\0');
-    uint32_t got = 0;
-    try {
-        got = file_->BtrReadChunks(position, recordSize_ + offset, content.data(), length);
-    } catch (const EBtrieve& e) {
-        RaiseBtrieve(e);
-    }
-    content.resize(std::min(got, length));  // a reference past the record's end reads short
-    return content;
-}
-
 std::unique_ptr<std::iostream> TBDataSet::openBlobStream(TField& field, TBlobStreamMode mode) {
     const TDataSetState state = State();
-    const bool editing = state == dsEdit || state == dsInsert;
-    if (mode != bmRead && !editing) DatabaseError("Dataset not in edit or insert mode");
-    std::string content;
-    TRecordBuffer buffer = StateBuffer();
-    if (buffer && !field.Calculated()) {
-        auto written = writtenBlobs_.find(field.FieldName());
-        if (editing && written != writtenBlobs_.end())
-            content = written->second;
-        else if (state != dsInsert)
-            content = ReadBlobContent(buffer, Description(field));
-    }
-    if (mode == bmRead) return std::make_unique<std::stringstream>(content);
-    if (mode == bmWrite) content.clear();
-    return std::make_unique<TBlobWriteStream>(
-        std::move(content), editGeneration_,
-        [this, &field](std::string text) { StoreWrittenBlob(field, std::move(text)); });
+    if (mode != bmRead && state != dsEdit && state != dsInsert)
+        DatabaseError("Dataset not in edit or insert mode");
+    if (field.Calculated()) return std::make_unique<std::stringstream>();
+    // "Field '%s' not found" for a field the file does not describe.
+    const std::string& name = Description(field).Name;
+    // The content is read by the record's position and written only when the record is
+    // posted, so a read needs no move of the file's currency.
+    if (mode != bmRead && state == dsEdit) positionOnBuffer(EditBuffer());
+    const auto blobMode = mode == bmRead    ? kBlobRead
+                          : mode == bmWrite ? kBlobWrite
+                                            : kBlobReadWrite;
+    return std::make_unique<TBlobIOStream>(
+        std::make_unique<TBlobStream>(*this, field.FieldNo(), name, blobMode));
 }
 
-void TBDataSet::StoreWrittenBlob(TField& field, std::string content) {
-    if (State() != dsEdit && State() != dsInsert) return;
-    const TBField& d = Description(field);
-    if (d.Size >= 8) {
-        // Until the post places it, the reference tells only whether there is content.
-        uint32_t length = static_cast<uint32_t>(content.size());
-        uint8_t* at = reinterpret_cast<uint8_t*>(EditBuffer()) + d.Offset;
-        std::memset(at, 0, 4);
-        std::memcpy(at + 4, &length, 4);
+void TBDataSet::BlobFieldModified(int fieldNo) {
+    TField* field = FieldByNumber(fieldNo);
+    if (!field) return;
+    const TDataSetState state = State();
+    if (state == dsEdit || state == dsInsert) {
+        // Until the post places the content, the reference's length tells whether there is
+        // any, so the field's null-ness follows what was written.
+        const TBField& d = Description(*field);
+        auto filer = blobCache_.Find(TBlobCache::KeyOf(*this, EditBuffer(), d.Name));
+        if (filer && filer->Content && d.Size >= 8 && d.Offset >= 0 &&
+            d.Offset + 8 <= recordSize_) {
+            auto length = static_cast<uint32_t>(filer->Content->Bytes().size());
+            std::memcpy(EditBuffer() + d.Offset + 4, &length, 4);
+        }
     }
-    writtenBlobs_[field.FieldName()] = std::move(content);
-    blobsChanged_ = true;
-    FieldChanged(field);
+    FieldChanged(*field);
 }
 
-void TBDataSet::ForgetWrittenBlobs() {
-    writtenBlobs_.clear();
-    blobsChanged_ = false;
-    ++*editGeneration_;
-}
-
-std::string TBDataSet::BuildVariablePart(TRecordBuffer buffer, bool editing) {
-    std::string image;
-    for (const TBField& d : fieldList_->Items) {
-        if (d.TypeCode < 17 || d.TypeCode > 19 || d.Size < 8) continue;
-        std::string content;
-        auto written = writtenBlobs_.find(d.Name);
-        if (written != writtenBlobs_.end())
-            content = written->second;
-        else if (editing)
-            content = ReadBlobContent(buffer, d);
-        else
-            continue;
-        uint32_t offset = static_cast<uint32_t>(image.size());
-        uint32_t length = static_cast<uint32_t>(content.size());
-        uint8_t* at = reinterpret_cast<uint8_t*>(buffer) + d.Offset;
-        std::memcpy(at, &offset, 4);
-        std::memcpy(at + 4, &length, 4);
-        image += content;
-    }
-    return image;
+const TBFieldList& TBDataSet::BlobFieldList() const {
+    static const TBFieldList kNone;
+    return fieldList_ ? *fieldList_ : kNone;
 }
 
 // ---------------------------------------------------------------- counting

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "dataset/dataset.h"
+#include "dict/blob_host.h"
+#include "dict/blob_stream.h"
 #include "dict/dict_client.h"
 #include "dict/file_data.h"
 
@@ -25,7 +27,7 @@ using TTranslateEvent = std::function<void(std::string& Str, bool ToOem, TField*
 // Size of a TBDataSet bookmark: the physical position right-aligned in 10 characters, a NUL.
 inline constexpr int kBtrBookmarkSize = 11;
 
-class TBDataSet : public TDataSet, public TDictionaryClient {
+class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet {
   public:
     explicit TBDataSet(TComponent* owner = nullptr);
     ~TBDataSet() override;
@@ -51,7 +53,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     void SetEvaluteScroll(bool v) { evaluteScroll_ = v; }
     bool Locking() const { return locking_; }
     void SetLocking(bool locking);
-    int32_t MaxVarRecSize() const { return maxVarRecSize_; }
+    int32_t MaxVarRecSize() const override { return maxVarRecSize_; }
     void SetMaxVarRecSize(int32_t v) { maxVarRecSize_ = v; }
     TTranslateEvent OnTranslate;
 
@@ -59,7 +61,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     std::string TranslateText(const std::string& text, bool toOem, TField* field);
 
     // The open data file (none while closed).
-    TBtrieveFile* DataFile() const { return file_.get(); }
+    TBtrieveFile* DataFile() const override { return file_.get(); }
     // The key number for ";"-separated field names that lead one of the keys; "No index for
     // fields '%s'" when none does. Needs the key list (open dataset).
     int32_t KeyNumberForFields(const std::string& fields) const;
@@ -71,6 +73,22 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     void SetStoredDictName(const std::string& name) override { dictName_ = name; }
     bool IsOpen() const override { return Active(); }
     void Refresh() override { TDataSet::Refresh(); }
+
+    // --- TBlobDataSet
+    uint16_t RecordLength() const override { return recordSize_; }
+    const char* BlobRecordBuffer() const override { return StateBuffer(); }
+    std::string BookmarkText(const char* buffer) const override {
+        return std::string(buffer + bookmarkOfs_, kBtrBookmarkSize - 1);
+    }
+    bool BlobsOfNewRecord() const override { return State() == dsInsert || IsEmpty(); }
+    TBlobCache& BlobCache() override { return blobCache_; }
+    void SetBlobsChanged() override { blobsChanged_ = true; }
+    void BlobFieldModified(int fieldNo) override;
+    const TBFieldList& BlobFieldList() const override;
+    [[noreturn]] void BlobError(const std::string& message) const override {
+        DatabaseError(message);
+    }
+    bool BlobsChanged() const { return blobsChanged_; }
 
   protected:
     void openCursor() override;
@@ -95,10 +113,10 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     int orderBookmarks(const char* a, const char* b) const override;
 
     bool canModify() override;
-    // The blob's content: from the variable part of the record, or, while editing, as last
-    // written. Writing ("Dataset not in edit or insert mode" outside editing) keeps the new
-    // content until the record is posted, which lays every blob of the record back to back
-    // in field order into the variable part and fills in the references.
+    // A TBlobStream on the blob of the current record: its content is read once from the
+    // variable part and shared by all streams open on it. Writing ("Dataset not in edit or
+    // insert mode" outside editing) keeps the new content in the blob stream cache until the
+    // record is posted.
     std::unique_ptr<std::iostream> openBlobStream(TField& field, TBlobStreamMode mode) override;
     void beginEdit() override;
     void beginInsert() override;
@@ -131,12 +149,10 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     size_t FirstSegmentOfCurrentKey() const;
     void StoreEndValue(const TBField& desc, bool lowest, uint8_t* at);
     void ReleaseEditCopy() { editCopy_.reset(); }
-    std::string ReadBlobContent(TRecordBuffer buffer, const TBField& desc);
-    // Gathers the blobs of the record in buffer, fills in their references and answers the
-    // variable part to store.
-    std::string BuildVariablePart(TRecordBuffer buffer, bool editing);
-    void StoreWrittenBlob(TField& field, std::string content);
-    void ForgetWrittenBlobs();
+    // Gathers the blobs of the record in buffer (cached contents, else the stored ones),
+    // fills in their references and writes them back to back in field order as the
+    // variable part of the file's current record.
+    void WriteVariablePart(TRecordBuffer buffer);
     bool Search(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                 TLocateOptions options);
     [[noreturn]] void RaiseBtrieve(const std::exception& error) const;
@@ -167,8 +183,5 @@ class TBDataSet : public TDataSet, public TDictionaryClient {
     bool startPending_ = false;
     bool endPending_ = false;
     bool blobsChanged_ = false;
-    // Blob contents written during the current edit or insert, by field name.
-    std::map<std::string, std::string> writtenBlobs_;
-    // Streams still open when the edit ends must not write into the next one.
-    std::shared_ptr<int> editGeneration_ = std::make_shared<int>(0);
+    TBlobCache blobCache_;
 };
