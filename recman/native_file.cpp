@@ -1,5 +1,7 @@
 #include "recman/native_file.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -209,6 +211,9 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
 
 NativeFile::~NativeFile() {
     if (inTransaction_ && pid_ == ::getpid()) Rollback();
+    if (pid_ == ::getpid()) EndRead();
+    if (shm_) ::munmap(shm_, 136);
+    if (shmFd_ >= 0) ::close(shmFd_);
     auto& registry = Registry();
     auto it = registry.find({dev_, ino_});
     if (it != registry.end() && it->second.expired()) registry.erase(it);
@@ -298,9 +303,9 @@ int16_t NativeFile::Prepare() {
         keys_.push_back(std::move(ks));
     }
     if (!readRecord_.Valid() || !insertRecord_.Valid()) return kIoError;
-    const char* control[] = {"BEGIN IMMEDIATE", "COMMIT",     "ROLLBACK",
-                             "SAVEPOINT op",    "RELEASE op", "ROLLBACK TO op"};
-    for (int i = 0; i < 6; ++i) {
+    const char* control[] = {"BEGIN IMMEDIATE", "COMMIT",         "ROLLBACK", "SAVEPOINT op",
+                             "RELEASE op",      "ROLLBACK TO op", "BEGIN"};
+    for (int i = 0; i < 7; ++i) {
         control_[i] = Statement(db, control[i]);
         if (!control_[i].Valid()) return kIoError;
     }
@@ -309,6 +314,7 @@ int16_t NativeFile::Prepare() {
 
 int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t seq, int limit,
                           std::vector<Entry>& out) {
+    EnterRead();
     KeyStatements* ks = key < 0 ? physical_.get() : keys_.at(key).get();
     Statement& s = ks->scan[int(scan)];
     if (!s.Valid()) return kInvalidOperation;
@@ -337,6 +343,7 @@ int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t s
 }
 
 int16_t NativeFile::ReadRecord(int64_t id, std::string& data, bool& found) {
+    EnterRead();
     readRecord_.BindInt(1, id);
     int rc = readRecord_.Step();
     found = rc == SQLITE_ROW;
@@ -346,6 +353,7 @@ int16_t NativeFile::ReadRecord(int64_t id, std::string& data, bool& found) {
 }
 
 int16_t NativeFile::SequenceOf(int key, int64_t id, int64_t& seq) {
+    EnterRead();
     seq = 0;
     KeyStatements& ks = *keys_.at(key);
     if (ks.unique) return kOk;
@@ -357,6 +365,7 @@ int16_t NativeFile::SequenceOf(int key, int64_t id, int64_t& seq) {
 }
 
 int16_t NativeFile::Count(int key, int64_t& count) {
+    EnterRead();
     Statement& s = key < 0 ? physical_->count : keys_.at(key)->count;
     int rc = s.Step();
     count = rc == SQLITE_ROW ? s.Int(0) : 0;
@@ -365,6 +374,7 @@ int16_t NativeFile::Count(int key, int64_t& count) {
 }
 
 int16_t NativeFile::CountBelow(int key, const std::string& k, int64_t seq, int64_t& count) {
+    EnterRead();
     Statement& s = key < 0 ? physical_->countBelow : keys_.at(key)->countBelow;
     if (key < 0) {
         s.BindInt(4, seq);
@@ -379,6 +389,7 @@ int16_t NativeFile::CountBelow(int key, const std::string& k, int64_t seq, int64
 }
 
 int16_t NativeFile::Nth(int key, int64_t n, Entry& out, bool& found) {
+    EnterRead();
     Statement& s = key < 0 ? physical_->nth : keys_.at(key)->nth;
     s.BindInt(3, n);
     int rc = s.Step();
@@ -394,11 +405,55 @@ int16_t NativeFile::Nth(int key, int64_t n, Entry& out, bool& found) {
 }
 
 int16_t NativeFile::DistinctCount(int key, int64_t& count) {
+    EnterRead();
     Statement& s = keys_.at(key)->distinct;
     int rc = s.Step();
     count = rc == SQLITE_ROW ? s.Int(0) : 0;
     s.Reset();
     return rc == SQLITE_ROW ? kOk : SqliteStatus(rc);
+}
+
+bool NativeFile::MapWalIndex() {
+    if (shm_) return true;
+    if (shmFd_ == -2) return false;  // tried before: not available
+    shmFd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (shmFd_ < 0 || ::fstat(shmFd_, &st) != 0 || st.st_size < 136) {
+        if (shmFd_ >= 0) ::close(shmFd_);
+        shmFd_ = -2;
+        return false;
+    }
+    void* p = ::mmap(nullptr, 136, PROT_READ, MAP_SHARED, shmFd_, 0);
+    if (p == MAP_FAILED) {
+        ::close(shmFd_);
+        shmFd_ = -2;
+        return false;
+    }
+    shm_ = p;
+    return true;
+}
+
+void NativeFile::EnterRead() {
+    if (writing_ || inTransaction_) return;
+    if (!MapWalIndex()) return;
+    unsigned char now[48];
+    std::memcpy(now, shm_, sizeof now);
+    __atomic_thread_fence(__ATOMIC_ACQUIRE);
+    if (reading_) {
+        if (std::memcmp(now, readHeader_, sizeof now) == 0) return;
+        EndRead();
+    }
+    // The header is taken before the snapshot begins: a commit in between only makes the
+    // next check refresh once more.
+    if (Control(kBeginRead) != SQLITE_OK) return;
+    std::memcpy(readHeader_, now, sizeof now);
+    reading_ = true;
+}
+
+void NativeFile::EndRead() {
+    if (!reading_) return;
+    reading_ = false;
+    Control(kCommit);
 }
 
 int NativeFile::Control(ControlStatement which) {
@@ -410,6 +465,13 @@ int NativeFile::Control(ControlStatement which) {
 
 int16_t NativeFile::BeginWrite() {
     if (!writable_) return kAccessDenied;
+    EndRead();
+    int16_t st = StartWrite();
+    writing_ = st == kOk;
+    return st;
+}
+
+int16_t NativeFile::StartWrite() {
     if (Transaction().active) {
         if (Transaction().exclusive && !holdsTxLock_) {
             // Others meet the file as locked (85) until this transaction ends.
@@ -430,6 +492,7 @@ int16_t NativeFile::BeginWrite() {
 }
 
 int16_t NativeFile::FinishWrite(int16_t status) {
+    writing_ = false;
     if (inTransaction_) {
         if (status != kOk) Control(kRollbackTo);
         Control(kRelease);

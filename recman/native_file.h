@@ -90,11 +90,26 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     NativeFile() = default;
     int16_t Prepare();
     int16_t BeginWrite();
+    int16_t StartWrite();
     int16_t FinishWrite(int16_t status);
     int16_t AddKeys(const std::string& data, int64_t id, int skipUnchangedFrom,
                     const std::string* oldData);
     int16_t NextAutoincrement(int key, std::string& data);
-    enum ControlStatement { kBegin, kCommit, kRollback, kSavepoint, kRelease, kRollbackTo };
+    enum ControlStatement {
+        kBegin,
+        kCommit,
+        kRollback,
+        kSavepoint,
+        kRelease,
+        kRollbackTo,
+        kBeginRead
+    };
+    // Reads outside a write keep one read transaction for as long as no commit of any
+    // process has changed the file since it began (seen in the header of the WAL index), so
+    // that a run of reads does not lock and unlock the index for every call.
+    void EnterRead();
+    void EndRead();
+    bool MapWalIndex();
     int Control(ControlStatement which);
     int16_t Commit();
     void DropTransactionLock();
@@ -117,7 +132,12 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     std::vector<std::unique_ptr<KeyStatements>> keys_;
     std::unique_ptr<KeyStatements> physical_;
     Statement readRecord_, insertRecord_, updateRecord_, deleteRecord_;
-    Statement control_[6];
+    Statement control_[7];
+    int shmFd_ = -1;
+    void* shm_ = nullptr;
+    bool reading_ = false;  // a read transaction is held
+    bool writing_ = false;  // a write is in progress
+    unsigned char readHeader_[48] = {};
     std::string scratch_[3];  // key images and encodings of the write in progress
 };
 

@@ -111,6 +111,13 @@ int RunRole(const std::string& role, const std::string& path, int out, int in) {
         ReadWord(in);  // until killed
         return 0;
     }
+    if (role == "updater") {
+        h.SetKey(Int32(1));
+        if (h.Get(5, 0) != 0) return 102;
+        SendWord(out, static_cast<uint32_t>(h.Update(Record(1, "changed"))));
+        SendWord(out, static_cast<uint32_t>(h.Insert(Record(50))));
+        return 0;
+    }
     if (role == "inserter") {
         SendWord(out, static_cast<uint32_t>(h.Insert(Record(20))));
         ReadWord(in);
@@ -149,6 +156,27 @@ TEST_F(LockTest, LocksHoldBetweenProcessesAndDieWithTheirHolder) {
     child.Wait();
     EXPECT_EQ(Read(a, 1, 200), 0);
     EXPECT_EQ(Read(b, 2, 200), 0);
+}
+
+TEST_F(LockTest, ReadsSeeWhatAnotherProcessCommittedRightAfterIt) {
+    std::string r;
+    for (int i = 0; i < 3; ++i) {  // a run of reads
+        ASSERT_EQ(Read(a, 1), 0);
+        ASSERT_EQ(Read(a, 2), 0);
+    }
+    Child child("updater", path);
+    uint32_t st = 0;
+    ASSERT_TRUE(child.Read(st));
+    EXPECT_EQ(st, 0u);
+    ASSERT_TRUE(child.Read(st));
+    EXPECT_EQ(st, 0u);
+    a.SetKey(Int32(1));
+    ASSERT_EQ(a.Get(5, 0, &r), 0);
+    EXPECT_EQ(r, Record(1, "changed"));
+    a.SetKey(Int32(50));
+    EXPECT_EQ(a.Get(5, 0, &r), 0);
+    EXPECT_EQ(child.Wait(), 0);
+    EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{1, 2, 3, 50}));
 }
 
 TEST_F(LockTest, AnExclusiveTransactionLocksTheFileForOthers) {
