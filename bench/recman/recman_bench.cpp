@@ -64,15 +64,19 @@ int RunScenario(uint32_t count, const std::string& dir, bool shuffled) {
     std::mt19937 rng(12345);
     if (shuffled) std::shuffle(keys.begin(), keys.end(), rng);
     {
+        // Written in pieces, so that the generator does not weigh on the peak memory.
+        FILE* f = std::fopen(unformatted.c_str(), "wb");
         std::string out;
-        out.reserve(size_t(count) * (kRecordLength + 6) + 1);
         std::string record(kRecordLength, 'r');
         for (int32_t k : keys) {
             recman::StoreU32(record.data(), static_cast<uint32_t>(k));
             btrutil::AppendUnformatted(out, record.data(), kRecordLength);
+            if (out.size() > (1 << 20)) {
+                std::fwrite(out.data(), 1, out.size(), f);
+                out.clear();
+            }
         }
         out += btrutil::kUnformattedEnd;
-        FILE* f = std::fopen(unformatted.c_str(), "wb");
         std::fwrite(out.data(), 1, out.size(), f);
         std::fclose(f);
     }
