@@ -170,17 +170,18 @@ void NativeCursor::PutKey(Request& r, int key, const std::string& data) const {
     }
 }
 
-void NativeCursor::BecomeCurrent(int key, const Entry& e, bool record) {
+void NativeCursor::BecomeCurrent(int key, Entry& e, bool record) {
+    // The entry is used up: its strings are taken over rather than copied.
     if (key >= 0) {
         logical_ = true;
         key_ = key;
-        keyValue_ = e.key;
+        keyValue_.swap(e.key);
         seq_ = e.seq;
     }
     physical_ = true;
     id_ = e.id;
     current_ = record;
-    if (record) data_ = e.data;
+    if (record) data_.swap(e.data);
 }
 
 int16_t NativeCursor::CheckFileFree() {
@@ -427,9 +428,9 @@ int16_t NativeCursor::GetByKey(Request& r) {
         if (file_->ReadRecord(found->id, fresh, exists) == kOk && exists) found->data = fresh;
     }
     BecomeCurrent(key, *found, !keyOnly);
-    if (op != 5) PutKey(r, key, found->data);
+    if (op != 5) PutKey(r, key, keyOnly ? found->data : data_);
     if (keyOnly) return kOk;
-    return Deliver(r, found->data);
+    return Deliver(r, data_);
 }
 
 int16_t NativeCursor::Step(Request& r) {
@@ -449,7 +450,7 @@ int16_t NativeCursor::Step(Request& r) {
     if (int16_t st = LockRecord(found->id, r.lockBias)) return st;
     logical_ = false;  // Step leaves physical currency only
     BecomeCurrent(-1, *found, true);
-    return Deliver(r, found->data);
+    return Deliver(r, data_);
 }
 
 int16_t NativeCursor::Stat(Request& r) {
@@ -524,8 +525,8 @@ int16_t NativeCursor::GetDirect(Request& r) {
     if (int16_t st = LockRecord(e.id, r.lockBias)) return st;
     if (key < 0) logical_ = false;
     BecomeCurrent(key, e, true);
-    PutKey(r, key, e.data);
-    return Deliver(r, e.data);
+    PutKey(r, key, data_);
+    return Deliver(r, data_);
 }
 
 int16_t NativeCursor::GetChunk(Request& r) {
@@ -777,8 +778,8 @@ int16_t NativeCursor::GetByPercentage(Request& r) {
     if (int16_t st = LockRecord(e.id, r.lockBias)) return st;
     if (key < 0) logical_ = false;
     BecomeCurrent(key, e, true);
-    PutKey(r, key, e.data);
-    return Deliver(r, e.data);
+    PutKey(r, key, data_);
+    return Deliver(r, data_);
 }
 
 int16_t NativeCursor::FindPercentage(Request& r) {

@@ -59,7 +59,7 @@ class NativeCursor : public Cursor {
     void PutKey(Request& r, int key, const std::string& data) const;
     int16_t CheckKeyRoom(const Request& r, int key) const;
     int16_t CheckLength(uint32_t length) const;
-    void BecomeCurrent(int key, const Entry& e, bool record);
+    void BecomeCurrent(int key, Entry& e, bool record);
     int16_t CheckUnchangedKeys(const std::string& newData) const;
     void DropRecordLocks(int64_t id);
     void ReleaseLock(int64_t id);
