@@ -1,5 +1,6 @@
 #include "dataset/btr_dataset.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -863,6 +864,17 @@ void TBDataSet::postRecord() {
     // Refused before anything is written: blob content has no place in a fixed-length file.
     if (blobsChanged_ && !file_->VariableLength())
         DatabaseError("Blob content cannot be stored: the file has no variable-length records");
+    if (!editing && blobsChanged_) {
+        // Refused before the insert, so that no record is left without its blobs.
+        size_t size = 0;
+        for (const TBField& d : fieldList_->Items)
+            if (d.TypeCode >= 17 && d.TypeCode <= 19)
+                if (auto filer = blobCache_.Find(d.Name); filer && filer->Content)
+                    size += filer->Content->Bytes().size();
+        if (size > static_cast<size_t>(std::max<int32_t>(maxVarRecSize_, 0)))
+            DatabaseError(
+                Format("Variable part of the record is limited to %d bytes", maxVarRecSize_));
+    }
     try {
         if (editing) {
             file_->BtrSetData(editCopy_.get(), recordSize_);
