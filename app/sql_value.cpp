@@ -115,17 +115,45 @@ void AppendCurrencyText(std::string& out, TCurrency value) {
     }
 }
 
-std::string DateToSQL(TDateTime value) {
+namespace {
+
+void AppendDateSQL(std::string& out, TDateTime value) {
     int year, month, day;
     DecodeDate(value, year, month, day);
     const char sep = FormatSettings().DateSeparator;
-    std::string out;
-    out.reserve(10);
     AppendPadded(out, year, 4);
     out.push_back(sep);
     AppendPadded(out, month, 2);
     out.push_back(sep);
     AppendPadded(out, day, 2);
+}
+
+// The long time format of the value, quoted. The two 24-hour forms the regional settings
+// give ("hh:mm:ss", "h:mm:ss") are written directly: this runs once per time field per record.
+void AppendQuotedLongTime(std::string& out, TDateTime value) {
+    const std::string& format = FormatSettings().LongTimeFormat;
+    const bool leadingZero = format == "hh:mm:ss";
+    if (!leadingZero && format != "h:mm:ss") {
+        AppendQuoted(out, FormatDateTime(format, value));
+        return;
+    }
+    out.push_back('\'');
+    int hour, minute, second, msec;
+    DecodeTime(value, hour, minute, second, msec);
+    AppendPadded(out, hour, leadingZero ? 2 : 1);
+    out.push_back(':');
+    AppendPadded(out, minute, 2);
+    out.push_back(':');
+    AppendPadded(out, second, 2);
+    out.push_back('\'');
+}
+
+}  // namespace
+
+std::string DateToSQL(TDateTime value) {
+    std::string out;
+    out.reserve(10);
+    AppendDateSQL(out, value);
     return out;
 }
 
@@ -163,10 +191,13 @@ void AppendFieldSQLValue(std::string& out, const TField& field) {
             AppendCurrencyText(out, field.AsCurrency());
             return;
         case ftDate:
-            AppendQuoted(out, DateToSQL(field.AsDateTime()));
+            // Neither dates nor times hold a quote: no doubling to do.
+            out.push_back('\'');
+            AppendDateSQL(out, field.AsDateTime());
+            out.push_back('\'');
             return;
         case ftTime:
-            AppendQuoted(out, FormatDateTime(FormatSettings().LongTimeFormat, field.AsDateTime()));
+            AppendQuotedLongTime(out, field.AsDateTime());
             return;
         case ftDateTime:
         case ftTimeStamp:

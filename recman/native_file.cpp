@@ -230,10 +230,12 @@ int16_t NativeFile::Prepare() {
     const char* sync = std::getenv("QUORVATH_RECMAN_SYNC");
     Exec(db, sync && std::string(sync) == "full" ? "PRAGMA synchronous=FULL"
                                                  : "PRAGMA synchronous=NORMAL");
-    // Reads through a memory map and a page cache large enough for the indexes of a few
-    // million records; both are limits, not allocations.
-    Exec(db, "PRAGMA mmap_size=1073741824");
-    Exec(db, "PRAGMA cache_size=-65536");
+    // Reads through a 16 MB page cache and no memory map: a walk over the whole file then
+    // keeps the process's memory bounded whatever the file's size (a mapped file's pages
+    // would count against the process as they are touched), and the operating system's own
+    // file cache still serves repeated reads.
+    Exec(db, "PRAGMA mmap_size=0");
+    Exec(db, "PRAGMA cache_size=-16384");
     {
         Statement appId(db, "PRAGMA application_id");
         if (!appId.Valid()) return kNotBtrieveFile;  // not a database at all
