@@ -60,6 +60,17 @@ void PutBytes(uint8_t* at, int32_t dictSize, const void* src, size_t n) {
     std::memcpy(at, src, std::min<size_t>(n, dictSize > 0 ? dictSize : 0));
 }
 
+// The position as decimal text, right-aligned in 10 characters, then a NUL.
+void PutBookmark(char* bm, uint32_t position) {
+    std::memset(bm, ' ', kBtrBookmarkSize - 1);
+    bm[kBtrBookmarkSize - 1] = '\0';
+    int i = kBtrBookmarkSize - 2;
+    do {
+        bm[i--] = static_cast<char>('0' + position % 10);
+        position /= 10;
+    } while (position != 0 && i >= 0);
+}
+
 }  // namespace
 
 TBDataSet::TBDataSet(TComponent* owner) : TDataSet(owner) {
@@ -540,16 +551,9 @@ bool TBDataSet::fetchRecord(TRecordBuffer buffer, TGetMode mode, bool report) {
         buffer[recInfoOfs_ + 4] = static_cast<char>(bfCurrent);
         uint32_t position = file_->BtrGetPosition();
         std::memcpy(buffer + recInfoOfs_, &position, 4);
+        PutBookmark(buffer + bookmarkOfs_, position);
+        // After the bookmark: calculated fields may read the record's blobs.
         GetCalcFields(buffer);
-        // The position as decimal text, right-aligned in 10 characters, then a NUL.
-        char* bm = buffer + bookmarkOfs_;
-        std::memset(bm, ' ', kBtrBookmarkSize - 1);
-        bm[kBtrBookmarkSize - 1] = '\0';
-        int i = kBtrBookmarkSize - 2;
-        do {
-            bm[i--] = static_cast<char>('0' + position % 10);
-            position /= 10;
-        } while (position != 0 && i >= 0);
         return true;
     } catch (const EBtrieve& e) {
         ShowBtrieveError(e);
@@ -831,6 +835,9 @@ void TBDataSet::beginEdit() {
         uint32_t position = file_->BtrGetPosition();
         file_->BtrGetDirect(locking_ ? btr::kSingleNoWaitLock : 0, position);
         std::memcpy(EditBuffer(), editCopy_.get(), recordSize_);
+        // The old values are those of this record: its position and bookmark too.
+        std::memcpy(editCopy_.get() + recInfoOfs_, EditBuffer() + recInfoOfs_,
+                    kRecInfoSize + kBtrBookmarkSize);
     } catch (const EBtrieve& e) {
         ReleaseEditCopy();
         file_->BtrSetData(nullptr, 0);
@@ -978,6 +985,35 @@ std::unique_ptr<std::iostream> TBDataSet::openBlobStream(TField& field, TBlobStr
                                             : kBlobReadWrite;
     return std::make_unique<TBlobIOStream>(
         std::make_unique<TBlobStream>(*this, field.FieldNo(), name, blobMode));
+}
+
+bool TBDataSet::BlobsOfNewRecord() const {
+    switch (State()) {
+        case dsInsert:
+        case dsSetKey:  // the key buffer has no record behind it
+            return true;
+        case dsFilter:
+        case dsCalcFields:
+        case dsEdit:
+        case dsOldValue:
+            return false;  // a record of the file, even while the dataset is still empty
+        default:
+            return IsEmpty();
+    }
+}
+
+std::string TBDataSet::BookmarkText(const char* buffer) const {
+    if (State() == dsFilter && buffer == filterBuffer_ && file_) {
+        // A record being filtered has no bookmark yet; it is the file's current record.
+        char bm[kBtrBookmarkSize];
+        try {
+            PutBookmark(bm, file_->BtrGetPosition());
+        } catch (const EBtrieve& e) {
+            RaiseBtrieve(e);
+        }
+        return std::string(bm, kBtrBookmarkSize - 1);
+    }
+    return std::string(buffer + bookmarkOfs_, kBtrBookmarkSize - 1);
 }
 
 void TBDataSet::BlobFieldModified(int fieldNo) {

@@ -77,10 +77,8 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     // --- TBlobDataSet
     uint16_t RecordLength() const override { return recordSize_; }
     const char* BlobRecordBuffer() const override { return StateBuffer(); }
-    std::string BookmarkText(const char* buffer) const override {
-        return std::string(buffer + bookmarkOfs_, kBtrBookmarkSize - 1);
-    }
-    bool BlobsOfNewRecord() const override { return State() == dsInsert || IsEmpty(); }
+    std::string BookmarkText(const char* buffer) const override;
+    bool BlobsOfNewRecord() const override;
     TBlobCache& BlobCache() override { return blobCache_; }
     void SetBlobsChanged() override { blobsChanged_ = true; }
     void BlobFieldModified(int fieldNo) override;

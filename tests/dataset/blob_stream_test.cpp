@@ -391,6 +391,21 @@ TEST_F(BlobStreamTest, BlobWrittenWhileInsertingReadsBackAndIsStored) {
     EXPECT_EQ(Raw(11), "");
 }
 
+TEST_F(BlobStreamTest, FilterReadsTheBlobOfTheRecordItJudges) {
+    std::vector<std::string> seen;
+    ds->OnFilterRecord = [&](TDataSet& set, bool& accept) {
+        seen.push_back(set.FieldByName("Memo")->AsString());
+        accept = seen.back() == "cde";
+    };
+    ds->SetFiltered(true);
+    ds->Open();
+    EXPECT_EQ(F("Id")->AsInteger(), 2);
+    ds->Next();
+    EXPECT_TRUE(ds->Eof());
+    EXPECT_THAT(seen, ::testing::ElementsAre("01234567890123456789", "cde", ""));
+    EXPECT_EQ(ds->BlobCache().Count(), 0u);
+}
+
 TEST_F(BlobStreamTest, StreamsOutlivingTheDatasetKeepTheirContent) {
     ds->Open();
     Goto(1);
