@@ -56,6 +56,7 @@ std::unique_ptr<NativeCursor> NativeCursor::Open(const std::string& path, int8_t
         cursor->readOnly_ = true;
     }
     if (mode == -2) cursor->readOnly_ = true;
+    if (!cursor->readOnly_) f.UseFullCache();
     if (!cursor->lock_.Open(path)) {
         status = kIoError;
         return nullptr;

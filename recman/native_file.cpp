@@ -209,6 +209,15 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     return file;
 }
 
+void NativeFile::UseFullCache() {
+    if (fullCache_) return;
+    fullCache_ = true;
+    // Random reads and index inserts profit from a memory map and a page cache large enough
+    // for the indexes of a few million records; both are limits, not allocations.
+    Exec(db_.get(), "PRAGMA mmap_size=1073741824");
+    Exec(db_.get(), "PRAGMA cache_size=-65536");
+}
+
 NativeFile::~NativeFile() {
     if (inTransaction_ && pid_ == ::getpid()) Rollback();
     if (pid_ == ::getpid()) EndRead();
@@ -230,10 +239,10 @@ int16_t NativeFile::Prepare() {
     const char* sync = std::getenv("QUORVATH_RECMAN_SYNC");
     Exec(db, sync && std::string(sync) == "full" ? "PRAGMA synchronous=FULL"
                                                  : "PRAGMA synchronous=NORMAL");
-    // Reads through a 16 MB page cache and no memory map: a walk over the whole file then
-    // keeps the process's memory bounded whatever the file's size (a mapped file's pages
-    // would count against the process as they are touched), and the operating system's own
-    // file cache still serves repeated reads.
+    // A file starts with the settings of a reader that walks it once (the export, the
+    // dictionary): a 16 MB page cache and no memory map, so the process's memory stays
+    // bounded whatever the file's size (a mapped file's pages count against the process as
+    // they are touched). A position block opened for changes raises them (UseFullCache).
     Exec(db, "PRAGMA mmap_size=0");
     Exec(db, "PRAGMA cache_size=-16384");
     {

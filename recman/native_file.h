@@ -42,6 +42,9 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     NativeFile& operator=(const NativeFile&) = delete;
 
     const FileDef& Def() const { return def_; }
+    // Gives the file the larger page cache and the memory map that random access and
+    // changes want; called when a position block opens it in a mode that may write.
+    void UseFullCache();
     const std::string& Path() const { return path_; }
     bool WritableOnDisk() const { return writable_; }
     // Raised by every change made through this process, so cached scans know to refetch.
@@ -139,6 +142,7 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     bool writing_ = false;  // a write is in progress
     unsigned char readHeader_[48] = {};
     std::string scratch_[3];  // key images and encodings of the write in progress
+    bool fullCache_ = false;
 };
 
 }  // namespace recman
