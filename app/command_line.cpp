@@ -13,6 +13,7 @@
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
+#include "recman/real/real_file.h"
 
 #ifndef QUORVATH_VERSION
 #define QUORVATH_VERSION "0.0.0"
@@ -78,7 +79,13 @@ class TTerminalHost : public IExportHost {
     }
     void ShowError(const std::string& message) override {
         EndProgress();
-        *env_.Err << AnsiToUtf8(message) << "\n" << std::flush;
+        *env_.Err << AnsiToUtf8(message) << "\n";
+        // A file of the vendor's engine that the reader refused: the status alone does not
+        // say why, so the reader's reason follows on a line of its own.
+        const std::string& reason = recman::real::LastOpenError();
+        if (!reason.empty() && message.find(BtrOperationText(0)) != std::string::npos)
+            *env_.Err << reason << "\n";
+        *env_.Err << std::flush;
     }
     void EndProgress() {
         if (Shown) *env_.Err << "\n" << std::flush;

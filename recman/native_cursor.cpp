@@ -89,8 +89,8 @@ int16_t NativeCursor::Execute(Request& r) {
     uint16_t op = r.operation;
     // Walks keep their prefetched batch; so do the calls that only report (Get Position,
     // Stat, Version), which a reader makes between two steps of a walk.
-    const bool keepsBatch = op == 6 || op == 7 || op == 56 || op == 57 || op == 24 ||
-                            op == 35 || op == 22 || op == 15 || op == 26;
+    const bool keepsBatch = op == 6 || op == 7 || op == 56 || op == 57 || op == 24 || op == 35 ||
+                            op == 22 || op == 15 || op == 26;
     if (!keepsBatch) batchValid_ = false;
     switch (op) {
         case 1:

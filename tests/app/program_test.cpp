@@ -107,4 +107,15 @@ TEST_F(Program, MissingFilesAndUnwritableScript) {
     EXPECT_EQ(r.err, "File access denied\n");
 }
 
+TEST_F(Program, RefusedFileNamesTheReasonAfterTheBtrieveMessage) {
+    const std::string bogus = (dir_ / "bogus.def").string();
+    std::ofstream(bogus) << "not a data file";
+    const TResult r = Run("--dict '" + bogus + "' --base '" + kBase + "' --sql '" + sql_ + "'");
+    EXPECT_EQ(r.status, 1);
+    const std::string tail = "(30)\" \xD0\xBF\xD1\x80\xD0\xB8";  // the status, then " при"
+    EXPECT_NE(r.err.find(tail), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "Not a Btrieve file: the file is too short\n");
+    EXPECT_FALSE(std::filesystem::exists(sql_));
+}
+
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 
 class TTestTempDir {
-public:
+  public:
     TTestTempDir();
     ~TTestTempDir();
     TTestTempDir(const TTestTempDir&) = delete;
@@ -13,6 +13,6 @@ public:
 
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
