@@ -104,6 +104,7 @@ int16_t Dispatcher::Call(uint16_t operation, void* positionBlock, void* dataBuff
 
 int16_t Dispatcher::Open(void* positionBlock, void* dataBuffer, uint32_t* dataLength,
                          void* keyBuffer, uint8_t keyLength, int8_t mode) {
+    real::ClearLastOpenError();
     if (!positionBlock) return kFileNotOpen;
     std::string name = TextIn(keyBuffer, keyLength);
     if (name.empty()) return kInvalidFileName;

@@ -13,6 +13,10 @@ const std::string& LastOpenError() {
     return lastOpenError;
 }
 
+void ClearLastOpenError() {
+    lastOpenError.clear();
+}
+
 // The owner name is not checked: the file keeps it scrambled and a reader of bytes cannot
 // verify it, so every file is served read-only whatever name is presented. Records that
 // are really encrypted do not match their own index and are refused at open.

@@ -20,5 +20,8 @@ std::unique_ptr<Cursor> OpenRealFile(const std::string& path, int8_t mode, const
 // Why the last OpenRealFile on this thread refused its file, in plain words ("Not
 // supported: compressed records"); empty after a successful open.
 const std::string& LastOpenError();
+// Forgets the last refusal: the record manager calls it at every open, so the reason always
+// speaks of the latest open on this thread.
+void ClearLastOpenError();
 
 }  // namespace recman::real

@@ -224,3 +224,25 @@ TEST(Btrutil, OwnerNamesAndStat) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file the vendor-format reader refuses names the reason after the status; the next
+// failing open of one of our own files does not repeat it.
+TEST(Btrutil, RefusedFileNamesItsReasonOnce) {
+    TempDir dir;
+    const std::string bogus = dir.File("bogus.dat");
+    Write(bogus, "not a data file");
+    Result refused = Tool({"-stat", bogus});
+    EXPECT_EQ(refused.status, 30);
+    EXPECT_EQ(refused.err, "btrutil: status 30 (not a Btrieve file) on open of " + bogus +
+                               ": Not a Btrieve file: the file is too short\n");
+    const std::string data = dir.File("o.dat");
+    Write(dir.File("o.des"), kOneKey);
+    ASSERT_EQ(Tool({"-create", data, dir.File("o.des")}).status, 0);
+    ASSERT_EQ(Tool({"-setowner", data, "/Osecret", "0"}).status, 0);
+    EXPECT_EQ(Tool({"-stat", data}).err,
+              "btrutil: status 51 (invalid owner name) on open of " + data + "\n");
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
 #include "tools/btrutil/commands.h"
 
+#include "recman/real/real_file.h"
+
 #include <unistd.h>
 
 #include <cctype>
@@ -40,8 +42,12 @@ struct Failure {
 }
 
 [[noreturn]] void FailStatus(int status, const std::string& what, const std::string& file) {
-    throw Failure{status, "status " + std::to_string(status) + " (" + StatusText(status) + ") on " +
-                              what + " of " + file};
+    std::string message = "status " + std::to_string(status) + " (" + StatusText(status) + ") on " +
+                          what + " of " + file;
+    // A vendor file the reader refused: its reason says what the status cannot.
+    const std::string& reason = recman::real::LastOpenError();
+    if (what == "open" && !reason.empty()) message += ": " + reason;
+    throw Failure{status, message};
 }
 
 std::string Lower(std::string s) {
