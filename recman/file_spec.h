@@ -88,7 +88,8 @@ struct FileDef {
 // it; answers 0 or the status Create reports (22, 24, 26, 27, 28, 29, 45, 48, 49).
 int16_t ParseFileSpec(const uint8_t* data, uint32_t length, FileDef& def);
 
-// The file and key layout in the form Create takes: ParseFileSpec(SerializeFileSpec(def)) gives def back.
+// The file and key layout in the form Create takes: ParseFileSpec(SerializeFileSpec(def)) gives def
+// back.
 std::string SerializeFileSpec(const FileDef& def);
 
 // Length of the key image of a key (the sum of its segment lengths).
