@@ -23,23 +23,12 @@ void AppendInt(std::string& out, int64_t value) {
     out.append(buf, end);
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // Reads text as a boolean: True/False, T/F, Yes/No, Y/N, 1/0 in any case.
 bool TextToBool(std::string_view text, bool& value) {
     for (const char* t : {"True", "T", "Yes", "Y", "1"})
-        if (EqualsNoCase(text, t)) return value = true, true;
+        if (SameTextIgnoringCase(text, t)) return value = true, true;
     for (const char* f : {"False", "F", "No", "N", "0"})
-        if (EqualsNoCase(text, f)) return value = false, true;
+        if (SameTextIgnoringCase(text, f)) return value = false, true;
     return false;
 }
 

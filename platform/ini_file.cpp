@@ -1,4 +1,5 @@
 #include "platform/ini_file.h"
+#include "platform/regional.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,17 +28,6 @@ std::string Trim(std::string_view s) {
     while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
     while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
     return std::string(s.substr(b, e - b));
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 bool ReadLines(const std::string& fileName, std::vector<TIniLine>& lines) {
@@ -95,13 +85,13 @@ void Locate(const std::vector<TIniLine>& lines, const std::string& section, cons
     for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
         if (SectionOf(lines[i].text, name)) {
             if (sectionLine >= 0) return;  // the first matching section only
-            if (SameName(name, section)) sectionLine = lastLine = i;
+            if (SameTextIgnoringCase(name, section)) sectionLine = lastLine = i;
             continue;
         }
         if (sectionLine < 0) continue;
         if (KeyOf(lines[i].text, k, v)) {
             lastLine = i;
-            if (keyLine < 0 && SameName(k, key)) keyLine = i;
+            if (keyLine < 0 && SameTextIgnoringCase(k, key)) keyLine = i;
         }
     }
 }

@@ -31,3 +31,5 @@ TFormatSettings MakeFormatSettings(char decimalSeparator, const char* dateFormat
 
 // Upper-casing by the regional rules: a..z become A..Z; other bytes stay.
 std::string RegionalUpperCase(std::string_view text);
+// True when the texts are equal once a..z are upper-cased (names compared without case).
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
