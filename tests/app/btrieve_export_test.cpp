@@ -1,0 +1,84 @@
+// The export run over real Btrieve files of the embedded record manager: field types that have
+// no literal stop the run with their type name on the first record where they hold a value,
+// and the script keeps only what whole batches wrote.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/export_run.h"
+#include "dataset/btr_dataset.h"
+#include "dict/session.h"
+#include "test_host.h"
+#include "tests/dataset/btr_files.h"
+
+namespace {
+
+struct TCase {
+    const char* name;
+    int typeCode;
+    int32_t size;
+    const char* typeName;
+};
+
+class BtrieveExport : public ::testing::TestWithParam<TCase> {
+  protected:
+    TTempDir dir_;
+    TDefaultSession session_;
+};
+
+// Record 1 holds no value in the field (where the type can be null), record 2 does.
+TEST_P(BtrieveExport, FieldWithoutLiteralFailsNamingItsType) {
+    const TCase& c = GetParam();
+    const std::string base = dir_.Path("odd.dbt"), dict = dir_.Path("odd.def");
+    const uint16_t length = static_cast<uint16_t>(4 + c.size);
+    std::vector<std::string> records;
+    for (int32_t id = 1; id <= 2; ++id) {
+        TRecordBytes r(length);
+        r.Value<int32_t>(0, id);
+        if (id == 2) {
+            if (c.typeCode == 17)
+                r.Value<uint32_t>(8, 5);  // a blob reference of length 5
+            else
+                r.Value<uint8_t>(4, 1);
+        }
+        records.push_back(r.Bytes());
+    }
+    MakeBtrieveFile(base, length, {{Segment(1, 4, 1, false, false)}}, records, c.typeCode == 17);
+    MakeDictionary(dict, {{"odd.dbt", {{"ID", 3, 4}, {"ODD", c.typeCode, c.size}}, {{"ID"}}}});
+
+    TBDataSet ds;
+    ds.SetReadOnly(true);
+    ds.SetLocking(false);
+    TTestHost host;
+    TExportRun run(ds, host);
+    run.NameDataSet = [](TDataSet& d, const std::string& dictName, const std::string& baseName) {
+        auto& b = static_cast<TBDataSet&>(d);
+        b.SetDictName(dictName);
+        b.SetBaseName(baseName);
+    };
+    TImpInfo info;
+    info.DictionaryFileName = dict;
+    info.BaseFileName = base;
+    info.SQLFileName = dir_.Path("out.sql");
+    info.ImpTableName = "T";
+    info.CreateDDL = false;
+    EXPECT_FALSE(run.ExecuteReportingErrors(info));
+    ASSERT_EQ(host.Errors.size(), 1u);
+    EXPECT_EQ(host.Errors[0],
+              std::string("Cannot convert value: Unknown field type (") + c.typeName + ")");
+    EXPECT_TRUE(host.Messages.empty());
+    // Fewer than a batch of lines was held: the closed script is empty.
+    EXPECT_EQ(std::filesystem::file_size(info.SQLFileName), 0u);
+    // Where the first record's field is null, that record counted; the second one failed.
+    EXPECT_EQ(run.RecordCounter(), c.typeCode == 17 ? 2 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, BtrieveExport,
+                         ::testing::Values(TCase{"Logical", 12, 2, "ftBoolean"},
+                                           TCase{"Bytes", 14, 3, "ftBytes"},
+                                           TCase{"Blob", 17, 8, "ftBlob"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
