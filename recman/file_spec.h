@@ -8,47 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "recman/btrieve_codes.h"
+
 namespace recman {
-
-// File flags (file specification offset 10).
-inline constexpr uint16_t kFileVariable = 0x0001;
-inline constexpr uint16_t kFileKeyNumbersGiven = 0x0400;
-
-// Key flags (key specification offset 4).
-inline constexpr uint16_t kKeyDuplicates = 0x0001;
-inline constexpr uint16_t kKeyModifiable = 0x0002;
-inline constexpr uint16_t kKeyBinary = 0x0004;
-inline constexpr uint16_t kKeyNullAll = 0x0008;
-inline constexpr uint16_t kKeySegmented = 0x0010;
-inline constexpr uint16_t kKeyAcs = 0x0020;
-inline constexpr uint16_t kKeyDescending = 0x0040;
-inline constexpr uint16_t kKeyRepeatDup = 0x0080;
-inline constexpr uint16_t kKeyExtended = 0x0100;
-inline constexpr uint16_t kKeyNullAny = 0x0200;
-inline constexpr uint16_t kKeyCaseInsensitive = 0x0400;
-
-// Extended key types (key specification offset 10).
-enum KeyType : uint8_t {
-    kString = 0,
-    kInteger = 1,
-    kFloat = 2,
-    kDate = 3,
-    kTime = 4,
-    kDecimal = 5,
-    kMoney = 6,
-    kLogical = 7,
-    kNumeric = 8,
-    kBfloat = 9,
-    kLstring = 10,
-    kZstring = 11,
-    kUnsignedBinary = 14,
-    kAutoincrement = 15,
-    kNumericSts = 17,
-    kNumericSa = 18,
-    kCurrency = 19,
-    kTimestamp = 20,
-    kNullIndicator = 255,
-};
 
 inline constexpr int kMaxSegments = 119;
 inline constexpr int kSpecSize = 16;

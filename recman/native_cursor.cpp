@@ -14,15 +14,6 @@ constexpr int kMaxBatch = 256;
 // How long a wait lock bias waits for another holder before answering 84 or 85.
 constexpr int kLockWaitMs = 10000;
 
-// Chunk descriptor subfunctions and biases.
-constexpr uint32_t kChunkRandomDirect = 0x80000000;
-constexpr uint32_t kChunkRandomIndirect = 0x80000001;
-constexpr uint32_t kChunkRectDirect = 0x80000002;
-constexpr uint32_t kChunkRectIndirect = 0x80000003;
-constexpr uint32_t kChunkTruncate = 0x80000004;
-constexpr uint32_t kChunkNextInRecord = 0x40000000;
-constexpr uint32_t kChunkAppend = 0x20000000;
-constexpr uint32_t kChunkTruncateAfter = 0x00400000;
 constexpr uint32_t kChunkBiases = kChunkNextInRecord | kChunkAppend | kChunkTruncateAfter;
 constexpr uint32_t kPointerSize = sizeof(void*);
 

@@ -3,36 +3,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "recman/btrieve_codes.h"
+
 namespace recman::real {
 
 namespace {
 
-constexpr uint16_t kFlagNullAll = 0x0008;
-constexpr uint16_t kFlagAcs = 0x0020;
-constexpr uint16_t kFlagDescending = 0x0040;
-constexpr uint16_t kFlagExtended = 0x0100;
-constexpr uint16_t kFlagNullAny = 0x0200;
-constexpr uint16_t kFlagNoCase = 0x0400;
-constexpr uint16_t kFlagOldBinary = 0x0004;
-
-enum : uint8_t {
-    kString = 0,
-    kInteger = 1,
-    kFloat = 2,
-    kDate = 3,
-    kTime = 4,
-    kDecimal = 5,
-    kMoney = 6,
-    kLogical = 7,
-    kBfloat = 9,
-    kLstring = 10,
-    kZstring = 11,
-    kUnsigned = 14,
-    kAutoinc = 15,
-    kCurrency = 19,
-    kTimestamp = 20,
-    kOldBinary = 0xFE,
-};
+// The type a key segment without the extended-type flag compares as when it is binary.
+constexpr uint8_t kOldBinary = 0xFE;
 
 int Sign(long double d) {
     return d < 0 ? -1 : (d > 0 ? 1 : 0);
@@ -54,9 +32,9 @@ int CompareSigned(const uint8_t* a, const uint8_t* b, uint32_t n) {
 class TText {
   public:
     TText(const TRealLayout& layout, const TRealSegment& seg) {
-        if ((seg.flags & kFlagAcs) && seg.acs >= 0)
+        if ((seg.flags & kKeyAcs) && seg.acs >= 0)
             table_ = layout.acs[size_t(seg.acs)].table.data();
-        else if (seg.flags & kFlagNoCase)
+        else if (seg.flags & kKeyCaseInsensitive)
             noCase_ = true;
     }
     uint8_t operator()(uint8_t c) const {
@@ -133,8 +111,8 @@ int CompareDecimal(const uint8_t* a, const uint8_t* b, uint32_t n) {
 }
 
 uint8_t SegmentType(const TRealSegment& seg) {
-    if (seg.flags & kFlagExtended) return seg.type;
-    return (seg.flags & kFlagOldBinary) ? kOldBinary : kString;
+    if (seg.flags & kKeyExtended) return seg.type;
+    return (seg.flags & kKeyBinary) ? kOldBinary : uint8_t{kString};
 }
 
 int CompareSegment(const TRealLayout& layout, const TRealSegment& seg, const uint8_t* a,
@@ -142,10 +120,10 @@ int CompareSegment(const TRealLayout& layout, const TRealSegment& seg, const uin
     const uint32_t n = seg.length;
     switch (SegmentType(seg)) {
         case kInteger:
-        case kAutoinc:
+        case kAutoincrement:
         case kCurrency:
             return n == 1 ? CompareUnsigned(a, b, n) : CompareSigned(a, b, n);
-        case kUnsigned:
+        case kUnsignedBinary:
         case kOldBinary:
         case kTime:
         case kTimestamp:
@@ -189,7 +167,7 @@ int CompareKeys(const TRealLayout& layout, const TRealKey& key, const uint8_t* a
                 const uint8_t* b) {
     for (const TRealSegment& seg : key.segments) {
         int c = CompareSegment(layout, seg, a, b);
-        if (seg.flags & kFlagDescending) c = -c;
+        if (seg.flags & kKeyDescending) c = -c;
         if (c) return c;
         a += seg.length;
         b += seg.length;
@@ -198,8 +176,8 @@ int CompareKeys(const TRealLayout& layout, const TRealKey& key, const uint8_t* a
 }
 
 bool IsNullKey(const TRealKey& key, const uint8_t* keyValue) {
-    const bool all = key.flags & kFlagNullAll;
-    const bool any = key.flags & kFlagNullAny;
+    const bool all = key.flags & kKeyNullAll;
+    const bool any = key.flags & kKeyNullAny;
     if (!all && !any) return false;
     bool everySegment = true;
     for (const TRealSegment& seg : key.segments) {

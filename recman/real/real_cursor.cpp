@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "recman/btrieve_codes.h"
 #include "recman/real/bytes.h"
 #include "recman/real/key_compare.h"
 #include "recman/real/real_error.h"
@@ -50,12 +51,6 @@ enum : uint16_t {
     kKeyBias = 50,
 };
 
-constexpr uint32_t kChunkRandom = 0x80000000u;
-constexpr uint32_t kChunkRandomIndirect = 0x80000001u;
-constexpr uint32_t kChunkRectangle = 0x80000002u;
-constexpr uint32_t kChunkRectangleIndirect = 0x80000003u;
-constexpr uint32_t kChunkNextInRecord = 0x40000000u;
-constexpr uint32_t kChunkPartsOfKey = 0x00800000u;
 constexpr size_t kPointerSize = sizeof(void*);
 constexpr uint32_t kStatFileSpec = 16;
 constexpr uint32_t kStatKeySpec = 16;
@@ -406,9 +401,9 @@ int16_t TRealCursor::GetChunk(Request& r) {
 
     // The descriptor is copied first: direct chunks overwrite it.
     std::vector<uint8_t> desc;
-    const bool random = sub == kChunkRandom || sub == kChunkRandomIndirect;
-    const bool rectangle = sub == kChunkRectangle || sub == kChunkRectangleIndirect;
-    const bool indirect = sub == kChunkRandomIndirect || sub == kChunkRectangleIndirect;
+    const bool random = sub == kChunkRandomDirect || sub == kChunkRandomIndirect;
+    const bool rectangle = sub == kChunkRectDirect || sub == kChunkRectIndirect;
+    const bool indirect = sub == kChunkRandomIndirect || sub == kChunkRectIndirect;
     const uint64_t stride = 8 + kPointerSize;
     uint64_t descSize = 0;
     if (random)

@@ -3,23 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "recman/btrieve_codes.h"
 #include "recman/real/bytes.h"
 #include "recman/real/real_error.h"
 
 namespace recman::real {
 
 namespace {
-
-constexpr uint16_t kFlagDuplicates = 0x0001;
-constexpr uint16_t kFlagSegmented = 0x0010;
-constexpr uint16_t kFlagAcs = 0x0020;
-constexpr uint16_t kFlagRepeating = 0x0080;
-
-constexpr uint16_t kFileVariable = 0x0001;
-constexpr uint16_t kFileTruncate = 0x0002;
-constexpr uint16_t kFileCompress = 0x0008;
-constexpr uint16_t kFileKeyOnly = 0x0010;
-constexpr uint16_t kFileVats = 0x0800;
 
 constexpr uint32_t kSpecSize = 30;
 constexpr uint32_t kMaxSegments = 119;
@@ -168,7 +158,7 @@ void ReadKeys(TPageFile& file, TRealLayout& layout, const std::vector<uint8_t>& 
                 Damaged("key " + std::to_string(k) + " lies outside the record");
             }
             seg.offset = uint16_t(rawOffset - layout.slotBase);
-            if (seg.flags & kFlagAcs) {
+            if (seg.flags & kKeyAcs) {
                 uint32_t acsPage = 1;
                 if (v6) {
                     acsPage = (uint32_t(spec[0x19]) << 16) | Le16(spec + 0x1A);
@@ -177,14 +167,14 @@ void ReadKeys(TPageFile& file, TRealLayout& layout, const std::vector<uint8_t>& 
                 seg.acs = AcsIndex(file, layout, acsPage);
             }
             key.length = uint16_t(key.length + seg.length);
-            const bool more = seg.flags & kFlagSegmented;
+            const bool more = seg.flags & kKeySegmented;
             key.segments.push_back(seg);
             at += kSpecSize;
             if (!more) break;
         }
         next = at;
         if (key.length > 255) Damaged("key " + std::to_string(k) + " is longer than 255 bytes");
-        key.linked = (key.flags & kFlagDuplicates) && !(key.flags & kFlagRepeating) &&
+        key.linked = (key.flags & kKeyDuplicates) && !(key.flags & kKeyRepeatDup) &&
                      key.entrySize == key.length + 12;
         if (key.entrySize != key.length + 8 && !key.linked)
             Damaged("key " + std::to_string(k) + " has an unknown index entry size");
