@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "dataset/text_convert.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 #include "platform/regional.h"
@@ -41,59 +42,6 @@ void AppendPadded(std::string& out, int value, int width) {
 
 void UnknownFieldTypeError(TFieldType type) {
     throw Exception(Format("Cannot convert value: Unknown field type (%s)", FieldTypeName(type)));
-}
-
-void AppendFloatText(std::string& out, double value) {
-    if (std::isnan(value)) {
-        out += "NAN";
-        return;
-    }
-    if (std::isinf(value)) {
-        out += value < 0 ? "-INF" : "INF";
-        return;
-    }
-    const char sep = FormatSettings().DecimalSeparator;
-    if (value == 0) {
-        out.push_back('0');
-        return;
-    }
-    // d.dddddddddddddde[+-]x: 15 significant digits, rounded.
-    char buf[40];
-    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-    const char* p = buf;
-    const bool negative = *p == '-';
-    if (negative) ++p;
-    char digits[16];
-    int count = 0;
-    for (; p < r.ptr && *p != 'e'; ++p)
-        if (*p != '.') digits[count++] = *p;
-    int exp10 = 0;
-    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), r.ptr, exp10);
-    while (count > 0 && digits[count - 1] == '0') --count;
-    const int e = exp10 + 1;  // the value is 0.d1d2... x 10^e
-    if (negative) out.push_back('-');
-    if (e >= -3 && e <= 15) {
-        if (e <= 0) {
-            out.push_back('0');
-            out.push_back(sep);
-            out.append(static_cast<size_t>(-e), '0');
-            out.append(digits, static_cast<size_t>(count));
-        } else {
-            for (int i = 0; i < e; ++i) out.push_back(i < count ? digits[i] : '0');
-            if (count > e) {
-                out.push_back(sep);
-                out.append(digits + e, static_cast<size_t>(count - e));
-            }
-        }
-        return;
-    }
-    out.push_back(digits[0]);
-    if (count > 1) {
-        out.push_back(sep);
-        out.append(digits + 1, static_cast<size_t>(count - 1));
-    }
-    out.push_back('E');
-    AppendInt(out, e - 1);
 }
 
 void AppendCurrencyText(std::string& out, TCurrency value) {
@@ -185,7 +133,7 @@ void AppendFieldSQLValue(std::string& out, const TField& field) {
             return;
         }
         case ftFloat:
-            AppendFloatText(out, field.AsFloat());
+            AppendFloatText(out, field.AsFloat(), 15);
             return;
         case ftCurrency:
             AppendCurrencyText(out, field.AsCurrency());

@@ -17,10 +17,6 @@ void AppendFieldSQLValue(std::string& out, const TField& field);
 // The date as "yyyy/mm/dd", "/" being the regional date separator; the time is ignored.
 std::string DateToSQL(TDateTime value);
 
-// General floating-point text with 15 significant digits and the regional decimal
-// separator: fixed notation for exponents -3..15, else scientific ("1E-5"); "INF", "-INF",
-// "NAN".
-void AppendFloatText(std::string& out, double value);
 // A currency amount (value times 10000) in plain decimal, at most 4 decimals, trailing zeros
 // and a trailing separator left out.
 void AppendCurrencyText(std::string& out, TCurrency value);

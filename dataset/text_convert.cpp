@@ -33,49 +33,50 @@ void AppendFloatText(std::string& out, double value, int precision) {
     if (precision > 17) precision = 17;
     const char sep = FormatSettings().DecimalSeparator;
     if (value == 0) {
-        out += '0';
+        out.push_back('0');
         return;
     }
-    // d.ddd...e[+-]xx with precision digits
+    // d.ddd...e[+-]x with precision significant digits, rounded. The export writes every
+    // float through here, so nothing is allocated.
     char buf[48];
-    int n = std::snprintf(buf, sizeof buf, "%.*e", precision - 1, value);
-    std::string_view s(buf, n);
-    bool negative = s.front() == '-';
-    if (negative) s.remove_prefix(1);
-    size_t epos = s.find('e');
-    int exp10 = std::atoi(std::string(s.substr(epos + 1)).c_str());
-    std::string digits;
-    for (char c : s.substr(0, epos))
-        if (c != '.') digits += c;
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-    // value = 0.digits * 10^e with e = exp10 + 1
-    int e = exp10 + 1;
-    if (negative) out += '-';
+    auto r =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision - 1);
+    const char* p = buf;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    char digits[17];
+    int count = 0;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.') digits[count++] = *p;
+    int exp10 = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), r.ptr, exp10);
+    while (count > 1 && digits[count - 1] == '0') --count;
+    const int e = exp10 + 1;  // the value is 0.d1d2... x 10^e
+    if (negative) out.push_back('-');
     if (e >= -3 && e <= precision) {
         if (e <= 0) {
-            out += '0';
-            out += sep;
+            out.push_back('0');
+            out.push_back(sep);
             out.append(static_cast<size_t>(-e), '0');
-            out += digits;
+            out.append(digits, static_cast<size_t>(count));
         } else {
-            if (static_cast<int>(digits.size()) <= e) {
-                out += digits;
-                out.append(e - digits.size(), '0');
-            } else {
-                out.append(digits, 0, e);
-                out += sep;
-                out.append(digits, e, std::string::npos);
+            for (int i = 0; i < e; ++i) out.push_back(i < count ? digits[i] : '0');
+            if (count > e) {
+                out.push_back(sep);
+                out.append(digits + e, static_cast<size_t>(count - e));
             }
         }
-    } else {
-        out += digits[0];
-        if (digits.size() > 1) {
-            out += sep;
-            out.append(digits, 1, std::string::npos);
-        }
-        out += 'E';
-        out += std::to_string(e - 1);
+        return;
     }
+    out.push_back(digits[0]);
+    if (count > 1) {
+        out.push_back(sep);
+        out.append(digits + 1, static_cast<size_t>(count - 1));
+    }
+    out.push_back('E');
+    char exp[8];
+    auto x = std::to_chars(exp, exp + sizeof exp, e - 1);
+    out.append(exp, x.ptr);
 }
 
 int64_t TextToInt64(std::string_view text) {
