@@ -355,19 +355,9 @@ void TBDataSet::positionOnBuffer(TRecordBuffer buffer) {
 
 bool TBDataSet::Accept(TRecordBuffer buffer) {
     if (!Filtered() || !OnFilterRecord) return true;
-    TRecordBuffer previousBuffer = filterBuffer_;
-    filterBuffer_ = buffer;
-    TDataSetState previous = SetTempState(dsFilter);
+    TTempState filter(*this, dsFilter, &filterBuffer_, buffer);
     bool accept = true;
-    try {
-        OnFilterRecord(*this, accept);
-    } catch (...) {
-        RestoreState(previous);
-        filterBuffer_ = previousBuffer;
-        throw;
-    }
-    RestoreState(previous);
-    filterBuffer_ = previousBuffer;
+    OnFilterRecord(*this, accept);
     return accept;
 }
 
@@ -479,7 +469,7 @@ void TBDataSet::BuildKeyFromKeyBuffer() {
 void TBDataSet::PositionAtEnd(TRecordBuffer buffer, bool atStart) {
     size_t first = FirstSegmentOfCurrentKey();
     const auto& keys = keyList_->Items;
-    TDataSetState previous = SetTempState(dsSetKey);
+    TTempState setKey(*this, dsSetKey);
     try {
         std::memset(keyBuffer_.get(), 0, recordSize_);
         for (size_t i = first; i < keys.size() && keys[i].KeyNumber == keys[first].KeyNumber; ++i) {
@@ -492,11 +482,9 @@ void TBDataSet::PositionAtEnd(TRecordBuffer buffer, bool atStart) {
         file_->BtrExec(atStart ? btr::kGetGreaterOrEqual : btr::kGetLessOrEqual);
         std::memcpy(buffer, keyBuffer_.get(), recordSize_);
     } catch (...) {
-        RestoreState(previous);
         file_->BtrSetData(buffer, recordSize_);
         throw;
     }
-    RestoreState(previous);
     file_->BtrSetData(buffer, recordSize_);
 }
 

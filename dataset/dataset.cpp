@@ -312,36 +312,16 @@ TDataSetState TDataSet::SetTempState(TDataSetState state) {
 
 void TDataSet::GetCalcFields(TRecordBuffer buffer) {
     if (!hasCalcFields_ || !buffer) return;
-    TRecordBuffer previousBuffer = calcBuffer_;
-    calcBuffer_ = buffer;
-    TDataSetState previous = SetTempState(dsCalcFields);
-    try {
-        clearCalculated(buffer);
-        if (autoCalcFields_ && OnCalcFields) OnCalcFields(*this);
-    } catch (...) {
-        RestoreState(previous);
-        calcBuffer_ = previousBuffer;
-        throw;
-    }
-    RestoreState(previous);
-    calcBuffer_ = previousBuffer;
+    TTempState calc(*this, dsCalcFields, &calcBuffer_, buffer);
+    clearCalculated(buffer);
+    if (autoCalcFields_ && OnCalcFields) OnCalcFields(*this);
 }
 
 std::vector<TVariant> TDataSet::ReadBufferValues(TRecordBuffer buffer,
                                                  const std::vector<TField*>& fields) {
     std::vector<TVariant> values;
-    TRecordBuffer previousBuffer = calcBuffer_;
-    calcBuffer_ = buffer;
-    TDataSetState previous = SetTempState(dsCalcFields);
-    try {
-        for (TField* field : fields) values.push_back(field->AsVariant());
-    } catch (...) {
-        RestoreState(previous);
-        calcBuffer_ = previousBuffer;
-        throw;
-    }
-    RestoreState(previous);
-    calcBuffer_ = previousBuffer;
+    TTempState calc(*this, dsCalcFields, &calcBuffer_, buffer);
+    for (TField* field : fields) values.push_back(field->AsVariant());
     return values;
 }
 

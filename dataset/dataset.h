@@ -223,6 +223,32 @@ class TDataSet : public TComponent {
     // Switches to a temporary state; returns the previous one for RestoreState.
     TDataSetState SetTempState(TDataSetState state);
     void RestoreState(TDataSetState previous) { state_ = previous; }
+    // A temporary state for the guard's lifetime, restored also when an error leaves the
+    // scope; with a buffer slot, the slot points at buffer meanwhile (the buffer that state
+    // reads fields from) and gets its old value back at the end.
+    class TTempState {
+      public:
+        TTempState(TDataSet& dataSet, TDataSetState state, TRecordBuffer* slot = nullptr,
+                   TRecordBuffer buffer = nullptr)
+            : dataSet_(dataSet), previous_(dataSet.SetTempState(state)), slot_(slot) {
+            if (slot_) {
+                previousBuffer_ = *slot_;
+                *slot_ = buffer;
+            }
+        }
+        ~TTempState() {
+            dataSet_.RestoreState(previous_);
+            if (slot_) *slot_ = previousBuffer_;
+        }
+        TTempState(const TTempState&) = delete;
+        TTempState& operator=(const TTempState&) = delete;
+
+      private:
+        TDataSet& dataSet_;
+        TDataSetState previous_;
+        TRecordBuffer* slot_;
+        TRecordBuffer previousBuffer_ = nullptr;
+    };
     // Computes the calculated fields of a fetched buffer (OnCalcFields in calc-fields state).
     void GetCalcFields(TRecordBuffer buffer);
     // Called after a field's stored value changed.
