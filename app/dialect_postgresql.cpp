@@ -249,13 +249,15 @@ void TPostgreSQLDialect::AppendCopyValue(std::string& out, const TField& field, 
         AppendHex(out, field.AsStringView());
     } else if (type == ftBoolean) {
         out.push_back(field.AsBoolean() ? 't' : 'f');
+    } else if (type == ftDate) {
+        AppendIsoDate(out, field.AsDateTime());
+    } else if (type == ftTime) {
+        AppendIsoTime(out, field.AsDateTime());
+    } else if (type == ftDateTime || type == ftTimeStamp) {
+        AppendIsoTimestamp(out, field.AsDateTime());
+    } else if (type == ftGuid) {
+        AppendCopyEscaped(out, field.AsStringView());
     } else {
-        // Numbers, dates and times: the literal without its quotes, nothing to escape.
-        const size_t at = out.size();
-        AppendValue(out, field, recordNo);
-        if (out.size() > at + 1 && out[at] == '\'' && out.back() == '\'') {
-            out.pop_back();
-            out.erase(at, 1);
-        }
+        AppendValue(out, field, recordNo);  // numbers: nothing to quote or escape
     }
 }
