@@ -164,7 +164,7 @@ constexpr std::string_view kKeywords[] = {
     "XMLTABLE",
 };
 
-const TIdentifierRules kRules{'"', nfLower, kKeywords};
+const TIdentifierRules kRules{'"', nfLower, kKeywords, 63, false, "PostgreSQL"};
 
 }  // namespace
 
