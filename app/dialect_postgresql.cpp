@@ -242,7 +242,7 @@ void TPostgreSQLDialect::AppendCopyValue(std::string& out, const TField& field, 
         AppendCopyEscaped(out, scratch_);
     } else if (IsMemoFieldType(type)) {
         scratch_.clear();
-        AppendMemoText(scratch_, field, encoding_);
+        AppendMemoText(scratch_, field, encoding_, recordNo);
         AppendCopyEscaped(out, scratch_);
     } else if (IsBinaryFieldType(type)) {
         out += "\\\\x";  // the bytea text form's backslash, itself escaped
