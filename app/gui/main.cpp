@@ -31,7 +31,7 @@ std::string Option(int argc, char** argv, const char* name) {
 
 // "--screenshot FILE": the window is drawn into FILE (PNG) once it is up, then closed.
 QString ScreenshotFile(int argc, char** argv) {
-    return QString::fromStdString(Option(argc, argv, "--screenshot"));
+    return QString::fromLocal8Bit(Option(argc, argv, "--screenshot"));
 }
 
 }  // namespace
