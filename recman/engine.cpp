@@ -11,11 +11,12 @@
 namespace recman {
 namespace {
 
-// The loaded client library; empty while the embedded record manager serves. It stays loaded
-// until the process ends, after every file the program opened through it was closed.
+// The loaded client library; empty while the embedded record manager serves. It is unloaded
+// when another engine is chosen, never while the process exits: the library's own exit
+// handlers close its files then, and an engine may keep threads that outlive main.
 std::unique_ptr<EngineLibrary>& Library() {
-    static std::unique_ptr<EngineLibrary> library;
-    return library;
+    static auto* library = new std::unique_ptr<EngineLibrary>;
+    return *library;
 }
 
 }  // namespace
