@@ -2,6 +2,7 @@
 // refusals with their exact messages, the environment variable, and file names reaching a
 // loaded library in UTF-8.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -58,6 +59,22 @@ TEST_F(Engine, OurLibraryLoadsByPathAndAnswersTheCall) {
     auto relative = EngineLibrary::Load("./" + std::filesystem::path(kLibrary).filename().string());
     std::filesystem::current_path(cwd);
     EXPECT_EQ(relative->Path(), kLibrary);
+}
+
+// The library exports the call and nothing of its record manager, which would otherwise meet the
+// symbols of the program that loads it.
+TEST_F(Engine, OurLibraryExportsTheCallAlone) {
+    const std::string command = "nm -D --defined-only '" + kLibrary + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string names;
+    char line[512];
+    while (fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        names += text.substr(text.rfind(' ') + 1);
+    }
+    ASSERT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(names, "BTRCALL\n");
 }
 
 TEST_F(Engine, RefusalsNameTheLibraryAndWhatWasMissing) {
