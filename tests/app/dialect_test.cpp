@@ -199,4 +199,51 @@ TEST_F(Dialect, SQLite) {
             "COMMIT;\n");
 }
 
+TEST_F(Dialect, DropTableEachTargetsWay) {
+    ds.AddColumn("N", ftInteger);
+    run.Form.DropTable = true;
+    info.CommitPeriod = 0;
+    const std::string definition = "/* Table definition */\n";
+    const std::string pg = Script(stPostgreSQL);
+    EXPECT_NE(
+        pg.find("SET standard_conforming_strings = on;\nSET client_min_messages = warning;\n\n" +
+                definition + "DROP TABLE IF EXISTS \"T\";\nCREATE TABLE \"T\" (\n"),
+        std::string::npos)
+        << pg;
+    EXPECT_NE(Script(stMySQL).find(definition + "DROP TABLE IF EXISTS T;\nCREATE TABLE T (\n"),
+              std::string::npos);
+    EXPECT_NE(Script(stSQLite).find(definition + "DROP TABLE IF EXISTS T;\nCREATE TABLE T (\n"),
+              std::string::npos);
+    EXPECT_NE(Script(stFirebird).find(definition + "RECREATE TABLE T (\n  N INTEGER\n);\n"),
+              std::string::npos);
+    // No records: no transaction at all.
+    EXPECT_EQ(Script(stSQLite).substr(Script(stSQLite).find("/* Data */")), "/* Data */\n");
+}
+
+TEST_F(Dialect, MultiRowStatementsNeverCrossACommit) {
+    ds.AddColumn("N", ftInteger);
+    for (int i = 1; i <= 5; ++i) ds.AddRow({Native<int32_t>(i)});
+    info.CreateDDL = false;
+    info.CommitPeriod = 3;
+    run.Form.RowsPerInsert = 2;
+    const std::string s = Script(stPostgreSQL);
+    EXPECT_EQ(s.substr(s.find("/* Data */")),
+              "/* Data */\nBEGIN;\n"
+              "INSERT INTO \"T\" (\"N\") VALUES\n(1),\n(2);\n"
+              "INSERT INTO \"T\" (\"N\") VALUES\n(3);\nCOMMIT;\nBEGIN;\n"
+              "INSERT INTO \"T\" (\"N\") VALUES\n(4),\n(5);\nCOMMIT;\n");
+    // A CP1251 script says so and sets the client's encoding.
+    run.Form.RowsPerInsert = 1;
+    run.Form.Target = stPostgreSQL;
+    run.Encoding = seAnsi;
+    run.Execute(info);
+    std::ifstream in(info.SQLFileName, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string head = Header("postgresql", "CP1251") +
+                             "SET client_encoding = 'WIN1251';\n"
+                             "SET standard_conforming_strings = on;\n\n/* Data */\nBEGIN;\n";
+    EXPECT_EQ(ss.str().substr(0, head.size()), head);
+}
+
 }  // namespace
