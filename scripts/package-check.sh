@@ -31,7 +31,7 @@ for lib in libsqlite3 libstdc++6 libqt6widgets6; do
 done
 
 bin="$root/usr/bin/quorvath"
-[ "$("$bin" --version)" = "quorvath $version" ] || fail "--version says: $("$bin" --version)"
+[ "$("$bin" --version | head -n1)" = "quorvath $version" ] || fail "--version says: $("$bin" --version)"
 status=0
 "$bin" >/dev/null 2>"$root/noargs.err" || status=$?
 [ $status -eq 1 ] || fail "without arguments the status is $status"
