@@ -14,6 +14,8 @@
 #include "dataset/extra_codec.h"
 #include "dataset/field_codec.h"
 #include "dataset/text_table.h"
+#include "dict/column_layout.h"
+#include "dict/ddf_dictionary.h"
 #include "dict/dictionary.h"
 #include "dict/session.h"
 #include "platform/format.h"
@@ -327,20 +329,36 @@ void TBDataSet::LoadDescription(TFileData& fileData) {
 }
 
 void TBDataSet::openCursor() {
+    auto openFile = [this](const std::string& owner) {
+        file_ = std::make_unique<TBtrieveFile>();
+        file_->SetFileName(ExpandAliases(baseName_));
+        file_->SetFileOwner(owner);
+        file_->SetReadOnly(readOnly_);
+        file_->SetActive(true);
+        if (!file_->Active())  // an open that met a passing status
+            throw EBtrieve(file_->Status(), btr::kOpen, file_->FileName());
+    };
     TFileData fileData;
-    LoadDescription(fileData);
+    // A DDF dictionary and the keys-only layout are laid on the data file's header, and carry
+    // no owner name: the file is opened first, and its Stat serves both.
+    if (!dictionary_ &&
+        (dictName_.empty() || IsV2DdfFolder(dictName_) || IsDdfDictionary(dictName_))) {
+        openFile("");
+        const TDataFileHeader header = HeaderOfFile(*file_);
+        try {
+            DefaultSession()->LoadFileData(baseName_, dictName_, fileData, dictTable_, &header);
+        } catch (...) {
+            file_.reset();  // closes the file
+            throw;
+        }
+    } else {
+        LoadDescription(fileData);
+    }
     fieldList_ = std::move(fileData.Fields);
     keyList_ = std::move(fileData.Keys);
     if (!fieldList_) fieldList_ = std::make_unique<TBFieldList>();
     if (!keyList_) keyList_ = std::make_unique<TBKeyList>();
-
-    file_ = std::make_unique<TBtrieveFile>();
-    file_->SetFileName(ExpandAliases(baseName_));
-    file_->SetFileOwner(fileData.OwnerName);
-    file_->SetReadOnly(readOnly_);
-    file_->SetActive(true);
-    if (!file_->Active())  // an open that met a passing status
-        throw EBtrieve(file_->Status(), btr::kOpen, file_->FileName());
+    if (!file_) openFile(fileData.OwnerName);
 
     if (indexFields_.empty())
         file_->BtrSetKeyNumber(static_cast<uint16_t>(keyPath_));

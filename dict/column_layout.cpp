@@ -41,6 +41,10 @@ TDataFileHeader ReadDataFileHeader(const std::string& baseName) {
     file.SetReadOnly(true);
     file.SetActive(true);
     if (!file.Active()) throw EBtrieve(file.Status(), btr::kOpen, file.FileName());
+    return HeaderOfFile(file);
+}
+
+TDataFileHeader HeaderOfFile(const TBtrieveFile& file) {
     TDataFileHeader header;
     header.RecordLength = file.RecordLength();
     header.Variable = file.VariableLength();
@@ -251,8 +255,9 @@ TBKeyList FileKeys(const TBFieldList& fields, const TDataFileHeader& header) {
     return keys;
 }
 
-void LoadKeysOnlyFileData(const std::string& baseName, TFileData& fileData) {
-    const TDataFileHeader header = ReadDataFileHeader(baseName);
+void LoadKeysOnlyFileData(const std::string& baseName, TFileData& fileData,
+                          const TDataFileHeader* given) {
+    const TDataFileHeader header = given ? *given : ReadDataFileHeader(baseName);
     const std::string table = DictionaryLookupName(baseName);
     std::vector<TColumn> columns;
     for (size_t k = 0; k < header.Keys.size(); ++k) {

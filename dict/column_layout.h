@@ -19,6 +19,8 @@ struct TDataFileHeader {
     std::vector<std::vector<TSegmentSpec>> Keys;
 };
 
+// The header of an open data file, as its Stat gave it.
+TDataFileHeader HeaderOfFile(const TBtrieveFile& file);
 // Opens the data file read-only (file name in CP1251, aliases expanded) and reads its header.
 TDataFileHeader ReadDataFileHeader(const std::string& baseName);
 
@@ -55,4 +57,6 @@ int32_t StorageOfSegment(const TSegmentSpec& segment, std::string& problem);
 // The description of a data file read without a dictionary: its key segments as columns
 // KEY<k>_<s> (key number from 0, segment from 1) typed by their key types, FILLER_<offset>
 // raw columns between them and the variable part.
-void LoadKeysOnlyFileData(const std::string& baseName, TFileData& fileData);
+// header, when given, is the data file's, read by the caller.
+void LoadKeysOnlyFileData(const std::string& baseName, TFileData& fileData,
+                          const TDataFileHeader* header = nullptr);

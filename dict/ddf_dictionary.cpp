@@ -324,7 +324,8 @@ std::string DdfTableName(const std::string& path, const std::string& baseName) {
 }
 
 void LoadDdfFileData(const std::string& path, const std::string& baseName,
-                     const std::string& tableName, TFileData& fileData) {
+                     const std::string& tableName, TFileData& fileData,
+                     const TDataFileHeader* given) {
     const TDdf ddf = ReadDdf(path);
     std::vector<const TDdfTable*> matches;
     const std::string wanted =
@@ -346,7 +347,7 @@ void LoadDdfFileData(const std::string& path, const std::string& baseName,
                    path.c_str(), DictionaryLookupName(baseName).c_str(), names.c_str()));
     }
     const TDdfTable& table = *matches.front();
-    const TDataFileHeader header = ReadDataFileHeader(baseName);
+    const TDataFileHeader header = given ? *given : ReadDataFileHeader(baseName);
 
     std::vector<TColumn> columns;
     for (const TDdfField& f : ColumnsOf(ddf.Fields, table.Id)) {

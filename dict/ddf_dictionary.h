@@ -38,5 +38,8 @@ std::string DdfTableName(const std::string& path, const std::string& baseName);
 // table whose Xf$Loc names baseName's file (folders and letter case ignored). The layout is
 // checked against the data file's header; faults are reported as dictionary warnings.
 // Raises EBtrieve when no table (or more than one) fits.
+// header, when given, is the data file's, read by the caller.
+struct TDataFileHeader;
 void LoadDdfFileData(const std::string& path, const std::string& baseName,
-                     const std::string& tableName, TFileData& fileData);
+                     const std::string& tableName, TFileData& fileData,
+                     const TDataFileHeader* header = nullptr);

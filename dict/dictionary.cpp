@@ -180,17 +180,17 @@ void TBDictionary::SetDictionaryFileOpen(bool open) {
 }
 
 void TBDictionary::LoadFileData(const std::string& baseName, TFileData& fileData,
-                                const std::string& tableName) {
+                                const std::string& tableName, const TDataFileHeader* header) {
     // DDF dictionaries and the keys-only layout depend on the data file's header as well, so
     // their descriptions are made afresh every time.
     if (fileName_.empty() || IsV2DdfFolder(fileName_) || IsDdfDictionary(fileName_)) {
         try {
             if (fileName_.empty())
-                LoadKeysOnlyFileData(baseName, fileData);
+                LoadKeysOnlyFileData(baseName, fileData, header);
             else if (IsV2DdfFolder(fileName_))
                 throw EBtrieve(V2DictionaryText(fileName_));
             else
-                LoadDdfFileData(fileName_, baseName, tableName, fileData);
+                LoadDdfFileData(fileName_, baseName, tableName, fileData, header);
         } catch (...) {
             fileData.Fields.reset();
             fileData.Keys.reset();
