@@ -12,6 +12,10 @@
 #include "app/cli_usage.h"
 #include "app/settings.h"
 #include "btrieve/btr_error.h"
+#include "dataset/btr_dataset.h"
+#include "dict/ddf_dictionary.h"
+#include "dict/dict_warnings.h"
+#include "dict/dictionary.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -133,6 +137,45 @@ class TTerminalHost : public IExportHost {
     int64_t total_ = -2;  // -2: not asked yet
 };
 
+class TTerminalWarnings : public IDictWarnings {
+  public:
+    TTerminalWarnings(TTerminalHost& host, std::ostream& err) : host_(host), err_(err) {}
+    void DictWarning(const std::string& text) override {
+        host_.EndProgress();
+        err_ << AnsiToUtf8(text) << "\n" << std::flush;
+    }
+
+  private:
+    TTerminalHost& host_;
+    std::ostream& err_;
+};
+
+class TDictWarningsScope {
+  public:
+    explicit TDictWarningsScope(IDictWarnings* sink) : previous_(SetDictWarnings(sink)) {}
+    ~TDictWarningsScope() { SetDictWarnings(previous_); }
+    TDictWarningsScope(const TDictWarningsScope&) = delete;
+    TDictWarningsScope& operator=(const TDictWarningsScope&) = delete;
+
+  private:
+    IDictWarnings* previous_;
+};
+
+// The table name of a script when --table is not given: the DDF table that describes the
+// file, or, without a dictionary, the data file's name without its extension.
+std::string DefaultTableName(const std::string& dictName, const std::string& baseName,
+                             const std::string& tableChoice) {
+    if (!tableChoice.empty()) return tableChoice;
+    if (dictName.empty()) {
+        const size_t cut = baseName.find_last_of("\\:/");
+        std::string name = cut == std::string::npos ? baseName : baseName.substr(cut + 1);
+        const size_t dot = name.rfind('.');
+        return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    }
+    if (IsDdfDictionary(dictName)) return DdfTableName(dictName, baseName);
+    return {};
+}
+
 }  // namespace
 
 void InstallStopSignals() {
@@ -169,12 +212,17 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
 
     CLI::App cli{"Exports one Btrieve data file as an SQL script.", "quorvath"};
     std::string dict, base, sql, table, commit, settings, saveSettings, encoding = "cp1251";
-    std::string engine;
+    std::string engine, dictTable;
     bool ddl = true, version = false;
     SetUsageTexts(cli);
-    cli.add_option("--dict", dict, "Btrieve dictionary file (*.def)")
+    cli.add_option("--dict", dict,
+                   "Btrieve dictionary file (*.def), or a DDF data dictionary (its folder or "
+                   "FILE.DDF); without it the file's own keys give the columns")
         ->group(kNeededGroup)
         ->type_name("FILE.def");
+    cli.add_option("--dict-table", dictTable,
+                   "the DDF dictionary's table to read the data file by (its Xf$Name)")
+        ->type_name("NAME");
     cli.add_option("--base", base, "Btrieve data file (*.dbt)")
         ->group(kNeededGroup)
         ->type_name("FILE.dbt");
@@ -271,7 +319,6 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
             if (info.BaseFileName.empty()) return kExitDone;  // nothing to export
         }
         std::vector<std::string> missing;
-        if (info.DictionaryFileName.empty()) missing.push_back("No dictionary file given (--dict)");
         if (info.BaseFileName.empty()) missing.push_back("No data file given (--base)");
         if (info.SQLFileName.empty()) missing.push_back("No script file given (--sql)");
         if (!missing.empty()) {
@@ -279,12 +326,24 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
             err << UsageLine(cli) << "\n" << TryHelpLine(cli) << "\n" << std::flush;
             return kExitError;
         }
+        const std::string tableChoice =
+            cli.count("--dict-table") ? Argument("--dict-table", dictTable) : std::string();
+        if (info.ImpTableName.empty())
+            info.ImpTableName =
+                DefaultTableName(info.DictionaryFileName, info.BaseFileName, tableChoice);
 
         dataSet = env.MakeDataSet();
         TTerminalHost host(env, *dataSet);
         TExportRun run(*dataSet, host);
         host.Run = &run;
-        run.NameDataSet = env.NameDataSet;
+        run.NameDataSet = [&](TDataSet& ds, const std::string& dictName,
+                              const std::string& baseName) {
+            if (auto* b = dynamic_cast<TBDataSet*>(&ds)) b->SetDictTable(tableChoice);
+            if (env.NameDataSet) env.NameDataSet(ds, dictName, baseName);
+        };
+        // What the dictionary readers found wrong but read around: a line each.
+        TTerminalWarnings warnings(host, err);
+        const TDictWarningsScope warningsScope(&warnings);
         run.Clock = env.Clock;
         run.Encoding = scriptEncoding;
         run.Form = form;

@@ -18,6 +18,7 @@
 #include "platform/datetime.h"
 
 class TBSession;
+struct TDataFileHeader;
 
 // Dictionary file forms, by the file's record length.
 inline constexpr int kDictClosed = 0;
@@ -62,8 +63,13 @@ class TBDictionary : public TComponent {
 
     // Fills the caller's empty fileData with the description of the data file baseName; the
     // caller owns its lists afterwards. Raises EBtrieve for a description not found, a broken
-    // dictionary or a failing Btrieve call; fileData then holds no lists.
-    void LoadFileData(const std::string& baseName, TFileData& fileData);
+    // dictionary or a failing Btrieve call; fileData then holds no lists. A DDF data
+    // dictionary (a folder of .DDF files or its FILE.DDF) is told from the own forms before
+    // them; tableName then picks its table by name. A dictionary without a file name
+    // describes the file by its own keys.
+    // header, when given, is the data file's header, read by the caller.
+    void LoadFileData(const std::string& baseName, TFileData& fileData,
+                      const std::string& tableName = "", const TDataFileHeader* header = nullptr);
 
     void OpenDictionaryFile();
     void CloseDictionaryFile();

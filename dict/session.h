@@ -13,6 +13,7 @@
 #include "platform/component.h"
 
 class TBDictionary;
+struct TDataFileHeader;
 
 class TBSession : public TComponent {
   public:
@@ -36,8 +37,8 @@ class TBSession : public TComponent {
                               TBDictionary* dictionary);
     // The description of baseName from the dictionary with file name dictName, made on
     // demand; the caller owns the lists of fileData afterwards.
-    void LoadFileData(const std::string& baseName, const std::string& dictName,
-                      TFileData& fileData);
+    void LoadFileData(const std::string& baseName, const std::string& dictName, TFileData& fileData,
+                      const std::string& tableName = "", const TDataFileHeader* header = nullptr);
     void LimitDictionaries();
 
     void AddDataSet(TDictionaryClient* dataSet);

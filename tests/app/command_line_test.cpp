@@ -111,15 +111,20 @@ TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
     EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 1000\n");
 }
 
+TEST_F(CommandLine, WithoutDictionaryTheTableIsNamedAfterTheFile) {
+    EXPECT_EQ(Run({"--base", "/data/Clients.DAT", "--sql", sql_}), kExitDone);
+    EXPECT_EQ(named_, "|/data/Clients.DAT");
+    EXPECT_NE(Script().find("INSERT INTO Clients (N) VALUES (1);"), std::string::npos);
+    // A name given wins.
+    EXPECT_EQ(Run({"--base", "c.dat", "--sql", sql_, "--table", "T"}), kExitDone);
+    EXPECT_NE(Script().find("INSERT INTO T (N) VALUES (1);"), std::string::npos);
+}
+
 TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--base", "b", "--sql", "s"}, "No dictionary file given (--dict)\n" + kUsage},
         {{"--dict", "d", "--sql", "s"}, "No data file given (--base)\n" + kUsage},
         {{"--dict", "d", "--base", "b"}, "No script file given (--sql)\n" + kUsage},
-        {{},
-         "No dictionary file given (--dict)\nNo data file given (--base)\n"
-         "No script file given (--sql)\n" +
-             kUsage},
+        {{}, "No data file given (--base)\nNo script file given (--sql)\n" + kUsage},
         {{"--bogus"}, "The following argument was not expected: --bogus\n" + kUsage},
         {{"--dict"}, "--dict: 1 required FILE.def missing\n" + kUsage},
         {{"--dict", "d", "--base", "b", "--sql", sql_, "--commit", " 5x"},

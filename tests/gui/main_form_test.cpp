@@ -164,7 +164,9 @@ TEST_F(MainForm, FileButtonsDialogFilterDirectoryAndAnswer) {
     EXPECT_EQ(dialogs[0].Filter, "Btrieve database (*.dbt)|*.dbt|All files (*.*)|*.*");
     EXPECT_EQ(dialogs[1].Kind, fdOpen);
     EXPECT_EQ(dialogs[1].InitialDir, "");  // a bare name: the platform's default folder
-    EXPECT_EQ(dialogs[1].Filter, "Btrieve dictionary (*.def)|*.def|All files (*.*)|*.*");
+    EXPECT_EQ(dialogs[1].Filter,
+              "Btrieve dictionary (*.def)|*.def|Data dictionary (FILE.DDF)|FILE.DDF|All files "
+              "(*.*)|*.*");
     EXPECT_EQ(dialogs[2].Kind, fdSave);
     EXPECT_EQ(dialogs[2].InitialDir, "");
     EXPECT_EQ(dialogs[2].Filter, "SQL script (*.sql)|*.sql|All files (*.*)|*.*");
