@@ -254,8 +254,12 @@ std::string TFirebirdDialect::ColumnType(const TField& field) const {
             return "DOUBLE PRECISION";
         case ftCurrency:
             return "NUMERIC(18, 4)";
-        case ftFMTBcd:
-            return Format("NUMERIC(%d, %d)", field.Size() > 18 ? 18 : field.Size(), 0);
+        case ftFMTBcd: {
+            // Firebird holds 18 digits at most: a wider value fails its load loudly.
+            const int32_t precision = field.Size() > 18 ? 18 : field.Size();
+            const int32_t scale = DecimalScale(field);
+            return Format("NUMERIC(%d, %d)", precision, scale > precision ? precision : scale);
+        }
         case ftGuid:
             return "VARCHAR(38)";
         case ftDate:

@@ -329,8 +329,11 @@ std::string TMySQLDialect::ColumnType(const TField& field) const {
             return "DOUBLE";
         case ftCurrency:
             return "DECIMAL(19, 4)";
-        case ftFMTBcd:
-            return Format("DECIMAL(%d, %d)", field.Size() > 65 ? 65 : field.Size(), 0);
+        case ftFMTBcd: {
+            const int32_t precision = field.Size() > 65 ? 65 : field.Size();
+            const int32_t scale = DecimalScale(field) > 30 ? 30 : DecimalScale(field);
+            return Format("DECIMAL(%d, %d)", precision, scale > precision ? precision : scale);
+        }
         case ftGuid:
             return "VARCHAR(38)";
         case ftDate:

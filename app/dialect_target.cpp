@@ -4,6 +4,7 @@
 
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
+#include "dataset/fields.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 
@@ -237,4 +238,9 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
             }
             UnknownFieldTypeError(type);
     }
+}
+
+int32_t DecimalScale(const TField& field) {
+    const auto* decimal = dynamic_cast<const TFMTBCDField*>(&field);
+    return decimal ? decimal->Scale() : 0;
 }

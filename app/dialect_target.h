@@ -9,6 +9,9 @@
 #include "app/sql_dialect.h"
 #include "app/sql_identifier.h"
 
+// The digits after the point of an exact-decimal field (ftFMTBcd); 0 for other fields.
+int32_t DecimalScale(const TField& field);
+
 class TTargetDialect : public ISqlDialect {
   public:
     TTargetDialect(const TScriptForm& form, TScriptEncoding encoding);

@@ -116,9 +116,6 @@ void TField::SetAsLargeInt(int64_t value) {
         RangeError(static_cast<double>(value), INT32_MIN, INT32_MAX);
     SetAsInteger(static_cast<int32_t>(value));
 }
-void TField::AppendUtf8Text(std::string& out) const {
-    out += AnsiToUtf8(AsStringView());
-}
 
 void TField::SetAsFloat(double) {
     AccessError("Float");

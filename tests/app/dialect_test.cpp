@@ -9,7 +9,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/dialect_target.h"
 #include "app/export_run.h"
+#include "dataset/fields.h"
 #include "memory_dataset.h"
 #include "platform/exception.h"
 #include "test_host.h"
@@ -247,3 +249,28 @@ TEST_F(Dialect, MultiRowStatementsNeverCrossACommit) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string DecimalColumn(TSqlTarget target, int32_t precision, int32_t scale) {
+    TScriptForm form;
+    form.Target = target;
+    auto dialect = MakeSqlDialect(form, seUtf8);
+    TFMTBCDField field;
+    field.SetSize(precision);
+    field.SetScale(scale);
+    return dynamic_cast<TTargetDialect&>(*dialect).ColumnType(field);
+}
+
+}  // namespace
+
+// An exact decimal keeps its digits after the point in every target's column type, within
+// what the target can hold.
+TEST(DialectColumns, ExactDecimalsKeepTheirScale) {
+    EXPECT_EQ(DecimalColumn(stFirebird, 9, 2), "NUMERIC(9, 2)");
+    EXPECT_EQ(DecimalColumn(stFirebird, 19, 4), "NUMERIC(18, 4)");
+    EXPECT_EQ(DecimalColumn(stMySQL, 9, 2), "DECIMAL(9, 2)");
+    EXPECT_EQ(DecimalColumn(stMySQL, 70, 40), "DECIMAL(65, 30)");
+    EXPECT_EQ(DecimalColumn(stPostgreSQL, 9, 2), "NUMERIC");
+    EXPECT_EQ(DecimalColumn(stSQLite, 9, 2), "NUMERIC");
+}
