@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "dataset/dataset.h"
+#include "platform/codepage.h"
 #include "platform/format.h"
 
 TField::TField(TComponent* owner, TFieldType type) : TComponent(owner), dataType_(type) {}
@@ -91,6 +92,9 @@ bool TField::AsBoolean() const {
 }
 TVariant TField::AsVariant() const {
     AccessError("Variant");
+}
+void TField::AppendUtf8Text(std::string& out) const {
+    out += AnsiToUtf8(AsStringView());
 }
 
 void TField::SetAsString(std::string_view) {
