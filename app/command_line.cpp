@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "app/database_command.h"
 #include "app/settings.h"
 #include "btrieve/btr_error.h"
 #include "platform/codepage.h"
@@ -135,6 +136,15 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_option("--save-settings", saveSettings, "write the settings to this file");
     cli.add_option("--encoding", encoding, "script encoding: cp1251 (default) or utf8")
         ->check(CLI::IsMember({"cp1251", "utf8"}));
+    int oemCodePage = 866;
+    cli.add_option("--oem-codepage", oemCodePage,
+                   "OEM code page of the data's text: 437, 850, 852 or 866 (default 866)")
+        ->check(CLI::IsMember({437, 850, 852, 866}));
+    bool all = false, list = false;
+    std::string dataDir;
+    cli.add_flag("--all", all, "export every table of the dictionary (--sql FILE or --sql DIR/)");
+    cli.add_flag("--list", list, "list the tables of the dictionary");
+    cli.add_option("--data-dir", dataDir, "folder of the data files (default: the dictionary's)");
     cli.set_version_flag("--version", std::string("quorvath ") + QUORVATH_VERSION);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -167,11 +177,18 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if (cli.count("--table")) info.ImpTableName = Argument("--table", table);
         if (cli.count("--commit")) info.CommitPeriod = StrToInt(Argument("--commit", commit));
         info.CreateDDL = ddl;
+        if (cli.count("--oem-codepage")) info.OemCodePage = oemCodePage;
         if (!saveSettings.empty()) {
             SaveSettings(Argument("--save-settings", saveSettings), info);
             if (info.BaseFileName.empty()) return kExitDone;  // nothing to export
         }
         if (info.DictionaryFileName.empty()) throw Exception("No dictionary file given (--dict)");
+        if (list) return RunDatabaseList(info, Argument("--data-dir", dataDir), env);
+        if (all) {
+            if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
+            return RunDatabaseExport(info, encoding == "utf8" ? seUtf8 : seAnsi,
+                                     Argument("--data-dir", dataDir), env);
+        }
         if (info.BaseFileName.empty()) throw Exception("No data file given (--base)");
         if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
 

@@ -55,6 +55,7 @@ void TExportRun::Execute(const TImpInfo& info) {
     records_ = 0;
 
     if (dataSet_.Active()) dataSet_.Close();
+    SetOemCodePage(info.OemCodePage);
     if (NameDataSet) NameDataSet(dataSet_, info.DictionaryFileName, info.BaseFileName);
     dataSet_.Open();
     // Every INSERT names a last column; a source without columns has nothing to export.
@@ -62,8 +63,8 @@ void TExportRun::Execute(const TImpInfo& info) {
         throw Exception(Format("No fields to export in %s", info.BaseFileName.c_str()));
 
     try {
-        file_.Rewrite(info.SQLFileName);
-        WriteRecords(info);
+        file_.Rewrite(info.SQLFileName, AppendToScript);
+        WriteRecords(info, !AppendToScript || file_.Size() == 0);
         FlushLines();
         lineBuffer_.clear();
         lineBuffer_.shrink_to_fit();
@@ -97,13 +98,17 @@ bool TExportRun::ExecuteReportingErrors(const TImpInfo& info) {
     }
 }
 
-void TExportRun::WriteRecords(const TImpInfo& info) {
+void TExportRun::WriteRecords(const TImpInfo& info, bool header) {
     dataSet_.First();
     int32_t commitCounter = 0, progressCounter = 0;
     const std::string& table = info.ImpTableName;
 
-    PutLine(Format(kHeaderTemplate, DateTimeToText(Clock()).c_str()));
-    PutLine("");
+    if (header) {
+        PutLine(Format(kHeaderTemplate, DateTimeToText(Clock()).c_str()));
+        PutLine("");
+    } else {
+        PutLine("");  // a blank line after the previous table's last COMMIT WORK
+    }
     const TFieldList& fields = dataSet_.FieldList();
     if (info.CreateDDL) {
         RenameReservedFields(fields);

@@ -47,6 +47,9 @@ class TExportRun {
     std::function<TDateTime()> Clock = Now;
     // The script's bytes: as the system holds them (CP1251), or converted to UTF-8.
     TScriptEncoding Encoding = seAnsi;
+    // The script is continued instead of replaced: opened for appending, its header written
+    // only while the file is still empty (every table of a database into one script).
+    bool AppendToScript = false;
 
     // The run over the settings; errors end it and propagate (the script file is closed
     // with what earlier batches wrote). A start requested while a run is in progress (from
@@ -67,7 +70,7 @@ class TExportRun {
     void FlushLines();
 
   private:
-    void WriteRecords(const TImpInfo& info);
+    void WriteRecords(const TImpInfo& info, bool header);
 
     TDataSet& dataSet_;
     IExportHost& host_;

@@ -1,6 +1,7 @@
 #include "app/script_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,14 +41,21 @@ TScriptFile::~TScriptFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void TScriptFile::Rewrite(const std::string& fileName) {
+void TScriptFile::Rewrite(const std::string& fileName, bool append) {
     if (fd_ >= 0) Close();
     // An empty name would be no file at all.
     if (fileName.empty()) RaiseInOutError(EINVAL);
     const std::string path = AnsiToUtf8(fileName);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
     if (fd < 0) RaiseInOutError(errno);
     fd_ = fd;
+}
+
+uint64_t TScriptFile::Size() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+    return static_cast<uint64_t>(st.st_size);
 }
 
 void TScriptFile::Write(std::string_view data) {

@@ -3,6 +3,7 @@
 // texts ("File access denied", "Disk full", ...) mapped from the system's error numbers.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,8 +14,10 @@ class TScriptFile {
     TScriptFile(const TScriptFile&) = delete;
     TScriptFile& operator=(const TScriptFile&) = delete;
 
-    // fileName is system text (CP1251).
-    void Rewrite(const std::string& fileName);
+    // fileName is system text (CP1251). With append the file is kept and written at its end.
+    void Rewrite(const std::string& fileName, bool append = false);
+    // Bytes the open file holds.
+    uint64_t Size() const;
     void Write(std::string_view data);
     // Closes the file, reporting a failure of the close itself.
     void Close();

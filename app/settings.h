@@ -1,5 +1,6 @@
 // The export settings record and its INI files: the standing file "Korvane.conf" (six keys)
-// and the user's settings files (five keys, no CreateDDL), section "Config".
+// and the user's settings files (five keys, no CreateDDL), section "Config". The OEM code page
+// of the data is one more key, written only when it is not the default 866 (or already there).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@ struct TImpInfo {
     std::string ImpTableName;
     int32_t CommitPeriod = 1000;
     bool CreateDDL = true;
+    int32_t OemCodePage = 866;  // the code page of the data's OEM text
 };
 
 // The one settings record of the program.

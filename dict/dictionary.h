@@ -65,6 +65,10 @@ class TBDictionary : public TComponent {
     // dictionary or a failing Btrieve call; fileData then holds no lists.
     void LoadFileData(const std::string& baseName, TFileData& fileData);
 
+    // The names of the data files the dictionary describes (lower case, without folder), in
+    // the order of its key 1. Raises EBtrieve like LoadFileData.
+    std::vector<std::string> ListDataFiles();
+
     void OpenDictionaryFile();
     void CloseDictionaryFile();
     bool DictionaryFileOpen() const { return dictFile_ != nullptr; }
