@@ -39,8 +39,7 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
         std::error_code ec;  // a folder that cannot be made fails each table's script
         std::filesystem::create_directories(AnsiToUtf8(info.SQLFileName), ec);
     } else {
-        // One script for all: emptied now, continued by every table; the first table that
-        // writes to it writes the header.
+        // One script for all: emptied now, continued by every table.
         TScriptFile script;
         script.Rewrite(info.SQLFileName);
         script.Close();

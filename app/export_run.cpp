@@ -64,7 +64,7 @@ void TExportRun::Execute(const TImpInfo& info) {
 
     try {
         file_.Rewrite(info.SQLFileName, AppendToScript);
-        WriteRecords(info, !AppendToScript || file_.Size() == 0);
+        WriteRecords(info);
         FlushLines();
         lineBuffer_.clear();
         lineBuffer_.shrink_to_fit();
@@ -98,17 +98,13 @@ bool TExportRun::ExecuteReportingErrors(const TImpInfo& info) {
     }
 }
 
-void TExportRun::WriteRecords(const TImpInfo& info, bool header) {
+void TExportRun::WriteRecords(const TImpInfo& info) {
     dataSet_.First();
     int32_t commitCounter = 0, progressCounter = 0;
     const std::string& table = info.ImpTableName;
 
-    if (header) {
-        PutLine(Format(kHeaderTemplate, DateTimeToText(Clock()).c_str()));
-        PutLine("");
-    } else {
-        PutLine("");  // a blank line after the previous table's last COMMIT WORK
-    }
+    PutLine(Format(kHeaderTemplate, DateTimeToText(Clock()).c_str()));
+    PutLine("");
     const TFieldList& fields = dataSet_.FieldList();
     if (info.CreateDDL) {
         RenameReservedFields(fields);

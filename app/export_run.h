@@ -47,8 +47,8 @@ class TExportRun {
     std::function<TDateTime()> Clock = Now;
     // The script's bytes: as the system holds them (CP1251), or converted to UTF-8.
     TScriptEncoding Encoding = seAnsi;
-    // The script is continued instead of replaced: opened for appending, its header written
-    // only while the file is still empty (every table of a database into one script).
+    // The script is continued instead of replaced: opened for appending (every table of a
+    // database into one script, each with its own header).
     bool AppendToScript = false;
 
     // The run over the settings; errors end it and propagate (the script file is closed
@@ -70,7 +70,7 @@ class TExportRun {
     void FlushLines();
 
   private:
-    void WriteRecords(const TImpInfo& info, bool header);
+    void WriteRecords(const TImpInfo& info);
 
     TDataSet& dataSet_;
     IExportHost& host_;

@@ -1,7 +1,6 @@
 #include "app/script_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,12 +49,6 @@ void TScriptFile::Rewrite(const std::string& fileName, bool append) {
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
     if (fd < 0) RaiseInOutError(errno);
     fd_ = fd;
-}
-
-uint64_t TScriptFile::Size() const {
-    struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
-    return static_cast<uint64_t>(st.st_size);
 }
 
 void TScriptFile::Write(std::string_view data) {

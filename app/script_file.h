@@ -3,7 +3,6 @@
 // texts ("File access denied", "Disk full", ...) mapped from the system's error numbers.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,8 +15,6 @@ class TScriptFile {
 
     // fileName is system text (CP1251). With append the file is kept and written at its end.
     void Rewrite(const std::string& fileName, bool append = false);
-    // Bytes the open file holds.
-    uint64_t Size() const;
     void Write(std::string_view data);
     // Closes the file, reporting a failure of the close itself.
     void Close();

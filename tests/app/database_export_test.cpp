@@ -116,7 +116,7 @@ TEST_F(Database, AllTablesIntoOneScriptThoughTwoFail) {
                   "clients  clients.dbt        2  exported\n"
                   "items    items.dbt          1  exported\n"
                   "orders   orders.dbt         -  data file not found\n");
-    EXPECT_EQ(ReadAll(sql), kHeader + kClients + "\r\n" + kItems);
+    EXPECT_EQ(ReadAll(sql), kHeader + kClients + kHeader + kItems);
 }
 
 TEST_F(Database, OneScriptPerTableInAFolder) {
