@@ -55,6 +55,7 @@ class TTerminalHost : public IExportHost {
 
     TExportRun* Run = nullptr;
     bool Shown = false;
+    std::ostream* MessageStream = nullptr;  // the final message's stream, standard output
 
     void ShowProgress(const std::string& text) override {
         if (!env_.ErrIsTerminal) return;
@@ -76,7 +77,8 @@ class TTerminalHost : public IExportHost {
     }
     void ShowMessage(const std::string&, const std::string& text, TMessageIcon) override {
         EndProgress();
-        *env_.Out << AnsiToUtf8(Lines(text)) << "\n" << std::flush;
+        *(MessageStream ? MessageStream : env_.Out) << AnsiToUtf8(Lines(text)) << "\n"
+                                                    << std::flush;
     }
     void ShowError(const std::string& message) override {
         EndProgress();
@@ -134,7 +136,8 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_flag("--ddl,!--no-ddl", ddl, "write the CREATE TABLE statement (default on)");
     cli.add_option("--settings", settings, "settings file (*.set) read before the options");
     cli.add_option("--save-settings", saveSettings, "write the settings to this file");
-    cli.add_option("--encoding", encoding, "script encoding: cp1251 (default) or utf8")
+    cli.add_option("--encoding", encoding,
+                   "script encoding: cp1251 (classic's default) or utf8 (every other target's)")
         ->check(CLI::IsMember({"cp1251", "utf8"}));
     int oemCodePage = 866;
     cli.add_option("--oem-codepage", oemCodePage,
@@ -145,6 +148,18 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_flag("--all", all, "export every table of the dictionary (--sql FILE or --sql DIR/)");
     cli.add_flag("--list", list, "list the tables of the dictionary");
     cli.add_option("--data-dir", dataDir, "folder of the data files (default: the dictionary's)");
+    std::string target;
+    int rowsPerInsert = 1;
+    bool copy = false, dropTable = false;
+    cli.add_option("--target", target,
+                   "database the script is for: classic (default), firebird, postgresql, mysql "
+                   "or sqlite")
+        ->check(CLI::IsMember({"classic", "firebird", "postgresql", "mysql", "sqlite"}));
+    cli.add_option("--rows-per-insert", rowsPerInsert,
+                   "records per INSERT statement (default 1; postgresql, mysql, sqlite)");
+    cli.add_flag("--copy", copy, "COPY ... FROM STDIN blocks instead of INSERTs (postgresql)");
+    cli.add_flag("--drop-table", dropTable,
+                 "drop an existing table of the same name before the definition");
     cli.set_version_flag("--version", std::string("quorvath ") + QUORVATH_VERSION);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -178,6 +193,23 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if (cli.count("--commit")) info.CommitPeriod = StrToInt(Argument("--commit", commit));
         info.CreateDDL = ddl;
         if (cli.count("--oem-codepage")) info.OemCodePage = oemCodePage;
+        if (cli.count("--target")) info.Target = target;
+        // The form of the script, checked before any file is touched.
+        TScriptForm form;
+        if (!SqlTargetFromName(info.Target, form.Target))
+            throw Exception(
+                Format("Unknown target %s: --target takes classic, firebird, "
+                       "postgresql, mysql or sqlite",
+                       info.Target.c_str()));
+        form.RowsPerInsert = rowsPerInsert;
+        form.Copy = copy;
+        form.DropTable = dropTable;
+        const TScriptEncoding scriptEncoding = cli.count("--encoding")
+                                                   ? (encoding == "utf8" ? seUtf8 : seAnsi)
+                                                   : DefaultScriptEncoding(form.Target);
+        CheckScriptForm(form, scriptEncoding);
+        if (dropTable && !ddl) throw Exception("--drop-table does not go with --no-ddl");
+        const bool toStandardOutput = cli.count("--sql") && sql == "-";
         if (!saveSettings.empty()) {
             SaveSettings(Argument("--save-settings", saveSettings), info);
             if (info.BaseFileName.empty()) return kExitDone;  // nothing to export
@@ -186,8 +218,10 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if (list) return RunDatabaseList(info, Argument("--data-dir", dataDir), env);
         if (all) {
             if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
-            return RunDatabaseExport(info, encoding == "utf8" ? seUtf8 : seAnsi,
-                                     Argument("--data-dir", dataDir), env);
+            if (toStandardOutput)
+                throw Exception("--all writes script files: --sql - is not taken");
+            return RunDatabaseExport(info, form, scriptEncoding, Argument("--data-dir", dataDir),
+                                     env);
         }
         if (info.BaseFileName.empty()) throw Exception("No data file given (--base)");
         if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
@@ -198,7 +232,11 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         host.Run = &run;
         run.NameDataSet = env.NameDataSet;
         run.Clock = env.Clock;
-        run.Encoding = encoding == "utf8" ? seUtf8 : seAnsi;
+        run.Encoding = scriptEncoding;
+        run.Form = form;
+        run.ToStandardOutput = toStandardOutput;
+        // With the script on standard output the final message goes to standard error.
+        if (toStandardOutput) host.MessageStream = env.Err;
         // The Btrieve error box of a failing fetch: a line of its own on standard error.
         const TBtrieveErrorDisplay previous =
             SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {

@@ -47,8 +47,8 @@ class TDatabaseHost : public IExportHost {
 
 }  // namespace
 
-int RunDatabaseExport(const TImpInfo& info, TScriptEncoding encoding, const std::string& dataDir,
-                      const TCommandLineEnv& env) {
+int RunDatabaseExport(const TImpInfo& info, const TScriptForm& form, TScriptEncoding encoding,
+                      const std::string& dataDir, const TCommandLineEnv& env) {
     SetOemCodePage(info.OemCodePage);
     const std::vector<TDatabaseTable> tables = ListDatabaseTables(info.DictionaryFileName, dataDir);
     std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
@@ -59,6 +59,7 @@ int RunDatabaseExport(const TImpInfo& info, TScriptEncoding encoding, const std:
     run.NameDataSet = env.NameDataSet;
     run.Clock = env.Clock;
     run.Encoding = encoding;
+    run.Form = form;
     const TBtrieveErrorDisplay previous =
         SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
             host.EndProgress();

@@ -10,8 +10,8 @@
 
 // Exit status 0 when every table was exported, 1 when any failed (or the dictionary could
 // not be read), 130 when a stop signal ended the run.
-int RunDatabaseExport(const TImpInfo& info, TScriptEncoding encoding, const std::string& dataDir,
-                      const TCommandLineEnv& env);
+int RunDatabaseExport(const TImpInfo& info, const TScriptForm& form, TScriptEncoding encoding,
+                      const std::string& dataDir, const TCommandLineEnv& env);
 int RunDatabaseList(const TImpInfo& info, const std::string& dataDir, const TCommandLineEnv& env);
 
 // The list: a heading, then per table its name, data file, "yes" or "no" (found), columns

@@ -25,6 +25,7 @@ void LoadFive(const std::string& fileName, TImpInfo& info) {
     info.ImpTableName = IniReadString(fileName, kSection, "ImpTableName", "");
     info.CommitPeriod = IniReadInteger(fileName, kSection, "CommitPeriod", 1000);
     info.OemCodePage = IniReadInteger(fileName, kSection, "OemCodePage", 866);
+    info.Target = IniReadString(fileName, kSection, "Target", "classic");
 }
 
 void SaveFive(const std::string& fileName, const TImpInfo& info) {
@@ -36,6 +37,9 @@ void SaveFive(const std::string& fileName, const TImpInfo& info) {
     // Files of the default code page stay as they always were.
     if (info.OemCodePage != 866 || !IniReadString(fileName, kSection, "OemCodePage", "").empty())
         IniWriteInteger(fileName, kSection, "OemCodePage", info.OemCodePage);
+    // The classic script leaves a file without the key as it was.
+    if (info.Target != "classic" || !IniReadString(fileName, kSection, "Target", "").empty())
+        IniWriteString(fileName, kSection, "Target", info.Target);
 }
 
 bool Writable(const std::string& ansiPath) {

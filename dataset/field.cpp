@@ -71,6 +71,15 @@ void TField::RangeError(double value, double low, double high) const {
 std::string_view TField::AsStringView() const {
     AccessError("String");
 }
+void TField::AppendUtf8Text(std::string& out) const {
+    const std::string_view text = AsStringView();
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            out += AnsiToUtf8(text);
+            return;
+        }
+    out += text;  // plain ASCII reads the same in both
+}
 int32_t TField::AsInteger() const {
     AccessError("Integer");
 }
@@ -92,9 +101,6 @@ bool TField::AsBoolean() const {
 }
 TVariant TField::AsVariant() const {
     AccessError("Variant");
-}
-void TField::AppendUtf8Text(std::string& out) const {
-    out += AnsiToUtf8(AsStringView());
 }
 
 void TField::SetAsString(std::string_view) {
