@@ -181,4 +181,64 @@ TEST(DataFileSearch, DosLocationsAnyCase) {
     EXPECT_EQ(TableScriptName("out", ".."), "out/_...sql");
 }
 
+// A CP437 file: Müller, Größe.
+class Cp437File : public Database {
+  protected:
+    void SetUp() override {
+        Database::SetUp();
+        MakeDictionary(dict_, {{"names.dbt", {{"ID", 3, 4}, {"NAME", 1, 10}}, {{"ID"}}}});
+        std::vector<std::string> records;
+        records.push_back(TRecordBytes(14).Value<int32_t>(0, 1).Text(4, "M\x81ller").Bytes());
+        records.push_back(TRecordBytes(14)
+                              .Value<int32_t>(0, 2)
+                              .Text(4,
+                                    "Gr\x94\xE1"
+                                    "e")
+                              .Bytes());
+        MakeBtrieveFile(base_, 14, {{Segment(1, 4, 1, false, false)}}, records);
+    }
+    int Export(std::vector<std::string> options) {
+        std::vector<std::string> args = {"--dict", dict_,     "--base", base_,     "--sql",
+                                         sql_,     "--table", "T",      "--no-ddl"};
+        args.insert(args.end(), options.begin(), options.end());
+        return Run(args);
+    }
+    const std::string dict_ = dir_.Path("names.def");
+    const std::string base_ = dir_.Path("names.dbt");
+    const std::string sql_ = dir_.Path("names.sql");
+};
+
+TEST_F(Cp437File, LettersReachAUtf8ScriptAsTheyAre) {
+    EXPECT_EQ(Export({"--oem-codepage", "437", "--encoding", "utf8"}), kExitDone);
+    EXPECT_EQ(ReadAll(sql_), std::string(kHeader) +
+                                 "/***           Data of table \"T\"                  */\r\n"
+                                 "INSERT INTO T (ID, NAME) VALUES (1, 'Müller');\r\n"
+                                 "INSERT INTO T (ID, NAME) VALUES (2, 'Größe');\r\n"
+                                 "COMMIT WORK;\r\n");
+    EXPECT_EQ(Export({"--oem-codepage", "437", "--target", "sqlite"}), kExitDone);
+    const std::string script = ReadAll(sql_);
+    EXPECT_NE(script.find("INSERT INTO T (ID, NAME) VALUES (1, 'Müller');\n"), std::string::npos)
+        << script;
+    // Read as CP866, the same bytes are Cyrillic letters.
+    EXPECT_EQ(Export({"--encoding", "utf8"}), kExitDone);
+    EXPECT_NE(ReadAll(sql_).find("(1, 'MБller');"), std::string::npos);
+}
+
+TEST_F(Cp437File, TheClassicScriptRefusesWhatCp1251Lacks) {
+    EXPECT_EQ(Export({"--oem-codepage", "437"}), kExitError);
+    EXPECT_EQ(err_.str(),
+              "Record 1, field NAME: the text holds characters outside code page 1251\n");
+    EXPECT_EQ(out_.str(), "");
+    // A settings file names the code page too; one it does not know is refused.
+    std::ofstream(dir_.Path("a.set")) << "[Config]\nOemCodePage=850\n";
+    EXPECT_EQ(Export({"--settings", dir_.Path("a.set")}), kExitError);
+    EXPECT_EQ(err_.str(),
+              "Record 1, field NAME: the text holds characters outside code page 1251\n");
+    std::ofstream(dir_.Path("b.set")) << "[Config]\nOemCodePage=1252\n";
+    EXPECT_EQ(Export({"--settings", dir_.Path("b.set")}), kExitError);
+    EXPECT_EQ(err_.str(), "OEM code page 1252 is not supported (437, 850, 852 or 866)\n");
+    EXPECT_EQ(Export({"--oem-codepage", "1252"}), kExitError);
+    EXPECT_NE(err_.str().find("--oem-codepage"), std::string::npos) << err_.str();
+}
+
 }  // namespace
