@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "app/database_command.h"
+#include "app/file_keys.h"
 #include "app/settings.h"
 #include "btrieve/btr_error.h"
 #include "platform/codepage.h"
@@ -148,6 +149,9 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_flag("--all", all, "export every table of the dictionary (--sql FILE or --sql DIR/)");
     cli.add_flag("--list", list, "list the tables of the dictionary");
     cli.add_option("--data-dir", dataDir, "folder of the data files (default: the dictionary's)");
+    bool noIndexes = false;
+    cli.add_flag("--no-indexes", noIndexes,
+                 "leave out the primary key and indexes a target's script states after the data");
     std::string target;
     int rowsPerInsert = 1;
     bool copy = false, dropTable = false;
@@ -220,8 +224,12 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
             if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
             if (toStandardOutput)
                 throw Exception("--all writes script files: --sql - is not taken");
+            TCommandLineEnv tables = env;
+            if (form.Target == stClassic || noIndexes ||
+                !DictionaryTakesFileKeys(info.DictionaryFileName))
+                tables.KeysOf = nullptr;
             return RunDatabaseExport(info, form, scriptEncoding, Argument("--data-dir", dataDir),
-                                     env);
+                                     tables);
         }
         if (info.BaseFileName.empty()) throw Exception("No data file given (--base)");
         if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
@@ -235,6 +243,9 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         run.Encoding = scriptEncoding;
         run.Form = form;
         run.ToStandardOutput = toStandardOutput;
+        if (form.Target != stClassic && !noIndexes &&
+            DictionaryTakesFileKeys(info.DictionaryFileName))
+            run.KeysOf = env.KeysOf;
         // With the script on standard output the final message goes to standard error.
         if (toStandardOutput) host.MessageStream = env.Err;
         // The Btrieve error box of a failing fetch: a line of its own on standard error.

@@ -60,6 +60,7 @@ int RunDatabaseExport(const TImpInfo& info, const TScriptForm& form, TScriptEnco
     run.Clock = env.Clock;
     run.Encoding = encoding;
     run.Form = form;
+    run.KeysOf = env.KeysOf;
     const TBtrieveErrorDisplay previous =
         SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
             host.EndProgress();

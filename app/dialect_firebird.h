@@ -16,4 +16,7 @@ class TFirebirdDialect : public TTargetDialect {
     // isql opens a transaction by itself.
     std::string_view BeginTransaction() const override { return std::string_view(); }
     void AppendBytes(std::string& out, std::string_view bytes) const override;
+    // The key's columns become NOT NULL first: Firebird takes no nullable primary key column.
+    void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,
+                    const std::vector<std::string>& columns) const override;
 };

@@ -113,4 +113,5 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
         dataSet_.Next();
     }
     dialect.Finish(*this);
+    if (KeysOf && !stopRequested_) dialect.Keys(*this, info.ImpTableName, KeysOf(dataSet_));
 }

@@ -55,6 +55,8 @@ class TExportRun : public IScriptLines {
     TScriptForm Form;
     // The script goes to standard output instead of SQLFileName.
     bool ToStandardOutput = false;
+    // The keys the script states after the data (in the target's dialect); none when empty.
+    std::function<std::vector<TSqlKey>(TDataSet&)> KeysOf;
 
     // The run over the settings; errors end it and propagate (the script file is closed
     // with what earlier batches wrote). A start requested while a run is in progress (from

@@ -45,3 +45,7 @@ std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet) {
     }
     return keys;
 }
+
+bool DictionaryTakesFileKeys(const std::string& dictName) {
+    return dictName.empty();
+}

@@ -3,6 +3,7 @@
 // key segments.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "app/sql_keys.h"
@@ -12,3 +13,7 @@ class TBDataSet;
 // Every key of the file whose segments the description names one for one, in key order. A
 // segment named twice in a key (a column that holds two segments) is named once.
 std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet);
+
+// True when an export over this dictionary states the file's keys: the dictionaries that do
+// not describe keys of their own (none at all, a DDF data dictionary).
+bool DictionaryTakesFileKeys(const std::string& dictName);

@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "app/database_export.h"
+#include "app/file_keys.h"
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
 #include "platform/codepage.h"
@@ -219,6 +220,8 @@ TEST_F(Cp437File, LettersReachAUtf8ScriptAsTheyAre) {
     const std::string script = ReadAll(sql_);
     EXPECT_NE(script.find("INSERT INTO T (ID, NAME) VALUES (1, 'Müller');\n"), std::string::npos)
         << script;
+    // The own dictionary describes the keys itself: no key statements.
+    EXPECT_EQ(script.find("/* Keys */"), std::string::npos);
     // Read as CP866, the same bytes are Cyrillic letters.
     EXPECT_EQ(Export({"--encoding", "utf8"}), kExitDone);
     EXPECT_NE(ReadAll(sql_).find("(1, 'MБller');"), std::string::npos);
@@ -239,6 +242,37 @@ TEST_F(Cp437File, TheClassicScriptRefusesWhatCp1251Lacks) {
     EXPECT_EQ(err_.str(), "OEM code page 1252 is not supported (437, 850, 852 or 866)\n");
     EXPECT_EQ(Export({"--oem-codepage", "1252"}), kExitError);
     EXPECT_NE(err_.str().find("--oem-codepage"), std::string::npos) << err_.str();
+}
+
+TEST(FileKeys, AttributesFromTheFileColumnsFromTheDescription) {
+    TTempDir dir;
+    TDefaultSession session;
+    recman::KeySegment a = Segment(5, 4, 1, true, false), b = Segment(9, 4, 1, false, false);
+    a.flags |= recman::kKeyNullAll;
+    b.flags |= recman::kKeyNullAll;
+    MakeBtrieveFile(dir.Path("k.dbt"), 12,
+                    {{Segment(1, 4, 1, false, true)}, {Segment(5, 4, 1, false, false)}, {a, b}},
+                    {TRecordBytes(12).Bytes()});
+    MakeDictionary(
+        dir.Path("k.def"),
+        {{"k.dbt", {{"X", 3, 4}, {"Y", 3, 4}, {"Z", 3, 4}}, {{"X"}, {"Y"}, {"Y", true}, {"Z"}}}});
+    TBDataSet ds;
+    ds.SetReadOnly(true);
+    ds.SetDictName(dir.Path("k.def"));
+    ds.SetBaseName(dir.Path("k.dbt"));
+    ds.Open();
+    const std::vector<TSqlKey> keys = DataFileKeys(ds);
+    ASSERT_EQ(keys.size(), 3u);
+    auto text = [](const TSqlKey& k) {
+        std::string t = std::to_string(k.Number) + (k.Unique ? " unique" : " dup") +
+                        (k.NullSegments ? " null" : "") + ":";
+        for (const std::string& c : k.Columns) t += " " + c;
+        return t;
+    };
+    EXPECT_EQ(text(keys[0]), "0 dup: X");
+    EXPECT_EQ(text(keys[1]), "1 unique: Y");
+    EXPECT_EQ(text(keys[2]), "2 unique null: Y Z");
+    EXPECT_EQ(PrimaryKeyIndex(keys), 1);
 }
 
 }  // namespace
