@@ -12,9 +12,14 @@
 #include "app/file_keys.h"
 #include "app/settings.h"
 #include "btrieve/btr_error.h"
+#include "dataset/btr_dataset.h"
+#include "dict/ddf_dictionary.h"
+#include "dict/dict_warnings.h"
+#include "dict/dictionary.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
+#include "recman/engine.h"
 #include "recman/real/real_file.h"
 
 #ifndef QUORVATH_VERSION
@@ -103,6 +108,45 @@ class TTerminalHost : public IExportHost {
     int64_t total_ = -2;  // -2: not asked yet
 };
 
+class TTerminalWarnings : public IDictWarnings {
+  public:
+    TTerminalWarnings(TTerminalHost& host, std::ostream& err) : host_(host), err_(err) {}
+    void DictWarning(const std::string& text) override {
+        host_.EndProgress();
+        err_ << AnsiToUtf8(text) << "\n" << std::flush;
+    }
+
+  private:
+    TTerminalHost& host_;
+    std::ostream& err_;
+};
+
+class TDictWarningsScope {
+  public:
+    explicit TDictWarningsScope(IDictWarnings* sink) : previous_(SetDictWarnings(sink)) {}
+    ~TDictWarningsScope() { SetDictWarnings(previous_); }
+    TDictWarningsScope(const TDictWarningsScope&) = delete;
+    TDictWarningsScope& operator=(const TDictWarningsScope&) = delete;
+
+  private:
+    IDictWarnings* previous_;
+};
+
+// The table name of a script when --table is not given: the DDF table that describes the
+// file, or, without a dictionary, the data file's name without its extension.
+std::string DefaultTableName(const std::string& dictName, const std::string& baseName,
+                             const std::string& tableChoice) {
+    if (!tableChoice.empty()) return tableChoice;
+    if (dictName.empty()) {
+        const size_t cut = baseName.find_last_of("\\:/");
+        std::string name = cut == std::string::npos ? baseName : baseName.substr(cut + 1);
+        const size_t dot = name.rfind('.');
+        return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    }
+    if (IsDdfDictionary(dictName)) return DdfTableName(dictName, baseName);
+    return {};
+}
+
 }  // namespace
 
 void InstallStopSignals() {
@@ -128,8 +172,13 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
 
     CLI::App cli{"Exports one Btrieve data file as an SQL script.", "quorvath"};
     std::string dict, base, sql, table, commit, settings, saveSettings, encoding = "cp1251";
-    bool ddl = true;
-    cli.add_option("--dict", dict, "Btrieve dictionary file (*.def)");
+    std::string engine, dictTable;
+    bool ddl = true, version = false;
+    cli.add_option("--dict", dict,
+                   "Btrieve dictionary file (*.def), or a DDF data dictionary (its folder or "
+                   "FILE.DDF); without it the file's own keys give the columns");
+    cli.add_option("--dict-table", dictTable,
+                   "the DDF dictionary's table to read the data file by (its Xf$Name)");
     cli.add_option("--base", base, "Btrieve data file (*.dbt)");
     cli.add_option("--sql", sql, "SQL script to write (*.sql)");
     cli.add_option("--table", table, "target table name");
@@ -164,7 +213,10 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_flag("--copy", copy, "COPY ... FROM STDIN blocks instead of INSERTs (postgresql)");
     cli.add_flag("--drop-table", dropTable,
                  "drop an existing table of the same name before the definition");
-    cli.set_version_flag("--version", std::string("quorvath ") + QUORVATH_VERSION);
+    cli.add_option("--engine", engine,
+                   "Btrieve engine: a client library's path, auto (the vendor's usual "
+                   "libraries) or embedded (default; see also QUORVATH_BTRIEVE_LIBRARY)");
+    cli.add_flag("--version", version, "print the version and the Btrieve engine, then exit");
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     if (!reversed.empty()) reversed.pop_back();  // the program name
@@ -173,12 +225,22 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     } catch (const CLI::CallForHelp&) {
         out << cli.help();
         return kExitDone;
-    } catch (const CLI::CallForVersion&) {
-        out << cli.version() << "\n";
-        return kExitDone;
     } catch (const CLI::ParseError& e) {
         err << e.what() << "\n";
         return kExitError;
+    }
+
+    // The engine first: a library that cannot serve stops the program before anything opens.
+    try {
+        recman::UseEngine(recman::EngineChoice(engine));
+    } catch (const std::exception& e) {
+        err << AnsiToUtf8(e.what()) << "\n" << std::flush;
+        return kExitError;
+    }
+    if (version) {
+        out << "quorvath " << QUORVATH_VERSION << "\nEngine: " << recman::EngineDescription()
+            << "\n";
+        return kExitDone;
     }
 
     std::unique_ptr<TDataSet> dataSet;
@@ -218,7 +280,8 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
             SaveSettings(Argument("--save-settings", saveSettings), info);
             if (info.BaseFileName.empty()) return kExitDone;  // nothing to export
         }
-        if (info.DictionaryFileName.empty()) throw Exception("No dictionary file given (--dict)");
+        if ((list || all) && info.DictionaryFileName.empty())
+            throw Exception("No dictionary file given (--dict)");
         if (list) return RunDatabaseList(info, Argument("--data-dir", dataDir), env);
         if (all) {
             if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
@@ -233,12 +296,24 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         }
         if (info.BaseFileName.empty()) throw Exception("No data file given (--base)");
         if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
+        const std::string tableChoice =
+            cli.count("--dict-table") ? Argument("--dict-table", dictTable) : std::string();
+        if (info.ImpTableName.empty())
+            info.ImpTableName =
+                DefaultTableName(info.DictionaryFileName, info.BaseFileName, tableChoice);
 
         dataSet = env.MakeDataSet();
         TTerminalHost host(env, *dataSet);
         TExportRun run(*dataSet, host);
         host.Run = &run;
-        run.NameDataSet = env.NameDataSet;
+        run.NameDataSet = [&](TDataSet& ds, const std::string& dictName,
+                              const std::string& baseName) {
+            if (auto* b = dynamic_cast<TBDataSet*>(&ds)) b->SetDictTable(tableChoice);
+            if (env.NameDataSet) env.NameDataSet(ds, dictName, baseName);
+        };
+        // What the dictionary readers found wrong but read around: a line each.
+        TTerminalWarnings warnings(host, err);
+        const TDictWarningsScope warningsScope(&warnings);
         run.Clock = env.Clock;
         run.Encoding = scriptEncoding;
         run.Form = form;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "dict/ddf_dictionary.h"
 #include "dict/dictionary.h"
 #include "dict/file_data.h"
 #include "platform/codepage.h"
@@ -108,5 +109,15 @@ std::string DictionaryFolder(const std::string& dictName) {
 std::vector<TDatabaseTable> ListDatabaseTables(const std::string& dictName,
                                                const std::string& dataDir) {
     const std::string folder = dataDir.empty() ? DictionaryFolder(dictName) : dataDir;
-    return ListOwnDictionary(dictName, folder);
+    if (!IsDdfDictionary(dictName)) return ListOwnDictionary(dictName, folder);
+    std::vector<TDatabaseTable> tables;
+    for (const TDdfTableInfo& info : ListDdfTables(dictName)) {
+        TDatabaseTable table;
+        table.Name = info.Name;
+        table.DataFile = info.Location;
+        table.Path = FindDataFile(folder, info.Location);
+        table.Columns = info.Columns;
+        tables.push_back(std::move(table));
+    }
+    return tables;
 }

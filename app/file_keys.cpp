@@ -4,6 +4,7 @@
 
 #include "btrieve/btr_file.h"
 #include "dataset/btr_dataset.h"
+#include "dict/ddf_dictionary.h"
 #include "recman/btrieve_codes.h"
 
 int PrimaryKeyIndex(const std::vector<TSqlKey>& keys) {
@@ -47,5 +48,5 @@ std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet) {
 }
 
 bool DictionaryTakesFileKeys(const std::string& dictName) {
-    return dictName.empty();
+    return dictName.empty() || IsDdfDictionary(dictName);
 }

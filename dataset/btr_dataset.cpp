@@ -11,6 +11,7 @@
 #include "btrieve/btr_file.h"
 #include "dataset/blob_iostream.h"
 #include "dataset/db_error.h"
+#include "dataset/extra_codec.h"
 #include "dataset/field_codec.h"
 #include "dataset/text_table.h"
 #include "dict/dictionary.h"
@@ -69,6 +70,121 @@ void PutBookmark(char* bm, uint32_t position) {
         bm[i--] = static_cast<char>('0' + position % 10);
         position /= 10;
     } while (position != 0 && i >= 0);
+}
+
+// Decodes the storages of codes 23 and above into the field's native value; false for a null.
+// Raises EDatabaseError for bytes that hold no value of their type.
+bool ReadExtraStorage(const TBField& d, const uint8_t* at, const TField& field, char* out,
+                      int32_t dataSize) {
+    const int32_t n = d.Size > 0 ? d.Size : 0;
+    auto exact = [&](bool ok, const std::string& text) {
+        if (!ok)
+            DatabaseError(Format("Field '%s' holds bytes that are no value of its type",
+                                 field.FieldName().c_str()));
+        if (out) std::memcpy(out, text.data(), std::min<size_t>(text.size(), dataSize - 1));
+        return true;
+    };
+    std::string text;
+    switch (d.TypeCode) {
+        case btTrimmedString: {
+            if (!out) return true;
+            size_t limit = static_cast<size_t>(std::max(0, std::min(field.Size(), n)));
+            size_t len = strnlen(reinterpret_cast<const char*>(at), limit);
+            while (len > 0 && at[len - 1] == ' ') --len;
+            std::memcpy(out, at, len);
+            TranslateInPlace(out, len, false);
+            return true;
+        }
+        case btShortInt:
+            if (out) {
+                int16_t v = n > 0 ? static_cast<int8_t>(at[0]) : 0;
+                std::memcpy(out, &v, 2);
+            }
+            return true;
+        case btLargeint:
+        case btUInt32:
+            if (out) {
+                int64_t v = 0;
+                if (d.TypeCode == btUInt32) {
+                    uint32_t u = 0;
+                    std::memcpy(&u, FixedBytes<4>(at, n).data(), 4);
+                    v = u;
+                } else {
+                    std::memcpy(&v, FixedBytes<8>(at, n).data(), 8);
+                }
+                std::memcpy(out, &v, 8);
+            }
+            return true;
+        case btUInt64:
+            return exact(true, UInt64Text(FixedBytes<8>(at, n).data()));
+        case btCurrency: {
+            int64_t v = 0;
+            std::memcpy(&v, FixedBytes<8>(at, n).data(), 8);
+            uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+            AppendDecimalText(text, v < 0, std::to_string(magnitude), 4);
+            return exact(true, text);
+        }
+        case btPackedDecimal:
+            return exact(DecodePackedDecimal(at, n, d.Scale, text), text);
+        case btNumeric:
+        case btNumericSA:
+        case btNumericSTS: {
+            const TNumericSign sign = d.TypeCode == btNumeric     ? TNumericSign::Ebcdic
+                                      : d.TypeCode == btNumericSA ? TNumericSign::Ascii
+                                                                  : TNumericSign::TrailingSeparate;
+            return exact(DecodeNumericText(at, n, d.Scale, sign, text), text);
+        }
+        case btTimestamp: {
+            auto bytes = FixedBytes<8>(at, n);
+            if (AllBytesEqual(bytes.data(), 8, 0)) return false;
+            uint64_t ticks = 0;
+            std::memcpy(&ticks, bytes.data(), 8);
+            if (out) {
+                double v = TicksToDateTime(ticks);
+                std::memcpy(out, &v, 8);
+            }
+            return true;
+        }
+        case btBFloat4:
+        case btBFloat8:
+            if (out) {
+                double v = d.TypeCode == btBFloat4 ? MsBinary4ToDouble(FixedBytes<4>(at, n).data())
+                                                   : MsBinary8ToDouble(FixedBytes<8>(at, n).data());
+                std::memcpy(out, &v, 8);
+            }
+            return true;
+        case btBit:
+            if (out) {
+                bool set = n > 0 && ((at[0] >> (d.Scale & 7)) & 1) != 0;
+                uint16_t flag = set ? 0xffff : 0;
+                std::memcpy(out, &flag, 2);
+            }
+            return true;
+        case btWString:
+        case btWZString: {
+            if (!out) return true;
+            size_t units = static_cast<size_t>(n / 2), len = 0;
+            const auto unitAt = [&](size_t i) {
+                return static_cast<uint16_t>(at[2 * i] | (at[2 * i + 1] << 8));
+            };
+            while (len < units && unitAt(len) != 0) ++len;
+            if (d.TypeCode == btWString)
+                while (len > 0 && unitAt(len - 1) == ' ') --len;
+            len = std::min(len, static_cast<size_t>(field.Size()));
+            for (size_t i = 0; i < len; ++i) {
+                uint16_t u = unitAt(i);
+                std::memcpy(out + 2 * i, &u, 2);
+            }
+            return true;
+        }
+        case btGuid:
+            return exact(true, GuidText(FixedBytes<16>(at, n).data()));
+        case btTailText:
+        case btTailBytes:
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -205,9 +321,9 @@ std::string TBDataSet::TranslateText(const std::string& text, bool toOem, TField
 
 void TBDataSet::LoadDescription(TFileData& fileData) {
     if (dictionary_)
-        dictionary_->LoadFileData(baseName_, fileData);
+        dictionary_->LoadFileData(baseName_, fileData, dictTable_);
     else
-        DefaultSession()->LoadFileData(baseName_, dictName_, fileData);
+        DefaultSession()->LoadFileData(baseName_, dictName_, fileData, dictTable_);
 }
 
 void TBDataSet::openCursor() {
@@ -282,7 +398,8 @@ void TBDataSet::defineFields() {
     }
     for (const TBField& f : list->Items) {
         TFieldShape shape = FieldShapeOfTypeCode(f.TypeCode, f.Size);
-        FieldDefs().Add(f.Name, shape.Type, shape.Size, false);
+        FieldDefs().Add(f.Name, shape.Type, shape.Size, false).Scale =
+            f.TypeCode == btCurrency ? 4 : f.Scale;
     }
 }
 
@@ -397,6 +514,20 @@ void TBDataSet::StoreEndValue(const TBField& d, bool lowest, uint8_t* at) {
         case 20:
             put(lowest ? -3.4e38f : 3.4e38f);
             break;
+        case btShortInt:
+            put(lowest ? int8_t{-128} : int8_t{127});
+            break;
+        case btLargeint:
+        case btCurrency:
+            put(lowest ? INT64_MIN : INT64_MAX);
+            break;
+        case btPackedDecimal:
+            // All nines, signed: the lowest and highest values the size holds.
+            if (n > 0) {
+                std::memset(at, 0x99, n);
+                at[n - 1] = lowest ? 0x9D : 0x9F;
+            }
+            break;
         case 5: {
             const uint8_t date[4] = {static_cast<uint8_t>(lowest ? 1 : 31),
                                      static_cast<uint8_t>(lowest ? 1 : 12),
@@ -432,6 +563,11 @@ void TBDataSet::StoreEndValue(const TBField& d, bool lowest, uint8_t* at) {
             }
             break;
         case 14:
+        case btUInt32:
+        case btUInt64:
+            if (n > 0) std::memset(at, 0xff, n);
+            break;
+        case btTrimmedString:
             if (n > 0) std::memset(at, 0xff, n);
             break;
         case 12:
@@ -454,6 +590,11 @@ void TBDataSet::BuildKeyFromKeyBuffer() {
     std::vector<TKeyValue> values;
     for (size_t i = first; i < keys.size() && keys[i].KeyNumber == keys[first].KeyNumber; ++i) {
         const TBField* desc = nullptr;
+        if (keys[i].Offset >= 0) {
+            values.emplace_back(keyBuffer_.get() + keys[i].Offset,
+                                static_cast<size_t>(recordSize_ - keys[i].Offset));
+            continue;
+        }
         for (const TBField& f : fieldList_->Items)
             if (f.Name == keys[i].FieldName) {
                 desc = &f;
@@ -473,6 +614,15 @@ void TBDataSet::PositionAtEnd(TRecordBuffer buffer, bool atStart) {
     try {
         std::memset(keyBuffer_.get(), 0, recordSize_);
         for (size_t i = first; i < keys.size() && keys[i].KeyNumber == keys[first].KeyNumber; ++i) {
+            if (keys[i].Offset >= 0) {
+                // A segment no field covers exactly: its own place and storage.
+                TBField own;
+                own.Offset = keys[i].Offset;
+                own.Size = keys[i].Size;
+                own.TypeCode = keys[i].TypeCode;
+                StoreEndValue(own, atStart, keyBuffer_.get() + own.Offset);
+                continue;
+            }
             TField* field = FieldByName(keys[i].FieldName);
             const TBField& d = Description(*field);
             StoreEndValue(d, atStart, keyBuffer_.get() + d.Offset);
@@ -597,6 +747,8 @@ bool TBDataSet::readField(const TField& field, void* dest) {
     const uint8_t* at = reinterpret_cast<const uint8_t*>(buffer) + d.Offset;
     const int32_t n = d.Size;
     char* out = static_cast<char*>(dest);
+    if (d.NullOffset >= 0 && buffer[d.NullOffset] != 0) return false;
+    if (d.TypeCode >= kFirstExtraStorage) return ReadExtraStorage(d, at, field, out, dataSize);
     switch (d.TypeCode) {
         case 1: {
             if (!dest) return true;

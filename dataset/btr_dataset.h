@@ -39,6 +39,10 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     const std::string& DictName() const { return dictName_; }
     // Refused while Dictionary is assigned and while the dataset is open.
     void SetDictName(const std::string& name);
+    // The table of a DDF dictionary to read the file by (Xf$Name); empty: the table whose
+    // location names the data file.
+    const std::string& DictTable() const { return dictTable_; }
+    void SetDictTable(const std::string& name) { dictTable_ = name; }
     TBDictionary* Dictionary() const { return dictionary_; }
     void SetDictionary(TBDictionary* dictionary);
     bool ReadOnly() const { return readOnly_; }
@@ -102,7 +106,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     void markAfterLast() override { endPending_ = true; }
     bool readField(const TField& field, void* dest) override;
     void writeField(TField& field, const void* src) override;
-    // The translated text codes (1 and 15) straight from their OEM bytes (btr_dataset_text.cpp).
+    // Translated text (codes 1 and 15, DDF strings) straight from its OEM bytes.
     bool readFieldUtf8(const TField& field, std::string& out) override;
     bool fieldTextLossy(const TField& field) override;
     void getBookmark(const char* buffer, char* dest) const override;
@@ -163,6 +167,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
 
     std::string baseName_;
     std::string dictName_;
+    std::string dictTable_;
     TBDictionary* dictionary_ = nullptr;
     bool readOnly_ = false;
     bool indexCheck_ = true;

@@ -12,15 +12,19 @@ bool TBDataSet::StoredOemText(const TField& field, std::string_view& text) const
     const size_t index = static_cast<size_t>(field.FieldNo() - 1);
     if (field.FieldNo() < 1 || index >= fieldList_->Items.size()) return false;
     const TBField& d = fieldList_->Items[index];
-    if (d.TypeCode != btOemString && d.TypeCode != btOemLString) return false;
+    if (d.TypeCode != btOemString && d.TypeCode != btOemLString && d.TypeCode != btTrimmedString)
+        return false;
     const char* buffer = StateBuffer();
     if (!buffer) return false;
     const char* at = buffer + d.Offset;
     const int32_t n = d.Size;
     // The same bounds as readField: at most Size characters, never past the field's bytes.
-    if (d.TypeCode == btOemString) {
+    if (d.TypeCode == btOemString || d.TypeCode == btTrimmedString) {
         const auto limit = static_cast<size_t>(std::max(0, std::min(field.Size(), n)));
-        text = std::string_view(at, n < 1 ? 0 : strnlen(at, limit));
+        size_t len = n < 1 ? 0 : strnlen(at, limit);
+        if (d.TypeCode == btTrimmedString)
+            while (len > 0 && at[len - 1] == ' ') --len;
+        text = std::string_view(at, len);
     } else {
         const auto limit = static_cast<size_t>(std::max(0, std::min(field.Size(), n - 1)));
         text = std::string_view(at + 1,

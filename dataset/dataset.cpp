@@ -62,6 +62,12 @@ std::unique_ptr<TField> NewFieldOfType(TFieldType type) {
             return std::make_unique<TGraphicField>();
         case ftLargeint:
             return std::make_unique<TLargeintField>();
+        case ftFMTBcd:
+            return std::make_unique<TFMTBCDField>();
+        case ftGuid:
+            return std::make_unique<TGuidField>();
+        case ftWideString:
+            return std::make_unique<TWideStringField>();
         default:
             return nullptr;
     }
@@ -69,7 +75,8 @@ std::unique_ptr<TField> NewFieldOfType(TFieldType type) {
 
 bool HasSize(TFieldType type) {
     return type == ftString || type == ftBytes || type == ftVarBytes || type == ftBCD ||
-           type == ftBlob || type == ftMemo || type == ftGraphic;
+           type == ftBlob || type == ftMemo || type == ftGraphic || type == ftFMTBcd ||
+           type == ftGuid || type == ftWideString;
 }
 
 }  // namespace
@@ -226,6 +233,7 @@ void TDataSet::CreateFields() {
         if (!field) DatabaseError(Format("Field '%s' is of an unknown type", def.Name.c_str()));
         field->SetFieldName(def.Name);
         field->SetSize(HasSize(def.DataType) ? def.Size : 0);
+        if (auto* bcd = dynamic_cast<TFMTBCDField*>(field.get())) bcd->SetScale(def.Scale);
         field->SetFieldNo(def.FieldNo);
         made.push_back(std::move(field));
     }

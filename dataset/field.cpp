@@ -1,5 +1,7 @@
 #include "dataset/field.h"
 
+#include "platform/codepage.h"
+
 #include <cmath>
 
 #include "dataset/dataset.h"
@@ -114,6 +116,7 @@ void TField::SetAsLargeInt(int64_t value) {
         RangeError(static_cast<double>(value), INT32_MIN, INT32_MAX);
     SetAsInteger(static_cast<int32_t>(value));
 }
+
 void TField::SetAsFloat(double) {
     AccessError("Float");
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dict/file_data.h"
 #include "platform/datetime.h"
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -44,6 +45,40 @@ TFieldShape FieldShapeOfTypeCode(int32_t typeCode, int32_t dictSize) {
             return {ftGraphic, 0};
         case 22:
             return {ftAutoInc, 0};
+        case btTrimmedString:
+            return {ftString, dictSize > 0 ? dictSize : 0};
+        case btShortInt:
+            return {ftSmallint, 0};
+        case btLargeint:
+        case btUInt32:
+            return {ftLargeint, 0};
+        case btUInt64:
+            return {ftFMTBcd, 20};
+        case btPackedDecimal:
+            return {ftFMTBcd, dictSize > 0 ? 2 * dictSize - 1 : 0};
+        case btNumeric:
+        case btNumericSA:
+            return {ftFMTBcd, dictSize};
+        case btNumericSTS:
+            return {ftFMTBcd, dictSize > 0 ? dictSize - 1 : 0};
+        case btCurrency:
+            return {ftFMTBcd, 19};
+        case btTimestamp:
+            return {ftDateTime, 0};
+        case btBFloat4:
+        case btBFloat8:
+            return {ftFloat, 0};
+        case btBit:
+            return {ftBoolean, 0};
+        case btWString:
+        case btWZString:
+            return {ftWideString, dictSize / 2};
+        case btGuid:
+            return {ftGuid, 38};
+        case btTailText:
+            return {ftMemo, 0};
+        case btTailBytes:
+            return {ftBlob, 0};
         default:
             return {ftUnknown, 0};
     }

@@ -13,6 +13,7 @@ struct TFieldDef {
     std::string Name;
     TFieldType DataType = ftUnknown;
     int32_t Size = 0;
+    int32_t Scale = 0;  // digits after the point of an exact decimal
     bool Required = false;
     int FieldNo = 0;  // 1-based position; links a field to its column
 };

@@ -5,9 +5,12 @@
 #include <cstring>
 #include <istream>
 #include <iterator>
+#include <vector>
 
 #include "dataset/dataset.h"
+#include "dataset/extra_codec.h"
 #include "dataset/text_convert.h"
+#include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 #include "platform/regional.h"
@@ -509,3 +512,80 @@ void TBlobField::SetAsString(std::string_view value) {
 TMemoField::TMemoField(TComponent* owner) : TBlobField(owner, ftMemo) {}
 
 TGraphicField::TGraphicField(TComponent* owner) : TBlobField(owner, ftGraphic) {}
+
+// ---------------------------------------------------------------- TFMTBCDField, TGuidField
+
+TFMTBCDField::TFMTBCDField(TComponent* owner) : TStringField(owner, ftFMTBcd) {}
+
+std::string_view TFMTBCDField::AsStringView() const {
+    text_.assign(static_cast<size_t>(DataSize()), '\0');
+    if (!GetData(text_.data())) return {};
+    text_.resize(strnlen(text_.data(), text_.size()));
+    return text_;
+}
+
+TGuidField::TGuidField(TComponent* owner) : TStringField(owner, ftGuid) {
+    SetSize(38);
+}
+
+// ---------------------------------------------------------------- TWideStringField
+
+TWideStringField::TWideStringField(TComponent* owner) : TField(owner, ftWideString) {
+    SetSize(20);
+}
+
+bool TWideStringField::Utf8Value(std::string& out) const {
+    std::vector<uint16_t> units(static_cast<size_t>(Size()) + 1, 0);
+    if (!GetData(units.data())) return false;
+    size_t n = 0;
+    while (n < static_cast<size_t>(Size()) && units[n] != 0) ++n;
+    AppendUtf16AsUtf8(out, units.data(), n);
+    return true;
+}
+
+std::string_view TWideStringField::AsStringView() const {
+    utf8_.clear();
+    text_.clear();
+    if (Utf8Value(utf8_)) text_ = Utf8ToAnsi(utf8_);
+    return text_;
+}
+
+TVariant TWideStringField::AsVariant() const {
+    std::string_view t = AsStringView();
+    if (IsNull()) return {};
+    return std::string(t);
+}
+
+void TWideStringField::AppendUtf8Text(std::string& out) const {
+    Utf8Value(out);
+}
+
+bool TWideStringField::AnsiTextLossy() const {
+    std::string utf8;
+    if (!Utf8Value(utf8)) return false;
+    bool ok = true;
+    Utf8ToAnsi(utf8, &ok);
+    return !ok;
+}
+
+void TWideStringField::SetAsString(std::string_view value) {
+    // CP1251 text through UTF-8 to UTF-16 (every CP1251 letter lies in the basic plane).
+    const std::string utf8 = AnsiToUtf8(value);
+    std::vector<uint16_t> units(static_cast<size_t>(Size()) + 1, 0);
+    size_t n = 0;
+    for (size_t i = 0; i < utf8.size() && n < static_cast<size_t>(Size());) {
+        const auto c = static_cast<uint8_t>(utf8[i]);
+        uint32_t cp = c;
+        size_t len = 1;
+        if (c >= 0xE0 && i + 2 < utf8.size()) {
+            cp = ((c & 0x0Fu) << 12) | ((utf8[i + 1] & 0x3Fu) << 6) | (utf8[i + 2] & 0x3Fu);
+            len = 3;
+        } else if (c >= 0xC0 && i + 1 < utf8.size()) {
+            cp = ((c & 0x1Fu) << 6) | (utf8[i + 1] & 0x3Fu);
+            len = 2;
+        }
+        units[n++] = static_cast<uint16_t>(cp);
+        i += len;
+    }
+    SetData(units.data());
+}

@@ -34,6 +34,47 @@ class TStringField : public TField {
     mutable std::string buffer_;  // the native value, reused between reads
 };
 
+// ftFMTBcd: an exact decimal held as its plain text ("-12.50"); Size is the precision (digits
+// in all), Scale the digits after the point. Never goes through a double.
+class TFMTBCDField : public TStringField {
+  public:
+    explicit TFMTBCDField(TComponent* owner = nullptr);
+    // Sign, point, a leading zero and the NUL besides the digits.
+    int32_t DataSize() const override { return Size() + 4; }
+    // The whole text: the sign and the point come on top of the Size digits.
+    std::string_view AsStringView() const override;
+    int32_t Scale() const { return scale_; }
+    void SetScale(int32_t scale) { scale_ = scale; }
+
+  private:
+    int32_t scale_ = 0;
+};
+
+// ftGuid: the text form {8-4-4-4-12} of a GUID.
+class TGuidField : public TStringField {
+  public:
+    explicit TGuidField(TComponent* owner = nullptr);
+};
+
+// ftWideString: UTF-16 text of at most Size code units, native value zero-terminated. Its
+// CP1251 text shows a letter CP1251 lacks as '?' (and says so through AnsiTextLossy); its
+// UTF-8 text loses nothing.
+class TWideStringField : public TField {
+  public:
+    explicit TWideStringField(TComponent* owner = nullptr);
+    int32_t DataSize() const override { return 2 * Size() + 2; }
+    std::string_view AsStringView() const override;
+    TVariant AsVariant() const override;
+    void AppendUtf8Text(std::string& out) const override;
+    bool AnsiTextLossy() const override;
+    void SetAsString(std::string_view value) override;
+
+  private:
+    // The UTF-8 text of the current value; false for a null.
+    bool Utf8Value(std::string& out) const;
+    mutable std::string utf8_;
+};
+
 // ftInteger (and its narrower kinds below): signed 32-bit.
 class TIntegerField : public TField {
   public:

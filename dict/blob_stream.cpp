@@ -1,10 +1,12 @@
 #include "dict/blob_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "btrieve/btr_file.h"
 #include "dict/blob_host.h"
 #include "dict/file_data.h"
+#include "platform/codepage.h"
 
 namespace {
 
@@ -27,6 +29,8 @@ TBlobFiler::TBlobFiler(TBlobDataSet& dataSet, const char* recordBuffer, int fiel
     const auto index = static_cast<size_t>(fieldNo - 1);
     if (recordBuffer && fieldNo >= 1 && index < list.Items.size()) {
         const TBField& d = list.Items[index];
+        WholeTail = d.TypeCode == btTailText || d.TypeCode == btTailBytes;
+        TailText = d.TypeCode == btTailText;
         if (d.Size >= 8 && d.Offset >= 0 && d.Offset + 8 <= dataSet.RecordLength()) {
             std::memcpy(&BlobOffset, recordBuffer + d.Offset, 4);
             std::memcpy(&BlobLength, recordBuffer + d.Offset + 4, 4);
@@ -54,10 +58,31 @@ void TBlobFiler::Attach(const TBlobStream& stream) {
             int32_t n = VarStream->Read(bytes.data(), static_cast<int32_t>(BlobLength));
             Content->Write(bytes.data(), n);
             Content->SetPosition(0);
+        } else if (stream.Mode() != kBlobWrite && VarStream && WholeTail && dataSet_ &&
+                   dataSet_->DataFile()->VariableLength()) {
+            ReadWholeTail();
         }
     }
     if (stream.Mode() == kBlobWrite && OpenMode != kBlobRead) Content->SetSize(0);
     if (stream.Mode() != kBlobRead) OpenMode = stream.Mode();
+}
+
+void TBlobFiler::ReadWholeTail() {
+    std::string bytes;
+    char piece[16384];
+    VarStream->Seek(0, soBeginning);
+    for (;;) {
+        int32_t n = VarStream->Read(piece, static_cast<int32_t>(sizeof piece));
+        if (n <= 0) break;
+        bytes.append(piece, static_cast<size_t>(n));
+        if (n < static_cast<int32_t>(sizeof piece)) break;
+    }
+    if (TailText) {
+        bytes.resize(std::min(bytes.size(), bytes.find('\0')));
+        bytes = OemToAnsiText(bytes);
+    }
+    Content->Write(bytes.data(), static_cast<int32_t>(bytes.size()));
+    Content->SetPosition(0);
 }
 
 void TBlobFiler::Detach(const TBlobStream&) {

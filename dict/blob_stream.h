@@ -42,9 +42,13 @@ class TBlobFiler : public TStream {
     std::unique_ptr<TVarStream> VarStream;
     uint32_t BlobLength = 0;
     uint32_t BlobOffset = 0;
+    // The field is the whole variable part (as text: OEM up to the first zero byte).
+    bool WholeTail = false;
+    bool TailText = false;
     int32_t AttachCount = 0;
 
   private:
+    void ReadWholeTail();
     TBlobDataSet* dataSet_;
     std::string key_;
 };

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "btrieve/aliases.h"
+#include "dict/column_layout.h"
+#include "dict/ddf_dictionary.h"
 #include "dict/session.h"
 #include "platform/format.h"
 
@@ -177,7 +179,27 @@ void TBDictionary::SetDictionaryFileOpen(bool open) {
         CloseDictionaryFile();
 }
 
-void TBDictionary::LoadFileData(const std::string& baseName, TFileData& fileData) {
+void TBDictionary::LoadFileData(const std::string& baseName, TFileData& fileData,
+                                const std::string& tableName) {
+    // DDF dictionaries and the keys-only layout depend on the data file's header as well, so
+    // their descriptions are made afresh every time.
+    if (fileName_.empty() || IsV2DdfFolder(fileName_) || IsDdfDictionary(fileName_)) {
+        try {
+            if (fileName_.empty())
+                LoadKeysOnlyFileData(baseName, fileData);
+            else if (IsV2DdfFolder(fileName_))
+                throw EBtrieve(V2DictionaryText(fileName_));
+            else
+                LoadDdfFileData(fileName_, baseName, tableName, fileData);
+        } catch (...) {
+            fileData.Fields.reset();
+            fileData.Keys.reset();
+            throw;
+        }
+        fileData.LoadTime = DictionaryNow();
+        lastRead_ = fileData.LoadTime;
+        return;
+    }
     const std::string cacheKey = UpperCaseAZ(baseName);
     auto cached = descCache_.find(cacheKey);
     if (cached != descCache_.end()) {

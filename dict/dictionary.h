@@ -62,8 +62,12 @@ class TBDictionary : public TComponent {
 
     // Fills the caller's empty fileData with the description of the data file baseName; the
     // caller owns its lists afterwards. Raises EBtrieve for a description not found, a broken
-    // dictionary or a failing Btrieve call; fileData then holds no lists.
-    void LoadFileData(const std::string& baseName, TFileData& fileData);
+    // dictionary or a failing Btrieve call; fileData then holds no lists. A DDF data
+    // dictionary (a folder of .DDF files or its FILE.DDF) is told from the own forms before
+    // them; tableName then picks its table by name. A dictionary without a file name
+    // describes the file by its own keys.
+    void LoadFileData(const std::string& baseName, TFileData& fileData,
+                      const std::string& tableName = "");
 
     // The names of the data files the dictionary describes (lower case, without folder), in
     // the order of its key 1. Raises EBtrieve like LoadFileData.

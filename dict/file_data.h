@@ -34,13 +34,40 @@ enum TBTypeCode : int32_t {
     btSingle = 20,
     btByte = 21,
     btAutoInc = 22,
+    // Storages only the data dictionaries of the engine family (and a file's own key types)
+    // describe, numbered beyond what the own dictionary forms can store, so that those keep
+    // meaning what they meant; Scale carries decimals or a bit number.
+    btTrimmedString = 0x10000,  // OEM text cut at the first zero byte, trailing blanks trimmed
+    btShortInt = 0x10001,       // signed 8-bit
+    btLargeint = 0x10002,       // signed 64-bit
+    btUInt32 = 0x10003,         // unsigned 32-bit
+    btUInt64 = 0x10004,         // unsigned 64-bit, exact decimal
+    btPackedDecimal = 0x10005,  // packed BCD, last nibble the sign (DECIMAL, MONEY)
+    btNumeric = 0x10006,        // ASCII digits, last one overpunched EBCDIC-style
+    btNumericSA = 0x10007,      // ASCII digits, last one overpunched ASCII-style
+    btNumericSTS = 0x10008,     // ASCII digits, then a separate trailing sign
+    btCurrency = 0x10009,       // signed 64-bit, four implied decimals
+    btTimestamp = 0x1000A,      // 100-ns ticks since 1 January of year 1
+    btBFloat4 = 0x1000B,        // Microsoft Binary Format, 4 bytes
+    btBFloat8 = 0x1000C,        // Microsoft Binary Format, 8 bytes
+    btBit = 0x1000D,            // one bit (Scale) of a byte shared with other bits
+    btWString = 0x1000E,        // UTF-16LE, fixed length, trailing blanks and zeros trimmed
+    btWZString = 0x1000F,       // UTF-16LE up to the first zero unit
+    btGuid = 0x10010,           // 16 bytes, shown as {8-4-4-4-12}
+    btTailText = 0x10011,       // the whole variable part: OEM text up to the first zero byte
+    btTailBytes = 0x10012,      // the whole variable part: raw bytes
 };
+
+// The first of the storages beyond the own dictionary forms.
+inline constexpr int32_t kFirstExtraStorage = btTrimmedString;
 
 struct TBField {
     std::string Name;  // ANSI
     int32_t Offset = 0;
     int32_t TypeCode = 0;
     int32_t Size = 0;
+    int32_t Scale = 0;        // decimals of an exact decimal, bit number of a bit
+    int32_t NullOffset = -1;  // offset of the byte that says NULL (non-zero), or none
 };
 
 struct TBKey {
@@ -48,6 +75,11 @@ struct TBKey {
     int32_t KeyNumber = 0;
     uint8_t CaseInsensitive = 0;
     uint8_t Segmented = 0;  // another segment of the same key follows
+    // A segment no field of the description covers exactly: its own place and storage
+    // (Offset -1 when FieldName names the field).
+    int32_t Offset = -1;
+    int32_t Size = 0;
+    int32_t TypeCode = 0;
 };
 
 struct TBFieldList {

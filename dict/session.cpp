@@ -147,7 +147,7 @@ void TBSession::UpdateDictionaryName(const std::string& oldName, const std::stri
 }
 
 void TBSession::LoadFileData(const std::string& baseName, const std::string& dictName,
-                             TFileData& fileData) {
+                             TFileData& fileData, const std::string& tableName) {
     TBDictionary* dictionary = FindDictionary(dictName);
     if (!dictionary) {
         // The session's own dictionary: owned through AutoDicts and freed by the session.
@@ -159,7 +159,7 @@ void TBSession::LoadFileData(const std::string& baseName, const std::string& dic
         dictionary = made.release();
     }
     try {
-        dictionary->LoadFileData(baseName, fileData);
+        dictionary->LoadFileData(baseName, fileData, tableName);
     } catch (...) {
         // A dictionary with an owner belongs to its form or module and stays there.
         if (dictionary->Owner() == nullptr) delete dictionary;

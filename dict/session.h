@@ -36,8 +36,8 @@ class TBSession : public TComponent {
                               TBDictionary* dictionary);
     // The description of baseName from the dictionary with file name dictName, made on
     // demand; the caller owns the lists of fileData afterwards.
-    void LoadFileData(const std::string& baseName, const std::string& dictName,
-                      TFileData& fileData);
+    void LoadFileData(const std::string& baseName, const std::string& dictName, TFileData& fileData,
+                      const std::string& tableName = "");
     void LimitDictionaries();
 
     void AddDataSet(TDictionaryClient* dataSet);

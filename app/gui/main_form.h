@@ -102,7 +102,7 @@ class TMainFrm : public QWidget {
     static constexpr const char* kDBFileFilter =
         "Btrieve database (*.dbt)|*.dbt|All files (*.*)|*.*";
     static constexpr const char* kDictFilter =
-        "Btrieve dictionary (*.def)|*.def|All files (*.*)|*.*";
+        "Btrieve dictionary (*.def)|*.def|Data dictionary (FILE.DDF)|FILE.DDF|All files (*.*)|*.*";
     static constexpr const char* kSQLFilter = "SQL script (*.sql)|*.sql|All files (*.*)|*.*";
 
   protected:

@@ -105,9 +105,17 @@ TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
     EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 1000\n");
 }
 
+TEST_F(CommandLine, WithoutDictionaryTheTableIsNamedAfterTheFile) {
+    EXPECT_EQ(Run({"--base", "/data/Clients.DAT", "--sql", sql_}), kExitDone);
+    EXPECT_EQ(named_, "|/data/Clients.DAT");
+    EXPECT_NE(Script().find("INSERT INTO Clients (N) VALUES (1);"), std::string::npos);
+    // A name given wins.
+    EXPECT_EQ(Run({"--base", "c.dat", "--sql", sql_, "--table", "T"}), kExitDone);
+    EXPECT_NE(Script().find("INSERT INTO T (N) VALUES (1);"), std::string::npos);
+}
+
 TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--base", "b", "--sql", "s"}, "No dictionary file given (--dict)\n"},
         {{"--dict", "d", "--sql", "s"}, "No data file given (--base)\n"},
         {{"--dict", "d", "--base", "b"}, "No script file given (--sql)\n"},
         {{"--dict", "d", "--base", "b", "--sql", sql_, "--commit", "1e3"},

@@ -1,7 +1,9 @@
 // The main window: its controls and actions, the "..." buttons, the settings actions and
 // their shortcuts, the copy between the controls and ImpInfo, and closing.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -123,6 +125,17 @@ TEST_F(MainForm, ActionsHintsImagesShortcutsAndStatusPanels) {
     EXPECT_EQ(panels[1]->width(), 50);
 }
 
+TEST_F(MainForm, FirstPanelsHintNamesTheEngine) {
+    TMainFrm& f = MakeForm();
+    QLabel* first = f.stbMainFrm->findChildren<QLabel*>().at(0);
+    const QString engine = "Btrieve engine: embedded record manager, version 6.15 N, 6.15 L";
+    EXPECT_EQ(first->toolTip(), engine);
+    // Under the mouse, the panel shows its own hint.
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(first, &enter);
+    EXPECT_EQ(f.PanelText(0), engine.toStdString());
+}
+
 TEST_F(MainForm, DDLButtonDoesNothing) {
     TMainFrm& f = MakeForm();
     f.edtTableName->setText("T");
@@ -150,7 +163,9 @@ TEST_F(MainForm, FileButtonsDialogFilterDirectoryAndAnswer) {
     EXPECT_EQ(dialogs[0].Filter, "Btrieve database (*.dbt)|*.dbt|All files (*.*)|*.*");
     EXPECT_EQ(dialogs[1].Kind, fdOpen);
     EXPECT_EQ(dialogs[1].InitialDir, "");  // a bare name: the platform's default folder
-    EXPECT_EQ(dialogs[1].Filter, "Btrieve dictionary (*.def)|*.def|All files (*.*)|*.*");
+    EXPECT_EQ(dialogs[1].Filter,
+              "Btrieve dictionary (*.def)|*.def|Data dictionary (FILE.DDF)|FILE.DDF|All files "
+              "(*.*)|*.*");
     EXPECT_EQ(dialogs[2].Kind, fdSave);
     EXPECT_EQ(dialogs[2].InitialDir, "");
     EXPECT_EQ(dialogs[2].Filter, "SQL script (*.sql)|*.sql|All files (*.*)|*.*");

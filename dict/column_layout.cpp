@@ -1,0 +1,287 @@
+#include "dict/column_layout.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "btrieve/aliases.h"
+#include "dict/dict_warnings.h"
+#include "dict/dictionary.h"
+#include "platform/format.h"
+
+namespace {
+
+constexpr uint16_t kKeyExtendedType = 0x0100, kKeyBinary = 0x0004, kKeyCaseInsensitive = 0x0400;
+constexpr uint16_t kFieldSignedTinyint = 0x0008, kFieldBinary = 0x1000;
+
+void Warn(const std::string& table, const std::string& column, const std::string& what) {
+    DictWarning(
+        Format("Warning: table %s, column %s: %s", table.c_str(), column.c_str(), what.c_str()));
+}
+
+bool IsTail(int32_t typeCode) {
+    return typeCode == btTailText || typeCode == btTailBytes;
+}
+
+TBField FieldOf(const TColumn& c) {
+    TBField f;
+    f.Name = c.Name;
+    f.Offset = c.Offset;
+    f.TypeCode = c.TypeCode;
+    f.Size = c.Size;
+    f.Scale = c.Scale;
+    f.NullOffset = c.NullOffset;
+    return f;
+}
+
+}  // namespace
+
+TDataFileHeader ReadDataFileHeader(const std::string& baseName) {
+    TBtrieveFile file;
+    file.SetFileName(ExpandAliases(baseName));
+    file.SetReadOnly(true);
+    file.SetActive(true);
+    if (!file.Active()) throw EBtrieve(file.Status(), btr::kOpen, file.FileName());
+    TDataFileHeader header;
+    header.RecordLength = file.RecordLength();
+    header.Variable = file.VariableLength();
+    for (int k = 0; k < file.KeyCount(); ++k) {
+        std::vector<TSegmentSpec> segments;
+        for (size_t s = file.KeyFirstSegment()[k]; s <= btr::kMaxSegments; ++s) {
+            segments.push_back(file.SegmentTable()[s]);
+            if (!(file.SegmentTable()[s].Flags & btr::kSegmentFollows)) break;
+        }
+        header.Keys.push_back(std::move(segments));
+    }
+    return header;
+}
+
+int32_t StorageOfTypeCode(int code, int size, uint16_t flags, std::string& problem) {
+    auto sized = [&](std::initializer_list<std::pair<int, int32_t>> bySize) -> int32_t {
+        for (const auto& [s, storage] : bySize)
+            if (s == size) return storage;
+        problem = Format("type code %d with size %d; exported as raw bytes", code, size);
+        return btBytes;
+    };
+    switch (code) {
+        case 0:
+            return (flags & kFieldBinary) ? btBytes : btTrimmedString;
+        case 1:
+            return sized({{1, (flags & kFieldSignedTinyint) ? btShortInt : btByte},
+                          {2, btSmallint},
+                          {4, btInteger},
+                          {8, btLargeint}});
+        case 2:
+            return sized({{4, btSingle}, {8, btFloat}});
+        case 3:
+            return sized({{4, btDate}});
+        case 4:
+            return sized({{4, btTime}});
+        case 5:
+        case 6:
+            return size >= 1 ? btPackedDecimal : sized({});
+        case 7:
+            return size >= 1 ? btLogical : sized({});
+        case 8:
+            return size >= 1 ? btNumeric : sized({});
+        case 9:
+            return sized({{4, btBFloat4}, {8, btBFloat8}});
+        case 10:
+            return size >= 2 ? btOemLString : sized({});
+        case 11:
+            return size >= 2 ? btOemString : sized({});
+        case 12:
+            return btTailText;
+        case 13:
+            return btTailBytes;
+        case 14:
+            return sized({{1, btByte}, {2, btWord}, {4, btUInt32}, {8, btUInt64}});
+        case 15:
+            return sized({{2, btSmallint}, {4, btAutoInc}, {8, btLargeint}});
+        case 16:
+            return sized({{1, btBit}});
+        case 17:
+            return size >= 2 ? btNumericSTS : sized({});
+        case 18:
+            return size >= 1 ? btNumericSA : sized({});
+        case 19:
+            return sized({{8, btCurrency}});
+        case 20:
+            return sized({{8, btTimestamp}});
+        case 21:
+            return sized({{8, (flags & kFieldBinary) ? btBinaryBlob : btMemoBlob}});
+        case 25:
+        case 26:
+            if (size >= 2 && size % 2 == 0) return code == 25 ? btWString : btWZString;
+            return sized({});
+        case 27:
+            return sized({{16, btGuid}});
+        default:
+            problem = Format("unknown type code %d; exported as raw bytes", code);
+            return btBytes;
+    }
+}
+
+int32_t StorageOfSegment(const TSegmentSpec& segment, std::string& problem) {
+    if (segment.Flags & kKeyExtendedType) {
+        // Key types 12 and 13 are no column types of the variable part here.
+        if (segment.ExtendedType == 12 || segment.ExtendedType == 13) {
+            problem = Format("unknown type code %d; exported as raw bytes", segment.ExtendedType);
+            return btBytes;
+        }
+        return StorageOfTypeCode(segment.ExtendedType, segment.Length, kFieldSignedTinyint,
+                                 problem);
+    }
+    return (segment.Flags & kKeyBinary) ? StorageOfTypeCode(14, segment.Length, 0, problem)
+                                        : btTrimmedString;
+}
+
+TBFieldList LayColumns(const std::string& table, std::vector<TColumn> columns,
+                       const TDataFileHeader& header) {
+    const int32_t length = header.RecordLength;
+    std::vector<TColumn> fixed;
+    const TColumn* tail = nullptr;
+    for (const TColumn& c : columns) {
+        if (IsTail(c.TypeCode)) {
+            if (!header.Variable)
+                Warn(table, c.Name, "held in the variable part, but the file has none; left out");
+            else if (tail)
+                Warn(table, c.Name,
+                     "a second column for the variable part; the whole part goes to " + tail->Name +
+                         ", this one is left out");
+            else
+                tail = &c;
+            continue;
+        }
+        const int32_t first = c.NullOffset >= 0 ? c.NullOffset : c.Offset;
+        if (first < 0 || c.Size <= 0 || c.Offset + c.Size > length) {
+            Warn(table, c.Name,
+                 Format("bytes %d..%d lie past the record length %d; left out", c.Offset,
+                        c.Offset + c.Size - 1, length));
+            continue;
+        }
+        fixed.push_back(c);
+    }
+    std::stable_sort(fixed.begin(), fixed.end(), [](const TColumn& a, const TColumn& b) {
+        return a.Offset != b.Offset ? a.Offset < b.Offset : a.Bit && b.Bit && a.Scale < b.Scale;
+    });
+
+    // Who covers each byte, to find overlaps and the bytes no column covers.
+    std::vector<int> owner(static_cast<size_t>(length), -1);
+    for (size_t i = 0; i < fixed.size(); ++i) {
+        const TColumn& c = fixed[i];
+        int other = -1;
+        for (int32_t b = c.Offset; b < c.Offset + c.Size; ++b) {
+            int o = owner[b];
+            if (o >= 0 && !(c.Bit && fixed[o].Bit && fixed[o].Offset == c.Offset)) other = o;
+            owner[b] = static_cast<int>(i);
+        }
+        if (c.NullOffset >= 0) {
+            if (owner[c.NullOffset] >= 0) other = owner[c.NullOffset];
+            owner[c.NullOffset] = static_cast<int>(i);
+        }
+        if (other >= 0) Warn(table, c.Name, "overlaps column " + fixed[other].Name);
+    }
+    for (int32_t b = 0; b < length;) {
+        if (owner[b] >= 0) {
+            ++b;
+            continue;
+        }
+        int32_t end = b;
+        while (end < length && owner[end] < 0) ++end;
+        TColumn filler;
+        filler.Name = Format("FILLER_%d", b);
+        filler.Offset = b;
+        filler.Size = end - b;
+        filler.TypeCode = btBytes;
+        fixed.push_back(filler);
+        b = end;
+    }
+    std::stable_sort(fixed.begin(), fixed.end(), [](const TColumn& a, const TColumn& b) {
+        int32_t pa = a.NullOffset >= 0 ? std::min(a.NullOffset, a.Offset) : a.Offset;
+        int32_t pb = b.NullOffset >= 0 ? std::min(b.NullOffset, b.Offset) : b.Offset;
+        return pa < pb;
+    });
+
+    TBFieldList list;
+    for (const TColumn& c : fixed) list.Items.push_back(FieldOf(c));
+    if (header.Variable) {
+        TColumn rest;
+        if (tail) {
+            rest = *tail;
+        } else {
+            rest.Name = "VARIABLE_PART";
+            rest.TypeCode = btTailBytes;
+            Warn(table, rest.Name, "the variable part of the records has no column; exported raw");
+        }
+        rest.Offset = length;
+        rest.Size = 0;
+        list.Items.push_back(FieldOf(rest));
+    }
+    list.RecordSize = length;
+    return list;
+}
+
+TBKeyList FileKeys(const TBFieldList& fields, const TDataFileHeader& header) {
+    TBKeyList keys;
+    for (size_t k = 0; k < header.Keys.size(); ++k) {
+        const auto& segments = header.Keys[k];
+        for (size_t s = 0; s < segments.size(); ++s) {
+            const TSegmentSpec& seg = segments[s];
+            TBKey key;
+            key.KeyNumber = static_cast<int32_t>(k);
+            key.CaseInsensitive = (seg.Flags & kKeyCaseInsensitive) ? 1 : 0;
+            key.Segmented = s + 1 < segments.size() ? 1 : 0;
+            const int32_t offset = seg.Position - 1;
+            auto named =
+                std::find_if(fields.Items.begin(), fields.Items.end(), [&](const TBField& f) {
+                    return f.Offset == offset && f.Size == seg.Length && !IsTail(f.TypeCode);
+                });
+            if (named != fields.Items.end()) {
+                key.FieldName = named->Name;
+            } else {
+                std::string ignored;
+                key.Offset = offset;
+                key.Size = seg.Length;
+                key.TypeCode = StorageOfSegment(seg, ignored);
+            }
+            keys.Items.push_back(key);
+        }
+    }
+    keys.KeyCount = static_cast<int32_t>(header.Keys.size());
+    return keys;
+}
+
+void LoadKeysOnlyFileData(const std::string& baseName, TFileData& fileData) {
+    const TDataFileHeader header = ReadDataFileHeader(baseName);
+    const std::string table = DictionaryLookupName(baseName);
+    std::vector<TColumn> columns;
+    for (size_t k = 0; k < header.Keys.size(); ++k) {
+        for (size_t s = 0; s < header.Keys[k].size(); ++s) {
+            const TSegmentSpec& seg = header.Keys[k][s];
+            const int32_t offset = seg.Position - 1;
+            // A place an earlier segment already gave a column (keys sharing segments) or
+            // partly covers keeps that column.
+            bool taken = std::any_of(columns.begin(), columns.end(), [&](const TColumn& c) {
+                return offset < c.Offset + c.Size && c.Offset < offset + seg.Length;
+            });
+            if (taken) continue;
+            TColumn c;
+            c.Name = Format("KEY%d_%d", static_cast<int>(k), static_cast<int>(s + 1));
+            c.Offset = offset;
+            c.Size = seg.Length;
+            std::string problem;
+            c.TypeCode = StorageOfSegment(seg, problem);
+            if (!problem.empty()) Warn(table, c.Name, problem);
+            columns.push_back(c);
+        }
+    }
+    if (header.Variable) {
+        TColumn rest;
+        rest.Name = "VARIABLE_PART";
+        rest.TypeCode = btTailBytes;
+        columns.push_back(rest);
+    }
+    fileData.Fields = std::make_unique<TBFieldList>(LayColumns(table, columns, header));
+    fileData.Keys = std::make_unique<TBKeyList>(FileKeys(*fileData.Fields, header));
+    fileData.OwnerName.clear();
+}
