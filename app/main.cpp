@@ -1,6 +1,7 @@
 // quorvath: exports one Btrieve data file as an SQL script from the command line.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "app/command_line.h"
@@ -39,5 +40,7 @@ int main(int argc, char** argv) {
     env.Out = &std::cout;
     env.Err = &std::cerr;
     env.ErrIsTerminal = ::isatty(STDERR_FILENO) != 0;
+    env.EnglishStatusLines = WantsEnglishStatusLines(
+        env.ErrIsTerminal, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
     return RunCommandLine(std::vector<std::string>(argv, argv + argc), env);
 }
