@@ -10,6 +10,8 @@
 #include <string_view>
 
 #include "app/cli_usage.h"
+#include "app/database_command.h"
+#include "app/file_keys.h"
 #include "app/settings.h"
 #include "btrieve/btr_error.h"
 #include "dataset/btr_dataset.h"
@@ -240,6 +242,18 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_option("--encoding", encoding,
                    "script encoding: cp1251 (classic's default) or utf8 (every other target's)")
         ->check(CLI::IsMember({"cp1251", "utf8"}));
+    int oemCodePage = 866;
+    cli.add_option("--oem-codepage", oemCodePage,
+                   "OEM code page of the data's text: 437, 850, 852 or 866 (default 866)")
+        ->check(CLI::IsMember({437, 850, 852, 866}));
+    bool all = false, list = false;
+    std::string dataDir;
+    cli.add_flag("--all", all, "export every table of the dictionary (--sql FILE or --sql DIR/)");
+    cli.add_flag("--list", list, "list the tables of the dictionary");
+    cli.add_option("--data-dir", dataDir, "folder of the data files (default: the dictionary's)");
+    bool noIndexes = false;
+    cli.add_flag("--no-indexes", noIndexes,
+                 "leave out the primary key and indexes a target's script states after the data");
     std::string target;
     int rowsPerInsert = 1;
     bool copy = false, dropTable = false;
@@ -300,6 +314,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if (cli.count("--commit"))
             info.CommitPeriod = CommitPeriodArgument(Argument("--commit", commit));
         info.CreateDDL = ddl;
+        if (cli.count("--oem-codepage")) info.OemCodePage = oemCodePage;
         if (cli.count("--target")) info.Target = target;
         // The form of the script, checked before any file is touched.
         TScriptForm form;
@@ -317,6 +332,20 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
             SaveSettings(Argument("--save-settings", saveSettings), info);
             out << "Settings written to " << saveSettings << "\n" << std::flush;
             if (info.BaseFileName.empty()) return kExitDone;  // nothing to export
+        }
+        if ((list || all) && info.DictionaryFileName.empty())
+            throw Exception("No dictionary file given (--dict)");
+        if (list) return RunDatabaseList(info, Argument("--data-dir", dataDir), env);
+        if (all) {
+            if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
+            if (toStandardOutput)
+                throw Exception("--all writes script files: --sql - is not taken");
+            TCommandLineEnv tables = env;
+            if (form.Target == stClassic || noIndexes ||
+                !DictionaryTakesFileKeys(info.DictionaryFileName))
+                tables.KeysOf = nullptr;
+            return RunDatabaseExport(info, form, scriptEncoding, Argument("--data-dir", dataDir),
+                                     tables);
         }
         std::vector<std::string> missing;
         if (info.BaseFileName.empty()) missing.push_back("No data file given (--base)");
@@ -348,6 +377,9 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         run.Encoding = scriptEncoding;
         run.Form = form;
         run.ToStandardOutput = toStandardOutput;
+        if (form.Target != stClassic && !noIndexes &&
+            DictionaryTakesFileKeys(info.DictionaryFileName))
+            run.KeysOf = env.KeysOf;
         // With the script on standard output the final message goes to standard error.
         if (toStandardOutput) host.MessageStream = env.Err;
         // The Btrieve error box of a failing fetch: a line of its own on standard error.

@@ -26,6 +26,8 @@ struct TCommandLineEnv {
         NameDataSet;
     // The data file's record count for the progress percentage; negative when unknown.
     std::function<int64_t(TDataSet&)> TotalRecords;
+    // The keys of the data file the dataset has open, for the key statements.
+    std::function<std::vector<TSqlKey>(TDataSet&)> KeysOf;
     std::ostream* Out = nullptr;  // standard output
     std::ostream* Err = nullptr;  // standard error
     // Progress is shown only when standard error is a terminal.

@@ -311,3 +311,11 @@ void TFirebirdDialect::AppendBytes(std::string& out, std::string_view bytes) con
         bytes.remove_prefix(piece.size());
     }
 }
+
+void TFirebirdDialect::PrimaryKey(IScriptLines& out, const std::string& name,
+                                  const std::string& table,
+                                  const std::vector<std::string>& columns) const {
+    for (const std::string& column : columns)
+        out.PutLine("ALTER TABLE " + name + " ALTER " + column + " SET NOT NULL;");
+    TTargetDialect::PrimaryKey(out, name, table, columns);
+}

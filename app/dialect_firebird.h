@@ -17,4 +17,7 @@ class TFirebirdDialect : public TTargetDialect {
     std::string_view BeginTransaction() const override { return std::string_view(); }
     void AppendTextLiteral(std::string& out, std::string_view text) const override;
     void AppendBytes(std::string& out, std::string_view bytes) const override;
+    // The key's columns become NOT NULL first: Firebird takes no nullable primary key column.
+    void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,
+                    const std::vector<std::string>& columns) const override;
 };

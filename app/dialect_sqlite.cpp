@@ -209,3 +209,10 @@ std::string TSQLiteDialect::ColumnType(const TField& field) const {
             UnknownFieldTypeError(field.DataType());
     }
 }
+
+void TSQLiteDialect::PrimaryKey(IScriptLines& out, const std::string& name,
+                                const std::string& table,
+                                const std::vector<std::string>& columns) const {
+    out.PutLine("CREATE UNIQUE INDEX " + Identifier(table + "_pk") + " ON " + name + " (" +
+                JoinColumns(columns) + ");");
+}

@@ -11,4 +11,7 @@ class TSQLiteDialect : public TTargetDialect {
   protected:
     const TIdentifierRules& Rules() const override;
     std::string_view BeginTransaction() const override { return "BEGIN TRANSACTION;"; }
+    // SQLite cannot add a primary key to a table: a unique index <table>_pk stands for it.
+    void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,
+                    const std::vector<std::string>& columns) const override;
 };

@@ -244,3 +244,35 @@ int32_t DecimalScale(const TField& field) {
     const auto* decimal = dynamic_cast<const TFMTBCDField*>(&field);
     return decimal ? decimal->Scale() : 0;
 }
+
+void TTargetDialect::Keys(IScriptLines& out, const std::string& table,
+                          const std::vector<TSqlKey>& keys) {
+    if (keys.empty()) return;
+    const std::string name = Identifier(table);
+    const int primary = PrimaryKeyIndex(keys);
+    out.PutLine("");
+    out.PutLine("/* Keys */");
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const TSqlKey& key = keys[i];
+        std::vector<std::string> columns;
+        for (const std::string& column : key.Columns) columns.push_back(Identifier(column));
+        if (static_cast<int>(i) == primary) {
+            PrimaryKey(out, name, table, columns);
+            continue;
+        }
+        out.PutLine(std::string("CREATE ") + (key.Unique ? "UNIQUE " : "") + "INDEX " +
+                    Identifier(table + "_k" + std::to_string(key.Number)) + " ON " + name + " (" +
+                    JoinColumns(columns) + ");");
+    }
+}
+
+void TTargetDialect::PrimaryKey(IScriptLines& out, const std::string& name, const std::string&,
+                                const std::vector<std::string>& columns) const {
+    out.PutLine("ALTER TABLE " + name + " ADD PRIMARY KEY (" + JoinColumns(columns) + ");");
+}
+
+std::string JoinColumns(const std::vector<std::string>& columns) {
+    std::string text;
+    for (const std::string& column : columns) text += (text.empty() ? "" : ", ") + column;
+    return text;
+}

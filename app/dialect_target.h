@@ -22,6 +22,10 @@ class TTargetDialect : public ISqlDialect {
     void Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) override;
     void EndPeriod(IScriptLines& out) override;
     void Finish(IScriptLines& out) override;
+    // PRIMARY KEY for the first unique key without null segments, CREATE [UNIQUE] INDEX
+    // <table>_k<number> for the others.
+    void Keys(IScriptLines& out, const std::string& table,
+              const std::vector<TSqlKey>& keys) override;
 
     // The literal of the field's current value, appended.
     void AppendValue(std::string& out, const TField& field, int32_t recordNo);
@@ -36,6 +40,9 @@ class TTargetDialect : public ISqlDialect {
     virtual void SessionLines(IScriptLines&) const {}
     // The lines removing an earlier table before the definition (--drop-table).
     virtual void DropTable(IScriptLines& out, const std::string& table) const;
+    // The primary key's statements; the table's name and the columns as the script writes them.
+    virtual void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,
+                            const std::vector<std::string>& columns) const;
     // "CREATE TABLE" (Firebird's --drop-table uses its RECREATE TABLE instead).
     virtual std::string CreateTableWords() const { return "CREATE TABLE"; }
     // Text after the closing parenthesis of the definition, before ";".
@@ -65,3 +72,6 @@ class TTargetDialect : public ISqlDialect {
     int32_t statementRows_ = 0;
     bool inTransaction_ = false;
 };
+
+// Column names separated by ", ".
+std::string JoinColumns(const std::vector<std::string>& columns);

@@ -1,5 +1,7 @@
 #include "app/export_run.h"
 
+#include "platform/codepage.h"
+
 #include "platform/exception.h"
 #include "platform/format.h"
 
@@ -40,6 +42,7 @@ void TExportRun::Execute(const TImpInfo& info) {
     records_ = 0;
 
     if (dataSet_.Active()) dataSet_.Close();
+    SetOemCodePage(info.OemCodePage);
     if (NameDataSet) NameDataSet(dataSet_, info.DictionaryFileName, info.BaseFileName);
     dataSet_.Open();
     // Every INSERT names a last column; a source without columns has nothing to export.
@@ -50,7 +53,7 @@ void TExportRun::Execute(const TImpInfo& info) {
         if (ToStandardOutput)
             file_.UseStandardOutput();
         else
-            file_.Rewrite(info.SQLFileName);
+            file_.Rewrite(info.SQLFileName, AppendToScript);
         WriteRecords(info);
         FlushLines();
         lineBuffer_.clear();
@@ -110,4 +113,5 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
         dataSet_.Next();
     }
     dialect.Finish(*this);
+    if (KeysOf && !stopRequested_) dialect.Keys(*this, info.ImpTableName, KeysOf(dataSet_));
 }

@@ -48,10 +48,15 @@ class TExportRun : public IScriptLines {
     std::function<TDateTime()> Clock = Now;
     // The script's bytes: as the system holds them (CP1251), or converted to UTF-8.
     TScriptEncoding Encoding = seAnsi;
+    // The script is continued instead of replaced: opened for appending (every table of a
+    // database into one script, each with its own header).
+    bool AppendToScript = false;
     // The target, statement forms and table options of the script.
     TScriptForm Form;
     // The script goes to standard output instead of SQLFileName.
     bool ToStandardOutput = false;
+    // The keys the script states after the data (in the target's dialect); none when empty.
+    std::function<std::vector<TSqlKey>(TDataSet&)> KeysOf;
 
     // The run over the settings; errors end it and propagate (the script file is closed
     // with what earlier batches wrote). A start requested while a run is in progress (from

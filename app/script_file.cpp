@@ -46,12 +46,13 @@ void TScriptFile::UseStandardOutput() {
     ownsFd_ = false;
 }
 
-void TScriptFile::Rewrite(const std::string& fileName) {
+void TScriptFile::Rewrite(const std::string& fileName, bool append) {
     if (fd_ >= 0) Close();
     // An empty name would be no file at all.
     if (fileName.empty()) RaiseInOutError(EINVAL);
     const std::string path = AnsiToUtf8(fileName);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
     if (fd < 0) RaiseInOutError(errno);
     fd_ = fd;
     ownsFd_ = true;

@@ -13,8 +13,8 @@ class TScriptFile {
     TScriptFile(const TScriptFile&) = delete;
     TScriptFile& operator=(const TScriptFile&) = delete;
 
-    // fileName is system text (CP1251).
-    void Rewrite(const std::string& fileName);
+    // fileName is system text (CP1251). With append the file is kept and written at its end.
+    void Rewrite(const std::string& fileName, bool append = false);
     // Writes to standard output instead of a file; Close leaves it open.
     void UseStandardOutput();
     void Write(std::string_view data);

@@ -24,6 +24,7 @@ void LoadFive(const std::string& fileName, TImpInfo& info) {
     info.SQLFileName = IniReadString(fileName, kSection, "SQLFileName", "");
     info.ImpTableName = IniReadString(fileName, kSection, "ImpTableName", "");
     info.CommitPeriod = IniReadInteger(fileName, kSection, "CommitPeriod", 1000);
+    info.OemCodePage = IniReadInteger(fileName, kSection, "OemCodePage", 866);
     info.Target = IniReadString(fileName, kSection, "Target", "classic");
 }
 
@@ -33,6 +34,9 @@ void SaveFive(const std::string& fileName, const TImpInfo& info) {
     IniWriteString(fileName, kSection, "SQLFileName", info.SQLFileName);
     IniWriteString(fileName, kSection, "ImpTableName", info.ImpTableName);
     IniWriteInteger(fileName, kSection, "CommitPeriod", info.CommitPeriod);
+    // Files of the default code page stay as they always were.
+    if (info.OemCodePage != 866 || !IniReadString(fileName, kSection, "OemCodePage", "").empty())
+        IniWriteInteger(fileName, kSection, "OemCodePage", info.OemCodePage);
     // The classic script leaves a file without the key as it was.
     if (info.Target != "classic" || !IniReadString(fileName, kSection, "Target", "").empty())
         IniWriteString(fileName, kSection, "Target", info.Target);

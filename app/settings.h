@@ -1,6 +1,7 @@
 // The export settings record and its INI files: the standing file "Korvane.conf" (six keys and
 // Target) and the user's settings files (five keys and Target, no CreateDDL), section "Config".
-// A file without the Target key means the classic script.
+// A file without the Target key means the classic script. The OEM code page of the data is
+// one more key, written only when it is not the default 866 (or already there).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ struct TImpInfo {
     std::string ImpTableName;
     int32_t CommitPeriod = 1000;
     bool CreateDDL = true;
+    int32_t OemCodePage = 866;  // the code page of the data's OEM text
     // The database the script is written for, by its --target name; "classic" by default.
     std::string Target = "classic";
 };

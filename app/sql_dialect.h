@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/sql_keys.h"
 #include "dataset/dataset.h"
 #include "platform/datetime.h"
 
@@ -65,6 +67,10 @@ class ISqlDialect {
     virtual void EndPeriod(IScriptLines& out) = 0;
     // After the last record (or the stop).
     virtual void Finish(IScriptLines& out) = 0;
+    // The data file's keys, after the data: the primary key and the indexes. The classic
+    // script has no place for them.
+    virtual void Keys(IScriptLines&, const std::string& /*table*/,
+                      const std::vector<TSqlKey>& /*keys*/) {}
 };
 
 // The dialect of a checked form.

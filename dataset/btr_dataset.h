@@ -106,6 +106,9 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     void markAfterLast() override { endPending_ = true; }
     bool readField(const TField& field, void* dest) override;
     void writeField(TField& field, const void* src) override;
+    // Translated text (codes 1 and 15, DDF strings) straight from its OEM bytes.
+    bool readFieldUtf8(const TField& field, std::string& out) override;
+    bool fieldTextLossy(const TField& field) override;
     void getBookmark(const char* buffer, char* dest) const override;
     void setBookmark(TRecordBuffer buffer, const char* bookmark) override;
     TBookmarkFlag getBookmarkFlag(const char* buffer) const override;
@@ -141,6 +144,9 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     void LoadDescription(TFileData& fileData);
     TRecordBuffer StateBuffer() const;
     const TBField& Description(const TField& field) const;
+    // The stored OEM bytes of a translated text field's current value, as far as the field
+    // reads them; false for another field, or when OnTranslate replaces the conversion.
+    bool StoredOemText(const TField& field, std::string_view& text) const;
     bool Accept(TRecordBuffer buffer);
     bool Fetch(TRecordBuffer buffer, TGetMode mode);
     // Reads the first (or last) record of the current key into buffer.

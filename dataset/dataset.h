@@ -150,6 +150,13 @@ class TDataSet : public TComponent {
     // --- used by fields
     bool GetFieldData(const TField& field, void* dest) { return readField(field, dest); }
     void SetFieldData(TField& field, const void* src);
+    // A text field's current value as UTF-8 straight from the bytes the source stores, appended
+    // to out; false (out untouched) when the source holds nothing better than the CP1251 text.
+    bool GetFieldUtf8Text(const TField& field, std::string& out) {
+        return readFieldUtf8(field, out);
+    }
+    // True when the CP1251 text of a text field's current value lost a character.
+    bool FieldTextLossy(const TField& field) { return fieldTextLossy(field); }
     std::unique_ptr<std::iostream> CreateBlobStream(TField& field, TBlobStreamMode mode);
 
     // Raises "Cannot perform this operation on an open dataset" unless closed.
@@ -177,6 +184,9 @@ class TDataSet : public TComponent {
     virtual void markAfterLast() = 0;
     virtual bool readField(const TField& field, void* dest) = 0;
     virtual void writeField(TField& field, const void* src) = 0;
+    // Text held in another code page than CP1251: the defaults know none.
+    virtual bool readFieldUtf8(const TField&, std::string&) { return false; }
+    virtual bool fieldTextLossy(const TField&) { return false; }
     virtual void getBookmark(const char* buffer, char* dest) const = 0;
     virtual void setBookmark(TRecordBuffer buffer, const char* bookmark) = 0;
     virtual TBookmarkFlag getBookmarkFlag(const char* buffer) const = 0;

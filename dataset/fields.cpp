@@ -85,6 +85,15 @@ TVariant TStringField::AsVariant() const {
     return std::string(t);
 }
 
+void TStringField::AppendUtf8Text(std::string& out) const {
+    if (DataSet() && DataSet()->GetFieldUtf8Text(*this, out)) return;
+    TField::AppendUtf8Text(out);
+}
+
+bool TStringField::AnsiTextLossy() const {
+    return DataSet() && DataSet()->FieldTextLossy(*this);
+}
+
 void TStringField::SetAsString(std::string_view value) {
     std::string native(static_cast<size_t>(DataSize()), '\0');
     size_t n = std::min(value.size(), static_cast<size_t>(Size()));

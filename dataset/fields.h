@@ -20,6 +20,9 @@ class TStringField : public TField {
     TCurrency AsCurrency() const override;
     bool AsBoolean() const override;
     TVariant AsVariant() const override;
+    // The dataset's own bytes when it holds the text in another code page.
+    void AppendUtf8Text(std::string& out) const override;
+    bool AnsiTextLossy() const override;
     // Text longer than Size is cut to Size characters.
     void SetAsString(std::string_view value) override;
     void SetAsInteger(int32_t value) override;

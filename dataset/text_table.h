@@ -1,5 +1,5 @@
-// Byte-for-byte code-page translation of record text between OEM (CP866) and ANSI (CP1251),
-// done in place through tables built once from the platform's conversions.
+// Byte-for-byte code-page translation of record text between the OEM code page (CP866 unless
+// another is set) and ANSI (CP1251), done in place through the platform's tables.
 #pragma once
 
 #include <cstddef>

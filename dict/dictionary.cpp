@@ -236,6 +236,42 @@ void TBDictionary::LoadFileData(const std::string& baseName, TFileData& fileData
     lastRead_ = DictionaryNow();
 }
 
+std::vector<std::string> TBDictionary::ListDataFiles() {
+    std::vector<std::string> names;
+    try {
+        OpenDictionaryFile();
+        TBtrieveFile& file = *dictFile_;
+        file.BtrSetKeyNumber(1);
+        if (dictForm_ == kDict141) {
+            const uint8_t* rec = record141_.data();
+            file.BtrSetKeyValues({kKindFile, std::string()});
+            file.BtrExec(btr::kGetGreaterOrEqual);
+            while (file.Status() == 0 && I16At(rec) == kKindFile) {
+                names.push_back(NameAt(rec, 2, kNameSize141));
+                file.BtrExec(btr::kGetNext);
+            }
+        } else {
+            // The file name of an "f" record is where key 1's second segment says.
+            const TSegmentSpec& segment = file.SegmentTable()[file.KeyFirstSegment()[1] + 1u];
+            if (segment.Position < 1 ||
+                size_t{segment.Position} - 1 + segment.Length > record87_.size())
+                throw EBtrieve(BadDictionaryStructureText());
+            const uint8_t* rec = record87_.data();
+            file.BtrSetKeyValues({kKindFile87, std::string()});
+            file.BtrExec(btr::kGetGreaterOrEqual);
+            while (file.Status() == 0 && rec[4] == static_cast<uint8_t>(kKindFile87)) {
+                names.push_back(NameAt(rec, segment.Position - 1u, segment.Length));
+                file.BtrExec(btr::kGetNext);
+            }
+        }
+    } catch (...) {
+        if (!keepActive_) CloseDictionaryFile();
+        throw;
+    }
+    if (!keepActive_) CloseDictionaryFile();
+    return names;
+}
+
 void TBDictionary::Walk141(const std::string& name, TFileData& fileData) {
     TBtrieveFile& file = *dictFile_;
     const uint8_t* rec = record141_.data();

@@ -71,6 +71,10 @@ class TBDictionary : public TComponent {
     void LoadFileData(const std::string& baseName, TFileData& fileData,
                       const std::string& tableName = "", const TDataFileHeader* header = nullptr);
 
+    // The names of the data files the dictionary describes (lower case, without folder), in
+    // the order of its key 1. Raises EBtrieve like LoadFileData.
+    std::vector<std::string> ListDataFiles();
+
     void OpenDictionaryFile();
     void CloseDictionaryFile();
     bool DictionaryFileOpen() const { return dictFile_ != nullptr; }

@@ -3,11 +3,33 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/exception.h"
+#include "platform/format.h"
+
 namespace {
 
 #include "platform/codepage_tables.inc"
 
-std::string MapBytes(std::string_view text, const unsigned char (&table)[256]) {
+// One OEM code page: its tables to and from CP1251, its Unicode values, and the bytes whose
+// character CP1251 lacks (none for 866: its graphic characters all have a best fit).
+struct TOemPage {
+    int CodePage;
+    const unsigned char* ToAnsi;
+    const unsigned char* FromAnsi;
+    const char16_t* ToUnicode;
+    const unsigned char* Lost;
+};
+
+constexpr TOemPage kOemPages[] = {
+    {866, kOemToAnsi, kAnsiToOem, kOemToUnicode, nullptr},
+    {437, kOem437ToAnsi, kAnsiToOem437, kOem437ToUnicode, kOem437Lost},
+    {850, kOem850ToAnsi, kAnsiToOem850, kOem850ToUnicode, kOem850Lost},
+    {852, kOem852ToAnsi, kAnsiToOem852, kOem852ToUnicode, kOem852Lost},
+};
+
+const TOemPage* gOemPage = &kOemPages[0];
+
+std::string MapBytes(std::string_view text, const unsigned char* table) {
     std::string out(text.size(), '\0');
     for (size_t i = 0; i < text.size(); ++i)
         out[i] = static_cast<char>(table[static_cast<unsigned char>(text[i])]);
@@ -27,10 +49,14 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::string ToUtf8(std::string_view text, const char16_t (&table)[256]) {
-    std::string out;
-    out.reserve(text.size() * 2);
+void AppendToUtf8(std::string& out, std::string_view text, const char16_t* table) {
+    out.reserve(out.size() + text.size() * 2);
     for (char c : text) AppendUtf8(out, table[static_cast<unsigned char>(c)]);
+}
+
+std::string ToUtf8(std::string_view text, const char16_t* table) {
+    std::string out;
+    AppendToUtf8(out, text, table);
     return out;
 }
 
@@ -71,37 +97,15 @@ bool NextCodePoint(std::string_view text, size_t& i, char32_t& cp) {
     return true;
 }
 
-// Unicode to CP1251 for the upper half: the byte whose character is cp, or 0 when none is.
-unsigned char AnsiByteOf(char32_t cp) {
-    static const auto reverse = [] {
-        std::array<std::pair<char16_t, unsigned char>, 128> r{};
-        for (int b = 0x80; b < 0x100; ++b) r[b - 0x80] = {kAnsiToUnicode[b], b};
-        return r;
-    }();
-    for (const auto& [u, b] : reverse)
-        if (u == cp) return b;
+// Unicode to a code page for the upper half: the byte whose character is cp, or 0 when none is.
+unsigned char UpperByteOf(const char16_t* table, char32_t cp) {
+    for (int b = 0x80; b < 0x100; ++b)
+        if (table[b] == cp) return static_cast<unsigned char>(b);
     return 0;
 }
 
-}  // namespace
-
-std::string OemToAnsiText(std::string_view text) {
-    return MapBytes(text, kOemToAnsi);
-}
-
-std::string AnsiToOemText(std::string_view text) {
-    return MapBytes(text, kAnsiToOem);
-}
-
-std::string AnsiToUtf8(std::string_view text) {
-    return ToUtf8(text, kAnsiToUnicode);
-}
-
-std::string OemToUtf8(std::string_view text) {
-    return ToUtf8(text, kOemToUnicode);
-}
-
-std::string Utf8ToAnsi(std::string_view text, bool* ok) {
+// UTF-8 to a single-byte code page whose lower half is ASCII.
+std::string FromUtf8(std::string_view text, const char16_t* table, bool* ok) {
     std::string out;
     out.reserve(text.size());
     size_t i = 0;
@@ -113,7 +117,7 @@ std::string Utf8ToAnsi(std::string_view text, bool* ok) {
                 out.push_back(static_cast<char>(cp));
                 continue;
             }
-            b = AnsiByteOf(cp);
+            b = UpperByteOf(table, cp);
         }
         if (b == 0) {
             out.push_back('?');
@@ -123,4 +127,71 @@ std::string Utf8ToAnsi(std::string_view text, bool* ok) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+bool IsSupportedOemCodePage(int cp) {
+    for (const TOemPage& page : kOemPages)
+        if (page.CodePage == cp) return true;
+    return false;
+}
+
+void SetOemCodePage(int cp) {
+    for (const TOemPage& page : kOemPages) {
+        if (page.CodePage == cp) {
+            gOemPage = &page;
+            return;
+        }
+    }
+    throw Exception(Format("OEM code page %d is not supported (437, 850, 852 or 866)", cp));
+}
+
+int OemCodePage() {
+    return gOemPage->CodePage;
+}
+
+std::string OemToAnsiText(std::string_view text, bool* lost) {
+    if (lost && OemTextLosesCharacters(text)) *lost = true;
+    return MapBytes(text, gOemPage->ToAnsi);
+}
+
+std::string AnsiToOemText(std::string_view text) {
+    return MapBytes(text, gOemPage->FromAnsi);
+}
+
+const unsigned char* OemToAnsiTable() {
+    return gOemPage->ToAnsi;
+}
+
+const unsigned char* AnsiToOemTable() {
+    return gOemPage->FromAnsi;
+}
+
+bool OemTextLosesCharacters(std::string_view text) {
+    const unsigned char* lost = gOemPage->Lost;
+    if (!lost) return false;
+    for (char c : text)
+        if (lost[static_cast<unsigned char>(c)]) return true;
+    return false;
+}
+
+std::string AnsiToUtf8(std::string_view text) {
+    return ToUtf8(text, kAnsiToUnicode);
+}
+
+void AppendOemUtf8(std::string& out, std::string_view text) {
+    AppendToUtf8(out, text, gOemPage->ToUnicode);
+}
+
+std::string OemToUtf8(std::string_view text) {
+    return ToUtf8(text, gOemPage->ToUnicode);
+}
+
+std::string Utf8ToAnsi(std::string_view text, bool* ok) {
+    return FromUtf8(text, kAnsiToUnicode, ok);
+}
+
+std::string Utf8ToOem(std::string_view text, bool* ok) {
+    return FromUtf8(text, gOemPage->ToUnicode, ok);
 }

@@ -157,4 +157,23 @@ TEST_F(Settings, StandingFileIsSavedIntoAFreshConfigDirectory) {
     EXPECT_TRUE(std::filesystem::exists(target));
 }
 
+TEST_F(Settings, OemCodePageIsOneMoreKeyOnlyWhenNotTheDefault) {
+    TImpInfo info;
+    SaveSettings(file_, info);
+    EXPECT_EQ(Read().find("OemCodePage"), std::string::npos);
+    info.OemCodePage = 437;
+    SaveSettings(file_, info);
+    EXPECT_NE(Read().find("\nOemCodePage=437\n"), std::string::npos);
+    TImpInfo loaded;
+    LoadSettings(file_, loaded);
+    EXPECT_EQ(loaded.OemCodePage, 437);
+    // Back to the default: the key that is there is kept current.
+    info.OemCodePage = 866;
+    SaveSettings(file_, info);
+    EXPECT_NE(Read().find("\nOemCodePage=866\n"), std::string::npos);
+    Write("[Config]\nCommitPeriod=5\n");
+    LoadConfig(file_, loaded);
+    EXPECT_EQ(loaded.OemCodePage, 866);
+}
+
 }  // namespace

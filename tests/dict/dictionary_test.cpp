@@ -185,6 +185,26 @@ TEST_F(DictionaryTest, LookupNameLongerThanTheNameFieldIsNotFound) {
     EXPECT_THROW(Load(dictionary, "clients.dbt_and_more_than_21"), EBtrieve);
 }
 
+TEST_F(DictionaryTest, ListsTheDataFilesItDescribesInKeyOrder) {
+    TBDictionary d141;
+    d141.SetFileName("d141.def");
+    EXPECT_EQ(d141.ListDataFiles(),
+              (std::vector<std::string>{"clients.dbt", "empty.dbt", "segs.dbt", "trail.dbt",
+                                        Ansi("СЧЕТ.dbt")}));
+    // The 87-byte form: the name where key 1's second segment lies.
+    TBDictionary d87;
+    d87.SetFileName("d87.def");
+    EXPECT_EQ(d87.ListDataFiles(), (std::vector<std::string>{"broken.dbt", "clients.dbt"}));
+    TBDictionary bad;
+    bad.SetFileName("bad.def");
+    try {
+        bad.ListDataFiles();
+        FAIL() << "no error";
+    } catch (const EBtrieve& e) {
+        EXPECT_EQ(e.Message(), BadDictionaryStructureText());
+    }
+}
+
 TEST_F(DictionaryTest, Form87TranslatesTypesAndFindsKeyFields) {
     TBDictionary dictionary;
     dictionary.SetFileName("d87.def");

@@ -1,6 +1,8 @@
 // Code-page conversions: OEM (CP866) and ANSI (CP1251) tables, and the UTF-8 edges.
 #include "platform/codepage.h"
 
+#include "platform/exception.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -97,3 +99,105 @@ TEST(CodePage, Utf8WithoutAnsiCounterpartIsRefused) {
 }
 
 }  // namespace
+
+// --- the other OEM code pages of DOS-era data
+
+// Sets the OEM code page for one test and puts the default back.
+class OemPage {
+  public:
+    explicit OemPage(int cp) { SetOemCodePage(cp); }
+    ~OemPage() { SetOemCodePage(866); }
+};
+
+struct TUpperHalf {
+    int cp;
+    const char* utf8;  // the characters of bytes 0x80..0xFF, in order
+};
+
+// The published charts of the three code pages.
+const TUpperHalf kUpperHalves[] = {
+    {437,
+     "ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜ¢£¥₧ƒáíóúñÑªº¿⌐¬½¼¡«»░▒▓│┤╡╢╖╕╣║╗╝╜╛┐└┴┬├─┼╞╟╚╔╩╦╠═╬╧╨╤╥╙╘╒╓╫╪┘┌"
+     "█▄▌▐▀αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²■\u00A0"},
+    {850,
+     "ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜø£Ø×ƒáíóúñÑªº¿®¬½¼¡«»░▒▓│┤ÁÂÀ©╣║╗╝¢¥┐└┴┬├─┼ãÃ╚╔╩╦╠═╬¤ðÐÊËÈıÍÎÏ┘┌█▄"
+     "¦Ì▀ÓßÔÒõÕµþÞÚÛÙýÝ¯´\u00AD±‗¾¶§÷¸°¨·¹³²■\u00A0"},
+    {852,
+     "ÇüéâäůćçłëŐőîŹÄĆÉĹĺôöĽľŚśÖÜŤťŁ×čáíóúĄąŽžĘę¬źČş«»░▒▓│┤ÁÂĚŞ╣║╗╝Żż┐└┴┬├─┼Ăă╚╔╩╦╠═╬¤đĐĎËďŇÍÎě┘┌█▄"
+     "ŢŮ▀ÓßÔŃńňŠšŔÚŕŰýÝţ´\u00AD˝˛ˇ˘§÷¸°¨˙űŘř■\u00A0"},
+};
+
+TEST(OemCodePages, EveryCharacterToUtf8AndBack) {
+    std::string upper;
+    for (int b = 0x80; b < 0x100; ++b) upper.push_back(static_cast<char>(b));
+    std::string ascii;
+    for (int b = 0; b < 0x80; ++b) ascii.push_back(static_cast<char>(b));
+    for (const TUpperHalf& page : kUpperHalves) {
+        OemPage scope(page.cp);
+        EXPECT_EQ(OemCodePage(), page.cp);
+        EXPECT_EQ(OemToUtf8(upper), page.utf8) << page.cp;
+        std::string appended = "x";
+        AppendOemUtf8(appended, ascii);
+        EXPECT_EQ(appended, "x" + ascii) << page.cp;
+        bool ok = true;
+        EXPECT_EQ(Utf8ToOem(page.utf8, &ok), upper) << page.cp;
+        EXPECT_TRUE(ok) << page.cp;
+        // Cyrillic is in none of them.
+        EXPECT_EQ(Utf8ToOem("aЖ", &ok), "a?");
+        EXPECT_FALSE(ok);
+    }
+    EXPECT_EQ(OemCodePage(), 866);
+    EXPECT_EQ(OemToUtf8("\x80\xF1\xC4"), "\xD0\x90\xD1\x91\xE2\x94\x80");  // Аё─ again
+}
+
+TEST(OemCodePages, IntoCp1251LettersItLacksAreMarkedLost) {
+    {
+        OemPage scope(437);
+        bool lost = false;
+        // Müller, Straße: ü and ß have no CP1251 form.
+        EXPECT_EQ(OemToAnsiText("M\x81ller Stra\xE1"
+                                "e",
+                                &lost),
+                  "M?ller Stra?e");
+        EXPECT_TRUE(lost);
+        EXPECT_TRUE(OemTextLosesCharacters("\x9C"));  // £
+        // Box drawing takes the same best fit as in CP866; µ ± ° · and « » exist in CP1251.
+        lost = false;
+        EXPECT_EQ(OemToAnsiText("\xC4\xB3\xC5\xE6\xF1\xF8\xFA\xAE\xAF", &lost),
+                  "-\xA6+\xB5\xB1\xB0\xB7\xAB\xBB");
+        EXPECT_FALSE(lost);
+        EXPECT_FALSE(OemTextLosesCharacters("plain ASCII"));
+        // Back from CP1251: what CP437 holds, and '?' for Cyrillic.
+        EXPECT_EQ(AnsiToOemText("\xB5\xB1\xB0\xAB\xC0\xFF"), "\xE6\xF1\xF8\xAE??");
+        EXPECT_EQ(OemToAnsiTable()[0x81], '?');
+        EXPECT_EQ(AnsiToOemTable()[0xB0], 0xF8);
+    }
+    {
+        OemPage scope(850);
+        EXPECT_TRUE(OemTextLosesCharacters("\x9B"));               // ø
+        EXPECT_EQ(OemToAnsiText("\xA9\xCF\xF5"), "\xAE\xA4\xA7");  // ® ¤ §
+        EXPECT_FALSE(OemTextLosesCharacters("\xA9\xCF\xF5"));
+    }
+    {
+        OemPage scope(852);
+        bool lost = false;
+        EXPECT_EQ(OemToAnsiText("\x88\xE7", &lost), "??");  // ł Š
+        EXPECT_TRUE(lost);
+    }
+    // CP866 loses nothing: every byte has its character or its best fit.
+    std::string all(256, '\0');
+    for (int i = 0; i < 256; ++i) all[i] = static_cast<char>(i);
+    EXPECT_FALSE(OemTextLosesCharacters(all));
+}
+
+TEST(OemCodePages, OnlyTheFourAreTaken) {
+    for (int cp : {437, 850, 852, 866}) EXPECT_TRUE(IsSupportedOemCodePage(cp)) << cp;
+    EXPECT_FALSE(IsSupportedOemCodePage(1252));
+    try {
+        SetOemCodePage(1252);
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "OEM code page 1252 is not supported (437, 850, 852 or 866)");
+    }
+    EXPECT_EQ(OemCodePage(), 866);
+}

@@ -1,0 +1,144 @@
+#include "app/database_command.h"
+
+#include <algorithm>
+#include <ostream>
+
+#include "app/database_export.h"
+#include "btrieve/btr_error.h"
+#include "platform/codepage.h"
+#include "recman/real/real_file.h"
+
+namespace {
+
+// Progress per table on a terminal, the stop signal, errors on standard error.
+class TDatabaseHost : public IExportHost {
+  public:
+    explicit TDatabaseHost(const TCommandLineEnv& env) : env_(env) {}
+    TExportRun* Run = nullptr;
+    std::string Table;
+
+    void ShowProgress(const std::string& text) override {
+        if (!env_.ErrIsTerminal) return;
+        *env_.Err << "\r" << AnsiToUtf8(Table) << ": " << text << " records" << std::flush;
+        shown_ = true;
+    }
+    void ProcessMessages() override {
+        if (StopSignalled() && Run) Run->RequestStop();
+    }
+    void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
+    void ShowError(const std::string& message) override {
+        EndProgress();
+        *env_.Err << AnsiToUtf8(message) << "\n";
+        // A vendor file the reader refused: its reason on a line of its own.
+        const std::string& reason = recman::real::LastOpenError();
+        if (!reason.empty() && message.find(BtrOperationText(0)) != std::string::npos)
+            *env_.Err << reason << "\n";
+        *env_.Err << std::flush;
+    }
+    void EndProgress() {
+        if (shown_) *env_.Err << "\n" << std::flush;
+        shown_ = false;
+    }
+
+  private:
+    const TCommandLineEnv& env_;
+    bool shown_ = false;
+};
+
+}  // namespace
+
+int RunDatabaseExport(const TImpInfo& info, const TScriptForm& form, TScriptEncoding encoding,
+                      const std::string& dataDir, const TCommandLineEnv& env) {
+    SetOemCodePage(info.OemCodePage);
+    const std::vector<TDatabaseTable> tables = ListDatabaseTables(info.DictionaryFileName, dataDir);
+    std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
+    TDatabaseHost host(env);
+    TDatabaseExport database(*dataSet, host);
+    TExportRun& run = database.Run();
+    host.Run = &run;
+    run.NameDataSet = env.NameDataSet;
+    run.Clock = env.Clock;
+    run.Encoding = encoding;
+    run.Form = form;
+    run.KeysOf = env.KeysOf;
+    const TBtrieveErrorDisplay previous =
+        SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
+            host.EndProgress();
+            *env.Err << AnsiToUtf8(caption) << ": " << AnsiToUtf8(message) << "\n" << std::flush;
+        });
+    ClearStopSignal();
+    std::vector<TTableResult> results;
+    try {
+        results = database.Execute(info, tables);
+    } catch (...) {
+        SetBtrieveErrorDisplay(previous);
+        throw;
+    }
+    SetBtrieveErrorDisplay(previous);
+    host.EndProgress();
+    *env.Err << AnsiToUtf8(DatabaseSummaryText(results)) << std::flush;
+    const bool failed =
+        std::any_of(results.begin(), results.end(), [](const TTableResult& r) { return r.Failed; });
+    if (failed) return kExitError;
+    const bool stopped = std::any_of(results.begin(), results.end(),
+                                     [](const TTableResult& r) { return r.Status == "stopped"; });
+    return stopped ? kExitStopped : kExitDone;
+}
+
+int RunDatabaseList(const TImpInfo& info, const std::string& dataDir, const TCommandLineEnv& env) {
+    SetOemCodePage(info.OemCodePage);
+    const std::vector<TDatabaseTable> tables = ListDatabaseTables(info.DictionaryFileName, dataDir);
+    std::vector<std::string> records;
+    std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
+    for (const TDatabaseTable& table : tables) {
+        if (table.Path.empty()) {
+            records.push_back("-");
+            continue;
+        }
+        try {
+            if (dataSet->Active()) dataSet->Close();
+            if (env.NameDataSet) env.NameDataSet(*dataSet, info.DictionaryFileName, table.Path);
+            dataSet->Open();
+            const int64_t count = env.TotalRecords ? env.TotalRecords(*dataSet) : -1;
+            records.push_back(count < 0 ? "?" : std::to_string(count));
+            dataSet->Close();
+        } catch (const std::exception&) {
+            records.push_back("unreadable");
+        }
+    }
+    *env.Out << AnsiToUtf8(DatabaseListText(tables, records)) << std::flush;
+    return kExitDone;
+}
+
+std::string DatabaseListText(const std::vector<TDatabaseTable>& tables,
+                             const std::vector<std::string>& records) {
+    const std::vector<std::string> heading = {"Table", "Data file", "Found", "Columns", "Records"};
+    std::vector<std::vector<std::string>> rows;
+    for (size_t i = 0; i < tables.size(); ++i) {
+        const TDatabaseTable& t = tables[i];
+        rows.push_back({t.Name, t.DataFile, t.Path.empty() ? "no" : "yes",
+                        t.Columns < 0 ? "?" : std::to_string(t.Columns),
+                        i < records.size() ? records[i] : "?"});
+    }
+    std::vector<size_t> width;
+    for (const std::string& h : heading) width.push_back(h.size());
+    for (const auto& row : rows)
+        for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+    // Names left-aligned, counts right-aligned, two blanks between columns.
+    auto line = [&](const std::vector<std::string>& cells) {
+        std::string text;
+        for (size_t c = 0; c < cells.size(); ++c) {
+            const std::string pad(width[c] - cells[c].size(), ' ');
+            const bool right = c >= 3;
+            if (c > 0) text += "  ";
+            if (right)
+                text += pad + cells[c];
+            else
+                text += c + 1 < cells.size() ? cells[c] + pad : cells[c];
+        }
+        return text + "\n";
+    };
+    std::string text = line(heading);
+    for (const auto& row : rows) text += line(row);
+    return text;
+}

@@ -1,0 +1,115 @@
+#include "app/database_export.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/codepage.h"
+#include "platform/format.h"
+
+// Passes the run's progress on; keeps its error for the table's status and drops the final
+// message of each table (the summary says it all).
+class TDatabaseExport::TTableHost : public IExportHost {
+  public:
+    explicit TTableHost(IExportHost& outer) : outer_(outer) {}
+    std::string Table;
+
+    void ShowProgress(const std::string& text) override { outer_.ShowProgress(text); }
+    void ProcessMessages() override { outer_.ProcessMessages(); }
+    void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
+    void ShowError(const std::string& message) override {
+        outer_.ShowError(Table + ": " + message);
+    }
+
+  private:
+    IExportHost& outer_;
+};
+
+TDatabaseExport::TDatabaseExport(TDataSet& dataSet, IExportHost& host)
+    : dataSet_(dataSet),
+      tableHost_(std::make_unique<TTableHost>(host)),
+      run_(dataSet, *tableHost_) {}
+
+TDatabaseExport::~TDatabaseExport() = default;
+
+std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
+                                                   const std::vector<TDatabaseTable>& tables) {
+    const bool perTable = ScriptPerTable(info.SQLFileName);
+    if (perTable) {
+        std::error_code ec;  // a folder that cannot be made fails each table's script
+        std::filesystem::create_directories(AnsiToUtf8(info.SQLFileName), ec);
+    } else {
+        // One script for all: emptied now, continued by every table.
+        TScriptFile script;
+        script.Rewrite(info.SQLFileName);
+        script.Close();
+    }
+    run_.AppendToScript = !perTable;
+    std::vector<TTableResult> results;
+    bool stopped = false;
+    for (const TDatabaseTable& table : tables) {
+        TTableResult result;
+        result.Table = table;
+        if (stopped) {
+            result.Status = "not run";
+        } else if (table.Path.empty()) {
+            result.Status = "data file not found";
+            result.Failed = true;
+        } else {
+            TImpInfo one = info;
+            one.BaseFileName = table.Path;
+            one.ImpTableName = table.Name;
+            one.SQLFileName =
+                perTable ? TableScriptName(info.SQLFileName, table.Name) : info.SQLFileName;
+            tableHost_->Table = table.Name;
+            if (!run_.ExecuteReportingErrors(one)) {
+                result.Status = "failed";
+                result.Failed = true;
+            } else {
+                result.Records = run_.RecordCounter();
+                stopped = run_.StopRequested();
+                result.Status = stopped ? "stopped" : "exported";
+            }
+        }
+        results.push_back(std::move(result));
+    }
+    if (dataSet_.Active()) dataSet_.Close();
+    return results;
+}
+
+bool ScriptPerTable(const std::string& sqlName) {
+    if (!sqlName.empty() && sqlName.back() == '/') return true;
+    std::error_code ec;
+    return std::filesystem::is_directory(AnsiToUtf8(sqlName), ec);
+}
+
+std::string TableScriptName(const std::string& folder, const std::string& table) {
+    std::string name = table;
+    for (char& c : name)
+        if (c == '/' || static_cast<unsigned char>(c) < 0x20) c = '_';
+    if (name.empty() || name == "." || name == "..") name = "_" + name;
+    const std::string base = !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+    return base + name + ".sql";
+}
+
+std::string DatabaseSummaryText(const std::vector<TTableResult>& results) {
+    size_t nameWidth = 5, fileWidth = 9, countWidth = 7;  // the headings' lengths
+    auto count = [](const TTableResult& r) {
+        return r.Records < 0 ? std::string("-") : std::to_string(r.Records);
+    };
+    for (const TTableResult& r : results) {
+        nameWidth = std::max(nameWidth, r.Table.Name.size());
+        fileWidth = std::max(fileWidth, r.Table.DataFile.size());
+        countWidth = std::max(countWidth, count(r).size());
+    }
+    auto line = [&](const std::string& name, const std::string& file, const std::string& records,
+                    const std::string& status) {
+        return name + std::string(nameWidth - name.size() + 2, ' ') + file +
+               std::string(fileWidth - file.size() + 2, ' ') +
+               std::string(countWidth - records.size(), ' ') + records + "  " + status + "\n";
+    };
+    std::string text = line("Table", "Data file", "Records", "Status");
+    for (const TTableResult& r : results)
+        text += line(r.Table.Name, r.Table.DataFile, count(r), r.Status);
+    return text;
+}

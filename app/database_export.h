@@ -1,0 +1,54 @@
+// Every table of a database exported in one run: the export run once per table, into one
+// script or one script per table, a table that fails reported and the others still exported,
+// and the summary of what each table gave.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/database_tables.h"
+#include "app/export_run.h"
+
+struct TTableResult {
+    TDatabaseTable Table;
+    int32_t Records = -1;  // -1: none written
+    std::string Status;    // "exported", "data file not found", "failed", "stopped", "not run"
+    bool Failed = false;
+};
+
+class TDatabaseExport {
+  public:
+    TDatabaseExport(TDataSet& dataSet, IExportHost& host);
+    ~TDatabaseExport();
+
+    // The run that exports each table in turn (its NameDataSet, Clock and Encoding are the
+    // ones every table gets; a stop request ends the database run after the current table).
+    TExportRun& Run() { return run_; }
+
+    // Exports the tables found. info gives the dictionary, the script (a file, or a folder
+    // for one script per table, see ScriptPerTable), the commit period, the table definition
+    // option and the code page. A table's error goes to the host's error display as
+    // "<table>: <message>"; the rest go on.
+    std::vector<TTableResult> Execute(const TImpInfo& info,
+                                      const std::vector<TDatabaseTable>& tables);
+
+  private:
+    class TTableHost;
+    TDataSet& dataSet_;
+    std::unique_ptr<TTableHost> tableHost_;
+    TExportRun run_;
+};
+
+// True when the script name is a folder: it ends with "/" or names an existing folder.
+bool ScriptPerTable(const std::string& sqlName);
+// The script of one table in that folder: the table name ("/" and control characters as "_")
+// with ".sql".
+std::string TableScriptName(const std::string& folder, const std::string& table);
+
+// The summary, one line per table under a heading, columns aligned, lines ended by "\n":
+//   Table    Data file    Records  Status
+//   clients  clients.dbt        3  exported
+std::string DatabaseSummaryText(const std::vector<TTableResult>& results);

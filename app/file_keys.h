@@ -1,0 +1,19 @@
+// The keys of the data file an open Btrieve dataset reads, for the key statements of its
+// script: the attributes come from the file's own header, the columns from the description's
+// key segments.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/sql_keys.h"
+
+class TBDataSet;
+
+// Every key of the file whose segments the description names one for one, in key order. A
+// segment named twice in a key (a column that holds two segments) is named once.
+std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet);
+
+// True when an export over this dictionary states the file's keys: the dictionaries that do
+// not describe keys of their own (none at all, a DDF data dictionary).
+bool DictionaryTakesFileKeys(const std::string& dictName);

@@ -1,0 +1,17 @@
+// The keys of a data file as a script states them after the data: which columns, unique or
+// not, and whether a segment may hold a null; and which key becomes the primary key.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TSqlKey {
+    int32_t Number = 0;                // the file's key number
+    bool Unique = false;               // the file refuses duplicates
+    bool NullSegments = false;         // a segment may be null
+    std::vector<std::string> Columns;  // field names (CP1251), in segment order
+};
+
+// The first unique key without null segments; -1 when there is none.
+int PrimaryKeyIndex(const std::vector<TSqlKey>& keys);
