@@ -139,10 +139,12 @@ start_firebird() {
     "QUORVATH_FB_PASSWORD=tester QUORVATH_FB_DATA=$dir/data" >>"$W/env"
 }
 
-# Ends a server by its process id: TERM, then KILL after 30 seconds.
+# Ends a server by its process id, when that process is still the named program: TERM, then
+# KILL after 30 seconds.
 end_process() {
-  local pid=$1 i
+  local pid=$1 program=$2 i
   [ -n "$pid" ] || return 0
+  [ "$(ps -p "$pid" -o comm= 2>/dev/null)" = "$program" ] || return 0
   kill "$pid" 2>/dev/null || return 0
   for i in $(seq 60); do
     kill -0 "$pid" 2>/dev/null || return 0
@@ -158,10 +160,10 @@ stop() {
   [ -f "$dir/quorvath-db-servers" ] || die "$dir is not a folder made by db-servers.sh start"
   if [ -f "$dir/pg/data/postmaster.pid" ]; then
     as_user postgres /usr/lib/postgresql/15/bin/pg_ctl -D "$dir/pg/data" -m fast -w stop \
-      >/dev/null 2>&1 || end_process "$(head -1 "$dir/pg/data/postmaster.pid")"
+      >/dev/null 2>&1 || end_process "$(head -1 "$dir/pg/data/postmaster.pid")" postgres
   fi
-  [ -f "$dir/my.pid" ] && end_process "$(cat "$dir/my.pid")"
-  [ -f "$dir/fb.pid" ] && end_process "$(cat "$dir/fb.pid")"
+  [ -f "$dir/my.pid" ] && end_process "$(cat "$dir/my.pid")" mariadbd
+  [ -f "$dir/fb.pid" ] && end_process "$(cat "$dir/fb.pid")" firebird
   rm -rf "$dir"
 }
 
