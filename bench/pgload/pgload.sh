@@ -8,11 +8,13 @@
 #   copy      --target postgresql --copy, and the same exported and loaded together:
 #             quorvath ... --sql - | psql
 # Prints seconds, records per second, script size and the exporter's peak memory.
-# Usage: bench/pgload/pgload.sh [BUILD_DIR] [RECORDS]    (defaults: build, 1000000)
+# Usage: bench/pgload/pgload.sh [BUILD_DIR] [RECORDS] [ROUTES]
+#   defaults: build, 1000000, "classic rows copy" (the pipe runs with copy)
 # Needs a PostgreSQL server: eval "$(bash scripts/db-servers.sh start)" first.
 set -euo pipefail
 build=${1:-build}
 records=${2:-1000000}
+routes=" ${3:-classic rows copy} "
 : "${QUORVATH_PG_PORT:?no server: eval \"\$(bash scripts/db-servers.sh start)\" first}"
 quorvath=$build/app/quorvath
 work=$(mktemp -d)
@@ -79,35 +81,44 @@ report() {  # name, export seconds, peak KB, load seconds, script
 echo "making $records export benchmark records (not timed)..."
 nice "$build/bench/export/export_bench" --make "$work" "$records" >/dev/null
 
-read -r e_classic m_classic < <(export_script classic --commit 1000)
-l_classic=$(PGCLIENTENCODING=WIN1251 load_script classic -v AUTOCOMMIT=off)
-echo "classic load messages: $(grep -c . "$work/classic.err" || true) lines" \
-  "($(sort "$work/classic.err" | uniq -c | sort -rn | head -1 | sed 's/^ *//'))"
-report "classic INSERTs, COMMIT WORK every 1000" "$e_classic" "$m_classic" "$l_classic" \
-  "$work/classic.sql"
-rm -f "$work/classic.sql"
+if [[ $routes == *" classic "* ]]; then
+  read -r e_classic m_classic < <(export_script classic --commit 1000)
+  l_classic=$(PGCLIENTENCODING=WIN1251 load_script classic -v AUTOCOMMIT=off)
+  echo "classic load messages: $(grep -c . "$work/classic.err" || true) lines" \
+    "($(sort "$work/classic.err" | uniq -c | sort -rn | head -1 | sed 's/^ *//'))"
+  report "classic INSERTs, COMMIT WORK every 1000" "$e_classic" "$m_classic" "$l_classic" \
+    "$work/classic.sql"
+  rm -f "$work/classic.sql"
+fi
 
-read -r e_rows m_rows < <(export_script rows --target postgresql --rows-per-insert 1000)
-l_rows=$(load_script rows)
-report "--target postgresql --rows-per-insert 1000" "$e_rows" "$m_rows" "$l_rows" \
-  "$work/rows.sql"
-rm -f "$work/rows.sql"
+if [[ $routes == *" rows "* ]]; then
+  read -r e_rows m_rows < <(export_script rows --target postgresql --rows-per-insert 1000)
+  l_rows=$(load_script rows)
+  report "--target postgresql --rows-per-insert 1000" "$e_rows" "$m_rows" "$l_rows" \
+    "$work/rows.sql"
+  rm -f "$work/rows.sql"
+fi
 
-read -r e_copy m_copy < <(export_script copy --target postgresql --copy)
-l_copy=$(load_script copy)
-report "--target postgresql --copy" "$e_copy" "$m_copy" "$l_copy" "$work/copy.sql"
-rm -f "$work/copy.sql"
+if [[ $routes == *" copy "* ]]; then
+  read -r e_copy m_copy < <(export_script copy --target postgresql --copy)
+  l_copy=$(load_script copy)
+  report "--target postgresql --copy" "$e_copy" "$m_copy" "$l_copy" "$work/copy.sql"
+  rm -f "$work/copy.sql"
 
-fresh pipe
-start=$(now)
-"$quorvath" --dict "$work/bench.def" --base "$work/bench.dbt" --table BENCH --target postgresql \
-  --copy --sql - 2>/dev/null | "${psql[@]}" -d pipe >/dev/null
-end=$(now)
-check pipe
-pipe=$(seconds "$start" "$end")
-printf '%-44s %7.2f s (%s rec/s)\n' "--copy through a pipe, export and load" "$pipe" \
-  "$(rate "$pipe")"
-printf 'copy pipe against the classic script (export+load): %.1f times faster\n' \
-  "$(echo "scale=3; ($e_classic + $l_classic) / $pipe" | bc)"
-printf 'copy pipe against the classic load alone: %.1f times faster\n' \
-  "$(echo "scale=3; $l_classic / $pipe" | bc)"
+  fresh pipe
+  start=$(now)
+  "$quorvath" --dict "$work/bench.def" --base "$work/bench.dbt" --table BENCH --target postgresql \
+    --copy --sql - 2>/dev/null | "${psql[@]}" -d pipe >/dev/null
+  end=$(now)
+  check pipe
+  pipe=$(seconds "$start" "$end")
+  printf '%-44s %7.2f s (%s rec/s)\n' "--copy through a pipe, export and load" "$pipe" \
+    "$(rate "$pipe")"
+fi
+
+if [ -n "${e_classic:-}" ] && [ -n "${pipe:-}" ]; then
+  printf 'copy pipe against the classic script (export+load): %.1f times faster\n' \
+    "$(echo "scale=3; ($e_classic + $l_classic) / $pipe" | bc)"
+  printf 'copy pipe against the classic load alone: %.1f times faster\n' \
+    "$(echo "scale=3; $l_classic / $pipe" | bc)"
+fi

@@ -138,6 +138,23 @@ TEST_P(DbLoad, EveryRowReadsBackAsTheFileHoldsIt) {
 std::vector<TLoadCase> Cases() {
     return {
         {"FirebirdClassicWin1251", TServer::Firebird, "classic", "plain", {}},
+        {"FirebirdDemo", TServer::Firebird, "firebird", "demo", {}},
+        {"FirebirdEdge", TServer::Firebird, "firebird", "edge", {}},
+        {"PostgresDemo", TServer::PostgreSQL, "postgresql", "demo", {}},
+        {"PostgresEdge", TServer::PostgreSQL, "postgresql", "edge", {}},
+        {"PostgresEdgeMultiRow",
+         TServer::PostgreSQL,
+         "postgresql",
+         "edge",
+         {"--rows-per-insert", "2"}},
+        {"PostgresDemoCopyPipe", TServer::PostgreSQL, "postgresql", "demo", {"--copy"}, true},
+        {"PostgresEdgeCopyPipe", TServer::PostgreSQL, "postgresql", "edge", {"--copy"}, true},
+        {"MariaDemo", TServer::MariaDB, "mysql", "demo", {}},
+        {"MariaEdge", TServer::MariaDB, "mysql", "edge", {}},
+        {"MariaEdgeMultiRow", TServer::MariaDB, "mysql", "edge", {"--rows-per-insert", "2"}},
+        {"SqliteDemo", TServer::SQLite, "sqlite", "demo", {}},
+        {"SqliteEdge", TServer::SQLite, "sqlite", "edge", {}},
+        {"SqliteEdgeMultiRow", TServer::SQLite, "sqlite", "edge", {"--rows-per-insert", "2"}},
     };
 }
 
