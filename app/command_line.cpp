@@ -54,6 +54,7 @@ class TTerminalHost : public IExportHost {
 
     TExportRun* Run = nullptr;
     bool Shown = false;
+    std::ostream* MessageStream = nullptr;  // the final message's stream, standard output
 
     void ShowProgress(const std::string& text) override {
         if (!env_.ErrIsTerminal) return;
@@ -75,7 +76,8 @@ class TTerminalHost : public IExportHost {
     }
     void ShowMessage(const std::string&, const std::string& text, TMessageIcon) override {
         EndProgress();
-        *env_.Out << AnsiToUtf8(Lines(text)) << "\n" << std::flush;
+        *(MessageStream ? MessageStream : env_.Out) << AnsiToUtf8(Lines(text)) << "\n"
+                                                    << std::flush;
     }
     void ShowError(const std::string& message) override {
         EndProgress();
@@ -133,8 +135,21 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_flag("--ddl,!--no-ddl", ddl, "write the CREATE TABLE statement (default on)");
     cli.add_option("--settings", settings, "settings file (*.set) read before the options");
     cli.add_option("--save-settings", saveSettings, "write the settings to this file");
-    cli.add_option("--encoding", encoding, "script encoding: cp1251 (default) or utf8")
+    cli.add_option("--encoding", encoding,
+                   "script encoding: cp1251 (classic's default) or utf8 (every other target's)")
         ->check(CLI::IsMember({"cp1251", "utf8"}));
+    std::string target;
+    int rowsPerInsert = 1;
+    bool copy = false, dropTable = false;
+    cli.add_option("--target", target,
+                   "database the script is for: classic (default), firebird, postgresql, mysql "
+                   "or sqlite")
+        ->check(CLI::IsMember({"classic", "firebird", "postgresql", "mysql", "sqlite"}));
+    cli.add_option("--rows-per-insert", rowsPerInsert,
+                   "records per INSERT statement (default 1; postgresql, mysql, sqlite)");
+    cli.add_flag("--copy", copy, "COPY ... FROM STDIN blocks instead of INSERTs (postgresql)");
+    cli.add_flag("--drop-table", dropTable,
+                 "drop an existing table of the same name before the definition");
     cli.set_version_flag("--version", std::string("quorvath ") + QUORVATH_VERSION);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -167,6 +182,23 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if (cli.count("--table")) info.ImpTableName = Argument("--table", table);
         if (cli.count("--commit")) info.CommitPeriod = StrToInt(Argument("--commit", commit));
         info.CreateDDL = ddl;
+        if (cli.count("--target")) info.Target = target;
+        // The form of the script, checked before any file is touched.
+        TScriptForm form;
+        if (!SqlTargetFromName(info.Target, form.Target))
+            throw Exception(
+                Format("Unknown target %s: --target takes classic, firebird, "
+                       "postgresql, mysql or sqlite",
+                       info.Target.c_str()));
+        form.RowsPerInsert = rowsPerInsert;
+        form.Copy = copy;
+        form.DropTable = dropTable;
+        const TScriptEncoding scriptEncoding = cli.count("--encoding")
+                                                   ? (encoding == "utf8" ? seUtf8 : seAnsi)
+                                                   : DefaultScriptEncoding(form.Target);
+        CheckScriptForm(form, scriptEncoding);
+        if (dropTable && !ddl) throw Exception("--drop-table does not go with --no-ddl");
+        const bool toStandardOutput = cli.count("--sql") && sql == "-";
         if (!saveSettings.empty()) {
             SaveSettings(Argument("--save-settings", saveSettings), info);
             if (info.BaseFileName.empty()) return kExitDone;  // nothing to export
@@ -181,7 +213,11 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         host.Run = &run;
         run.NameDataSet = env.NameDataSet;
         run.Clock = env.Clock;
-        run.Encoding = encoding == "utf8" ? seUtf8 : seAnsi;
+        run.Encoding = scriptEncoding;
+        run.Form = form;
+        run.ToStandardOutput = toStandardOutput;
+        // With the script on standard output the final message goes to standard error.
+        if (toStandardOutput) host.MessageStream = env.Err;
         // The Btrieve error box of a failing fetch: a line of its own on standard error.
         const TBtrieveErrorDisplay previous =
             SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {

@@ -1,17 +1,20 @@
 // The export run: walks the dataset from its first record to its end and writes the SQL
-// script (header, optional table definition, one INSERT per record, COMMIT WORK lines).
+// script in the dialect of its target (header, optional table definition, the records' data
+// statements, the commit of each period).
 // It knows nothing of windows: a host supplies the progress display, the processing of
 // pending requests, the final message box and the error display.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/script_file.h"
 #include "app/settings.h"
+#include "app/sql_dialect.h"
 #include "dataset/dataset.h"
 #include "platform/datetime.h"
 
@@ -32,9 +35,7 @@ class IExportHost {
     virtual void ShowError(const std::string& message) = 0;
 };
 
-enum TScriptEncoding { seAnsi, seUtf8 };
-
-class TExportRun {
+class TExportRun : public IScriptLines {
   public:
     static constexpr int kLineSlots = 1000;
 
@@ -47,6 +48,10 @@ class TExportRun {
     std::function<TDateTime()> Clock = Now;
     // The script's bytes: as the system holds them (CP1251), or converted to UTF-8.
     TScriptEncoding Encoding = seAnsi;
+    // The target, statement forms and table options of the script.
+    TScriptForm Form;
+    // The script goes to standard output instead of SQLFileName.
+    bool ToStandardOutput = false;
 
     // The run over the settings; errors end it and propagate (the script file is closed
     // with what earlier batches wrote). A start requested while a run is in progress (from
@@ -63,7 +68,7 @@ class TExportRun {
     int32_t RecordCounter() const { return records_; }
 
     // Buffering of the script's texts, 1000 slots written in one block.
-    void PutLine(std::string_view text);
+    void PutLine(std::string_view text) override;
     void FlushLines();
 
   private:
@@ -72,6 +77,8 @@ class TExportRun {
     TDataSet& dataSet_;
     IExportHost& host_;
     TScriptFile file_;
+    std::unique_ptr<ISqlDialect> dialect_;
+    std::string lineBreak_ = "\r\n";
     std::vector<std::string> lineBuffer_;
     int32_t lineIndex_ = 0;
     std::string block_;  // one batch of lines as written to the file

@@ -37,7 +37,13 @@ void RaiseInOutError(int errorNumber) {
 }
 
 TScriptFile::~TScriptFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0 && ownsFd_) ::close(fd_);
+}
+
+void TScriptFile::UseStandardOutput() {
+    if (fd_ >= 0) Close();
+    fd_ = STDOUT_FILENO;
+    ownsFd_ = false;
 }
 
 void TScriptFile::Rewrite(const std::string& fileName) {
@@ -48,6 +54,7 @@ void TScriptFile::Rewrite(const std::string& fileName) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) RaiseInOutError(errno);
     fd_ = fd;
+    ownsFd_ = true;
 }
 
 void TScriptFile::Write(std::string_view data) {
@@ -65,5 +72,6 @@ void TScriptFile::Close() {
     if (fd_ < 0) return;
     const int fd = fd_;
     fd_ = -1;
+    if (!ownsFd_) return;
     if (::close(fd) != 0 && errno != EINTR) RaiseInOutError(errno);
 }

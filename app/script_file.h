@@ -15,6 +15,8 @@ class TScriptFile {
 
     // fileName is system text (CP1251).
     void Rewrite(const std::string& fileName);
+    // Writes to standard output instead of a file; Close leaves it open.
+    void UseStandardOutput();
     void Write(std::string_view data);
     // Closes the file, reporting a failure of the close itself.
     void Close();
@@ -22,6 +24,7 @@ class TScriptFile {
 
   private:
     int fd_ = -1;
+    bool ownsFd_ = true;
 };
 
 // The runtime's input/output error for a system error number.

@@ -24,6 +24,7 @@ void LoadFive(const std::string& fileName, TImpInfo& info) {
     info.SQLFileName = IniReadString(fileName, kSection, "SQLFileName", "");
     info.ImpTableName = IniReadString(fileName, kSection, "ImpTableName", "");
     info.CommitPeriod = IniReadInteger(fileName, kSection, "CommitPeriod", 1000);
+    info.Target = IniReadString(fileName, kSection, "Target", "classic");
 }
 
 void SaveFive(const std::string& fileName, const TImpInfo& info) {
@@ -32,6 +33,9 @@ void SaveFive(const std::string& fileName, const TImpInfo& info) {
     IniWriteString(fileName, kSection, "SQLFileName", info.SQLFileName);
     IniWriteString(fileName, kSection, "ImpTableName", info.ImpTableName);
     IniWriteInteger(fileName, kSection, "CommitPeriod", info.CommitPeriod);
+    // The classic script leaves a file without the key as it was.
+    if (info.Target != "classic" || !IniReadString(fileName, kSection, "Target", "").empty())
+        IniWriteString(fileName, kSection, "Target", info.Target);
 }
 
 bool Writable(const std::string& ansiPath) {

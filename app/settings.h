@@ -1,5 +1,6 @@
-// The export settings record and its INI files: the standing file "Korvane.conf" (six keys)
-// and the user's settings files (five keys, no CreateDDL), section "Config".
+// The export settings record and its INI files: the standing file "Korvane.conf" (six keys and
+// Target) and the user's settings files (five keys and Target, no CreateDDL), section "Config".
+// A file without the Target key means the classic script.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,8 @@ struct TImpInfo {
     std::string ImpTableName;
     int32_t CommitPeriod = 1000;
     bool CreateDDL = true;
+    // The database the script is written for, by its --target name; "classic" by default.
+    std::string Target = "classic";
 };
 
 // The one settings record of the program.

@@ -45,6 +45,10 @@ void UnknownFieldTypeError(TFieldType type) {
 }
 
 void AppendCurrencyText(std::string& out, TCurrency value) {
+    AppendCurrencyText(out, value, FormatSettings().DecimalSeparator);
+}
+
+void AppendCurrencyText(std::string& out, TCurrency value, char separator) {
     // The magnitude as unsigned, so that the most negative amount keeps its digits.
     const bool negative = value < 0;
     const uint64_t magnitude =
@@ -58,7 +62,7 @@ void AppendCurrencyText(std::string& out, TCurrency value) {
         for (int i = 3; i >= 0; --i, frac /= 10) d[i] = static_cast<char>('0' + frac % 10);
         int n = 4;
         while (d[n - 1] == '0') --n;
-        out.push_back(FormatSettings().DecimalSeparator);
+        out.push_back(separator);
         out.append(d, static_cast<size_t>(n));
     }
 }

@@ -20,6 +20,8 @@ std::string DateToSQL(TDateTime value);
 // A currency amount (value times 10000) in plain decimal, at most 4 decimals, trailing zeros
 // and a trailing separator left out.
 void AppendCurrencyText(std::string& out, TCurrency value);
+// The same with the given decimal separator.
+void AppendCurrencyText(std::string& out, TCurrency value, char separator);
 
 // "Cannot convert value: Unknown field type (%s)" with the type's name.
 [[noreturn]] void UnknownFieldTypeError(TFieldType type);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "dataset/dataset.h"
+#include "platform/codepage.h"
 #include "platform/format.h"
 
 TField::TField(TComponent* owner, TFieldType type) : TComponent(owner), dataType_(type) {}
@@ -69,6 +70,15 @@ void TField::RangeError(double value, double low, double high) const {
 
 std::string_view TField::AsStringView() const {
     AccessError("String");
+}
+void TField::AppendUtf8Text(std::string& out) const {
+    const std::string_view text = AsStringView();
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            out += AnsiToUtf8(text);
+            return;
+        }
+    out += text;  // plain ASCII reads the same in both
 }
 int32_t TField::AsInteger() const {
     AccessError("Integer");

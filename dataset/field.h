@@ -55,6 +55,11 @@ class TField : public TComponent {
     // The view stays valid until the next read of this field.
     virtual std::string_view AsStringView() const;
     std::string AsString() const { return std::string(AsStringView()); }
+    // The text value as UTF-8, converted straight from the field's stored bytes when they are in
+    // another code page than CP1251 (by default: the CP1251 text converted).
+    virtual void AppendUtf8Text(std::string& out) const;
+    // True when the CP1251 text of the current value lost a letter that CP1251 cannot hold.
+    virtual bool AnsiTextLossy() const { return false; }
     virtual int32_t AsInteger() const;
     virtual int64_t AsLargeInt() const;
     virtual double AsFloat() const;

@@ -190,6 +190,65 @@ TEST_F(CommandLine, SettingsFilesAreReadBeforeTheOptionsAndSaved) {
     EXPECT_NE(Script().find("INSERT INTO FromSet (N) VALUES (1);"), std::string::npos);
 }
 
+TEST_F(CommandLine, BadTargetFormsNameTheOptionAndTouchNoFile) {
+    std::ofstream(sql_) << "old";
+    const std::vector<std::string> base = {"--dict", "d", "--base", "b", "--sql", sql_};
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--target", "oracle"},
+         "--target: oracle not in {classic,firebird,postgresql,mysql,sqlite}\n"},
+        {{"--target", "sqlite", "--encoding", "cp1251"},
+         "--encoding cp1251 does not go with --target sqlite: SQLite text is UTF-8\n"},
+        {{"--target", "mysql", "--copy"}, "--copy needs --target postgresql, not mysql\n"},
+        {{"--copy"}, "--copy needs --target postgresql, not classic\n"},
+        {{"--target", "postgresql", "--rows-per-insert", "0"},
+         "--rows-per-insert must be 1 or more, not 0\n"},
+        {{"--target", "mysql", "--rows-per-insert", "-5"},
+         "--rows-per-insert must be 1 or more, not -5\n"},
+        {{"--target", "postgresql", "--copy", "--rows-per-insert", "10"},
+         "--rows-per-insert does not go with --copy\n"},
+        {{"--target", "firebird", "--rows-per-insert", "10"},
+         "--rows-per-insert above 1 needs --target postgresql, mysql or sqlite, not firebird\n"},
+        {{"--rows-per-insert", "2"},
+         "--rows-per-insert above 1 needs --target postgresql, mysql or sqlite, not classic\n"},
+        {{"--drop-table"}, "--drop-table needs a --target other than classic\n"},
+        {{"--target", "mysql", "--drop-table", "--no-ddl"},
+         "--drop-table does not go with --no-ddl\n"},
+    };
+    for (const auto& [extra, message] : cases) {
+        err_.str("");
+        std::vector<std::string> args = base;
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(Run(args), kExitError) << message;
+        EXPECT_EQ(err_.str(), message);
+    }
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(Script(), "old");
+    EXPECT_TRUE(named_.empty());  // no dataset was opened either
+}
+
+TEST_F(CommandLine, TargetsTakeUtf8UnlessTold) {
+    // "Т" in UTF-8 as the table name: CP1251 in the classic script, UTF-8 in a target's.
+    const std::vector<std::string> base = {"--dict", "d",       "--base",   "b",       "--sql",
+                                           sql_,     "--table", "\xD0\xA2", "--no-ddl"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(Run(args), kExitDone);
+        return Script();
+    };
+    EXPECT_NE(with({}).find("INSERT INTO \xD2 (N)"), std::string::npos);
+    EXPECT_NE(with({"--target", "firebird"}).find("INSERT INTO \"\xD0\xA2\" (N) VALUES (1);\n"),
+              std::string::npos);
+    const std::string cp1251 = with({"--target", "mysql", "--encoding", "cp1251"});
+    EXPECT_NE(cp1251.find("/* Target: mysql; encoding: CP1251 */\nSET NAMES cp1251;\n"),
+              std::string::npos);
+    EXPECT_NE(cp1251.find("INSERT INTO `\xD2` (N) VALUES (1);\n"), std::string::npos);
+    EXPECT_NE(with({"--target", "sqlite", "--rows-per-insert", "2", "--commit", "3"})
+                  .find("BEGIN TRANSACTION;\nINSERT INTO \"\xD0\xA2\" (N) VALUES\n(1),\n(2);\n"
+                        "INSERT INTO \"\xD0\xA2\" (N) VALUES\n(3);\nCOMMIT;\n"),
+              std::string::npos);
+}
+
 TEST_F(CommandLine, HelpAndVersion) {
     EXPECT_EQ(Run({"--version"}), kExitDone);
     EXPECT_EQ(out_.str().rfind("quorvath ", 0), 0u);

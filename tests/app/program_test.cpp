@@ -80,6 +80,38 @@ TEST_F(Program, ExportsTheDemo) {
               "COMMIT WORK;\r\nCOMMIT WORK;\r\n");  // after the 12th of 12, then the final one
 }
 
+TEST_F(Program, EveryTargetOnStandardOutputWithTheMessageOnStandardError) {
+    for (const std::string target : {"firebird", "postgresql", "mysql", "sqlite"}) {
+        const TResult r = Run("--dict '" + kDict + "' --base '" + kBase +
+                              "' --sql - --table CLIENTS --target " + target);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "Extract completed successfuly!\nRecords imported: 12\n");
+        EXPECT_EQ(r.out.find("/* Target: " + target + "; encoding: UTF-8 */\n"), 48u) << target;
+        EXPECT_EQ(r.out.substr(r.out.size() - 8), "COMMIT;\n") << target;
+        // The Cyrillic text in UTF-8, the hundredths of a second kept.
+        EXPECT_NE(r.out.find("'\xD0\xA1\xD0\xB0\xD0\xBD\xD0\xBA\xD1\x82-\xD0\x9F\xD0\xB5\xD1\x82"
+                             "\xD0\xB5\xD1\x80\xD0\xB1\xD1\x83\xD1\x80\xD0\xB3', 'A-002', "
+                             "'O''Brien', -3, -45, 100, 2.5, '1999-12-31', '23:59:59.99', 65535, "
+                             "255, 0.25, 1e+20, 'green', 3);\n"),
+                  std::string::npos)
+            << target;
+        EXPECT_FALSE(std::filesystem::exists("-"));
+    }
+    const TResult r = Run("--dict '" + kDict + "' --base '" + kBase +
+                          "' --sql - --table CLIENTS --target postgresql --copy --commit 5");
+    EXPECT_EQ(r.status, 0) << r.err;
+    size_t blocks = 0;
+    for (size_t p = r.out.find("\n\\.\n"); p != std::string::npos; p = r.out.find("\n\\.\n", p + 1))
+        ++blocks;
+    EXPECT_EQ(blocks, 3u);  // 5 + 5 + 2 records
+    EXPECT_NE(r.out.find("\nCOPY \"CLIENTS\" (\"ID\", \"NAME\", "
+                         "\"\xD0\x93\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB4\", \"CODE\""),
+              std::string::npos);
+    EXPECT_NE(r.out.find("\n6\t\xD0\x9F\xD1\x83\xD1\x81\xD1\x82\xD0\xBE\xD0\xB9\t\t\t\t1\t1\t0\t0\t"
+                         "\\N\t\\N\t"),
+              std::string::npos);
+}
+
 TEST_F(Program, MissingFilesAndUnwritableScript) {
     TResult r = Run("--dict '" + (dir_ / "none.def").string() + "' --base '" + kBase + "' --sql '" +
                     sql_ + "'");

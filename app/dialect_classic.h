@@ -1,0 +1,27 @@
+// The classic script, the default: the banner header, "Create table" with the "_01" renaming
+// of reserved names, one INSERT per record in the regional formats, COMMIT WORK after each
+// period and at the end; CP1251 bytes, or the same converted to UTF-8.
+#pragma once
+
+#include "app/sql_dialect.h"
+
+class TClassicDialect : public ISqlDialect {
+  public:
+    explicit TClassicDialect(TScriptEncoding encoding) : encoding_(encoding) {}
+
+    std::string_view LineBreak() const override { return "\r\n"; }
+    void Start(IScriptLines& out, const std::string& table, const TFieldList& fields, bool ddl,
+               TDateTime now) override;
+    void Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) override;
+    void EndPeriod(IScriptLines& out) override;
+    void Finish(IScriptLines& out) override;
+
+  private:
+    // A line of system text, in the script's encoding.
+    void Put(IScriptLines& out, const std::string& ansi);
+
+    const TScriptEncoding encoding_;
+    std::string head_;  // "INSERT INTO t (a, b) VALUES (", in the script's encoding
+    std::string line_;
+    std::string value_;
+};

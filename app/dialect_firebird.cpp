@@ -1,0 +1,282 @@
+// Firebird 3: names folded to upper case unless quoted, BOOLEAN, binary strings and blobs as
+// x'...', RECREATE TABLE for --drop-table, COMMIT after each period (isql starts the next
+// transaction itself).
+#include "app/dialect_firebird.h"
+
+#include "app/sql_literal.h"
+#include "app/sql_value.h"
+#include "platform/format.h"
+
+namespace {
+
+// Firebird 3's reserved words.
+constexpr std::string_view kKeywords[] = {
+    "ADD",
+    "ADMIN",
+    "ALL",
+    "ALTER",
+    "AND",
+    "ANY",
+    "AS",
+    "AT",
+    "AVG",
+    "BEGIN",
+    "BETWEEN",
+    "BIGINT",
+    "BIT_LENGTH",
+    "BLOB",
+    "BOOLEAN",
+    "BOTH",
+    "BY",
+    "CASE",
+    "CAST",
+    "CHAR",
+    "CHAR_LENGTH",
+    "CHARACTER",
+    "CHARACTER_LENGTH",
+    "CHECK",
+    "CLOSE",
+    "COLLATE",
+    "COLUMN",
+    "COMMIT",
+    "CONNECT",
+    "CONSTRAINT",
+    "CORR",
+    "COUNT",
+    "COVAR_POP",
+    "COVAR_SAMP",
+    "CREATE",
+    "CROSS",
+    "CURRENT",
+    "CURRENT_CONNECTION",
+    "CURRENT_DATE",
+    "CURRENT_ROLE",
+    "CURRENT_TIME",
+    "CURRENT_TIMESTAMP",
+    "CURRENT_TRANSACTION",
+    "CURRENT_USER",
+    "CURSOR",
+    "DATE",
+    "DAY",
+    "DEC",
+    "DECIMAL",
+    "DECLARE",
+    "DEFAULT",
+    "DELETE",
+    "DELETING",
+    "DETERMINISTIC",
+    "DISCONNECT",
+    "DISTINCT",
+    "DOUBLE",
+    "DROP",
+    "ELSE",
+    "END",
+    "ESCAPE",
+    "EXECUTE",
+    "EXISTS",
+    "EXTERNAL",
+    "EXTRACT",
+    "FALSE",
+    "FETCH",
+    "FILTER",
+    "FLOAT",
+    "FOR",
+    "FOREIGN",
+    "FROM",
+    "FULL",
+    "FUNCTION",
+    "GDSCODE",
+    "GLOBAL",
+    "GRANT",
+    "GROUP",
+    "HAVING",
+    "HOUR",
+    "IN",
+    "INDEX",
+    "INNER",
+    "INSENSITIVE",
+    "INSERT",
+    "INSERTING",
+    "INT",
+    "INTEGER",
+    "INTO",
+    "IS",
+    "JOIN",
+    "LEADING",
+    "LEFT",
+    "LIKE",
+    "LONG",
+    "LOWER",
+    "MAX",
+    "MAXIMUM_SEGMENT",
+    "MERGE",
+    "MIN",
+    "MINUTE",
+    "MONTH",
+    "NATIONAL",
+    "NATURAL",
+    "NCHAR",
+    "NO",
+    "NOT",
+    "NULL",
+    "NUMERIC",
+    "OCTET_LENGTH",
+    "OF",
+    "OFFSET",
+    "ON",
+    "ONLY",
+    "OPEN",
+    "OR",
+    "ORDER",
+    "OUTER",
+    "OVER",
+    "PARAMETER",
+    "PLAN",
+    "POSITION",
+    "POST_EVENT",
+    "PRECISION",
+    "PRIMARY",
+    "PROCEDURE",
+    "RDB$DB_KEY",
+    "RDB$RECORD_VERSION",
+    "REAL",
+    "RECORD_VERSION",
+    "RECREATE",
+    "RECURSIVE",
+    "REFERENCES",
+    "REGR_AVGX",
+    "REGR_AVGY",
+    "REGR_COUNT",
+    "REGR_INTERCEPT",
+    "REGR_R2",
+    "REGR_SLOPE",
+    "REGR_SXX",
+    "REGR_SXY",
+    "REGR_SYY",
+    "RELEASE",
+    "RETURN",
+    "RETURNING_VALUES",
+    "RETURNS",
+    "REVOKE",
+    "RIGHT",
+    "ROLLBACK",
+    "ROW",
+    "ROW_COUNT",
+    "ROWS",
+    "SAVEPOINT",
+    "SCROLL",
+    "SECOND",
+    "SELECT",
+    "SENSITIVE",
+    "SET",
+    "SIMILAR",
+    "SMALLINT",
+    "SOME",
+    "SQLCODE",
+    "SQLSTATE",
+    "START",
+    "STDDEV_POP",
+    "STDDEV_SAMP",
+    "SUM",
+    "TABLE",
+    "THEN",
+    "TIME",
+    "TIMESTAMP",
+    "TO",
+    "TRAILING",
+    "TRIGGER",
+    "TRIM",
+    "TRUE",
+    "UNION",
+    "UNIQUE",
+    "UNKNOWN",
+    "UPDATE",
+    "UPDATING",
+    "UPPER",
+    "USER",
+    "USING",
+    "VALUE",
+    "VALUES",
+    "VAR_POP",
+    "VAR_SAMP",
+    "VARCHAR",
+    "VARIABLE",
+    "VARYING",
+    "VIEW",
+    "WHEN",
+    "WHERE",
+    "WHILE",
+    "WITH",
+    "YEAR",
+};
+
+const TIdentifierRules kRules{'"', nfUpper, kKeywords};
+
+}  // namespace
+
+TFirebirdDialect::TFirebirdDialect(const TScriptForm& form, TScriptEncoding encoding)
+    : TTargetDialect(form, encoding) {}
+
+const TIdentifierRules& TFirebirdDialect::Rules() const {
+    return kRules;
+}
+
+std::string TFirebirdDialect::CreateTableWords() const {
+    return form_.DropTable ? "RECREATE TABLE" : "CREATE TABLE";
+}
+
+std::string TFirebirdDialect::ColumnType(const TField& field) const {
+    switch (field.DataType()) {
+        case ftString:
+        case ftFixedChar:
+        case ftWideString:
+            // A VARCHAR holds 32765 bytes, 8191 characters of UTF8.
+            return field.Size() + 1 <= 8191 ? Format("VARCHAR(%d)", field.Size() + 1)
+                                            : "BLOB SUB_TYPE TEXT";
+        case ftSmallint:
+            return "SMALLINT";
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+            return "INTEGER";
+        case ftLargeint:
+            return "BIGINT";
+        case ftBoolean:
+            return "BOOLEAN";
+        case ftFloat:
+        case ftBCD:
+            return "DOUBLE PRECISION";
+        case ftCurrency:
+            return "NUMERIC(18, 4)";
+        case ftFMTBcd:
+            return Format("NUMERIC(%d, %d)", field.Size() > 18 ? 18 : field.Size(), 0);
+        case ftGuid:
+            return "VARCHAR(38)";
+        case ftDate:
+            return "DATE";
+        case ftTime:
+            return "TIME";
+        case ftDateTime:
+        case ftTimeStamp:
+            return "TIMESTAMP";
+        case ftMemo:
+        case ftFmtMemo:
+            return "BLOB SUB_TYPE TEXT";
+        case ftBytes:
+        case ftVarBytes:
+            return Format("VARCHAR(%d) CHARACTER SET OCTETS", field.Size() < 1 ? 1 : field.Size());
+        default:
+            if (IsBinaryFieldType(field.DataType())) return "BLOB SUB_TYPE BINARY";
+            UnknownFieldTypeError(field.DataType());
+    }
+}
+
+void TFirebirdDialect::AppendBytes(std::string& out, std::string_view bytes) const {
+    if (bytes.empty()) {
+        out += "''";  // isql takes no empty x''
+        return;
+    }
+    out += "x'";
+    AppendHex(out, bytes);
+    out.push_back('\'');
+}

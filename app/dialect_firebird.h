@@ -1,0 +1,19 @@
+// The dialect of Firebird scripts (isql), for a database of character set UTF8 or, with
+// --encoding cp1251, WIN1251.
+#pragma once
+
+#include "app/dialect_target.h"
+
+class TFirebirdDialect : public TTargetDialect {
+  public:
+    TFirebirdDialect(const TScriptForm& form, TScriptEncoding encoding);
+    std::string ColumnType(const TField& field) const override;
+
+  protected:
+    const TIdentifierRules& Rules() const override;
+    void DropTable(IScriptLines&, const std::string&) const override {}
+    std::string CreateTableWords() const override;
+    // isql opens a transaction by itself.
+    std::string_view BeginTransaction() const override { return std::string_view(); }
+    void AppendBytes(std::string& out, std::string_view bytes) const override;
+};

@@ -1,0 +1,353 @@
+// MySQL and MariaDB: names quoted with backquotes, backslashes in text doubled, DATETIME for
+// timestamps (TIMESTAMP holds only 1970-2038 and follows the session's time zone), fractions
+// of a second kept, LONGBLOB and LONGTEXT for blobs and memos, tables in utf8mb4.
+#include "app/dialect_mysql.h"
+
+#include "app/sql_literal.h"
+#include "app/sql_value.h"
+#include "platform/format.h"
+
+namespace {
+
+// The reserved words of MariaDB and of MySQL 8.
+constexpr std::string_view kKeywords[] = {
+    "ACCESSIBLE",
+    "ADD",
+    "ALL",
+    "ALTER",
+    "ANALYZE",
+    "AND",
+    "AS",
+    "ASC",
+    "ASENSITIVE",
+    "BEFORE",
+    "BETWEEN",
+    "BIGINT",
+    "BINARY",
+    "BLOB",
+    "BOTH",
+    "BY",
+    "CALL",
+    "CASCADE",
+    "CASE",
+    "CHANGE",
+    "CHAR",
+    "CHARACTER",
+    "CHECK",
+    "COLLATE",
+    "COLUMN",
+    "CONDITION",
+    "CONSTRAINT",
+    "CONTINUE",
+    "CONVERT",
+    "CREATE",
+    "CROSS",
+    "CUBE",
+    "CUME_DIST",
+    "CURRENT_DATE",
+    "CURRENT_ROLE",
+    "CURRENT_TIME",
+    "CURRENT_TIMESTAMP",
+    "CURRENT_USER",
+    "CURSOR",
+    "DATABASE",
+    "DATABASES",
+    "DAY_HOUR",
+    "DAY_MICROSECOND",
+    "DAY_MINUTE",
+    "DAY_SECOND",
+    "DEC",
+    "DECIMAL",
+    "DECLARE",
+    "DEFAULT",
+    "DELAYED",
+    "DELETE",
+    "DELETE_DOMAIN_ID",
+    "DENSE_RANK",
+    "DESC",
+    "DESCRIBE",
+    "DETERMINISTIC",
+    "DISTINCT",
+    "DISTINCTROW",
+    "DIV",
+    "DO_DOMAIN_IDS",
+    "DOUBLE",
+    "DROP",
+    "DUAL",
+    "EACH",
+    "ELSE",
+    "ELSEIF",
+    "EMPTY",
+    "ENCLOSED",
+    "ESCAPED",
+    "EXCEPT",
+    "EXISTS",
+    "EXIT",
+    "EXPLAIN",
+    "FALSE",
+    "FETCH",
+    "FIRST_VALUE",
+    "FLOAT",
+    "FLOAT4",
+    "FLOAT8",
+    "FOR",
+    "FORCE",
+    "FOREIGN",
+    "FROM",
+    "FULLTEXT",
+    "FUNCTION",
+    "GENERAL",
+    "GENERATED",
+    "GET",
+    "GRANT",
+    "GROUP",
+    "GROUPING",
+    "GROUPS",
+    "HAVING",
+    "HIGH_PRIORITY",
+    "HOUR_MICROSECOND",
+    "HOUR_MINUTE",
+    "HOUR_SECOND",
+    "IF",
+    "IGNORE",
+    "IGNORE_DOMAIN_IDS",
+    "IGNORE_SERVER_IDS",
+    "IN",
+    "INDEX",
+    "INFILE",
+    "INNER",
+    "INOUT",
+    "INSENSITIVE",
+    "INSERT",
+    "INT",
+    "INT1",
+    "INT2",
+    "INT3",
+    "INT4",
+    "INT8",
+    "INTEGER",
+    "INTERSECT",
+    "INTERVAL",
+    "INTO",
+    "IO_AFTER_GTIDS",
+    "IO_BEFORE_GTIDS",
+    "IS",
+    "ITERATE",
+    "JOIN",
+    "JSON_TABLE",
+    "KEY",
+    "KEYS",
+    "KILL",
+    "LAG",
+    "LAST_VALUE",
+    "LATERAL",
+    "LEAD",
+    "LEADING",
+    "LEAVE",
+    "LEFT",
+    "LIKE",
+    "LIMIT",
+    "LINEAR",
+    "LINES",
+    "LOAD",
+    "LOCALTIME",
+    "LOCALTIMESTAMP",
+    "LOCK",
+    "LONG",
+    "LONGBLOB",
+    "LONGTEXT",
+    "LOOP",
+    "LOW_PRIORITY",
+    "MASTER_BIND",
+    "MASTER_HEARTBEAT_PERIOD",
+    "MASTER_SSL_VERIFY_SERVER_CERT",
+    "MATCH",
+    "MAXVALUE",
+    "MEDIUMBLOB",
+    "MEDIUMINT",
+    "MEDIUMTEXT",
+    "MIDDLEINT",
+    "MINUTE_MICROSECOND",
+    "MINUTE_SECOND",
+    "MOD",
+    "MODIFIES",
+    "NATURAL",
+    "NOT",
+    "NO_WRITE_TO_BINLOG",
+    "NTH_VALUE",
+    "NTILE",
+    "NULL",
+    "NUMERIC",
+    "OF",
+    "OFFSET",
+    "ON",
+    "OPTIMIZE",
+    "OPTIMIZER_COSTS",
+    "OPTION",
+    "OPTIONALLY",
+    "OR",
+    "ORDER",
+    "OUT",
+    "OUTER",
+    "OUTFILE",
+    "OVER",
+    "PAGE_CHECKSUM",
+    "PARSE_VCOL_EXPR",
+    "PARTITION",
+    "PERCENT_RANK",
+    "POSITION",
+    "PRECISION",
+    "PRIMARY",
+    "PROCEDURE",
+    "PURGE",
+    "RANGE",
+    "RANK",
+    "READ",
+    "READS",
+    "READ_WRITE",
+    "REAL",
+    "RECURSIVE",
+    "REF_SYSTEM_ID",
+    "REFERENCES",
+    "REGEXP",
+    "RELEASE",
+    "RENAME",
+    "REPEAT",
+    "REPLACE",
+    "REQUIRE",
+    "RESIGNAL",
+    "RESTRICT",
+    "RETURN",
+    "RETURNING",
+    "REVOKE",
+    "RIGHT",
+    "RLIKE",
+    "ROW",
+    "ROWS",
+    "ROW_NUMBER",
+    "SCHEMA",
+    "SCHEMAS",
+    "SECOND_MICROSECOND",
+    "SELECT",
+    "SENSITIVE",
+    "SEPARATOR",
+    "SET",
+    "SHOW",
+    "SIGNAL",
+    "SLOW",
+    "SMALLINT",
+    "SPATIAL",
+    "SPECIFIC",
+    "SQL",
+    "SQLEXCEPTION",
+    "SQLSTATE",
+    "SQLWARNING",
+    "SQL_BIG_RESULT",
+    "SQL_CALC_FOUND_ROWS",
+    "SQL_SMALL_RESULT",
+    "SSL",
+    "STARTING",
+    "STATS_AUTO_RECALC",
+    "STATS_PERSISTENT",
+    "STATS_SAMPLE_PAGES",
+    "STORED",
+    "STRAIGHT_JOIN",
+    "SYSTEM",
+    "TABLE",
+    "TERMINATED",
+    "THEN",
+    "TINYBLOB",
+    "TINYINT",
+    "TINYTEXT",
+    "TO",
+    "TRAILING",
+    "TRIGGER",
+    "TRUE",
+    "UNDO",
+    "UNION",
+    "UNIQUE",
+    "UNLOCK",
+    "UNSIGNED",
+    "UPDATE",
+    "USAGE",
+    "USE",
+    "USING",
+    "UTC_DATE",
+    "UTC_TIME",
+    "UTC_TIMESTAMP",
+    "VALUES",
+    "VARBINARY",
+    "VARCHAR",
+    "VARCHARACTER",
+    "VARYING",
+    "VIRTUAL",
+    "WHEN",
+    "WHERE",
+    "WHILE",
+    "WINDOW",
+    "WITH",
+    "WRITE",
+    "XOR",
+    "YEAR_MONTH",
+    "ZEROFILL",
+};
+
+const TIdentifierRules kRules{'`', nfNone, kKeywords};
+
+}  // namespace
+
+TMySQLDialect::TMySQLDialect(const TScriptForm& form, TScriptEncoding encoding)
+    : TTargetDialect(form, encoding) {}
+
+const TIdentifierRules& TMySQLDialect::Rules() const {
+    return kRules;
+}
+
+void TMySQLDialect::SessionLines(IScriptLines& out) const {
+    out.PutLine(encoding_ == seUtf8 ? "SET NAMES utf8mb4;" : "SET NAMES cp1251;");
+}
+
+std::string TMySQLDialect::ColumnType(const TField& field) const {
+    switch (field.DataType()) {
+        case ftString:
+        case ftFixedChar:
+        case ftWideString:
+            // Long texts stay out of the row-size limit.
+            return field.Size() + 1 <= 255 ? Format("VARCHAR(%d)", field.Size() + 1) : "TEXT";
+        case ftSmallint:
+            return "SMALLINT";
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+            return "INTEGER";
+        case ftLargeint:
+            return "BIGINT";
+        case ftBoolean:
+            return "BOOLEAN";
+        case ftFloat:
+        case ftBCD:
+            return "DOUBLE";
+        case ftCurrency:
+            return "DECIMAL(19, 4)";
+        case ftFMTBcd:
+            return Format("DECIMAL(%d, %d)", field.Size() > 65 ? 65 : field.Size(), 0);
+        case ftGuid:
+            return "VARCHAR(38)";
+        case ftDate:
+            return "DATE";
+        case ftTime:
+            return "TIME(3)";
+        case ftDateTime:
+        case ftTimeStamp:
+            return "DATETIME(3)";
+        case ftMemo:
+        case ftFmtMemo:
+            return "LONGTEXT";
+        case ftBytes:
+        case ftVarBytes:
+            return field.Size() <= 255 ? Format("VARBINARY(%d)", field.Size()) : "BLOB";
+        default:
+            if (IsBinaryFieldType(field.DataType())) return "LONGBLOB";
+            UnknownFieldTypeError(field.DataType());
+    }
+}

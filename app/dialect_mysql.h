@@ -1,0 +1,17 @@
+// The dialect of MySQL and MariaDB scripts (the mariadb/mysql client).
+#pragma once
+
+#include "app/dialect_target.h"
+
+class TMySQLDialect : public TTargetDialect {
+  public:
+    TMySQLDialect(const TScriptForm& form, TScriptEncoding encoding);
+    std::string ColumnType(const TField& field) const override;
+
+  protected:
+    const TIdentifierRules& Rules() const override;
+    void SessionLines(IScriptLines& out) const override;
+    std::string TableOptions() const override { return " CHARACTER SET utf8mb4"; }
+    std::string_view BeginTransaction() const override { return "START TRANSACTION;"; }
+    bool BackslashEscapes() const override { return true; }
+};

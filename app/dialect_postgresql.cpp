@@ -1,0 +1,261 @@
+// The PostgreSQL script: names folded to lower case unless quoted, BYTEA for bytes and blobs
+// ('\x...'::bytea), BOOLEAN, the client encoding set by the script, COPY blocks on request.
+#include "app/dialect_postgresql.h"
+
+#include "app/sql_literal.h"
+#include "app/sql_value.h"
+#include "platform/format.h"
+
+namespace {
+
+// The key words PostgreSQL reserves (also those allowed only as function or type names) and
+// those it takes as type names.
+constexpr std::string_view kKeywords[] = {
+    "ALL",
+    "ANALYSE",
+    "ANALYZE",
+    "AND",
+    "ANY",
+    "ARRAY",
+    "AS",
+    "ASC",
+    "ASYMMETRIC",
+    "AUTHORIZATION",
+    "BETWEEN",
+    "BIGINT",
+    "BINARY",
+    "BIT",
+    "BOOLEAN",
+    "BOTH",
+    "CASE",
+    "CAST",
+    "CHAR",
+    "CHARACTER",
+    "CHECK",
+    "COALESCE",
+    "COLLATE",
+    "COLLATION",
+    "COLUMN",
+    "CONCURRENTLY",
+    "CONSTRAINT",
+    "CREATE",
+    "CROSS",
+    "CURRENT_CATALOG",
+    "CURRENT_DATE",
+    "CURRENT_ROLE",
+    "CURRENT_SCHEMA",
+    "CURRENT_TIME",
+    "CURRENT_TIMESTAMP",
+    "CURRENT_USER",
+    "DEC",
+    "DECIMAL",
+    "DEFAULT",
+    "DEFERRABLE",
+    "DESC",
+    "DISTINCT",
+    "DO",
+    "ELSE",
+    "END",
+    "EXCEPT",
+    "EXISTS",
+    "EXTRACT",
+    "FALSE",
+    "FETCH",
+    "FLOAT",
+    "FOR",
+    "FOREIGN",
+    "FREEZE",
+    "FROM",
+    "FULL",
+    "GRANT",
+    "GREATEST",
+    "GROUP",
+    "GROUPING",
+    "HAVING",
+    "ILIKE",
+    "IN",
+    "INITIALLY",
+    "INNER",
+    "INOUT",
+    "INT",
+    "INTEGER",
+    "INTERSECT",
+    "INTERVAL",
+    "INTO",
+    "IS",
+    "ISNULL",
+    "JOIN",
+    "LATERAL",
+    "LEADING",
+    "LEAST",
+    "LEFT",
+    "LIKE",
+    "LIMIT",
+    "LOCALTIME",
+    "LOCALTIMESTAMP",
+    "NATIONAL",
+    "NATURAL",
+    "NCHAR",
+    "NONE",
+    "NORMALIZE",
+    "NOT",
+    "NOTNULL",
+    "NULL",
+    "NULLIF",
+    "NUMERIC",
+    "OFFSET",
+    "ON",
+    "ONLY",
+    "OR",
+    "ORDER",
+    "OUT",
+    "OUTER",
+    "OVERLAPS",
+    "OVERLAY",
+    "PLACING",
+    "POSITION",
+    "PRECISION",
+    "PRIMARY",
+    "REAL",
+    "REFERENCES",
+    "RETURNING",
+    "RIGHT",
+    "ROW",
+    "SELECT",
+    "SESSION_USER",
+    "SETOF",
+    "SIMILAR",
+    "SMALLINT",
+    "SOME",
+    "SUBSTRING",
+    "SYMMETRIC",
+    "TABLE",
+    "TABLESAMPLE",
+    "THEN",
+    "TIME",
+    "TIMESTAMP",
+    "TO",
+    "TRAILING",
+    "TREAT",
+    "TRIM",
+    "TRUE",
+    "UNION",
+    "UNIQUE",
+    "USER",
+    "USING",
+    "VALUES",
+    "VARCHAR",
+    "VARIADIC",
+    "VERBOSE",
+    "WHEN",
+    "WHERE",
+    "WINDOW",
+    "WITH",
+    "XMLATTRIBUTES",
+    "XMLCONCAT",
+    "XMLELEMENT",
+    "XMLEXISTS",
+    "XMLFOREST",
+    "XMLNAMESPACES",
+    "XMLPARSE",
+    "XMLPI",
+    "XMLROOT",
+    "XMLSERIALIZE",
+    "XMLTABLE",
+};
+
+const TIdentifierRules kRules{'"', nfLower, kKeywords};
+
+}  // namespace
+
+TPostgreSQLDialect::TPostgreSQLDialect(const TScriptForm& form, TScriptEncoding encoding)
+    : TTargetDialect(form, encoding) {}
+
+const TIdentifierRules& TPostgreSQLDialect::Rules() const {
+    return kRules;
+}
+
+void TPostgreSQLDialect::SessionLines(IScriptLines& out) const {
+    out.PutLine(encoding_ == seUtf8 ? "SET client_encoding = 'UTF8';"
+                                    : "SET client_encoding = 'WIN1251';");
+    out.PutLine("SET standard_conforming_strings = on;");
+    // DROP TABLE IF EXISTS of a missing table would say so.
+    if (form_.DropTable) out.PutLine("SET client_min_messages = warning;");
+}
+
+std::string TPostgreSQLDialect::ColumnType(const TField& field) const {
+    switch (field.DataType()) {
+        case ftString:
+        case ftFixedChar:
+        case ftWideString:
+            return Format("VARCHAR(%d)", field.Size() + 1);
+        case ftSmallint:
+            return "SMALLINT";
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+            return "INTEGER";
+        case ftLargeint:
+            return "BIGINT";
+        case ftBoolean:
+            return "BOOLEAN";
+        case ftFloat:
+        case ftBCD:
+            return "DOUBLE PRECISION";
+        case ftCurrency:
+            return "NUMERIC(19, 4)";
+        case ftFMTBcd:
+            return "NUMERIC";
+        case ftGuid:
+            return "VARCHAR(38)";
+        case ftDate:
+            return "DATE";
+        case ftTime:
+            return "TIME";
+        case ftDateTime:
+        case ftTimeStamp:
+            return "TIMESTAMP";
+        case ftMemo:
+        case ftFmtMemo:
+            return "TEXT";
+        default:
+            if (IsBinaryFieldType(field.DataType())) return "BYTEA";
+            UnknownFieldTypeError(field.DataType());
+    }
+}
+
+void TPostgreSQLDialect::AppendBytes(std::string& out, std::string_view bytes) const {
+    out += "'\\x";
+    AppendHex(out, bytes);
+    out += "'::bytea";
+}
+
+void TPostgreSQLDialect::AppendCopyValue(std::string& out, const TField& field, int32_t recordNo) {
+    if (field.IsNull()) {
+        out += "\\N";
+        return;
+    }
+    const TFieldType type = field.DataType();
+    if (IsTextFieldType(type)) {
+        scratch_.clear();
+        AppendFieldText(scratch_, field, encoding_, recordNo);
+        AppendCopyEscaped(out, scratch_);
+    } else if (IsMemoFieldType(type)) {
+        scratch_.clear();
+        AppendMemoText(scratch_, field, encoding_);
+        AppendCopyEscaped(out, scratch_);
+    } else if (IsBinaryFieldType(type)) {
+        out += "\\\\x";  // the bytea text form's backslash, itself escaped
+        AppendHex(out, field.AsStringView());
+    } else if (type == ftBoolean) {
+        out.push_back(field.AsBoolean() ? 't' : 'f');
+    } else {
+        // Numbers, dates and times: the literal without its quotes, nothing to escape.
+        const size_t at = out.size();
+        AppendValue(out, field, recordNo);
+        if (out.size() > at + 1 && out[at] == '\'' && out.back() == '\'') {
+            out.pop_back();
+            out.erase(at, 1);
+        }
+    }
+}

@@ -1,0 +1,17 @@
+// The dialect of PostgreSQL scripts (psql): INSERTs, multi-row INSERTs or COPY blocks.
+#pragma once
+
+#include "app/dialect_target.h"
+
+class TPostgreSQLDialect : public TTargetDialect {
+  public:
+    TPostgreSQLDialect(const TScriptForm& form, TScriptEncoding encoding);
+    std::string ColumnType(const TField& field) const override;
+
+  protected:
+    const TIdentifierRules& Rules() const override;
+    void SessionLines(IScriptLines& out) const override;
+    std::string_view BeginTransaction() const override { return "BEGIN;"; }
+    void AppendBytes(std::string& out, std::string_view bytes) const override;
+    void AppendCopyValue(std::string& out, const TField& field, int32_t recordNo) override;
+};

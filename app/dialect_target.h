@@ -1,0 +1,62 @@
+// The common ground of the dialects for real databases (every target but classic): ISO
+// literals, quoted names, one transaction per commit period, multi-row INSERT and COPY blocks.
+// Each target's own file fills in its types, quoting, booleans, bytes and session lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/sql_dialect.h"
+#include "app/sql_identifier.h"
+
+class TTargetDialect : public ISqlDialect {
+  public:
+    TTargetDialect(const TScriptForm& form, TScriptEncoding encoding);
+
+    std::string_view LineBreak() const override { return "\n"; }
+    void Start(IScriptLines& out, const std::string& table, const TFieldList& fields, bool ddl,
+               TDateTime now) override;
+    void Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) override;
+    void EndPeriod(IScriptLines& out) override;
+    void Finish(IScriptLines& out) override;
+
+    // The literal of the field's current value, appended.
+    void AppendValue(std::string& out, const TField& field, int32_t recordNo);
+    // The column's type as the target writes it.
+    virtual std::string ColumnType(const TField& field) const = 0;
+    // A name as the target's script writes it.
+    std::string Identifier(const std::string& name) const;
+
+  protected:
+    virtual const TIdentifierRules& Rules() const = 0;
+    // Lines right after the header comment (session settings); none by default.
+    virtual void SessionLines(IScriptLines&) const {}
+    // The lines removing an earlier table before the definition (--drop-table).
+    virtual void DropTable(IScriptLines& out, const std::string& table) const;
+    // "CREATE TABLE" (Firebird's --drop-table uses its RECREATE TABLE instead).
+    virtual std::string CreateTableWords() const { return "CREATE TABLE"; }
+    // Text after the closing parenthesis of the definition, before ";".
+    virtual std::string TableOptions() const { return std::string(); }
+    // The statement opening a transaction; empty for a target whose client opens one itself.
+    virtual std::string_view BeginTransaction() const = 0;
+    // True when backslash is an escape character inside the target's quoted text.
+    virtual bool BackslashEscapes() const { return false; }
+    virtual void AppendBoolean(std::string& out, bool value) const;
+    // Raw bytes as the target's literal.
+    virtual void AppendBytes(std::string& out, std::string_view bytes) const;
+    // A value in the COPY text form (postgresql).
+    virtual void AppendCopyValue(std::string& out, const TField& field, int32_t recordNo);
+
+    const TScriptForm form_;
+    const TScriptEncoding encoding_;
+    std::string scratch_;  // a value's text before it is quoted
+
+  private:
+    void CloseStatement(IScriptLines& out);
+
+    std::string head_;     // "INSERT INTO t (a, b) VALUES" or "COPY t (a, b) FROM STDIN;"
+    std::string line_;     // the row being built
+    std::string pending_;  // the last row of an open multi-row statement
+    int32_t statementRows_ = 0;
+    bool inTransaction_ = false;
+};

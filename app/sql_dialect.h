@@ -1,0 +1,68 @@
+// The SQL dialects of the export script: one per target database, each deciding the script's
+// header, table definition, column types, literals, identifier quoting, transactions and the
+// form of its data statements. The export run only hands it the lines' sink and the records.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dataset/dataset.h"
+#include "platform/datetime.h"
+
+// The databases a script is written for; classic is the original script.
+enum TSqlTarget { stClassic, stFirebird, stPostgreSQL, stMySQL, stSQLite };
+
+// "classic", "firebird", "postgresql", "mysql", "sqlite".
+const char* SqlTargetName(TSqlTarget target);
+// The target of a name as above (exact, lower case); false for any other text.
+bool SqlTargetFromName(std::string_view name, TSqlTarget& target);
+
+// The script's bytes: as the system holds them (CP1251), or UTF-8.
+enum TScriptEncoding { seAnsi, seUtf8 };
+
+// How the script is written, beside the settings record.
+struct TScriptForm {
+    TSqlTarget Target = stClassic;
+    // Rows of one INSERT statement (targets taking multi-row INSERT only).
+    int32_t RowsPerInsert = 1;
+    // COPY ... FROM STDIN blocks instead of INSERTs (postgresql only).
+    bool Copy = false;
+    // A DROP TABLE (or the target's equivalent) before the table definition.
+    bool DropTable = false;
+};
+
+// The encoding a target's script has when none is named: CP1251 for classic, UTF-8 otherwise.
+TScriptEncoding DefaultScriptEncoding(TSqlTarget target);
+
+// Refuses a form that cannot be written, with an Exception naming the option at fault.
+void CheckScriptForm(const TScriptForm& form, TScriptEncoding encoding);
+
+// Where a dialect's lines go (without line breaks; the dialect says which break ends them).
+class IScriptLines {
+  public:
+    virtual void PutLine(std::string_view text) = 0;
+
+  protected:
+    ~IScriptLines() = default;
+};
+
+class ISqlDialect {
+  public:
+    virtual ~ISqlDialect() = default;
+    // The line break written after every line.
+    virtual std::string_view LineBreak() const = 0;
+    // Everything before the first record: header, table definition when ddl, data comment.
+    virtual void Start(IScriptLines& out, const std::string& table, const TFieldList& fields,
+                       bool ddl, TDateTime now) = 0;
+    // The current record, number recordNo (1-based) of the run.
+    virtual void Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) = 0;
+    // A commit period is over.
+    virtual void EndPeriod(IScriptLines& out) = 0;
+    // After the last record (or the stop).
+    virtual void Finish(IScriptLines& out) = 0;
+};
+
+// The dialect of a checked form.
+std::unique_ptr<ISqlDialect> MakeSqlDialect(const TScriptForm& form, TScriptEncoding encoding);

@@ -1,0 +1,53 @@
+#include "app/sql_identifier.h"
+
+#include "app/sql_literal.h"
+
+namespace {
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsKeyword(std::string_view name, std::span<const std::string_view> keywords) {
+    for (std::string_view word : keywords) {
+        if (word.size() != name.size()) continue;
+        bool same = true;
+        for (size_t i = 0; same && i < name.size(); ++i) {
+            char c = name[i];
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            same = c == word[i];
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool NameNeedsQuotes(std::string_view name, const TIdentifierRules& rules) {
+    if (name.empty()) return true;
+    if (!IsAsciiLetter(name[0]) && name[0] != '_') return true;
+    for (const char c : name) {
+        if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '_') return true;
+        if (rules.Folding == nfLower && c >= 'A' && c <= 'Z') return true;
+        if (rules.Folding == nfUpper && c >= 'a' && c <= 'z') return true;
+    }
+    return IsKeyword(name, rules.Keywords);
+}
+
+std::string ScriptIdentifier(std::string_view name, const TIdentifierRules& rules,
+                             TScriptEncoding encoding) {
+    std::string out;
+    if (!NameNeedsQuotes(name, rules)) {
+        out.assign(name);
+        return out;
+    }
+    std::string quoted(1, rules.Quote);
+    for (const char c : name) {
+        quoted.push_back(c);
+        if (c == rules.Quote) quoted.push_back(c);
+    }
+    quoted.push_back(rules.Quote);
+    AppendSystemText(out, quoted, encoding);
+    return out;
+}

@@ -1,0 +1,192 @@
+#include "app/sql_literal.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "app/sql_value.h"
+#include "platform/codepage.h"
+#include "platform/exception.h"
+#include "platform/format.h"
+
+namespace {
+
+void AppendPadded(std::string& out, int value, int width) {
+    char buf[16];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    for (int n = static_cast<int>(r.ptr - buf); n < width; ++n) out.push_back('0');
+    out.append(buf, r.ptr);
+}
+
+bool IsAscii(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
+bool IsTextFieldType(TFieldType type) {
+    return type == ftString || type == ftFixedChar || type == ftWideString;
+}
+
+bool IsBinaryFieldType(TFieldType type) {
+    return type == ftBytes || type == ftVarBytes || type == ftBlob || type == ftGraphic ||
+           type == ftTypedBinary;
+}
+
+bool IsMemoFieldType(TFieldType type) {
+    return type == ftMemo || type == ftFmtMemo;
+}
+
+void LossyTextError(int32_t recordNo, const TField& field) {
+    throw Exception(Format("Record %d, field %s: the text holds characters outside code page 1251",
+                           recordNo, field.FieldName().c_str()));
+}
+
+void AppendFieldText(std::string& out, const TField& field, TScriptEncoding encoding,
+                     int32_t recordNo) {
+    if (encoding == seUtf8) {
+        field.AppendUtf8Text(out);
+        return;
+    }
+    const std::string_view text = field.AsStringView();
+    if (field.AnsiTextLossy()) LossyTextError(recordNo, field);
+    out += text;
+}
+
+void AppendMemoText(std::string& out, const TField& field, TScriptEncoding encoding) {
+    const std::string_view stored = field.AsStringView();
+    if (IsAscii(stored))
+        out += stored;
+    else if (encoding == seUtf8)
+        out += OemToUtf8(stored);
+    else
+        out += OemToAnsiText(stored);
+}
+
+void AppendSystemText(std::string& out, std::string_view ansi, TScriptEncoding encoding) {
+    if (encoding == seUtf8 && !IsAscii(ansi))
+        out += AnsiToUtf8(ansi);
+    else
+        out += ansi;
+}
+
+void AppendQuotedText(std::string& out, std::string_view text, bool backslashEscapes) {
+    out.push_back('\'');
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\'' || (backslashEscapes && c == '\\')) {
+            out.append(text.data() + start, i + 1 - start);
+            out.push_back(c);
+            start = i + 1;
+        }
+    }
+    out.append(text.data() + start, text.size() - start);
+    out.push_back('\'');
+}
+
+void AppendIsoDate(std::string& out, TDateTime value) {
+    int year, month, day;
+    DecodeDate(value, year, month, day);
+    AppendPadded(out, year, 4);
+    out.push_back('-');
+    AppendPadded(out, month, 2);
+    out.push_back('-');
+    AppendPadded(out, day, 2);
+}
+
+void AppendIsoTime(std::string& out, TDateTime value) {
+    int hour, minute, second, msec;
+    DecodeTime(value, hour, minute, second, msec);
+    AppendPadded(out, hour, 2);
+    out.push_back(':');
+    AppendPadded(out, minute, 2);
+    out.push_back(':');
+    AppendPadded(out, second, 2);
+    if (msec != 0) {
+        char d[3] = {static_cast<char>('0' + msec / 100), static_cast<char>('0' + msec / 10 % 10),
+                     static_cast<char>('0' + msec % 10)};
+        size_t n = 3;
+        while (d[n - 1] == '0') --n;
+        out.push_back('.');
+        out.append(d, n);
+    }
+}
+
+void AppendIsoTimestamp(std::string& out, TDateTime value) {
+    AppendIsoDate(out, value);
+    out.push_back(' ');
+    AppendIsoTime(out, value);
+}
+
+void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const TField& field) {
+    if (!std::isfinite(value))
+        throw Exception(Format("Record %d, field %s: %s has no SQL literal", recordNo,
+                               field.FieldName().c_str(),
+                               std::isnan(value) ? "NaN" : (value < 0 ? "-INF" : "INF")));
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
+    // Digits alone would be an exact numeric to the targets, one that may not fit their
+    // integers: a long one takes the exponent form.
+    if (text.find_first_of(".e") == std::string_view::npos && std::fabs(value) >= 1e15) {
+        r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+        out.append(buf, r.ptr);
+        return;
+    }
+    out += text;
+}
+
+void AppendDecimalCurrency(std::string& out, TCurrency value) {
+    AppendCurrencyText(out, value, '.');
+}
+
+void AppendHex(std::string& out, std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const size_t at = out.size();
+    out.resize(at + bytes.size() * 2);
+    char* p = out.data() + at;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *p++ = kDigits[b >> 4];
+        *p++ = kDigits[b & 15];
+    }
+}
+
+void AppendCopyEscaped(std::string& out, std::string_view text) {
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char escape = 0;
+        switch (text[i]) {
+            case '\\':
+                escape = '\\';
+                break;
+            case '\t':
+                escape = 't';
+                break;
+            case '\n':
+                escape = 'n';
+                break;
+            case '\r':
+                escape = 'r';
+                break;
+            case '\b':
+                escape = 'b';
+                break;
+            case '\f':
+                escape = 'f';
+                break;
+            case '\v':
+                escape = 'v';
+                break;
+            default:
+                continue;
+        }
+        out.append(text.data() + start, i - start);
+        out.push_back('\\');
+        out.push_back(escape);
+        start = i + 1;
+    }
+    out.append(text.data() + start, text.size() - start);
+}

@@ -1,0 +1,54 @@
+// The literal forms the target dialects share: text in the script's encoding, ISO dates and
+// times, "." decimals, shortest round-trip floats, hexadecimal bytes and psql's COPY text
+// escapes. Locale-free: nothing here reads the regional settings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/sql_dialect.h"
+#include "dataset/field.h"
+#include "platform/datetime.h"
+
+// True for the field types whose values are text (ftString, ftFixedChar, ftWideString).
+bool IsTextFieldType(TFieldType type);
+// True for the raw-byte types (ftBytes, ftVarBytes) and the binary blobs.
+bool IsBinaryFieldType(TFieldType type);
+// True for the text blobs (ftMemo, ftFmtMemo).
+bool IsMemoFieldType(TFieldType type);
+
+// "Record %d, field %s: the text holds characters outside code page 1251".
+[[noreturn]] void LossyTextError(int32_t recordNo, const TField& field);
+
+// The current text of a text field in the script's encoding: UTF-8 straight from the field,
+// or its CP1251 text, refused (LossyTextError) when CP1251 lost a letter of it.
+void AppendFieldText(std::string& out, const TField& field, TScriptEncoding encoding,
+                     int32_t recordNo);
+// The current content of a memo (stored in the OEM code page) in the script's encoding.
+void AppendMemoText(std::string& out, const TField& field, TScriptEncoding encoding);
+// System text (CP1251) in the script's encoding.
+void AppendSystemText(std::string& out, std::string_view ansi, TScriptEncoding encoding);
+
+// text between apostrophes, an apostrophe doubled; with backslashEscapes a backslash is
+// doubled too (for a target that reads backslash escapes in its literals).
+void AppendQuotedText(std::string& out, std::string_view text, bool backslashEscapes = false);
+
+// 'YYYY-MM-DD' parts without the apostrophes.
+void AppendIsoDate(std::string& out, TDateTime value);
+// HH:MM:SS, then ".f" to ".fff" when the value has milliseconds.
+void AppendIsoTime(std::string& out, TDateTime value);
+// The date, a blank and the time as above.
+void AppendIsoTimestamp(std::string& out, TDateTime value);
+
+// The shortest decimal that reads back as the same double, "." as the separator; an exponent
+// form for integers of 16 digits or more, so that no target reads an exact numeric. Raises
+// an error naming record and field for an infinity or a NaN.
+void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const TField& field);
+// A currency amount (value times 10000) in plain decimal with ".".
+void AppendDecimalCurrency(std::string& out, TCurrency value);
+// Upper-case hexadecimal digits of the bytes.
+void AppendHex(std::string& out, std::string_view bytes);
+// The text with psql's COPY text escapes: backslash, tab, line feed, carriage return,
+// backspace, form feed and vertical tab as \\ \t \n \r \b \f \v.
+void AppendCopyEscaped(std::string& out, std::string_view text);
