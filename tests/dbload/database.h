@@ -49,6 +49,7 @@ class TDatabase {
 };
 
 // The differences between the read rows and the expected table, one line each, empty when
-// they agree. classic: floats were written with 15 significant digits.
+// they agree. classic: floats were written with 15 significant digits. ulps: how many units
+// in the last place a float read back may be off (0: it must be the same double).
 std::string Compare(const TTable& expected, const std::vector<std::vector<std::string>>& read,
-                    bool utf8, bool classic);
+                    bool utf8, bool classic, int ulps = 0);

@@ -132,7 +132,11 @@ TEST_P(DbLoad, EveryRowReadsBackAsTheFileHoldsIt) {
 
     const auto read = db.Read(data.Expected);
     const bool utf8 = !(classic && c.Server == TServer::Firebird);
-    EXPECT_EQ(Compare(data.Expected, read, utf8, classic), "");
+    // Firebird's own reading of a decimal literal is not always the nearest double: the
+    // script's 3.4028234663852886E38 (the largest single) lands one unit in the last place
+    // above it. The other databases must give back the very double.
+    const int ulps = c.Server == TServer::Firebird ? 1 : 0;
+    EXPECT_EQ(Compare(data.Expected, read, utf8, classic, ulps), "");
 }
 
 std::vector<TLoadCase> Cases() {

@@ -39,7 +39,7 @@ struct TRow {
     std::string LText;  // LTXT, code 15: UTF-8, stored as CP866 after a length byte
     std::string LRaw;   // LRAW, code 16: UTF-8, stored as CP1251 after a length byte
     std::string Bin;    // BIN, code 17: blob content, empty is null
-    std::string Memo;   // MEMO, code 18: UTF-8, stored as CP1251
+    std::string Memo;   // MEMO, code 18: UTF-8, stored as CP866 like all Btrieve text
     std::string Pic;    // PIC, code 19
     float Single;       // SINGLE, code 20
     uint8_t Tiny;       // TINY, code 21
@@ -299,7 +299,7 @@ std::string Record(const TRow& row, int32_t id, bool classic, size_t fixedLength
             r.Value<uint8_t>(at, static_cast<uint8_t>(text.size())).Text(at + 1, text);
         }
         if (name == "BIN") blob(row.Bin);
-        if (name == "MEMO") blob(Utf8ToAnsi(row.Memo));
+        if (name == "MEMO") blob(Cp866(row.Memo));
         if (name == "PIC") blob(row.Pic);
         if (name == "SINGLE") r.Value<float>(at, row.Single);
         if (name == "TINY") r.Value<uint8_t>(at, row.Tiny);

@@ -106,7 +106,8 @@ TTable ReadBtrieveTable(const std::string& dict, const std::string& base) {
         table.Rows.push_back(row);
     }
     for (size_t i = 0; i < ds.FieldList().size(); ++i)
-        table.Columns[i].Oem = oem.count(ds.FieldList()[i]) > 0;
+        table.Columns[i].Oem =
+            oem.count(ds.FieldList()[i]) > 0 || ds.FieldList()[i]->DataType() == ftMemo;
     ds.Close();
     return table;
 }

@@ -10,7 +10,7 @@ enum class TKind { Text, Int, Float, Date, Time, Timestamp, Bool, Bytes };
 struct TColumn {
     std::string Name;  // the field name, CP1251
     TKind Kind;
-    bool Oem = false;  // text stored in CP866 (translated when read)
+    bool Oem = false;  // text stored in CP866: translated fields, and memo content
 };
 
 struct TCell {
