@@ -3,6 +3,8 @@
 // transaction itself).
 #include "app/dialect_firebird.h"
 
+#include <algorithm>
+
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
 #include "platform/format.h"
@@ -212,6 +214,10 @@ constexpr std::string_view kKeywords[] = {
 
 const TIdentifierRules kRules{'"', nfUpper, kKeywords};
 
+// A literal holds at most 65535 bytes: a longer value is a blob built of pieces, each piece
+// at most kPiece bytes (twice that in hexadecimal digits or with every quote doubled).
+constexpr size_t kPiece = 30000;
+
 }  // namespace
 
 TFirebirdDialect::TFirebirdDialect(const TScriptForm& form, TScriptEncoding encoding)
@@ -271,12 +277,33 @@ std::string TFirebirdDialect::ColumnType(const TField& field) const {
     }
 }
 
-void TFirebirdDialect::AppendBytes(std::string& out, std::string_view bytes) const {
-    if (bytes.empty()) {
-        out += "''";  // isql takes no empty x''
+void TFirebirdDialect::AppendTextLiteral(std::string& out, std::string_view text) const {
+    if (text.size() <= kPiece) {
+        AppendQuotedText(out, text);
         return;
     }
-    out += "x'";
-    AppendHex(out, bytes);
-    out.push_back('\'');
+    out += "CAST(";
+    for (bool first = true; !text.empty(); first = false) {
+        size_t n = std::min(kPiece, text.size());
+        // Never between the bytes of one UTF-8 letter.
+        while (n < text.size() && n > 1 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+            --n;
+        if (!first) out += " || ";
+        AppendQuotedText(out, text.substr(0, n));
+        if (first) out += " AS BLOB SUB_TYPE TEXT)";
+        text.remove_prefix(n);
+    }
+}
+
+void TFirebirdDialect::AppendBytes(std::string& out, std::string_view bytes) const {
+    if (bytes.size() > kPiece) out += "CAST(";
+    for (bool first = true; first || !bytes.empty(); first = false) {
+        const std::string_view piece = bytes.substr(0, kPiece);
+        if (!first) out += " || ";
+        out += "x'";
+        AppendHex(out, piece);
+        out.push_back('\'');
+        if (first && bytes.size() > kPiece) out += " AS BLOB SUB_TYPE BINARY)";
+        bytes.remove_prefix(piece.size());
+    }
 }

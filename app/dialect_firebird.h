@@ -15,5 +15,6 @@ class TFirebirdDialect : public TTargetDialect {
     std::string CreateTableWords() const override;
     // isql opens a transaction by itself.
     std::string_view BeginTransaction() const override { return std::string_view(); }
+    void AppendTextLiteral(std::string& out, std::string_view text) const override;
     void AppendBytes(std::string& out, std::string_view bytes) const override;
 };

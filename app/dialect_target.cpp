@@ -48,6 +48,10 @@ void TTargetDialect::AppendBoolean(std::string& out, bool value) const {
     out += value ? "TRUE" : "FALSE";
 }
 
+void TTargetDialect::AppendTextLiteral(std::string& out, std::string_view text) const {
+    AppendQuotedText(out, text, BackslashEscapes());
+}
+
 void TTargetDialect::AppendBytes(std::string& out, std::string_view bytes) const {
     out += "X'";
     AppendHex(out, bytes);
@@ -172,13 +176,13 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
         case ftWideString:
             scratch_.clear();
             AppendFieldText(scratch_, field, encoding_, recordNo);
-            AppendQuotedText(out, scratch_, BackslashEscapes());
+            AppendTextLiteral(out, scratch_);
             return;
         case ftMemo:
         case ftFmtMemo:
             scratch_.clear();
             AppendMemoText(scratch_, field, encoding_);
-            AppendQuotedText(out, scratch_, BackslashEscapes());
+            AppendTextLiteral(out, scratch_);
             return;
         case ftSmallint:
         case ftInteger:

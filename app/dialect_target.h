@@ -42,6 +42,8 @@ class TTargetDialect : public ISqlDialect {
     // True when backslash is an escape character inside the target's quoted text.
     virtual bool BackslashEscapes() const { return false; }
     virtual void AppendBoolean(std::string& out, bool value) const;
+    // Text (in the script's encoding) as the target's literal.
+    virtual void AppendTextLiteral(std::string& out, std::string_view text) const;
     // Raw bytes as the target's literal.
     virtual void AppendBytes(std::string& out, std::string_view bytes) const;
     // A value in the COPY text form (postgresql).

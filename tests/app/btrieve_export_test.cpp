@@ -145,3 +145,137 @@ TEST_F(VendorFileExport, FourRecordsInKeyOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// Logical, bytes, blob and memo fields of a Btrieve file in each target's script: the values
+// the classic script cannot write.
+class TargetExport : public ::testing::Test {
+  protected:
+    static constexpr uint16_t kLength = 29;  // Id 4, Ok 2, X 3, Blob 8, Memo 8, N 4
+    static std::string Ref(uint32_t offset, uint32_t length) {
+        return TRecordBytes(8).Value<uint32_t>(0, offset).Value<uint32_t>(4, length).Bytes();
+    }
+    void Make(const std::string& blob, const std::string& memo) {
+        TRecordBytes r(kLength);
+        r.Value<int32_t>(0, 1).Value<int16_t>(4, 1).Text(6, std::string("\x00\x27\x5C", 3));
+        r.Text(9, Ref(0, static_cast<uint32_t>(blob.size())));
+        r.Text(17, Ref(static_cast<uint32_t>(blob.size()), static_cast<uint32_t>(memo.size())));
+        TRecordBytes empty(kLength);
+        empty.Value<int32_t>(0, 2).Text(9, Ref(0, 0)).Text(17, Ref(0, 0));
+        MakeBtrieveFile(base_, kLength, {{Segment(1, 4, 1, false, false)}},
+                        {r.Bytes() + blob + memo, empty.Bytes()}, true);
+        MakeDictionary(dict_, {{"t.dbt",
+                                {{"Id", 3, 4},
+                                 {"Ok", 12, 2},
+                                 {"X", 14, 3},
+                                 {"Blob", 17, 8},
+                                 {"Memo", 18, 8},
+                                 {"N", 3, 4}},
+                                {{"Id"}}}});
+    }
+    // The data lines of the target's script (from the line after "/* Data */").
+    std::string Data(TSqlTarget target) {
+        TBDataSet ds;
+        ds.SetReadOnly(true);
+        ds.SetLocking(false);
+        TTestHost host;
+        TExportRun run(ds, host);
+        run.NameDataSet = [](TDataSet& d, const std::string& dictName,
+                             const std::string& baseName) {
+            auto& b = static_cast<TBDataSet&>(d);
+            b.SetDictName(dictName);
+            b.SetBaseName(baseName);
+        };
+        run.Form.Target = target;
+        run.Encoding = seUtf8;
+        TImpInfo info;
+        info.DictionaryFileName = dict_;
+        info.BaseFileName = base_;
+        info.SQLFileName = dir_.Path("out.sql");
+        info.ImpTableName = "T";
+        EXPECT_TRUE(run.ExecuteReportingErrors(info));
+        EXPECT_TRUE(host.Errors.empty()) << host.Errors[0];
+        std::ifstream in(info.SQLFileName, std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        const std::string s = all.str();
+        // The column types, then the data.
+        const size_t types = s.find(" (\n") + 3, data = s.find("/* Data */\n");
+        return s.substr(types, s.find("\n)", types) + 1 - types) + s.substr(data + 11);
+    }
+
+    TTempDir dir_;
+    TDefaultSession session_;
+    const std::string base_ = dir_.Path("t.dbt"), dict_ = dir_.Path("t.def");
+};
+
+TEST_F(TargetExport, LogicalBytesBlobAndMemoPerTarget) {
+    // The memo in CP866: "Ёж'\r\n".
+    Make(std::string("\x00\xFF", 2), "\xF0\xA6'\r\n");
+    const std::string memo = "'\xD0\x81\xD0\xB6''\r\n'";
+    EXPECT_EQ(Data(stPostgreSQL),
+              "  \"Id\" INTEGER,\n  \"Ok\" BOOLEAN,\n  \"X\" BYTEA,\n  \"Blob\" BYTEA,\n"
+              "  \"Memo\" TEXT,\n  \"N\" INTEGER\n"
+              "BEGIN;\n"
+              "INSERT INTO \"T\" (\"Id\", \"Ok\", \"X\", \"Blob\", \"Memo\", \"N\") VALUES (1, "
+              "TRUE, '\\x00275C'::bytea, '\\x00FF'::bytea, " +
+                  memo +
+                  ", 0);\n"
+                  "INSERT INTO \"T\" (\"Id\", \"Ok\", \"X\", \"Blob\", \"Memo\", \"N\") VALUES "
+                  "(2, FALSE, '\\x000000'::bytea, NULL, NULL, 0);\n"
+                  "COMMIT;\n");
+    EXPECT_EQ(Data(stMySQL),
+              "  Id INTEGER,\n  Ok BOOLEAN,\n  X VARBINARY(3),\n  `Blob` LONGBLOB,\n"
+              "  Memo LONGTEXT,\n  N INTEGER\n"
+              "START TRANSACTION;\n"
+              "INSERT INTO T (Id, Ok, X, `Blob`, Memo, N) VALUES (1, TRUE, X'00275C', X'00FF', " +
+                  memo +
+                  ", 0);\n"
+                  "INSERT INTO T (Id, Ok, X, `Blob`, Memo, N) VALUES (2, FALSE, X'000000', NULL, "
+                  "NULL, 0);\n"
+                  "COMMIT;\n");
+    EXPECT_EQ(Data(stFirebird),
+              "  \"Id\" INTEGER,\n  \"Ok\" BOOLEAN,\n  X VARCHAR(3) CHARACTER SET OCTETS,\n"
+              "  \"Blob\" BLOB SUB_TYPE BINARY,\n  \"Memo\" BLOB SUB_TYPE TEXT,\n  N INTEGER\n"
+              "INSERT INTO T (\"Id\", \"Ok\", X, \"Blob\", \"Memo\", N) VALUES (1, TRUE, "
+              "x'00275C', x'00FF', " +
+                  memo +
+                  ", 0);\n"
+                  "INSERT INTO T (\"Id\", \"Ok\", X, \"Blob\", \"Memo\", N) VALUES (2, FALSE, "
+                  "x'000000', NULL, NULL, 0);\n"
+                  "COMMIT;\n");
+    EXPECT_EQ(Data(stSQLite),
+              "  Id INTEGER,\n  Ok BOOLEAN,\n  X BLOB,\n  Blob BLOB,\n  Memo TEXT,\n"
+              "  N INTEGER\n"
+              "BEGIN TRANSACTION;\n"
+              "INSERT INTO T (Id, Ok, X, Blob, Memo, N) VALUES (1, TRUE, X'00275C', X'00FF', " +
+                  memo +
+                  ", 0);\n"
+                  "INSERT INTO T (Id, Ok, X, Blob, Memo, N) VALUES (2, FALSE, X'000000', "
+                  "NULL, NULL, 0);\n"
+                  "COMMIT;\n");
+}
+
+TEST_F(TargetExport, FirebirdBuildsLongValuesOfPieces) {
+    std::string blob(70000, '\x27'), memo(40000, 'a');
+    blob[29999] = '\x01';
+    memo[29999] = '\'';
+    Make(blob, memo);
+    const std::string s = Data(stFirebird);
+    std::string expectedBlob = "CAST(x'";
+    for (size_t i = 0; i < 29999; ++i) expectedBlob += "27";
+    expectedBlob += "01' AS BLOB SUB_TYPE BINARY) || x'";
+    for (size_t i = 0; i < 30000; ++i) expectedBlob += "27";
+    expectedBlob += "' || x'";
+    for (size_t i = 0; i < 10000; ++i) expectedBlob += "27";
+    expectedBlob += "'";
+    const std::string expectedMemo = "CAST('" + std::string(29999, 'a') +
+                                     "''' AS BLOB SUB_TYPE TEXT) || '" + std::string(10000, 'a') +
+                                     "'";
+    EXPECT_NE(
+        s.find("VALUES (1, TRUE, x'00275C', " + expectedBlob + ", " + expectedMemo + ", 0);\n"),
+        std::string::npos);
+}
+
+}  // namespace
