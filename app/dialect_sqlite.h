@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/dialect_target.h"
+#include "app/sql_literal.h"
 
 class TSQLiteDialect : public TTargetDialect {
   public:
@@ -11,4 +12,8 @@ class TSQLiteDialect : public TTargetDialect {
   protected:
     const TIdentifierRules& Rules() const override;
     std::string_view BeginTransaction() const override { return "BEGIN TRANSACTION;"; }
+    // sqlite3 reads a CR LF inside a quoted text of a script as LF: each CR goes outside.
+    void AppendTextLiteral(std::string& out, std::string_view text) const override {
+        AppendQuotedTextCrApart(out, text, "char(13)");
+    }
 };

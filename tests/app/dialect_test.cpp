@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/export_run.h"
+#include "app/sql_literal.h"
 #include "memory_dataset.h"
 #include "platform/exception.h"
 #include "test_host.h"
@@ -147,7 +148,7 @@ TEST_F(Dialect, MySQL) {
             ") CHARACTER SET utf8mb4;\n\n"
             "/* Data */\n"
             "START TRANSACTION;\n"
-            "INSERT INTO T (NAME, `select`, D, T, S, F, OK, X, Big) VALUES ('a''b\r\nc\\\\\t', "
+            "INSERT INTO T (NAME, `select`, D, T, S, F, OK, X, Big) VALUES ('a''b\\r\nc\\\\\t', "
             "-2147483648, '0001-01-01', '00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, "
             "X'00275C', -9223372036854775808);\n"
             "INSERT INTO T (NAME, `select`, D, T, S, F, OK, X, Big) VALUES (NULL, NULL, NULL, "
@@ -174,7 +175,8 @@ TEST_F(Dialect, Firebird) {
             "  \"Big\" BIGINT\n"
             ");\n\n"
             "/* Data */\n"
-            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, \"Big\") VALUES ('a''b\r\nc\\\t', "
+            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, \"Big\") VALUES ('a''b' || "
+            "ASCII_CHAR(13) || '\nc\\\t', "
             "-2147483648, '0001-01-01', '00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, "
             "x'00275C', -9223372036854775808);\n"
             "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, \"Big\") VALUES (NULL, NULL, "
@@ -185,18 +187,33 @@ TEST_F(Dialect, Firebird) {
 TEST_F(Dialect, SQLite) {
     EveryKind();
     info.CreateDDL = false;
-    EXPECT_EQ(
-        Script(stSQLite),
-        Header("sqlite") +
-            "\n"
-            "/* Data */\n"
-            "BEGIN TRANSACTION;\n"
-            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, Big) VALUES ('a''b\r\nc\\\t', "
-            "-2147483648, '0001-01-01', '00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, "
-            "X'00275C', -9223372036854775808);\n"
-            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, Big) VALUES (NULL, NULL, "
-            "NULL, NULL, NULL, NULL, NULL, NULL, NULL);\n"
-            "COMMIT;\n");
+    EXPECT_EQ(Script(stSQLite),
+              Header("sqlite") +
+                  "\n"
+                  "/* Data */\n"
+                  "BEGIN TRANSACTION;\n"
+                  "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, Big) VALUES ('a''b' || "
+                  "char(13) || '\nc\\\t', "
+                  "-2147483648, '0001-01-01', '00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, "
+                  "X'00275C', -9223372036854775808);\n"
+                  "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, Big) VALUES (NULL, NULL, "
+                  "NULL, NULL, NULL, NULL, NULL, NULL, NULL);\n"
+                  "COMMIT;\n");
 }
 
 }  // namespace
+
+// A CR goes outside the quotes, wherever it stands; the rest stays one quoted piece per run.
+TEST(DialectText, CarriageReturnsOutsideTheQuotes) {
+    auto apart = [](std::string_view text) {
+        std::string out;
+        AppendQuotedTextCrApart(out, text, "char(13)");
+        return out;
+    };
+    EXPECT_EQ(apart(""), "''");
+    EXPECT_EQ(apart("it's"), "'it''s'");
+    EXPECT_EQ(apart("\r"), "char(13)");
+    EXPECT_EQ(apart("\r\n"), "char(13) || '\n'");
+    EXPECT_EQ(apart("a\r"), "'a' || char(13)");
+    EXPECT_EQ(apart("a\r\rb\r\n"), "'a' || char(13) || char(13) || 'b' || char(13) || '\n'");
+}
