@@ -41,9 +41,11 @@ fresh() {
   databases+=("$1")
 }
 
-check() {
-  local n
-  n=$("${psql[@]}" -d "$1" -At -c "SELECT count(*) FROM bench")
+check() {  # the rows of the database's one table, whatever case its name was given in
+  local n table
+  table=$("${psql[@]}" -d "$1" -At -c \
+    "SELECT table_name FROM information_schema.tables WHERE table_schema = 'public'")
+  n=$("${psql[@]}" -d "$1" -At -c "SELECT count(*) FROM \"$table\"")
   [ "$n" = "$records" ] || { echo "$1: $n rows arrived, not $records" >&2; exit 1; }
 }
 
