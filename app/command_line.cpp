@@ -185,11 +185,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if (cli.count("--target")) info.Target = target;
         // The form of the script, checked before any file is touched.
         TScriptForm form;
-        if (!SqlTargetFromName(info.Target, form.Target))
-            throw Exception(
-                Format("Unknown target %s: --target takes classic, firebird, "
-                       "postgresql, mysql or sqlite",
-                       info.Target.c_str()));
+        form.Target = SqlTargetOf(info.Target);
         form.RowsPerInsert = rowsPerInsert;
         form.Copy = copy;
         form.DropTable = dropTable;

@@ -212,7 +212,7 @@ constexpr std::string_view kKeywords[] = {
     "YEAR",
 };
 
-const TIdentifierRules kRules{'"', nfUpper, kKeywords};
+const TIdentifierRules kRules{'"', nfUpper, kKeywords, 31, false, "Firebird"};
 
 // A literal holds at most 65535 bytes: a longer value is a blob built of pieces, each piece
 // at most kPiece bytes (twice that in hexadecimal digits or with every quote doubled).

@@ -292,7 +292,7 @@ constexpr std::string_view kKeywords[] = {
     "ZEROFILL",
 };
 
-const TIdentifierRules kRules{'`', nfNone, kKeywords};
+const TIdentifierRules kRules{'`', nfNone, kKeywords, 64, true, "MySQL"};
 
 }  // namespace
 

@@ -164,7 +164,7 @@ constexpr std::string_view kKeywords[] = {
     "XMLTABLE",
 };
 
-const TIdentifierRules kRules{'"', nfLower, kKeywords};
+const TIdentifierRules kRules{'"', nfLower, kKeywords, 63, false, "PostgreSQL"};
 
 }  // namespace
 
@@ -242,20 +242,22 @@ void TPostgreSQLDialect::AppendCopyValue(std::string& out, const TField& field, 
         AppendCopyEscaped(out, scratch_);
     } else if (IsMemoFieldType(type)) {
         scratch_.clear();
-        AppendMemoText(scratch_, field, encoding_);
+        AppendMemoText(scratch_, field, encoding_, recordNo);
         AppendCopyEscaped(out, scratch_);
     } else if (IsBinaryFieldType(type)) {
         out += "\\\\x";  // the bytea text form's backslash, itself escaped
         AppendHex(out, field.AsStringView());
     } else if (type == ftBoolean) {
         out.push_back(field.AsBoolean() ? 't' : 'f');
+    } else if (type == ftDate) {
+        AppendIsoDate(out, field.AsDateTime());
+    } else if (type == ftTime) {
+        AppendIsoTime(out, field.AsDateTime());
+    } else if (type == ftDateTime || type == ftTimeStamp) {
+        AppendIsoTimestamp(out, field.AsDateTime());
+    } else if (type == ftGuid) {
+        AppendCopyEscaped(out, field.AsStringView());
     } else {
-        // Numbers, dates and times: the literal without its quotes, nothing to escape.
-        const size_t at = out.size();
-        AppendValue(out, field, recordNo);
-        if (out.size() > at + 1 && out[at] == '\'' && out.back() == '\'') {
-            out.pop_back();
-            out.erase(at, 1);
-        }
+        AppendValue(out, field, recordNo);  // numbers: nothing to quote or escape
     }
 }

@@ -181,7 +181,7 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
         case ftMemo:
         case ftFmtMemo:
             scratch_.clear();
-            AppendMemoText(scratch_, field, encoding_);
+            AppendMemoText(scratch_, field, encoding_, recordNo);
             AppendTextLiteral(out, scratch_);
             return;
         case ftSmallint:

@@ -27,6 +27,16 @@ bool SqlTargetFromName(std::string_view name, TSqlTarget& target) {
     return false;
 }
 
+TSqlTarget SqlTargetOf(const std::string& name) {
+    TSqlTarget target = stClassic;
+    if (!SqlTargetFromName(name, target))
+        throw Exception(
+            Format("Unknown target %s: --target takes classic, firebird, postgresql, "
+                   "mysql or sqlite",
+                   name.c_str()));
+    return target;
+}
+
 TScriptEncoding DefaultScriptEncoding(TSqlTarget target) {
     return target == stClassic ? seAnsi : seUtf8;
 }

@@ -18,6 +18,9 @@ enum TSqlTarget { stClassic, stFirebird, stPostgreSQL, stMySQL, stSQLite };
 const char* SqlTargetName(TSqlTarget target);
 // The target of a name as above (exact, lower case); false for any other text.
 bool SqlTargetFromName(std::string_view name, TSqlTarget& target);
+// The same for a name from the settings; raises "Unknown target %s: --target takes ..." for
+// any other text.
+TSqlTarget SqlTargetOf(const std::string& name);
 
 // The script's bytes: as the system holds them (CP1251), or UTF-8.
 enum TScriptEncoding { seAnsi, seUtf8 };

@@ -1,6 +1,8 @@
 #include "app/sql_identifier.h"
 
 #include "app/sql_literal.h"
+#include "platform/exception.h"
+#include "platform/format.h"
 
 namespace {
 
@@ -37,6 +39,19 @@ bool NameNeedsQuotes(std::string_view name, const TIdentifierRules& rules) {
 
 std::string ScriptIdentifier(std::string_view name, const TIdentifierRules& rules,
                              TScriptEncoding encoding) {
+    if (rules.MaxLength > 0) {
+        std::string scriptName;
+        AppendSystemText(scriptName, name, encoding);
+        size_t length = scriptName.size();
+        if (rules.LengthInCharacters && encoding == seUtf8)
+            for (const char c : scriptName)
+                if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) --length;
+        if (length > static_cast<size_t>(rules.MaxLength))
+            throw Exception(Format("The name %s is longer than the %d %s %s takes",
+                                   std::string(name).c_str(), rules.MaxLength,
+                                   rules.LengthInCharacters ? "characters" : "bytes",
+                                   rules.TargetName));
+    }
     std::string out;
     if (!NameNeedsQuotes(name, rules)) {
         out.assign(name);

@@ -16,6 +16,11 @@ struct TIdentifierRules {
     char Quote = '"';               // the opening and closing quote
     TNameFolding Folding = nfNone;  // what the target does to the letters of a bare name
     std::span<const std::string_view> Keywords;  // upper case
+    // The longest name the target keeps whole (0: no limit), in bytes of the script's encoding
+    // or in characters, and the target's name for the error.
+    int MaxLength = 0;
+    bool LengthInCharacters = false;
+    const char* TargetName = "";
 };
 
 // True when the name (system text) must be quoted: empty, a leading character other than an
@@ -23,6 +28,7 @@ struct TIdentifierRules {
 // target would fold, or a keyword of the target (any letter case).
 bool NameNeedsQuotes(std::string_view name, const TIdentifierRules& rules);
 // The name as written in the script (its encoding), quoted when it needs to be, a quote
-// character inside doubled.
+// character inside doubled. A name longer than the target keeps (which it would cut or refuse)
+// raises "The name %s is longer than the %d %s %s takes".
 std::string ScriptIdentifier(std::string_view name, const TIdentifierRules& rules,
                              TScriptEncoding encoding);

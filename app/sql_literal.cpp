@@ -54,14 +54,21 @@ void AppendFieldText(std::string& out, const TField& field, TScriptEncoding enco
     out += text;
 }
 
-void AppendMemoText(std::string& out, const TField& field, TScriptEncoding encoding) {
+void AppendMemoText(std::string& out, const TField& field, TScriptEncoding encoding,
+                    int32_t recordNo) {
     const std::string_view stored = field.AsStringView();
-    if (IsAscii(stored))
+    if (IsAscii(stored)) {
         out += stored;
-    else if (encoding == seUtf8)
+        return;
+    }
+    if (encoding == seUtf8) {
         out += OemToUtf8(stored);
-    else
-        out += OemToAnsiText(stored);
+        return;
+    }
+    bool ok = true;
+    const std::string ansi = Utf8ToAnsi(OemToUtf8(stored), &ok);
+    if (!ok) LossyTextError(recordNo, field);
+    out += ansi;
 }
 
 void AppendSystemText(std::string& out, std::string_view ansi, TScriptEncoding encoding) {

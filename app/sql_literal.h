@@ -25,8 +25,10 @@ bool IsMemoFieldType(TFieldType type);
 // or its CP1251 text, refused (LossyTextError) when CP1251 lost a letter of it.
 void AppendFieldText(std::string& out, const TField& field, TScriptEncoding encoding,
                      int32_t recordNo);
-// The current content of a memo (stored in the OEM code page) in the script's encoding.
-void AppendMemoText(std::string& out, const TField& field, TScriptEncoding encoding);
+// The current content of a memo (stored in the OEM code page) in the script's encoding; a
+// CP1251 script refuses (LossyTextError) a letter CP1251 lacks.
+void AppendMemoText(std::string& out, const TField& field, TScriptEncoding encoding,
+                    int32_t recordNo);
 // System text (CP1251) in the script's encoding.
 void AppendSystemText(std::string& out, std::string_view ansi, TScriptEncoding encoding);
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -125,6 +126,11 @@ TMainFrm::TMainFrm(TDM& dm, QWidget* parent) : QWidget(parent), dm_(dm) {
     edtTableName = new QLineEdit(this);
     edtTableName->setObjectName(QStringLiteral("edtTableName"));
     edtTableName->setGeometry(kControlLeft, 240, 121, kEditHeight);
+    cbxTarget = new QComboBox(this);
+    cbxTarget->setObjectName(QStringLiteral("cbxTarget"));
+    for (TSqlTarget t : {stClassic, stFirebird, stPostgreSQL, stMySQL, stSQLite})
+        cbxTarget->addItem(QString::fromLatin1(SqlTargetName(t)));
+    cbxTarget->setGeometry(170, 240, 111, kEditHeight);
     lblAutoComm = MakeLabel("lblAutoComm", kAutoCommText, kControlLeft, 274);
     edtAutoComm = new QLineEdit(QStringLiteral("1000"), this);
     edtAutoComm->setObjectName(QStringLiteral("edtAutoComm"));
@@ -146,8 +152,8 @@ TMainFrm::TMainFrm(TDM& dm, QWidget* parent) : QWidget(parent), dm_(dm) {
     }
 
     // The keyboard focus follows the controls from top to bottom.
-    QWidget* order[] = {edtDBFile, btnDBFile,    edtDict,     Button1, edtFileSQL,
-                        Button2,   edtTableName, edtAutoComm, cbxDDL};
+    QWidget* order[] = {edtDBFile, btnDBFile,    edtDict,   Button1,     edtFileSQL,
+                        Button2,   edtTableName, cbxTarget, edtAutoComm, cbxDDL};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     resize(kClientWidth, kClientHeight);
@@ -238,6 +244,7 @@ void TMainFrm::ControlsToInfo(TImpInfo& info) {
     info.ImpTableName = BoxText(edtTableName, kTableText);
     info.CommitPeriod = StrToInt(FromQt(edtAutoComm->text()));
     info.CreateDDL = cbxDDL->isChecked();
+    info.Target = FromQt(cbxTarget->currentText());
 }
 
 void TMainFrm::InfoToControls(const TImpInfo& info) {
@@ -247,6 +254,10 @@ void TMainFrm::InfoToControls(const TImpInfo& info) {
     edtTableName->setText(ToQt(info.ImpTableName));
     edtAutoComm->setText(QString::number(info.CommitPeriod));
     cbxDDL->setChecked(info.CreateDDL);
+    // A name the list lacks stays shown as it is, and the run refuses it.
+    const QString target = ToQt(info.Target);
+    if (cbxTarget->findText(target) < 0) cbxTarget->addItem(target);
+    cbxTarget->setCurrentIndex(cbxTarget->findText(target));
 }
 
 void TMainFrm::actLoadExecute() {
@@ -276,6 +287,8 @@ void TMainFrm::actRunExecute() {
         dm_.NameDataSet(dictName, baseName);
     };
     run.Clock = Clock;
+    run.Form.Target = SqlTargetOf(info.Target);
+    run.Encoding = DefaultScriptEncoding(run.Form.Target);
     FStopRequested = false;
     run_ = &run;
     struct TRunEnd {

@@ -1,6 +1,6 @@
-// TMainFrm, the main window: the file, table and commit-period boxes, the create-table check
-// box, the tool bar with the four actions (load and save settings, start and stop the export),
-// the status bar with the hints and the export's progress. The export itself runs on the
+// TMainFrm, the main window: the file, table, target and commit-period boxes, the create-table
+// check box, the tool bar with the four actions (load and save settings, start and stop the
+// export), the status bar with the hints and the export's progress. The export itself runs on the
 // window's thread through a window host.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include "platform/datetime.h"
 
 class QAction;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -58,6 +59,8 @@ class TMainFrm : public QWidget {
     QPushButton* Button2;
     QLabel* lbl2;
     QLineEdit* edtTableName;
+    // The database the script is written for, by its --target name, beside the table name.
+    QComboBox* cbxTarget;
     QLabel* lblAutoComm;
     QLineEdit* edtAutoComm;
     TLeftTextCheckBox* cbxDDL;

@@ -175,7 +175,7 @@ class TargetExport : public ::testing::Test {
                                 {{"Id"}}}});
     }
     // The data lines of the target's script (from the line after "/* Data */").
-    std::string Data(TSqlTarget target) {
+    std::string Data(TSqlTarget target, TScriptEncoding encoding = seUtf8) {
         TBDataSet ds;
         ds.SetReadOnly(true);
         ds.SetLocking(false);
@@ -188,14 +188,17 @@ class TargetExport : public ::testing::Test {
             b.SetBaseName(baseName);
         };
         run.Form.Target = target;
-        run.Encoding = seUtf8;
+        run.Encoding = encoding;
         TImpInfo info;
         info.DictionaryFileName = dict_;
         info.BaseFileName = base_;
         info.SQLFileName = dir_.Path("out.sql");
         info.ImpTableName = "T";
-        EXPECT_TRUE(run.ExecuteReportingErrors(info));
-        EXPECT_TRUE(host.Errors.empty()) << host.Errors[0];
+        errors_.clear();
+        if (!run.ExecuteReportingErrors(info)) {
+            errors_ = host.Errors;
+            return std::string();
+        }
         std::ifstream in(info.SQLFileName, std::ios::binary);
         std::stringstream all;
         all << in.rdbuf();
@@ -208,6 +211,7 @@ class TargetExport : public ::testing::Test {
     TTempDir dir_;
     TDefaultSession session_;
     const std::string base_ = dir_.Path("t.dbt"), dict_ = dir_.Path("t.def");
+    std::vector<std::string> errors_;
 };
 
 TEST_F(TargetExport, LogicalBytesBlobAndMemoPerTarget) {
@@ -255,6 +259,16 @@ TEST_F(TargetExport, LogicalBytesBlobAndMemoPerTarget) {
                   "INSERT INTO T (Id, Ok, X, Blob, Memo, N) VALUES (2, FALSE, X'000000', "
                   "NULL, NULL, 0);\n"
                   "COMMIT;\n");
+}
+
+TEST_F(TargetExport, MemoLettersACp1251ScriptCannotHoldStopTheRun) {
+    Make("", "\xB3\xC4");  // box drawing in CP866: "│─"
+    EXPECT_EQ(Data(stMySQL, seAnsi), "");
+    EXPECT_EQ(errors_, std::vector<std::string>(
+                           {"Record 1, field Memo: the text holds characters outside code page "
+                            "1251"}));
+    EXPECT_NE(Data(stMySQL).find("'\xE2\x94\x82\xE2\x94\x80'"), std::string::npos);
+    EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(TargetExport, FirebirdBuildsLongValuesOfPieces) {

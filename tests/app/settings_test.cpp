@@ -90,6 +90,29 @@ TEST_F(Settings, UserFilesHoldFiveKeysAndKeepOtherLines) {
     EXPECT_EQ(loaded.ImpTableName, "");
 }
 
+TEST_F(Settings, TargetIsOneMoreKeyAndAbsentMeansClassic) {
+    Write("[Config]\nImpTableName=T\n");
+    TImpInfo info;
+    info.Target = "mysql";
+    LoadSettings(file_, info);
+    EXPECT_EQ(info.Target, "classic");  // an older file
+    // The classic script adds no key to a file without one.
+    SaveSettings(file_, info);
+    EXPECT_EQ(Read().find("Target"), std::string::npos);
+    info.Target = "postgresql";
+    SaveConfig(file_, info);
+    EXPECT_EQ(Read(),
+              "[Config]\nImpTableName=T\nDictionaryFileName=\nBaseFileName=\nSQLFileName=\n"
+              "CommitPeriod=1000\nTarget=postgresql\nCreateDDL=1\n");
+    TImpInfo loaded;
+    LoadConfig(file_, loaded);
+    EXPECT_EQ(loaded.Target, "postgresql");
+    // Once there, the key follows the choice back to classic.
+    loaded.Target = "classic";
+    SaveSettings(file_, loaded);
+    EXPECT_NE(Read().find("\nTarget=classic\n"), std::string::npos);
+}
+
 TEST_F(Settings, RefusedWriteNamesTheFile) {
     const std::string bad = (dir_ / "none" / "x.set").string();
     try {

@@ -186,6 +186,25 @@ TEST(TargetNames, QuotedTheTargetsWayWithTheQuoteDoubled) {
         EXPECT_EQ(fb.Identifier(c.name), c.firebird) << c.name;
         EXPECT_EQ(lite.Identifier(c.name), c.sqlite) << c.name;
     }
+    // Names longer than a target keeps whole: 31 bytes for Firebird (a Cyrillic letter takes
+    // two), 63 for PostgreSQL, 64 characters for MySQL; SQLite takes any length.
+    EXPECT_EQ(fb.Identifier(std::string(31, 'A')), std::string(31, 'A'));
+    EXPECT_EQ(my.Identifier(std::string(64, '\xC3')).size(), 130u);
+    const std::vector<std::pair<const TTargetDialect*, std::string>> tooLong = {
+        {&fb, std::string(16, '\xC3')}, {&pg, std::string(64, 'a')}, {&my, std::string(65, 'a')}};
+    const std::string messages[] = {
+        "The name " + std::string(16, '\xC3') + " is longer than the 31 bytes Firebird takes",
+        "The name " + std::string(64, 'a') + " is longer than the 63 bytes PostgreSQL takes",
+        "The name " + std::string(65, 'a') + " is longer than the 64 characters MySQL takes"};
+    for (size_t i = 0; i < tooLong.size(); ++i) {
+        try {
+            tooLong[i].first->Identifier(tooLong[i].second);
+            ADD_FAILURE() << i;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message(), messages[i]);
+        }
+    }
+    EXPECT_EQ(lite.Identifier(std::string(200, 'a')), std::string(200, 'a'));
     // A CP1251 script keeps the name's own bytes.
     EXPECT_EQ(TMySQLDialect(form, seAnsi).Identifier("\xC3"), "`\xC3`");
 }

@@ -2,6 +2,7 @@
 // their shortcuts, the copy between the controls and ImpInfo, and closing.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -81,8 +82,8 @@ TEST_F(MainForm, DesignGeometryAndStretching) {
 
 TEST_F(MainForm, FocusFollowsTheControlsTopToBottom) {
     TMainFrm& f = MakeForm();
-    QWidget* order[] = {f.edtDBFile, f.btnDBFile,    f.edtDict,     f.Button1, f.edtFileSQL,
-                        f.Button2,   f.edtTableName, f.edtAutoComm, f.cbxDDL};
+    QWidget* order[] = {f.edtDBFile, f.btnDBFile,    f.edtDict,   f.Button1,     f.edtFileSQL,
+                        f.Button2,   f.edtTableName, f.cbxTarget, f.edtAutoComm, f.cbxDDL};
     // The widgets Tab stops at, in the window's focus chain.
     std::vector<QWidget*> stops;
     QWidget* w = &f;
@@ -186,6 +187,50 @@ TEST_F(MainForm, StandingFileFillsAllSixControls) {
               "[Config]\nDictionaryFileName=/d/\xD1\xEB\xEE\xE2\xE0\xF0\xFC.def\n"
               "BaseFileName=/d/base.dbt\nSQLFileName=/o/out.sql\n"
               "ImpTableName=\xCA\xEB\xE8\xE5\xED\xF2\xFB\nCommitPeriod=16\nCreateDDL=1\n");
+}
+
+TEST_F(MainForm, TargetBesideTheTableNameKeptInBothFiles) {
+    TMainFrm& f = MakeForm();
+    EXPECT_EQ(f.cbxTarget->geometry(), QRect(170, 240, 111, 21));
+    QStringList items;
+    for (int i = 0; i < f.cbxTarget->count(); ++i) items << f.cbxTarget->itemText(i);
+    EXPECT_EQ(items, QStringList({"classic", "firebird", "postgresql", "mysql", "sqlite"}));
+    EXPECT_EQ(f.cbxTarget->currentText(), "classic");  // no key: the classic script
+
+    // A settings file keeps the choice as one more key; one without it means classic.
+    f.cbxTarget->setCurrentText("postgresql");
+    const std::string set = Path("t.set");
+    answers = {set};
+    f.actSave->trigger();
+    EXPECT_EQ(ReadFile(set),
+              "[Config]\nDictionaryFileName=\nBaseFileName=\nSQLFileName=\nImpTableName=\n"
+              "CommitPeriod=1000\nTarget=postgresql\n");
+    WriteFile(Path("old.set"), "[Config]\nImpTableName=T\n");
+    answers = {Path("old.set"), set};
+    f.actLoad->trigger();
+    EXPECT_EQ(f.cbxTarget->currentText(), "classic");
+    f.actLoad->trigger();
+    EXPECT_EQ(f.cbxTarget->currentText(), "postgresql");
+    // The standing file too, when the window closes.
+    f.cbxTarget->setCurrentText("sqlite");
+    ShutDown();
+    EXPECT_NE(ReadFile(Conf()).find("\nTarget=sqlite\n"), std::string::npos);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainForm, StandingFileTargetAndAnUnknownOne) {
+    WriteFile(Conf(), "[Config]\nTarget=mysql\n");
+    EXPECT_EQ(MakeForm().cbxTarget->currentText(), "mysql");
+    ShutDown();
+    WriteFile(Conf(), "[Config]\nTarget=oracle\n");
+    TMainFrm& f = MakeForm();
+    // Shown as it is, and the run refuses it without touching the script.
+    EXPECT_EQ(f.cbxTarget->currentText(), "oracle");
+    f.edtFileSQL->setText(QString::fromStdString(Path("out.sql")));
+    f.actRun->trigger();
+    EXPECT_EQ(errors, std::vector<std::string>({"Unknown target oracle: --target takes classic, "
+                                                "firebird, postgresql, mysql or sqlite"}));
+    EXPECT_FALSE(std::filesystem::exists(Path("out.sql")));
 }
 
 TEST_F(MainForm, ClosingWithoutAnIntegerKeepsTheWindowOpen) {
