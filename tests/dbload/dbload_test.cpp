@@ -30,7 +30,8 @@ struct TLoadCase {
     const char* Target;  // "classic": no --target option
     const char* Data;    // "demo", "edge" or "plain"
     std::vector<std::string> Options;
-    bool Pipe = false;  // the script streams from the exporter into the client
+    bool Pipe = false;   // the script streams from the exporter into the client
+    bool Twice = false;  // the script is loaded twice into the same database
 };
 
 void PrintTo(const TLoadCase& c, std::ostream* out) {
@@ -134,6 +135,8 @@ TEST_P(DbLoad, EveryRowReadsBackAsTheFileHoldsIt) {
         ASSERT_EQ(exported.Status, 0) << exported.Err;
         EXPECT_EQ(exported.Err, "");
         load = db.Load(script);
+        if (c.Twice && load.Status == 0 && load.Err.empty() && load.Out.empty())
+            load = db.Load(script);
     }
     // Any text from the client is an error or a warning: it must say nothing at all.
     EXPECT_EQ(load.Status, 0) << load.Err << load.Out;
@@ -170,6 +173,35 @@ std::vector<TLoadCase> Cases() {
         {"SqliteDemo", TServer::SQLite, "sqlite", "demo", {}},
         {"SqliteEdge", TServer::SQLite, "sqlite", "edge", {}},
         {"SqliteEdgeMultiRow", TServer::SQLite, "sqlite", "edge", {"--rows-per-insert", "2"}},
+        // --drop-table: loading the same script again replaces the table, silently.
+        {"FirebirdEdgeDropTableTwice",
+         TServer::Firebird,
+         "firebird",
+         "edge",
+         {"--drop-table"},
+         false,
+         true},
+        {"PostgresEdgeDropTableTwice",
+         TServer::PostgreSQL,
+         "postgresql",
+         "edge",
+         {"--drop-table"},
+         false,
+         true},
+        {"MariaEdgeDropTableTwice",
+         TServer::MariaDB,
+         "mysql",
+         "edge",
+         {"--drop-table"},
+         false,
+         true},
+        {"SqliteEdgeDropTableTwice",
+         TServer::SQLite,
+         "sqlite",
+         "edge",
+         {"--drop-table"},
+         false,
+         true},
     };
 }
 
