@@ -1,6 +1,7 @@
 // quorvath: exports one Btrieve data file as an SQL script from the command line.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "app/command_line.h"
@@ -8,12 +9,12 @@
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
 #include "platform/regional.h"
-#include "recman/btrcall.h"
+#include "recman/engine.h"
 
 int main(int argc, char** argv) {
-    // The embedded record manager answers the Btrieve call (a strong reference, so that the
-    // linker takes it from its library).
-    SetBtrCall(&BTRCALL);
+    // The chosen engine answers the Btrieve call: the embedded record manager unless the user
+    // names a client library (a strong reference, so that the linker takes it from its library).
+    SetBtrCall(&recman::EngineCall);
     // The default session, and with it every dictionary it made, lives until the end of main:
     // created first, destroyed last, while the record manager is still there.
     TDefaultSession session;
@@ -37,5 +38,7 @@ int main(int argc, char** argv) {
     env.Out = &std::cout;
     env.Err = &std::cerr;
     env.ErrIsTerminal = ::isatty(STDERR_FILENO) != 0;
+    env.EnglishStatusLines = WantsEnglishStatusLines(
+        env.ErrIsTerminal, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
     return RunCommandLine(std::vector<std::string>(argv, argv + argc), env);
 }

@@ -12,6 +12,7 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
+#include <exception>
 #include <filesystem>
 
 #include "app/export_run.h"
@@ -22,6 +23,7 @@
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
+#include "recman/engine.h"
 
 namespace {
 
@@ -150,6 +152,11 @@ TMainFrm::TMainFrm(TDM& dm, QWidget* parent) : QWidget(parent), dm_(dm) {
         panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         stbMainFrm->addWidget(panels_[i]);
     }
+    // The engine that serves the Btrieve call: the first panel's hint, shown there under the mouse.
+    const QString engine =
+        QStringLiteral("Btrieve engine: ") + QString::fromStdString(recman::EngineDescription());
+    panels_[0]->setToolTip(engine);
+    panels_[0]->setStatusTip(engine);
 
     // The keyboard focus follows the controls from top to bottom.
     QWidget* order[] = {edtDBFile, btnDBFile,    edtDict,   Button1,     edtFileSQL,
@@ -291,11 +298,22 @@ void TMainFrm::actRunExecute() {
     run.Encoding = DefaultScriptEncoding(run.Form.Target);
     FStopRequested = false;
     run_ = &run;
-    struct TRunEnd {
-        TExportRun*& run;
-        ~TRunEnd() { run = nullptr; }
-    } end{run_};
-    run.Execute(info);
+    std::exception_ptr failure;
+    try {
+        run.Execute(info);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    run_ = nullptr;
+    if (!FCloseAfterRun) {
+        if (failure) std::rethrow_exception(failure);
+        return;
+    }
+    // The window was closed during the run: the run's error is shown here, while the
+    // application is still running, and then the window closes.
+    FCloseAfterRun = false;
+    if (failure) RunGuarded([&failure] { std::rethrow_exception(failure); });
+    close();
 }
 
 void TMainFrm::actBreakExecute() {
@@ -329,8 +347,16 @@ void TMainFrm::FormClose() {
 
 void TMainFrm::closeEvent(QCloseEvent* event) {
     // The window stays open while its controls cannot be copied into the settings.
-    if (RunGuarded([this] { FormClose(); }))
-        event->accept();
-    else
+    if (!RunGuarded([this] { FormClose(); })) {
         event->ignore();
+        return;
+    }
+    // During an export the run goes on; the window stays until it has ended and shown its
+    // message, then closes (closing now would end the application before the message).
+    if (Running()) {
+        FCloseAfterRun = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
 }
