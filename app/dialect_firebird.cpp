@@ -282,8 +282,9 @@ std::string TFirebirdDialect::ColumnType(const TField& field) const {
 }
 
 void TFirebirdDialect::AppendTextLiteral(std::string& out, std::string_view text) const {
+    // isql reads a CR LF inside a quoted text of a script as LF: each CR goes outside.
     if (text.size() <= kPiece) {
-        AppendQuotedText(out, text);
+        AppendQuotedTextCrApart(out, text, "ASCII_CHAR(13)");
         return;
     }
     out += "CAST(";
@@ -293,7 +294,7 @@ void TFirebirdDialect::AppendTextLiteral(std::string& out, std::string_view text
         while (n < text.size() && n > 1 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
             --n;
         if (!first) out += " || ";
-        AppendQuotedText(out, text.substr(0, n));
+        AppendQuotedTextCrApart(out, text.substr(0, n), "ASCII_CHAR(13)");
         if (first) out += " AS BLOB SUB_TYPE TEXT)";
         text.remove_prefix(n);
     }

@@ -307,6 +307,12 @@ void TMySQLDialect::SessionLines(IScriptLines& out) const {
     out.PutLine(encoding_ == seUtf8 ? "SET NAMES utf8mb4;" : "SET NAMES cp1251;");
 }
 
+void TMySQLDialect::DropTable(IScriptLines& out, const std::string& table) const {
+    out.PutLine("SET sql_notes = 0;");
+    TTargetDialect::DropTable(out, table);
+    out.PutLine("SET sql_notes = 1;");
+}
+
 std::string TMySQLDialect::ColumnType(const TField& field) const {
     switch (field.DataType()) {
         case ftString:

@@ -11,6 +11,8 @@ class TMySQLDialect : public TTargetDialect {
   protected:
     const TIdentifierRules& Rules() const override;
     void SessionLines(IScriptLines& out) const override;
+    // DROP TABLE IF EXISTS with the server's notes off: a missing table is no news.
+    void DropTable(IScriptLines& out, const std::string& table) const override;
     std::string TableOptions() const override { return " CHARACTER SET utf8mb4"; }
     std::string_view BeginTransaction() const override { return "START TRANSACTION;"; }
     bool BackslashEscapes() const override { return true; }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/dialect_target.h"
+#include "app/sql_literal.h"
 
 class TSQLiteDialect : public TTargetDialect {
   public:
@@ -14,4 +15,8 @@ class TSQLiteDialect : public TTargetDialect {
     // SQLite cannot add a primary key to a table: a unique index <table>_pk stands for it.
     void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,
                     const std::vector<std::string>& columns) const override;
+    // sqlite3 reads a CR LF inside a quoted text of a script as LF: each CR goes outside.
+    void AppendTextLiteral(std::string& out, std::string_view text) const override {
+        AppendQuotedTextCrApart(out, text, "char(13)");
+    }
 };

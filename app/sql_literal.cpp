@@ -87,10 +87,36 @@ void AppendQuotedText(std::string& out, std::string_view text, bool backslashEsc
             out.append(text.data() + start, i + 1 - start);
             out.push_back(c);
             start = i + 1;
+        } else if (backslashEscapes && c == '\r') {
+            // The mariadb client reads a CR LF inside a quoted text of a script as LF.
+            out.append(text.data() + start, i - start);
+            out += "\\r";
+            start = i + 1;
         }
     }
     out.append(text.data() + start, text.size() - start);
     out.push_back('\'');
+}
+
+void AppendQuotedTextCrApart(std::string& out, std::string_view text, std::string_view cr) {
+    bool first = true;
+    auto join = [&] {
+        if (!first) out += " || ";
+        first = false;
+    };
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find('\r', start);
+        const size_t end = at == std::string_view::npos ? text.size() : at;
+        if (end > start || (at == std::string_view::npos && first)) {
+            join();
+            AppendQuotedText(out, text.substr(start, end - start), false);
+        }
+        if (at == std::string_view::npos) return;
+        join();
+        out += cr;
+        start = at + 1;
+    }
 }
 
 void AppendIsoDate(std::string& out, TDateTime value) {

@@ -35,6 +35,9 @@ void AppendSystemText(std::string& out, std::string_view ansi, TScriptEncoding e
 // text between apostrophes, an apostrophe doubled; with backslashEscapes a backslash is
 // doubled too (for a target that reads backslash escapes in its literals).
 void AppendQuotedText(std::string& out, std::string_view text, bool backslashEscapes = false);
+// The text quoted (quotes doubled) in pieces joined by " || ", each CR written as cr (the
+// target's expression for it) outside the quotes: 'a' || char(13) || 'b'.
+void AppendQuotedTextCrApart(std::string& out, std::string_view text, std::string_view cr);
 
 // 'YYYY-MM-DD' parts without the apostrophes.
 void AppendIsoDate(std::string& out, TDateTime value);

@@ -1,6 +1,7 @@
 // Measures the export run end to end: ten fields of the usual kinds per record, the script
 // written to a file; prints records per second, bytes per second and peak memory.
 //   export_bench [records] [script]            over a generated in-memory dataset
+//   export_bench --make DIR [records]          only makes bench.def and bench.dbt in DIR
 //   export_bench --btrieve [records] [script]  over a Btrieve data file and dictionary made
 //                                              first with btrutil (not timed), read through
 //                                              the Btrieve dataset and the record manager,
@@ -346,12 +347,8 @@ void Report(int32_t records, double seconds, const std::string& script) {
     std::printf("peak memory: %ld KB\n", usage.ru_maxrss);
 }
 
-int BtrieveMode(int32_t records, const std::string& script) {
-    SetBtrCall(&BTRCALL);
-    TDefaultSession session;
-    const std::string dir =
-        std::filesystem::temp_directory_path() / ("export_bench_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+// The dictionary bench.def and the data file bench.dbt of the Btrieve mode, made in dir.
+void MakeBenchFiles(const std::string& dir, int32_t records) {
     const std::string dict = dir + "/bench.def", base = dir + "/bench.dbt";
     std::printf("making %d records with btrutil...\n", records);
     MakeBtrieveFile(dict,
@@ -374,6 +371,16 @@ int BtrieveMode(int32_t records, const std::string& script) {
                     "position=1 length=4 duplicates=n modifiable=n type=integer alternate=n "
                     "segment=n\n",
                     {}, records);
+}
+
+int BtrieveMode(int32_t records, const std::string& script) {
+    SetBtrCall(&BTRCALL);
+    TDefaultSession session;
+    const std::string dir =
+        std::filesystem::temp_directory_path() / ("export_bench_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string dict = dir + "/bench.def", base = dir + "/bench.dbt";
+    MakeBenchFiles(dir, records);
     const std::string ddf = dir + "/ddf";
     std::filesystem::create_directories(ddf);
     const std::string ddfHead =
@@ -519,6 +526,13 @@ int TargetsMode(int32_t records, const std::string& script) {
 
 int main(int argc, char** argv) {
     int arg = 1;
+    // --make DIR [records]: only the files of the Btrieve mode, kept in DIR for other programs
+    // (bench/pgload times loading their scripts into PostgreSQL).
+    if (argc > 2 && std::strcmp(argv[1], "--make") == 0) {
+        std::filesystem::create_directories(argv[2]);
+        MakeBenchFiles(argv[2], argc > 3 ? std::atoi(argv[3]) : 1000000);
+        return 0;
+    }
     const bool btrieve = argc > 1 && std::strcmp(argv[1], "--btrieve") == 0;
     const bool targets = argc > 1 && std::strcmp(argv[1], "--targets") == 0;
     if (btrieve || targets) ++arg;

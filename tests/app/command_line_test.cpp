@@ -215,6 +215,7 @@ TEST_F(CommandLine, BadTargetFormsNameTheOptionAndTouchNoFile) {
     std::ofstream(sql_) << "old";
     const std::vector<std::string> base = {"--dict", "d", "--base", "b", "--sql", sql_};
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        // A value the option parser refuses is followed by the usage and help lines.
         {{"--target", "oracle"},
          "--target: oracle not in {classic,firebird,postgresql,mysql,sqlite}\n"
          "Usage: quorvath --dict FILE.def --base FILE.dbt --sql FILE.sql [OPTIONS]\n"

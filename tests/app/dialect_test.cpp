@@ -12,6 +12,7 @@
 #include "app/dialect_target.h"
 #include "app/export_run.h"
 #include "dataset/fields.h"
+#include "app/sql_literal.h"
 #include "memory_dataset.h"
 #include "platform/exception.h"
 #include "test_host.h"
@@ -149,7 +150,7 @@ TEST_F(Dialect, MySQL) {
             ") CHARACTER SET utf8mb4;\n\n"
             "/* Data */\n"
             "START TRANSACTION;\n"
-            "INSERT INTO T (NAME, `select`, D, T, S, F, OK, X, Big) VALUES ('a''b\r\nc\\\\\t', "
+            "INSERT INTO T (NAME, `select`, D, T, S, F, OK, X, Big) VALUES ('a''b\\r\nc\\\\\t', "
             "-2147483648, '0001-01-01', '00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, "
             "X'00275C', -9223372036854775808);\n"
             "INSERT INTO T (NAME, `select`, D, T, S, F, OK, X, Big) VALUES (NULL, NULL, NULL, "
@@ -176,7 +177,8 @@ TEST_F(Dialect, Firebird) {
             "  \"Big\" BIGINT\n"
             ");\n\n"
             "/* Data */\n"
-            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, \"Big\") VALUES ('a''b\r\nc\\\t', "
+            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, \"Big\") VALUES ('a''b' || "
+            "ASCII_CHAR(13) || '\nc\\\t', "
             "-2147483648, '0001-01-01', '00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, "
             "x'00275C', -9223372036854775808);\n"
             "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, \"Big\") VALUES (NULL, NULL, "
@@ -187,18 +189,18 @@ TEST_F(Dialect, Firebird) {
 TEST_F(Dialect, SQLite) {
     EveryKind();
     info.CreateDDL = false;
-    EXPECT_EQ(
-        Script(stSQLite),
-        Header("sqlite") +
-            "\n"
-            "/* Data */\n"
-            "BEGIN TRANSACTION;\n"
-            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, Big) VALUES ('a''b\r\nc\\\t', "
-            "-2147483648, '0001-01-01', '00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, "
-            "X'00275C', -9223372036854775808);\n"
-            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, Big) VALUES (NULL, NULL, "
-            "NULL, NULL, NULL, NULL, NULL, NULL, NULL);\n"
-            "COMMIT;\n");
+    EXPECT_EQ(Script(stSQLite),
+              Header("sqlite") +
+                  "\n"
+                  "/* Data */\n"
+                  "BEGIN TRANSACTION;\n"
+                  "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, Big) VALUES ('a''b' || "
+                  "char(13) || '\nc\\\t', "
+                  "-2147483648, '0001-01-01', '00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, "
+                  "X'00275C', -9223372036854775808);\n"
+                  "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, Big) VALUES (NULL, NULL, "
+                  "NULL, NULL, NULL, NULL, NULL, NULL, NULL);\n"
+                  "COMMIT;\n");
 }
 
 TEST_F(Dialect, DropTableEachTargetsWay) {
@@ -273,4 +275,19 @@ TEST(DialectColumns, ExactDecimalsKeepTheirScale) {
     EXPECT_EQ(DecimalColumn(stMySQL, 70, 40), "DECIMAL(65, 30)");
     EXPECT_EQ(DecimalColumn(stPostgreSQL, 9, 2), "NUMERIC");
     EXPECT_EQ(DecimalColumn(stSQLite, 9, 2), "NUMERIC");
+}
+
+// A CR goes outside the quotes, wherever it stands; the rest stays one quoted piece per run.
+TEST(DialectText, CarriageReturnsOutsideTheQuotes) {
+    auto apart = [](std::string_view text) {
+        std::string out;
+        AppendQuotedTextCrApart(out, text, "char(13)");
+        return out;
+    };
+    EXPECT_EQ(apart(""), "''");
+    EXPECT_EQ(apart("it's"), "'it''s'");
+    EXPECT_EQ(apart("\r"), "char(13)");
+    EXPECT_EQ(apart("\r\n"), "char(13) || '\n'");
+    EXPECT_EQ(apart("a\r"), "'a' || char(13)");
+    EXPECT_EQ(apart("a\r\rb\r\n"), "'a' || char(13) || char(13) || 'b' || char(13) || '\n'");
 }

@@ -1,0 +1,333 @@
+#include "edge_file.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "tests/dataset/btr_files.h"
+
+namespace {
+
+// A date or time as the record stores it; all zeros is the null date and the midnight time.
+struct TDate {
+    uint8_t Day, Month;
+    uint16_t Year;
+};
+struct TTime {
+    uint8_t Hours, Minutes, Seconds, Hundredths;
+};
+
+// The values of one row, by field.
+struct TRow {
+    std::string Text;   // TXT, code 1: UTF-8, stored as CP866
+    int16_t Small;      // SMALL, code 2
+    int32_t Whole;      // WHOLE, code 3
+    double Dbl;         // DBL, code 4
+    TDate Born;         // BORN, code 5
+    TTime Clock;        // CLOCK, code 6
+    double Dbl7;        // DBL7, code 7
+    std::string Raw;    // RAW, code 8: UTF-8, stored as CP1251
+    std::string Raw9;   // RAW9, code 9: as RAW
+    double Ext;         // EXT, code 10
+    double Ext11;       // EXT11, code 11
+    uint8_t Flag;       // FLAG, code 12
+    uint16_t Word;      // WORD, code 13
+    std::string Bytes;  // BYTES, code 14: 6 raw bytes
+    std::string LText;  // LTXT, code 15: UTF-8, stored as CP866 after a length byte
+    std::string LRaw;   // LRAW, code 16: UTF-8, stored as CP1251 after a length byte
+    std::string Bin;    // BIN, code 17: blob content, empty is null
+    std::string Memo;   // MEMO, code 18: UTF-8, stored as CP866 like all Btrieve text
+    std::string Pic;    // PIC, code 19
+    float Single;       // SINGLE, code 20
+    uint8_t Tiny;       // TINY, code 21
+};
+
+struct TFieldSpec {
+    const char* Name;
+    int Code;
+    int32_t Size;
+    bool Classic;  // the classic script has a literal for it
+};
+
+constexpr TFieldSpec kFields[] = {
+    {"ID", 22, 4, true},    {"TXT", 1, 120, true},  {"SMALL", 2, 2, true},
+    {"WHOLE", 3, 4, true},  {"DBL", 4, 8, true},    {"BORN", 5, 4, true},
+    {"CLOCK", 6, 4, true},  {"DBL7", 7, 8, true},   {"RAW", 8, 40, true},
+    {"RAW9", 9, 12, true},  {"EXT", 10, 10, true},  {"EXT11", 11, 10, true},
+    {"FLAG", 12, 1, false}, {"WORD", 13, 2, true},  {"BYTES", 14, 6, false},
+    {"LTXT", 15, 60, true}, {"LRAW", 16, 30, true}, {"BIN", 17, 8, false},
+    {"MEMO", 18, 8, false}, {"PIC", 19, 8, false},  {"SINGLE", 20, 4, true},
+    {"TINY", 21, 1, true},
+};
+
+const char kAllLetters[] =
+    "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюяЁёЄєЇїЎў";
+
+// 70,000 bytes running through every byte value, so 0x00, 0x27 and 0x5C all occur.
+std::string LongBlob() {
+    std::string b(70000, '\0');
+    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    return b;
+}
+
+std::vector<TRow> Rows() {
+    const std::string crlf = "\r\n";
+    std::vector<TRow> rows;
+    // The smallest integers, one second after midnight, the year 1, negatives.
+    rows.push_back({"O'Brien" + crlf + "said 'hi'",
+                    -32768,
+                    INT32_MIN,
+                    -1.5,
+                    {1, 1, 1},
+                    {0, 0, 1, 0},
+                    1E-5,
+                    "it's \\ 'мир'",
+                    "a\\b",
+                    -0.001,
+                    -2.5,
+                    1,
+                    0,
+                    std::string("\x00\x27\x5C\x00\xFF\x01", 6),
+                    "Ёлка's" + crlf + "ель",
+                    "back\\slash ''",
+                    std::string(1, '\x27'),
+                    "Memo 'text'" + crlf + "Жук",
+                    "",
+                    -1.5F,
+                    0});
+    // The largest integers, midnight (a null time), 9999-12-31, 17 digits, every letter.
+    rows.push_back({kAllLetters,
+                    32767,
+                    INT32_MAX,
+                    1.23456789012346E17,
+                    {31, 12, 9999},
+                    {0, 0, 0, 0},
+                    0.1 + 0.2,
+                    "№ «мир» €",
+                    "",
+                    1E20,
+                    123456.789,
+                    0,
+                    65535,
+                    std::string(6, '\0'),
+                    "ЎўЄєЇї",
+                    "",
+                    LongBlob(),
+                    "",
+                    "\x5C",
+                    3.4028235E38F,
+                    255});
+    // The year 33, the last hundredth of a day, empty text, zeros.
+    rows.push_back({"",
+                    0,
+                    0,
+                    0.0,
+                    {1, 1, 33},
+                    {23, 59, 59, 99},
+                    0.0,
+                    "",
+                    "",
+                    0.0,
+                    0.0,
+                    0,
+                    1,
+                    "\x27\x27\x27\x27\x27\x27",
+                    "",
+                    "",
+                    std::string(1, '\0'),
+                    "",
+                    "",
+                    0.0F,
+                    1});
+    rows.push_back({"Юля",
+                    -1,
+                    -1,
+                    2.0 / 3.0,
+                    {31, 12, 1899},
+                    {12, 0, 0, 50},
+                    -1E-300,
+                    "1899",
+                    "",
+                    1E-5,
+                    -1E300,
+                    1,
+                    7,
+                    "abcdef",
+                    "Ъ",
+                    "x",
+                    "",
+                    "",
+                    "",
+                    1E-5F,
+                    128});
+    rows.push_back({"Feb 28",
+                    1,
+                    1,
+                    1.7976931348623157E308,
+                    {28, 2, 1900},
+                    {0, 0, 0, 1},
+                    -1E-5,
+                    "",
+                    "",
+                    2.5,
+                    1.5,
+                    0,
+                    2,
+                    "",
+                    "",
+                    "",
+                    "",
+                    "",
+                    "",
+                    1.0F,
+                    2});
+    rows.push_back({"Feb 29",
+                    2,
+                    2,
+                    -123456789.125,
+                    {29, 2, 2000},
+                    {0, 1, 0, 0},
+                    1e15,
+                    "",
+                    "",
+                    0.1,
+                    0.2,
+                    0,
+                    3,
+                    "",
+                    "",
+                    "",
+                    "",
+                    "",
+                    "",
+                    0.1F,
+                    3});
+    // A date that is not valid (1900 is not a leap year) and a time past 23:59: both null.
+    rows.push_back({"null date",
+                    3,
+                    3,
+                    3.0,
+                    {29, 2, 1900},
+                    {25, 0, 0, 0},
+                    3.0,
+                    "",
+                    "",
+                    3.0,
+                    3.0,
+                    0,
+                    4,
+                    "",
+                    "",
+                    "",
+                    "",
+                    "",
+                    "",
+                    3.0F,
+                    4});
+    return rows;
+}
+
+// The 10-byte extended form of a double: 64-bit mantissa, then sign and 15-bit exponent.
+void PutExtended(TRecordBytes& r, size_t at, double value) {
+    uint8_t bytes[10] = {};
+    if (value != 0) {
+        int exponent = 0;
+        const double mantissa = std::frexp(std::fabs(value), &exponent);  // [0.5, 1)
+        const auto bits = static_cast<uint64_t>(std::ldexp(mantissa, 64));
+        const uint16_t top =
+            static_cast<uint16_t>((value < 0 ? 0x8000 : 0) | (exponent - 1 + 16383));
+        std::memcpy(bytes, &bits, 8);
+        std::memcpy(bytes + 8, &top, 2);
+    } else if (std::signbit(value)) {
+        bytes[9] = 0x80;
+    }
+    r.Put(at, bytes, 10);
+}
+
+std::string Cp866(const std::string& utf8) {
+    return AnsiToOemText(Utf8ToAnsi(utf8));
+}
+
+// Firebird's isql reads a CR LF inside a quoted text of a script as LF, and the classic
+// script has no other way to write it: the file for the classic script keeps the LF alone.
+std::string ForScript(std::string text, bool classic) {
+    if (classic) std::erase(text, '\r');
+    return text;
+}
+
+// The record of a row, laid out by the fields of the file; blobs go after the fixed part.
+std::string Record(const TRow& row, int32_t id, bool classic, size_t fixedLength) {
+    TRecordBytes r(fixedLength);
+    std::string tail;
+    size_t at = 0;
+    auto blob = [&](const std::string& content) {
+        const auto offset = static_cast<uint32_t>(tail.size());
+        r.Value<uint32_t>(at, content.empty() ? 0 : offset);
+        r.Value<uint32_t>(at + 4, static_cast<uint32_t>(content.size()));
+        tail += content;
+    };
+    for (const TFieldSpec& f : kFields) {
+        if (classic && !f.Classic) continue;
+        const std::string name = f.Name;
+        if (name == "ID") r.Value<int32_t>(at, id);
+        if (name == "TXT") r.Text(at, Cp866(ForScript(row.Text, classic)));
+        if (name == "SMALL") r.Value<int16_t>(at, row.Small);
+        if (name == "WHOLE") r.Value<int32_t>(at, row.Whole);
+        // The classic script writes 15 digits: the largest double would come out rounded up,
+        // beyond the range of any database's double.
+        if (name == "DBL") r.Value<double>(at, classic && row.Dbl == DBL_MAX ? 1E308 : row.Dbl);
+        if (name == "BORN") r.Value<TDate>(at, row.Born);
+        if (name == "CLOCK") {
+            const uint8_t t[4] = {row.Clock.Hundredths, row.Clock.Seconds, row.Clock.Minutes,
+                                  row.Clock.Hours};
+            r.Put(at, t, 4);
+        }
+        if (name == "DBL7") r.Value<double>(at, row.Dbl7);
+        if (name == "RAW") r.Text(at, Utf8ToAnsi(row.Raw));
+        if (name == "RAW9") r.Text(at, Utf8ToAnsi(row.Raw9));
+        if (name == "EXT") PutExtended(r, at, row.Ext);
+        if (name == "EXT11") PutExtended(r, at, row.Ext11);
+        if (name == "FLAG") r.Value<uint8_t>(at, row.Flag);
+        if (name == "WORD") r.Value<uint16_t>(at, row.Word);
+        if (name == "BYTES") r.Text(at, row.Bytes);
+        if (name == "LTXT" || name == "LRAW") {
+            const std::string text =
+                name == "LTXT" ? Cp866(ForScript(row.LText, classic)) : Utf8ToAnsi(row.LRaw);
+            r.Value<uint8_t>(at, static_cast<uint8_t>(text.size())).Text(at + 1, text);
+        }
+        if (name == "BIN") blob(row.Bin);
+        if (name == "MEMO") blob(Cp866(row.Memo));
+        if (name == "PIC") blob(row.Pic);
+        if (name == "SINGLE") r.Value<float>(at, row.Single);
+        if (name == "TINY") r.Value<uint8_t>(at, row.Tiny);
+        at += static_cast<size_t>(f.Size);
+    }
+    return r.Bytes() + tail;
+}
+
+void MakeDataFile(const std::string& path, bool classic, TDictFile& description) {
+    size_t length = 0;
+    for (const TFieldSpec& f : kFields) {
+        if (classic && !f.Classic) continue;
+        description.Fields.push_back({f.Name, f.Code, f.Size});
+        length += static_cast<size_t>(f.Size);
+    }
+    description.Keys.push_back({"ID"});
+    std::vector<std::string> records;
+    int32_t id = 0;
+    for (const TRow& row : Rows()) records.push_back(Record(row, ++id, classic, length));
+    MakeBtrieveFile(path, static_cast<uint16_t>(length), {{Segment(1, 4, 1, false, false)}},
+                    records, !classic);
+}
+
+}  // namespace
+
+void MakeEdgeFiles(const std::string& dir) {
+    TDictFile edge{"edge.dbt", {}, {}}, plain{"plain.dbt", {}, {}};
+    MakeDataFile(dir + "/edge.dbt", false, edge);
+    MakeDataFile(dir + "/plain.dbt", true, plain);
+    MakeDictionary(dir + "/edge.def", {edge, plain});
+}
