@@ -16,12 +16,15 @@ class TScriptFile {
     // fileName is system text (CP1251).
     void Rewrite(const std::string& fileName);
     void Write(std::string_view data);
-    // Closes the file, reporting a failure of the close itself.
+    // Closes the file after its bytes reached the disk, reporting a failure of either, and
+    // "File not found" when the name no longer leads to the file written (its folder was
+    // removed or the name taken by another file while it was written).
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
 
   private:
     int fd_ = -1;
+    std::string path_;  // as the operating system takes it
 };
 
 // The runtime's input/output error for a system error number.
