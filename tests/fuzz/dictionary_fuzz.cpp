@@ -35,7 +35,7 @@ std::set<std::string> NamesIn(const std::string& path) {
     char key[255];
     uint32_t length = static_cast<uint32_t>(record.size());
     int16_t st = BTRCALL(33, pos, record.data(), &length, key, sizeof key, 0);
-    for (int i = 0; i < 64 && st == 0 && names.size() < 6; ++i) {
+    for (int i = 0; i < 128 && st == 0 && names.size() < 16; ++i) {
         std::string r = record.substr(0, length);
         for (const std::string& n : {NameAt(r, 2, 21), NameAt(r, 44, 40)})
             if (!n.empty()) names.insert(n);
@@ -52,7 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20) || fuzz::LooksLikeOwnFile(data, size)) return 0;
     static const std::string path = fuzz::ScratchPath("dict.def");
     fuzz::WriteScratch(path, data, size);
-    static TDefaultSession session;
+    // The session lives for this input only: one kept for the whole run would close its
+    // dictionaries at exit, after the record manager is gone.
+    TDefaultSession session;
     std::set<std::string> names = NamesIn(path);
     names.insert("clients.dbt");
     TBDictionary dictionary;

@@ -1,7 +1,7 @@
 // Record bytes read through a dictionary of any type codes and sizes and turned into the
-// script's SQL literals. The input: a count byte, a type code and a size byte per field, then
-// the bytes of up to three records. Both files are written in the vendor's format, the way a
-// user's old files arrive.
+// script's SQL literals and column definitions. The input: a count byte, a type code and a size
+// byte per field, then the bytes of up to three records. Both files are written in the vendor's
+// format, the way a user's old files arrive.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/sql_value.h"
+#include "app/table_def.h"
 #include "bench/real/real_image.h"
 #include "btrieve/btr_error.h"
 #include "dataset/btr_dataset.h"
@@ -71,7 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     static const std::string dictPath = fuzz::ScratchPath("codec.def");
     static const std::string dataPath = fuzz::ScratchPath("data.dbt");
-    static TDefaultSession session;
     static const bool quiet = [] {
         SetBtrieveErrorDisplay([](const std::string&, const std::string&) {});
         return true;
@@ -109,6 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
 
+    // The session lives for this input only: one kept for the whole run would close its
+    // dictionaries at exit, after the record manager is gone.
+    TDefaultSession session;
     TBDataSet ds;
     ds.SetDictName(dictPath);
     ds.SetBaseName(dataPath);
@@ -116,6 +119,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ds.Open();
     } catch (const Exception&) {
         return 0;
+    }
+    // The table definition of the same fields, as the script's DDL gives it.
+    try {
+        RenameReservedFields(ds.FieldList());
+        MakeCreateTable("T", ds.FieldList());
+    } catch (const Exception&) {
     }
     static const bool verbose = std::getenv("QUORVATH_FUZZ_VERBOSE") != nullptr;
     std::string line;
