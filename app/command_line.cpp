@@ -13,6 +13,7 @@
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
+#include "recman/engine.h"
 #include "recman/real/real_file.h"
 
 #ifndef QUORVATH_VERSION
@@ -124,7 +125,8 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
 
     CLI::App cli{"Exports one Btrieve data file as an SQL script.", "quorvath"};
     std::string dict, base, sql, table, commit, settings, saveSettings, encoding = "cp1251";
-    bool ddl = true;
+    std::string engine;
+    bool ddl = true, version = false;
     cli.add_option("--dict", dict, "Btrieve dictionary file (*.def)");
     cli.add_option("--base", base, "Btrieve data file (*.dbt)");
     cli.add_option("--sql", sql, "SQL script to write (*.sql)");
@@ -135,7 +137,10 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_option("--save-settings", saveSettings, "write the settings to this file");
     cli.add_option("--encoding", encoding, "script encoding: cp1251 (default) or utf8")
         ->check(CLI::IsMember({"cp1251", "utf8"}));
-    cli.set_version_flag("--version", std::string("quorvath ") + QUORVATH_VERSION);
+    cli.add_option("--engine", engine,
+                   "Btrieve engine: a client library's path, auto (the vendor's usual "
+                   "libraries) or embedded (default; see also QUORVATH_BTRIEVE_LIBRARY)");
+    cli.add_flag("--version", version, "print the version and the Btrieve engine, then exit");
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     if (!reversed.empty()) reversed.pop_back();  // the program name
@@ -144,12 +149,22 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     } catch (const CLI::CallForHelp&) {
         out << cli.help();
         return kExitDone;
-    } catch (const CLI::CallForVersion&) {
-        out << cli.version() << "\n";
-        return kExitDone;
     } catch (const CLI::ParseError& e) {
         err << e.what() << "\n";
         return kExitError;
+    }
+
+    // The engine first: a library that cannot serve stops the program before anything opens.
+    try {
+        recman::UseEngine(recman::EngineChoice(engine));
+    } catch (const std::exception& e) {
+        err << AnsiToUtf8(e.what()) << "\n" << std::flush;
+        return kExitError;
+    }
+    if (version) {
+        out << "quorvath " << QUORVATH_VERSION << "\nEngine: " << recman::EngineDescription()
+            << "\n";
+        return kExitDone;
     }
 
     std::unique_ptr<TDataSet> dataSet;

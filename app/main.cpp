@@ -10,12 +10,12 @@
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
 #include "platform/regional.h"
-#include "recman/btrcall.h"
+#include "recman/engine.h"
 
 int main(int argc, char** argv) {
-    // The embedded record manager answers the Btrieve call (a strong reference, so that the
-    // linker takes it from its library).
-    SetBtrCall(&BTRCALL);
+    // The chosen engine answers the Btrieve call: the embedded record manager unless the user
+    // names a client library (a strong reference, so that the linker takes it from its library).
+    SetBtrCall(&recman::EngineCall);
     // The default session, and with it every dictionary it made, lives until the end of main:
     // created first, destroyed last, while the record manager is still there.
     TDefaultSession session;

@@ -2,15 +2,15 @@
 
 #include <utility>
 
-#include "recman/btrcall.h"
+#include "recman/engine.h"
 
 namespace {
 
 int16_t DefaultCall(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
                     void* keyBuffer, uint8_t keyLength, int8_t keyNumber) {
 #ifdef QUORVATH_HAVE_RECMAN
-    return BTRCALL(operation, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
-                   keyNumber);
+    return recman::EngineCall(operation, positionBlock, dataBuffer, dataLength, keyBuffer,
+                              keyLength, keyNumber);
 #else
     // A build without the record manager: every call finds Btrieve not loaded.
     constexpr int16_t kStatusNotLoaded = 20;

@@ -1,6 +1,7 @@
 // The Btrieve call as the access layer makes it: one replaceable entry with the record
-// manager's seven arguments and its signed 16-bit status. It answers through recman's BTRCALL
-// unless a test or a program puts another record manager behind it.
+// manager's seven arguments and its signed 16-bit status. It answers through the engine recman
+// chose (the embedded record manager, or a client library) unless a test or a program puts
+// another record manager behind it.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +15,8 @@ using TBtrCall = std::function<int16_t(uint16_t operation, void* positionBlock, 
 int16_t BtrCall(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
                 void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
 
-// Replaces the entry and answers the previous one; an empty function restores the record
-// manager's BTRCALL. In a build without the record manager the default entry answers 20
+// Replaces the entry and answers the previous one; an empty function restores the chosen
+// engine's call. In a build without the record manager the default entry answers 20
 // (Btrieve not loaded).
 TBtrCall SetBtrCall(TBtrCall call);
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "platform/codepage.h"
@@ -36,7 +37,20 @@ bool TakesLockBias(uint16_t op) {
            (op >= 33 && op <= 35) || op == 44 || op == 53;
 }
 
+// The operating system's spelling of a file name from the key buffer.
+std::string SystemPath(FileNames names, const std::string& name) {
+    return names == FileNames::Utf8 ? name : AnsiToUtf8(name);
+}
+
 }  // namespace
+
+int16_t DispatchCall(FileNames names, uint16_t operation, void* positionBlock, void* dataBuffer,
+                     uint32_t* dataLength, void* keyBuffer, uint8_t keyLength, int8_t keyNumber) {
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> guard(mutex);
+    return Dispatcher::Instance().Call(names, operation, positionBlock, dataBuffer, dataLength,
+                                       keyBuffer, keyLength, keyNumber);
+}
 
 Dispatcher& Dispatcher::Instance() {
     static Dispatcher dispatcher;
@@ -55,7 +69,7 @@ Dispatcher::Slot* Dispatcher::Find(const void* positionBlock) {
     return &slot;
 }
 
-int16_t Dispatcher::Call(uint16_t operation, void* positionBlock, void* dataBuffer,
+int16_t Dispatcher::Call(FileNames names, uint16_t operation, void* positionBlock, void* dataBuffer,
                          uint32_t* dataLength, void* keyBuffer, uint8_t keyLength,
                          int8_t keyNumber) {
     if (operation % 100 == 19 && operation < 2000) {
@@ -67,9 +81,10 @@ int16_t Dispatcher::Call(uint16_t operation, void* positionBlock, void* dataBuff
     if (operation >= 500 || (bias && !TakesLockBias(op))) return kInvalidOperation;
     switch (op) {
         case 0:
-            return Open(positionBlock, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber);
+            return Open(names, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
+                        keyNumber);
         case 14:
-            return Create(dataBuffer, dataLength, keyBuffer, keyLength, keyNumber);
+            return Create(names, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber);
         case 20:
             return EndOrAbort(true);
         case 21:
@@ -102,14 +117,14 @@ int16_t Dispatcher::Call(uint16_t operation, void* positionBlock, void* dataBuff
     return status;
 }
 
-int16_t Dispatcher::Open(void* positionBlock, void* dataBuffer, uint32_t* dataLength,
-                         void* keyBuffer, uint8_t keyLength, int8_t mode) {
+int16_t Dispatcher::Open(FileNames names, void* positionBlock, void* dataBuffer,
+                         uint32_t* dataLength, void* keyBuffer, uint8_t keyLength, int8_t mode) {
     real::ClearLastOpenError();
     if (!positionBlock) return kFileNotOpen;
     std::string name = TextIn(keyBuffer, keyLength);
     if (name.empty()) return kInvalidFileName;
     std::string owner = TextIn(dataBuffer, dataLength ? *dataLength : 0);
-    std::string path = AnsiToUtf8(name);
+    std::string path = SystemPath(names, name);
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return errno == EACCES ? kAccessDenied : kFileNotFound;
     if (S_ISDIR(st.st_mode)) return kInvalidFileName;
@@ -137,7 +152,7 @@ int16_t Dispatcher::Open(void* positionBlock, void* dataBuffer, uint32_t* dataLe
     return kOk;
 }
 
-int16_t Dispatcher::Create(void* dataBuffer, uint32_t* dataLength, void* keyBuffer,
+int16_t Dispatcher::Create(FileNames names, void* dataBuffer, uint32_t* dataLength, void* keyBuffer,
                            uint8_t keyLength, int8_t mode) {
     std::string name = TextIn(keyBuffer, keyLength);
     if (name.empty()) return kInvalidFileName;
@@ -145,7 +160,7 @@ int16_t Dispatcher::Create(void* dataBuffer, uint32_t* dataLength, void* keyBuff
     int16_t status =
         ParseFileSpec(static_cast<const uint8_t*>(dataBuffer), dataLength ? *dataLength : 0, def);
     if (status != kOk) return status;
-    return NativeFile::Create(AnsiToUtf8(name), def, mode != -1);
+    return NativeFile::Create(SystemPath(names, name), def, mode != -1);
 }
 
 int16_t Dispatcher::Version(void* dataBuffer, uint32_t* dataLength) {

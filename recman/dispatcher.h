@@ -11,12 +11,20 @@
 
 namespace recman {
 
+// How a caller spells the file names it puts in the key buffer of Open and Create: the system's
+// code page (CP1251), or UTF-8 as the operating system does.
+enum class FileNames { Ansi, Utf8 };
+
+// One call into the process's dispatcher; calls from several threads take turns.
+int16_t DispatchCall(FileNames names, uint16_t operation, void* positionBlock, void* dataBuffer,
+                     uint32_t* dataLength, void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
+
 class Dispatcher {
   public:
     static Dispatcher& Instance();
 
-    int16_t Call(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
-                 void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
+    int16_t Call(FileNames names, uint16_t operation, void* positionBlock, void* dataBuffer,
+                 uint32_t* dataLength, void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
 
   private:
     struct Slot {
@@ -24,10 +32,10 @@ class Dispatcher {
         std::unique_ptr<Cursor> cursor;
     };
 
-    int16_t Open(void* positionBlock, void* dataBuffer, uint32_t* dataLength, void* keyBuffer,
-                 uint8_t keyLength, int8_t mode);
-    int16_t Create(void* dataBuffer, uint32_t* dataLength, void* keyBuffer, uint8_t keyLength,
-                   int8_t mode);
+    int16_t Open(FileNames names, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
+                 void* keyBuffer, uint8_t keyLength, int8_t mode);
+    int16_t Create(FileNames names, void* dataBuffer, uint32_t* dataLength, void* keyBuffer,
+                   uint8_t keyLength, int8_t mode);
     int16_t Version(void* dataBuffer, uint32_t* dataLength);
     int16_t EndOrAbort(bool commit);
     void Reset();

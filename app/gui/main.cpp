@@ -18,22 +18,28 @@
 #include "dict/session.h"
 #include "platform/codepage.h"
 #include "platform/regional.h"
-#include "recman/btrcall.h"
+#include "recman/engine.h"
 
 namespace {
 
+// The value of "--name VALUE" among the arguments, or "".
+std::string Option(int argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return argv[i + 1];
+    return std::string();
+}
+
 // "--screenshot FILE": the window is drawn into FILE (PNG) once it is up, then closed.
 QString ScreenshotFile(int argc, char** argv) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--screenshot") == 0) return QString::fromLocal8Bit(argv[i + 1]);
-    return QString();
+    return QString::fromLocal8Bit(Option(argc, argv, "--screenshot"));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The embedded record manager answers the Btrieve call.
-    SetBtrCall(&BTRCALL);
+    // The chosen engine answers the Btrieve call: the embedded record manager unless the user
+    // names a client library.
+    SetBtrCall(&recman::EngineCall);
     TDefaultSession session;
     SetAliasResolver(ReadRegistryAlias);
     SetFormatSettings(ReadLocaleFormatSettings());
@@ -43,6 +49,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("quorvath-gui"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvath-gui.png")));
     InstallBtrieveErrorBox();
+    // "--engine LIBRARY", else QUORVATH_BTRIEVE_LIBRARY; a library that cannot serve stops the
+    // program before the window opens.
+    try {
+        recman::UseEngine(recman::EngineChoice(Option(argc, argv, "--engine")));
+    } catch (const std::exception& e) {
+        ShowErrorMessage(e.what());
+        return 1;
+    }
     const QString screenshot = ScreenshotFile(argc, argv);
 
     int status = 1;

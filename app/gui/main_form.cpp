@@ -21,6 +21,7 @@
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
+#include "recman/engine.h"
 
 namespace {
 
@@ -144,6 +145,11 @@ TMainFrm::TMainFrm(TDM& dm, QWidget* parent) : QWidget(parent), dm_(dm) {
         panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         stbMainFrm->addWidget(panels_[i]);
     }
+    // The engine that serves the Btrieve call: the first panel's hint, shown there under the mouse.
+    const QString engine =
+        QStringLiteral("Btrieve engine: ") + QString::fromStdString(recman::EngineDescription());
+    panels_[0]->setToolTip(engine);
+    panels_[0]->setStatusTip(engine);
 
     // The keyboard focus follows the controls from top to bottom.
     QWidget* order[] = {edtDBFile, btnDBFile,    edtDict,     Button1, edtFileSQL,

@@ -6,8 +6,11 @@
 namespace recman::real {
 
 namespace {
-thread_local std::string lastOpenError;
-}
+// Initial-exec: in libquorvath-btrieve.so, loaded by dlopen, the variable then sits in the
+// static TLS block instead of a dynamically allocated one, which the leak checker of the
+// sanitizer builds misreads at exit.
+thread_local std::string lastOpenError __attribute__((tls_model("initial-exec")));
+}  // namespace
 
 const std::string& LastOpenError() {
     return lastOpenError;

@@ -1,7 +1,9 @@
 // The main window: its controls and actions, the "..." buttons, the settings actions and
 // their shortcuts, the copy between the controls and ImpInfo, and closing.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -121,6 +123,17 @@ TEST_F(MainForm, ActionsHintsImagesShortcutsAndStatusPanels) {
     ASSERT_EQ(panels.size(), 2);
     EXPECT_EQ(panels[0]->width(), 300);
     EXPECT_EQ(panels[1]->width(), 50);
+}
+
+TEST_F(MainForm, FirstPanelsHintNamesTheEngine) {
+    TMainFrm& f = MakeForm();
+    QLabel* first = f.stbMainFrm->findChildren<QLabel*>().at(0);
+    const QString engine = "Btrieve engine: embedded record manager, version 6.15 N, 6.15 L";
+    EXPECT_EQ(first->toolTip(), engine);
+    // Under the mouse, the panel shows its own hint.
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(first, &enter);
+    EXPECT_EQ(f.PanelText(0), engine.toStdString());
 }
 
 TEST_F(MainForm, DDLButtonDoesNothing) {

@@ -18,6 +18,7 @@
 #include "platform/codepage.h"
 #include "recman/btrcall.h"
 #include "recman/byte_order.h"
+#include "recman/engine.h"
 #include "recman/file_spec.h"
 #include "tools/btrutil/description.h"
 #include "tools/btrutil/unformatted.h"
@@ -82,31 +83,31 @@ class File {
         std::string name = SystemName(utf8Name);
         std::string ownerBuffer = owner;
         uint32_t length = static_cast<uint32_t>(ownerBuffer.size() + 1);
-        int16_t st = BTRCALL(0, pos_, ownerBuffer.data(), &length, name.data(),
-                             static_cast<uint8_t>(name.size() + 1), mode);
+        int16_t st = recman::EngineCall(0, pos_, ownerBuffer.data(), &length, name.data(),
+                                        static_cast<uint8_t>(name.size() + 1), mode);
         if (st != 0) FailStatus(st, "open", display_);
         open_ = true;
         std::memset(stat_, 0, sizeof stat_);
         uint32_t statLength = sizeof stat_;
         char scratch[255] = {};
-        st = BTRCALL(15, pos_, stat_, &statLength, scratch, sizeof scratch, 0);
+        st = recman::EngineCall(15, pos_, stat_, &statLength, scratch, sizeof scratch, 0);
         if (st != 0) FailStatus(st, "stat", display_);
     }
     ~File() {
         if (open_) {
             uint32_t zero = 0;
-            BTRCALL(1, pos_, nullptr, &zero, nullptr, 0, 0);
+            recman::EngineCall(1, pos_, nullptr, &zero, nullptr, 0, 0);
         }
     }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
     int16_t Call(uint16_t op, void* data, uint32_t* length, int8_t key) {
-        return BTRCALL(op, pos_, data, length, keyBuffer_, sizeof keyBuffer_, key);
+        return recman::EngineCall(op, pos_, data, length, keyBuffer_, sizeof keyBuffer_, key);
     }
     int16_t Call(uint16_t op, void* data, uint32_t* length, void* keyBuffer, uint8_t keyLength,
                  int8_t key) {
-        return BTRCALL(op, pos_, data, length, keyBuffer, keyLength, key);
+        return recman::EngineCall(op, pos_, data, length, keyBuffer, keyLength, key);
     }
     const std::string& Name() const { return display_; }
     const uint8_t* Stat() const { return stat_; }
@@ -145,14 +146,14 @@ struct Transaction {
     bool active = false;
     void Begin() {
         uint32_t zero = 0;
-        int16_t st = BTRCALL(1019, nullptr, nullptr, &zero, nullptr, 0, 0);
+        int16_t st = recman::EngineCall(1019, nullptr, nullptr, &zero, nullptr, 0, 0);
         if (st != 0) FailStatus(st, "begin transaction", "the load");
         active = true;
     }
     int16_t End() {
         uint32_t zero = 0;
         active = false;
-        return BTRCALL(20, nullptr, nullptr, &zero, nullptr, 0, 0);
+        return recman::EngineCall(20, nullptr, nullptr, &zero, nullptr, 0, 0);
     }
     ~Transaction() {
         if (active) End();
@@ -191,8 +192,8 @@ void CreateFile(const std::string& file, const std::string& spec, bool replace) 
     std::string data = spec;
     uint32_t length = static_cast<uint32_t>(data.size());
     char pos[kPositionBlockSize] = {};
-    int16_t st = BTRCALL(14, pos, data.data(), &length, name.data(),
-                         static_cast<uint8_t>(name.size() + 1), replace ? 0 : -1);
+    int16_t st = recman::EngineCall(14, pos, data.data(), &length, name.data(),
+                                    static_cast<uint8_t>(name.size() + 1), replace ? 0 : -1);
     if (st != 0) FailStatus(st, "create", file);
 }
 
@@ -500,6 +501,28 @@ int Clone(const Arguments& a, std::ostream& out) {
     return 0;
 }
 
+int Ver(const Arguments& a, std::ostream& out) {
+    Need(a, 0, 0, "-ver");
+    out << "btrutil " << QUORVATH_VERSION << "\nEngine: " << recman::EngineDescription() << "\n";
+    return 0;
+}
+
+// Takes "-engine LIBRARY" out of the arguments; answers the library, or "" when not given.
+std::string TakeEngine(std::vector<std::string>& args) {
+    std::string library;
+    for (size_t i = 0; i < args.size();) {
+        if (Lower(args[i]) == "-engine" || Lower(args[i]) == "/engine") {
+            if (i + 1 == args.size()) Fail("usage: btrutil -engine LIBRARY -command arguments");
+            library = args[i + 1];
+            args.erase(args.begin() + static_cast<ptrdiff_t>(i),
+                       args.begin() + static_cast<ptrdiff_t>(i) + 2);
+        } else {
+            ++i;
+        }
+    }
+    return library;
+}
+
 }  // namespace
 
 std::string StatusText(int status) {
@@ -562,15 +585,27 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         "  -setowner FILE /O<owner> LEVEL\n"
         "  -clrowner FILE /O<owner>\n"
         "  -copy SOURCE OUTPUT [/O<owner1> [/O<owner2>]]\n"
-        "  -clone OUTPUT SOURCE [/O<owner>]\n";
-    if (args.empty()) {
-        err << kUsage;
-        return 1;
-    }
-    std::string command = Lower(args[0]);
-    if (!command.empty() && (command[0] == '-' || command[0] == '/')) command = command.substr(1);
+        "  -clone OUTPUT SOURCE [/O<owner>]\n"
+        "  -ver\n"
+        "Before the command, -engine LIBRARY chooses the Btrieve engine: a client library's\n"
+        "path, auto or embedded (default: QUORVATH_BTRIEVE_LIBRARY, else embedded).\n";
+    std::vector<std::string> rest = args;
     try {
-        Arguments a = Split(args);
+        const std::string engine = TakeEngine(rest);
+        if (rest.empty()) {
+            err << kUsage;
+            return 1;
+        }
+        // A library that cannot serve stops the tool before any file is touched.
+        try {
+            recman::UseEngine(recman::EngineChoice(engine));
+        } catch (const std::exception& e) {
+            Fail(AnsiToUtf8(e.what()));
+        }
+        std::string command = Lower(rest[0]);
+        if (!command.empty() && (command[0] == '-' || command[0] == '/'))
+            command = command.substr(1);
+        Arguments a = Split(rest);
         if (command == "create") return Create(a, out);
         if (command == "load") return Load(a, out);
         if (command == "save") return Save(a, out);
@@ -579,7 +614,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (command == "clrowner") return ClearOwner(a, out);
         if (command == "copy") return Copy(a, out);
         if (command == "clone") return Clone(a, out);
-        err << "btrutil: unknown command " << args[0] << "\n" << kUsage;
+        if (command == "ver") return Ver(a, out);
+        err << "btrutil: unknown command " << rest[0] << "\n" << kUsage;
         return 1;
     } catch (const Failure& f) {
         err << "btrutil: " << f.message << "\n";

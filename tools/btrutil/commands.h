@@ -1,5 +1,6 @@
 // The maintenance tool's commands (-create, -load, -save, -stat, -setowner, -clrowner, -copy,
-// -clone), run on command-line arguments and reporting to the given streams.
+// -clone, -ver), run on command-line arguments through the chosen engine and reporting to the
+// given streams.
 #pragma once
 
 #include <ostream>
