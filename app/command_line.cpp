@@ -7,7 +7,9 @@
 #include <csignal>
 #include <filesystem>
 #include <ostream>
+#include <string_view>
 
+#include "app/cli_usage.h"
 #include "app/settings.h"
 #include "btrieve/btr_error.h"
 #include "platform/codepage.h"
@@ -22,10 +24,31 @@
 
 namespace {
 
-volatile std::sig_atomic_t gStopSignal = 0;
+volatile std::sig_atomic_t gStopSignal = 0;  // stop signals taken since the last clear
 
+// The first signal asks the run to stop; the second is taken too, so that the stop still
+// writes its final COMMIT WORK; from then on the signals end the program the usual way.
 extern "C" void OnStopSignal(int) {
-    gStopSignal = 1;
+    gStopSignal = gStopSignal + 1;
+    if (gStopSignal >= 2) {
+        struct sigaction sa {};
+        sa.sa_handler = SIG_DFL;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGTERM, &sa, nullptr);
+    }
+}
+
+// The commit period as typed: blanks around the number are allowed.
+int32_t CommitPeriodArgument(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    const size_t last = text.find_last_not_of(" \t");
+    if (first == std::string::npos) return StrToInt(text);
+    try {
+        return StrToInt(text.substr(first, last - first + 1));
+    } catch (const EConvertError&) {
+        return StrToInt(text);  // the error names the text as it was typed
+    }
 }
 
 // A text typed by the user, into the system's code page; refuses what CP1251 cannot hold.
@@ -46,6 +69,13 @@ std::string Lines(const std::string& text) {
         if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
             out.push_back(text[i]);
     return out;
+}
+
+// After a Btrieve message, for a reader of English, the status and its meaning.
+void EnglishStatusLine(const TCommandLineEnv& env, const std::string& message) {
+    int32_t status = 0;
+    if (env.EnglishStatusLines && BtrStatusOfMessage(message, status))
+        *env.Err << BtrStatusEnglishLine(status) << "\n";
 }
 
 class TTerminalHost : public IExportHost {
@@ -81,6 +111,7 @@ class TTerminalHost : public IExportHost {
     void ShowError(const std::string& message) override {
         EndProgress();
         *env_.Err << AnsiToUtf8(message) << "\n";
+        EnglishStatusLine(env_, message);
         // A file of the vendor's engine that the reader refused: the status alone does not
         // say why, so the reader's reason follows on a line of its own.
         const std::string& reason = recman::real::LastOpenError();
@@ -106,7 +137,6 @@ void InstallStopSignals() {
     struct sigaction sa {};
     sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 }
@@ -119,6 +149,18 @@ void ClearStopSignal() {
     gStopSignal = 0;
 }
 
+bool WantsEnglishStatusLines(bool terminal, const char* lcAll, const char* lcMessages,
+                             const char* lang) {
+    if (!terminal) return false;
+    const char* locale = nullptr;
+    for (const char* value : {lcAll, lcMessages, lang})
+        if (value && *value) {
+            locale = value;
+            break;
+        }
+    return !(locale && std::string_view(locale).substr(0, 2) == "ru");
+}
+
 int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& env) {
     std::ostream& out = *env.Out;
     std::ostream& err = *env.Err;
@@ -127,14 +169,24 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     std::string dict, base, sql, table, commit, settings, saveSettings, encoding = "cp1251";
     std::string engine;
     bool ddl = true, version = false;
-    cli.add_option("--dict", dict, "Btrieve dictionary file (*.def)");
-    cli.add_option("--base", base, "Btrieve data file (*.dbt)");
-    cli.add_option("--sql", sql, "SQL script to write (*.sql)");
-    cli.add_option("--table", table, "target table name");
-    cli.add_option("--commit", commit, "records between COMMIT WORK lines (default 1000)");
+    SetUsageTexts(cli);
+    cli.add_option("--dict", dict, "Btrieve dictionary file (*.def)")
+        ->group(kNeededGroup)
+        ->type_name("FILE.def");
+    cli.add_option("--base", base, "Btrieve data file (*.dbt)")
+        ->group(kNeededGroup)
+        ->type_name("FILE.dbt");
+    cli.add_option("--sql", sql, "SQL script to write (*.sql)")
+        ->group(kNeededGroup)
+        ->type_name("FILE.sql");
+    cli.add_option("--table", table, "target table name")->type_name("NAME");
+    cli.add_option("--commit", commit, "records between COMMIT WORK lines (default 1000)")
+        ->type_name("N");
     cli.add_flag("--ddl,!--no-ddl", ddl, "write the CREATE TABLE statement (default on)");
-    cli.add_option("--settings", settings, "settings file (*.set) read before the options");
-    cli.add_option("--save-settings", saveSettings, "write the settings to this file");
+    cli.add_option("--settings", settings, "settings file (*.set) read before the options")
+        ->type_name("FILE.set");
+    cli.add_option("--save-settings", saveSettings, "write the settings to this file")
+        ->type_name("FILE.set");
     cli.add_option("--encoding", encoding, "script encoding: cp1251 (default) or utf8")
         ->check(CLI::IsMember({"cp1251", "utf8"}));
     cli.add_option("--engine", engine,
@@ -150,7 +202,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         out << cli.help();
         return kExitDone;
     } catch (const CLI::ParseError& e) {
-        err << e.what() << "\n";
+        err << e.what() << "\n" << UsageLine(cli) << "\n" << TryHelpLine(cli) << "\n";
         return kExitError;
     }
 
@@ -180,15 +232,23 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if (cli.count("--base")) info.BaseFileName = Argument("--base", base);
         if (cli.count("--sql")) info.SQLFileName = Argument("--sql", sql);
         if (cli.count("--table")) info.ImpTableName = Argument("--table", table);
-        if (cli.count("--commit")) info.CommitPeriod = StrToInt(Argument("--commit", commit));
+        if (cli.count("--commit"))
+            info.CommitPeriod = CommitPeriodArgument(Argument("--commit", commit));
         info.CreateDDL = ddl;
         if (!saveSettings.empty()) {
             SaveSettings(Argument("--save-settings", saveSettings), info);
+            out << "Settings written to " << saveSettings << "\n" << std::flush;
             if (info.BaseFileName.empty()) return kExitDone;  // nothing to export
         }
-        if (info.DictionaryFileName.empty()) throw Exception("No dictionary file given (--dict)");
-        if (info.BaseFileName.empty()) throw Exception("No data file given (--base)");
-        if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
+        std::vector<std::string> missing;
+        if (info.DictionaryFileName.empty()) missing.push_back("No dictionary file given (--dict)");
+        if (info.BaseFileName.empty()) missing.push_back("No data file given (--base)");
+        if (info.SQLFileName.empty()) missing.push_back("No script file given (--sql)");
+        if (!missing.empty()) {
+            for (const std::string& line : missing) err << line << "\n";
+            err << UsageLine(cli) << "\n" << TryHelpLine(cli) << "\n" << std::flush;
+            return kExitError;
+        }
 
         dataSet = env.MakeDataSet();
         TTerminalHost host(env, *dataSet);
@@ -201,7 +261,9 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         const TBtrieveErrorDisplay previous =
             SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
                 host.EndProgress();
-                err << AnsiToUtf8(caption) << ": " << AnsiToUtf8(message) << "\n" << std::flush;
+                err << AnsiToUtf8(caption) << ": " << AnsiToUtf8(message) << "\n";
+                EnglishStatusLine(env, message);
+                err << std::flush;
             });
         ClearStopSignal();
         const bool done = run.ExecuteReportingErrors(info);

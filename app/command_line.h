@@ -30,6 +30,9 @@ struct TCommandLineEnv {
     std::ostream* Err = nullptr;  // standard error
     // Progress is shown only when standard error is a terminal.
     bool ErrIsTerminal = false;
+    // Each Btrieve message is followed by an English line with its status and meaning (on a
+    // terminal whose locale is not Russian, see WantsEnglishStatusLines).
+    bool EnglishStatusLines = false;
     std::function<TDateTime()> Clock = Now;
 };
 
@@ -37,7 +40,13 @@ struct TCommandLineEnv {
 // status.
 int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& env);
 
-// Ctrl+C and SIGTERM set the stop request (a second one ends the program the usual way).
+// True for a terminal whose messages' locale (LC_ALL, else LC_MESSAGES, else LANG; null when
+// unset) is not Russian.
+bool WantsEnglishStatusLines(bool terminal, const char* lcAll, const char* lcMessages,
+                             const char* lang);
+
+// Ctrl+C and SIGTERM set the stop request; a second one is taken too, so that the stop
+// completes the script; a third ends the program the usual way.
 void InstallStopSignals();
 // True once a stop signal arrived since the last ClearStopSignal.
 bool StopSignalled();

@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include <csignal>
-
+#include <cstdlib>
 #include <iostream>
 
 #include "app/command_line.h"
@@ -43,5 +43,7 @@ int main(int argc, char** argv) {
     env.Out = &std::cout;
     env.Err = &std::cerr;
     env.ErrIsTerminal = ::isatty(STDERR_FILENO) != 0;
+    env.EnglishStatusLines = WantsEnglishStatusLines(
+        env.ErrIsTerminal, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
     return RunCommandLine(std::vector<std::string>(argv, argv + argc), env);
 }

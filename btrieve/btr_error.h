@@ -1,5 +1,6 @@
 // Errors of the Btrieve layer: EBtrieve with the failing status, operation and file, the
-// Russian texts of statuses and operations, and the display of an error to the user.
+// Russian texts of statuses and operations (with English meanings of the statuses), and the
+// display of an error to the user.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,15 @@ std::string BtrOperationText(int32_t operation);
 std::string BtrStatusText(int32_t status);
 // The whole message of an error built from a status.
 std::string BtrErrorMessage(int32_t status, int32_t operation, const std::string& fileName);
+
+// The English meaning of a status ("file not found"; "unknown status" for a code without one).
+const char* BtrStatusMeaning(int32_t status);
+// "Btrieve status 12: file not found": the line that follows a Russian message for a reader
+// of English.
+std::string BtrStatusEnglishLine(int32_t status);
+// The status named in a message built by BtrErrorMessage (also inside a longer text); false
+// when the text holds no such message.
+bool BtrStatusOfMessage(const std::string& message, int32_t& status);
 
 // Caption of the Btrieve error box, "Ошибка Btrieve" in CP1251.
 const std::string& BtrieveErrorCaption();

@@ -21,5 +21,7 @@ inline bool VarIsNull(const TVariant& v) {
 }
 
 // Equality across the kinds as a variant compares: numbers (integer, double, date-time,
-// boolean) by numeric value, text only with text; null equals only null.
+// boolean) by numeric value; a text against a number is read as a number (blanks around it
+// allowed, "." or the regional decimal separator), so "5" equals 5 and "1.5" equals 1.5, and a
+// text that is no number equals no number; null equals only null.
 bool VarEquals(const TVariant& a, const TVariant& b);

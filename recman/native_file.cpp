@@ -180,9 +180,10 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     }
     file->db_.reset(raw);
     status = rc == SQLITE_OK ? file->Prepare() : kIoError;
-    if (status == kIoError && ::access(path.c_str(), W_OK) != 0) {
+    if ((status == kIoError || status == kAccessDenied) && ::access(path.c_str(), W_OK) != 0) {
         // A file we may not write, in a place where the log and its index cannot be made
-        // (a read-only medium): read it as it stands.
+        // (a read-only medium, another user's folder such as the installed examples): read
+        // it as it stands.
         file->keys_.clear();
         file->physical_.reset();
         file->db_.reset();

@@ -10,7 +10,7 @@ bash scripts/install-deps.sh
 gen=()
 command -v ninja >/dev/null 2>&1 && gen=(-G Ninja)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUORVATH_FUZZ=ON -DQUORVATH_GUI=OFF >/dev/null
+  -DQUORVATH_FUZZ=ON -DQUORVATH_GUI=OFF -DQUORVATH_WERROR=ON >/dev/null
 targets=(real_file dictionary field_codec ini description unformatted aliases)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}

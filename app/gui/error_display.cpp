@@ -1,6 +1,6 @@
 #include "app/gui/error_display.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMessageBox>
 #include <exception>
 
@@ -9,9 +9,23 @@
 
 namespace {
 
+// The caption of an error box: the window's caption (the active window's, else the first
+// visible window's), the application's name when no window is up.
+QString ErrorCaption() {
+    QWidget* window = QApplication::activeWindow();
+    if (!window || window->windowTitle().isEmpty()) {
+        window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && !w->windowTitle().isEmpty() && !qobject_cast<QMessageBox*>(w)) {
+                window = w;
+                break;
+            }
+    }
+    return window ? window->windowTitle() : QCoreApplication::applicationName();
+}
+
 void DefaultErrorDisplay(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), ToQt(message),
-                    QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, ErrorCaption(), ToQt(message), QMessageBox::Ok);
     box.exec();
 }
 

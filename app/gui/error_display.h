@@ -17,8 +17,8 @@ QString ToQt(std::string_view ansi);
 std::string FromQt(const QString& text, bool* ok = nullptr);
 
 // The display of an error's message (CP1251). The default is a modal message box with an
-// error icon and the application's name as caption. Answers the previous display; an empty
-// function restores the default.
+// error icon and the window's caption (the application's name when no window is up). Answers the
+// previous display; an empty function restores the default.
 using TErrorDisplay = std::function<void(const std::string& message)>;
 TErrorDisplay SetErrorDisplay(TErrorDisplay display);
 void ShowErrorMessage(const std::string& message);

@@ -11,6 +11,7 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
+#include <exception>
 #include <filesystem>
 
 #include "app/export_run.h"
@@ -284,11 +285,22 @@ void TMainFrm::actRunExecute() {
     run.Clock = Clock;
     FStopRequested = false;
     run_ = &run;
-    struct TRunEnd {
-        TExportRun*& run;
-        ~TRunEnd() { run = nullptr; }
-    } end{run_};
-    run.Execute(info);
+    std::exception_ptr failure;
+    try {
+        run.Execute(info);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    run_ = nullptr;
+    if (!FCloseAfterRun) {
+        if (failure) std::rethrow_exception(failure);
+        return;
+    }
+    // The window was closed during the run: the run's error is shown here, while the
+    // application is still running, and then the window closes.
+    FCloseAfterRun = false;
+    if (failure) RunGuarded([&failure] { std::rethrow_exception(failure); });
+    close();
 }
 
 void TMainFrm::actBreakExecute() {
@@ -322,8 +334,16 @@ void TMainFrm::FormClose() {
 
 void TMainFrm::closeEvent(QCloseEvent* event) {
     // The window stays open while its controls cannot be copied into the settings.
-    if (RunGuarded([this] { FormClose(); }))
-        event->accept();
-    else
+    if (!RunGuarded([this] { FormClose(); })) {
         event->ignore();
+        return;
+    }
+    // During an export the run goes on; the window stays until it has ended and shown its
+    // message, then closes (closing now would end the application before the message).
+    if (Running()) {
+        FCloseAfterRun = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
 }

@@ -125,5 +125,6 @@ class TMainFrm : public QWidget {
     QLabel* panels_[2];
     TExportRun* run_ = nullptr;
     bool FStopRequested = false;
-    std::string FConfigDir;  // initial directory of the settings dialogs
+    bool FCloseAfterRun = false;  // the window was closed during the run
+    std::string FConfigDir;       // initial directory of the settings dialogs
 };

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -12,8 +13,13 @@
 
 #include "btrieve/btr_error.h"
 #include "memory_dataset.h"
+#include "platform/codepage.h"
 
 namespace {
+
+const std::string kUsage =
+    "Usage: quorvath --dict FILE.def --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
+    "Try 'quorvath --help' for more information.\n";
 
 class CommandLine : public ::testing::Test {
   protected:
@@ -107,9 +113,19 @@ TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
 
 TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--base", "b", "--sql", "s"}, "No dictionary file given (--dict)\n"},
-        {{"--dict", "d", "--sql", "s"}, "No data file given (--base)\n"},
-        {{"--dict", "d", "--base", "b"}, "No script file given (--sql)\n"},
+        {{"--base", "b", "--sql", "s"}, "No dictionary file given (--dict)\n" + kUsage},
+        {{"--dict", "d", "--sql", "s"}, "No data file given (--base)\n" + kUsage},
+        {{"--dict", "d", "--base", "b"}, "No script file given (--sql)\n" + kUsage},
+        {{},
+         "No dictionary file given (--dict)\nNo data file given (--base)\n"
+         "No script file given (--sql)\n" +
+             kUsage},
+        {{"--bogus"}, "The following argument was not expected: --bogus\n" + kUsage},
+        {{"--dict"}, "--dict: 1 required FILE.def missing\n" + kUsage},
+        {{"--dict", "d", "--base", "b", "--sql", sql_, "--commit", " 5x"},
+         "' 5x' is not a valid integer value\n"},
+        {{"--dict", "d", "--base", "b", "--sql", sql_, "--commit", "5 5"},
+         "'5 5' is not a valid integer value\n"},
         {{"--dict", "d", "--base", "b", "--sql", sql_, "--commit", "1e3"},
          "'1e3' is not a valid integer value\n"},
         {{"--dict", "d", "--base", "b", "--sql", "/tmp"}, "File access denied\n"},
@@ -188,6 +204,138 @@ TEST_F(CommandLine, SettingsFilesAreReadBeforeTheOptionsAndSaved) {
     EXPECT_EQ(Run({"--settings", set, "--base", "b.dbt", "--sql", sql_, "--no-ddl"}), kExitDone);
     EXPECT_EQ(named_, "d.def|b.dbt");
     EXPECT_NE(Script().find("INSERT INTO FromSet (N) VALUES (1);"), std::string::npos);
+}
+
+TEST_F(CommandLine, CommitPeriodWithBlanksAround) {
+    rows_ = 6;
+    for (const char* period : {" 5", "5 ", "\t5 "}) {
+        EXPECT_EQ(
+            Run({"--dict", "d", "--base", "b", "--sql", sql_, "--no-ddl", "--commit", period}),
+            kExitDone)
+            << err_.str();
+        EXPECT_NE(Script().find("VALUES (5);\r\nCOMMIT WORK;\r\nINSERT"), std::string::npos)
+            << period;
+    }
+}
+
+TEST_F(CommandLine, SavingSettingsAloneSaysWhatItWrote) {
+    const std::string set = (dir_ / "alone.set").string();
+    EXPECT_EQ(Run({"--table", "T", "--save-settings", set}), kExitDone);
+    EXPECT_EQ(out_.str(), "Settings written to " + set + "\n");
+    EXPECT_EQ(err_.str(), "");
+    EXPECT_TRUE(std::filesystem::exists(set));
+}
+
+TEST_F(CommandLine, BtrieveMessagesFollowedByEnglishForOtherLocales) {
+    EXPECT_TRUE(WantsEnglishStatusLines(true, nullptr, nullptr, "en_US.UTF-8"));
+    EXPECT_TRUE(WantsEnglishStatusLines(true, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(WantsEnglishStatusLines(true, "", "C.UTF-8", "ru_RU.UTF-8"));
+    EXPECT_FALSE(WantsEnglishStatusLines(true, nullptr, nullptr, "ru_RU.UTF-8"));
+    EXPECT_FALSE(WantsEnglishStatusLines(true, "ru_UA.UTF-8", "en_US", "en_US"));
+    EXPECT_FALSE(WantsEnglishStatusLines(false, nullptr, nullptr, "en_US.UTF-8"));
+
+    // The opening error of the run and the box of a failing fetch, each with its line.
+    env.EnglishStatusLines = true;
+    env.NameDataSet = [](TDataSet&, const std::string&, const std::string&) {
+        throw EBtrieve(12, 0, "/d/none.def");
+    };
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitError);
+    EXPECT_EQ(err_.str(), AnsiToUtf8(BtrErrorMessage(12, 0, "/d/none.def")) +
+                              "\nBtrieve status 12: file not found\n");
+    err_.str("");
+    env.NameDataSet = nullptr;
+    onFetch_ = [](int row) {
+        if (row == 1) {
+            EBtrieve error(46, 6, "/d/b.dbt");
+            ShowBtrieveError(error);
+            throw error;
+        }
+    };
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitError);
+    const std::string message = AnsiToUtf8(BtrErrorMessage(46, 6, "/d/b.dbt"));
+    EXPECT_EQ(err_.str(), AnsiToUtf8(BtrieveErrorCaption()) + ": " + message +
+                              "\nBtrieve status 46: access to the file denied\n" + message +
+                              "\nBtrieve status 46: access to the file denied\n");
+    // Other errors have no such line.
+    err_.str("");
+    onFetch_ = [](int row) {
+        if (row == 1) throw Exception("Broken");
+    };
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitError);
+    EXPECT_EQ(err_.str(), "Broken\n");
+}
+
+// The first signal stops the run, the second is taken while the stop completes the script,
+// the third ends the program the usual way.
+TEST(StopSignals, FirstStopsSecondWaitsThirdEnds) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstallStopSignals();
+        ClearStopSignal();
+        std::raise(SIGINT);
+        if (!StopSignalled()) ::_exit(10);
+        std::raise(SIGTERM);  // the second: still taken
+        if (!StopSignalled()) ::_exit(11);
+        std::raise(SIGINT);  // the third ends the program
+        ::_exit(12);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
+}
+
+TEST_F(CommandLine, SecondSignalDuringTheStopStillCompletesTheScript) {
+    rows_ = 1000;
+    InstallStopSignals();
+    onFetch_ = [](int row) {
+        if (row == 150 || row == 160) std::raise(SIGINT);
+    };
+    EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T", "--commit",
+                   "0", "--no-ddl"}),
+              kExitStopped);
+    EXPECT_EQ(out_.str(), "Extract aborted!\n");
+    const std::string s = Script();
+    const std::string tail = "INSERT INTO T (N) VALUES (200);\r\nCOMMIT WORK;\r\n";
+    ASSERT_GE(s.size(), tail.size());
+    EXPECT_EQ(s.substr(s.size() - tail.size()), tail);
+    InstallStopSignals();  // the two signals left the default action in place
+}
+
+TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
+    EXPECT_EQ(Run({"--help"}), kExitDone);
+    const std::string help = out_.str();
+    EXPECT_EQ(help.substr(0, help.find('\n', help.find('\n') + 1) + 1),
+              "Exports one Btrieve data file as an SQL script.\n"
+              "Usage: quorvath --dict FILE.def --base FILE.dbt --sql FILE.sql [OPTIONS]\n");
+    // Every option stands on one line with its description.
+    std::istringstream lines(help);
+    int options = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("  -", 0) != 0) continue;
+        ++options;
+        const size_t gap = line.find("  ", 2);
+        ASSERT_NE(gap, std::string::npos) << line;
+        EXPECT_NE(line.find_first_not_of(' ', gap), std::string::npos) << line;
+    }
+    EXPECT_GE(options, 11);
+    const std::string footer =
+        "Exit status:\n"
+        "  0    done: the script is complete (also after --help, --version, or\n"
+        "       --save-settings without a data file)\n"
+        "  1    an error; its message is on standard error\n"
+        "  130  stopped by Ctrl+C or SIGTERM; the script holds the records read so far\n"
+        "       and ends with its COMMIT WORK\n"
+        "\n"
+        "Settings files (--settings, --save-settings) are INI text in code page 1251,\n"
+        "section [Config]; the options given here override what the file holds.\n"
+        "\n"
+        "Ctrl+C (or SIGTERM) stops the export after the current record and completes the\n"
+        "script with its final COMMIT WORK; a second Ctrl+C does not interrupt that; a\n"
+        "third ends the program at once and leaves the script unfinished.\n";
+    ASSERT_GE(help.size(), footer.size());
+    EXPECT_EQ(help.substr(help.size() - footer.size()), footer);
 }
 
 TEST_F(CommandLine, HelpAndVersion) {

@@ -80,6 +80,23 @@ TEST_F(Program, ExportsTheDemo) {
               "COMMIT WORK;\r\nCOMMIT WORK;\r\n");  // after the 12th of 12, then the final one
 }
 
+TEST_F(Program, WithoutArgumentsSaysWhatIsMissingAndHowToGetHelp) {
+    const std::string expected =
+        "No dictionary file given (--dict)\n"
+        "No data file given (--base)\n"
+        "No script file given (--sql)\n"
+        "Usage: quorvath --dict FILE.def --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
+        "Try 'quorvath --help' for more information.\n";
+    TResult r = Run("");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, expected);
+    r = Run("--dict '" + kDict + "' --sql '" + sql_ + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "No data file given (--base)\n" + expected.substr(expected.find("Usage")));
+    EXPECT_FALSE(std::filesystem::exists(sql_));
+}
+
 TEST_F(Program, MissingFilesAndUnwritableScript) {
     TResult r = Run("--dict '" + (dir_ / "none.def").string() + "' --base '" + kBase + "' --sql '" +
                     sql_ + "'");

@@ -66,13 +66,7 @@ TEST_F(Settings, ValuesAreConvertedAsTheProfileFunctionsDo) {
 
 TEST_F(Settings, UserFilesHoldFiveKeysAndKeepOtherLines) {
     Write("; mine\n[Other]\nA=1\n[Config]\nImpTableName=old\nExtra=keep\n");
-    TImpInfo info;
-    info.DictionaryFileName = "d.def";
-    info.BaseFileName = "b.dbt";
-    info.SQLFileName = "s.sql";
-    info.ImpTableName = "T";
-    info.CommitPeriod = -3;
-    info.CreateDDL = false;
+    const TImpInfo info{"d.def", "b.dbt", "s.sql", "T", -3, false};
     SaveSettings(file_, info);
     EXPECT_EQ(Read(),
               "; mine\n[Other]\nA=1\n[Config]\nImpTableName=T\nExtra=keep\n"

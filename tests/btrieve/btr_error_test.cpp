@@ -79,4 +79,28 @@ TEST(BtrErrorTest, DefaultDisplayWritesUtf8ToStandardError) {
               "файла(0)\" с файлом \"a.dbt\"\n");
 }
 
+TEST(BtrErrorTest, EnglishMeaningsOfEveryRussianStatus) {
+    // Every status with a Russian text has an English one, and no other code has.
+    for (int32_t status = -1; status <= 200; ++status) {
+        const bool known = BtrStatusText(status).rfind(Ansi("Неизвестная ошибка"), 0) != 0;
+        EXPECT_EQ(std::string(BtrStatusMeaning(status)) != "unknown status", known) << status;
+    }
+    EXPECT_EQ(BtrStatusEnglishLine(12), "Btrieve status 12: file not found");
+    EXPECT_EQ(BtrStatusEnglishLine(103), "Btrieve status 103: chunk offset too big");
+    EXPECT_EQ(BtrStatusEnglishLine(33), "Btrieve status 33: unknown status");
+}
+
+TEST(BtrErrorTest, StatusFoundInItsMessage) {
+    int32_t status = 0;
+    EXPECT_TRUE(BtrStatusOfMessage(BtrErrorMessage(46, 6, "a (1).dbt"), status));
+    EXPECT_EQ(status, 46);
+    EXPECT_TRUE(BtrStatusOfMessage("BDataSet: " + BtrErrorMessage(-3, 0, ""), status));
+    EXPECT_EQ(status, -3);
+    status = 7;
+    EXPECT_FALSE(BtrStatusOfMessage(Ansi("Ошибка Btrieve"), status));
+    EXPECT_FALSE(BtrStatusOfMessage("File access denied (12)", status));
+    EXPECT_FALSE(BtrStatusOfMessage(Ansi("Ошибка Btrieve \"x\" y"), status));
+    EXPECT_EQ(status, 7);
+}
+
 }  // namespace

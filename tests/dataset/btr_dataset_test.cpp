@@ -841,6 +841,22 @@ TEST_F(BtrDataSetTest, LocateAndLookupByFieldValues) {
     EXPECT_EQ(F("Int")->AsInteger(), 2);
 }
 
+TEST_F(BtrDataSetTest, LocateComparesTextWithNumbersByValue) {
+    OpenFile("types.dbt");
+    EXPECT_TRUE(ds->Locate("Int", TVariant(std::string("2"))));  // on the key
+    EXPECT_EQ(F("Ansi")->AsString(), "Bob");
+    EXPECT_TRUE(ds->Locate("Small", TVariant(std::string(" -1234"))));  // scanned
+    EXPECT_EQ(F("Int")->AsInteger(), 1);
+    EXPECT_TRUE(ds->Locate("Dbl", TVariant(std::string("3.25"))));
+    EXPECT_EQ(F("Int")->AsInteger(), 1);
+    EXPECT_TRUE(ds->Locate("Ansi;Int", {TVariant(std::string("Al")), TVariant(std::string("3"))}));
+    EXPECT_EQ(F("Int")->AsInteger(), 3);
+    EXPECT_FALSE(ds->Locate("Dbl", TVariant(std::string("3.5"))));
+    EXPECT_FALSE(ds->Locate("Int", TVariant(std::string("5"))));
+    EXPECT_TRUE(ds->Locate("Dbl", TVariant(3.25)));
+    EXPECT_FALSE(ds->Locate("Ansi", TVariant(int64_t{2})));
+}
+
 TEST_F(BtrDataSetTest, RecordCountsAndNumbers) {
     OpenFile("types.dbt");
     EXPECT_EQ(ds->RecNo(), 0);  // no count obtained yet

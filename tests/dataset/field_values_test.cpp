@@ -214,10 +214,33 @@ TEST_F(AllTypesTest, NullWritesClearTheNativeBytes) {
     EXPECT_EQ(ds.FieldByName("F")->AsFloat(), 3.0);
 }
 
-TEST(VariantEquality, NumbersAcrossKindsTextOnlyWithText) {
+TEST(VariantEquality, NumbersAcrossKindsTextReadAsANumber) {
     EXPECT_TRUE(VarEquals(TVariant(int64_t{3}), TVariant(3.0)));
     EXPECT_TRUE(VarEquals(TVariant(TVarDateTime{2}), TVariant(int64_t{2})));
-    EXPECT_FALSE(VarEquals(TVariant(std::string("3")), TVariant(int64_t{3})));
+    EXPECT_TRUE(VarEquals(TVariant(std::string("3")), TVariant(int64_t{3})));
+    EXPECT_TRUE(VarEquals(TVariant(int64_t{-3}), TVariant(std::string(" -3 "))));
+    EXPECT_TRUE(VarEquals(TVariant(std::string("1.5")), TVariant(1.5)));
+    EXPECT_TRUE(VarEquals(TVariant(std::string("3.0")), TVariant(int64_t{3})));
+    EXPECT_TRUE(VarEquals(TVariant(std::string("1")), TVariant(true)));
+    EXPECT_FALSE(VarEquals(TVariant(std::string("3")), TVariant(int64_t{4})));
+    EXPECT_FALSE(VarEquals(TVariant(std::string("3x")), TVariant(int64_t{3})));
+    EXPECT_FALSE(VarEquals(TVariant(std::string("")), TVariant(int64_t{0})));
+    EXPECT_FALSE(VarEquals(TVariant(std::string("1.5")), TVariant(1.25)));
+    EXPECT_FALSE(VarEquals(TVariant(std::string("3")), TVariant(std::string(" 3"))));
+    // Integers beyond a double's precision are compared as integers.
+    EXPECT_TRUE(
+        VarEquals(TVariant(std::string("9007199254740993")), TVariant(INT64_C(9007199254740993))));
+    EXPECT_FALSE(
+        VarEquals(TVariant(std::string("9007199254740992")), TVariant(INT64_C(9007199254740993))));
+    {
+        TFormatSettings comma;
+        comma.DecimalSeparator = ',';
+        const TFormatSettings previous = FormatSettings();
+        SetFormatSettings(comma);
+        EXPECT_TRUE(VarEquals(TVariant(std::string("1,5")), TVariant(1.5)));
+        EXPECT_TRUE(VarEquals(TVariant(std::string("1.5")), TVariant(1.5)));
+        SetFormatSettings(previous);
+    }
     EXPECT_TRUE(VarEquals(TVariant{}, TVariant{}));
     EXPECT_FALSE(VarEquals(TVariant{}, TVariant(int64_t{0})));
     EXPECT_TRUE(

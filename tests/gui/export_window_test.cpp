@@ -153,6 +153,57 @@ TEST_F(ExportWindow, ClosingDuringARunLetsItFinishWithItsOwnSettings) {
                   {"Confirmation|Extract completed successfuly!\r\nRecords imported: 250|info"}));
 }
 
+// The real boxes and the application's own event loop: the window closed at the first
+// progress point stays up until the run has shown its box, then closes and the loop ends.
+TEST_F(ExportWindow, ClosedDuringARunShowsTheBoxThenTheProgramEnds) {
+    struct TSeen {
+        QString Title, Text;
+        bool WindowUp = false;
+    };
+    for (const bool failing : {false, true}) {
+        TMainFrm& f = Ready(250);
+        SetMessageDisplay(nullptr);  // the real boxes
+        SetErrorDisplay(nullptr);
+        f.show();
+        dataSet->OnFetch = [&f, failing](int row) {
+            if (row == 0) QTimer::singleShot(0, &f, [&f] { f.close(); });
+            if (failing && row == 180) throw Exception("Read failed");
+        };
+        std::vector<TSeen> seen;
+        std::function<void()> poll = [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen.push_back({box->windowTitle(), box->text(), f.isVisible()});
+                box->accept();
+            }
+            QTimer::singleShot(10, &f, poll);
+        };
+        QTimer::singleShot(0, &f, [&] {
+            QTimer::singleShot(0, &f, poll);
+            f.actRun->trigger();
+        });
+        // A guard against a window that never closes; the test does not depend on it.
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QApplication::exit(2); });
+        guard.start(60000);
+        EXPECT_EQ(QApplication::exec(), 0);
+        guard.stop();
+        EXPECT_FALSE(f.isVisible());
+        EXPECT_FALSE(f.Running());
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_TRUE(seen[0].WindowUp);
+        if (failing) {
+            EXPECT_EQ(seen[0].Title, "Import from Btrieve files");
+            EXPECT_EQ(seen[0].Text, "Read failed");
+        } else {
+            EXPECT_EQ(seen[0].Title, "Confirmation");
+            EXPECT_EQ(seen[0].Text, "Extract completed successfuly!\nRecords imported: 250");
+            EXPECT_EQ(Count(ReadFile(Path("out.sql")), "INSERT INTO T (N)"), 250u);
+        }
+        ShutDown();
+    }
+}
+
 TEST_F(ExportWindow, ErrorsGoToTheDisplayAndTheWindowStaysUsable) {
     TMainFrm& f = Ready(1);
     f.edtAutoComm->setText("abc");

@@ -1,0 +1,57 @@
+# Installation and the Debian package: the programs into bin, their man pages, the bash
+# completion, the demo files; `cpack -G DEB` (or the `package` target) makes
+# quorvath_<version>_amd64.deb whose Depends come from the libraries the programs link.
+include(GNUInstallDirs)
+
+install(TARGETS quorvath RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET btrutil)
+  install(TARGETS btrutil RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES docs/man/btrutil.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# quorvath(1): the template with the options section taken from the built program's --help,
+# so that every option stands in the page.
+find_package(Python3 COMPONENTS Interpreter QUIET)
+if(Python3_FOUND)
+  set(man_page ${CMAKE_BINARY_DIR}/docs/man/quorvath.1)
+  add_custom_command(
+    OUTPUT ${man_page}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/docs/man
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/docs/man/make_man.py
+            ${CMAKE_SOURCE_DIR}/docs/man/quorvath.1.in $<TARGET_FILE:quorvath>
+            ${PROJECT_VERSION} ${man_page}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/quorvath.1.in ${CMAKE_SOURCE_DIR}/docs/man/make_man.py
+            quorvath
+    COMMENT "Writing the quorvath(1) man page")
+  add_custom_target(man_pages ALL DEPENDS ${man_page})
+  install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+install(FILES scripts/completion/quorvath scripts/completion/btrutil
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+
+if(TARGET demo_files)
+  install(FILES ${CMAKE_BINARY_DIR}/examples/demo.def ${CMAKE_BINARY_DIR}/examples/clients.dbt
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvath/examples)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quorvath)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Quorvath developers <quorvath@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Exports Btrieve data files as SQL scripts")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Quorvath reads one Btrieve data file, as its dictionary describes it, and writes an SQL\
+ script, without the vendor's engine: quorvath on the command line, quorvath-gui in a window,\
+ btrutil for maintaining Btrieve files.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_NAME quorvath)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(TARGET quorvath-gui)
+  # The window needs a platform plugin of the toolkit, which no linked library names.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+endif()
+set(CPACK_STRIP_FILES ON)
+include(CPack)
