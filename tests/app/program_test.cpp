@@ -133,13 +133,19 @@ std::string Fingerprint(const std::string& path) {
 }
 
 TEST_F(Program, WriteFaultsEndWithTheRuntimesMessageAndLeaveTheInputsAlone) {
-    const std::string dict = Fingerprint(kDict), base = Fingerprint(kBase);
-    TResult r = Run("--dict '" + kDict + "' --base '" + kBase + "' --table T --sql /dev/full");
+    // Private copies of the demo files: other tests running at the same time use the built ones.
+    std::filesystem::create_directories(dir_ / "native");
+    const std::string nDict = (dir_ / "native" / "demo.def").string();
+    const std::string nBase = (dir_ / "native" / "clients.dbt").string();
+    std::filesystem::copy_file(kDict, nDict);
+    std::filesystem::copy_file(kBase, nBase);
+    const std::string dict = Fingerprint(nDict), base = Fingerprint(nBase);
+    TResult r = Run("--dict '" + nDict + "' --base '" + nBase + "' --table T --sql /dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Disk full\n");
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(Fingerprint(kDict), dict);
-    EXPECT_EQ(Fingerprint(kBase), base);
+    EXPECT_EQ(Fingerprint(nDict), dict);
+    EXPECT_EQ(Fingerprint(nBase), base);
 
     // The same files in the vendor's format, read where nothing beside them is written: a
     // script past the file size limit fails its write rather than ending the program.
