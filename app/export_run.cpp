@@ -49,6 +49,8 @@ void TExportRun::Execute(const TImpInfo& info) {
     if (dataSet_.FieldCount() == 0)
         throw Exception(Format("No fields to export in %s", info.BaseFileName.c_str()));
 
+    CheckScriptNames(info.ImpTableName, dataSet_.FieldList());
+
     try {
         if (ToStandardOutput)
             file_.UseStandardOutput();

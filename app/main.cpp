@@ -1,6 +1,7 @@
 // quorvath: exports one Btrieve data file as an SQL script from the command line.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
     TDefaultSession session;
     SetFormatSettings(ReadLocaleFormatSettings());
     InstallStopSignals();
+    // A script on a closed pipe or past the file size limit fails its write with the
+    // runtime's message instead of ending the program without one.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 
     TCommandLineEnv env;
     env.MakeDataSet = [] {

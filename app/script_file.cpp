@@ -1,6 +1,7 @@
 #include "app/script_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -56,6 +57,7 @@ void TScriptFile::Rewrite(const std::string& fileName, bool append) {
     if (fd < 0) RaiseInOutError(errno);
     fd_ = fd;
     ownsFd_ = true;
+    path_ = path;
 }
 
 void TScriptFile::Write(std::string_view data) {
@@ -74,5 +76,16 @@ void TScriptFile::Close() {
     const int fd = fd_;
     fd_ = -1;
     if (!ownsFd_) return;
-    if (::close(fd) != 0 && errno != EINTR) RaiseInOutError(errno);
+    // Devices and pipes take no flush (EINVAL); everything else must reach the disk.
+    int error = ::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS ? errno : 0;
+    struct stat opened {
+    }, named{};
+    if (!error && ::fstat(fd, &opened) == 0) {
+        if (::stat(path_.c_str(), &named) != 0)
+            error = errno;
+        else if (named.st_dev != opened.st_dev || named.st_ino != opened.st_ino)
+            error = ENOENT;
+    }
+    if (::close(fd) != 0 && errno != EINTR && !error) error = errno;
+    if (error) RaiseInOutError(error);
 }

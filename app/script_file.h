@@ -18,13 +18,16 @@ class TScriptFile {
     // Writes to standard output instead of a file; Close leaves it open.
     void UseStandardOutput();
     void Write(std::string_view data);
-    // Closes the file, reporting a failure of the close itself.
+    // Closes the file after its bytes reached the disk, reporting a failure of either, and
+    // "File not found" when the name no longer leads to the file written (its folder was
+    // removed or the name taken by another file while it was written).
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
 
   private:
     int fd_ = -1;
     bool ownsFd_ = true;
+    std::string path_;  // as the operating system takes it
 };
 
 // The runtime's input/output error for a system error number.

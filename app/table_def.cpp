@@ -2,6 +2,7 @@
 
 #include "app/sql_value.h"
 #include "dataset/fields.h"
+#include "platform/exception.h"
 #include "platform/format.h"
 #include "platform/regional.h"
 
@@ -26,7 +27,49 @@ std::string Warning(const TField& field) {
         field.FieldName().c_str(), field.DisplayLabel().c_str());
 }
 
+// What in a name would change the script it is written into; null when nothing does.
+const char* HostilePart(const std::string& name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        const char next = i + 1 < name.size() ? name[i + 1] : '\0';
+        if (c == '\'' || c == '"' || c == '`') return "a quote";
+        if ((c == '/' && next == '*') || (c == '*' && next == '/') || (c == '-' && next == '-'))
+            return "a comment mark";
+        if (c == '\r' || c == '\n') return "a line break";
+        if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f') return "a control character";
+        if (c == ';') return "a semicolon";
+    }
+    return nullptr;
+}
+
+// The name as a message shows it: control characters as escapes.
+std::string Shown(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f')
+            out += Format("\\x%02X", static_cast<unsigned char>(c));
+        else
+            out += c;
+    }
+    return out;
+}
+
 }  // namespace
+
+void CheckScriptNames(const std::string& tableName, const TFieldList& fields) {
+    if (const char* part = HostilePart(tableName))
+        throw Exception(Format("The table name \"%s\" holds %s and cannot be written to the script",
+                               Shown(tableName).c_str(), part));
+    for (const TField* field : fields)
+        if (const char* part = HostilePart(field->FieldName()))
+            throw Exception(
+                Format("The field name \"%s\" holds %s and cannot be written to the script",
+                       Shown(field->FieldName()).c_str(), part));
+}
 
 void RenameReservedFields(const TFieldList& fields) {
     for (TField* field : fields) {

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int16_t kStatusNotLoaded = 20;
-
 int16_t DefaultCall(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
                     void* keyBuffer, uint8_t keyLength, int8_t keyNumber) {
 #ifdef QUORVATH_HAVE_RECMAN
@@ -15,6 +13,7 @@ int16_t DefaultCall(uint16_t operation, void* positionBlock, void* dataBuffer, u
                               keyLength, keyNumber);
 #else
     // A build without the record manager: every call finds Btrieve not loaded.
+    constexpr int16_t kStatusNotLoaded = 20;
     (void)operation, (void)positionBlock, (void)dataBuffer, (void)dataLength, (void)keyBuffer,
         (void)keyLength, (void)keyNumber;
     return kStatusNotLoaded;

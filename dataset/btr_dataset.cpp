@@ -367,7 +367,8 @@ void TBDataSet::openCursor() {
 
     bool fieldsFit = fieldList_->RecordSize >= 0 && fieldList_->RecordSize <= 0xffff;
     for (const TBField& f : fieldList_->Items)
-        if (f.Offset < 0 || f.Size < 0 || f.Offset + f.Size > fieldList_->RecordSize)
+        if (f.Offset < 0 || f.Size < 0 ||
+            int64_t{f.Offset} + f.Size > int64_t{fieldList_->RecordSize})
             fieldsFit = false;
     if (!fieldsFit || file_->RecordLength() != fieldList_->RecordSize ||
         (indexCheck_ && file_->KeyCount() != keyList_->KeyCount))

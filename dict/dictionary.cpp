@@ -291,7 +291,8 @@ void TBDictionary::Walk141(const std::string& name, TFileData& fileData) {
     file.BtrSetKeyValues({kKindField, name});
     file.BtrExec(btr::kGetGreaterOrEqual);
     while (belongs(kKindField)) {
-        AddField(*fileData.Fields, NameAt(rec, 27, 21), I32At(rec + 52), U16At(rec + 48));
+        if (!AddField(*fileData.Fields, NameAt(rec, 27, 21), I32At(rec + 52), U16At(rec + 48)))
+            throw EBtrieve(BadDictionaryStructureText());
         fileData.MemSize += 50;
         file.BtrExec(btr::kGetNext);
     }
@@ -327,8 +328,9 @@ void TBDictionary::Walk87(const std::string& name, TFileData& fileData) {
     file.BtrSetKeyValues({TKeyValue(fileId, 4), kKindField87});
     file.BtrExec(btr::kGetGreaterOrEqual);
     while (belongs(kKindField87)) {
-        AddField(*fileData.Fields, NameAt(rec, 11, 24), U16At(rec + 40),
-                 TranslateTypeByte(rec[35]));
+        if (!AddField(*fileData.Fields, NameAt(rec, 11, 24), U16At(rec + 40),
+                      TranslateTypeByte(rec[35])))
+            throw EBtrieve(BadDictionaryStructureText());
         fileData.MemSize += 53;
         file.BtrExec(btr::kGetNext);
     }

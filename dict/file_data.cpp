@@ -2,9 +2,11 @@
 
 #include "platform/codepage.h"
 
-void AddField(TBFieldList& list, const std::string& oemName, int32_t size, int32_t typeCode) {
+bool AddField(TBFieldList& list, const std::string& oemName, int32_t size, int32_t typeCode) {
+    if (size < 0 || size > kMaxDictRecordSize - list.RecordSize) return false;
     list.Items.push_back(TBField{OemToAnsiText(oemName), list.RecordSize, typeCode, size});
     list.RecordSize += size;
+    return true;
 }
 
 void AddKeySegment(TBKeyList& list, const std::string& oemFieldName, bool segmented,

@@ -105,8 +105,12 @@ struct TFileData {
     std::unique_ptr<TBFieldList> Fields;
 };
 
-// Appends a field named by OEM text (converted to ANSI) at offset RecordSize.
-void AddField(TBFieldList& list, const std::string& oemName, int32_t size, int32_t typeCode);
+// The longest record a Btrieve file holds: its record length is a 16-bit count.
+inline constexpr int32_t kMaxDictRecordSize = 0xffff;
+
+// Appends a field named by OEM text (converted to ANSI) at offset RecordSize. A negative size,
+// or one that takes RecordSize past kMaxDictRecordSize, adds nothing and returns false.
+bool AddField(TBFieldList& list, const std::string& oemName, int32_t size, int32_t typeCode);
 // Appends a segment named by OEM text to key KeyCount; an unsegmented one completes the key.
 void AddKeySegment(TBKeyList& list, const std::string& oemFieldName, bool segmented,
                    bool caseInsensitive);

@@ -20,7 +20,7 @@ constexpr size_t kMaxValue = 2047;
 
 struct TIniLine {
     std::string text;      // without its line end
-    const char* end = "";  // "\n", "\r\n" or "" for a last line without one
+    const char* end = "";  // "\n", "\r\n", "\r" or "" for a last line without one
 };
 
 std::string Trim(std::string_view s) {
@@ -36,20 +36,21 @@ bool ReadLines(const std::string& fileName, std::vector<TIniLine>& lines) {
     std::stringstream ss;
     ss << in.rdbuf();
     const std::string data = ss.str();
+    // CR LF, LF and a lone CR each end a line.
     size_t pos = 0;
     while (pos < data.size()) {
-        const size_t nl = data.find('\n', pos);
-        const size_t stop = nl == std::string::npos ? data.size() : nl;
-        size_t textEnd = stop;
-        const bool cr = textEnd > pos && data[textEnd - 1] == '\r';
-        if (cr) --textEnd;
+        const size_t stop = data.find_first_of("\r\n", pos);
         TIniLine line;
-        line.text = std::string(std::string_view(data).substr(pos, textEnd - pos));
-        if (nl == std::string::npos)
-            line.end = cr ? "\r" : "";
-        else
-            line.end = cr ? "\r\n" : "\n";
-        pos = nl == std::string::npos ? data.size() : nl + 1;
+        if (stop == std::string::npos) {
+            line.text = data.substr(pos);
+            pos = data.size();
+        } else {
+            line.text = data.substr(pos, stop - pos);
+            const bool crlf =
+                data[stop] == '\r' && stop + 1 < data.size() && data[stop + 1] == '\n';
+            line.end = crlf ? "\r\n" : data[stop] == '\r' ? "\r" : "\n";
+            pos = stop + (crlf ? 2 : 1);
+        }
         lines.push_back(std::move(line));
     }
     return true;
@@ -168,8 +169,9 @@ int32_t IniReadInteger(const std::string& fileName, const std::string& section,
         return static_cast<int32_t>(value);
     }
     // Hexadecimal takes all 32 bits: 0xFFFFFFFF is -1.
-    auto bits = static_cast<int32_t>(static_cast<uint32_t>(value));
-    return negative ? -bits : bits;
+    // Negated as 32 bits, so -0x80000000 is the smallest integer and nothing overflows.
+    const auto bits = static_cast<uint32_t>(value);
+    return static_cast<int32_t>(negative ? 0u - bits : bits);
 }
 
 void IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,

@@ -8,6 +8,7 @@ packages=(
   libsqlite3-dev sqlite3
   libcli11-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+  clang libclang-rt-dev
 )
 if [ "${1:-}" = ci ]; then packages+=(clang); fi
 missing=()

@@ -254,6 +254,51 @@ TEST_F(ExportRun, FullDiskGivesDiskFull) {
     EXPECT_TRUE(host.Messages.empty());
 }
 
+TEST_F(ExportRun, NamesThatWouldChangeTheScriptAreRefusedBeforeWriting) {
+    std::ofstream(info.SQLFileName) << "old";
+    const std::pair<std::string, std::string> fields[] = {
+        {"A'B", "The field name \"A'B\" holds a quote"},
+        {"X\"", "The field name \"X\"\" holds a quote"},
+        {"C*/D", "The field name \"C*/D\" holds a comment mark"},
+        {"/*E", "The field name \"/*E\" holds a comment mark"},
+        {"F--", "The field name \"F--\" holds a comment mark"},
+        {"G\r\nH", "The field name \"G\\r\\nH\" holds a line break"},
+        {"I\x01", "The field name \"I\\x01\" holds a control character"},
+        {"J;DROP", "The field name \"J;DROP\" holds a semicolon"},
+    };
+    for (const auto& [name, message] : fields) {
+        TMemoryDataSet hostile;
+        hostile.AddColumn("OK", ftInteger);
+        hostile.AddColumn(name, ftInteger);
+        hostile.AddRow({Native<int32_t>(1), Native<int32_t>(2)});
+        TTestHost quiet;
+        TExportRun other{hostile, quiet};
+        EXPECT_FALSE(other.ExecuteReportingErrors(info));
+        EXPECT_EQ(quiet.Errors,
+                  std::vector<std::string>{message + " and cannot be written to the script"});
+        EXPECT_TRUE(quiet.Messages.empty());
+    }
+    Numbers(1);
+    for (const char* table : {"T*/", "T\n", "T;"}) {
+        info.ImpTableName = table;
+        EXPECT_FALSE(run.ExecuteReportingErrors(info));
+    }
+    EXPECT_EQ(host.Errors,
+              (std::vector<std::string>{
+                  "The table name \"T*/\" holds a comment mark and cannot be written to the script",
+                  "The table name \"T\\n\" holds a line break and cannot be written to the script",
+                  "The table name \"T;\" holds a semicolon and cannot be written to the script"}));
+    EXPECT_EQ(Script(), "old");
+    // Letters, digits, blanks and other signs pass; a lone '-', '*' or '/' ends no comment.
+    info.ImpTableName = "T-1/*x";
+    EXPECT_FALSE(run.ExecuteReportingErrors(info));
+    info.ImpTableName = "T-1 *x/";
+    info.CreateDDL = false;
+    EXPECT_TRUE(run.ExecuteReportingErrors(info));
+    EXPECT_EQ(Script(), kHeader + Data("T-1 *x/") +
+                            "INSERT INTO T-1 *x/ (N) VALUES (1);\r\nCOMMIT WORK;\r\n");
+}
+
 TEST_F(ExportRun, Utf8ScriptConvertsTheText) {
     info.CreateDDL = false;
     ds.AddColumn("NAME", ftString, 10);

@@ -157,6 +157,52 @@ TEST_F(Program, MissingFilesAndUnwritableScript) {
     EXPECT_EQ(r.err, "File access denied\n");
 }
 
+// FNV-1a of the file's bytes with its size.
+std::string Fingerprint(const std::string& path) {
+    const std::string bytes = ReadAll(path);
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+    return std::to_string(bytes.size()) + ":" + std::to_string(h);
+}
+
+TEST_F(Program, WriteFaultsEndWithTheRuntimesMessageAndLeaveTheInputsAlone) {
+    // Private copies of the demo files: other tests running at the same time use the built ones.
+    std::filesystem::create_directories(dir_ / "native");
+    const std::string nDict = (dir_ / "native" / "demo.def").string();
+    const std::string nBase = (dir_ / "native" / "clients.dbt").string();
+    std::filesystem::copy_file(kDict, nDict);
+    std::filesystem::copy_file(kBase, nBase);
+    const std::string dict = Fingerprint(nDict), base = Fingerprint(nBase);
+    TResult r = Run("--dict '" + nDict + "' --base '" + nBase + "' --table T --sql /dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Disk full\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Fingerprint(nDict), dict);
+    EXPECT_EQ(Fingerprint(nBase), base);
+
+    // The same files in the vendor's format, read where nothing beside them is written: a
+    // script past the file size limit fails its write rather than ending the program.
+    const std::string src = QUORVATH_SOURCE_DIR "/tests/fuzz/";
+    const std::string vDict = (dir_ / "demo.def").string(), vBase = (dir_ / "clients.dbt").string();
+    std::filesystem::copy_file(src + "dictionary/seed_demo", vDict);
+    std::filesystem::copy_file(src + "real_file/seed_demo_clients", vBase);
+    const std::string vd = Fingerprint(vDict), vb = Fingerprint(vBase);
+    const std::string args = "--dict '" + vDict + "' --base '" + vBase + "' --table T --commit 1 ";
+    r = Run(args + "--sql '" + sql_ + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GT(std::filesystem::file_size(sql_), 2048u);
+    const std::string limited = (dir_ / "limited.sql").string();
+    const std::string cmd = "ulimit -f 2; '" + kProgram + "' " + args + "--sql '" + limited +
+                            "' >'" + (dir_ / "o").string() + "' 2>'" + (dir_ / "e").string() + "'";
+    const int raw = std::system(("bash -c \"" + cmd + "\"").c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+    EXPECT_EQ(ReadAll((dir_ / "e").string()), "Disk full\n");
+    EXPECT_EQ(ReadAll((dir_ / "o").string()), "");
+    EXPECT_EQ(std::filesystem::file_size(limited), 2048u);
+    EXPECT_EQ(Fingerprint(vDict), vd);
+    EXPECT_EQ(Fingerprint(vBase), vb);
+}
+
 TEST_F(Program, RefusedFileNamesTheReasonAfterTheBtrieveMessage) {
     const std::string bogus = (dir_ / "bogus.def").string();
     std::ofstream(bogus) << "not a data file";

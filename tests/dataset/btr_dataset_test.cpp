@@ -367,6 +367,23 @@ TEST_F(BtrDataSetTest, OpeningChecksTheFileAgainstTheDictionary) {
     EXPECT_FALSE(ds->Active());
 }
 
+TEST_F(BtrDataSetTest, FieldSizesNearTheIntegerLimitAreAStructureError) {
+    const std::string huge = dir.Path("huge.def");
+    MakeDictionary(huge, {{"types.dbt", {{"A", 1, 10}, {"B", 14, 0x7ffffffc}}, {}},
+                          {"neg.dbt", {{"A", 1, 10}, {"B", 14, -20}}, {}}});
+    ds->SetDictName(huge);
+    for (const char* name : {"types.dbt", "neg.dbt"}) {
+        ds->SetBaseName(dir.Path(name));
+        try {
+            ds->Open();
+            FAIL() << name;
+        } catch (const EBtrieve& e) {
+            EXPECT_EQ(e.Message(), Ansi("Неверная структура словаря")) << name;
+        }
+        EXPECT_FALSE(ds->Active());
+    }
+}
+
 TEST_F(BtrDataSetTest, EmptyFileIsAtEndAtOnce) {
     OpenFile("empty.dbt");
     EXPECT_TRUE(ds->Eof());

@@ -65,6 +65,19 @@ TEST(FileDataTest, FieldsTakeOffsetsFromTheSizesBeforeThem) {
     EXPECT_EQ(fields.RecordSize, 16);
 }
 
+TEST(FileDataTest, SizesThatWouldPassTheRecordLengthLimitAddNothing) {
+    TBFieldList fields;
+    EXPECT_FALSE(AddField(fields, "NEG", -1, 1));
+    EXPECT_TRUE(AddField(fields, "A", 10, 1));
+    EXPECT_FALSE(AddField(fields, "HUGE", 0x7fffffff, 1));
+    EXPECT_FALSE(AddField(fields, "OVER", 0xffff - 9, 1));
+    EXPECT_TRUE(AddField(fields, "LAST", 0xffff - 10, 14));
+    EXPECT_FALSE(AddField(fields, "ONE", 1, 1));
+    EXPECT_TRUE(AddField(fields, "NONE", 0, 1));
+    EXPECT_EQ(FieldsText(fields), "A@0:1/10 LAST@10:14/65525 NONE@65535:1/0 ");
+    EXPECT_EQ(fields.RecordSize, 0xffff);
+}
+
 TEST(FileDataTest, SegmentsCompleteAKeyWhenNotSegmented) {
     TBKeyList keys;
     AddKeySegment(keys, "A", true, false);
@@ -248,6 +261,22 @@ TEST_F(DictionaryTest, RecordLengthOf100IsRejectedEveryTime) {
         EXPECT_EQ(recman.OpenFiles(), 0);
     }
     EXPECT_EQ(recman.Count(0), 2);
+}
+
+TEST_F(DictionaryTest, FieldSizesPastTheRecordLengthLimitAreAStructureError) {
+    TBDictionary dictionary;
+    dictionary.SetFileName("d141.def");
+    for (const char* name : {"huge.dbt", "negative.dbt", "long.dbt"}) {
+        TFileData data;
+        try {
+            dictionary.LoadFileData(name, data);
+            FAIL() << name << " loaded";
+        } catch (const EBtrieve& e) {
+            EXPECT_EQ(e.Message(), Ansi("Неверная структура словаря")) << name;
+        }
+        EXPECT_EQ(data.Fields, nullptr);
+    }
+    EXPECT_TRUE(dictionary.DescCache().empty());
 }
 
 TEST_F(DictionaryTest, MissingDictionaryFileRaisesTheOpenError) {

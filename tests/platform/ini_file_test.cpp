@@ -61,6 +61,37 @@ TEST_F(IniFile, IntegersAreDecimalOrHex) {
     EXPECT_EQ(IniReadInteger(file_, "Config", "F", 1000), 1000);
     EXPECT_EQ(IniReadInteger(file_, "Config", "G", 1000), 1000);
     EXPECT_EQ(IniReadInteger(file_, "Config", "H", 1000), -1);
+    // The smallest 32-bit integer, in hex and decimal, and one past it.
+    Write("[Config]\nA=-0x80000000\nB=-2147483648\nC=-2147483649\nD=-0xFFFFFFFF\n");
+    EXPECT_EQ(IniReadInteger(file_, "Config", "A", 1000), INT32_MIN);
+    EXPECT_EQ(IniReadInteger(file_, "Config", "B", 1000), INT32_MIN);
+    EXPECT_EQ(IniReadInteger(file_, "Config", "C", 1000), 1000);
+    EXPECT_EQ(IniReadInteger(file_, "Config", "D", 1000), 1);
+}
+
+TEST_F(IniFile, EveryLineEndReadsAndAWriteKeepsTheFilesOwn) {
+    // Lone CRs only, and a file ending in one.
+    Write("[Config]\rCommitPeriod=5\r");
+    EXPECT_EQ(IniReadInteger(file_, "Config", "CommitPeriod", 0), 5);
+    IniWriteString(file_, "Config", "TableName", "T");
+    IniWriteString(file_, "New", "K", "v");
+    EXPECT_EQ(Read(), "[Config]\rCommitPeriod=5\rTableName=T\r[New]\rK=v\r");
+    EXPECT_EQ(IniReadString(file_, "Config", "TableName", ""), "T");
+    EXPECT_EQ(IniReadString(file_, "New", "K", ""), "v");
+
+    // A mixed file: every line end is one; a write takes the first one's form.
+    Write("; x\r\n[A]\rK1=1\nK2=2\r\n\r[B]\nK3=3");
+    EXPECT_EQ(IniReadInteger(file_, "A", "K1", 0), 1);
+    EXPECT_EQ(IniReadInteger(file_, "A", "K2", 0), 2);
+    EXPECT_EQ(IniReadInteger(file_, "B", "K3", 0), 3);
+    IniWriteInteger(file_, "B", "K4", 4);
+    EXPECT_EQ(Read(), "; x\r\n[A]\rK1=1\nK2=2\r\n\r[B]\nK3=3\r\nK4=4\r\n");
+
+    // A file of nothing but CRs: the same section is written once and reads back.
+    Write("\r\r\r");
+    for (int i = 0; i < 5; ++i) IniWriteInteger(file_, "Config", "CommitPeriod", i);
+    EXPECT_EQ(Read(), "\r\r\r[Config]\rCommitPeriod=4\r");
+    EXPECT_EQ(IniReadInteger(file_, "Config", "CommitPeriod", -1), 4);
 }
 
 TEST_F(IniFile, WriteCreatesFileAndSection) {

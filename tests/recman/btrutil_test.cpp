@@ -184,6 +184,59 @@ TEST(Btrutil, LoadReportsMalformedInputAndFailingInserts) {
     EXPECT_EQ(r.status, 22);
 }
 
+TEST(Btrutil, LoadRefusesADeclaredLengthBeforeTakingRoomForIt) {
+    TempDir dir;
+    std::string data = dir.File("f.dat");
+    Write(dir.File("f.des"), "record=4 variable=y key=0\n");
+    ASSERT_EQ(Tool({"-create", data, dir.File("f.des")}).status, 0);
+    // Eleven bytes declaring 4 GiB, a length past the limit, and one past the file's end.
+    const std::pair<const char*, std::string> cases[] = {
+        {"huge.unf", "4294967295,"},
+        {"limit.unf", "8,abcd1234\r\n1073741825,abc"},
+        {"end.unf", "5,abcde\r\n1000000,abcdef\r\n\x1A"},
+    };
+    const char* expected[] = {
+        "record 1 at byte 0: the record length is too large; 0 records were inserted",
+        "record 2 at byte 12: the record length is too large; 1 records were inserted",
+        "record 2 at byte 9: the file ends inside the record; 1 records were inserted",
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        Write(dir.File(cases[i].first), cases[i].second);
+        Result r = Tool({"-load", dir.File(cases[i].first), data});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "btrutil: unformatted file " + dir.File(cases[i].first) + ": " +
+                             expected[i] + "\n");
+    }
+    Handle h;
+    ASSERT_EQ(h.Open(data), 0);
+    EXPECT_EQ(h.RecordCount(), 2u);
+}
+
+TEST(Btrutil, SaveOfAFileWithoutKeysReadsLongRecordsAgainPhysically) {
+    TempDir dir;
+    std::string data = dir.File("v.dat");
+    Write(dir.File("v.des"), "record=4 variable=y key=0\n");
+    ASSERT_EQ(Tool({"-create", data, dir.File("v.des")}).status, 0);
+    std::string input;
+    std::string records[3] = {std::string(70000, 'a'), "abcd", std::string(300000, 'z')};
+    records[2][299999] = '!';
+    for (const std::string& r : records) input += std::to_string(r.size()) + "," + r + "\r\n";
+    input += "\x1A";
+    Write(dir.File("in.unf"), input);
+    ASSERT_EQ(Tool({"-load", dir.File("in.unf"), data}).status, 0);
+    Result saved = Tool({"-save", data, dir.File("out.unf")});
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "3 records were saved from " + data + ".\n");
+    EXPECT_TRUE(Read(dir.File("out.unf")) == input);
+    // A copy walks the same physical path.
+    std::string copy = dir.File("c.dat");
+    ASSERT_EQ(Tool({"-clone", copy, data}).status, 0);
+    Result copied = Tool({"-copy", data, copy});
+    ASSERT_EQ(copied.status, 0) << copied.err;
+    ASSERT_EQ(Tool({"-save", copy, dir.File("copy.unf")}).status, 0);
+    EXPECT_TRUE(Read(dir.File("copy.unf")) == input);
+}
+
 TEST(Btrutil, OwnerNamesAndStat) {
     TempDir dir;
     std::string data = dir.File("o.dat");

@@ -115,8 +115,11 @@ class File {
     int KeyCount() const { return stat_[4]; }
     uint32_t Records() const { return LoadU32(stat_ + 6); }
     bool Variable() const { return LoadU16(stat_ + 10) & recman::kFileVariable; }
-    // Reads the record the operation finds; grows the buffer for a long variable record.
+    // Reads the record the operation finds; grows the buffer for a long variable record and
+    // reads it again by its position, on the key path read along or, after a Step, the
+    // physical path (key -1), which a file without keys also has.
     int16_t Read(uint16_t op, int8_t key, std::string& buffer, uint32_t& length) {
+        const bool step = op == 24 || op == 33 || op == 34 || op == 35;
         length = static_cast<uint32_t>(buffer.size());
         int16_t st = Call(op, buffer.data(), &length, key);
         while (st == 22 && Variable() && buffer.size() < (1u << 30)) {
@@ -126,7 +129,7 @@ class File {
             buffer.resize(buffer.size() * 4);
             std::memcpy(buffer.data(), position, 4);
             length = static_cast<uint32_t>(buffer.size());
-            st = Call(23, buffer.data(), &length, key);
+            st = Call(23, buffer.data(), &length, step ? -1 : key);
         }
         return st;
     }

@@ -1,6 +1,17 @@
 #include "tools/btrutil/unformatted.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
 namespace btrutil {
+
+UnformattedReader::UnformattedReader(std::FILE* in) : in_(in) {
+    struct stat st {};
+    long at = std::ftell(in);
+    if (at >= 0 && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= at)
+        size_ = st.st_size - at;
+}
 
 bool UnformattedReader::Next(std::string& record) {
     uint64_t start = offset_;
@@ -20,7 +31,7 @@ bool UnformattedReader::Next(std::string& record) {
     int digits = 0;
     while (c >= '0' && c <= '9') {
         length = length * 10 + static_cast<uint64_t>(c - '0');
-        if (length > 0xFFFFFFFFu) fail("the record length is too large");
+        if (length > kMaxUnformattedRecord) fail("the record length is too large");
         ++digits;
         ++offset_;
         c = std::fgetc(in_);
@@ -28,9 +39,18 @@ bool UnformattedReader::Next(std::string& record) {
     if (digits == 0) fail("expected the record length");
     if (c != ',' && c != ' ') fail("expected a comma after the record length");
     ++offset_;
-    record.resize(length);
-    if (length && std::fread(record.data(), 1, length, in_) != length)
+    if (size_ >= 0 && length > static_cast<uint64_t>(size_) - std::min<uint64_t>(offset_, size_))
         fail("the file ends inside the record");
+    // In pieces, so a length the input does not hold never takes its room.
+    constexpr size_t kPiece = size_t{1} << 20;
+    record.clear();
+    while (record.size() < length) {
+        size_t piece = static_cast<size_t>(std::min<uint64_t>(kPiece, length - record.size()));
+        size_t had = record.size();
+        record.resize(had + piece);
+        if (std::fread(record.data() + had, 1, piece, in_) != piece)
+            fail("the file ends inside the record");
+    }
     offset_ += length;
     int cr = std::fgetc(in_);
     int lf = cr == '\r' ? std::fgetc(in_) : cr;

@@ -14,17 +14,24 @@ class UnformattedError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The longest record the unformatted file may declare: what -save reads back of a record.
+inline constexpr uint64_t kMaxUnformattedRecord = uint64_t{1} << 30;
+
 class UnformattedReader {
   public:
-    explicit UnformattedReader(std::FILE* in) : in_(in) {}
+    // in: read from its current position, which is taken as byte 0.
+    explicit UnformattedReader(std::FILE* in);
     // Reads the next record; false at the Ctrl-Z or at the end of the file. A malformed
-    // record raises UnformattedError naming the record and its byte offset.
+    // record raises UnformattedError naming the record and its byte offset. A declared length
+    // past kMaxUnformattedRecord or past the end of a regular file is refused before any room
+    // is taken for it; from a pipe the record grows only as its bytes arrive.
     bool Next(std::string& record);
 
   private:
     std::FILE* in_;
     uint64_t offset_ = 0;
     uint64_t count_ = 0;
+    int64_t size_ = -1;  // bytes from the start position to the end; -1: not a regular file
 };
 
 // Appends one record in the unformatted form.

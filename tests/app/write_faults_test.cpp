@@ -1,0 +1,149 @@
+// Faults while the script is written: a full disk (a small tmpfs when this machine lets the
+// test mount one), the folder removed or made read-only mid-run, a closed pipe. Each ends
+// with the runtime's message, the file closed and nothing reported as complete.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/export_run.h"
+#include "memory_dataset.h"
+#include "platform/exception.h"
+#include "test_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Descriptors of this process that lead to a path under folder (deleted ones included).
+int OpenUnder(const std::string& folder) {
+    int count = 0;
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string target = fs::read_symlink(e.path(), ec).string();
+        if (!ec && target.rfind(folder, 0) == 0) ++count;
+    }
+    return count;
+}
+
+class WriteFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("quorvath_faults_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_ / "out");
+        info.DictionaryFileName = "demo.def";
+        info.BaseFileName = "demo.dbt";
+        info.SQLFileName = (dir_ / "out" / "script.sql").string();
+        info.ImpTableName = "T";
+        info.CreateDDL = false;
+        // Long lines, so that the script passes any small disk quickly.
+        ds.AddColumn("N", ftInteger);
+        ds.AddColumn("S", ftString, 200);
+        for (int i = 1; i <= 3000; ++i)
+            ds.AddRow({Native<int32_t>(i), Text(std::string(200, 'x'), 200)});
+    }
+    void TearDown() override {
+        if (mounted_) ::umount2((dir_ / "out").c_str(), MNT_DETACH);
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    // Runs the export and expects it to fail with message, reporting nothing complete and
+    // leaving no descriptor open under the script's folder.
+    void ExpectFailure(const std::string& message) {
+        EXPECT_FALSE(run.ExecuteReportingErrors(info));
+        EXPECT_EQ(host.Errors, std::vector<std::string>{message});
+        EXPECT_TRUE(host.Messages.empty());
+        EXPECT_EQ(OpenUnder((dir_ / "out").string()), 0);
+    }
+
+    fs::path dir_;
+    bool mounted_ = false;
+    TMemoryDataSet ds;
+    TTestHost host;
+    TExportRun run{ds, host};
+    TImpInfo info;
+};
+
+TEST_F(WriteFaults, SmallDiskFillsMidRun) {
+    if (::mount("tmpfs", (dir_ / "out").c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
+                     << "); /dev/full covers the full disk";
+    mounted_ = true;
+    ExpectFailure("Disk full");
+    // What whole batches wrote stays; the disk is full.
+    EXPECT_GE(fs::file_size(info.SQLFileName), 60000u);
+}
+
+TEST_F(WriteFaults, DevFullFailsAtTheFirstBlock) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    info.SQLFileName = "/dev/full";
+    ExpectFailure("Disk full");
+}
+
+TEST_F(WriteFaults, FolderRemovedMidRunIsNotReportedComplete) {
+    ds.OnFetch = [this](int row) {
+        if (row == 1500) fs::remove_all(dir_ / "out");
+    };
+    ExpectFailure("File not found");
+    EXPECT_FALSE(fs::exists(info.SQLFileName));
+}
+
+TEST_F(WriteFaults, NameTakenByAnotherFileMidRunIsNotReportedComplete) {
+    ds.OnFetch = [this](int row) {
+        if (row != 1500) return;
+        fs::remove(info.SQLFileName);
+        std::ofstream(info.SQLFileName) << "other";
+    };
+    ExpectFailure("File not found");
+    std::ifstream in(info.SQLFileName);
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "other");
+}
+
+TEST_F(WriteFaults, FolderMadeReadOnlyMidRunFinishesTheOpenScript) {
+    // The script was opened before the change; its writes go on and it is whole.
+    ds.OnFetch = [this](int row) {
+        if (row == 1500)
+            fs::permissions(dir_ / "out", fs::perms::owner_read | fs::perms::owner_exec);
+    };
+    EXPECT_TRUE(run.ExecuteReportingErrors(info));
+    EXPECT_TRUE(host.Errors.empty());
+    std::ifstream in(info.SQLFileName, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string script = ss.str();
+    EXPECT_NE(script.find("VALUES (3000, '"), std::string::npos);
+    EXPECT_EQ(script.substr(script.size() - 14), "COMMIT WORK;\r\n");
+    // A new run cannot replace it unless the system lets this user write anyway.
+    if (::geteuid() != 0) {
+        host.Errors.clear();
+        host.Messages.clear();
+        ExpectFailure("File access denied");
+    }
+}
+
+TEST_F(WriteFaults, ClosedPipeIsAWriteError) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    auto previous = std::signal(SIGPIPE, SIG_IGN);
+    info.SQLFileName = "/proc/self/fd/" + std::to_string(fds[1]);
+    ds.OnFetch = [&](int row) {
+        if (row == 10) ::close(fds[0]);
+    };
+    ExpectFailure("I/O error 32");
+    ::close(fds[1]);
+    std::signal(SIGPIPE, previous);
+}
+
+}  // namespace
