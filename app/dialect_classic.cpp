@@ -82,3 +82,7 @@ void TClassicDialect::EndPeriod(IScriptLines& out) {
 void TClassicDialect::Finish(IScriptLines& out) {
     out.PutLine(kCommit);
 }
+
+void TClassicDialect::CheckNames(const std::string& table, const TFieldList& fields) const {
+    CheckScriptNames(table, fields);
+}

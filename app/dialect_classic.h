@@ -10,6 +10,9 @@ class TClassicDialect : public ISqlDialect {
     explicit TClassicDialect(TScriptEncoding encoding) : encoding_(encoding) {}
 
     std::string_view LineBreak() const override { return "\r\n"; }
+    // Names are written as they stand: one that could end a quote, a comment or the
+    // statement is refused.
+    void CheckNames(const std::string& table, const TFieldList& fields) const override;
     void Start(IScriptLines& out, const std::string& table, const TFieldList& fields, bool ddl,
                TDateTime now) override;
     void Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) override;

@@ -49,7 +49,7 @@ void TExportRun::Execute(const TImpInfo& info) {
     if (dataSet_.FieldCount() == 0)
         throw Exception(Format("No fields to export in %s", info.BaseFileName.c_str()));
 
-    CheckScriptNames(info.ImpTableName, dataSet_.FieldList());
+    dialect_->CheckNames(info.ImpTableName, dataSet_.FieldList());
 
     try {
         if (ToStandardOutput)

@@ -56,6 +56,9 @@ class IScriptLines {
 class ISqlDialect {
   public:
     virtual ~ISqlDialect() = default;
+    // Refuses, before the script is opened, a table or field name the script cannot carry
+    // safely. The targets quote every name they write, so none is refused there.
+    virtual void CheckNames(const std::string& /*table*/, const TFieldList& /*fields*/) const {}
     // The line break written after every line.
     virtual std::string_view LineBreak() const = 0;
     // Everything before the first record: header, table definition when ddl, data comment.

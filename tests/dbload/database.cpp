@@ -248,9 +248,9 @@ TProcessResult TDatabase::Query(const std::string& sql) const {
                                "-c",
                                sql});
         case TServer::MariaDB:
-            return RunProcess({"mariadb", "-N", "-B", "-r", "-h", Env("QUORVATH_MY_HOST"), "-P",
-                               Env("QUORVATH_MY_PORT"), "-u", Env("QUORVATH_MY_USER"), name_, "-e",
-                               sql});
+            return RunProcess({"mariadb", "--default-character-set=utf8mb4", "-N", "-B", "-r", "-h",
+                               Env("QUORVATH_MY_HOST"), "-P", Env("QUORVATH_MY_PORT"), "-u",
+                               Env("QUORVATH_MY_USER"), name_, "-e", sql});
         case TServer::Firebird:
             WriteFile(file, "SET LIST ON;\n" + sql);
             return RunProcess({"isql-fb", "-b", "-q", "-ch", "UTF8", "-user",

@@ -201,9 +201,10 @@ TEST_F(DictionaryTest, LookupNameLongerThanTheNameFieldIsNotFound) {
 TEST_F(DictionaryTest, ListsTheDataFilesItDescribesInKeyOrder) {
     TBDictionary d141;
     d141.SetFileName("d141.def");
-    EXPECT_EQ(d141.ListDataFiles(),
-              (std::vector<std::string>{"clients.dbt", "empty.dbt", "segs.dbt", "trail.dbt",
-                                        Ansi("СЧЕТ.dbt")}));
+    EXPECT_EQ(
+        d141.ListDataFiles(),
+        (std::vector<std::string>{"clients.dbt", "empty.dbt", "huge.dbt", "long.dbt",
+                                  "negative.dbt", "segs.dbt", "trail.dbt", Ansi("СЧЕТ.dbt")}));
     // The 87-byte form: the name where key 1's second segment lies.
     TBDictionary d87;
     d87.SetFileName("d87.def");
