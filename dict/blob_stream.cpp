@@ -77,10 +77,9 @@ void TBlobFiler::ReadWholeTail() {
         bytes.append(piece, static_cast<size_t>(n));
         if (n < static_cast<int32_t>(sizeof piece)) break;
     }
-    if (TailText) {
-        bytes.resize(std::min(bytes.size(), bytes.find('\0')));
-        bytes = OemToAnsiText(bytes);
-    }
+    // Text ends at its first zero byte and stays in the file's OEM code page, as every memo's
+    // content does: the script's writer converts it once, straight to the script's encoding.
+    if (TailText) bytes.resize(std::min(bytes.size(), bytes.find('\0')));
     Content->Write(bytes.data(), static_cast<int32_t>(bytes.size()));
     Content->SetPosition(0);
 }

@@ -51,8 +51,8 @@ std::string BlobText(TBDataSet& ds, const std::string& field) {
 }
 
 std::string ValueText(TBDataSet& ds, TField& f) {
-    if (f.DataType() == ftBlob || f.DataType() == ftMemo)
-        return AnsiToUtf8(BlobText(ds, f.FieldName()));
+    if (f.DataType() == ftMemo) return OemToUtf8(BlobText(ds, f.FieldName()));
+    if (f.DataType() == ftBlob) return AnsiToUtf8(BlobText(ds, f.FieldName()));
     if (f.IsNull()) return "NULL";
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
     switch (f.DataType()) {

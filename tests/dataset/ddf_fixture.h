@@ -36,7 +36,7 @@ std::string FieldNames(const TBDataSet& ds);
 std::string ValueText(TBDataSet& ds, TField& field);
 // The values of the current record joined by "|".
 std::string RowText(TBDataSet& ds);
-// The content of a blob field of the current record (CP1251 for text).
+// The content of a blob field of the current record (memo text as stored, in the OEM code page).
 std::string BlobText(TBDataSet& ds, const std::string& field);
 
 // One key segment line of a btrutil description.
