@@ -93,7 +93,10 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
         for (size_t i = 0; i < fields.size(); ++i)
             out.PutLine("  " + Identifier(fields[i]->FieldName()) + " " + defs[i] +
                         (i + 1 < fields.size() ? "," : ""));
-        out.PutLine(")" + TableOptions() + ";");
+        std::string close = ")";
+        close += TableOptions();
+        close += ';';
+        out.PutLine(close);
         out.PutLine("");
     }
     out.PutLine("/* Data */");
