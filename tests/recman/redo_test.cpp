@@ -45,12 +45,19 @@ void MakeFiles(const std::string& folder) {
     ASSERT_EQ(a.Insert(Record(1, "one", 40)), 0);
 }
 
+constexpr int32_t kBigCount = 2500;
+std::string BigRecord(int32_t i) {
+    std::string r = Record(i, "", 1000);
+    for (size_t k = 4; k < r.size(); ++k) r[k] = static_cast<char>((i * 31 + k) & 0xFF);
+    return r;
+}
+
 }  // namespace
 
 // The child: waits for a word, then one transaction that updates and inserts, stopping (exit 86) at
 // the commit step given after the folder ("folder|step").
 int RunRedoRole(const std::string& role, const std::string& arg, int out, int in) {
-    if (role != "redo-stop") return 101;
+    if (role != "redo-stop" && role != "redo-big") return 101;
     const std::string folder = arg.substr(0, arg.find('|'));
     static int stopAt;
     stopAt = std::stoi(arg.substr(arg.find('|') + 1));
@@ -62,6 +69,13 @@ int RunRedoRole(const std::string& role, const std::string& arg, int out, int in
     SendWord(out, 1);
     ReadWord(in);
     if (Transaction(1019) != 0) return 103;
+    if (role == "redo-big") {
+        // Megabytes for b.dat: its changes go on to its redo file while the transaction runs.
+        if (a.Insert(Record(2, "two", 40)) != 0) return 104;
+        for (int32_t i = 0; i < kBigCount; ++i)
+            if (b.Insert(BigRecord(i)) != 0) return 105;
+        return Transaction(20) == 0 ? 0 : 108;
+    }
     std::string r;
     if (a.Get(12, 0, &r) != 0 || a.Update(Record(1, "changed", 40)) != 0) return 104;
     if (a.Insert(Record(2, "two", 40)) != 0) return 105;
@@ -158,6 +172,42 @@ TEST(RedoCommit, AProcessThatHadTheFilesOpenGetsTheCrashedTransactionBeforeItsOw
     ASSERT_EQ(a.Insert(Record(6, "mine", 40)), 0);
     EXPECT_EQ(Walk(a, 0), (std::vector<int32_t>{1, 2, 6}));
     EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
+}
+
+TEST(RedoCommit, MegabytesOfChangesGoToTheRedoFileAndReplayByteForByte) {
+    TempDir dir;
+    const std::string a = dir.Path() + "/a.dat", b = dir.Path() + "/b.dat";
+    ASSERT_EQ(Create(a, UniqueKey()), 0);
+    ASSERT_EQ(Create(b, Spec(1000, 0, {{1, 4, 0, recman::kInteger}})), 0);
+    // Stopped with a.dat committed and b.dat not: b.dat gets its 2.5 MB from the redo file.
+    Child child("redo-big",
+                dir.Path() + "|" + std::to_string(int(recman::CommitStep::kFirstCommitted)));
+    uint32_t ready = 0;
+    ASSERT_TRUE(child.Read(ready));
+    child.Send(1);
+    ASSERT_EQ(child.Wait(), kStopped);
+    Handle hb;
+    ASSERT_EQ(hb.Open(b), 0);
+    std::string r;
+    int32_t n = 0;
+    for (int16_t st = hb.Get(12, 0, &r, 1000); st == 0; st = hb.Get(6, 0, &r, 1000), ++n)
+        ASSERT_EQ(r, BigRecord(n)) << n;
+    EXPECT_EQ(n, kBigCount);
+    Handle ha;
+    ASSERT_EQ(ha.Open(a), 0);
+    EXPECT_EQ(Walk(ha, 0), (std::vector<int32_t>{2}));
+    EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
+
+    // In a transaction of one file the redo file is there while it runs and gone at its end,
+    // committed or aborted.
+    for (uint16_t end : {20, 21}) {
+        ASSERT_EQ(Transaction(1019), 0);
+        for (int32_t i = 0; i < 1200; ++i) ASSERT_EQ(hb.Insert(BigRecord(10000 * end + i)), 0);
+        EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{"b.dat-redo"});
+        ASSERT_EQ(Transaction(end), 0);
+        EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
+        EXPECT_EQ(hb.RecordCount(), kBigCount + 1200u) << end;
+    }
 }
 
 TEST(RedoCommit, ARedoFileThatCannotBeWrittenEndsTheTransactionWithNothingChanged) {
