@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "btr_helpers.h"
 #include "process_helpers.h"
@@ -180,6 +181,25 @@ TEST_F(RedoWithOpenFiles, AProcessThatHadTheFilesOpenGetsTheCrashedTransactionBe
     ASSERT_EQ(a.Insert(Record(6, "mine", 40)), 0);
     EXPECT_EQ(Walk(a, 0), (std::vector<int32_t>{1, 2, 6}));
     EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
+}
+
+TEST(RedoCommit, ADamagedRedoFileLeavesTheFileReadableAndEveryWriteAnswers2) {
+    TempDir dir;
+    MakeFiles(dir.Path());
+    ASSERT_EQ(RunUntilStopped("redo-stop", dir.Path(), recman::CommitStep::kFirstCommitted),
+              kStopped);
+    {
+        // The first change's kind, after the 8-byte mark and the 16-byte transaction.
+        std::fstream redo(dir.Path() + "/b.dat-redo", std::ios::in | std::ios::out);
+        redo.seekp(24);
+        redo.put('\x09');
+    }
+    Handle b;
+    ASSERT_EQ(b.Open(dir.Path() + "/b.dat"), 0);
+    EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{}));
+    EXPECT_EQ(b.Insert(Record(5, "", 40)), 2);
+    EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{}));
+    EXPECT_EQ(Leftovers(dir.Path()).size(), 3u);  // both redo files and the decision stay
 }
 
 TEST(RedoCommit, MegabytesOfChangesGoToTheRedoFileAndReplayByteForByte) {
