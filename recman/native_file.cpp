@@ -161,7 +161,8 @@ int16_t NativeFile::Create(const std::string& path, const FileDef& def, bool rep
     return kOk;
 }
 
-std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& status) {
+std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& status,
+                                             bool recover) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
         status = kFileNotFound;
@@ -225,7 +226,8 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     // whose redo file cannot be replayed still opens for reading: each write then answers
     // the failure.
     struct stat redo;
-    if (file->writable_ && ::stat(RedoPathOf(path).c_str(), &redo) == 0) file->RecoverNow(false);
+    if (recover && file->writable_ && ::stat(RedoPathOf(path).c_str(), &redo) == 0)
+        file->RecoverNow(false);
     registry[id] = file;
     return file;
 }

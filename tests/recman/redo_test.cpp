@@ -202,6 +202,28 @@ TEST(RedoCommit, ADamagedRedoFileLeavesTheFileReadableAndEveryWriteAnswers2) {
     EXPECT_EQ(Leftovers(dir.Path()).size(), 3u);  // both redo files and the decision stay
 }
 
+TEST(RedoCommit, AReadOnlyOpenLeavesTheFileAndItsRedoFileAsTheyAre) {
+    TempDir dir;
+    MakeFiles(dir.Path());
+    ASSERT_EQ(RunUntilStopped("redo-stop", dir.Path(), recman::CommitStep::kFirstCommitted),
+              kStopped);
+    auto bytes = [&](const std::string& name) {
+        std::ifstream in(dir.Path() + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string file = bytes("b.dat"), redo = bytes("b.dat-redo");
+    {
+        Handle b;
+        ASSERT_EQ(b.Open(dir.Path() + "/b.dat", "", -2), 0);
+        EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{}));
+    }
+    EXPECT_EQ(bytes("b.dat"), file);
+    EXPECT_EQ(bytes("b.dat-redo"), redo);
+    Handle b;
+    ASSERT_EQ(b.Open(dir.Path() + "/b.dat"), 0);
+    EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{7, 7}));
+}
+
 TEST(RedoCommit, MegabytesOfChangesGoToTheRedoFileAndReplayByteForByte) {
     TempDir dir;
     const std::string a = dir.Path() + "/a.dat", b = dir.Path() + "/b.dat";
