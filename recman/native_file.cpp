@@ -906,7 +906,7 @@ int16_t NativeFile::CommitTogether(std::vector<std::shared_ptr<NativeFile>>& fil
     }
     if (st == kOk) {
         ReachCommitStep(CommitStep::kRedoWritten);
-        st = WriteDecisionFile(decision, id, redoPaths, SyncEveryCommit());
+        st = WriteDecisionFile(decision, files.front()->path_, id, redoPaths, SyncEveryCommit());
     }
     if (st != kOk) {
         for (auto& file : files) file->Rollback();

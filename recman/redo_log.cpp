@@ -32,6 +32,16 @@ using File = std::unique_ptr<FILE, FileCloser>;
 
 void (*g_stepHook)(CommitStep) = nullptr;
 
+// Creates a new file readable by no one the data file's own permissions keep out: a redo
+// file holds its records.
+int CreateLike(const std::string& path, const std::string& dataPath) {
+    struct stat st;
+    const mode_t mode = ::stat(dataPath.c_str(), &st) == 0 ? (st.st_mode & 0666) : 0600;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) ::fchmod(fd, mode);
+    return fd;
+}
+
 int16_t WriteStatus(int error) {
     return (error == ENOSPC || error == EDQUOT) ? kDiskFull : kIoError;
 }
@@ -39,8 +49,8 @@ int16_t WriteStatus(int error) {
 // Buffered writer over a new file that remembers the first failure.
 class Writer {
   public:
-    bool Create(const std::string& path) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    bool Create(const std::string& path, const std::string& dataPath) {
+        int fd = CreateLike(path, dataPath);
         if (fd < 0) {
             error_ = errno;
             return false;
@@ -74,7 +84,6 @@ class Writer {
         if (std::fclose(file_.release()) != 0 && error_ == 0) error_ = errno ? errno : EIO;
         return error_ ? WriteStatus(error_) : kOk;
     }
-    bool Failed() const { return error_ != 0; }
 
   private:
     File file_;
@@ -163,7 +172,7 @@ int16_t RedoWriter::Add(RedoOp op, int64_t id, std::string_view data) {
 
 int16_t RedoWriter::Flush() {
     if (!created_) {
-        int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        int fd = CreateLike(path_, path_.substr(0, path_.size() - RedoPathOf("").size()));
         if (fd < 0) return WriteStatus(errno);
         created_ = true;
         file_ = ::fdopen(fd, "wb");
@@ -211,11 +220,11 @@ void RedoWriter::Discard() {
     buffer_.clear();
 }
 
-int16_t WriteDecisionFile(const std::string& path, const TxId& id,
+int16_t WriteDecisionFile(const std::string& path, const std::string& dataPath, const TxId& id,
                           const std::vector<std::string>& redoPaths, bool sync) {
     const std::string temp = path + ".new";
     Writer w;
-    if (!w.Create(temp)) return w.Close(false);
+    if (!w.Create(temp, dataPath)) return w.Close(false);
     w.Put(kDecisionMagic, sizeof kDecisionMagic);
     w.Put(id.data(), id.size());
     w.PutU32(static_cast<uint32_t>(redoPaths.size()));

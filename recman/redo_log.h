@@ -57,8 +57,9 @@ class RedoWriter {
     bool created_ = false;
 };
 
-// Puts the decision file in place whole: the transaction and the redo files it covers.
-int16_t WriteDecisionFile(const std::string& path, const TxId& id,
+// Puts the decision file in place whole: the transaction and the redo files it covers. It
+// gets the permissions of the data file at dataPath, as the redo files get their files'.
+int16_t WriteDecisionFile(const std::string& path, const std::string& dataPath, const TxId& id,
                           const std::vector<std::string>& redoPaths, bool sync);
 
 // A redo file as read back. complete is false for one whose writer did not finish it.

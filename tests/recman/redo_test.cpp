@@ -2,6 +2,7 @@
 // the transaction or none does, whichever file is opened or written first afterwards, and
 // nothing is left beside the files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -244,12 +245,16 @@ TEST(RedoCommit, MegabytesOfChangesGoToTheRedoFileAndReplayByteForByte) {
     EXPECT_EQ(Walk(ha, 0), (std::vector<int32_t>{2}));
     EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
 
-    // In a transaction of one file the redo file is there while it runs and gone at its end,
-    // committed or aborted.
+    // In a transaction of one file the redo file is there while it runs, with its file's
+    // permissions, and gone at its end, committed or aborted.
+    ASSERT_EQ(::chmod(b.c_str(), 0640), 0);
     for (uint16_t end : {20, 21}) {
         ASSERT_EQ(Transaction(1019), 0);
         for (int32_t i = 0; i < 1200; ++i) ASSERT_EQ(hb.Insert(BigRecord(10000 * end + i)), 0);
         EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{"b.dat-redo"});
+        struct stat st;
+        ASSERT_EQ(::stat((b + "-redo").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0640u);
         ASSERT_EQ(Transaction(end), 0);
         EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
         EXPECT_EQ(hb.RecordCount(), kBigCount + 1200u) << end;
