@@ -315,6 +315,93 @@ bool IsUtf8(const std::string& s) {
     return true;
 }
 
+// The index of the quote closing the quoted text or name opened at i: a quote inside doubled,
+// or (backslash) escaped in text.
+size_t SkipQuoted(const std::string& text, size_t i, bool backslash) {
+    const char quote = text[i];
+    for (++i;; ++i) {
+        FUZZ_CHECK(i < text.size());  // a quote left open
+        if (backslash && quote == '\'' && text[i] == '\\') {
+            ++i;
+        } else if (text[i] == quote) {
+            if (i + 1 < text.size() && text[i + 1] == quote)
+                ++i;
+            else
+                return i;
+        }
+    }
+}
+
+// The data part of a target's script read as the target's parser would: quoted text (with
+// backslash escapes for mysql), quoted names, comments. Every parenthesised list outside the
+// values (the column list and each row) holds one item per column, and there is a row per
+// record; a COPY block has a line per record with a tab between its columns.
+void CheckDataShape(const std::string& script, TSqlTarget target, bool copy, size_t columns,
+                    size_t records, size_t rowsPerInsert) {
+    const size_t data = script.find("/* Data */\n"), keys = script.find("\n/* Keys */");
+    FUZZ_CHECK(data != std::string::npos);
+    const std::string part =
+        script.substr(data + 11, keys == std::string::npos ? keys : keys - data - 11);
+    if (copy) {
+        // Each block: the statement (names quoted, line breaks in them too) up to its ";", then
+        // the lines up to "\\.".
+        size_t rows = 0;
+        for (size_t at = part.find("COPY "); at != std::string::npos; at = part.find("COPY ", at)) {
+            while (at < part.size() && part[at] != ';') {
+                if (part[at] == '"') at = SkipQuoted(part, at, false);
+                ++at;
+            }
+            FUZZ_CHECK(at + 1 < part.size() && part[at + 1] == '\n');
+            at += 2;
+            for (;;) {
+                const size_t end = part.find('\n', at);
+                FUZZ_CHECK(end != std::string::npos);
+                const std::string line = part.substr(at, end - at);
+                at = end + 1;
+                if (line == "\\.") break;
+                FUZZ_CHECK(static_cast<size_t>(std::count(line.begin(), line.end(), '\t')) ==
+                           columns - 1);
+                ++rows;
+            }
+        }
+        FUZZ_CHECK(rows == records);
+        return;
+    }
+    const bool backslash = target == stMySQL;
+    size_t lists = 0, items = 0;
+    int depth = 0;
+    for (size_t i = 0; i < part.size(); ++i) {
+        const char c = part[i];
+        if (c == '\'' || c == '"' || c == '`') {
+            i = SkipQuoted(part, i, backslash);
+        } else if (c == '/' && i + 1 < part.size() && part[i + 1] == '*') {
+            i = part.find("*/", i + 2);
+            FUZZ_CHECK(i != std::string::npos);
+            ++i;
+        } else if (c == '(') {
+            if (depth++ == 0) items = 1;
+        } else if (c == ')') {
+            FUZZ_CHECK(depth > 0);
+            if (--depth == 0) {
+                FUZZ_CHECK(items == columns);
+                ++lists;
+            }
+        } else if (c == ',' && depth == 1) {
+            ++items;
+        }
+    }
+    FUZZ_CHECK(depth == 0);
+    // Each INSERT names its columns once, then its rows (at most rowsPerInsert), and none
+    // crosses a commit (every kCommitPeriod records).
+    size_t statements = 0;
+    for (size_t left = records; left > 0;) {
+        const size_t period = std::min(left, fuzz::kCommitPeriod);
+        statements += (period + rowsPerInsert - 1) / rowsPerInsert;
+        left -= period;
+    }
+    FUZZ_CHECK(lists == statements + records);
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
@@ -433,6 +520,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(readable);
     const std::string script = ReadFile(sql);
     if (ex.Encoding == seUtf8) FUZZ_CHECK(IsUtf8(script));
+    if (ex.Form.Target != stClassic)
+        CheckDataShape(script, ex.Form.Target, ex.Form.Copy,
+                       expected.empty() ? 0 : expected[0].size(), expected.size(),
+                       static_cast<size_t>(ex.Form.RowsPerInsert));
     if (ex.Form.Target == stSQLite) CheckSqliteLoad(script, expected);
     return 0;
 }

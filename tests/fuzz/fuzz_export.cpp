@@ -58,7 +58,7 @@ std::string RunExport(const std::string& dict, const std::string& base, const st
     info.BaseFileName = base;
     info.SQLFileName = sql;
     info.ImpTableName = table;
-    info.CommitPeriod = 2;
+    info.CommitPeriod = static_cast<int32_t>(kCommitPeriod);
     info.OemCodePage = choice.OemCodePage;
     try {
         run.Execute(info);

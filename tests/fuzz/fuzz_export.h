@@ -3,12 +3,16 @@
 // file, the file's keys stated by the targets that take them.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "app/export_run.h"
 #include "app/settings.h"
 
 namespace fuzz {
+
+// The records of one transaction in RunExport's scripts.
+constexpr size_t kCommitPeriod = 2;
 
 struct TExportChoice {
     TScriptForm Form;
