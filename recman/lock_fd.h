@@ -10,10 +10,12 @@
 
 namespace recman {
 
-// Offsets of the lock bytes: one for the open mode, one for an exclusive transaction, then
-// one per physical position.
+// Offsets of the lock bytes: one for the open mode, one for an exclusive transaction, one for
+// the redo file, then one per physical position.
 inline constexpr off_t kOpenLockByte = off_t{0x70} << 32;
 inline constexpr off_t kTransactionLockByte = kOpenLockByte + 1;
+// Held while a process writes, commits or applies the file's redo file.
+inline constexpr off_t kRedoLockByte = kOpenLockByte + 2;
 inline constexpr off_t RecordLockByte(int64_t id) {
     return kOpenLockByte + 16 + id;
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +55,7 @@ std::map<std::pair<dev_t, ino_t>, std::weak_ptr<NativeFile>>& Registry() {
 struct TransactionState {
     bool active = false;
     bool exclusive = false;
+    TxId id{};
 };
 TransactionState& Transaction() {
     static TransactionState state;
@@ -66,6 +68,16 @@ std::vector<std::shared_ptr<NativeFile>>& Pinned() {
     static std::vector<std::shared_ptr<NativeFile>> files;
     return files;
 }
+
+// QUORVATH_RECMAN_SYNC=full: every commit waits for the disk (see Prepare).
+bool SyncEveryCommit() {
+    const char* sync = std::getenv("QUORVATH_RECMAN_SYNC");
+    return sync && std::string(sync) == "full";
+}
+
+// Markers of the transactions over several files this file has committed (redo_log.h).
+constexpr const char* kRedoDoneTable =
+    "CREATE TABLE IF NOT EXISTS redo_done(txid BLOB PRIMARY KEY) WITHOUT ROWID";
 
 std::string KeyTable(int key) {
     return "key_" + std::to_string(key);
@@ -113,7 +125,8 @@ int16_t NativeFile::Create(const std::string& path, const FileDef& def, bool rep
         ";PRAGMA user_version=" + std::to_string(kFormatVersion) +
         ";PRAGMA journal_mode=WAL;BEGIN;"
         "CREATE TABLE file(spec BLOB NOT NULL, owner BLOB, owner_level INTEGER);"
-        "CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB NOT NULL);";
+        "CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB NOT NULL);" +
+        std::string(kRedoDoneTable) + ";";
     for (size_t k = 0; k < def.keys.size(); ++k) {
         std::string t = KeyTable(static_cast<int>(k));
         if (def.keys[k].Duplicates()) {
@@ -140,6 +153,7 @@ int16_t NativeFile::Create(const std::string& path, const FileDef& def, bool rep
     // A journal left by a crash of the replaced file must not be applied to the new one.
     ::unlink((path + "-wal").c_str());
     ::unlink((path + "-shm").c_str());
+    ::unlink(RedoPathOf(path).c_str());
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return kCreateIoError;
@@ -206,6 +220,14 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
         status = rc == SQLITE_OK ? file->Prepare() : kIoError;
     }
     if (status != kOk) return nullptr;
+    // A transaction over several files that a crash cut short may have left its changes for
+    // this file beside it; a file busy with a live writer is left to that writer.
+    struct stat redo;
+    if (file->writable_ && ::stat(RedoPathOf(path).c_str(), &redo) == 0) {
+        status = file->RecoverNow(false);
+        if (status == kFileLocked) status = kOk;
+        if (status != kOk) return nullptr;
+    }
     registry[id] = file;
     return file;
 }
@@ -237,9 +259,7 @@ int16_t NativeFile::Prepare() {
     // never the consistency of the file.
     // QUORVATH_RECMAN_SYNC=full makes every commit wait for the disk as well (power-loss safe,
     // at the price of one flush per acknowledged write outside a transaction).
-    const char* sync = std::getenv("QUORVATH_RECMAN_SYNC");
-    Exec(db, sync && std::string(sync) == "full" ? "PRAGMA synchronous=FULL"
-                                                 : "PRAGMA synchronous=NORMAL");
+    Exec(db, SyncEveryCommit() ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
     // A file starts with the settings of a reader that walks it once (the export, the
     // dictionary): a 16 MB page cache and no memory map, so the process's memory stays
     // bounded whatever the file's size (a mapped file's pages count against the process as
@@ -495,12 +515,103 @@ int16_t NativeFile::StartWrite() {
         if (!inTransaction_) {
             int rc = Control(kBegin);
             if (rc != SQLITE_OK) return SqliteStatus(rc);
+            int16_t st = RecoverRedo(true);
+            if (st != kOk) {
+                Control(kRollback);
+                return st;
+            }
+            redo_ = std::make_unique<RedoWriter>(RedoPathOf(path_), Transaction().id);
             inTransaction_ = true;
             Pinned().push_back(shared_from_this());
         }
         return SqliteStatus(Control(kSavepoint));
     }
+    int rc = Control(kBegin);
+    if (rc != SQLITE_OK) return SqliteStatus(rc);
+    int16_t st = RecoverRedo(true);
+    if (st != kOk) Control(kRollback);
+    return st;
+}
+
+int16_t NativeFile::RecoverRedo(bool wait) {
+    const std::string redoPath = RedoPathOf(path_);
+    struct stat st;
+    if (::stat(redoPath.c_str(), &st) != 0) return kOk;
+    // Its writer holds the redo byte until the redo file is gone or left for others; once
+    // the byte is ours, whatever is still there was left behind.
+    if (!txLock_.IsOpen() && !txLock_.Open(path_)) return kIoError;
+    auto taken =
+        wait ? txLock_.Wait(kRedoLockByte, true, kBusyTimeoutMs) : txLock_.Try(kRedoLockByte, true);
+    if (taken != LockFd::Result::kLocked)
+        return taken == LockFd::Result::kConflict ? kFileLocked : kIoError;
+    int16_t status = ApplyRedo(redoPath);
+    txLock_.Release(kRedoLockByte);
+    return status;
+}
+
+int16_t NativeFile::ApplyRedo(const std::string& redoPath) {
+    bool exists = false;
+    RedoFile redo;
+    int16_t status = ReadRedoFile(redoPath, exists, redo);
+    if (status != kOk || !exists) return status;
+    bool done = false;
+    if (redo.complete) {
+        Statement marker(db_.get(), "SELECT 1 FROM redo_done WHERE txid=?1");
+        if (marker.Valid()) {
+            marker.BindBlob(1, redo.id.data(), redo.id.size());
+            done = marker.Step() == SQLITE_ROW;
+        }
+    }
+    if (!redo.complete || done || !DecisionHolds(redo.decisionPath, redo.id)) {
+        // Never decided (the transaction did not commit), or already in the file.
+        if (redo.complete && !done) ::unlink((redo.decisionPath + ".new").c_str());
+        if (done) RemoveDecisionIfDone(redo.decisionPath, redo.id, redoPath);
+        ::unlink(redoPath.c_str());
+        return kOk;
+    }
+    // The file was held for writing from the transaction's first change until its writer
+    // died, and nothing has written it since, so the changes replay onto what they were
+    // made on; any failure means the file is not what it was.
+    writing_ = true;
+    status = ForEachRedoChange(redoPath, [this](RedoOp op, int64_t id, std::string& data) {
+        return Replay(op, id, data);
+    });
+    writing_ = false;
+    int rc = status == kOk ? SQLITE_OK : SQLITE_ABORT;
+    if (rc == SQLITE_OK) rc = Exec(db_.get(), kRedoDoneTable);
+    if (rc == SQLITE_OK) rc = Exec(db_.get(), "DELETE FROM redo_done");
+    if (rc == SQLITE_OK) {
+        Statement marker(db_.get(), "INSERT INTO redo_done(txid) VALUES(?1)");
+        marker.BindBlob(1, redo.id.data(), redo.id.size());
+        rc = marker.Step() == SQLITE_DONE ? SQLITE_OK : SQLITE_IOERR;
+    }
+    // Committed on its own, so that a write that follows and fails cannot take it back.
+    if (rc == SQLITE_OK) rc = Control(kCommit);
+    if (rc != SQLITE_OK) {
+        Control(kRollback);
+        Control(kBegin);
+        return rc == SQLITE_ABORT ? kIoError : SqliteStatus(rc);
+    }
+    ++changes_;
+    RemoveDecisionIfDone(redo.decisionPath, redo.id, redoPath);
+    ::unlink(redoPath.c_str());
     return SqliteStatus(Control(kBegin));
+}
+
+int16_t NativeFile::RecoverNow(bool wait) {
+    EndRead();
+    // Opening a file never waits for another process's write.
+    if (!wait) sqlite3_busy_timeout(db_.get(), 0);
+    int rc = Control(kBegin);
+    if (!wait) sqlite3_busy_timeout(db_.get(), kBusyTimeoutMs);
+    if (rc != SQLITE_OK) return SqliteStatus(rc);
+    int16_t st = RecoverRedo(wait);
+    rc = Control(st == kOk ? kCommit : kRollback);
+    if (st == kOk && rc != SQLITE_OK) {
+        Control(kRollback);
+        st = SqliteStatus(rc);
+    }
+    return st;
 }
 
 int16_t NativeFile::FinishWrite(int16_t status) {
@@ -579,22 +690,67 @@ int16_t NativeFile::AddKeys(const std::string& data, int64_t id, int, const std:
     return kOk;
 }
 
+int16_t NativeFile::PutRecord(const std::string& data, int64_t at, int64_t& id) {
+    int rc;
+    if (at > 0) {
+        Statement put(db_.get(), "INSERT INTO records(id, data) VALUES(?1, ?2)");
+        put.BindInt(1, at);
+        put.BindBlob(2, data);
+        rc = put.Step();
+    } else {
+        insertRecord_.BindBlob(1, data);
+        rc = insertRecord_.Step();
+        insertRecord_.Reset();
+    }
+    id = sqlite3_last_insert_rowid(db_.get());
+    if (rc != SQLITE_DONE) return SqliteStatus(rc);
+    if (id <= 0 || id > 0xFFFFFFFFll) return kDiskFull;  // no 32-bit position left
+    return AddKeys(data, id, 0, nullptr);
+}
+
+int16_t NativeFile::ChangeRecord(int64_t id, const std::string& stored,
+                                 const std::string& newData) {
+    updateRecord_.BindInt(1, id);
+    updateRecord_.BindBlob(2, newData);
+    int rc = updateRecord_.Step();
+    updateRecord_.Reset();
+    if (rc != SQLITE_DONE) return SqliteStatus(rc);
+    return AddKeys(newData, id, 0, &stored);
+}
+
+int16_t NativeFile::Remember(RedoOp op, int64_t id, const std::string& data) {
+    if (!redo_) return kOk;
+    if (!holdsRedoLock_ && redo_->WouldCreateFile(data.size())) {
+        if (!txLock_.IsOpen() && !txLock_.Open(path_)) return kIoError;
+        auto taken = txLock_.Wait(kRedoLockByte, true, kBusyTimeoutMs);
+        if (taken != LockFd::Result::kLocked)
+            return taken == LockFd::Result::kConflict ? kFileLocked : kIoError;
+        holdsRedoLock_ = true;
+    }
+    return redo_->Add(op, id, data);
+}
+
+int16_t NativeFile::Replay(RedoOp op, int64_t id, const std::string& data) {
+    if (op == RedoOp::kInsert) {
+        int64_t placed = 0;
+        int16_t st = PutRecord(data, id, placed);
+        return st == kOk && placed != id ? kIoError : st;
+    }
+    std::string stored;
+    bool found = false;
+    int16_t st = ReadRecord(id, stored, found);
+    if (st == kOk && !found) st = kIoError;
+    if (st != kOk) return st;
+    return op == RedoOp::kUpdate ? ChangeRecord(id, stored, data) : RemoveRecord(id, stored);
+}
+
 int16_t NativeFile::Insert(std::string& data, int64_t& id) {
     int16_t st = BeginWrite();
     if (st != kOk) return st;
     for (size_t k = 0; k < def_.keys.size() && st == kOk; ++k)
         if (def_.keys[k].Autoincrement()) st = NextAutoincrement(static_cast<int>(k), data);
-    if (st == kOk) {
-        insertRecord_.BindBlob(1, data);
-        int rc = insertRecord_.Step();
-        insertRecord_.Reset();
-        id = sqlite3_last_insert_rowid(db_.get());
-        if (rc != SQLITE_DONE)
-            st = SqliteStatus(rc);
-        else if (id <= 0 || id > 0xFFFFFFFFll)
-            st = kDiskFull;  // no 32-bit position left
-    }
-    if (st == kOk) st = AddKeys(data, id, 0, nullptr);
+    if (st == kOk) st = PutRecord(data, 0, id);
+    if (st == kOk && inTransaction_) st = Remember(RedoOp::kInsert, id, data);
     return FinishWrite(st);
 }
 
@@ -607,14 +763,8 @@ int16_t NativeFile::Update(int64_t id, const std::string& oldData, std::string& 
     if (st == kOk && !found) st = kInvalidPositioning;
     // Changed by someone else since this position block read it.
     if (st == kOk && stored != oldData) st = kConflict;
-    if (st == kOk) {
-        updateRecord_.BindInt(1, id);
-        updateRecord_.BindBlob(2, newData);
-        int rc = updateRecord_.Step();
-        updateRecord_.Reset();
-        if (rc != SQLITE_DONE) st = SqliteStatus(rc);
-    }
-    if (st == kOk) st = AddKeys(newData, id, 0, &stored);
+    if (st == kOk) st = ChangeRecord(id, stored, newData);
+    if (st == kOk && inTransaction_) st = Remember(RedoOp::kUpdate, id, newData);
     return FinishWrite(st);
 }
 
@@ -626,6 +776,13 @@ int16_t NativeFile::Delete(int64_t id, const std::string& oldData) {
     st = ReadRecord(id, stored, found);
     if (st == kOk && !found) st = kInvalidPositioning;
     if (st == kOk && stored != oldData) st = kConflict;
+    if (st == kOk) st = RemoveRecord(id, stored);
+    if (st == kOk && inTransaction_) st = Remember(RedoOp::kDelete, id, {});
+    return FinishWrite(st);
+}
+
+int16_t NativeFile::RemoveRecord(int64_t id, const std::string& stored) {
+    int16_t st = kOk;
     std::string image, encoded;
     for (size_t k = 0; k < def_.keys.size() && st == kOk; ++k) {
         const KeyDef& kd = def_.keys[k];
@@ -645,7 +802,7 @@ int16_t NativeFile::Delete(int64_t id, const std::string& oldData) {
         deleteRecord_.Reset();
         if (rc != SQLITE_DONE) st = SqliteStatus(rc);
     }
-    return FinishWrite(st);
+    return st;
 }
 
 int16_t NativeFile::SetOwner(const std::string& owner, int level) {
@@ -685,11 +842,10 @@ int16_t NativeFile::Commit() {
     if (!inTransaction_) return kOk;
     inTransaction_ = false;
     int rc = Control(kCommit);
-    if (rc != SQLITE_OK) {
-        Control(kRollback);
-        return SqliteStatus(rc);
-    }
-    return kOk;
+    if (rc != SQLITE_OK) Control(kRollback);
+    // Committed alone, or rolled back: its changes need no redo file either way.
+    DropRedo();
+    return rc == SQLITE_OK ? kOk : SqliteStatus(rc);
 }
 
 void NativeFile::Rollback() {
@@ -697,6 +853,7 @@ void NativeFile::Rollback() {
     if (!inTransaction_) return;
     inTransaction_ = false;
     Control(kRollback);
+    DropRedo();
     ++changes_;
 }
 
@@ -706,7 +863,7 @@ bool NativeFile::InTransaction() {
 
 int16_t NativeFile::BeginTransaction(bool exclusive) {
     if (Transaction().active) return kTransactionActive;
-    Transaction() = {true, exclusive};
+    Transaction() = {true, exclusive, NewTxId()};
     return kOk;
 }
 
@@ -714,14 +871,113 @@ int16_t NativeFile::EndTransaction() {
     if (!Transaction().active) return kNoTransaction;
     Transaction().active = false;
     int16_t result = kOk;
+    std::vector<std::shared_ptr<NativeFile>> written;
     for (auto& [id, weak] : Registry()) {
         if (auto file = weak.lock(); file && file->pid_ == ::getpid()) {
-            int16_t st = file->Commit();
-            if (result == kOk) result = st;
+            if (file->inTransaction_)
+                written.push_back(file);
+            else
+                file->DropTransactionLock();
         }
+    }
+    if (written.size() > 1) {
+        result = CommitTogether(written);
+    } else if (!written.empty()) {
+        result = written.front()->Commit();
     }
     Pinned().clear();
     return result;
+}
+
+// Two phases: every file's changes written beside it, then the decision, then each file
+// committed with its marker. A crash before the decision leaves none of the transaction, a
+// crash after it leaves what the redo files complete when the files are next opened.
+int16_t NativeFile::CommitTogether(std::vector<std::shared_ptr<NativeFile>>& files) {
+    std::sort(files.begin(), files.end(),
+              [](const auto& a, const auto& b) { return a->path_ < b->path_; });
+    const TxId id = Transaction().id;
+    const std::string decision = files.front()->path_ + "-commit-" + HexOf(id);
+    std::vector<std::string> redoPaths;
+    int16_t st = kOk;
+    for (auto& file : files) {
+        st = file->WriteRedo(decision);
+        if (st != kOk) break;
+        redoPaths.push_back(RedoPathOf(file->path_));
+    }
+    if (st == kOk) {
+        ReachCommitStep(CommitStep::kRedoWritten);
+        st = WriteDecisionFile(decision, id, redoPaths, SyncEveryCommit());
+    }
+    if (st != kOk) {
+        for (auto& file : files) file->Rollback();
+        return st;
+    }
+    ReachCommitStep(CommitStep::kDecided);
+    std::vector<bool> committed;
+    for (auto& file : files) {
+        committed.push_back(file->CommitMarked(id) == kOk);
+        if (committed.size() == 1) ReachCommitStep(CommitStep::kFirstCommitted);
+    }
+    ReachCommitStep(CommitStep::kAllCommitted);
+    // With every marker in place the decision is no longer needed: a redo file left now is
+    // dropped for its marker. So the decision goes first, and no crash can leave it behind.
+    if (std::all_of(committed.begin(), committed.end(), [](bool c) { return c; })) {
+        ::unlink(decision.c_str());
+        if (SyncEveryCommit()) SyncFolderOf(decision);
+    }
+    for (size_t i = 0; i < files.size(); ++i)
+        if (committed[i]) files[i]->DropRedo();
+    int16_t result = kOk;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (committed[i]) continue;
+        // The transaction is decided: the file that could not commit gets it from its redo
+        // file now, or when it is next written or opened.
+        int16_t retry = files[i]->RecoverNow(true);
+        if (result == kOk) result = retry;
+    }
+    return result;
+}
+
+int16_t NativeFile::WriteRedo(const std::string& decisionPath) {
+    if (holdsRedoLock_) return redo_->Finish(decisionPath, SyncEveryCommit());
+    if (!txLock_.IsOpen() && !txLock_.Open(path_)) return kIoError;
+    auto taken = txLock_.Wait(kRedoLockByte, true, kBusyTimeoutMs);
+    if (taken != LockFd::Result::kLocked)
+        return taken == LockFd::Result::kConflict ? kFileLocked : kIoError;
+    holdsRedoLock_ = true;
+    return redo_->Finish(decisionPath, SyncEveryCommit());
+}
+
+int16_t NativeFile::CommitMarked(const TxId& id) {
+    int rc = Exec(db_.get(), kRedoDoneTable);
+    if (rc == SQLITE_OK) rc = Exec(db_.get(), "DELETE FROM redo_done");
+    if (rc == SQLITE_OK) {
+        Statement marker(db_.get(), "INSERT INTO redo_done(txid) VALUES(?1)");
+        marker.BindBlob(1, id.data(), id.size());
+        rc = marker.Step() == SQLITE_DONE ? SQLITE_OK : SQLITE_IOERR;
+    }
+    if (rc != SQLITE_OK) {
+        Rollback();
+        return SqliteStatus(rc);
+    }
+    DropTransactionLock();
+    inTransaction_ = false;
+    rc = Control(kCommit);
+    if (rc == SQLITE_OK) return kOk;  // its redo file goes after the decision
+    // Left whole for the recovery that follows: the transaction is decided.
+    Control(kRollback);
+    ++changes_;
+    redo_.reset();
+    if (holdsRedoLock_) txLock_.Release(kRedoLockByte);
+    holdsRedoLock_ = false;
+    return SqliteStatus(rc);
+}
+
+void NativeFile::DropRedo() {
+    if (redo_) redo_->Discard();
+    redo_.reset();
+    if (holdsRedoLock_) txLock_.Release(kRedoLockByte);
+    holdsRedoLock_ = false;
 }
 
 int16_t NativeFile::AbortTransaction() {

@@ -13,6 +13,7 @@
 
 #include "recman/file_spec.h"
 #include "recman/lock_fd.h"
+#include "recman/redo_log.h"
 #include "recman/sqlite_db.h"
 
 namespace recman {
@@ -82,7 +83,8 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     int16_t Update(int64_t id, const std::string& oldData, std::string& newData);
     int16_t Delete(int64_t id, const std::string& oldData);
 
-    // Process-wide transaction over every open file.
+    // Process-wide transaction over every open file. Its end commits the files it wrote as
+    // one: after a crash every file has the transaction or none has (see redo_log.h).
     static int16_t BeginTransaction(bool exclusive);
     static int16_t EndTransaction();
     static int16_t AbortTransaction();
@@ -97,6 +99,13 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     int16_t FinishWrite(int16_t status);
     int16_t AddKeys(const std::string& data, int64_t id, int skipUnchangedFrom,
                     const std::string* oldData);
+    // The record changes inside a write: at is a position to use (0: the next one).
+    int16_t PutRecord(const std::string& data, int64_t at, int64_t& id);
+    int16_t ChangeRecord(int64_t id, const std::string& stored, const std::string& newData);
+    int16_t RemoveRecord(int64_t id, const std::string& stored);
+    // Keeps a change of the transaction for its redo file; Replay makes it again.
+    int16_t Remember(RedoOp op, int64_t id, const std::string& data);
+    int16_t Replay(RedoOp op, int64_t id, const std::string& data);
     int16_t NextAutoincrement(int key, std::string& data);
     enum ControlStatement {
         kBegin,
@@ -115,6 +124,16 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     bool MapWalIndex();
     int Control(ControlStatement which);
     int16_t Commit();
+    static int16_t CommitTogether(std::vector<std::shared_ptr<NativeFile>>& files);
+    int16_t WriteRedo(const std::string& decisionPath);
+    int16_t CommitMarked(const TxId& id);
+    void DropRedo();
+    // With the file's write transaction held and nothing written in it yet: applies or drops
+    // a redo file a crashed transaction left beside the file.
+    int16_t RecoverRedo(bool wait);
+    int16_t ApplyRedo(const std::string& redoPath);
+    // Recovers outside a write, as a file is opened or after a failed commit.
+    int16_t RecoverNow(bool wait);
     void DropTransactionLock();
     void Rollback();
 
@@ -143,6 +162,8 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     unsigned char readHeader_[48] = {};
     std::string scratch_[3];  // key images and encodings of the write in progress
     bool fullCache_ = false;
+    std::unique_ptr<RedoWriter> redo_;  // the changes of this file in the open transaction
+    bool holdsRedoLock_ = false;
 };
 
 }  // namespace recman

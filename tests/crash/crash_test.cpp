@@ -1,4 +1,4 @@
-// The record manager under crashes: btrutil -load and transactions over two files killed
+// The record manager under crashes: btrutil -load and transactions over three files killed
 // (SIGKILL) at random moments, then every file opens and walks in key order, every
 // acknowledged insert and committed transaction is there and nothing rolled back is. And a
 // full disk during inserts answers status 18 and leaves the file readable.
@@ -30,7 +30,7 @@ constexpr size_t kLength = 16;
 
 int Rounds() {
     const char* env = std::getenv("QUORVATH_CRASH_ROUNDS");
-    return env && std::atoi(env) > 0 ? std::atoi(env) : 100;
+    return env && std::atoi(env) > 0 ? std::atoi(env) : 200;
 }
 
 // Record i: its number (key 0), then a text that sorts the other way (key 1, unique).
@@ -43,7 +43,7 @@ std::string LoadRecord(int32_t i) {
 const std::vector<Seg> kLoadKeys = {{1, 4, 0, recman::kInteger}, {5, 12, 0, recman::kString}};
 
 void RemoveFile(const std::string& path) {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+    for (const char* suffix : {"", "-wal", "-shm", "-redo"}) std::remove((path + suffix).c_str());
 }
 
 // Opens the file and walks both keys: key 0 gives 0..count-1 with their exact bytes, key 1
@@ -127,17 +127,20 @@ TEST(RecmanCrash, LoadKilledAtRandomMomentsKeepsWholeBatches) {
     std::printf("%d loads killed mid-way, %d finished first\n", partial, complete - 1);
 }
 
-// The child of the transaction rounds: transactions of one insert into each of two files,
-// every fourth aborted; each outcome is sent to the parent once the call answered 0.
-int RunTransactions(const std::string& paths, int out) {
-    const std::string a = paths.substr(0, paths.find('|')), b = paths.substr(paths.find('|') + 1);
-    Handle fa, fb;
-    if (fa.Open(a) != 0 || fb.Open(b) != 0) return 3;
+// The child of the transaction rounds: transactions of one insert into each of three files
+// (the last keyed with duplicates), every fourth aborted; each outcome is sent to the
+// parent once the call answered 0.
+int RunTransactions(const std::string& folder, int out) {
+    Handle fa, fb, fc;
+    if (fa.Open(folder + "/a.dat") != 0 || fb.Open(folder + "/b.dat") != 0 ||
+        fc.Open(folder + "/c.dat") != 0)
+        return 3;
     for (uint32_t i = 1; i < 0x7fffffff; ++i) {
         uint32_t zero = 0;
         if (BTRCALL(1019, nullptr, nullptr, &zero, nullptr, 0, 0) != 0) return 4;
         if (fa.Insert(Record(static_cast<int32_t>(i), "a", 32)) != 0) return 5;
         if (fb.Insert(Record(static_cast<int32_t>(i), "b", 32)) != 0) return 6;
+        if (fc.Insert(Record(static_cast<int32_t>(i), "c", 32)) != 0) return 6;
         const bool abort = i % 4 == 0;
         if (BTRCALL(abort ? 21 : 20, nullptr, nullptr, &zero, nullptr, 0, 0) != 0) return 7;
         SendWord(out, abort ? (i | 0x80000000u) : i);
@@ -154,23 +157,37 @@ std::set<int32_t> Keys(const std::string& path) {
     return std::set<int32_t>(walked.begin(), walked.end());
 }
 
-TEST(RecmanCrash, TransactionsOverTwoFilesKilledAtRandomMoments) {
+// Every file of the folder whose name holds part (what a transaction leaves beside its files).
+std::vector<std::string> FilesNamed(const std::string& folder, const std::string& part) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().find(part) != std::string::npos)
+            found.push_back(entry.path().filename().string());
+    return found;
+}
+
+TEST(RecmanCrash, TransactionsOverThreeFilesKilledAtRandomMomentsStayWhole) {
     TempDir dir;
-    const std::string a = dir.File("a.dat"), b = dir.File("b.dat");
+    const std::string folder = dir.File("tx");
+    std::filesystem::create_directories(folder);
+    const std::string a = folder + "/a.dat", b = folder + "/b.dat", c = folder + "/c.dat";
     const std::vector<Seg> key = {{1, 4, 0, recman::kInteger}};
+    const std::vector<Seg> duplicates = {{1, 4, 0x01, recman::kInteger}};
     std::mt19937 random(8122026);
     std::uniform_int_distribution<int> delay(1000, 120000);  // microseconds
     int torn = 0, inFlightKept = 0;
     const int rounds = Rounds();
     for (int round = 0; round < rounds; ++round) {
-        RemoveFile(a);
-        RemoveFile(b);
+        for (const std::string& f : {a, b, c}) RemoveFile(f);
+        for (const std::string& f : FilesNamed(folder, "-commit-"))
+            std::filesystem::remove(folder + "/" + f);
         ASSERT_EQ(Create(a, Spec(32, 0, key)), 0);
         ASSERT_EQ(Create(b, Spec(32, 0, key)), 0);
+        ASSERT_EQ(Create(c, Spec(32, 0, duplicates)), 0);
         std::set<int32_t> committed, rolledBack;
         uint32_t last = 0;
         {
-            Child child("transactions", a + "|" + b);
+            Child child("transactions", folder);
             std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
             child.Kill();
             for (uint32_t word; child.Read(word);) {
@@ -180,20 +197,26 @@ TEST(RecmanCrash, TransactionsOverTwoFilesKilledAtRandomMoments) {
             }
             child.Wait();
         }
-        const std::set<int32_t> inA = Keys(a), inB = Keys(b);
+        // Opened one by one: each file completes its part of a decided transaction alone.
+        const std::set<int32_t> inC = Keys(c), inA = Keys(a), inB = Keys(b);
         const auto inFlight = static_cast<int32_t>(last + 1);
-        for (const std::set<int32_t>* in : {&inA, &inB}) {
+        for (const std::set<int32_t>* in : {&inA, &inB, &inC}) {
             for (int32_t i : committed) EXPECT_EQ(in->count(i), 1u) << "committed " << i;
             for (int32_t i : rolledBack) EXPECT_EQ(in->count(i), 0u) << "rolled back " << i;
             for (int32_t i : *in)
                 EXPECT_TRUE(committed.count(i) || i == inFlight) << "never committed " << i;
         }
         // The transaction under way at the kill: its end was not acknowledged, so it may be
-        // there or not. The record manager commits the files of a transaction one after the
-        // other, so a kill between two commits can leave it in one file only: counted and
-        // shown, not yet refused.
-        if (inA.count(inFlight) != inB.count(inFlight)) ++torn;
-        if (inA.count(inFlight) && inB.count(inFlight)) ++inFlightKept;
+        // there or not, but in every file or in none.
+        const size_t kept = inA.count(inFlight) + inB.count(inFlight) + inC.count(inFlight);
+        if (kept != 0 && kept != 3) {
+            ++torn;
+            ADD_FAILURE() << "round " << round << ": transaction " << inFlight << " is in " << kept
+                          << " of the three files";
+        }
+        if (kept == 3) ++inFlightKept;
+        EXPECT_EQ(FilesNamed(folder, "-redo"), std::vector<std::string>{}) << "round " << round;
+        EXPECT_EQ(FilesNamed(folder, "-commit-"), std::vector<std::string>{}) << "round " << round;
         if (HasFailure()) break;
     }
     std::printf(

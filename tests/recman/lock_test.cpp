@@ -5,6 +5,11 @@
 #include "btr_helpers.h"
 #include "process_helpers.h"
 
+namespace recman_test {
+// The roles of the commit tests (redo_test.cpp).
+int RunRedoRole(const std::string& role, const std::string& arg, int out, int in);
+}  // namespace recman_test
+
 namespace {
 
 using namespace recman_test;
@@ -98,6 +103,7 @@ TEST_F(LockTest, MultipleRecordLocksAccumulate) {
 
 // The other process of the tests below, by role; arg is the file.
 int RunRole(const std::string& role, const std::string& path, int out, int in) {
+    if (role.rfind("redo", 0) == 0) return RunRedoRole(role, path, out, in);
     Handle h;
     if (h.Open(path) != 0) return 100;
     if (role == "locker") {
