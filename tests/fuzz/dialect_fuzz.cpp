@@ -20,6 +20,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/sql_literal.h"
@@ -332,31 +333,46 @@ size_t SkipQuoted(const std::string& text, size_t i, bool backslash) {
     }
 }
 
+// Where the comment stands in the script outside quoted text and names; npos when nowhere.
+size_t CommentAt(const std::string& script, std::string_view comment, size_t from, bool backslash) {
+    for (size_t i = from; i < script.size(); ++i) {
+        const char c = script[i];
+        if (c == '\'' || c == '"' || c == '`') {
+            i = SkipQuoted(script, i, backslash);
+        } else if (c == '/' && i + 1 < script.size() && script[i + 1] == '*') {
+            if (script.compare(i, comment.size(), comment) == 0) return i;
+            i = script.find("*/", i + 2);
+            if (i == std::string::npos) return i;
+            ++i;
+        }
+    }
+    return std::string::npos;
+}
+
 // The data part of a target's script read as the target's parser would: quoted text (with
 // backslash escapes for mysql), quoted names, comments. Every parenthesised list outside the
 // values (the column list and each row) holds one item per column, and there is a row per
 // record; a COPY block has a line per record with a tab between its columns.
 void CheckDataShape(const std::string& script, TSqlTarget target, bool copy, size_t columns,
                     size_t records, size_t rowsPerInsert) {
-    const size_t data = script.find("/* Data */\n"), keys = script.find("\n/* Keys */");
+    const bool backslash = target == stMySQL;
+    const size_t data = CommentAt(script, "/* Data */", 0, backslash);
     FUZZ_CHECK(data != std::string::npos);
-    const std::string part =
-        script.substr(data + 11, keys == std::string::npos ? keys : keys - data - 11);
     if (copy) {
-        // Each block: the statement (names quoted, line breaks in them too) up to its ";", then
-        // the lines up to "\\.".
-        size_t rows = 0;
-        for (size_t at = part.find("COPY "); at != std::string::npos; at = part.find("COPY ", at)) {
-            while (at < part.size() && part[at] != ';') {
-                if (part[at] == '"') at = SkipQuoted(part, at, false);
+        // Blocks one after the other: the statement (names quoted, line breaks in them too) up
+        // to its ";", then the lines up to "\\.".
+        size_t rows = 0, at = data + 11;
+        while (script.compare(at, 5, "COPY ") == 0) {
+            while (at < script.size() && script[at] != ';') {
+                if (script[at] == '"') at = SkipQuoted(script, at, false);
                 ++at;
             }
-            FUZZ_CHECK(at + 1 < part.size() && part[at + 1] == '\n');
+            FUZZ_CHECK(at + 1 < script.size() && script[at + 1] == '\n');
             at += 2;
             for (;;) {
-                const size_t end = part.find('\n', at);
+                const size_t end = script.find('\n', at);
                 FUZZ_CHECK(end != std::string::npos);
-                const std::string line = part.substr(at, end - at);
+                const std::string line = script.substr(at, end - at);
                 at = end + 1;
                 if (line == "\\.") break;
                 FUZZ_CHECK(static_cast<size_t>(std::count(line.begin(), line.end(), '\t')) ==
@@ -367,7 +383,9 @@ void CheckDataShape(const std::string& script, TSqlTarget target, bool copy, siz
         FUZZ_CHECK(rows == records);
         return;
     }
-    const bool backslash = target == stMySQL;
+    const size_t keys = CommentAt(script, "/* Keys */", data, backslash);
+    const std::string part =
+        script.substr(data + 11, keys == std::string::npos ? keys : keys - data - 11);
     size_t lists = 0, items = 0;
     int depth = 0;
     for (size_t i = 0; i < part.size(); ++i) {
