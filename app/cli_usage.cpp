@@ -25,11 +25,15 @@ class TUsageFormatter : public CLI::Formatter {
 
 std::string UsageLine(const CLI::App& app) {
     std::string line = "Usage: " + app.get_name();
-    for (const CLI::Option* option : app.get_options()) {
-        if (option->get_group() != kNeededGroup) continue;
-        line += " " + option->get_name(false, false);
-        const std::string value = option->get_type_name();
-        if (!value.empty()) line += " " + value;
+    for (const char* group : {kOptionalInputGroup, kNeededGroup}) {
+        const bool optional = group == kOptionalInputGroup;
+        for (const CLI::Option* option : app.get_options()) {
+            if (option->get_group() != group) continue;
+            std::string words = option->get_name(false, false);
+            const std::string value = option->get_type_name();
+            if (!value.empty()) words += " " + value;
+            line += optional ? " [" + words + "]" : " " + words;
+        }
     }
     return line + " [OPTIONS]";
 }

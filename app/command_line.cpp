@@ -220,7 +220,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_option("--dict", dict,
                    "Btrieve dictionary file (*.def), or a DDF data dictionary (its folder or "
                    "FILE.DDF); without it the file's own keys give the columns")
-        ->group(kNeededGroup)
+        ->group(kOptionalInputGroup)
         ->type_name("FILE.def");
     cli.add_option("--dict-table", dictTable,
                    "the DDF dictionary's table to read the data file by (its Xf$Name)")

@@ -231,27 +231,13 @@ std::string TFirebirdDialect::CreateTableWords() const {
     return form_.DropTable ? "RECREATE TABLE" : "CREATE TABLE";
 }
 
-std::string TFirebirdDialect::ColumnType(const TField& field) const {
+std::string TFirebirdDialect::OwnColumnType(const TField& field) const {
     switch (field.DataType()) {
         case ftString:
         case ftFixedChar:
         case ftWideString:
             // A VARCHAR holds 32765 bytes, 8191 characters of UTF8.
-            return field.Size() + 1 <= 8191 ? Format("VARCHAR(%d)", field.Size() + 1)
-                                            : "BLOB SUB_TYPE TEXT";
-        case ftSmallint:
-            return "SMALLINT";
-        case ftInteger:
-        case ftWord:
-        case ftAutoInc:
-            return "INTEGER";
-        case ftLargeint:
-            return "BIGINT";
-        case ftBoolean:
-            return "BOOLEAN";
-        case ftFloat:
-        case ftBCD:
-            return "DOUBLE PRECISION";
+            return field.Size() + 1 <= 8191 ? std::string() : "BLOB SUB_TYPE TEXT";
         case ftCurrency:
             return "NUMERIC(18, 4)";
         case ftFMTBcd: {
@@ -260,15 +246,6 @@ std::string TFirebirdDialect::ColumnType(const TField& field) const {
             const int32_t scale = DecimalScale(field);
             return Format("NUMERIC(%d, %d)", precision, scale > precision ? precision : scale);
         }
-        case ftGuid:
-            return "VARCHAR(38)";
-        case ftDate:
-            return "DATE";
-        case ftTime:
-            return "TIME";
-        case ftDateTime:
-        case ftTimeStamp:
-            return "TIMESTAMP";
         case ftMemo:
         case ftFmtMemo:
             return "BLOB SUB_TYPE TEXT";
@@ -276,8 +253,7 @@ std::string TFirebirdDialect::ColumnType(const TField& field) const {
         case ftVarBytes:
             return Format("VARCHAR(%d) CHARACTER SET OCTETS", field.Size() < 1 ? 1 : field.Size());
         default:
-            if (IsBinaryFieldType(field.DataType())) return "BLOB SUB_TYPE BINARY";
-            UnknownFieldTypeError(field.DataType());
+            return std::string();
     }
 }
 

@@ -7,10 +7,11 @@
 class TFirebirdDialect : public TTargetDialect {
   public:
     TFirebirdDialect(const TScriptForm& form, TScriptEncoding encoding);
-    std::string ColumnType(const TField& field) const override;
 
   protected:
     const TIdentifierRules& Rules() const override;
+    std::string OwnColumnType(const TField& field) const override;
+    std::string BinaryColumnType() const override { return "BLOB SUB_TYPE BINARY"; }
     void DropTable(IScriptLines&, const std::string&) const override {}
     std::string CreateTableWords() const override;
     // isql opens a transaction by itself.

@@ -313,23 +313,13 @@ void TMySQLDialect::DropTable(IScriptLines& out, const std::string& table) const
     out.PutLine("SET sql_notes = 1;");
 }
 
-std::string TMySQLDialect::ColumnType(const TField& field) const {
+std::string TMySQLDialect::OwnColumnType(const TField& field) const {
     switch (field.DataType()) {
         case ftString:
         case ftFixedChar:
         case ftWideString:
             // Long texts stay out of the row-size limit.
-            return field.Size() + 1 <= 255 ? Format("VARCHAR(%d)", field.Size() + 1) : "TEXT";
-        case ftSmallint:
-            return "SMALLINT";
-        case ftInteger:
-        case ftWord:
-        case ftAutoInc:
-            return "INTEGER";
-        case ftLargeint:
-            return "BIGINT";
-        case ftBoolean:
-            return "BOOLEAN";
+            return field.Size() + 1 <= 255 ? std::string() : "TEXT";
         case ftFloat:
         case ftBCD:
             return "DOUBLE";
@@ -340,10 +330,6 @@ std::string TMySQLDialect::ColumnType(const TField& field) const {
             const int32_t scale = DecimalScale(field) > 30 ? 30 : DecimalScale(field);
             return Format("DECIMAL(%d, %d)", precision, scale > precision ? precision : scale);
         }
-        case ftGuid:
-            return "VARCHAR(38)";
-        case ftDate:
-            return "DATE";
         case ftTime:
             return "TIME(3)";
         case ftDateTime:
@@ -356,7 +342,6 @@ std::string TMySQLDialect::ColumnType(const TField& field) const {
         case ftVarBytes:
             return field.Size() <= 255 ? Format("VARBINARY(%d)", field.Size()) : "BLOB";
         default:
-            if (IsBinaryFieldType(field.DataType())) return "LONGBLOB";
-            UnknownFieldTypeError(field.DataType());
+            return std::string();
     }
 }

@@ -6,10 +6,11 @@
 class TMySQLDialect : public TTargetDialect {
   public:
     TMySQLDialect(const TScriptForm& form, TScriptEncoding encoding);
-    std::string ColumnType(const TField& field) const override;
 
   protected:
     const TIdentifierRules& Rules() const override;
+    std::string OwnColumnType(const TField& field) const override;
+    std::string BinaryColumnType() const override { return "LONGBLOB"; }
     void SessionLines(IScriptLines& out) const override;
     // DROP TABLE IF EXISTS with the server's notes off: a missing table is no news.
     void DropTable(IScriptLines& out, const std::string& table) const override;

@@ -183,47 +183,6 @@ void TPostgreSQLDialect::SessionLines(IScriptLines& out) const {
     if (form_.DropTable) out.PutLine("SET client_min_messages = warning;");
 }
 
-std::string TPostgreSQLDialect::ColumnType(const TField& field) const {
-    switch (field.DataType()) {
-        case ftString:
-        case ftFixedChar:
-        case ftWideString:
-            return Format("VARCHAR(%d)", field.Size() + 1);
-        case ftSmallint:
-            return "SMALLINT";
-        case ftInteger:
-        case ftWord:
-        case ftAutoInc:
-            return "INTEGER";
-        case ftLargeint:
-            return "BIGINT";
-        case ftBoolean:
-            return "BOOLEAN";
-        case ftFloat:
-        case ftBCD:
-            return "DOUBLE PRECISION";
-        case ftCurrency:
-            return "NUMERIC(19, 4)";
-        case ftFMTBcd:
-            return "NUMERIC";
-        case ftGuid:
-            return "VARCHAR(38)";
-        case ftDate:
-            return "DATE";
-        case ftTime:
-            return "TIME";
-        case ftDateTime:
-        case ftTimeStamp:
-            return "TIMESTAMP";
-        case ftMemo:
-        case ftFmtMemo:
-            return "TEXT";
-        default:
-            if (IsBinaryFieldType(field.DataType())) return "BYTEA";
-            UnknownFieldTypeError(field.DataType());
-    }
-}
-
 void TPostgreSQLDialect::AppendBytes(std::string& out, std::string_view bytes) const {
     out += "'\\x";
     AppendHex(out, bytes);

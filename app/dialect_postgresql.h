@@ -6,12 +6,12 @@
 class TPostgreSQLDialect : public TTargetDialect {
   public:
     TPostgreSQLDialect(const TScriptForm& form, TScriptEncoding encoding);
-    std::string ColumnType(const TField& field) const override;
 
   protected:
     const TIdentifierRules& Rules() const override;
     void SessionLines(IScriptLines& out) const override;
     std::string_view BeginTransaction() const override { return "BEGIN;"; }
+    std::string BinaryColumnType() const override { return "BYTEA"; }
     void AppendBytes(std::string& out, std::string_view bytes) const override;
     void AppendCopyValue(std::string& out, const TField& field, int32_t recordNo) override;
 };

@@ -170,44 +170,9 @@ const TIdentifierRules& TSQLiteDialect::Rules() const {
     return kRules;
 }
 
-std::string TSQLiteDialect::ColumnType(const TField& field) const {
-    switch (field.DataType()) {
-        case ftString:
-        case ftFixedChar:
-        case ftWideString:
-            return Format("VARCHAR(%d)", field.Size() + 1);
-        case ftSmallint:
-            return "SMALLINT";
-        case ftInteger:
-        case ftWord:
-        case ftAutoInc:
-            return "INTEGER";
-        case ftLargeint:
-            return "BIGINT";
-        case ftBoolean:
-            return "BOOLEAN";
-        case ftFloat:
-        case ftBCD:
-            return "DOUBLE PRECISION";
-        case ftCurrency:
-        case ftFMTBcd:
-            return "NUMERIC";
-        case ftGuid:
-            return "VARCHAR(38)";
-        case ftDate:
-            return "DATE";
-        case ftTime:
-            return "TIME";
-        case ftDateTime:
-        case ftTimeStamp:
-            return "TIMESTAMP";
-        case ftMemo:
-        case ftFmtMemo:
-            return "TEXT";
-        default:
-            if (IsBinaryFieldType(field.DataType())) return "BLOB";
-            UnknownFieldTypeError(field.DataType());
-    }
+std::string TSQLiteDialect::OwnColumnType(const TField& field) const {
+    // NUMERIC affinity keeps a currency value as the number it is.
+    return field.DataType() == ftCurrency ? "NUMERIC" : std::string();
 }
 
 void TSQLiteDialect::PrimaryKey(IScriptLines& out, const std::string& name,

@@ -7,10 +7,11 @@
 class TSQLiteDialect : public TTargetDialect {
   public:
     TSQLiteDialect(const TScriptForm& form, TScriptEncoding encoding);
-    std::string ColumnType(const TField& field) const override;
 
   protected:
     const TIdentifierRules& Rules() const override;
+    std::string OwnColumnType(const TField& field) const override;
+    std::string BinaryColumnType() const override { return "BLOB"; }
     std::string_view BeginTransaction() const override { return "BEGIN TRANSACTION;"; }
     // SQLite cannot add a primary key to a table: a unique index <table>_pk stands for it.
     void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,

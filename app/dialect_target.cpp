@@ -301,6 +301,49 @@ void TTargetDialect::PrimaryKey(IScriptLines& out, const std::string& name, cons
     out.PutLine("ALTER TABLE " + name + " ADD PRIMARY KEY (" + JoinColumns(columns) + ");");
 }
 
+std::string TTargetDialect::ColumnType(const TField& field) const {
+    std::string own = OwnColumnType(field);
+    if (!own.empty()) return own;
+    switch (field.DataType()) {
+        case ftString:
+        case ftFixedChar:
+        case ftWideString:
+            return Format("VARCHAR(%d)", field.Size() + 1);
+        case ftSmallint:
+            return "SMALLINT";
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+            return "INTEGER";
+        case ftLargeint:
+            return "BIGINT";
+        case ftBoolean:
+            return "BOOLEAN";
+        case ftFloat:
+        case ftBCD:
+            return "DOUBLE PRECISION";
+        case ftCurrency:
+            return "NUMERIC(19, 4)";
+        case ftFMTBcd:
+            return "NUMERIC";
+        case ftGuid:
+            return "VARCHAR(38)";
+        case ftDate:
+            return "DATE";
+        case ftTime:
+            return "TIME";
+        case ftDateTime:
+        case ftTimeStamp:
+            return "TIMESTAMP";
+        case ftMemo:
+        case ftFmtMemo:
+            return "TEXT";
+        default:
+            if (IsBinaryFieldType(field.DataType())) return BinaryColumnType();
+            UnknownFieldTypeError(field.DataType());
+    }
+}
+
 std::string JoinColumns(const std::vector<std::string>& columns) {
     std::string text;
     for (const std::string& column : columns) text += (text.empty() ? "" : ", ") + column;

@@ -32,13 +32,18 @@ class TTargetDialect : public ISqlDialect {
 
     // The literal of the field's current value, appended.
     void AppendValue(std::string& out, const TField& field, int32_t recordNo);
-    // The column's type as the target writes it.
-    virtual std::string ColumnType(const TField& field) const = 0;
+    // The column's type as the target writes it: its own type for the field when it has one,
+    // the common SQL type otherwise.
+    std::string ColumnType(const TField& field) const;
     // A name as the target's script writes it.
     std::string Identifier(const std::string& name) const;
 
   protected:
     virtual const TIdentifierRules& Rules() const = 0;
+    // The target's own column type for the field, or empty where the common one holds.
+    virtual std::string OwnColumnType(const TField&) const { return std::string(); }
+    // The type of the columns of raw bytes and blobs.
+    virtual std::string BinaryColumnType() const = 0;
     // Lines right after the header comment (session settings); none by default.
     virtual void SessionLines(IScriptLines&) const {}
     // The lines removing an earlier table before the definition (--drop-table).

@@ -8,6 +8,7 @@
 #include "dict/column_layout.h"
 #include "dict/ddf_dictionary.h"
 #include "dict/session.h"
+#include "platform/codepage.h"
 #include "platform/format.h"
 
 namespace {
@@ -201,6 +202,12 @@ void TBDictionary::LoadFileData(const std::string& baseName, TFileData& fileData
         return;
     }
     const std::string cacheKey = UpperCaseAZ(baseName);
+    // Names are converted from OEM as they are read: under another code page they would
+    // come out as other letters.
+    if (cacheCodePage_ != OemCodePage()) {
+        descCache_.clear();
+        cacheCodePage_ = OemCodePage();
+    }
     auto cached = descCache_.find(cacheKey);
     if (cached != descCache_.end()) {
         CopyFileData(cached->second, fileData);

@@ -87,7 +87,8 @@ class TBDictionary : public TComponent {
     int DictForm() const { return dictForm_; }
     TDateTime LastRead() const { return lastRead_; }
     TBtrieveFile* DictFile() const { return dictFile_.get(); }
-    // Cached descriptions under their upper-cased data file names.
+    // Cached descriptions under their upper-cased data file names, all read under the
+    // current OEM code page (another code page empties the cache).
     const std::map<std::string, TFileData>& DescCache() const { return descCache_; }
 
     // The session the dictionary is registered with, whatever Session() answers while
@@ -107,6 +108,7 @@ class TBDictionary : public TComponent {
     std::unique_ptr<TBtrieveFile> dictFile_;
     std::vector<TDictionaryClient*> dataSets_;
     std::map<std::string, TFileData> descCache_;
+    int cacheCodePage_ = 0;  // the OEM code page the cached names were converted with
     int dictForm_ = kDictClosed;
     std::array<uint8_t, 141> record141_{};
     std::array<uint8_t, 87> record87_{};

@@ -31,7 +31,8 @@ void* LoadPointer(const uint8_t* p) {
 
 std::unique_ptr<NativeCursor> NativeCursor::Open(const std::string& path, int8_t mode,
                                                  const std::string& owner, int16_t& status) {
-    auto file = NativeFile::Open(path, status);
+    // A read-only open never writes the file, not even to complete a crashed transaction.
+    auto file = NativeFile::Open(path, status, mode != -2);
     if (!file) return nullptr;
     std::unique_ptr<NativeCursor> cursor(new NativeCursor);
     cursor->file_ = std::move(file);

@@ -161,7 +161,8 @@ int16_t NativeFile::Create(const std::string& path, const FileDef& def, bool rep
     return kOk;
 }
 
-std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& status) {
+std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& status,
+                                             bool recover) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
         status = kFileNotFound;
@@ -221,13 +222,12 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     }
     if (status != kOk) return nullptr;
     // A transaction over several files that a crash cut short may have left its changes for
-    // this file beside it; a file busy with a live writer is left to that writer.
+    // this file beside it. A file busy with a live writer is left to that writer, and one
+    // whose redo file cannot be replayed still opens for reading: each write then answers
+    // the failure.
     struct stat redo;
-    if (file->writable_ && ::stat(RedoPathOf(path).c_str(), &redo) == 0) {
-        status = file->RecoverNow(false);
-        if (status == kFileLocked) status = kOk;
-        if (status != kOk) return nullptr;
-    }
+    if (recover && file->writable_ && ::stat(RedoPathOf(path).c_str(), &redo) == 0)
+        file->RecoverNow(false);
     registry[id] = file;
     return file;
 }

@@ -35,8 +35,10 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     // True when the first bytes are the header of an SQLite database.
     static bool LooksOurs(const std::string& path);
     // Opens (or shares the open) file; null with the status on failure (30 for an SQLite
-    // database that is not one of our files).
-    static std::shared_ptr<NativeFile> Open(const std::string& path, int16_t& status);
+    // database that is not one of our files). With recover, a first open completes what a
+    // crashed transaction left for the file (see redo_log.h); a read-only open leaves the
+    // file as it stands.
+    static std::shared_ptr<NativeFile> Open(const std::string& path, int16_t& status, bool recover);
 
     ~NativeFile();
     NativeFile(const NativeFile&) = delete;

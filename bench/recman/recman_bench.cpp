@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -172,6 +173,59 @@ int RunScenario(uint32_t count, const std::string& dir, bool shuffled) {
     return 0;
 }
 
+// Transactions of one insert into each of files files (1, 2 or 3), ended count times: what a
+// commit of one file and one over several files cost.
+int RunTransactions(uint32_t count, const std::string& dir, int files) {
+    std::vector<std::string> paths;
+    std::vector<std::array<char, kPositionBlockSize>> pos(static_cast<size_t>(files));
+    std::string desc = dir + "/recman_bench_tx.des";
+    {
+        FILE* f = std::fopen(desc.c_str(), "w");
+        std::fputs(
+            "record=100 variable=n key=1 page=4096\n"
+            "position=1 length=4 duplicates=n modifiable=n type=integer segment=n\n",
+            f);
+        std::fclose(f);
+    }
+    std::ostringstream sink;
+    for (int i = 0; i < files; ++i) {
+        paths.push_back(dir + "/recman_bench_tx" + std::to_string(i) + ".dat");
+        if (btrutil::Run({"-create", paths.back(), desc}, sink, std::cerr) != 0) return 1;
+        std::string name = paths.back();
+        uint32_t len = 1;
+        char owner[1] = {0};
+        pos[static_cast<size_t>(i)].fill(0);
+        if (BTRCALL(0, pos[static_cast<size_t>(i)].data(), owner, &len, name.data(),
+                    uint8_t(name.size() + 1), 0) != 0)
+            return 1;
+    }
+    char record[kRecordLength];
+    std::memset(record, 'r', sizeof record);
+    char key[4] = {};
+    auto start = std::chrono::steady_clock::now();
+    for (uint32_t n = 0; n < count; ++n) {
+        uint32_t len = 0;
+        if (BTRCALL(1019, nullptr, nullptr, &len, nullptr, 0, 0) != 0) return 1;
+        recman::StoreU32(record, n);
+        for (auto& p : pos) {
+            len = sizeof record;
+            if (BTRCALL(2, p.data(), record, &len, key, sizeof key, 0) != 0) return 1;
+        }
+        len = 0;
+        if (BTRCALL(20, nullptr, nullptr, &len, nullptr, 0, 0) != 0) return 1;
+    }
+    double seconds = Seconds(start);
+    std::printf("%d-file transactions: %u in %.3f s, %.0f transactions/s\n", files, count, seconds,
+                count / seconds);
+    for (int i = 0; i < files; ++i) {
+        uint32_t len = 0;
+        BTRCALL(1, pos[static_cast<size_t>(i)].data(), nullptr, &len, nullptr, 0, 0);
+        std::filesystem::remove(paths[static_cast<size_t>(i)]);
+    }
+    std::filesystem::remove(desc);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,5 +233,11 @@ int main(int argc, char** argv) {
     std::string dir = argc > 2 ? argv[2] : std::filesystem::temp_directory_path().string();
     std::printf("records: %u of %d bytes, one unique 4-byte integer key\n", count, kRecordLength);
     if (RunScenario(count, dir, false) != 0) return 1;
-    return RunScenario(count, dir, true);
+    if (RunScenario(count, dir, true) != 0) return 1;
+    std::printf("\n");
+    const uint32_t transactions = std::min<uint32_t>(count, 20000);
+    for (int files = 1; files <= 3; ++files)
+        if (RunTransactions(transactions, dir, files) != 0) return 1;
+    std::printf("peak memory: %.1f MB\n", PeakMemoryKb() / 1024.0);
+    return 0;
 }

@@ -18,7 +18,7 @@
 namespace {
 
 const std::string kUsage =
-    "Usage: quorvath --dict FILE.def --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
+    "Usage: quorvath [--dict FILE.def] --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
     "Try 'quorvath --help' for more information.\n";
 
 class CommandLine : public ::testing::Test {
@@ -218,7 +218,7 @@ TEST_F(CommandLine, BadTargetFormsNameTheOptionAndTouchNoFile) {
         // A value the option parser refuses is followed by the usage and help lines.
         {{"--target", "oracle"},
          "--target: oracle not in {classic,firebird,postgresql,mysql,sqlite}\n"
-         "Usage: quorvath --dict FILE.def --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
+         "Usage: quorvath [--dict FILE.def] --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
          "Try 'quorvath --help' for more information.\n"},
         {{"--target", "sqlite", "--encoding", "cp1251"},
          "--encoding cp1251 does not go with --target sqlite: SQLite text is UTF-8\n"},
@@ -375,7 +375,7 @@ TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
     const std::string help = out_.str();
     EXPECT_EQ(help.substr(0, help.find('\n', help.find('\n') + 1) + 1),
               "Exports one Btrieve data file as an SQL script.\n"
-              "Usage: quorvath --dict FILE.def --base FILE.dbt --sql FILE.sql [OPTIONS]\n");
+              "Usage: quorvath [--dict FILE.def] --base FILE.dbt --sql FILE.sql [OPTIONS]\n");
     // Every option stands on one line with its description.
     std::istringstream lines(help);
     int options = 0;

@@ -118,7 +118,7 @@ TEST_F(Program, WithoutArgumentsSaysWhatIsMissingAndHowToGetHelp) {
     const std::string expected =
         "No data file given (--base)\n"
         "No script file given (--sql)\n"
-        "Usage: quorvath --dict FILE.def --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
+        "Usage: quorvath [--dict FILE.def] --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
         "Try 'quorvath --help' for more information.\n";
     TResult r = Run("");
     EXPECT_EQ(r.status, 1);

@@ -313,6 +313,22 @@ TEST_F(DictionaryTest, CacheHitsAreIndependentCopiesWithoutFileAccess) {
     EXPECT_EQ(dictionary.DescCache().size(), 2u);
 }
 
+TEST_F(DictionaryTest, AnotherOemCodePageReadsTheNamesAgain) {
+    TBDictionary dictionary;
+    dictionary.SetFileName("d141.def");
+    ASSERT_EQ(Load(dictionary, "clients.dbt").Fields->Items[0].Name, Ansi("Код"));
+    const std::string oem = AnsiToOemText(Ansi("Код"));  // the bytes the dictionary holds
+    SetOemCodePage(437);
+    // The same bytes under CP437: box drawing and Greek, as CP1251 shows them.
+    const std::string expected = OemToAnsiText(oem);
+    const std::string under437 = Load(dictionary, "clients.dbt").Fields->Items[0].Name;
+    SetOemCodePage(866);
+    EXPECT_NE(expected, Ansi("Код"));
+    EXPECT_EQ(under437, expected);
+    EXPECT_EQ(Load(dictionary, "clients.dbt").Fields->Items[0].Name, Ansi("Код"));
+    EXPECT_EQ(dictionary.DescCache().size(), 1u);
+}
+
 TEST_F(DictionaryTest, SmallCacheSizes) {
     TBDictionary dictionary;
     dictionary.SetFileName("d141.def");

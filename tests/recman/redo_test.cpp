@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "btr_helpers.h"
 #include "process_helpers.h"
@@ -85,6 +86,15 @@ int RunRedoRole(const std::string& role, const std::string& arg, int out, int in
 
 namespace {
 
+// Runs a child of role on folder, stopped at step; answers its exit status.
+int RunUntilStopped(const std::string& role, const std::string& folder, recman::CommitStep step) {
+    Child child(role, folder + "|" + std::to_string(static_cast<int>(step)));
+    uint32_t ready = 0;
+    if (!child.Read(ready)) return -1;
+    child.Send(1);
+    return child.Wait();
+}
+
 struct Outcome {
     std::vector<int32_t> a, b;
     std::string first, bFirst, bSecond;
@@ -120,6 +130,18 @@ void ExpectNone(const Outcome& o) {
     EXPECT_EQ(o.b, (std::vector<int32_t>{}));
 }
 
+// a.dat and b.dat made and open in this process.
+class RedoWithOpenFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MakeFiles(dir.Path());
+        ASSERT_EQ(a.Open(dir.Path() + "/a.dat"), 0);
+        ASSERT_EQ(b.Open(dir.Path() + "/b.dat"), 0);
+    }
+    TempDir dir;
+    Handle a, b;
+};
+
 TEST(RedoCommit, AStopAtEachStepLeavesTheTransactionInBothFilesOrInNeither) {
     const struct {
         recman::CommitStep step;
@@ -132,11 +154,7 @@ TEST(RedoCommit, AStopAtEachStepLeavesTheTransactionInBothFilesOrInNeither) {
         SCOPED_TRACE(static_cast<int>(c.step));
         TempDir dir;
         MakeFiles(dir.Path());
-        Child child("redo-stop", dir.Path() + "|" + std::to_string(static_cast<int>(c.step)));
-        uint32_t ready = 0;
-        ASSERT_TRUE(child.Read(ready));
-        child.Send(1);
-        ASSERT_EQ(child.Wait(), kStopped);
+        ASSERT_EQ(RunUntilStopped("redo-stop", dir.Path(), c.step), kStopped);
         EXPECT_FALSE(Leftovers(dir.Path()).empty());  // the crash left its traces
         Outcome o = ReadBack(dir.Path());
         c.whole ? ExpectWhole(o) : ExpectNone(o);
@@ -154,24 +172,56 @@ TEST(RedoCommit, AStopAtEachStepLeavesTheTransactionInBothFilesOrInNeither) {
     }
 }
 
-TEST(RedoCommit, AProcessThatHadTheFilesOpenGetsTheCrashedTransactionBeforeItsOwnWrite) {
-    TempDir dir;
-    MakeFiles(dir.Path());
-    Handle a, b;
-    ASSERT_EQ(a.Open(dir.Path() + "/a.dat"), 0);
-    ASSERT_EQ(b.Open(dir.Path() + "/b.dat"), 0);
+TEST_F(RedoWithOpenFiles, AProcessThatHadTheFilesOpenGetsTheCrashedTransactionBeforeItsOwnWrite) {
     // Stopped with a.dat committed and b.dat not.
-    Child child("redo-stop",
-                dir.Path() + "|" + std::to_string(int(recman::CommitStep::kFirstCommitted)));
-    uint32_t ready = 0;
-    ASSERT_TRUE(child.Read(ready));
-    child.Send(1);
-    ASSERT_EQ(child.Wait(), kStopped);
+    ASSERT_EQ(RunUntilStopped("redo-stop", dir.Path(), recman::CommitStep::kFirstCommitted),
+              kStopped);
     ASSERT_EQ(b.Insert(Record(5, "mine", 40)), 0);
     EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{5, 7, 7}));
     ASSERT_EQ(a.Insert(Record(6, "mine", 40)), 0);
     EXPECT_EQ(Walk(a, 0), (std::vector<int32_t>{1, 2, 6}));
     EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
+}
+
+TEST(RedoCommit, ADamagedRedoFileLeavesTheFileReadableAndEveryWriteAnswers2) {
+    TempDir dir;
+    MakeFiles(dir.Path());
+    ASSERT_EQ(RunUntilStopped("redo-stop", dir.Path(), recman::CommitStep::kFirstCommitted),
+              kStopped);
+    {
+        // The first change's kind, after the 8-byte mark and the 16-byte transaction.
+        std::fstream redo(dir.Path() + "/b.dat-redo", std::ios::in | std::ios::out);
+        redo.seekp(24);
+        redo.put('\x09');
+    }
+    Handle b;
+    ASSERT_EQ(b.Open(dir.Path() + "/b.dat"), 0);
+    EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{}));
+    EXPECT_EQ(b.Insert(Record(5, "", 40)), 2);
+    EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{}));
+    EXPECT_EQ(Leftovers(dir.Path()).size(), 3u);  // both redo files and the decision stay
+}
+
+TEST(RedoCommit, AReadOnlyOpenLeavesTheFileAndItsRedoFileAsTheyAre) {
+    TempDir dir;
+    MakeFiles(dir.Path());
+    ASSERT_EQ(RunUntilStopped("redo-stop", dir.Path(), recman::CommitStep::kFirstCommitted),
+              kStopped);
+    auto bytes = [&](const std::string& name) {
+        std::ifstream in(dir.Path() + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string file = bytes("b.dat"), redo = bytes("b.dat-redo");
+    {
+        Handle b;
+        ASSERT_EQ(b.Open(dir.Path() + "/b.dat", "", -2), 0);
+        EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{}));
+    }
+    EXPECT_EQ(bytes("b.dat"), file);
+    EXPECT_EQ(bytes("b.dat-redo"), redo);
+    Handle b;
+    ASSERT_EQ(b.Open(dir.Path() + "/b.dat"), 0);
+    EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{7, 7}));
 }
 
 TEST(RedoCommit, MegabytesOfChangesGoToTheRedoFileAndReplayByteForByte) {
@@ -180,12 +230,8 @@ TEST(RedoCommit, MegabytesOfChangesGoToTheRedoFileAndReplayByteForByte) {
     ASSERT_EQ(Create(a, UniqueKey()), 0);
     ASSERT_EQ(Create(b, Spec(1000, 0, {{1, 4, 0, recman::kInteger}})), 0);
     // Stopped with a.dat committed and b.dat not: b.dat gets its 2.5 MB from the redo file.
-    Child child("redo-big",
-                dir.Path() + "|" + std::to_string(int(recman::CommitStep::kFirstCommitted)));
-    uint32_t ready = 0;
-    ASSERT_TRUE(child.Read(ready));
-    child.Send(1);
-    ASSERT_EQ(child.Wait(), kStopped);
+    ASSERT_EQ(RunUntilStopped("redo-big", dir.Path(), recman::CommitStep::kFirstCommitted),
+              kStopped);
     Handle hb;
     ASSERT_EQ(hb.Open(b), 0);
     std::string r;
@@ -210,12 +256,7 @@ TEST(RedoCommit, MegabytesOfChangesGoToTheRedoFileAndReplayByteForByte) {
     }
 }
 
-TEST(RedoCommit, ARedoFileThatCannotBeWrittenEndsTheTransactionWithNothingChanged) {
-    TempDir dir;
-    MakeFiles(dir.Path());
-    Handle a, b;
-    ASSERT_EQ(a.Open(dir.Path() + "/a.dat"), 0);
-    ASSERT_EQ(b.Open(dir.Path() + "/b.dat"), 0);
+TEST_F(RedoWithOpenFiles, ARedoFileThatCannotBeWrittenEndsTheTransactionWithNothingChanged) {
     std::filesystem::create_directory(dir.Path() + "/b.dat-redo");  // takes its name
     ASSERT_EQ(Transaction(1019), 0);
     ASSERT_EQ(a.Insert(Record(2, "", 40)), 0);
