@@ -1,6 +1,7 @@
 #include "app/dialect_target.h"
 
 #include <charconv>
+#include <set>
 
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
@@ -32,10 +33,36 @@ bool IsPlainDecimal(std::string_view text) {
     return digits;
 }
 
+// A CP1251 name with its Latin and Cyrillic letters in upper case.
+std::string UpperName(std::string name) {
+    for (char& ch : name) {
+        const auto c = static_cast<uint8_t>(ch);
+        if ((c >= 'a' && c <= 'z') || c >= 0xE0)
+            ch = static_cast<char>(c - 0x20);
+        else if (c == 0xB8)
+            ch = static_cast<char>(0xA8);
+    }
+    return name;
+}
+
 }  // namespace
 
 TTargetDialect::TTargetDialect(const TScriptForm& form, TScriptEncoding encoding)
     : form_(form), encoding_(encoding) {}
+
+void TTargetDialect::CheckNames(const std::string&, const TFieldList& fields) const {
+    std::set<std::string> seen;
+    for (const TField* field : fields) {
+        if (field->FieldName().empty())
+            throw Exception(Format("Field %d has no name and cannot be written to the script",
+                                   field->FieldNo()));
+        if (!seen.insert(UpperName(field->FieldName())).second)
+            throw Exception(
+                Format("The field name \"%s\" is given to two fields and cannot be "
+                       "written to the script",
+                       field->FieldName().c_str()));
+    }
+}
 
 std::string TTargetDialect::Identifier(const std::string& name) const {
     return ScriptIdentifier(name, Rules(), encoding_);

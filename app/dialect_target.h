@@ -16,6 +16,9 @@ class TTargetDialect : public ISqlDialect {
   public:
     TTargetDialect(const TScriptForm& form, TScriptEncoding encoding);
 
+    // Refuses a field without a name, and two fields whose names differ only in letter case
+    // (one column of the targets that ignore it): no target could create the table.
+    void CheckNames(const std::string& table, const TFieldList& fields) const override;
     std::string_view LineBreak() const override { return "\n"; }
     void Start(IScriptLines& out, const std::string& table, const TFieldList& fields, bool ddl,
                TDateTime now) override;

@@ -57,7 +57,8 @@ class ISqlDialect {
   public:
     virtual ~ISqlDialect() = default;
     // Refuses, before the script is opened, a table or field name the script cannot carry
-    // safely. The targets quote every name they write, so none is refused there.
+    // safely. The targets quote every name they write; they refuse only names no table can
+    // have (none, or one given twice).
     virtual void CheckNames(const std::string& /*table*/, const TFieldList& /*fields*/) const {}
     // The line break written after every line.
     virtual std::string_view LineBreak() const = 0;

@@ -56,7 +56,13 @@ void AppendFieldText(std::string& out, const TField& field, TScriptEncoding enco
 
 void AppendMemoText(std::string& out, const TField& field, TScriptEncoding encoding,
                     int32_t recordNo) {
-    const std::string_view stored = field.AsStringView();
+    std::string_view stored = field.AsStringView();
+    // Zero bytes that end a memo pad it; one inside the text no target's literal can carry
+    // (a script is read as text up to its first zero byte), so it is refused, not cut.
+    while (!stored.empty() && stored.back() == '\0') stored.remove_suffix(1);
+    if (stored.find('\0') != std::string_view::npos)
+        throw Exception(Format("Record %d, field %s: the text holds a zero byte", recordNo,
+                               field.FieldName().c_str()));
     if (IsAscii(stored)) {
         out += stored;
         return;

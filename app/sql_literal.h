@@ -26,7 +26,8 @@ bool IsMemoFieldType(TFieldType type);
 void AppendFieldText(std::string& out, const TField& field, TScriptEncoding encoding,
                      int32_t recordNo);
 // The current content of a memo (stored in the OEM code page) in the script's encoding; a
-// CP1251 script refuses (LossyTextError) a letter CP1251 lacks.
+// CP1251 script refuses (LossyTextError) a letter CP1251 lacks. Zero bytes ending the memo are
+// left out; one before its end raises "Record %d, field %s: the text holds a zero byte".
 void AppendMemoText(std::string& out, const TField& field, TScriptEncoding encoding,
                     int32_t recordNo);
 // System text (CP1251) in the script's encoding.

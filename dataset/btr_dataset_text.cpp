@@ -26,9 +26,10 @@ bool TBDataSet::StoredOemText(const TField& field, std::string_view& text) const
             while (len > 0 && at[len - 1] == ' ') --len;
         text = std::string_view(at, len);
     } else {
+        // The length byte counts the characters, up to a zero byte as the CP1251 text does.
         const auto limit = static_cast<size_t>(std::max(0, std::min(field.Size(), n - 1)));
-        text = std::string_view(at + 1,
-                                n < 1 ? 0 : std::min<size_t>(static_cast<uint8_t>(at[0]), limit));
+        const size_t len = n < 1 ? 0 : std::min<size_t>(static_cast<uint8_t>(at[0]), limit);
+        text = std::string_view(at + 1, strnlen(at + 1, len));
     }
     return true;
 }

@@ -251,6 +251,48 @@ TEST_F(Dialect, MultiRowStatementsNeverCrossACommit) {
     EXPECT_EQ(ss.str().substr(0, head.size()), head);
 }
 
+// Names no table can have stop every target before the script is written: two fields whose
+// names differ only in letter case (Latin or Cyrillic), and a field without a name.
+TEST_F(Dialect, NamesNoTableCanHaveAreRefused) {
+    ds.AddColumn("N", ftInteger);
+    ds.AddColumn("\xC8\xec\xff", ftInteger);  // "Имя"
+    ds.AddColumn("n", ftInteger);
+    ds.AddRow({Native<int32_t>(1), Native<int32_t>(2), Native<int32_t>(3)});
+    TMemoryDataSet cyrillic;
+    cyrillic.AddColumn("\xC8\xec\xff", ftInteger);
+    cyrillic.AddColumn("\xC8\xCC\xDF", ftInteger);  // "ИМЯ"
+    TMemoryDataSet unnamed;
+    unnamed.AddColumn("A", ftInteger);
+    unnamed.AddColumn("", ftInteger);
+    struct TCase {
+        TMemoryDataSet* source;
+        std::string message;
+    };
+    const TCase cases[] = {
+        {&ds, "The field name \"n\" is given to two fields and cannot be written to the script"},
+        {&cyrillic,
+         "The field name \"\xC8\xCC\xDF\" is given to two fields and cannot be written to the "
+         "script"},
+        {&unnamed, "Field 2 has no name and cannot be written to the script"},
+    };
+    for (const TCase& c : cases) {
+        for (TSqlTarget target : {stFirebird, stPostgreSQL, stMySQL, stSQLite}) {
+            TExportRun other(*c.source, host);
+            other.Form.Target = target;
+            other.Encoding = seUtf8;
+            std::filesystem::remove(info.SQLFileName);
+            host.Errors.clear();
+            EXPECT_FALSE(other.ExecuteReportingErrors(info)) << SqlTargetName(target);
+            EXPECT_EQ(host.Errors, std::vector<std::string>{c.message}) << SqlTargetName(target);
+            EXPECT_FALSE(std::filesystem::exists(info.SQLFileName)) << SqlTargetName(target);
+        }
+    }
+    // The classic script writes the names as they stand, as it always has.
+    info.CreateDDL = false;
+    EXPECT_NE(Script(stClassic).find("INSERT INTO T (N, \xC8\xec\xff, n) VALUES (1, 2, 3);"),
+              std::string::npos);
+}
+
 }  // namespace
 
 namespace {

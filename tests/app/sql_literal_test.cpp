@@ -151,6 +151,38 @@ TEST(TargetLiteral, TextTheEncodingCannotHoldNamesRecordAndField) {
     EXPECT_EQ(name, "\xD0\x98\xD0\xB2\xC8\xE2");
 }
 
+// A memo field's stored content, as given.
+class TStoredMemo : public TStringField {
+  public:
+    explicit TStoredMemo(std::string stored) : stored_(std::move(stored)) {}
+    std::string_view AsStringView() const override { return stored_; }
+
+  private:
+    std::string stored_;
+};
+
+TEST(TargetLiteral, MemoZeroBytesEndingItAreLeftOutOneInsideIsRefused) {
+    TStoredMemo padded(std::string("a\r\n\x80'\0\0", 7));
+    padded.SetFieldName("NOTE");
+    std::string utf8, ansi;
+    AppendMemoText(utf8, padded, seUtf8, 3);
+    AppendMemoText(ansi, padded, seAnsi, 3);
+    EXPECT_EQ(utf8, "a\r\n\xD0\x90'");
+    EXPECT_EQ(ansi, "a\r\n\xC0'");
+    for (const std::string& stored : {std::string("a\0b", 3), std::string("\0\x80\0", 3)}) {
+        TStoredMemo inside(stored);
+        inside.SetFieldName("NOTE");
+        std::string out;
+        try {
+            AppendMemoText(out, inside, seUtf8, 9);
+            FAIL() << "no error";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message(), "Record 9, field NOTE: the text holds a zero byte");
+        }
+        EXPECT_EQ(out, "");
+    }
+}
+
 TEST(TargetNames, QuotedTheTargetsWayWithTheQuoteDoubled) {
     const TScriptForm form;
     const TPostgreSQLDialect pg(form, seUtf8);

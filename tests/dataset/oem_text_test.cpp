@@ -29,6 +29,11 @@ class OemText : public ::testing::Test {
         // Box drawing and plain letters: nothing lost.
         records.push_back(
             TRecordBytes(26).Text(0, "\xC9\xCD\xBB ok").Text(10, "\x02hi").Text(18, "x").Bytes());
+        // A length byte counting past a zero byte (the key sorting it last).
+        records.push_back(TRecordBytes(26)
+                              .Text(0, "\xFEzero")
+                              .Text(10, std::string("\x06\x80\x81\0cd\0", 7))
+                              .Bytes());
         MakeBtrieveFile(dir_.Path("names.dbt"), 26, {{Segment(1, 10, 0, false, true)}}, records);
     }
     void TearDown() override { SetOemCodePage(866); }
@@ -89,6 +94,15 @@ TEST_F(OemText, Cp866AndAReplacedConversion) {
     ds_.First();
     EXPECT_EQ(Utf8("Oem"), "<[MЃller]");
     EXPECT_FALSE(Lossy("Oem"));
+}
+
+// Length-byte text ends at a zero byte within its length, in the CP1251 text and the UTF-8
+// text alike: a script never carries the zero byte, whichever its encoding.
+TEST_F(OemText, LengthTextEndsAtAZeroByteInBothForms) {
+    Open();
+    ds_.Last();
+    EXPECT_EQ(Utf8("LOem"), "<АБ");
+    EXPECT_EQ(ds_.FieldByName("LOem")->AsString(), "\xC0\xC1");
 }
 
 }  // namespace

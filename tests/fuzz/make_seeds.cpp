@@ -114,6 +114,108 @@ void WriteCodecSeeds(const fs::path& out, const std::string& root,
     }
 }
 
+// The DDF target's input: flags, row counts, the data file's record length and key, then the
+// records of FILE.DDF, FIELD.DDF, INDEX.DDF and the first records of the data file.
+void WriteDdfSeed(const fs::path& path, uint8_t flags, const std::string& folder,
+                  const std::string& dataFile, size_t maxRecords) {
+    const std::vector<std::string> files = ReadRecords(folder + "/FILE.DDF"),
+                                   fields = ReadRecords(folder + "/FIELD.DDF"),
+                                   indexes = ReadRecords(folder + "/INDEX.DDF"),
+                                   data = ReadRecords(folder + "/" + dataFile);
+    const auto length = static_cast<uint16_t>(data.at(0).size());
+    flags = uint8_t((flags & ~1) | (files.at(0).size() >= 97 ? 1 : 0));
+    std::string input = {char(flags),
+                         char(std::min<size_t>(files.size(), 255)),
+                         char(std::min<size_t>(fields.size(), 255)),
+                         char(std::min<size_t>(indexes.size(), 255)),
+                         char(length & 0xff),
+                         char(length >> 8),
+                         7,
+                         0};
+    auto append = [&](const std::vector<std::string>& rows, size_t size, size_t count) {
+        for (size_t i = 0; i < rows.size() && i < count; ++i) {
+            std::string r = rows[i];
+            r.resize(size, '\0');
+            input += r;
+        }
+    };
+    append(files, (flags & 1) ? 97 : 87, 255);
+    append(fields, 32, 255);
+    append(indexes, 10, 255);
+    append(data, length, maxRecords);
+    Save(path, input);
+}
+
+// The bytes of a literal, zero bytes included.
+template <size_t N>
+std::string B(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
+// The dialect target's input: target, form, rows, table name, the columns (kind, size, scale,
+// name) and a value per row and column. Every column kind once, with values at their edges:
+// quotes, backslashes, CR LF and zero bytes in text, OEM letters, limits of the integers,
+// a denormal, negative decimals, dates at the end of the calendar.
+std::string DialectSeed(uint8_t target, uint8_t form, uint8_t rows, const std::string& table,
+                        bool nulls = false) {
+    struct TKind {
+        uint8_t kind, param, dec;
+        std::string name, value;
+    };
+    const std::vector<TKind> kinds = {
+        {0, 19, 0, "Name", B("it's \"q\" \\ \r\n\0x")},
+        {1, 9, 0, "\x88\xac\xef", "\x80\x81 \xe0'"},
+        {2, 9, 0, "select",
+         "\x05"
+         "ab'cd"},
+        {3, 3, 0, "Big", B("\0\0\0\0\0\0\0\x80")},
+        {4, 3, 0, "U64", std::string(8, '\xff')},
+        {5, 1, 0, "Auto", "\x01\x02\x03\x84"},
+        {6, 1, 0, "F", B("\x01\0\0\0\0\0\0\0")},
+        {7, 0, 0, "MBF", B("\0\0\x80\x81")},
+        {8, 0, 0, "D", "\x1f\x0c\x0f\x27"},
+        {9, 0, 0, "T", "\x63\x3b\x3b\x17"},
+        {10, 0, 3, "TS", B("\x00\x40\x7a\x10\xf3\x5a\x00\x00")},
+        {11, 7, 2, "Dec", "\x01\x23\x45\x67\x89\x01\x23\x4d"},
+        {12, 7, 4, "Money", B("\x00\x00\x00\x00\x00\x00\x05\x0c")},
+        {13, 5, 1, "Num", "00012J"},
+        {14, 4, 3, "NumSTS", "00123-"},
+        {15, 4, 0, "NumSA", "0012p"},
+        {16, 0, 0, "Cur", B("\xeb\x32\xa4\xf8\xff\xff\xff\xff")},
+        {17, 0, 0, "L", "\x01"},
+        {18, 0, 3, "Bit", "\x01"},
+        {19, 3, 0, "W", B("\x01\x04\x36\x04'\0 \0")},
+        {20, 3, 0, "WZ", B("\x3d\xd8\x00\xde\\\0\0\0")},
+        {21, 0, 0, "Id", B("\x33\x22\x11\x00\x55\x44\x77\x66\x88\x99\xaa\xbb\xcc\xdd\xee\xff")},
+        {22, 0, 0, "Memo", B("line1\r\nit's \\ \x80\x81 end\0\0")},
+        {23, 0, 0, "Blob", B("\0\x01'\\\xff")},
+        {24, 2, 0, "X", B("\0'\\")},
+    };
+    std::string input = {char(target), char(form), char(rows), char(table.size())};
+    input += table;
+    input += char(kinds.size());
+    for (const TKind& k : kinds)
+        input +=
+            std::string{char(k.kind), char(k.param), char(k.dec), char(k.name.size())} + k.name;
+    for (int r = 0; r <= rows % 3; ++r)
+        for (size_t i = 0; i < kinds.size(); ++i)
+            input += nulls && (i + r) % 2 ? std::string(1, '\xff')
+                                          : char(kinds[i].value.size()) + kinds[i].value;
+    return input;
+}
+
+void WriteDialectSeeds(const fs::path& out) {
+    const fs::path dir = out / "dialect";
+    const char* kTargets[] = {"classic", "firebird", "postgresql", "copy", "mysql", "sqlite"};
+    for (uint8_t t = 0; t < 6; ++t)
+        Save(dir / (std::string("seed_") + kTargets[t]), DialectSeed(t, 0, 0, "T'a\"b"));
+    // Multi-row statements, the other encoding, true nulls and the OEM code page 850.
+    Save(dir / "seed_sqlite_rows", DialectSeed(5, 0x02, 2, "\xc8\xec\xff"));
+    Save(dir / "seed_firebird_cp1251", DialectSeed(1, 0x04, 1, "\xc8\xec\xff"));
+    Save(dir / "seed_mysql_nulls_850", DialectSeed(4, 0x80 | 0x10 | 0x01, 1, "order", true));
+    Save(dir / "seed_sqlite_nulls", DialectSeed(5, 0x80 | 0x40, 1, "T", true));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,6 +243,11 @@ int main(int argc, char** argv) {
         realbench::WriteRealImage((out / "real_file" / "seed_demo_clients").string(), image,
                                   records);
         WriteCodecSeeds(out, root, clients);
+        const std::string samples = root + "/tests/recman_real/samples";
+        WriteDdfSeed(out / "ddf" / "seed_f17_sqlite", 4 << 1, samples, "F17.DAT", 4);
+        WriteDdfSeed(out / "ddf" / "seed_f17_classic", 0, samples, "F17.DAT", 2);
+        WriteDdfSeed(out / "ddf" / "seed_f17_copy", (5 << 1) | 1, samples, "F17.DAT", 2);
+        WriteDialectSeeds(out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "fuzz_make_seeds: %s\n", e.what());
         return 1;
@@ -156,7 +263,7 @@ int main(int argc, char** argv) {
     Save(out / "ini" / "seed_mixed",
          std::string("\x01\x01\x03", 3) + "AK'v'" + "; note\n[a]\r\nk = 1 \n[A]\rK=2\r\r\n[B]");
     // Unformatted files: records holding the bytes that frame the form.
-    Save(out / "unformatted" / "seed_two", std::string("4,ab\r\n\r\n6,\x1a\r\n,12\r\n\x1a", 21));
+    Save(out / "unformatted" / "seed_two", std::string("4,ab\r\n\r\n6,\x1a\r\n,12\r\n\x1a", 19));
     Save(out / "unformatted" / "seed_blank", std::string("0,\r\n\n3 abc\r\n", 13));
     Save(out / "unformatted" / "seed_huge", "4294967295,");
     // Alias references, closed, open and empty.
