@@ -56,6 +56,12 @@ void TTargetDialect::CheckNames(const std::string&, const TFieldList& fields) co
         if (field->FieldName().empty())
             throw Exception(Format("Field %d has no name and cannot be written to the script",
                                    field->FieldNo()));
+        // A CP1251 script would write such a name with '?' in the place of its letters.
+        if (!field->Utf8Name().empty() && encoding_ != seUtf8)
+            throw Exception(
+                Format("The field name %s holds letters code page 1251 lacks; a "
+                       "UTF-8 script (--encoding utf8) keeps them",
+                       field->FieldName().c_str()));
         if (!seen.insert(UpperName(field->FieldName())).second)
             throw Exception(
                 Format("The field name \"%s\" is given to two fields and cannot be "
@@ -66,6 +72,11 @@ void TTargetDialect::CheckNames(const std::string&, const TFieldList& fields) co
 
 std::string TTargetDialect::Identifier(const std::string& name) const {
     return ScriptIdentifier(name, Rules(), encoding_);
+}
+
+std::string TTargetDialect::ColumnIdentifier(const TField& field) const {
+    if (field.Utf8Name().empty()) return Identifier(field.FieldName());
+    return Utf8ScriptIdentifier(field.Utf8Name(), field.FieldName(), Rules());
 }
 
 void TTargetDialect::DropTable(IScriptLines& out, const std::string& table) const {
@@ -106,9 +117,12 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
 
     const std::string name = Identifier(table);
     std::string columns;
+    columnNames_.clear();
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) columns += ", ";
-        columns += Identifier(fields[i]->FieldName());
+        const std::string column = ColumnIdentifier(*fields[i]);
+        columnNames_[fields[i]->FieldName()] = column;
+        columns += column;
     }
     if (ddl) {
         // The types first: a field without one stops the run before anything is written.
@@ -118,7 +132,7 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
         if (form_.DropTable) DropTable(out, name);
         out.PutLine(CreateTableWords() + " " + name + " (");
         for (size_t i = 0; i < fields.size(); ++i)
-            out.PutLine("  " + Identifier(fields[i]->FieldName()) + " " + defs[i] +
+            out.PutLine("  " + columnNames_[fields[i]->FieldName()] + " " + defs[i] +
                         (i + 1 < fields.size() ? "," : ""));
         std::string close = ")";
         close += TableOptions();
@@ -285,7 +299,10 @@ void TTargetDialect::Keys(IScriptLines& out, const std::string& table,
     for (size_t i = 0; i < keys.size(); ++i) {
         const TSqlKey& key = keys[i];
         std::vector<std::string> columns;
-        for (const std::string& column : key.Columns) columns.push_back(Identifier(column));
+        for (const std::string& column : key.Columns) {
+            auto written = columnNames_.find(column);
+            columns.push_back(written != columnNames_.end() ? written->second : Identifier(column));
+        }
         if (static_cast<int>(i) == primary) {
             PrimaryKey(out, name, table, columns);
             continue;

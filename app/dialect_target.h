@@ -3,6 +3,7 @@
 // Each target's own file fills in its types, quoting, booleans, bytes and session lines.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ class TTargetDialect : public ISqlDialect {
     std::string ColumnType(const TField& field) const;
     // A name as the target's script writes it.
     std::string Identifier(const std::string& name) const;
+    // A field's name as the script writes it: a UTF-8 script keeps letters CP1251 lacks.
+    std::string ColumnIdentifier(const TField& field) const;
 
   protected:
     virtual const TIdentifierRules& Rules() const = 0;
@@ -77,6 +80,7 @@ class TTargetDialect : public ISqlDialect {
     std::string head_;     // "INSERT INTO t (a, b) VALUES" or "COPY t (a, b) FROM STDIN;"
     std::string line_;     // the row being built
     std::string pending_;  // the last row of an open multi-row statement
+    std::map<std::string, std::string> columnNames_;  // field name -> as the script writes it
     int32_t statementRows_ = 0;
     bool inTransaction_ = false;
 };

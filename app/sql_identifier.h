@@ -32,3 +32,7 @@ bool NameNeedsQuotes(std::string_view name, const TIdentifierRules& rules);
 // raises "The name %s is longer than the %d %s %s takes".
 std::string ScriptIdentifier(std::string_view name, const TIdentifierRules& rules,
                              TScriptEncoding encoding);
+// The same for a UTF-8 script and a name already in UTF-8 (one whose letters CP1251 lacks);
+// shown is its system text, for the message.
+std::string Utf8ScriptIdentifier(std::string_view utf8, std::string_view shown,
+                                 const TIdentifierRules& rules);

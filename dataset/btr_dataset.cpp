@@ -417,8 +417,9 @@ void TBDataSet::defineFields() {
     }
     for (const TBField& f : list->Items) {
         TFieldShape shape = FieldShapeOfTypeCode(f.TypeCode, f.Size);
-        FieldDefs().Add(f.Name, shape.Type, shape.Size, false).Scale =
-            f.TypeCode == btCurrency ? 4 : f.Scale;
+        TFieldDef& def = FieldDefs().Add(f.Name, shape.Type, shape.Size, false);
+        def.Scale = f.TypeCode == btCurrency ? 4 : f.Scale;
+        def.Utf8Name = f.Utf8Name;
     }
 }
 

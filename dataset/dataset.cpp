@@ -232,6 +232,7 @@ void TDataSet::CreateFields() {
         std::unique_ptr<TField> field = NewFieldOfType(def.DataType);
         if (!field) DatabaseError(Format("Field '%s' is of an unknown type", def.Name.c_str()));
         field->SetFieldName(def.Name);
+        field->SetUtf8Name(def.Utf8Name);
         field->SetSize(HasSize(def.DataType) ? def.Size : 0);
         if (auto* bcd = dynamic_cast<TFMTBCDField*>(field.get())) bcd->SetScale(def.Scale);
         field->SetFieldNo(def.FieldNo);

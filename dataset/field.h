@@ -23,6 +23,9 @@ class TField : public TComponent {
 
     const std::string& FieldName() const { return fieldName_; }
     void SetFieldName(const std::string& name);
+    // The name in UTF-8 when FieldName (CP1251) lacks some of its letters; empty otherwise.
+    const std::string& Utf8Name() const { return utf8Name_; }
+    void SetUtf8Name(const std::string& name) { utf8Name_ = name; }
     // The label when one was set, otherwise FieldName.
     const std::string& DisplayLabel() const { return label_.empty() ? fieldName_ : label_; }
     void SetDisplayLabel(const std::string& label) { label_ = label; }
@@ -93,6 +96,7 @@ class TField : public TComponent {
   private:
     friend class TDataSet;
     std::string fieldName_;
+    std::string utf8Name_;
     std::string label_;
     TFieldType dataType_;
     int32_t size_ = 0;

@@ -11,6 +11,7 @@
 
 struct TFieldDef {
     std::string Name;
+    std::string Utf8Name;  // the name in UTF-8 when CP1251 lacks some of its letters
     TFieldType DataType = ftUnknown;
     int32_t Size = 0;
     int32_t Scale = 0;  // digits after the point of an exact decimal

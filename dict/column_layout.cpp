@@ -25,6 +25,7 @@ bool IsTail(int32_t typeCode) {
 TBField FieldOf(const TColumn& c) {
     TBField f;
     f.Name = c.Name;
+    f.Utf8Name = c.Utf8Name;
     f.Offset = c.Offset;
     f.TypeCode = c.TypeCode;
     f.Size = c.Size;

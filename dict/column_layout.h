@@ -31,7 +31,8 @@ int32_t StorageOfTypeCode(int code, int size, uint16_t flags, std::string& probl
 
 // One column as a dictionary places it.
 struct TColumn {
-    std::string Name;  // CP1251
+    std::string Name;      // CP1251
+    std::string Utf8Name;  // as TBField::Utf8Name
     int32_t Offset = 0;
     int32_t Size = 0;
     int32_t TypeCode = 0;  // storage (TBTypeCode)

@@ -32,7 +32,8 @@ struct TDdfTable {
 
 struct TDdfField {
     int32_t Id = 0, File = 0;
-    std::string Name;  // CP1251
+    std::string Name;      // CP1251
+    std::string Utf8Name;  // as TBField::Utf8Name
     int32_t Type = 0, Offset = 0, Size = 0, Dec = 0;
     uint16_t Flags = 0;
 };
@@ -51,12 +52,17 @@ uint16_t U16(const std::string& r, size_t at) {
                                  (static_cast<uint8_t>(r[at + 1]) << 8));
 }
 
-// A blank-padded OEM name: up to the first zero byte, trailing blanks trimmed, in CP1251.
-std::string NameText(const std::string& r, size_t at, size_t size) {
+// A blank-padded OEM name: up to the first zero byte, trailing blanks trimmed, in CP1251;
+// utf8, when given, gets it in UTF-8 if CP1251 lacks some of its letters.
+std::string NameText(const std::string& r, size_t at, size_t size, std::string* utf8 = nullptr) {
     size_t n = 0;
     while (n < size && r[at + n] != '\0') ++n;
     while (n > 0 && r[at + n - 1] == ' ') --n;
-    return OemToAnsiText(std::string_view(r.data() + at, n));
+    const std::string_view oem(r.data() + at, n);
+    bool lost = false;
+    std::string ansi = OemToAnsiText(oem, &lost);
+    if (utf8) *utf8 = lost ? OemToUtf8(oem) : std::string();
+    return ansi;
 }
 
 // Letter case folded for matching CP1251 names: Latin and Cyrillic letters to lower case.
@@ -158,7 +164,7 @@ std::vector<TDdfField> ReadFields(const std::string& osName) {
         TDdfField f;
         f.Id = U16(r, 0);
         f.File = U16(r, 2);
-        f.Name = NameText(r, 4, 20);
+        f.Name = NameText(r, 4, 20, &f.Utf8Name);
         f.Type = static_cast<uint8_t>(r[24]);
         f.Offset = U16(r, 25);
         f.Size = U16(r, 27);
@@ -353,6 +359,7 @@ void LoadDdfFileData(const std::string& path, const std::string& baseName,
     for (const TDdfField& f : ColumnsOf(ddf.Fields, table.Id)) {
         TColumn c;
         c.Name = f.Name;
+        c.Utf8Name = f.Utf8Name;
         c.Offset = f.Offset;
         c.Size = f.Size;
         std::string problem;

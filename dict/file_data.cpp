@@ -4,7 +4,14 @@
 
 bool AddField(TBFieldList& list, const std::string& oemName, int32_t size, int32_t typeCode) {
     if (size < 0 || size > kMaxDictRecordSize - list.RecordSize) return false;
-    list.Items.push_back(TBField{OemToAnsiText(oemName), list.RecordSize, typeCode, size});
+    TBField field;
+    bool lost = false;
+    field.Name = OemToAnsiText(oemName, &lost);
+    if (lost) field.Utf8Name = OemToUtf8(oemName);
+    field.Offset = list.RecordSize;
+    field.TypeCode = typeCode;
+    field.Size = size;
+    list.Items.push_back(std::move(field));
     list.RecordSize += size;
     return true;
 }

@@ -227,6 +227,32 @@ TEST_F(Cp437File, LettersReachAUtf8ScriptAsTheyAre) {
     EXPECT_NE(ReadAll(sql_).find("(1, 'MБller');"), std::string::npos);
 }
 
+TEST_F(Cp437File, ColumnNamesKeepTheirLettersInAUtf8Script) {
+    // The dictionary's name bytes 4E 41 4D 45 81: "NAMEü" under CP437.
+    const std::string dict = dir_.Path("umlaut.def");
+    MakeDictionary(dict, {{"names.dbt", {{"ID", 3, 4}, {"NAMEБ", 1, 10}}, {{"ID"}}}});
+    auto run = [&](std::vector<std::string> options) {
+        std::vector<std::string> args = {"--dict",  dict, "--base",         base_, "--sql", sql_,
+                                         "--table", "T",  "--oem-codepage", "437"};
+        args.insert(args.end(), options.begin(), options.end());
+        return Run(args);
+    };
+    ASSERT_EQ(run({"--target", "postgresql"}), kExitDone) << err_.str();
+    const std::string script = ReadAll(sql_);
+    EXPECT_NE(script.find("  \"NAMEü\" VARCHAR(10)\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("INSERT INTO \"T\" (\"ID\", \"NAMEü\") VALUES (2, 'Größe');\n"),
+              std::string::npos)
+        << script;
+    // Firebird writes the same quoted name.
+    ASSERT_EQ(run({"--target", "firebird"}), kExitDone) << err_.str();
+    EXPECT_NE(ReadAll(sql_).find("  \"NAMEü\" VARCHAR(10)\n"), std::string::npos) << ReadAll(sql_);
+    // A CP1251 script cannot hold the letter: refused, not written as '?'.
+    EXPECT_EQ(run({"--target", "postgresql", "--encoding", "cp1251"}), kExitError);
+    EXPECT_EQ(err_.str(),
+              "The field name NAME? holds letters code page 1251 lacks; a UTF-8 script "
+              "(--encoding utf8) keeps them\n");
+}
+
 TEST_F(Cp437File, TheClassicScriptRefusesWhatCp1251Lacks) {
     EXPECT_EQ(Export({"--oem-codepage", "437"}), kExitError);
     EXPECT_EQ(err_.str(),
