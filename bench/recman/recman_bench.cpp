@@ -43,6 +43,16 @@ long PeakMemoryKb() {
     return usage.ru_maxrss;
 }
 
+// The description of the files of the benchmark: 100-byte records, one unique integer key.
+void WriteDescription(const std::string& desc) {
+    FILE* f = std::fopen(desc.c_str(), "w");
+    std::fputs(
+        "record=100 variable=n key=1 page=4096\n"
+        "position=1 length=4 duplicates=n modifiable=n type=integer segment=n\n",
+        f);
+    std::fclose(f);
+}
+
 // One run: load count records (keys in ascending order as a -save writes them, or shuffled),
 // then walk, look up and compare with bare SQLite.
 int RunScenario(uint32_t count, const std::string& dir, bool shuffled) {
@@ -51,14 +61,7 @@ int RunScenario(uint32_t count, const std::string& dir, bool shuffled) {
     std::string desc = dir + "/recman_bench.des";
     std::string unformatted = dir + "/recman_bench.unf";
 
-    {
-        FILE* f = std::fopen(desc.c_str(), "w");
-        std::fputs(
-            "record=100 variable=n key=1 page=4096\n"
-            "position=1 length=4 duplicates=n modifiable=n type=integer segment=n\n",
-            f);
-        std::fclose(f);
-    }
+    WriteDescription(desc);
     // Keys in a shuffled order, so the index is built as it would be from unsorted input.
     std::vector<int32_t> keys(count);
     for (uint32_t i = 0; i < count; ++i) keys[i] = static_cast<int32_t>(i) - int32_t(count / 2);
@@ -179,14 +182,7 @@ int RunTransactions(uint32_t count, const std::string& dir, int files) {
     std::vector<std::string> paths;
     std::vector<std::array<char, kPositionBlockSize>> pos(static_cast<size_t>(files));
     std::string desc = dir + "/recman_bench_tx.des";
-    {
-        FILE* f = std::fopen(desc.c_str(), "w");
-        std::fputs(
-            "record=100 variable=n key=1 page=4096\n"
-            "position=1 length=4 duplicates=n modifiable=n type=integer segment=n\n",
-            f);
-        std::fclose(f);
-    }
+    WriteDescription(desc);
     std::ostringstream sink;
     for (int i = 0; i < files; ++i) {
         paths.push_back(dir + "/recman_bench_tx" + std::to_string(i) + ".dat");
