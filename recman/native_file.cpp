@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <utility>
@@ -180,6 +181,10 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     }
     std::shared_ptr<NativeFile> file(new NativeFile);
     file->path_ = path;
+    // Another process, in another working folder, may have to find the decision file.
+    std::error_code error;
+    file->absolutePath_ = std::filesystem::absolute(path, error).lexically_normal().string();
+    if (error) file->absolutePath_ = path;
     file->dev_ = st.st_dev;
     file->ino_ = st.st_ino;
     file->pid_ = ::getpid();
@@ -565,7 +570,7 @@ int16_t NativeFile::ApplyRedo(const std::string& redoPath) {
     if (!redo.complete || done || !DecisionHolds(redo.decisionPath, redo.id)) {
         // Never decided (the transaction did not commit), or already in the file.
         if (redo.complete && !done) ::unlink((redo.decisionPath + ".new").c_str());
-        if (done) RemoveDecisionIfDone(redo.decisionPath, redo.id, redoPath);
+        if (done) RemoveDecisionIfDone(redo.decisionPath, redo.id, RedoPathOf(absolutePath_));
         ::unlink(redoPath.c_str());
         return kOk;
     }
@@ -593,7 +598,7 @@ int16_t NativeFile::ApplyRedo(const std::string& redoPath) {
         return rc == SQLITE_ABORT ? kIoError : SqliteStatus(rc);
     }
     ++changes_;
-    RemoveDecisionIfDone(redo.decisionPath, redo.id, redoPath);
+    RemoveDecisionIfDone(redo.decisionPath, redo.id, RedoPathOf(absolutePath_));
     ::unlink(redoPath.c_str());
     return SqliteStatus(Control(kBegin));
 }
@@ -894,15 +899,15 @@ int16_t NativeFile::EndTransaction() {
 // crash after it leaves what the redo files complete when the files are next opened.
 int16_t NativeFile::CommitTogether(std::vector<std::shared_ptr<NativeFile>>& files) {
     std::sort(files.begin(), files.end(),
-              [](const auto& a, const auto& b) { return a->path_ < b->path_; });
+              [](const auto& a, const auto& b) { return a->absolutePath_ < b->absolutePath_; });
     const TxId id = Transaction().id;
-    const std::string decision = files.front()->path_ + "-commit-" + HexOf(id);
+    const std::string decision = files.front()->absolutePath_ + "-commit-" + HexOf(id);
     std::vector<std::string> redoPaths;
     int16_t st = kOk;
     for (auto& file : files) {
         st = file->WriteRedo(decision);
         if (st != kOk) break;
-        redoPaths.push_back(RedoPathOf(file->path_));
+        redoPaths.push_back(RedoPathOf(file->absolutePath_));
     }
     if (st == kOk) {
         ReachCommitStep(CommitStep::kRedoWritten);

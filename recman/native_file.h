@@ -141,6 +141,7 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
 
     FileDef def_;
     std::string path_;
+    std::string absolutePath_;  // what the redo and decision files name it by
     dev_t dev_ = 0;
     ino_t ino_ = 0;
     pid_t pid_ = 0;

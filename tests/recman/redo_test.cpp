@@ -3,6 +3,7 @@
 // nothing is left beside the files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -59,8 +60,13 @@ std::string BigRecord(int32_t i) {
 // The child: waits for a word, then one transaction that updates and inserts, stopping (exit 86) at
 // the commit step given after the folder ("folder|step").
 int RunRedoRole(const std::string& role, const std::string& arg, int out, int in) {
-    if (role != "redo-stop" && role != "redo-big") return 101;
-    const std::string folder = arg.substr(0, arg.find('|'));
+    if (role != "redo-stop" && role != "redo-big" && role != "redo-relative") return 101;
+    std::string folder = arg.substr(0, arg.find('|'));
+    if (role == "redo-relative") {
+        // Names relative to the working folder, which the process that recovers does not share.
+        if (::chdir(folder.c_str()) != 0) return 109;
+        folder = ".";
+    }
     static int stopAt;
     stopAt = std::stoi(arg.substr(arg.find('|') + 1));
     recman::SetCommitStepHook([](recman::CommitStep step) {
@@ -201,6 +207,15 @@ TEST(RedoCommit, ADamagedRedoFileLeavesTheFileReadableAndEveryWriteAnswers2) {
     EXPECT_EQ(b.Insert(Record(5, "", 40)), 2);
     EXPECT_EQ(Walk(b, 0), (std::vector<int32_t>{}));
     EXPECT_EQ(Leftovers(dir.Path()).size(), 3u);  // both redo files and the decision stay
+}
+
+TEST(RedoCommit, FilesNamedRelativeToAnotherWorkingFolderStillFindTheirDecision) {
+    TempDir dir;
+    MakeFiles(dir.Path());
+    ASSERT_EQ(RunUntilStopped("redo-relative", dir.Path(), recman::CommitStep::kFirstCommitted),
+              kStopped);
+    ExpectWhole(ReadBack(dir.Path()));
+    EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
 }
 
 TEST(RedoCommit, AReadOnlyOpenLeavesTheFileAndItsRedoFileAsTheyAre) {
