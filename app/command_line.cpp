@@ -84,6 +84,36 @@ void EnglishStatusLine(const TCommandLineEnv& env, const std::string& message) {
         *env.Err << BtrStatusEnglishLine(status) << "\n";
 }
 
+}  // namespace
+
+void WriteErrorLines(const TCommandLineEnv& env, const std::string& message) {
+    *env.Err << AnsiToUtf8(message) << "\n";
+    EnglishStatusLine(env, message);
+    // A file of the vendor's engine that the reader refused: the status alone does not say
+    // why, so the reader's reason follows on a line of its own.
+    const std::string& reason = recman::real::LastOpenError();
+    if (!reason.empty() && message.find(BtrOperationText(0)) != std::string::npos)
+        *env.Err << reason << "\n";
+    *env.Err << std::flush;
+}
+
+void UseBtrieveDataSets(TCommandLineEnv& env) {
+    env.MakeDataSet = [] {
+        auto ds = std::make_unique<TBDataSet>();
+        ds->SetName("BDataSet");
+        ds->SetReadOnly(true);
+        ds->SetLocking(false);
+        return std::unique_ptr<TDataSet>(std::move(ds));
+    };
+    env.NameDataSet = [](TDataSet& ds, const std::string& dictName, const std::string& baseName) {
+        auto& b = static_cast<TBDataSet&>(ds);
+        b.SetDictName(dictName);
+        b.SetBaseName(baseName);
+    };
+}
+
+namespace {
+
 class TTerminalHost : public IExportHost {
   public:
     TTerminalHost(const TCommandLineEnv& env, TDataSet& dataSet)
@@ -118,14 +148,7 @@ class TTerminalHost : public IExportHost {
     }
     void ShowError(const std::string& message) override {
         EndProgress();
-        *env_.Err << AnsiToUtf8(message) << "\n";
-        EnglishStatusLine(env_, message);
-        // A file of the vendor's engine that the reader refused: the status alone does not
-        // say why, so the reader's reason follows on a line of its own.
-        const std::string& reason = recman::real::LastOpenError();
-        if (!reason.empty() && message.find(BtrOperationText(0)) != std::string::npos)
-            *env_.Err << reason << "\n";
-        *env_.Err << std::flush;
+        WriteErrorLines(env_, message);
     }
     void EndProgress() {
         if (Shown) *env_.Err << "\n" << std::flush;

@@ -38,6 +38,14 @@ struct TCommandLineEnv {
     std::function<TDateTime()> Clock = Now;
 };
 
+// Gives env the program's datasets: Btrieve files read-only and without locks, named by their
+// dictionary and data file.
+void UseBtrieveDataSets(TCommandLineEnv& env);
+
+// An export's error on standard error: the message, its status in English where env asks for
+// it, and the reason the reader of vendor files refused a file, when it did.
+void WriteErrorLines(const TCommandLineEnv& env, const std::string& message);
+
 // Runs the program for its arguments (UTF-8, argv[0] the program name); answers the exit
 // status.
 int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& env);

@@ -6,7 +6,6 @@
 #include "app/database_export.h"
 #include "btrieve/btr_error.h"
 #include "platform/codepage.h"
-#include "recman/real/real_file.h"
 
 namespace {
 
@@ -28,12 +27,7 @@ class TDatabaseHost : public IExportHost {
     void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
     void ShowError(const std::string& message) override {
         EndProgress();
-        *env_.Err << AnsiToUtf8(message) << "\n";
-        // A vendor file the reader refused: its reason on a line of its own.
-        const std::string& reason = recman::real::LastOpenError();
-        if (!reason.empty() && message.find(BtrOperationText(0)) != std::string::npos)
-            *env_.Err << reason << "\n";
-        *env_.Err << std::flush;
+        WriteErrorLines(env_, message);
     }
     void EndProgress() {
         if (shown_) *env_.Err << "\n" << std::flush;

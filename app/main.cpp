@@ -28,18 +28,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 
     TCommandLineEnv env;
-    env.MakeDataSet = [] {
-        auto ds = std::make_unique<TBDataSet>();
-        ds->SetName("BDataSet");
-        ds->SetReadOnly(true);
-        ds->SetLocking(false);
-        return std::unique_ptr<TDataSet>(std::move(ds));
-    };
-    env.NameDataSet = [](TDataSet& ds, const std::string& dictName, const std::string& baseName) {
-        auto& b = static_cast<TBDataSet&>(ds);
-        b.SetDictName(dictName);
-        b.SetBaseName(baseName);
-    };
+    UseBtrieveDataSets(env);
     env.KeysOf = [](TDataSet& ds) { return DataFileKeys(static_cast<TBDataSet&>(ds)); };
     env.TotalRecords = [](TDataSet& ds) -> int64_t { return ds.Active() ? ds.RecordCount() : -1; };
     env.Out = &std::cout;

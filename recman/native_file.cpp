@@ -544,12 +544,9 @@ int16_t NativeFile::RecoverRedo(bool wait) {
     if (::stat(redoPath.c_str(), &st) != 0) return kOk;
     // Its writer holds the redo byte until the redo file is gone or left for others; once
     // the byte is ours, whatever is still there was left behind.
-    if (!txLock_.IsOpen() && !txLock_.Open(path_)) return kIoError;
-    auto taken =
-        wait ? txLock_.Wait(kRedoLockByte, true, kBusyTimeoutMs) : txLock_.Try(kRedoLockByte, true);
-    if (taken != LockFd::Result::kLocked)
-        return taken == LockFd::Result::kConflict ? kFileLocked : kIoError;
-    int16_t status = ApplyRedo(redoPath);
+    int16_t status = TakeRedoLock(wait);
+    if (status != kOk) return status;
+    status = ApplyRedo(redoPath);
     txLock_.Release(kRedoLockByte);
     return status;
 }
@@ -582,14 +579,7 @@ int16_t NativeFile::ApplyRedo(const std::string& redoPath) {
         return Replay(op, id, data);
     });
     writing_ = false;
-    int rc = status == kOk ? SQLITE_OK : SQLITE_ABORT;
-    if (rc == SQLITE_OK) rc = Exec(db_.get(), kRedoDoneTable);
-    if (rc == SQLITE_OK) rc = Exec(db_.get(), "DELETE FROM redo_done");
-    if (rc == SQLITE_OK) {
-        Statement marker(db_.get(), "INSERT INTO redo_done(txid) VALUES(?1)");
-        marker.BindBlob(1, redo.id.data(), redo.id.size());
-        rc = marker.Step() == SQLITE_DONE ? SQLITE_OK : SQLITE_IOERR;
-    }
+    int rc = status == kOk ? MarkDone(redo.id) : SQLITE_ABORT;
     // Committed on its own, so that a write that follows and fails cannot take it back.
     if (rc == SQLITE_OK) rc = Control(kCommit);
     if (rc != SQLITE_OK) {
@@ -726,10 +716,8 @@ int16_t NativeFile::ChangeRecord(int64_t id, const std::string& stored,
 int16_t NativeFile::Remember(RedoOp op, int64_t id, const std::string& data) {
     if (!redo_) return kOk;
     if (!holdsRedoLock_ && redo_->WouldCreateFile(data.size())) {
-        if (!txLock_.IsOpen() && !txLock_.Open(path_)) return kIoError;
-        auto taken = txLock_.Wait(kRedoLockByte, true, kBusyTimeoutMs);
-        if (taken != LockFd::Result::kLocked)
-            return taken == LockFd::Result::kConflict ? kFileLocked : kIoError;
+        int16_t st = TakeRedoLock(true);
+        if (st != kOk) return st;
         holdsRedoLock_ = true;
     }
     return redo_->Add(op, id, data);
@@ -943,24 +931,36 @@ int16_t NativeFile::CommitTogether(std::vector<std::shared_ptr<NativeFile>>& fil
     return result;
 }
 
-int16_t NativeFile::WriteRedo(const std::string& decisionPath) {
-    if (holdsRedoLock_) return redo_->Finish(decisionPath, SyncEveryCommit());
+int16_t NativeFile::TakeRedoLock(bool wait) {
     if (!txLock_.IsOpen() && !txLock_.Open(path_)) return kIoError;
-    auto taken = txLock_.Wait(kRedoLockByte, true, kBusyTimeoutMs);
-    if (taken != LockFd::Result::kLocked)
-        return taken == LockFd::Result::kConflict ? kFileLocked : kIoError;
-    holdsRedoLock_ = true;
+    auto taken =
+        wait ? txLock_.Wait(kRedoLockByte, true, kBusyTimeoutMs) : txLock_.Try(kRedoLockByte, true);
+    if (taken == LockFd::Result::kLocked) return kOk;
+    return taken == LockFd::Result::kConflict ? kFileLocked : kIoError;
+}
+
+int NativeFile::MarkDone(const TxId& id) {
+    // One marker at a time: a file has at most one redo file, so older ones are no longer
+    // asked for.
+    int rc = Exec(db_.get(), kRedoDoneTable);
+    if (rc == SQLITE_OK) rc = Exec(db_.get(), "DELETE FROM redo_done");
+    if (rc != SQLITE_OK) return rc;
+    Statement marker(db_.get(), "INSERT INTO redo_done(txid) VALUES(?1)");
+    marker.BindBlob(1, id.data(), id.size());
+    return marker.Step() == SQLITE_DONE ? SQLITE_OK : SQLITE_IOERR;
+}
+
+int16_t NativeFile::WriteRedo(const std::string& decisionPath) {
+    if (!holdsRedoLock_) {
+        int16_t st = TakeRedoLock(true);
+        if (st != kOk) return st;
+        holdsRedoLock_ = true;
+    }
     return redo_->Finish(decisionPath, SyncEveryCommit());
 }
 
 int16_t NativeFile::CommitMarked(const TxId& id) {
-    int rc = Exec(db_.get(), kRedoDoneTable);
-    if (rc == SQLITE_OK) rc = Exec(db_.get(), "DELETE FROM redo_done");
-    if (rc == SQLITE_OK) {
-        Statement marker(db_.get(), "INSERT INTO redo_done(txid) VALUES(?1)");
-        marker.BindBlob(1, id.data(), id.size());
-        rc = marker.Step() == SQLITE_DONE ? SQLITE_OK : SQLITE_IOERR;
-    }
+    int rc = MarkDone(id);
     if (rc != SQLITE_OK) {
         Rollback();
         return SqliteStatus(rc);

@@ -129,6 +129,10 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     static int16_t CommitTogether(std::vector<std::shared_ptr<NativeFile>>& files);
     int16_t WriteRedo(const std::string& decisionPath);
     int16_t CommitMarked(const TxId& id);
+    // Takes the redo byte of the file (see RecoverRedo); 85 while another holds it.
+    int16_t TakeRedoLock(bool wait);
+    // Records in the open write that transaction id is in the file; SQLite's code.
+    int MarkDone(const TxId& id);
     void DropRedo();
     // With the file's write transaction held and nothing written in it yet: applies or drops
     // a redo file a crashed transaction left beside the file.

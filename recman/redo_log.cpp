@@ -282,7 +282,10 @@ int16_t ForEachRedoChange(const std::string& path,
     }
 }
 
-bool DecisionHolds(const std::string& path, const TxId& id) {
+namespace {
+
+// The redo files a whole decision file of transaction id covers; false for none such.
+bool ReadDecision(const std::string& path, const TxId& id, std::vector<std::string>& redoPaths) {
     File f(std::fopen(path.c_str(), "rbe"));
     if (!f) return false;
     char magic[8], end[8];
@@ -291,31 +294,29 @@ bool DecisionHolds(const std::string& path, const TxId& id) {
     if (!Read(f.get(), magic, 8) || std::memcmp(magic, kDecisionMagic, 8) != 0 ||
         !Read(f.get(), stored.data(), stored.size()) || stored != id || !ReadU32(f.get(), count))
         return false;
-    std::string p;
+    redoPaths.clear();
     for (uint32_t i = 0; i < count; ++i)
-        if (!ReadText(f.get(), p)) return false;
+        if (!ReadText(f.get(), redoPaths.emplace_back())) return false;
     return Read(f.get(), end, 8) && std::memcmp(end, kDecisionEnd, 8) == 0;
 }
 
+}  // namespace
+
+bool DecisionHolds(const std::string& path, const TxId& id) {
+    std::vector<std::string> redoPaths;
+    return ReadDecision(path, id, redoPaths);
+}
+
 void RemoveDecisionIfDone(const std::string& path, const TxId& id, const std::string& finished) {
-    File f(std::fopen(path.c_str(), "rbe"));
-    if (!f) return;
-    char magic[8];
-    TxId stored;
-    uint32_t count;
-    if (!Read(f.get(), magic, 8) || std::memcmp(magic, kDecisionMagic, 8) != 0 ||
-        !Read(f.get(), stored.data(), stored.size()) || stored != id || !ReadU32(f.get(), count))
-        return;
-    for (uint32_t i = 0; i < count; ++i) {
-        std::string redoPath;
-        if (!ReadText(f.get(), redoPath)) return;
+    std::vector<std::string> redoPaths;
+    if (!ReadDecision(path, id, redoPaths)) return;
+    for (const std::string& redoPath : redoPaths) {
         if (redoPath == finished) continue;
         bool exists = false;
         RedoFile redo;
         if (ReadRedoFile(redoPath, exists, redo) != kOk) return;
         if (exists && redo.id == id) return;  // still to be applied to that file
     }
-    f.reset();
     ::unlink(path.c_str());
 }
 

@@ -27,18 +27,7 @@ std::string ReadAll(const std::string& path) {
 class Database : public ::testing::Test {
   protected:
     void SetUp() override {
-        env_.MakeDataSet = [] {
-            auto ds = std::make_unique<TBDataSet>();
-            ds->SetReadOnly(true);
-            ds->SetLocking(false);
-            return std::unique_ptr<TDataSet>(std::move(ds));
-        };
-        env_.NameDataSet = [](TDataSet& ds, const std::string& dictName,
-                              const std::string& baseName) {
-            auto& b = static_cast<TBDataSet&>(ds);
-            b.SetDictName(dictName);
-            b.SetBaseName(baseName);
-        };
+        UseBtrieveDataSets(env_);
         env_.TotalRecords = [](TDataSet& ds) -> int64_t {
             return ds.Active() ? ds.RecordCount() : -1;
         };

@@ -21,17 +21,7 @@ std::string Sample(const std::string& name) {
 class DdfCommandLine : public ::testing::Test {
   protected:
     void SetUp() override {
-        env_.MakeDataSet = [] {
-            auto ds = std::make_unique<TBDataSet>();
-            ds->SetReadOnly(true);
-            ds->SetLocking(false);
-            return std::unique_ptr<TDataSet>(std::move(ds));
-        };
-        env_.NameDataSet = [](TDataSet& ds, const std::string& dict, const std::string& base) {
-            auto& b = static_cast<TBDataSet&>(ds);
-            b.SetDictName(dict);
-            b.SetBaseName(base);
-        };
+        UseBtrieveDataSets(env_);
         env_.Out = &out_;
         env_.Err = &err_;
         env_.Clock = [] { return 0.0; };

@@ -44,18 +44,7 @@ TRun Export(std::vector<std::string> options, const fs::path& sql) {
     args.insert(args.end(), options.begin(), options.end());
     std::ostringstream out, err;
     TCommandLineEnv env;
-    env.MakeDataSet = [] {
-        auto ds = std::make_unique<TBDataSet>();
-        ds->SetName("BDataSet");
-        ds->SetReadOnly(true);
-        ds->SetLocking(false);
-        return std::unique_ptr<TDataSet>(std::move(ds));
-    };
-    env.NameDataSet = [](TDataSet& ds, const std::string& dictName, const std::string& baseName) {
-        auto& b = static_cast<TBDataSet&>(ds);
-        b.SetDictName(dictName);
-        b.SetBaseName(baseName);
-    };
+    UseBtrieveDataSets(env);
     env.Out = &out;
     env.Err = &err;
     env.Clock = [] { return 45000.5; };
