@@ -120,12 +120,15 @@ void ReadKeys(TPageFile& file, TRealLayout& layout, const std::vector<uint8_t>& 
     uint32_t katOffset = 0;
     if (v6) {
         katOffset = Le16(fcr.data() + 0x78);
-        if (katOffset < 0x110 || uint64_t(katOffset) + 2u * keyCount > p)
+        // Small pages leave no room after the key specifications: the table then sits in
+        // the control record's own fields, from 0x7A.
+        if (katOffset < 0x7A || uint64_t(katOffset) + 2u * keyCount > p ||
+            (katOffset < 0x110 && uint64_t(katOffset) + 2u * keyCount > 0x110))
             Damaged("the key allocation table lies outside the control record");
     }
     uint32_t next = 0x110;
     uint32_t segmentsSeen = 0;
-    const uint32_t specEnd = v6 ? katOffset : p;
+    const uint32_t specEnd = v6 && katOffset >= 0x110 ? katOffset : p;
     for (uint16_t k = 0; k < keyCount; ++k) {
         uint32_t at = v6 ? Le16(fcr.data() + katOffset + 2 * k) : next;
         TRealKey key;
@@ -257,9 +260,15 @@ TRealLayout ReadLayout(TPageFile& file) {
         fcr = CurrentFcr(file, p);
         if (fcr.empty()) Damaged("no valid file control record");
         if (Le16(fcr.data() + 0x08) != p) Damaged("the control records disagree on the page size");
-        const uint16_t version = Le16(fcr.data() + 0x4A);
+        // A negated version word marks a file that carries an owner name.
+        const uint16_t stored = Le16(fcr.data() + 0x4A);
+        uint16_t version = stored;
+        if (version & 0x8000) {
+            version = uint16_t(-int32_t(int16_t(version)));
+            layout.ownerMarked = true;
+        }
         if (version >= 0x0800) Unsupported(kStatusNotBtrieve, "files of format 8.x and later");
-        if (version < 0x0600) NotVendorFile("unknown format version " + Hex16(version));
+        if (version < 0x0600) NotVendorFile("unknown format version " + Hex16(stored));
         layout.version = version;
         layout.slotBase = 2;
     }
