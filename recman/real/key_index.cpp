@@ -11,6 +11,7 @@ namespace recman::real {
 namespace {
 
 constexpr uint32_t kIndexHeader = 12;
+constexpr uint32_t kIndexHeader8 = 0x0E;
 constexpr size_t kMaxDepth = 64;
 
 struct TFrame {
@@ -29,7 +30,9 @@ class TIndexWalk {
           k_(k),
           key_(layout.keys[k]),
           seen_(store.Live().size(), false),
-          scratch_(key_.length) {}
+          scratch_(key_.length),
+          v8_(layout.format == TFormat::New8x),
+          header_(v8_ ? kIndexHeader8 : kIndexHeader) {}
 
     TKeyIndex Run() {
         const size_t pages = layout_.pageCount + 1;
@@ -45,6 +48,7 @@ class TIndexWalk {
   private:
     uint32_t Child(const uint8_t* p) const {
         if (Le32(p) == kNoPointer) return kNoPointer;
+        if (v8_) return Le32(p);
         return layout_.format == TFormat::Old5x ? Ws32(p) : PageRefNumber(p);
     }
 
@@ -57,15 +61,15 @@ class TIndexWalk {
         const uint8_t type = uint8_t(0x80 + k_);
         const uint32_t phys = PhysicalPage(layout_, number, type);
         const uint8_t* page = file_.Page(phys);
-        if (layout_.format == TFormat::New6x) {
-            if (page[1] != type || PageRefNumber(page) != number)
+        if (layout_.format != TFormat::Old5x) {
+            if (!PageHeaderMatches(layout_, page, number, type))
                 Damaged("index page " + std::to_string(number) + " does not match its table entry");
         } else if (Le16(page + 4) & 0x8000) {
             Damaged("index of key " + std::to_string(k_) + " points at a data page");
         }
         TFrame frame;
-        frame.count = Le16(page + 6);
-        if (kIndexHeader + uint64_t(frame.count) * key_.entrySize > layout_.pageSize)
+        frame.count = Le16(page + (v8_ ? 8 : 6));
+        if (header_ + uint64_t(frame.count) * key_.entrySize > layout_.pageSize)
             Damaged("index page " + std::to_string(number) + " holds more entries than fit");
         frame.page.assign(page, page + layout_.pageSize);
         stack.push_back(std::move(frame));
@@ -81,11 +85,11 @@ class TIndexWalk {
                 continue;
             }
             const uint8_t* entry = top.next < top.count
-                                       ? top.page.data() + kIndexHeader + top.next * key_.entrySize
+                                       ? top.page.data() + header_ + top.next * key_.entrySize
                                        : nullptr;
             if (!top.childDone) {
                 top.childDone = true;
-                const uint32_t child = Child(entry ? entry : top.page.data() + 8);
+                const uint32_t child = Child(entry ? entry : top.page.data() + (v8_ ? 0x0A : 8));
                 if (child != kNoPointer) Push(stack, child);
                 continue;
             }
@@ -114,16 +118,16 @@ class TIndexWalk {
 
     void Emit(const uint8_t* entry) {
         const uint8_t* value = entry + 4;
-        uint32_t address = Ws32(value + key_.length);
+        uint32_t address = store_.AddressAt(value + key_.length);
         if (!key_.linked) {
             Visit(address, value);
             return;
         }
-        const uint32_t last = Ws32(value + key_.length + 4);
+        const uint32_t last = store_.AddressAt(value + key_.length + 4);
         for (;;) {
             Visit(address, value);
             if (address == last) return;
-            address = Ws32(store_.Slot(address) + key_.dupOffset + 4);
+            address = store_.AddressAt(store_.Slot(address) + key_.dupOffset + 4);
             if (address == kNoPointer)
                 Damaged("a duplicate chain of key " + std::to_string(k_) + " ends early");
         }
@@ -163,6 +167,8 @@ class TIndexWalk {
     std::vector<bool> visitedPage_;
     std::vector<uint8_t> scratch_;
     TKeyIndex index_;
+    bool v8_;
+    uint32_t header_;
 };
 
 }  // namespace

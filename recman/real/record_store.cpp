@@ -2,25 +2,39 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
 
 #include "recman/real/bytes.h"
+#include "recman/real/expand.h"
 #include "recman/real/real_error.h"
 
 namespace recman::real {
 
 namespace {
 
-constexpr uint32_t kDataHeader = 6;
 constexpr uint32_t kVariableHeader = 12;
+constexpr uint32_t kVariableHeader8 = 0x10;
 
-// Variable pointer: page bits 16-23, 0-7, 8-15, then the fragment number.
-uint32_t TailPage(const uint8_t* p) {
-    return (uint32_t(p[0]) << 16) | p[1] | (uint32_t(p[2]) << 8);
-}
+// A variable-page pointer: the logical (6.x, 8.x) or physical (5.x) page and the fragment.
+struct TTailPointer {
+    uint32_t page = 0;
+    uint32_t fragment = 0;
+    bool end = true;
+};
 
-bool IsEndOfTail(const uint8_t* p) {
-    return p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF;
+// 5.x and 6.x: page bits 16-23, 0-7, 8-15, then the fragment number; 8.x: LE32 page and
+// LE16 fragment.
+TTailPointer ParsePointer(const TRealLayout& layout, const uint8_t* p) {
+    TTailPointer t;
+    if (layout.format == TFormat::New8x) {
+        t.page = Le32(p);
+        t.fragment = Le16(p + 4);
+        t.end = t.page == kNoPointer;
+    } else {
+        t.page = (uint32_t(p[0]) << 16) | p[1] | (uint32_t(p[2]) << 8);
+        t.fragment = p[3];
+        t.end = p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF;
+    }
+    return t;
 }
 
 [[noreturn]] void BadTail(const std::string& what) {
@@ -40,9 +54,14 @@ TRecordStore::TRecordStore(TPageFile& file, const TRealLayout& layout)
                 std::to_string(live_.size()));
 }
 
+uint32_t TRecordStore::AddressAt(const uint8_t* p) const {
+    return layout_.format == TFormat::New8x ? Le32(p) : Ws32(p);
+}
+
 void TRecordStore::EnumerateOld() {
     const uint32_t p = layout_.pageSize;
     const uint32_t pages = layout_.pageCount;
+    const uint32_t header = layout_.pageHeader;
     std::vector<bool> freePage(pages, false);
     uint32_t next = layout_.freePageChain;
     for (uint32_t steps = 0; next != kNoPointer; ++steps) {
@@ -54,14 +73,14 @@ void TRecordStore::EnumerateOld() {
     auto isData = [&](uint32_t page) {
         return page > 0 && page < pages && !freePage[page] && (Le16(file_.Page(page) + 4) & 0x8000);
     };
-    const uint32_t perPage = (p - kDataHeader) / layout_.physicalLength;
+    const uint32_t perPage = (p - header) / layout_.physicalLength;
     std::vector<uint32_t> deleted;
     next = layout_.deletedChain;
     while (next != kNoPointer) {
         const uint32_t page = next / p;
         const uint32_t off = next % p;
-        if (!isData(page) || off < kDataHeader || (off - kDataHeader) % layout_.physicalLength ||
-            (off - kDataHeader) / layout_.physicalLength >= perPage)
+        if (!isData(page) || off < header || (off - header) % layout_.physicalLength ||
+            (off - header) / layout_.physicalLength >= perPage)
             Damaged("the deleted record chain points outside the data pages");
         if (deleted.size() > uint64_t(pages) * perPage) Damaged("the deleted record chain loops");
         deleted.push_back(next);
@@ -78,7 +97,7 @@ void TRecordStore::EnumerateOld() {
         if (page == layout_.currentPage)
             limit = layout_.currentFree >= p ? 0 : p - layout_.currentFree;
         for (uint32_t s = 0; s < perPage; ++s) {
-            const uint32_t off = kDataHeader + s * layout_.physicalLength;
+            const uint32_t off = header + s * layout_.physicalLength;
             if (off >= limit) break;
             const uint32_t address = page * p + off;
             if (!std::binary_search(deleted.begin(), deleted.end(), address))
@@ -87,17 +106,31 @@ void TRecordStore::EnumerateOld() {
     }
 }
 
+// 6.x and 8.x: a slot is in use when its usage count is not zero; a compressed record's
+// slot has its state byte after the pointer (1 in use, 0 free) instead.
 void TRecordStore::EnumerateNew() {
     const uint32_t p = layout_.pageSize;
-    const uint32_t perPage = (p - kDataHeader) / layout_.physicalLength;
+    const uint32_t header = layout_.pageHeader;
+    const uint32_t perPage = (p - header) / layout_.physicalLength;
+    const bool v8 = layout_.format == TFormat::New8x;
     for (uint32_t logical = 1; logical <= layout_.pageCount; ++logical) {
         if (layout_.pageType[logical] != 'D') continue;
         const uint8_t* page = file_.Page(layout_.physical[logical]);
-        if (page[1] != 'D' || PageRefNumber(page) != logical || !(Le16(page + 4) & 0x8000))
+        if (!PageHeaderMatches(layout_, page, logical, 'D') || (!v8 && !(Le16(page + 4) & 0x8000)))
             Damaged("data page " + std::to_string(logical) + " does not match its table entry");
         for (uint32_t s = 0; s < perPage; ++s) {
-            const uint32_t off = kDataHeader + s * layout_.physicalLength;
-            if (Le16(page + off) != 0) live_.push_back(logical * p + off);
+            const uint32_t off = header + s * layout_.physicalLength;
+            bool used = false;
+            if (layout_.compressed) {
+                const uint8_t state = page[off + layout_.pointerSize];
+                if (state > 1)
+                    Damaged("a record slot of data page " + std::to_string(logical) +
+                            " is in an unknown state");
+                used = state == 1;
+            } else {
+                used = Le16(page + off) != 0;
+            }
+            if (used) live_.push_back(v8 ? (logical << layout_.slotBits) | s : logical * p + off);
         }
     }
 }
@@ -110,12 +143,22 @@ size_t TRecordStore::Find(uint32_t address) const {
 
 uint64_t TRecordStore::SlotOffset(uint32_t address) const {
     const uint32_t p = layout_.pageSize;
-    uint32_t page = address / p;
-    const uint32_t off = address % p;
-    if (off < kDataHeader || (off - kDataHeader) % layout_.physicalLength ||
-        off + layout_.physicalLength > p)
-        Damaged("a record address does not name a record slot");
-    if (layout_.format == TFormat::New6x) page = PhysicalPage(layout_, page, 'D');
+    const uint32_t header = layout_.pageHeader;
+    uint32_t page = 0, off = 0;
+    if (layout_.format == TFormat::New8x) {
+        page = address >> layout_.slotBits;
+        const uint32_t slot = address & ((1u << layout_.slotBits) - 1);
+        if (slot >= (p - header) / layout_.physicalLength)
+            Damaged("a record address does not name a record slot");
+        off = header + slot * layout_.physicalLength;
+    } else {
+        page = address / p;
+        off = address % p;
+        if (off < header || (off - header) % layout_.physicalLength ||
+            off + layout_.physicalLength > p)
+            Damaged("a record address does not name a record slot");
+    }
+    if (layout_.format != TFormat::Old5x) page = PhysicalPage(layout_, page, 'D');
     return uint64_t(page) * p + off;
 }
 
@@ -126,7 +169,13 @@ const uint8_t* TRecordStore::Slot(uint32_t address) {
 }
 
 void TRecordStore::KeyValue(uint32_t address, size_t k, uint8_t* out) {
-    const uint8_t* record = Slot(address) + layout_.slotBase;
+    const uint8_t* record = nullptr;
+    if (layout_.compressed) {
+        Read(address, record_);
+        record = record_.data();
+    } else {
+        record = Slot(address) + layout_.slotBase;
+    }
     for (const TRealSegment& seg : layout_.keys[k].segments) {
         std::memcpy(out, record + seg.offset, seg.length);
         out += seg.length;
@@ -135,26 +184,47 @@ void TRecordStore::KeyValue(uint32_t address, size_t k, uint8_t* out) {
 
 void TRecordStore::Read(uint32_t address, std::vector<uint8_t>& out) {
     const uint8_t* slot = Slot(address);
+    if (layout_.compressed) {
+        ReadCompressed(slot, out);
+        return;
+    }
     out.assign(slot + layout_.slotBase, slot + layout_.slotBase + layout_.recordLength);
     if (!layout_.variable) return;
-    uint8_t pointer[4];
-    std::memcpy(pointer, slot + layout_.slotBase + layout_.recordLength, 4);
+    uint8_t pointer[6];
+    std::memcpy(pointer, slot + layout_.slotBase + layout_.recordLength, layout_.pointerSize);
     ReadTail(pointer, out);
+}
+
+// The slot begins with the pointer to the stored stream, which the variable pages hold
+// like a variable tail.
+void TRecordStore::ReadCompressed(const uint8_t* slot, std::vector<uint8_t>& out) {
+    uint8_t pointer[6];
+    std::memcpy(pointer, slot, layout_.pointerSize);
+    stream_.clear();
+    try {
+        ReadTail(pointer, stream_);
+    } catch (const ERealFile& e) {
+        throw ERealFile(kStatusIoError, e.Message());
+    }
+    ExpandRecord(stream_.data(), stream_.size(), layout_.recordLength, out);
 }
 
 void TRecordStore::ReadTail(const uint8_t* first, std::vector<uint8_t>& out) {
     const uint32_t p = layout_.pageSize;
-    const bool v6 = layout_.format == TFormat::New6x;
-    uint8_t pointer[4];
-    std::memcpy(pointer, first, 4);
-    std::unordered_set<uint32_t> seen;
+    const bool v8 = layout_.format == TFormat::New8x;
+    const bool logical = layout_.format != TFormat::Old5x;
+    const uint32_t headerSize = v8 ? kVariableHeader8 : kVariableHeader;
+    const uint32_t countAt = v8 ? 0x0E : 0x0A;
+    TTailPointer pointer = ParsePointer(layout_, first);
     const uint64_t limit = file_.Size();
-    while (!IsEndOfTail(pointer)) {
-        const uint32_t number = TailPage(pointer);
-        const uint8_t fragment = pointer[3];
-        if (!seen.insert((number << 8) | fragment).second) BadTail("the fragment chain loops");
+    // Every fragment of the file at most once: a longer chain loops.
+    const uint64_t maxSteps = uint64_t(layout_.pageCount) * (p / 2) + 1;
+    for (uint64_t steps = 0; !pointer.end; ++steps) {
+        if (steps > maxSteps) BadTail("the fragment chain loops");
+        const uint32_t number = pointer.page;
+        const uint32_t fragment = pointer.fragment;
         uint32_t phys = number;
-        if (v6) {
+        if (logical) {
             if (number == 0 || number > layout_.pageCount || layout_.pageType[number] != 'V')
                 BadTail("a fragment names a page that is not a variable page");
             phys = layout_.physical[number];
@@ -162,13 +232,13 @@ void TRecordStore::ReadTail(const uint8_t* first, std::vector<uint8_t>& out) {
             BadTail("a fragment names a page past the end");
         }
         const uint8_t* page = file_.Page(phys);
-        if (v6 && (page[1] != 'V' || PageRefNumber(page) != number))
+        if (logical && !PageHeaderMatches(layout_, page, number, 'V'))
             BadTail("variable page " + std::to_string(number) + " does not match its table entry");
-        if (!v6 && (Le16(page + 4) & 0x8000)) BadTail("a fragment names a data page");
-        const uint32_t count = Le16(page + 0x0A);
-        const uint32_t tableStart = p - 2 * (count + 1);
-        if (fragment >= count || uint64_t(kVariableHeader) + 2 * (count + 1) > p)
+        if (!logical && (Le16(page + 4) & 0x8000)) BadTail("a fragment names a data page");
+        const uint32_t count = Le16(page + countAt);
+        if (fragment >= count || uint64_t(headerSize) + 2 * (uint64_t(count) + 1) > p)
             BadTail("a fragment number is out of range");
+        const uint32_t tableStart = p - 2 * (count + 1);
         const uint16_t entry = Le16(page + p - 2 * (fragment + 1));
         if (entry == 0xFFFF) BadTail("a fragment slot is unused");
         const uint32_t start = entry & 0x7FFF;
@@ -180,18 +250,19 @@ void TRecordStore::ReadTail(const uint8_t* first, std::vector<uint8_t>& out) {
                 break;
             }
         }
-        if (start < kVariableHeader || end < start || end > tableStart)
+        if (start < headerSize || end < start || end > tableStart)
             BadTail("a fragment lies outside its page");
         const uint8_t* data = page + start;
         uint32_t length = end - start;
-        const bool chained = v6 || (entry & 0x8000);
+        const bool chained = logical || (entry & 0x8000);
         if (chained) {
-            if (length < 4) BadTail("a fragment is too short for its next pointer");
-            std::memcpy(pointer, data, 4);
-            data += 4;
-            length -= 4;
+            if (length < layout_.pointerSize)
+                BadTail("a fragment is too short for its next pointer");
+            pointer = ParsePointer(layout_, data);
+            data += layout_.pointerSize;
+            length -= layout_.pointerSize;
         } else {
-            std::memset(pointer, 0xFF, 4);
+            pointer.end = true;
         }
         if (out.size() + length > limit) BadTail("the record is longer than the file");
         out.insert(out.end(), data, data + length);

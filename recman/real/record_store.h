@@ -1,5 +1,5 @@
 // The live records of a vendor file in physical order, and reading one record (its fixed
-// part and its variable tail) by its 4-byte address.
+// part and its variable tail, or its compressed stream expanded) by its 4-byte address.
 #pragma once
 
 #include <cstdint>
@@ -24,21 +24,28 @@ class TRecordStore {
     // The slot of a live record (physical length bytes), valid until the next read.
     const uint8_t* Slot(uint32_t address);
     // The whole record: fixed part, then the variable tail joined in chain order. Throws
-    // ERealFile status 54 when the tail is unreadable (out then holds the fixed part).
+    // ERealFile status 54 when the tail is unreadable (out then holds the fixed part), and
+    // status 2 when a compressed record cannot be expanded to the record length.
     void Read(uint32_t address, std::vector<uint8_t>& out);
     // Copies the key value of key number k from the record at address into out.
     void KeyValue(uint32_t address, size_t k, uint8_t* out);
+
+    // The record address in an index entry or a duplicate pointer.
+    uint32_t AddressAt(const uint8_t* p) const;
 
   private:
     // Byte offset in the file of the slot at address, or throws status 2.
     uint64_t SlotOffset(uint32_t address) const;
     void ReadTail(const uint8_t* pointer, std::vector<uint8_t>& out);
+    void ReadCompressed(const uint8_t* slot, std::vector<uint8_t>& out);
     void EnumerateOld();
     void EnumerateNew();
 
     TPageFile& file_;
     const TRealLayout& layout_;
     std::vector<uint32_t> live_;
+    std::vector<uint8_t> stream_;  // a compressed record as stored, reused
+    std::vector<uint8_t> record_;  // an expanded record for its key values, reused
 };
 
 }  // namespace recman::real
