@@ -8,11 +8,14 @@
 #include <iterator>
 
 #include "recman/real/bytes.h"
+#include "recman/real/expand.h"
 #include "recman/real/real_cursor.h"
+#include "recman/real/real_error.h"
 #include "tests/recman_real/real_fixture.h"
 
 using namespace realtest;
 using recman::real::PutLe16;
+using recman::real::PutLe32;
 using recman::real::PutWs32;
 
 namespace {
@@ -228,6 +231,156 @@ TEST(RealDamaged, TailChainThatLoopsIsCaught) {
     TOpenFile f(WriteImage("VARIABLE.DAT", image));
     ASSERT_EQ(f.openStatus, 0);
     EXPECT_EQ(f.Call(5, 1, 70000, {}, {0xE8, 0x03}).status, 54);
+}
+
+}  // namespace
+
+namespace {
+
+const std::string kCompany = "exchequer/ExchSQL/Btrieve File Structure/v600/Base Blank_MC/";
+
+// The same FCR field changed in both copies of an 8.x control record (U bytes each).
+void BothCopies(TImage& i, size_t u, const std::function<void(uint8_t*)>& change) {
+    change(&i[0]);
+    change(&i[u]);
+}
+
+// The two copies of the 8.x page allocation table of group 0, at 4U and 5U.
+void BothTables(TImage& i, size_t u, const std::function<void(uint8_t*)>& change) {
+    change(&i[4 * u]);
+    change(&i[5 * u]);
+}
+
+struct TMutation8 {
+    const char* what;
+    const char* sample;  // under the shared company folder
+    std::function<void(TImage&, const recman::real::TRealFile&)> mutate;
+    int16_t status;
+    std::string message;
+};
+
+const std::vector<TMutation8>& Mutations8() {
+    constexpr size_t u = 2048;  // both samples have pages of 1024 bytes
+    static const std::vector<TMutation8> table = {
+        {"version 9.5", "TRANS/Nominal.Dat",
+         [](TImage& i, auto&) { BothCopies(i, u, [](uint8_t* f) { PutLe16(f + 0x4A, 0x0950); }); },
+         30, "Not supported: files of format 9.5 and later (version 0x0950)"},
+        {"version 9.5 negated by an owner name", "TRANS/Nominal.Dat",
+         [](TImage& i, auto&) { BothCopies(i, u, [](uint8_t* f) { PutLe16(f + 0x4A, 0xF6B0); }); },
+         30, "Not supported: files of format 9.5 and later (version 0x0950)"},
+        {"version 7.0 in the 8.x layout", "TRANS/Nominal.Dat",
+         [](TImage& i, auto&) { BothCopies(i, u, [](uint8_t* f) { PutLe16(f + 0x4A, 0x0700); }); },
+         30, "Not a Btrieve file: unknown format version 0x0700"},
+        {"no slot bits", "TRANS/Nominal.Dat",
+         [](TImage& i, auto&) { BothCopies(i, u, [](uint8_t* f) { f[0x15F] = 0; }); }, 2,
+         "Damaged file: the record address width does not fit the slots of a page"},
+        {"key table outside the control record", "TRANS/Nominal.Dat",
+         [](TImage& i, auto&) { BothCopies(i, u, [](uint8_t* f) { PutLe16(f + 0x7A, 0x7FE); }); },
+         2, "Damaged file: the key allocation table lies outside the control record"},
+        {"key past the expanded record", "MISC/ExchqChk.Dat",
+         [](TImage& i, auto&) { BothCopies(i, u, [](uint8_t* f) { PutLe16(f + 0x192, 4); }); }, 2,
+         "Damaged file: key 0 lies outside the record"},
+        {"a pre-image file", "TRANS/Nominal.Dat", [](TImage& i, auto&) { i.resize(2 * u); }, 30,
+         "Not a data file: a pre-image file, which holds a control record and nothing else"},
+        {"both page tables lost", "TRANS/Nominal.Dat",
+         [](TImage& i, auto&) { BothTables(i, u, [](uint8_t* t) { t[3] = 'X'; }); }, 2,
+         "Damaged file: page allocation table 0 is missing"},
+        {"page table of the wrong group", "TRANS/Nominal.Dat",
+         [](TImage& i, auto&) { BothTables(i, u, [](uint8_t* t) { t[0] = 7; }); }, 2,
+         "Damaged file: page allocation table 0 is missing"},
+        {"second group's page table lost", "MISC/ExchqChk.Dat",
+         [](TImage& i, auto&) {
+             i[(8 + 320) * 1024 + 3] = 'X';
+             i[(8 + 320 + 2) * 1024 + 3] = 'X';
+         },
+         2, "Damaged file: page allocation table 1 is missing"},
+        {"page mapped past the end", "TRANS/Nominal.Dat",
+         [](TImage& i, const recman::real::TRealFile& f) {
+             const uint32_t l = FirstPageOfType(f, 'D');
+             BothTables(i, u, [l](uint8_t* t) { PutLe32(t + 0x14 + 6 * (l - 1), 0x00FFFFFF); });
+         },
+         2, "Damaged file: logical page 7 maps past the end"},
+        {"page of an unknown kind", "TRANS/Nominal.Dat",
+         [](TImage& i, const recman::real::TRealFile& f) {
+             const uint32_t l = FirstPageOfType(f, 'D');
+             BothTables(i, u, [l](uint8_t* t) { PutLe16(t + 0x14 + 6 * (l - 1) + 4, 0x00C4); });
+         },
+         2, "Damaged file: logical page 7 is of an unknown kind"},
+        {"data page header that does not match", "TRANS/Nominal.Dat",
+         [](TImage& i, const recman::real::TRealFile& f) {
+             i[Phys(f, FirstPageOfType(f, 'D'))] ^= 0x40;
+         },
+         2, "Damaged file: data page 7 does not match its table entry"},
+        {"index page header that does not match", "TRANS/Nominal.Dat",
+         [](TImage& i, const recman::real::TRealFile& f) {
+             i[Phys(f, f.layout.keys[0].root) + 4] = 0x81;
+         },
+         2, "Damaged file: index page 71 does not match its table entry"},
+        {"compressed slot in an unknown state", "MISC/ExchqChk.Dat",
+         [](TImage& i, const recman::real::TRealFile& f) {
+             i[Phys(f, FirstPageOfType(f, 'D')) + 8 + 6] = 7;
+         },
+         2, "Damaged file: a record slot of data page 3 is in an unknown state"},
+        {"record count that disagrees", "MISC/ExchqChk.Dat",
+         [](TImage& i, auto&) { BothCopies(i, u, [](uint8_t* f) { PutWs32(f + 0x1A, 9790); }); }, 2,
+         "Damaged file: the file says 9790 records but holds 9791"},
+    };
+    return table;
+}
+
+TEST(RealDamaged8x, EveryMutationIsRefusedWithItsStatusAndReason) {
+    if (FileBytes(SharedSamplePath(kCompany + "TRANS/Nominal.Dat")).empty())
+        GTEST_SKIP() << "the shared samples are not beside the source tree";
+    for (const TMutation8& m : Mutations8()) {
+        SCOPED_TRACE(m.what);
+        const std::string original = SharedSamplePath(kCompany + m.sample);
+        const recman::real::TRealFile intact(original);
+        TImage image = FileBytes(original);
+        m.mutate(image, intact);
+        int16_t status = -1;
+        auto cursor = recman::real::OpenRealFile(WriteImage("8x.dat", image), 0, "", status);
+        EXPECT_EQ(cursor, nullptr);
+        EXPECT_EQ(status, m.status);
+        EXPECT_EQ(recman::real::LastOpenError(), m.message);
+    }
+}
+
+// Streams of literal blocks and runs: each expands to exactly the record length or is a
+// damaged record.
+TEST(RealCompressed, StreamsExpandToTheRecordLengthOrAreDamaged) {
+    struct TCase {
+        const char* what;
+        TImage stream;
+        size_t length;
+        std::string expected;  // the record, or the reason
+    };
+    const std::vector<TCase> cases = {
+        {"literals then a run", {3, 0, 'a', 'b', 'c', 4, 0, 'z'}, 7, "abczzzz"},
+        {"no literals, a run, literals", {0, 0, 2, 0, 'x', 1, 0, 'y'}, 3, "xxy"},
+        {"literals alone", {2, 0, 'h', 'i'}, 2, "hi"},
+        {"empty literal blocks between runs", {0, 0, 1, 0, 'p', 0, 0, 2, 0, 'q'}, 3, "pqq"},
+        {"a literal block cut short", {5, 0, 'a'}, 5, "a block is cut short"},
+        {"a block count cut short", {1, 0, 'a', 2}, 3, "a run is cut short"},
+        {"a run cut short", {1, 0, 'a', 2, 0}, 3, "a run is cut short"},
+        {"literals past the length", {3, 0, 'a', 'b', 'c'}, 2, "it expands past the record length"},
+        {"a run past the length", {0, 0, 0xFF, 0xFF, 0}, 8, "it expands past the record length"},
+        {"shorter than the length",
+         {1, 0, 'a', 1, 0, 'b'},
+         3,
+         "it expands to 2 bytes instead of 3"},
+        {"an empty stream", {}, 1, "it expands to 0 bytes instead of 1"},
+    };
+    std::vector<uint8_t> out(64, 0xEE);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            recman::real::ExpandRecord(c.stream.data(), c.stream.size(), c.length, out);
+            EXPECT_EQ(std::string(out.begin(), out.end()), c.expected);
+        } catch (const recman::real::ERealFile& e) {
+            EXPECT_EQ(e.Status, 2);
+            EXPECT_EQ(e.Message(), "Damaged compressed record: " + c.expected);
+        }
+    }
 }
 
 }  // namespace

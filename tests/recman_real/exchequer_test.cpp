@@ -15,7 +15,7 @@ using namespace realtest;
 
 namespace {
 
-const std::string kRoot = std::string(QUORVATH_SOURCE_DIR) + "/../shared/btrieve-samples/exchequer";
+const std::string kRoot = SharedSamplePath("exchequer");
 
 struct TRow {
     std::string path, format, version;
@@ -120,19 +120,16 @@ TEST_F(ExchequerFiles, EveryFileReadsWhole) {
             } else {
                 // A key with null values reaches some of them, each once.
                 std::sort(forward.begin(), forward.end());
-                EXPECT_TRUE(std::includes(sorted.begin(), sorted.end(), forward.begin(),
-                                          forward.end()));
+                EXPECT_TRUE(
+                    std::includes(sorted.begin(), sorted.end(), forward.begin(), forward.end()));
                 ++nullKeys;
             }
         }
         ++read[row.format + (row.compressed ? " compressed" : "")];
     }
-    const std::map<std::string, int> expected = {{"5.x", 2},
-                                                 {"5.x compressed", 2},
-                                                 {"6.x", 7},
-                                                 {"6.x compressed", 42},
-                                                 {"8.x/9.x", 12},
-                                                 {"8.x/9.x compressed", 24}};
+    const std::map<std::string, int> expected = {{"5.x", 2},      {"5.x compressed", 2},
+                                                 {"6.x", 7},      {"6.x compressed", 42},
+                                                 {"8.x/9.x", 12}, {"8.x/9.x compressed", 24}};
     EXPECT_EQ(read, expected);
     EXPECT_GT(nullKeys, 0);
 }

@@ -18,6 +18,11 @@ inline std::string SamplePath(const std::string& name) {
     return std::string(QUORVATH_SOURCE_DIR) + "/tests/recman_real/samples/" + name;
 }
 
+// A file of the shared real-world samples, beside the source tree (CI lays them there).
+inline std::string SharedSamplePath(const std::string& relative) {
+    return std::string(QUORVATH_SOURCE_DIR) + "/../shared/btrieve-samples/" + relative;
+}
+
 struct TCall {
     int16_t status = -1;
     std::vector<uint8_t> data;  // the bytes the data length says were returned
