@@ -27,7 +27,12 @@ cmake --build build-fuzz -j"$(nproc)" --target "fuzz_$target"
 mkdir -p "build-fuzz/corpus/$target" build-fuzz/crashes
 seeds=("tests/fuzz/$target")
 case "$target" in
-  real_file | dictionary) seeds+=(tests/recman_real/samples) ;;
+  real_file | dictionary)
+    seeds+=(tests/recman_real/samples)
+    # The real-world samples (8.x pages, compressed records), when laid beside the tree.
+    shared=../shared/btrieve-samples/exchequer
+    if [ "$target" = real_file ] && [ -d "$shared" ]; then seeds+=("$shared"); fi
+    ;;
   description) seeds+=(examples tests/dict/fixtures) ;;
 esac
 "build-fuzz/tests/fuzz/fuzz_$target" "build-fuzz/corpus/$target" "${seeds[@]}" \

@@ -1,4 +1,4 @@
-// Writes files in the vendor's 5.x or 6.0 format, laid out the way the sample files show:
+// Writes files in the vendor's 5.x, 6.0 or 8.0 format, laid out the way the sample files show:
 // fixed-length records in data pages, a B-tree per key, linked duplicates chained in insertion
 // order and null keys left out of their index. Used by the reader's benchmark and tests.
 #pragma once
@@ -30,6 +30,12 @@ struct TImageSpec {
     // (the current copy second), logical pages, and a stale shadow copy of every seventh
     // data page left at a physical page no table names.
     bool newFormat = false;
+    // 8.0 layout (with newFormat): control records and page tables of max(2 pages, 2 KiB),
+    // 8-byte page headers, record addresses page << slot bits | slot, and page tables in
+    // groups at fixed places.
+    bool format8 = false;
+    // Records stored compressed in variable pages (runs of a repeated byte, then literals).
+    bool compressed = false;
     // An alternate collating sequence (256 bytes, empty for none) on page 1; segments
     // with flag 0x20 use it.
     std::string acsName;

@@ -200,4 +200,64 @@ TEST(RealBuiltFiles, AlternateCollatingSequenceOnPageOneInBothFormats) {
     }
 }
 
+// The 8.0 layout, plain and compressed, over page sizes: every record back byte for byte
+// in physical and key order, null keys left out, duplicates in insertion order, and files
+// large enough to need several page table groups.
+TEST(RealBuiltFiles, Format8PlainAndCompressedReadBack) {
+    struct TCase {
+        uint16_t pageSize;
+        bool compressed;
+        int32_t records;
+    };
+    const std::vector<TCase> cases = {
+        {512, false, 3000}, {1024, true, 6000}, {2048, false, 9000}, {4096, true, 2000}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.pageSize) + (c.compressed ? " compressed" : " plain"));
+        TImageSpec spec;
+        spec.recordLength = 40;
+        spec.pageSize = c.pageSize;
+        spec.newFormat = spec.format8 = true;
+        spec.compressed = c.compressed;
+        spec.keys.push_back({{{0, 4, 1, 0, 0}}, false});        // signed id
+        spec.keys.push_back({{{4, 2, 0, 0, 0}}, true});         // code, duplicates
+        spec.keys.push_back({{{6, 4, 0, 0x0008, ' '}}, true});  // tag, null when blank
+        std::vector<std::vector<uint8_t>> records;
+        for (int32_t i = 0; i < c.records; ++i) {
+            std::vector<uint8_t> r(40, 0);
+            const int32_t id = (i * 7919) % c.records - c.records / 2;
+            recman::real::PutLe32(r.data(), uint32_t(id));
+            r[4] = 'A' + i % 5;
+            r[5] = 'a';
+            const std::string tag = i % 3 == 0 ? "    " : "t" + std::to_string(i % 100);
+            std::memcpy(r.data() + 6, (tag + "    ").data(), 4);
+            for (size_t b = 10; b < 40; ++b)
+                r[b] = b < size_t(10 + i % 30) ? uint8_t('a' + b % 26) : 0;
+            records.push_back(r);
+        }
+        const std::string path = Path("v8_" + std::to_string(c.pageSize) + ".dat");
+        realbench::WriteRealImage(path, spec, records);
+        TOpenFile f(path, -2);
+        ASSERT_EQ(f.openStatus, 0) << recman::real::LastOpenError();
+        EXPECT_EQ(f.StepAll(), records);
+        const auto byId = f.Walk(0);
+        ASSERT_EQ(byId.size(), records.size());
+        for (size_t i = 1; i < byId.size(); ++i) ASSERT_LT(I32(byId[i - 1], 0), I32(byId[i], 0));
+        // Duplicates of one code come in insertion order: ids of 'A' records in file order.
+        std::vector<int32_t> expectedA, walkedA;
+        for (const auto& r : records)
+            if (r[4] == 'A') expectedA.push_back(I32(r, 0));
+        for (const auto& r : f.Walk(1))
+            if (r[4] == 'A') walkedA.push_back(I32(r, 0));
+        EXPECT_EQ(walkedA, expectedA);
+        EXPECT_EQ(f.Walk(2).size(), size_t(c.records - (c.records + 2) / 3));
+        // Get Equal and a position round trip on the compressed file too.
+        const TCall equal = f.Call(5, 0, 70000, {}, {0xFE, 0xFF, 0xFF, 0xFF});
+        ASSERT_EQ(equal.status, 0);
+        EXPECT_EQ(I32(equal.data, 0), -2);
+        const TCall pos = f.Call(22, 0, 4);
+        ASSERT_EQ(pos.status, 0);
+        EXPECT_EQ(f.Call(23, 1, 70000, pos.data).data, equal.data);
+    }
+}
+
 }  // namespace
