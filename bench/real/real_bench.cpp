@@ -1,5 +1,6 @@
-// Benchmark of the reader of vendor files: opens a ~100 MB 5.x file and a 6.0 file of the
-// same records and walks each along every key and in physical order, printing records per
+// Benchmark of the reader of vendor files: opens a ~100 MB 5.x file and 6.0, 8.0 and
+// compressed 8.0 files of the same records and walks each along every key and in physical
+// order, printing records per
 // second, bytes per second, the open time and the peak memory. Usage: real_bench [folder]
 // [records]; the files are made there when missing. Each walk runs in a fresh process so
 // that its peak memory is the reader's own.
@@ -94,11 +95,21 @@ int Measure(const std::string& path) {
     return 0;
 }
 
-// Records of 60 bytes: id (u32) at 0, id % 1000 (i16) at 4, bytes derived from id after;
-// key 0 the unique id, key 1 the 1000 groups with linked duplicates.
-void MakeImage(const std::string& path, uint32_t records, bool newFormat) {
+struct TFormat {
+    const char* name;
+    const char* tag;
+    bool newFormat, format8, compressed;
+    uint16_t pageSize;
+};
+
+// Records of 60 bytes: id (u32) at 0, id % 1000 (i16) at 4, 30 bytes derived from id, then
+// blanks; key 0 the unique id, key 1 the 1000 groups with linked duplicates.
+void MakeImage(const std::string& path, uint32_t records, const TFormat& format) {
     realbench::TImageSpec spec;
-    spec.newFormat = newFormat;
+    spec.newFormat = format.newFormat;
+    spec.format8 = format.format8;
+    spec.compressed = format.compressed;
+    spec.pageSize = format.pageSize;
     spec.recordLength = 60;
     spec.keys.push_back({{{0, 4, 1, 0, 0}}, false});
     spec.keys.push_back({{{4, 2, 1, 0, 0}}, true});
@@ -108,7 +119,7 @@ void MakeImage(const std::string& path, uint32_t records, bool newFormat) {
         for (int b = 0; b < 4; ++b) r[b] = uint8_t(id >> (8 * b));
         r[4] = uint8_t(id % 1000);
         r[5] = uint8_t((id % 1000) >> 8);
-        for (uint32_t j = 6; j < 60; ++j) r[j] = uint8_t(id * 7 + j);
+        for (uint32_t j = 6; j < 60; ++j) r[j] = j < 36 ? uint8_t(id * 7 + j) : ' ';
     }
     realbench::WriteRealImage(path, spec, data);
 }
@@ -120,17 +131,21 @@ int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "/tmp";
     const uint32_t records = argc > 2 ? uint32_t(std::strtoul(argv[2], nullptr, 10)) : 1250000;
     int worst = 0;
-    for (const bool newFormat : {false, true}) {
-        const std::string path = folder + "/quorvath_real_bench" + (newFormat ? "6" : "5") + "_" +
+    const TFormat formats[] = {{"5.x", "5", false, false, false, 4096},
+                               {"6.0", "6", true, false, false, 4096},
+                               {"8.0", "8", true, true, false, 2048},
+                               {"8.0 compressed", "8z", true, true, true, 2048}};
+    for (const TFormat& format : formats) {
+        const std::string path = folder + "/quorvath_real_bench" + format.tag + "_" +
                                  std::to_string(records) + ".dat";
         if (access(path.c_str(), R_OK) != 0) {
             const auto start = TClock::now();
-            MakeImage(path, records, newFormat);
+            MakeImage(path, records, format);
             std::printf("made %s with %u records in %.1f s\n", path.c_str(), records,
                         Seconds(start));
         }
         std::ifstream in(path, std::ios::binary | std::ios::ate);
-        std::printf("\n%s file %s: %.1f MB\n", newFormat ? "6.0" : "5.x", path.c_str(),
+        std::printf("\n%s file %s: %.1f MB\n", format.name, path.c_str(),
                     double(in.tellg()) / 1e6);
         std::fflush(stdout);
         const pid_t child = fork();

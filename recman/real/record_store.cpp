@@ -14,13 +14,6 @@ namespace {
 constexpr uint32_t kVariableHeader = 12;
 constexpr uint32_t kVariableHeader8 = 0x10;
 
-// A variable-page pointer: the logical (6.x, 8.x) or physical (5.x) page and the fragment.
-struct TTailPointer {
-    uint32_t page = 0;
-    uint32_t fragment = 0;
-    bool end = true;
-};
-
 // 5.x and 6.x: page bits 16-23, 0-7, 8-15, then the fragment number; 8.x: LE32 page and
 // LE16 fragment.
 TTailPointer ParsePointer(const TRealLayout& layout, const uint8_t* p) {
@@ -200,72 +193,82 @@ void TRecordStore::Read(uint32_t address, std::vector<uint8_t>& out) {
 void TRecordStore::ReadCompressed(const uint8_t* slot, std::vector<uint8_t>& out) {
     uint8_t pointer[6];
     std::memcpy(pointer, slot, layout_.pointerSize);
-    stream_.clear();
     try {
+        // Most streams fit one fragment: expanded straight from the page.
+        const TTailPointer first = ParsePointer(layout_, pointer);
+        if (!first.end) {
+            const TFragment f = Fragment(first.page, first.fragment);
+            if (f.next.end) {
+                ExpandRecord(f.data, f.length, layout_.recordLength, out);
+                return;
+            }
+        }
+        stream_.clear();
         ReadTail(pointer, stream_);
     } catch (const ERealFile& e) {
+        if (e.Status != kStatusVariablePage) throw;
         throw ERealFile(kStatusIoError, e.Message());
     }
     ExpandRecord(stream_.data(), stream_.size(), layout_.recordLength, out);
 }
 
-void TRecordStore::ReadTail(const uint8_t* first, std::vector<uint8_t>& out) {
+TRecordStore::TFragment TRecordStore::Fragment(uint32_t number, uint32_t fragment) {
     const uint32_t p = layout_.pageSize;
     const bool v8 = layout_.format == TFormat::New8x;
     const bool logical = layout_.format != TFormat::Old5x;
     const uint32_t headerSize = v8 ? kVariableHeader8 : kVariableHeader;
-    const uint32_t countAt = v8 ? 0x0E : 0x0A;
+    uint32_t phys = number;
+    if (logical) {
+        if (number == 0 || number > layout_.pageCount || layout_.pageType[number] != 'V')
+            BadTail("a fragment names a page that is not a variable page");
+        phys = layout_.physical[number];
+    } else if (number == 0 || number >= layout_.pageCount) {
+        BadTail("a fragment names a page past the end");
+    }
+    const uint8_t* page = file_.Page(phys);
+    if (logical && !PageHeaderMatches(layout_, page, number, 'V'))
+        BadTail("variable page " + std::to_string(number) + " does not match its table entry");
+    if (!logical && (Le16(page + 4) & 0x8000)) BadTail("a fragment names a data page");
+    const uint32_t count = Le16(page + (v8 ? 0x0E : 0x0A));
+    if (fragment >= count || uint64_t(headerSize) + 2 * (uint64_t(count) + 1) > p)
+        BadTail("a fragment number is out of range");
+    const uint32_t tableStart = p - 2 * (count + 1);
+    const uint16_t entry = Le16(page + p - 2 * (fragment + 1));
+    if (entry == 0xFFFF) BadTail("a fragment slot is unused");
+    const uint32_t start = entry & 0x7FFF;
+    uint32_t end = 0;
+    for (uint32_t f = fragment + 1; f <= count; ++f) {
+        const uint16_t e = Le16(page + p - 2 * (f + 1));
+        if (e != 0xFFFF) {
+            end = e & 0x7FFF;
+            break;
+        }
+    }
+    if (start < headerSize || end < start || end > tableStart)
+        BadTail("a fragment lies outside its page");
+    TFragment f;
+    f.data = page + start;
+    f.length = end - start;
+    if (logical || (entry & 0x8000)) {
+        if (f.length < layout_.pointerSize) BadTail("a fragment is too short for its next pointer");
+        f.next = ParsePointer(layout_, f.data);
+        f.data += layout_.pointerSize;
+        f.length -= layout_.pointerSize;
+    }
+    return f;
+}
+
+void TRecordStore::ReadTail(const uint8_t* first, std::vector<uint8_t>& out) {
     TTailPointer pointer = ParsePointer(layout_, first);
     const uint64_t limit = file_.Size();
     // Every fragment of the file at most once: a longer chain loops.
-    const uint64_t maxSteps = uint64_t(layout_.pageCount) * (p / 2) + 1;
+    const uint64_t maxSteps = uint64_t(layout_.pageCount) * (layout_.pageSize / 2) + 1;
     for (uint64_t steps = 0; !pointer.end; ++steps) {
         if (steps > maxSteps) BadTail("the fragment chain loops");
-        const uint32_t number = pointer.page;
-        const uint32_t fragment = pointer.fragment;
-        uint32_t phys = number;
-        if (logical) {
-            if (number == 0 || number > layout_.pageCount || layout_.pageType[number] != 'V')
-                BadTail("a fragment names a page that is not a variable page");
-            phys = layout_.physical[number];
-        } else if (number == 0 || number >= layout_.pageCount) {
-            BadTail("a fragment names a page past the end");
-        }
-        const uint8_t* page = file_.Page(phys);
-        if (logical && !PageHeaderMatches(layout_, page, number, 'V'))
-            BadTail("variable page " + std::to_string(number) + " does not match its table entry");
-        if (!logical && (Le16(page + 4) & 0x8000)) BadTail("a fragment names a data page");
-        const uint32_t count = Le16(page + countAt);
-        if (fragment >= count || uint64_t(headerSize) + 2 * (uint64_t(count) + 1) > p)
-            BadTail("a fragment number is out of range");
-        const uint32_t tableStart = p - 2 * (count + 1);
-        const uint16_t entry = Le16(page + p - 2 * (fragment + 1));
-        if (entry == 0xFFFF) BadTail("a fragment slot is unused");
-        const uint32_t start = entry & 0x7FFF;
-        uint32_t end = 0;
-        for (uint32_t f = fragment + 1; f <= count; ++f) {
-            const uint16_t e = Le16(page + p - 2 * (f + 1));
-            if (e != 0xFFFF) {
-                end = e & 0x7FFF;
-                break;
-            }
-        }
-        if (start < headerSize || end < start || end > tableStart)
-            BadTail("a fragment lies outside its page");
-        const uint8_t* data = page + start;
-        uint32_t length = end - start;
-        const bool chained = logical || (entry & 0x8000);
-        if (chained) {
-            if (length < layout_.pointerSize)
-                BadTail("a fragment is too short for its next pointer");
-            pointer = ParsePointer(layout_, data);
-            data += layout_.pointerSize;
-            length -= layout_.pointerSize;
-        } else {
-            pointer.end = true;
-        }
-        if (out.size() + length > limit) BadTail("the record is longer than the file");
-        out.insert(out.end(), data, data + length);
+        const TFragment f = Fragment(pointer.page, pointer.fragment);
+        if (out.size() + f.length > limit) BadTail("the record is longer than the file");
+        out.insert(out.end(), f.data, f.data + f.length);
+        pointer = f.next;
     }
 }
 

@@ -10,6 +10,13 @@
 
 namespace recman::real {
 
+// A variable-page pointer: the logical (6.x, 8.x) or physical (5.x) page and the fragment.
+struct TTailPointer {
+    uint32_t page = 0;
+    uint32_t fragment = 0;
+    bool end = true;
+};
+
 class TRecordStore {
   public:
     // Enumerates the live slots; throws ERealFile status 2 when the page or slot chains are
@@ -34,6 +41,14 @@ class TRecordStore {
     uint32_t AddressAt(const uint8_t* p) const;
 
   private:
+    // One fragment of a variable page: its data (valid until the next page read) and the
+    // pointer to the next.
+    struct TFragment {
+        const uint8_t* data = nullptr;
+        uint32_t length = 0;
+        TTailPointer next;
+    };
+    TFragment Fragment(uint32_t page, uint32_t fragment);
     // Byte offset in the file of the slot at address, or throws status 2.
     uint64_t SlotOffset(uint32_t address) const;
     void ReadTail(const uint8_t* pointer, std::vector<uint8_t>& out);
