@@ -105,12 +105,11 @@ class TIndexWalk {
             Damaged("index of key " + std::to_string(k_) + " names a record that does not exist");
         if (seen_[at]) Damaged("index of key " + std::to_string(k_) + " visits a record twice");
         seen_[at] = true;
-        store_.KeyValue(address, k_, scratch_.data());
-        if (CompareKeys(layout_, key_, value, scratch_.data()) != 0) {
-            if (layout_.ownerMarked)
-                throw ERealFile(kStatusOwner,
-                                "Not supported: records encrypted under an owner name");
-            Damaged("index of key " + std::to_string(k_) + " disagrees with a record");
+        // Compressed records are checked against their keys in one pass afterwards
+        // (CheckKeyValues), each expanded once instead of once per key.
+        if (!layout_.compressed) {
+            store_.KeyValue(address, k_, scratch_.data());
+            if (CompareKeys(layout_, key_, value, scratch_.data()) != 0) Disagrees(layout_, k_);
         }
         index_.addresses.push_back(address);
         index_.values.insert(index_.values.end(), value, value + key_.length);
@@ -172,6 +171,43 @@ class TIndexWalk {
 };
 
 }  // namespace
+
+void Disagrees(const TRealLayout& layout, size_t k) {
+    if (layout.ownerMarked)
+        throw ERealFile(kStatusOwner, "Not supported: records encrypted under an owner name");
+    Damaged("index of key " + std::to_string(k) + " disagrees with a record");
+}
+
+void CheckKeyValues(const TRealLayout& layout, TRecordStore& store,
+                    const std::vector<TKeyIndex>& indexes) {
+    constexpr uint32_t kAbsent = 0xFFFFFFFFu;
+    const std::vector<uint32_t>& live = store.Live();
+    // Position of each live record in each index, in physical order.
+    std::vector<std::vector<uint32_t>> positions(indexes.size());
+    for (size_t k = 0; k < indexes.size(); ++k) {
+        positions[k].assign(live.size(), kAbsent);
+        const std::vector<uint32_t>& addresses = indexes[k].addresses;
+        for (size_t pos = 0; pos < addresses.size(); ++pos)
+            positions[k][store.Find(addresses[pos])] = uint32_t(pos);
+    }
+    std::vector<uint8_t> record;
+    std::vector<uint8_t> value;
+    for (size_t i = 0; i < live.size(); ++i) {
+        store.Read(live[i], record);
+        for (size_t k = 0; k < indexes.size(); ++k) {
+            const uint32_t pos = positions[k][i];
+            if (pos == kAbsent) continue;
+            const TRealKey& key = layout.keys[k];
+            value.clear();
+            for (const TRealSegment& seg : key.segments)
+                value.insert(value.end(), record.begin() + seg.offset,
+                             record.begin() + seg.offset + seg.length);
+            if (CompareKeys(layout, key, &indexes[k].values[size_t(pos) * key.length],
+                            value.data()) != 0)
+                Disagrees(layout, k);
+        }
+    }
+}
 
 TKeyIndex BuildKeyIndex(TPageFile& file, const TRealLayout& layout, TRecordStore& store, size_t k) {
     return TIndexWalk(file, layout, store, k).Run();

@@ -69,6 +69,7 @@ TRealFile::TRealFile(const std::string& path) : file(path), layout(ReadLayout(fi
     store = std::make_unique<TRecordStore>(file, layout);
     for (size_t k = 0; k < layout.keys.size(); ++k)
         indexes.push_back(BuildKeyIndex(file, layout, *store, k));
+    if (layout.compressed) CheckKeyValues(layout, *store, indexes);
 }
 
 int16_t TRealCursor::Execute(Request& r) {

@@ -261,3 +261,48 @@ TEST(RealBuiltFiles, Format8PlainAndCompressedReadBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// A compressed record whose stored bytes no longer match its index entry: damage, or, in a
+// file with an owner name, records encrypted by it.
+TEST(RealBuiltFiles, CompressedRecordsThatDisagreeWithTheirIndex) {
+    struct TCase {
+        bool ownerMarked;
+        int16_t status;
+        const char* message;
+    };
+    const std::vector<TCase> cases = {
+        {false, 2, "Damaged file: index of key 0 disagrees with a record"},
+        {true, 51, "Not supported: records encrypted under an owner name"}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.ownerMarked ? "owner-marked" : "plain");
+        TImageSpec spec;
+        spec.recordLength = 20;
+        spec.pageSize = 1024;
+        spec.newFormat = spec.format8 = spec.compressed = true;
+        spec.keys.push_back({{{0, 4, 0, 0, 0}}, false});
+        std::vector<std::vector<uint8_t>> records;
+        for (const char* code : {"QQ01", "QQ02", "QQ03"}) {
+            std::vector<uint8_t> r(20, 0);
+            std::memcpy(r.data(), code, 4);
+            records.push_back(r);
+        }
+        const std::string path = Path("disagree.dat");
+        realbench::WriteRealImage(path, spec, records);
+        std::ifstream in(path, std::ios::binary);
+        std::string image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        // The variable pages come last: the stored stream's copy of the code.
+        image[image.rfind("QQ02") + 3] = '9';
+        if (c.ownerMarked)
+            for (size_t copy : {size_t(0), size_t(2048)})
+                recman::real::PutLe16(reinterpret_cast<uint8_t*>(&image[copy + 0x4A]), 0xF800);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << image;
+        int16_t status = -1;
+        EXPECT_EQ(recman::real::OpenRealFile(path, -2, "", status), nullptr);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(recman::real::LastOpenError(), c.message);
+    }
+}
+
+}  // namespace
