@@ -33,6 +33,9 @@ class TPageFile {
   private:
     // The cache holds at most this many bytes of pages, and never more pages than the file.
     static constexpr uint64_t kCacheBytes = 8u << 20;
+    // Pages read at once by a miss that follows the previous one in page order.
+    static constexpr uint32_t kReadAhead = 32;
+    uint32_t lastMiss_ = 0xFFFFFFFEu;
     uint32_t slots_ = 0;
     int fd_ = -1;
     uint64_t size_ = 0;
