@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <utility>
@@ -181,10 +180,13 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     }
     std::shared_ptr<NativeFile> file(new NativeFile);
     file->path_ = path;
-    // Another process, in another working folder, may have to find the decision file.
-    std::error_code error;
-    file->absolutePath_ = std::filesystem::absolute(path, error).lexically_normal().string();
-    if (error) file->absolutePath_ = path;
+    file->folder_ = FolderOf(path);
+    file->name_ = BaseNameOf(path);
+    struct stat folder;
+    if (::stat(file->folder_.c_str(), &folder) == 0) {
+        file->folderDev_ = folder.st_dev;
+        file->folderIno_ = folder.st_ino;
+    }
     file->dev_ = st.st_dev;
     file->ino_ = st.st_ino;
     file->pid_ = ::getpid();
@@ -231,7 +233,7 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     // whose redo file cannot be replayed still opens for reading: each write then answers
     // the failure.
     struct stat redo;
-    if (recover && file->writable_ && ::stat(RedoPathOf(path).c_str(), &redo) == 0)
+    if (recover && file->writable_ && ::lstat(RedoPathOf(path).c_str(), &redo) == 0)
         file->RecoverNow(false);
     registry[id] = file;
     return file;
@@ -518,6 +520,12 @@ int16_t NativeFile::StartWrite() {
             holdsTxLock_ = true;
         }
         if (!inTransaction_) {
+            // The redo and decision files of a transaction name each other within one folder,
+            // so that whoever may write there reaches nothing beyond it: a file of another
+            // folder cannot join.
+            for (const auto& other : Pinned())
+                if (other->folderDev_ != folderDev_ || other->folderIno_ != folderIno_)
+                    return kOperationNotAllowed;
             int rc = Control(kBegin);
             if (rc != SQLITE_OK) return SqliteStatus(rc);
             int16_t st = RecoverRedo(true);
@@ -541,7 +549,8 @@ int16_t NativeFile::StartWrite() {
 int16_t NativeFile::RecoverRedo(bool wait) {
     const std::string redoPath = RedoPathOf(path_);
     struct stat st;
-    if (::stat(redoPath.c_str(), &st) != 0) return kOk;
+    // A folder of that name is nothing a writer left (and keeps any from making a redo file).
+    if (::lstat(redoPath.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return kOk;
     // Its writer holds the redo byte until the redo file is gone or left for others; once
     // the byte is ours, whatever is still there was left behind.
     int16_t status = TakeRedoLock(wait);
@@ -554,20 +563,23 @@ int16_t NativeFile::RecoverRedo(bool wait) {
 int16_t NativeFile::ApplyRedo(const std::string& redoPath) {
     bool exists = false;
     RedoFile redo;
-    int16_t status = ReadRedoFile(redoPath, exists, redo);
+    int16_t status = ReadRedoFile(redoPath, Limits(), exists, redo);
     if (status != kOk || !exists) return status;
-    bool done = false;
+    bool done = false, decided = false;
     if (redo.complete) {
         Statement marker(db_.get(), "SELECT 1 FROM redo_done WHERE txid=?1");
         if (marker.Valid()) {
             marker.BindBlob(1, redo.id.data(), redo.id.size());
             done = marker.Step() == SQLITE_ROW;
         }
+        if (!done) status = ReadDecisionHolds(folder_, redo.decisionName, redo.id, decided);
+        if (status != kOk) return status;
     }
-    if (!redo.complete || done || !DecisionHolds(redo.decisionPath, redo.id)) {
+    const std::string decisionPath = folder_ + "/" + redo.decisionName;
+    if (!decided) {
         // Never decided (the transaction did not commit), or already in the file.
-        if (redo.complete && !done) ::unlink((redo.decisionPath + ".new").c_str());
-        if (done) RemoveDecisionIfDone(redo.decisionPath, redo.id, RedoPathOf(absolutePath_));
+        if (redo.complete && !done) ::unlink((decisionPath + ".new").c_str());
+        if (done) RemoveDecisionIfDone(folder_, redo.decisionName, redo.id, RedoPathOf(name_));
         ::unlink(redoPath.c_str());
         return kOk;
     }
@@ -575,9 +587,9 @@ int16_t NativeFile::ApplyRedo(const std::string& redoPath) {
     // died, and nothing has written it since, so the changes replay onto what they were
     // made on; any failure means the file is not what it was.
     writing_ = true;
-    status = ForEachRedoChange(redoPath, [this](RedoOp op, int64_t id, std::string& data) {
-        return Replay(op, id, data);
-    });
+    status = ForEachRedoChange(
+        redoPath, Limits(),
+        [this](RedoOp op, int64_t id, std::string& data) { return Replay(op, id, data); });
     writing_ = false;
     int rc = status == kOk ? MarkDone(redo.id) : SQLITE_ABORT;
     // Committed on its own, so that a write that follows and fails cannot take it back.
@@ -588,7 +600,7 @@ int16_t NativeFile::ApplyRedo(const std::string& redoPath) {
         return rc == SQLITE_ABORT ? kIoError : SqliteStatus(rc);
     }
     ++changes_;
-    RemoveDecisionIfDone(redo.decisionPath, redo.id, RedoPathOf(absolutePath_));
+    RemoveDecisionIfDone(folder_, redo.decisionName, redo.id, RedoPathOf(name_));
     ::unlink(redoPath.c_str());
     return SqliteStatus(Control(kBegin));
 }
@@ -627,9 +639,18 @@ int16_t NativeFile::FinishWrite(int16_t status) {
     return status;
 }
 
+RecordLimits NativeFile::Limits() const {
+    // A variable-length record may grow to the longest value the database stores.
+    const int longest = sqlite3_limit(db_.get(), SQLITE_LIMIT_LENGTH, -1);
+    return {def_.recordLength,
+            def_.Variable() ? static_cast<uint64_t>(std::max(longest, 0)) : def_.recordLength};
+}
+
 int16_t NativeFile::NextAutoincrement(int key, std::string& data) {
     const KeyDef& kd = def_.keys[key];
     const KeySegment& s = kd.segments.front();
+    const size_t end = s.position - 1u + s.length;
+    if (data.size() < end) return kDataBufferTooShort;
     uint64_t value = 0;
     for (int i = 0; i < s.length; ++i)
         value |= uint64_t{static_cast<uint8_t>(data[s.position - 1 + i])} << (8 * i);
@@ -639,6 +660,7 @@ int16_t NativeFile::NextAutoincrement(int key, std::string& data) {
     if (st != kOk) return st;
     int64_t highest = 0;
     if (!last.empty()) {
+        if (last[0].data.size() < end) return kIoError;  // a damaged record
         uint64_t raw = 0;
         for (int i = 0; i < s.length; ++i)
             raw |= uint64_t{static_cast<uint8_t>(last[0].data[s.position - 1 + i])} << (8 * i);
@@ -887,19 +909,20 @@ int16_t NativeFile::EndTransaction() {
 // crash after it leaves what the redo files complete when the files are next opened.
 int16_t NativeFile::CommitTogether(std::vector<std::shared_ptr<NativeFile>>& files) {
     std::sort(files.begin(), files.end(),
-              [](const auto& a, const auto& b) { return a->absolutePath_ < b->absolutePath_; });
+              [](const auto& a, const auto& b) { return a->name_ < b->name_; });
     const TxId id = Transaction().id;
-    const std::string decision = files.front()->absolutePath_ + "-commit-" + HexOf(id);
-    std::vector<std::string> redoPaths;
+    const std::string decisionName = DecisionNameOf(files.front()->name_, id);
+    const std::string decision = files.front()->folder_ + "/" + decisionName;
+    std::vector<std::string> redoNames;
     int16_t st = kOk;
     for (auto& file : files) {
-        st = file->WriteRedo(decision);
+        st = file->WriteRedo(decisionName);
         if (st != kOk) break;
-        redoPaths.push_back(RedoPathOf(file->absolutePath_));
+        redoNames.push_back(RedoPathOf(file->name_));
     }
     if (st == kOk) {
         ReachCommitStep(CommitStep::kRedoWritten);
-        st = WriteDecisionFile(decision, files.front()->path_, id, redoPaths, SyncEveryCommit());
+        st = WriteDecisionFile(decision, files.front()->path_, id, redoNames, SyncEveryCommit());
     }
     if (st != kOk) {
         for (auto& file : files) file->Rollback();
@@ -950,13 +973,13 @@ int NativeFile::MarkDone(const TxId& id) {
     return marker.Step() == SQLITE_DONE ? SQLITE_OK : SQLITE_IOERR;
 }
 
-int16_t NativeFile::WriteRedo(const std::string& decisionPath) {
+int16_t NativeFile::WriteRedo(const std::string& decisionName) {
     if (!holdsRedoLock_) {
         int16_t st = TakeRedoLock(true);
         if (st != kOk) return st;
         holdsRedoLock_ = true;
     }
-    return redo_->Finish(decisionPath, SyncEveryCommit());
+    return redo_->Finish(decisionName, SyncEveryCommit());
 }
 
 int16_t NativeFile::CommitMarked(const TxId& id) {

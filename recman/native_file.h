@@ -109,6 +109,8 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     int16_t Remember(RedoOp op, int64_t id, const std::string& data);
     int16_t Replay(RedoOp op, int64_t id, const std::string& data);
     int16_t NextAutoincrement(int key, std::string& data);
+    // The lengths a record of the file may have.
+    RecordLimits Limits() const;
     enum ControlStatement {
         kBegin,
         kCommit,
@@ -127,7 +129,7 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     int Control(ControlStatement which);
     int16_t Commit();
     static int16_t CommitTogether(std::vector<std::shared_ptr<NativeFile>>& files);
-    int16_t WriteRedo(const std::string& decisionPath);
+    int16_t WriteRedo(const std::string& decisionName);
     int16_t CommitMarked(const TxId& id);
     // Takes the redo byte of the file (see RecoverRedo); 85 while another holds it.
     int16_t TakeRedoLock(bool wait);
@@ -145,7 +147,11 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
 
     FileDef def_;
     std::string path_;
-    std::string absolutePath_;  // what the redo and decision files name it by
+    // The folder the file lies in and its name there, by which its redo and decision files
+    // name it; a transaction's files share one folder (see StartWrite).
+    std::string folder_, name_;
+    dev_t folderDev_ = 0;
+    ino_t folderIno_ = 0;
     dev_t dev_ = 0;
     ino_t ino_ = 0;
     pid_t pid_ = 0;

@@ -3,7 +3,7 @@
 #   scripts/fuzz.sh              builds them and replays every saved input (what CI runs)
 #   scripts/fuzz.sh TARGET SECS  fuzzes one target for SECS seconds; its corpus grows in
 #                                build-fuzz/corpus/TARGET, a crash lands in build-fuzz/crashes
-# Targets: real_file dictionary field_codec ini description unformatted aliases ddf dialect.
+# Targets: real_file dictionary field_codec ini description unformatted aliases ddf dialect redo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -11,7 +11,7 @@ gen=()
 command -v ninja >/dev/null 2>&1 && gen=(-G Ninja)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVATH_FUZZ=ON -DQUORVATH_GUI=OFF -DQUORVATH_WERROR=ON >/dev/null
-targets=(real_file dictionary field_codec ini description unformatted aliases ddf dialect)
+targets=(real_file dictionary field_codec ini description unformatted aliases ddf dialect redo)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 if [ $# -eq 0 ]; then

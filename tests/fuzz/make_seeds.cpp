@@ -1,6 +1,7 @@
 // Writes the seed inputs of the fuzz targets from the project's own files: dictionaries and
 // the demo data file in the vendor's format, field layouts and records of the demo, settings
-// files, unformatted files and alias references.
+// files, unformatted files, alias references, and redo and decision files as a transaction
+// over two files leaves them, whole and damaged.
 // Usage: fuzz_make_seeds OUTPUT_FOLDER BUILT_DEMO_DATA_FILE (build/examples/clients.dbt)
 #include <algorithm>
 #include <cstdio>
@@ -13,7 +14,9 @@
 
 #include "bench/real/real_image.h"
 #include "recman/btrcall.h"
+#include "recman/redo_log.h"
 #include "tests/dict/dict_fixture.h"
+#include "tests/fuzz/redo_fixture.h"
 
 namespace {
 
@@ -216,6 +219,109 @@ void WriteDialectSeeds(const fs::path& out) {
     Save(dir / "seed_sqlite_nulls", DialectSeed(5, 0x80 | 0x40, 1, "T", true));
 }
 
+// The redo and decision files of a transaction over d.dat and e.dat, taken as its commit has
+// decided it.
+struct TRedoTaken {
+    static inline std::string folder, redo, decision;
+    static void Take(recman::CommitStep step) {
+        if (step != recman::CommitStep::kDecided) return;
+        for (const auto& e : fs::directory_iterator(folder)) {
+            std::ifstream in(e.path(), std::ios::binary);
+            std::string bytes((std::istreambuf_iterator<char>(in)), {});
+            const std::string name = e.path().filename().string();
+            if (name == "d.dat-redo") redo = bytes;
+            if (name.rfind("d.dat-commit-", 0) == 0) decision = bytes;
+        }
+    }
+};
+
+struct TPositionBlock {
+    char pos[kPositionBlockSize] = {};
+    char key[255] = {};
+    int16_t Call(uint16_t op, std::string data, int8_t keyNumber = 0) {
+        uint32_t length = static_cast<uint32_t>(data.size());
+        return BTRCALL(op, pos, data.data(), &length, key, sizeof key, keyNumber);
+    }
+    int16_t Open(const std::string& path) {
+        std::string name = path;
+        std::string owner(1, '\0');
+        uint32_t length = 1;
+        return BTRCALL(0, pos, owner.data(), &length, name.data(),
+                       static_cast<uint8_t>(name.size() + 1), 0);
+    }
+};
+
+std::string LE32(uint32_t v) {
+    std::string s(4, '\0');
+    recman::StoreU32(s.data(), v);
+    return s;
+}
+
+// A redo file of the id in header, with one change, ending in the decision file's name.
+std::string RedoOf(const std::string& header, uint8_t kind, uint64_t position,
+                   const std::string& record, uint32_t declared, const std::string& decision) {
+    std::string head(recman::redo_layout::kChangeHeadSize, '\0');
+    head[recman::redo_layout::kKindAt] = static_cast<char>(kind);
+    recman::StoreU64(head.data() + recman::redo_layout::kPositionAt, position);
+    recman::StoreU32(head.data() + recman::redo_layout::kLengthAt, declared);
+    return header + head + record + '\0' + LE32(static_cast<uint32_t>(decision.size())) + decision +
+           std::string(recman::redo_layout::kRedoEnd, 8);
+}
+
+void WriteRedoSeeds(const fs::path& out) {
+    std::string pattern = (fs::temp_directory_path() / "redo_seedsXXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make " + pattern);
+    TRedoTaken::folder = pattern;
+    const std::string d = pattern + "/d.dat", e = pattern + "/e.dat";
+    if (fuzz::MakeRedoDataFile(d) != 0 || fuzz::MakeRedoDataFile(e) != 0)
+        throw std::runtime_error("cannot make the redo seeds' data files");
+    {
+        TPositionBlock pd, pe;
+        uint32_t zero = 0;
+        recman::SetCommitStepHook(TRedoTaken::Take);
+        const std::string room(4096, '\0');
+        const bool done = pd.Open(d) == 0 && pe.Open(e) == 0 &&
+                          BTRCALL(1019, nullptr, nullptr, &zero, nullptr, 0, 0) == 0 &&
+                          pd.Call(12, room) == 0 && pd.Call(3, fuzz::RedoRecord(1, 1, 60)) == 0 &&
+                          pd.Call(2, fuzz::RedoRecord(2, 0, fuzz::kRedoRecordLength)) == 0 &&
+                          pd.Call(2, fuzz::RedoRecord(4, 0, 300)) == 0 && pd.Call(12, room) == 0 &&
+                          pd.Call(4, "") == 0 &&
+                          pe.Call(2, fuzz::RedoRecord(9, 0, fuzz::kRedoRecordLength)) == 0 &&
+                          BTRCALL(20, nullptr, nullptr, &zero, nullptr, 0, 0) == 0;
+        recman::SetCommitStepHook(nullptr);
+        pd.Call(1, "");
+        pe.Call(1, "");
+        if (!done || TRedoTaken::redo.empty() || TRedoTaken::decision.empty())
+            throw std::runtime_error("the redo seeds' transaction did not run");
+    }
+    fs::remove_all(pattern);
+    const std::string& redo = TRedoTaken::redo;
+    const std::string header = redo.substr(0, recman::redo_layout::kHeaderSize);
+    recman::TxId id;
+    std::memcpy(id.data(), header.data() + recman::redo_layout::kTxIdAt, id.size());
+    const std::string decisionName = recman::DecisionNameOf("d.dat", id);
+    const std::string record = fuzz::RedoRecord(5, 0, fuzz::kRedoRecordLength);
+    const fs::path to = out / "redo";
+    Save(to / "seed_decided", redo + TRedoTaken::decision);
+    Save(to / "seed_undecided", redo);
+    Save(to / "seed_cut", redo.substr(0, redo.size() / 2) + TRedoTaken::decision);
+    Save(to / "seed_name_outside",
+         RedoOf(header, 1, 5, record, 40, "../victim") + TRedoTaken::decision);
+    Save(to / "seed_name_nul",
+         RedoOf(header, 1, 5, record, 40, "/tmp/victim" + std::string(1, '\0')) +
+             TRedoTaken::decision);
+    Save(to / "seed_longer_than_any",
+         RedoOf(header, 1, 5, record, 0xFFFFFFFFu, decisionName) + TRedoTaken::decision);
+    Save(to / "seed_shorter_than_fixed",
+         RedoOf(header, 1, 5, record.substr(0, 6), 6, decisionName) + TRedoTaken::decision);
+    Save(to / "seed_declared_past_end",
+         RedoOf(header, 2, 1, record, 256u << 20, decisionName) + TRedoTaken::decision);
+    std::string outside = TRedoTaken::decision;
+    const std::string own = LE32(10) + "d.dat-redo";
+    if (size_t at = outside.find(own); at != std::string::npos)
+        outside.replace(at, own.size(), LE32(13) + "../d.dat-redo");
+    Save(to / "seed_decision_names_outside", redo + outside);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -248,6 +354,7 @@ int main(int argc, char** argv) {
         WriteDdfSeed(out / "ddf" / "seed_f17_classic", 0, samples, "F17.DAT", 2);
         WriteDdfSeed(out / "ddf" / "seed_f17_copy", (5 << 1) | 1, samples, "F17.DAT", 2);
         WriteDialectSeeds(out);
+        WriteRedoSeeds(out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "fuzz_make_seeds: %s\n", e.what());
         return 1;
