@@ -150,6 +150,10 @@ class TTerminalHost : public IExportHost {
         EndProgress();
         WriteErrorLines(env_, message);
     }
+    void ShowWarning(const std::string& text) override {
+        EndProgress();
+        *env_.Err << AnsiToUtf8(text) << "\n" << std::flush;
+    }
     void EndProgress() {
         if (Shown) *env_.Err << "\n" << std::flush;
         Shown = false;
@@ -255,7 +259,9 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         ->group(kNeededGroup)
         ->type_name("FILE.sql");
     cli.add_option("--table", table, "target table name")->type_name("NAME");
-    cli.add_option("--commit", commit, "records between COMMIT WORK lines (default 1000)")
+    cli.add_option("--commit", commit,
+                   "records between COMMIT WORK lines (default 1000); a target's script commits "
+                   "once per table unless it is given")
         ->type_name("N");
     cli.add_flag("--ddl,!--no-ddl", ddl, "write the CREATE TABLE statement (default on)");
     cli.add_option("--settings", settings, "settings file (*.set) read before the options")
@@ -279,7 +285,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
                  "leave out the primary key and indexes a target's script states after the data");
     std::string target;
     int rowsPerInsert = 1;
-    bool copy = false, dropTable = false;
+    bool copy = false, dropTable = false, strict = false;
     cli.add_option("--target", target,
                    "database the script is for: classic (default), firebird, postgresql, mysql "
                    "or sqlite")
@@ -289,6 +295,9 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
                    "records per INSERT statement (default 1; postgresql, mysql, sqlite)")
         ->type_name("N");
     cli.add_flag("--copy", copy, "COPY ... FROM STDIN blocks instead of INSERTs (postgresql)");
+    cli.add_flag("--strict", strict,
+                 "stop at a value the target cannot store (NaN, infinity) or stored bytes "
+                 "without a number, instead of writing NULL with a warning");
     cli.add_flag("--drop-table", dropTable,
                  "drop an existing table of the same name before the definition");
     cli.add_option("--engine", engine,
@@ -345,6 +354,8 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         form.RowsPerInsert = rowsPerInsert;
         form.Copy = copy;
         form.DropTable = dropTable;
+        form.KeepPeriods = cli.count("--commit") > 0;
+        form.Strict = strict;
         const TScriptEncoding scriptEncoding = cli.count("--encoding")
                                                    ? (encoding == "utf8" ? seUtf8 : seAnsi)
                                                    : DefaultScriptEncoding(form.Target);

@@ -9,7 +9,7 @@
 
 namespace {
 
-// Progress per table on a terminal, the stop signal, errors on standard error.
+// Progress per table on a terminal, the stop signal, errors and warnings on standard error.
 class TDatabaseHost : public IExportHost {
   public:
     explicit TDatabaseHost(const TCommandLineEnv& env) : env_(env) {}
@@ -28,6 +28,10 @@ class TDatabaseHost : public IExportHost {
     void ShowError(const std::string& message) override {
         EndProgress();
         WriteErrorLines(env_, message);
+    }
+    void ShowWarning(const std::string& text) override {
+        EndProgress();
+        *env_.Err << AnsiToUtf8(text) << "\n" << std::flush;
     }
     void EndProgress() {
         if (shown_) *env_.Err << "\n" << std::flush;

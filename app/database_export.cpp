@@ -7,8 +7,8 @@
 #include "platform/codepage.h"
 #include "platform/format.h"
 
-// Passes the run's progress on; keeps its error for the table's status and drops the final
-// message of each table (the summary says it all).
+// Passes the run's progress and warnings on; keeps its error for the table's status and drops the
+// final message of each table (the summary says it all).
 class TDatabaseExport::TTableHost : public IExportHost {
   public:
     explicit TTableHost(IExportHost& outer) : outer_(outer) {}
@@ -20,6 +20,7 @@ class TDatabaseExport::TTableHost : public IExportHost {
     void ShowError(const std::string& message) override {
         outer_.ShowError(Table + ": " + message);
     }
+    void ShowWarning(const std::string& text) override { outer_.ShowWarning(text); }
 
   private:
     IExportHost& outer_;

@@ -29,6 +29,8 @@ void TClassicDialect::Put(IScriptLines& out, const std::string& ansi) {
 
 void TClassicDialect::Start(IScriptLines& out, const std::string& table, const TFieldList& fields,
                             bool ddl, TDateTime now) {
+    table_ = table;
+    odd_.Start(table, strict_);
     Put(out, Format(kHeaderTemplate, DateTimeToText(now).c_str()));
     Put(out, "");
     if (ddl) {
@@ -55,6 +57,14 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
     line_.assign(head_);
     for (size_t i = 0; i < fields.size(); ++i) {
         const TField& field = *fields[i];
+        // A zero-filled DECIMAL or MONEY, a blank NUMERIC: NULL, as any null is written.
+        if (field.ValueMissing()) {
+            try {
+                odd_.WrittenAsNull(field, recordNo, kNoStoredNumber, kNoStoredNumber);
+            } catch (const EValueError& e) {
+                RaiseTableValueError(table_, recordNo, field, e);
+            }
+        }
         if (IsTextFieldType(field.DataType()) && !field.IsNull()) {
             // Text straight into the script's encoding; CP1251 refuses what it lost.
             value_.clear();

@@ -1,13 +1,16 @@
 // The classic script, the default: the banner header, "Create table" with the "_01" renaming
 // of reserved names, one INSERT per record in the regional formats, COMMIT WORK after each
-// period and at the end; CP1251 bytes, or the same converted to UTF-8.
+// period, at the end and after a stop; CP1251 bytes, or the same converted to UTF-8.
 #pragma once
 
+#include "app/odd_values.h"
 #include "app/sql_dialect.h"
 
 class TClassicDialect : public ISqlDialect {
   public:
-    explicit TClassicDialect(TScriptEncoding encoding) : encoding_(encoding) {}
+    // strict: stored bytes without a number stop the run instead of reading as NULL.
+    explicit TClassicDialect(TScriptEncoding encoding, bool strict = false)
+        : encoding_(encoding), strict_(strict) {}
 
     std::string_view LineBreak() const override { return "\r\n"; }
     // Names are written as they stand: one that could end a quote, a comment or the
@@ -18,12 +21,17 @@ class TClassicDialect : public ISqlDialect {
     void Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) override;
     void EndPeriod(IScriptLines& out) override;
     void Finish(IScriptLines& out) override;
+    void Stop(IScriptLines& out) override { Finish(out); }
+    std::vector<std::string> Warnings() const override { return odd_.Warnings(); }
 
   private:
     // A line of system text, in the script's encoding.
     void Put(IScriptLines& out, const std::string& ansi);
 
     const TScriptEncoding encoding_;
+    const bool strict_;
+    TOddValues odd_;
+    std::string table_;
     std::string head_;  // "INSERT INTO t (a, b) VALUES (", in the script's encoding
     std::string line_;
     std::string value_;

@@ -1,6 +1,9 @@
 // The PostgreSQL script: names folded to lower case unless quoted, BYTEA for bytes and blobs
-// ('\x...'::bytea), BOOLEAN, the client encoding set by the script, COPY blocks on request.
+// ('\x...'::bytea), BOOLEAN, NaN and the infinities as float8, the client encoding set by the
+// script, COPY blocks on request.
 #include "app/dialect_postgresql.h"
+
+#include <cmath>
 
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
@@ -189,8 +192,21 @@ void TPostgreSQLDialect::AppendBytes(std::string& out, std::string_view bytes) c
     out += "'::bytea";
 }
 
+bool TPostgreSQLDialect::AppendNonFinite(std::string& out, double value, bool copy) const {
+    const char* text = std::isnan(value) ? "NaN" : (value < 0 ? "-Infinity" : "Infinity");
+    if (copy) {
+        out += text;
+    } else {
+        out.push_back('\'');
+        out += text;
+        out += "'::float8";
+    }
+    return true;
+}
+
 void TPostgreSQLDialect::AppendCopyValue(std::string& out, const TField& field, int32_t recordNo) {
     if (field.IsNull()) {
+        NoteMissingValue(field, recordNo);
         out += "\\N";
         return;
     }

@@ -14,4 +14,6 @@ class TPostgreSQLDialect : public TTargetDialect {
     std::string BinaryColumnType() const override { return "BYTEA"; }
     void AppendBytes(std::string& out, std::string_view bytes) const override;
     void AppendCopyValue(std::string& out, const TField& field, int32_t recordNo) override;
+    // 'NaN'::float8, 'Infinity'::float8, '-Infinity'::float8; NaN, Infinity, -Infinity in COPY.
+    bool AppendNonFinite(std::string& out, double value, bool copy) const override;
 };

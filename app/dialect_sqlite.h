@@ -1,6 +1,8 @@
 // The dialect of SQLite scripts (the sqlite3 program); UTF-8 text only.
 #pragma once
 
+#include <cmath>
+
 #include "app/dialect_target.h"
 #include "app/sql_literal.h"
 
@@ -16,6 +18,12 @@ class TSQLiteDialect : public TTargetDialect {
     // SQLite cannot add a primary key to a table: a unique index <table>_pk stands for it.
     void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,
                     const std::vector<std::string>& columns) const override;
+    // An infinity as 9e999 or -9e999, the literals SQLite reads as one; SQLite has no NaN.
+    bool AppendNonFinite(std::string& out, double value, bool) const override {
+        if (std::isnan(value)) return false;
+        out += value < 0 ? "-9e999" : "9e999";
+        return true;
+    }
     // sqlite3 reads a CR LF inside a quoted text of a script as LF: each CR goes outside.
     void AppendTextLiteral(std::string& out, std::string_view text) const override {
         AppendQuotedTextCrApart(out, text, "char(13)");

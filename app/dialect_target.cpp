@@ -1,6 +1,7 @@
 #include "app/dialect_target.h"
 
 #include <charconv>
+#include <cmath>
 #include <set>
 
 #include "app/sql_literal.h"
@@ -147,30 +148,35 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
         head_ = "INSERT INTO " + name + " (" + columns + ") VALUES";
     statementRows_ = 0;
     inTransaction_ = false;
+    table_ = table;
+    odd_.Start(table, form_.Strict);
 }
 
 void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
     line_.clear();
-    if (form_.Copy) {
-        for (size_t i = 0; i < fields.size(); ++i) {
-            if (i > 0) line_.push_back('\t');
-            AppendCopyValue(line_, *fields[i], recordNo);
+    if (!form_.Copy) line_.push_back('(');
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) line_ += form_.Copy ? "\t" : ", ";
+        try {
+            if (form_.Copy)
+                AppendCopyValue(line_, *fields[i], recordNo);
+            else
+                AppendValue(line_, *fields[i], recordNo);
+        } catch (const std::exception& e) {
+            RaiseTableValueError(table_, recordNo, *fields[i], e);
         }
+    }
+    if (!inTransaction_) {
+        if (!BeginTransaction().empty()) out.PutLine(BeginTransaction());
+        inTransaction_ = true;
+    }
+    if (form_.Copy) {
         if (statementRows_ == 0) out.PutLine(head_);
         out.PutLine(line_);
         ++statementRows_;
         return;
     }
-    line_.push_back('(');
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) line_ += ", ";
-        AppendValue(line_, *fields[i], recordNo);
-    }
     line_.push_back(')');
-    if (!inTransaction_) {
-        if (!BeginTransaction().empty()) out.PutLine(BeginTransaction());
-        inTransaction_ = true;
-    }
     if (form_.RowsPerInsert <= 1) {
         pending_.assign(head_).append(" ").append(line_).append(";");
         out.PutLine(pending_);
@@ -200,18 +206,48 @@ void TTargetDialect::CloseStatement(IScriptLines& out) {
 }
 
 void TTargetDialect::EndPeriod(IScriptLines& out) {
+    if (form_.KeepPeriods && !form_.Copy) Finish(out);
+}
+
+void TTargetDialect::Finish(IScriptLines& out) {
     CloseStatement(out);
     if (inTransaction_) out.PutLine("COMMIT;");
     inTransaction_ = false;
 }
 
-void TTargetDialect::Finish(IScriptLines& out) {
-    EndPeriod(out);
+void TTargetDialect::Stop(IScriptLines& out) {
+    CloseStatement(out);
+    inTransaction_ = false;
+}
+
+void TTargetDialect::NoteMissingValue(const TField& field, int32_t recordNo) {
+    if (field.ValueMissing()) odd_.WrittenAsNull(field, recordNo, kNoStoredNumber, kNoStoredNumber);
+}
+
+void TTargetDialect::AppendFloat(std::string& out, const TField& field, int32_t recordNo) {
+    const double value = field.AsFloat();
+    if (std::isfinite(value)) {
+        AppendShortestFloat(out, value, recordNo, field);
+        return;
+    }
+    if (AppendNonFinite(out, value, form_.Copy)) return;
+    // The target has no form of this value; does it have one of the other kind?
+    std::string probe;
+    const double other = std::isnan(value) ? HUGE_VAL : std::nan("");
+    const std::string target =
+        std::string(", which --target ") + SqlTargetName(form_.Target) + " cannot write";
+    const bool otherWritten = AppendNonFinite(probe, other, form_.Copy);
+    odd_.WrittenAsNull(
+        field, recordNo,
+        (std::isnan(value) ? "NaN" : (value < 0 ? "-infinity" : "infinity")) + target,
+        (otherWritten ? (std::isnan(value) ? "NaN" : "infinity") : "NaN or infinity") + target);
+    out += form_.Copy ? "\\N" : "NULL";
 }
 
 void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t recordNo) {
     if (field.IsNull()) {
-        out += "NULL";
+        NoteMissingValue(field, recordNo);
+        out += form_.Copy ? "\\N" : "NULL";
         return;
     }
     const TFieldType type = field.DataType();
@@ -243,7 +279,7 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
             return;
         case ftFloat:
         case ftBCD:
-            AppendShortestFloat(out, field.AsFloat(), recordNo, field);
+            AppendFloat(out, field, recordNo);
             return;
         case ftCurrency:
             AppendDecimalCurrency(out, field.AsCurrency());
@@ -251,8 +287,8 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
         case ftFMTBcd: {
             const std::string_view text = field.AsStringView();
             if (!IsPlainDecimal(text))
-                throw Exception(Format("Record %d, field %s: not a decimal number: %s", recordNo,
-                                       field.FieldName().c_str(), std::string(text).c_str()));
+                throw EValueError(recordNo, field.FieldName(),
+                                  "not a decimal number: " + std::string(text));
             out += text;
             return;
         }

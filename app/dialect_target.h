@@ -1,12 +1,14 @@
 // The common ground of the dialects for real databases (every target but classic): ISO
-// literals, quoted names, one transaction per commit period, multi-row INSERT and COPY blocks.
-// Each target's own file fills in its types, quoting, booleans, bytes and session lines.
+// literals, quoted names, one transaction per table (or per commit period on request), multi-row
+// INSERT and COPY blocks, odd values as NULL with a warning. Each target's own file fills in its
+// types, quoting, booleans, bytes, floats without a number and session lines.
 #pragma once
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "app/odd_values.h"
 #include "app/sql_dialect.h"
 #include "app/sql_identifier.h"
 
@@ -23,15 +25,23 @@ class TTargetDialect : public ISqlDialect {
     std::string_view LineBreak() const override { return "\n"; }
     void Start(IScriptLines& out, const std::string& table, const TFieldList& fields, bool ddl,
                TDateTime now) override;
+    // The record's statement; an error of one of its values names the table, the record and
+    // the field, and leaves nothing of the record written.
     void Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) override;
+    // A COMMIT and a new transaction only when the periods are kept (and never inside COPY).
     void EndPeriod(IScriptLines& out) override;
+    // The open statement ended, then COMMIT.
     void Finish(IScriptLines& out) override;
+    // The open statement ended, no COMMIT: a load of the script rolls the table back.
+    void Stop(IScriptLines& out) override;
+    std::vector<std::string> Warnings() const override { return odd_.Warnings(); }
     // PRIMARY KEY for the first unique key without null segments, CREATE [UNIQUE] INDEX
     // <table>_k<number> for the others.
     void Keys(IScriptLines& out, const std::string& table,
               const std::vector<TSqlKey>& keys) override;
 
-    // The literal of the field's current value, appended.
+    // The literal of the field's current value, appended; NULL for stored bytes without a
+    // number and a float the target cannot store (counted as odd values).
     void AppendValue(std::string& out, const TField& field, int32_t recordNo);
     // The column's type as the target writes it: its own type for the field when it has one,
     // the common SQL type otherwise.
@@ -69,6 +79,13 @@ class TTargetDialect : public ISqlDialect {
     virtual void AppendBytes(std::string& out, std::string_view bytes) const;
     // A value in the COPY text form (postgresql).
     virtual void AppendCopyValue(std::string& out, const TField& field, int32_t recordNo);
+    // NaN or an infinity as the target stores it (in the COPY text form when copy); false for
+    // a value the target has no form of, which is then written as NULL.
+    virtual bool AppendNonFinite(std::string&, double, bool /*copy*/) const { return false; }
+    // True when the field's null is stored bytes without a number: counted as an odd value.
+    void NoteMissingValue(const TField& field, int32_t recordNo);
+
+    TOddValues odd_;
 
     const TScriptForm form_;
     const TScriptEncoding encoding_;
@@ -76,11 +93,13 @@ class TTargetDialect : public ISqlDialect {
 
   private:
     void CloseStatement(IScriptLines& out);
+    void AppendFloat(std::string& out, const TField& field, int32_t recordNo);
 
     std::string head_;     // "INSERT INTO t (a, b) VALUES" or "COPY t (a, b) FROM STDIN;"
     std::string line_;     // the row being built
     std::string pending_;  // the last row of an open multi-row statement
     std::map<std::string, std::string> columnNames_;  // field name -> as the script writes it
+    std::string table_;
     int32_t statementRows_ = 0;
     bool inTransaction_ = false;
 };

@@ -114,6 +114,10 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
         if (stopRequested_) break;
         dataSet_.Next();
     }
-    dialect.Finish(*this);
+    if (stopRequested_)
+        dialect.Stop(*this);
+    else
+        dialect.Finish(*this);
     if (KeysOf && !stopRequested_) dialect.Keys(*this, info.ImpTableName, KeysOf(dataSet_));
+    for (const std::string& warning : dialect.Warnings()) host_.ShowWarning(warning);
 }

@@ -33,6 +33,8 @@ class IExportHost {
                              TMessageIcon icon) = 0;
     // The application's display of an error that ended a handler.
     virtual void ShowError(const std::string& message) = 0;
+    // A warning of the run at its end (values written as NULL); a message box by default.
+    virtual void ShowWarning(const std::string& text) { ShowMessage("Warning", text, miWarning); }
 };
 
 class TExportRun : public IScriptLines {

@@ -72,5 +72,5 @@ std::unique_ptr<ISqlDialect> MakeSqlDialect(const TScriptForm& form, TScriptEnco
         case stClassic:
             break;
     }
-    return std::make_unique<TClassicDialect>(encoding);
+    return std::make_unique<TClassicDialect>(encoding, form.Strict);
 }

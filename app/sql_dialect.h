@@ -36,6 +36,12 @@ struct TScriptForm {
     bool Copy = false;
     // A DROP TABLE (or the target's equivalent) before the table definition.
     bool DropTable = false;
+    // A target's script commits after each commit period (--commit given) instead of loading
+    // each table in one transaction. The classic script always does.
+    bool KeepPeriods = false;
+    // A value the target cannot store, or stored bytes without a number, stop the run
+    // (--strict) instead of being written as NULL with a warning.
+    bool Strict = false;
 };
 
 // The encoding a target's script has when none is named: CP1251 for classic, UTF-8 otherwise.
@@ -69,8 +75,14 @@ class ISqlDialect {
     virtual void Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) = 0;
     // A commit period is over.
     virtual void EndPeriod(IScriptLines& out) = 0;
-    // After the last record (or the stop).
+    // After the last record.
     virtual void Finish(IScriptLines& out) = 0;
+    // After the record the run was stopped at: the script ends with its last whole statement
+    // and commits nothing that the periods did not, so that its load rolls back.
+    virtual void Stop(IScriptLines& out) = 0;
+    // The values written as NULL because the script could not write them, one line per
+    // column: "Table T, field F: 3 values written as NULL (...)".
+    virtual std::vector<std::string> Warnings() const { return {}; }
     // The data file's keys, after the data: the primary key and the indexes. The classic
     // script has no place for them.
     virtual void Keys(IScriptLines&, const std::string& /*table*/,

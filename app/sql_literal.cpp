@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "app/odd_values.h"
 #include "app/sql_value.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
@@ -39,8 +40,8 @@ bool IsMemoFieldType(TFieldType type) {
 }
 
 void LossyTextError(int32_t recordNo, const TField& field) {
-    throw Exception(Format("Record %d, field %s: the text holds characters outside code page 1251",
-                           recordNo, field.FieldName().c_str()));
+    throw EValueError(recordNo, field.FieldName(),
+                      "the text holds characters outside code page 1251");
 }
 
 void AppendFieldText(std::string& out, const TField& field, TScriptEncoding encoding,
@@ -61,8 +62,7 @@ void AppendMemoText(std::string& out, const TField& field, TScriptEncoding encod
     // (a script is read as text up to its first zero byte), so it is refused, not cut.
     while (!stored.empty() && stored.back() == '\0') stored.remove_suffix(1);
     if (stored.find('\0') != std::string_view::npos)
-        throw Exception(Format("Record %d, field %s: the text holds a zero byte", recordNo,
-                               field.FieldName().c_str()));
+        throw EValueError(recordNo, field.FieldName(), "the text holds a zero byte");
     if (IsAscii(stored)) {
         out += stored;
         return;
@@ -161,9 +161,9 @@ void AppendIsoTimestamp(std::string& out, TDateTime value) {
 
 void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const TField& field) {
     if (!std::isfinite(value))
-        throw Exception(Format("Record %d, field %s: %s has no SQL literal", recordNo,
-                               field.FieldName().c_str(),
-                               std::isnan(value) ? "NaN" : (value < 0 ? "-INF" : "INF")));
+        throw EValueError(recordNo, field.FieldName(),
+                          std::string(std::isnan(value) ? "NaN" : (value < 0 ? "-INF" : "INF")) +
+                              " has no SQL literal");
     char buf[32];
     auto r = std::to_chars(buf, buf + sizeof buf, value);
     const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));

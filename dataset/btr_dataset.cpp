@@ -74,6 +74,17 @@ void PutBookmark(char* bm, uint32_t position) {
     } while (position != 0 && i >= 0);
 }
 
+// True for stored bytes that hold no number at all: a packed decimal of zero bytes only (its
+// sign nibble is missing), a NUMERIC of zero bytes or blanks only. They read as null.
+bool NoStoredNumber(int32_t typeCode, const uint8_t* at, int32_t n) {
+    if (n <= 0) return false;
+    if (typeCode == btPackedDecimal) return AllBytesEqual(at, static_cast<size_t>(n), 0);
+    if (typeCode == btNumeric || typeCode == btNumericSA || typeCode == btNumericSTS)
+        return AllBytesEqual(at, static_cast<size_t>(n), 0) ||
+               AllBytesEqual(at, static_cast<size_t>(n), ' ');
+    return false;
+}
+
 // Decodes the storages of codes 23 and above into the field's native value; false for a null.
 // Raises EDatabaseError for bytes that hold no value of their type.
 bool ReadExtraStorage(const TBField& d, const uint8_t* at, const TField& field, char* out,
@@ -87,6 +98,7 @@ bool ReadExtraStorage(const TBField& d, const uint8_t* at, const TField& field, 
         return true;
     };
     std::string text;
+    if (NoStoredNumber(d.TypeCode, at, n)) return false;
     switch (d.TypeCode) {
         case btTrimmedString: {
             if (!out) return true;
@@ -1320,4 +1332,14 @@ std::vector<TVariant> TBDataSet::lookupRecord(const std::string& keyFields,
     if (!locateRecord(keyFields, values, 0)) return {};
     GetCalcFields(TempBuffer());
     return ReadBufferValues(TempBuffer(), results);
+}
+
+bool TBDataSet::fieldValueMissing(const TField& field) {
+    if (field.Calculated() || !fieldList_) return false;
+    const size_t index = static_cast<size_t>(field.FieldNo() - 1);
+    if (field.FieldNo() < 1 || index >= fieldList_->Items.size()) return false;
+    const TBField& d = fieldList_->Items[index];
+    const char* buffer = StateBuffer();
+    if (!buffer || (d.NullOffset >= 0 && buffer[d.NullOffset] != 0)) return false;
+    return NoStoredNumber(d.TypeCode, reinterpret_cast<const uint8_t*>(buffer) + d.Offset, d.Size);
 }

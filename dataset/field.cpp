@@ -41,6 +41,10 @@ bool TField::IsNull() const {
     return !GetData(nullptr);
 }
 
+bool TField::ValueMissing() const {
+    return dataSet_ && dataSet_->FieldValueMissing(*this);
+}
+
 bool TField::GetData(void* dest) const {
     if (!dataSet_) return false;
     return dataSet_->GetFieldData(*this, dest);

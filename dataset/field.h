@@ -53,6 +53,9 @@ class TField : public TComponent {
 
     // True when the current record holds no value for the field.
     bool IsNull() const;
+    // True for a null whose stored bytes hold no value of the field's type (a zero-filled
+    // DECIMAL or MONEY, a blank NUMERIC): the export counts such values.
+    bool ValueMissing() const;
 
     // Typed values, converted from the native value. A null reads as "", 0, 0.0, false.
     // The view stays valid until the next read of this field.

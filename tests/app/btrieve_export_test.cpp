@@ -269,9 +269,10 @@ TEST_F(TargetExport, LogicalBytesBlobAndMemoPerTarget) {
 TEST_F(TargetExport, MemoLettersACp1251ScriptCannotHoldStopTheRun) {
     Make("", "\xB3\xC4");  // box drawing in CP866: "│─"
     EXPECT_EQ(Data(stMySQL, seAnsi), "");
-    EXPECT_EQ(errors_, std::vector<std::string>(
-                           {"Record 1, field Memo: the text holds characters outside code page "
-                            "1251"}));
+    EXPECT_EQ(errors_,
+              std::vector<std::string>(
+                  {"Table T, record 1, field Memo: the text holds characters outside code page "
+                   "1251"}));
     EXPECT_NE(Data(stMySQL).find("'\xE2\x94\x82\xE2\x94\x80'"), std::string::npos);
     EXPECT_TRUE(errors_.empty());
 }

@@ -109,25 +109,26 @@ TEST_F(Dialect, PostgreSQL) {
                   "COMMIT;\n");
 }
 
+// One COPY block per table in one transaction, even with --commit.
 TEST_F(Dialect, PostgreSQLCopy) {
     EveryKind();
     info.CreateDDL = false;
     info.CommitPeriod = 1;
     run.Form.Copy = true;
+    run.Form.KeepPeriods = true;
     EXPECT_EQ(Script(stPostgreSQL),
               Header("postgresql") +
                   "SET client_encoding = 'UTF8';\n"
                   "SET standard_conforming_strings = on;\n\n"
                   "/* Data */\n"
+                  "BEGIN;\n"
                   "COPY \"T\" (\"NAME\", \"select\", \"D\", \"T\", \"S\", \"F\", \"OK\", \"X\", "
                   "\"Big\") FROM STDIN;\n"
                   "a'b\\r\\nc\\\\\\t\t-2147483648\t0001-01-01\t00:00:00\t9999-12-31 23:59:59\t"
                   "1e-05\tt\t\\\\x00275C\t-9223372036854775808\n"
-                  "\\.\n"
-                  "COPY \"T\" (\"NAME\", \"select\", \"D\", \"T\", \"S\", \"F\", \"OK\", \"X\", "
-                  "\"Big\") FROM STDIN;\n"
                   "\\N\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N\n"
-                  "\\.\n");
+                  "\\.\n"
+                  "COMMIT;\n");
 }
 
 TEST_F(Dialect, MySQL) {
@@ -231,6 +232,7 @@ TEST_F(Dialect, MultiRowStatementsNeverCrossACommit) {
     info.CreateDDL = false;
     info.CommitPeriod = 3;
     run.Form.RowsPerInsert = 2;
+    run.Form.KeepPeriods = true;
     const std::string s = Script(stPostgreSQL);
     EXPECT_EQ(s.substr(s.find("/* Data */")),
               "/* Data */\nBEGIN;\n"

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,13 @@ class TMemoryDataSet : public TDataSet {
         columns_.push_back({name, type, size});
     }
     void AddRow(std::vector<TNative> row) { rows_.push_back(std::move(row)); }
-    void Clear() { rows_.clear(); }
+    // The last row's value of the column (0-based) reads as null because its stored bytes
+    // hold no value of its type, as a zero-filled DECIMAL does.
+    void MissingValue(size_t column) { missing_.insert({rows_.size() - 1, column}); }
+    void Clear() {
+        rows_.clear();
+        missing_.clear();
+    }
     // Called with the row number before each record is fetched forward.
     std::function<void(int)> OnFetch;
     int OpenCount = 0;
@@ -107,9 +114,17 @@ class TMemoryDataSet : public TDataSet {
         std::memcpy(&row, buffer, 4);
         const TNative& value =
             rows_.at(static_cast<size_t>(row)).at(static_cast<size_t>(field.FieldNo() - 1));
-        if (!value) return false;
+        if (!value || fieldValueMissing(field)) return false;
         if (dest) std::memcpy(dest, value->data(), value->size());
         return true;
+    }
+    bool fieldValueMissing(const TField& field) override {
+        const char* buffer = ActiveBuffer();
+        if (!buffer) return false;
+        int32_t row;
+        std::memcpy(&row, buffer, 4);
+        return missing_.count(
+                   {static_cast<size_t>(row), static_cast<size_t>(field.FieldNo() - 1)}) > 0;
     }
     void writeField(TField&, const void*) override {}
     void getBookmark(const char* buffer, char* dest) const override {
@@ -137,6 +152,7 @@ class TMemoryDataSet : public TDataSet {
   private:
     std::vector<TColumn> columns_;
     std::vector<std::vector<TNative>> rows_;
+    std::set<std::pair<size_t, size_t>> missing_;  // row, column
     int32_t current_ = -1;
     bool open_ = false;
 };

@@ -223,6 +223,15 @@ class DdfTypes : public ::testing::Test {
              {{"ID", 1, 0, 4}, {"V", 1, 5, 4, 0, 0x04}, {"S", 0, 10, 5, 0, 0x04}}},
             {"Notes", "note.dat", 0, {{"N", 1, 0, 4}, {"T", 12, 4, 100}}},
             {"Vars", "var.dat", 0, {{"N", 1, 0, 4}, {"P", 1, 4, 2}}},
+            {"Holes",
+             "hole.dat",
+             0,
+             {{"D", 5, 0, 3, 2},
+              {"M", 6, 3, 4, 2},
+              {"N", 8, 7, 4},
+              {"SA", 18, 11, 4},
+              {"STS", 17, 15, 4},
+              {"Z", 5, 19, 3, 2}}},
         };
         WriteDictionary(*dir_, tables);
 
@@ -303,6 +312,12 @@ class DdfTypes : public ::testing::Test {
         WriteData(*dir_, "nul.dat", 15, false, KeyLine(1, 4, "integer", false),
                   {nul1.Bytes(), nul2.Bytes()});
 
+        // No numbers at all: zero bytes (DECIMAL, MONEY, NUMERICSA) and blanks (NUMERIC,
+        // NUMERICSTS); Z is a packed zero.
+        TRecordBytes hole(22);
+        hole.Text(7, "    ").Text(15, "    ").Text(19, Bytes({0x00, 0x00, 0x0C}));
+        WriteData(*dir_, "hole.dat", 22, false, KeyLine(20, 3, "decimal", false), {hole.Bytes()});
+
         TRecordBytes note(4);
         note.Value<int32_t>(0, 1);
         WriteData(*dir_, "note.dat", 4, true, KeyLine(1, 4, "integer", false),
@@ -361,6 +376,20 @@ TEST_F(DdfTypes, ExactDecimals) {
     EXPECT_EQ(warnings_.Text(), "");
 }
 
+// Stored bytes without a number read as null, and say so; a stored zero is a number.
+TEST_F(DdfTypes, StoredBytesWithoutANumberAreMissingValues) {
+    TBDataSet ds;
+    OpenOn(ds, dir_->Path(""), dir_->Path("hole.dat"));
+    ds.First();
+    for (const char* name : {"D", "M", "N", "SA", "STS"}) {
+        EXPECT_TRUE(ds.FieldByName(name)->IsNull()) << name;
+        EXPECT_TRUE(ds.FieldByName(name)->ValueMissing()) << name;
+    }
+    EXPECT_FALSE(ds.FieldByName("Z")->ValueMissing());
+    EXPECT_EQ(ds.FieldByName("Z")->AsString(), "0.00");
+    EXPECT_EQ(warnings_.Text(), "");
+}
+
 TEST_F(DdfTypes, FloatsAndTimes) {
     TBDataSet ds;
     OpenOn(ds, dir_->Path(""), dir_->Path("flt.dat"));
@@ -415,7 +444,7 @@ TEST_F(DdfTypes, TrueNullsAndTheVariablePart) {
 
 TEST_F(DdfTypes, TablesListAndPickingByName) {
     const std::vector<TDdfTableInfo> tables = ListDdfTables(dir_->Path(""));
-    ASSERT_EQ(tables.size(), 8u);
+    ASSERT_EQ(tables.size(), 9u);
     EXPECT_EQ(tables[0].Id, 10);
     EXPECT_EQ(tables[0].Name, "Ints");
     EXPECT_EQ(tables[0].Location, "data\\INTS.DAT");

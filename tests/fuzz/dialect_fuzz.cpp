@@ -182,8 +182,8 @@ TExpected ExpectedOf(const TField& field, TScriptEncoding encoding) {
             return e;
         case ftFloat:
         case ftBCD:
-            e.Type = SQLITE_FLOAT;
             e.Real = field.AsFloat();
+            if (!std::isnan(e.Real)) e.Type = SQLITE_FLOAT;  // SQLite has no NaN: NULL
             return e;
         case ftCurrency:
             e.Type = SQLITE_FLOAT;
@@ -359,9 +359,13 @@ void CheckDataShape(const std::string& script, TSqlTarget target, bool copy, siz
     const size_t data = CommentAt(script, "/* Data */", 0, backslash);
     FUZZ_CHECK(data != std::string::npos);
     if (copy) {
-        // Blocks one after the other: the statement (names quoted, line breaks in them too) up
-        // to its ";", then the lines up to "\\.".
+        // One transaction; blocks one after the other: the statement (names quoted, line breaks
+        // in them too) up to its ";", then the lines up to "\\.".
         size_t rows = 0, at = data + 11;
+        if (records > 0) {
+            FUZZ_CHECK(script.compare(at, 7, "BEGIN;\n") == 0);
+            at += 7;
+        }
         while (script.compare(at, 5, "COPY ") == 0) {
             while (at < script.size() && script[at] != ';') {
                 if (script[at] == '"') at = SkipQuoted(script, at, false);
@@ -447,6 +451,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::TExportChoice ex;
     ex.Form.Target = kTargets[target];
     ex.Form.Copy = target == 3;
+    ex.Form.KeepPeriods = true;  // the statements are counted per commit period
     const bool multiRow = target == 2 || target >= 4;
     ex.Form.RowsPerInsert = multiRow ? 1 + form % 4 : 1;
     ex.Form.DropTable = (form & 0x40) != 0;
