@@ -125,13 +125,18 @@ TEST_F(ExportWindow, ProgressEveryHundredRecordsAndStopAtAProgressPoint) {
         if (row == 100) seen.push_back(f.PanelText(1));  // shown before the 101st fetch
     };
     f.actRun->trigger();
-    const std::string script = ReadFile(Path("out.sql"));
+    // The stopped script is kept beside the complete one of the run before.
+    EXPECT_EQ(Count(ReadFile(Path("out.sql")), "INSERT INTO"), 250u);
+    const std::string script = ReadFile(Path("out.sql.partial"));
     EXPECT_EQ(Count(script, "INSERT INTO"), 100u);
     EXPECT_NE(script.find("INSERT INTO T (N) VALUES (100);\r\nCOMMIT WORK;\r\n"),
               std::string::npos);
     EXPECT_EQ(script.substr(script.size() - 14), "COMMIT WORK;\r\n");
     EXPECT_EQ(f.PanelText(1), "100");
-    EXPECT_EQ(messages, std::vector<std::string>({"Confirmation|Extract aborted!|warning"}));
+    EXPECT_EQ(messages,
+              std::vector<std::string>({"Confirmation|Extract aborted! The partial "
+                                        "script is " +
+                                        Path("out.sql.partial") + ", 100 records|warning"}));
     EXPECT_TRUE(f.StopRequested());
     EXPECT_TRUE(seen.empty());  // the loop ended at record 100
 }
