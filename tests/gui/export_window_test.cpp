@@ -249,6 +249,32 @@ TEST_F(ExportWindow, ErrorsGoToTheDisplayAndTheWindowStaysUsable) {
     EXPECT_EQ(messages.size(), 1u);
 }
 
+// The window refuses a script or a settings file that would land on the data file or the
+// dictionary, and leaves the file as it was.
+TEST_F(ExportWindow, NoScriptOrSettingsOverAnInput) {
+    TMainFrm& f = Ready(1);
+    const std::string base = Path("demo.dbt"), dict = Path("demo.def");
+    WriteFile(base, "data bytes");
+    WriteFile(dict, "dictionary bytes");
+    f.edtDBFile->setText(QString::fromStdString(base));
+    f.edtDict->setText(QString::fromStdString(dict));
+    for (const std::string& input : {base, dict}) {
+        errors.clear();
+        f.edtFileSQL->setText(QString::fromStdString(input));
+        f.actRun->trigger();
+        EXPECT_EQ(errors,
+                  std::vector<std::string>{"The script would overwrite the input file " + input});
+        answers = {input};
+        f.actSave->trigger();
+        EXPECT_EQ(errors.size(), 2u);
+        EXPECT_EQ(errors.back(), "The settings would overwrite the input file " + input);
+    }
+    EXPECT_EQ(ReadFile(base), "data bytes");
+    EXPECT_EQ(ReadFile(dict), "dictionary bytes");
+    EXPECT_EQ(dataSet->OpenCount, 0);
+    EXPECT_TRUE(messages.empty());
+}
+
 // The real boxes, closed by a timer once they are up; what they showed is recorded.
 struct TBoxSeen {
     QString Title, Text;
