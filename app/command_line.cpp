@@ -328,7 +328,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
                    "seconds to wait for a file or record another process has locked (default "
                    "5; 0 fails at once)")
         ->type_name("SECONDS")
-        ->check(CLI::Range(0, 86400));
+        ->check(CLI::Range(0, 86400).description(""));
     cli.add_flag("--version", version, "print the version and the Btrieve engine, then exit");
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -186,6 +186,7 @@ TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
         {{"--dict", "d", "--base", "b", "--sql", "s", "--table", "\xE2\x94\x80T"},
          "The value of --table holds characters outside code page 1251: ?T\n"},
         {{"--settings", "/nonexistent.set"}, "Settings file not found: /nonexistent.set\n"},
+        {{"--wait", "-1"}, "--wait: Value -1 not in range 0 to 86400\n" + kUsage},
     };
     for (const auto& [args, message] : cases) {
         err_.str("");
