@@ -46,16 +46,19 @@ std::string HelpFooter() {
     return "Exit status:\n"
            "  0    done: the script is complete (also after --help, --version, or\n"
            "       --save-settings without a data file)\n"
-           "  1    an error; its message is on standard error\n"
-           "  130  stopped by Ctrl+C or SIGTERM; the script holds the records read so far\n"
-           "       and ends with its COMMIT WORK\n"
+           "  1    an error; its message is on standard error; an earlier script of the\n"
+           "       same name is left as it was\n"
+           "  130  stopped by Ctrl+C or SIGTERM; FILE.sql.partial holds the records read so\n"
+           "       far and ends with its COMMIT WORK; an earlier FILE.sql is left as it was\n"
            "\n"
            "Settings files (--settings, --save-settings) are INI text in code page 1251,\n"
            "section [Config]; the options given here override what the file holds.\n"
            "\n"
            "Ctrl+C (or SIGTERM) stops the export after the current record and completes the\n"
            "script with its final COMMIT WORK; a second Ctrl+C does not interrupt that; a\n"
-           "third ends the program at once and leaves the script unfinished.\n";
+           "third ends the program at once and leaves the script unfinished. While another\n"
+           "process holds a lock the export needs, it says so and waits (--wait); Ctrl+C\n"
+           "ends the wait.\n";
 }
 
 void SetUsageTexts(CLI::App& app) {

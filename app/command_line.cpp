@@ -6,14 +6,18 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <ostream>
+#include <set>
 #include <string_view>
 
 #include "app/cli_usage.h"
 #include "app/database_command.h"
 #include "app/file_keys.h"
+#include "app/input_files.h"
 #include "app/settings.h"
 #include "btrieve/btr_error.h"
+#include "btrieve/btr_file.h"
 #include "dataset/btr_dataset.h"
 #include "dict/ddf_dictionary.h"
 #include "dict/dict_warnings.h"
@@ -205,6 +209,31 @@ std::string DefaultTableName(const std::string& dictName, const std::string& bas
     return {};
 }
 
+// While it lives, a wait for another process's lock is told once per file on standard
+// error, ends at a stop signal, and lasts at most seconds (negative: the Btrieve layer's own
+// retries).
+class TLockWaitScope {
+  public:
+    TLockWaitScope(std::ostream& err, int seconds) {
+        TBtrLockWait wait;
+        wait.Started = [&err, told = std::make_shared<std::set<std::string>>()](
+                           const std::string& fileName) {
+            if (!told->insert(fileName).second) return;
+            err << AnsiToUtf8(fileName) << ": locked by another process; waiting, Ctrl+C to stop\n"
+                << std::flush;
+        };
+        wait.Stopped = [] { return StopSignalled(); };
+        wait.Seconds = seconds;
+        previous_ = SetBtrLockWait(std::move(wait));
+    }
+    ~TLockWaitScope() { SetBtrLockWait(std::move(previous_)); }
+    TLockWaitScope(const TLockWaitScope&) = delete;
+    TLockWaitScope& operator=(const TLockWaitScope&) = delete;
+
+  private:
+    TBtrLockWait previous_;
+};
+
 }  // namespace
 
 void InstallStopSignals() {
@@ -303,6 +332,12 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_option("--engine", engine,
                    "Btrieve engine: a client library's path, auto (the vendor's usual "
                    "libraries) or embedded (default; see also QUORVATH_BTRIEVE_LIBRARY)");
+    int waitSeconds = -1;
+    cli.add_option("--wait", waitSeconds,
+                   "seconds to wait for a file or record another process has locked (default "
+                   "5; 0 fails at once)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0, 86400).description(""));
     cli.add_flag("--version", version, "print the version and the Btrieve engine, then exit");
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -362,6 +397,14 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         CheckScriptForm(form, scriptEncoding);
         if (dropTable && !ddl) throw Exception("--drop-table does not go with --no-ddl");
         const bool toStandardOutput = cli.count("--sql") && sql == "-";
+        // Nothing the run reads is written over: refused before any file is touched.
+        TInputFiles inputs = InputFilesOf(info);
+        if (!saveSettings.empty())
+            RefuseSettingsOverInput(inputs, Argument("--save-settings", saveSettings));
+        if (!settings.empty()) inputs.Add(Argument("--settings", settings));
+        if (!toStandardOutput) RefuseScriptOverInput(inputs, info.SQLFileName);
+        // A lock of another process is told at once; Ctrl+C ends the wait.
+        const TLockWaitScope lockWait(err, waitSeconds);
         if (!saveSettings.empty()) {
             SaveSettings(Argument("--save-settings", saveSettings), info);
             out << "Settings written to " << saveSettings << "\n" << std::flush;

@@ -6,6 +6,7 @@
 #include "app/database_export.h"
 #include "btrieve/btr_error.h"
 #include "platform/codepage.h"
+#include "platform/format.h"
 
 namespace {
 
@@ -75,6 +76,17 @@ int RunDatabaseExport(const TImpInfo& info, const TScriptForm& form, TScriptEnco
     SetBtrieveErrorDisplay(previous);
     host.EndProgress();
     *env.Err << AnsiToUtf8(DatabaseSummaryText(results)) << std::flush;
+    if (!database.PartialScript().empty()) {
+        // The records the partial script holds: the stopped table's, or every table's.
+        const bool perTable = ScriptPerTable(info.SQLFileName);
+        int32_t records = 0;
+        for (const TTableResult& r : results)
+            if (r.Records > 0 && (!perTable || r.Status == "stopped")) records += r.Records;
+        *env.Err << AnsiToUtf8(Format("Extract aborted! The partial script is %s, %d records",
+                                      database.PartialScript().c_str(), records))
+                 << "\n"
+                 << std::flush;
+    }
     const bool failed =
         std::any_of(results.begin(), results.end(), [](const TTableResult& r) { return r.Failed; });
     if (failed) return kExitError;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/input_files.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
 
@@ -36,14 +37,20 @@ TDatabaseExport::~TDatabaseExport() = default;
 std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
                                                    const std::vector<TDatabaseTable>& tables) {
     const bool perTable = ScriptPerTable(info.SQLFileName);
+    // No script lands on a file the run reads: refused before anything is written.
+    TInputFiles inputs;
+    inputs.AddDictionary(info.DictionaryFileName);
+    for (const TDatabaseTable& table : tables) inputs.Add(table.Path);
+    for (const TDatabaseTable& table : tables)
+        RefuseScriptOverInput(
+            inputs, perTable ? TableScriptName(info.SQLFileName, table.Name) : info.SQLFileName);
+    partialScript_.clear();
     if (perTable) {
         std::error_code ec;  // a folder that cannot be made fails each table's script
         std::filesystem::create_directories(AnsiToUtf8(info.SQLFileName), ec);
     } else {
-        // One script for all: emptied now, continued by every table.
-        TScriptFile script;
-        script.Rewrite(info.SQLFileName);
-        script.Close();
+        // One script for all, continued by every table and put in place at the end.
+        run_.BeginScript(info.SQLFileName);
     }
     run_.AppendToScript = !perTable;
     std::vector<TTableResult> results;
@@ -70,11 +77,13 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
                 result.Records = run_.RecordCounter();
                 stopped = run_.StopRequested();
                 result.Status = stopped ? "stopped" : "exported";
+                if (stopped && perTable) partialScript_ = one.SQLFileName + ".partial";
             }
         }
         results.push_back(std::move(result));
     }
     if (dataSet_.Active()) dataSet_.Close();
+    if (!perTable) partialScript_ = run_.EndScript(stopped);
     return results;
 }
 

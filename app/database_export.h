@@ -34,12 +34,15 @@ class TDatabaseExport {
     // "<table>: <message>"; the rest go on.
     std::vector<TTableResult> Execute(const TImpInfo& info,
                                       const std::vector<TDatabaseTable>& tables);
+    // After a stopped Execute, the name its partial script is kept under; else empty.
+    const std::string& PartialScript() const { return partialScript_; }
 
   private:
     class TTableHost;
     TDataSet& dataSet_;
     std::unique_ptr<TTableHost> tableHost_;
     TExportRun run_;
+    std::string partialScript_;
 };
 
 // True when the script name is a folder: it ends with "/" or names an existing folder.

@@ -1,5 +1,6 @@
 #include "app/export_run.h"
 
+#include "app/input_files.h"
 #include "platform/codepage.h"
 
 #include "platform/exception.h"
@@ -34,6 +35,7 @@ void TExportRun::Execute(const TImpInfo& info) {
     } running(running_);
     // A form that cannot be written stops the run before anything is opened.
     CheckScriptForm(Form, Encoding);
+    if (!ToStandardOutput) RefuseScriptOverInput(InputFilesOf(info), info.SQLFileName);
     dialect_ = MakeSqlDialect(Form, Encoding);
     lineBreak_ = dialect_->LineBreak();
     lineBuffer_.assign(kLineSlots, std::string());
@@ -51,28 +53,37 @@ void TExportRun::Execute(const TImpInfo& info) {
 
     dialect_->CheckNames(info.ImpTableName, dataSet_.FieldList());
 
+    std::string partial;  // the name a stopped run's script is kept under
     try {
         if (ToStandardOutput)
             file_.UseStandardOutput();
-        else
-            file_.Rewrite(info.SQLFileName, AppendToScript);
+        else if (!AppendToScript)
+            file_.Rewrite(info.SQLFileName);
         WriteRecords(info);
         FlushLines();
         lineBuffer_.clear();
         lineBuffer_.shrink_to_fit();
-        file_.Close();
-    } catch (...) {
-        // What earlier batches wrote stays; the file is closed and nothing else is written.
-        try {
-            file_.Close();
-        } catch (...) {
+        if (!AppendToScript) {
+            if (stopRequested_)
+                partial = file_.ClosePartial();
+            else
+                file_.Close();
         }
+    } catch (...) {
+        // A failed run leaves no script: an earlier one stays as it was. A continued
+        // script keeps what earlier batches wrote.
+        if (!AppendToScript) file_.Discard();
         lineBuffer_.clear();
         throw;
     }
 
     if (stopRequested_)
-        host_.ShowMessage("Confirmation", "Extract aborted!", miWarning);
+        host_.ShowMessage("Confirmation",
+                          partial.empty() ? std::string("Extract aborted!")
+                                          : Format("Extract aborted! The partial script is "
+                                                   "%s, %d records",
+                                                   partial.c_str(), records_),
+                          miWarning);
     else
         host_.ShowMessage(
             "Confirmation",

@@ -50,9 +50,18 @@ class TExportRun : public IScriptLines {
     std::function<TDateTime()> Clock = Now;
     // The script's bytes: as the system holds them (CP1251), or converted to UTF-8.
     TScriptEncoding Encoding = seAnsi;
-    // The script is continued instead of replaced: opened for appending (every table of a
-    // database into one script, each with its own header).
+    // The script is continued instead of replaced: the one BeginScript opened, left open by
+    // the run (every table of a database into one script, each with its own header).
     bool AppendToScript = false;
+    // The script of the runs with AppendToScript: opened (as a temporary beside fileName)
+    // before the first of them, put in place by EndScript after the last, or kept as
+    // NAME.partial after a stop (EndScript answers that name). A script never ended is dropped.
+    void BeginScript(const std::string& fileName) { file_.Rewrite(fileName); }
+    std::string EndScript(bool stopped) {
+        if (stopped) return file_.ClosePartial();
+        file_.Close();
+        return {};
+    }
     // The target, statement forms and table options of the script.
     TScriptForm Form;
     // The script goes to standard output instead of SQLFileName.
@@ -60,9 +69,9 @@ class TExportRun : public IScriptLines {
     // The keys the script states after the data (in the target's dialect); none when empty.
     std::function<std::vector<TSqlKey>(TDataSet&)> KeysOf;
 
-    // The run over the settings; errors end it and propagate (the script file is closed
-    // with what earlier batches wrote). A start requested while a run is in progress (from
-    // a progress point) is ignored.
+    // The run over the settings; errors end it and propagate (the script is dropped, an
+    // earlier one left as it was; a stopped run keeps its script as NAME.partial). A start
+    // requested while a run is in progress (from a progress point) is ignored.
     void Execute(const TImpInfo& info);
     bool Running() const { return running_; }
     // Execute, with an error shown by the host's error display; false when one ended it.

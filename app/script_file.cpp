@@ -1,7 +1,6 @@
 #include "app/script_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,32 +36,25 @@ void RaiseInOutError(int errorNumber) {
     }
 }
 
-TScriptFile::~TScriptFile() {
-    if (fd_ >= 0 && ownsFd_) ::close(fd_);
-}
+TScriptFile::~TScriptFile() = default;
 
 void TScriptFile::UseStandardOutput() {
-    if (fd_ >= 0) Close();
-    fd_ = STDOUT_FILENO;
-    ownsFd_ = false;
+    file_.Discard();
+    toStandardOutput_ = true;
 }
 
-void TScriptFile::Rewrite(const std::string& fileName, bool append) {
-    if (fd_ >= 0) Close();
+void TScriptFile::Rewrite(const std::string& fileName) {
+    file_.Discard();
+    toStandardOutput_ = false;
     // An empty name would be no file at all.
     if (fileName.empty()) RaiseInOutError(EINVAL);
-    const std::string path = AnsiToUtf8(fileName);
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
-    if (fd < 0) RaiseInOutError(errno);
-    fd_ = fd;
-    ownsFd_ = true;
-    path_ = path;
+    if (const int error = file_.Create(AnsiToUtf8(fileName))) RaiseInOutError(error);
 }
 
 void TScriptFile::Write(std::string_view data) {
+    const int fd = toStandardOutput_ ? STDOUT_FILENO : file_.Fd();
     while (!data.empty()) {
-        const ssize_t n = ::write(fd_, data.data(), data.size());
+        const ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             RaiseInOutError(errno);
@@ -72,20 +64,22 @@ void TScriptFile::Write(std::string_view data) {
 }
 
 void TScriptFile::Close() {
-    if (fd_ < 0) return;
-    const int fd = fd_;
-    fd_ = -1;
-    if (!ownsFd_) return;
-    // Devices and pipes take no flush (EINVAL); everything else must reach the disk.
-    int error = ::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS ? errno : 0;
-    struct stat opened {
-    }, named{};
-    if (!error && ::fstat(fd, &opened) == 0) {
-        if (::stat(path_.c_str(), &named) != 0)
-            error = errno;
-        else if (named.st_dev != opened.st_dev || named.st_ino != opened.st_ino)
-            error = ENOENT;
+    toStandardOutput_ = false;
+    if (!file_.IsOpen()) return;
+    if (const int error = file_.Commit()) RaiseInOutError(error);
+}
+
+std::string TScriptFile::ClosePartial() {
+    if (toStandardOutput_ || !file_.IsOpen()) {
+        toStandardOutput_ = false;
+        return {};
     }
-    if (::close(fd) != 0 && errno != EINTR && !error) error = errno;
-    if (error) RaiseInOutError(error);
+    const std::string name = file_.Target() + ".partial";
+    if (const int error = file_.CommitAs(name)) RaiseInOutError(error);
+    return Utf8ToAnsi(name);
+}
+
+void TScriptFile::Discard() {
+    toStandardOutput_ = false;
+    file_.Discard();
 }

@@ -1,10 +1,13 @@
-// The export script file: created or truncated, written in large blocks straight to the
-// operating system, closed by its destructor. Failures raise EInOutError with the runtime's
+// The export script file: written in large blocks straight to the operating system under a
+// temporary name beside the script, and put in place by Close at the end of a run; a run that
+// fails leaves an earlier script as it was. Failures raise EInOutError with the runtime's
 // texts ("File access denied", "Disk full", ...) mapped from the system's error numbers.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "platform/replace_file.h"
 
 class TScriptFile {
   public:
@@ -13,21 +16,24 @@ class TScriptFile {
     TScriptFile(const TScriptFile&) = delete;
     TScriptFile& operator=(const TScriptFile&) = delete;
 
-    // fileName is system text (CP1251). With append the file is kept and written at its end.
-    void Rewrite(const std::string& fileName, bool append = false);
+    // fileName is system text (CP1251). Opens the temporary the script is written to.
+    void Rewrite(const std::string& fileName);
     // Writes to standard output instead of a file; Close leaves it open.
     void UseStandardOutput();
     void Write(std::string_view data);
-    // Closes the file after its bytes reached the disk, reporting a failure of either, and
-    // "File not found" when the name no longer leads to the file written (its folder was
-    // removed or the name taken by another file while it was written).
+    // Puts the script in place after its bytes reached the disk, reporting a failure of
+    // either ("File not found" when its folder was removed while it was written).
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    // Keeps what was written as NAME.partial beside the script, the earlier script left as
+    // it was; answers that name (system text). Standard output is only left.
+    std::string ClosePartial();
+    // Drops what was written: the temporary goes, an earlier script stays as it was.
+    void Discard();
+    bool IsOpen() const { return toStandardOutput_ || file_.IsOpen(); }
 
   private:
-    int fd_ = -1;
-    bool ownsFd_ = true;
-    std::string path_;  // as the operating system takes it
+    TFileReplacement file_;
+    bool toStandardOutput_ = false;
 };
 
 // The runtime's input/output error for a system error number.

@@ -5,12 +5,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/exe_path.h"
 #include "platform/format.h"
 #include "platform/ini_file.h"
+#include "platform/replace_file.h"
 
 TImpInfo ImpInfo;
 
@@ -42,6 +44,24 @@ void SaveFive(const std::string& fileName, const TImpInfo& info) {
         IniWriteString(fileName, kSection, "Target", info.Target);
 }
 
+// Runs the writes of save on a copy of the file and puts the copy in place at the end: a
+// failure leaves the earlier file as it was, never with some keys changed.
+void SaveWhole(const std::string& fileName, void (*save)(const std::string&, const TImpInfo&),
+               const TImpInfo& info) {
+    const auto unable = [&] { throw Exception(Format("Unable to write to %s", fileName.c_str())); };
+    if (fileName.empty()) unable();
+    TFileReplacement staged;
+    if (staged.Create(AnsiToUtf8(fileName)) != 0) unable();
+    {
+        std::ifstream earlier(staged.Target(), std::ios::binary);
+        std::ofstream copy(staged.WrittenPath(), std::ios::binary | std::ios::trunc);
+        if (earlier) copy << earlier.rdbuf();
+        if (!copy.flush()) unable();
+    }
+    save(Utf8ToAnsi(staged.WrittenPath()), info);
+    if (staged.Commit() != 0) unable();
+}
+
 bool Writable(const std::string& ansiPath) {
     return ::access(AnsiToUtf8(ansiPath).c_str(), W_OK) == 0;
 }
@@ -54,8 +74,13 @@ void LoadConfig(const std::string& fileName, TImpInfo& info) {
 }
 
 void SaveConfig(const std::string& fileName, const TImpInfo& info) {
-    SaveFive(fileName, info);
-    IniWriteInteger(fileName, kSection, "CreateDDL", info.CreateDDL ? 1 : 0);
+    SaveWhole(
+        fileName,
+        [](const std::string& file, const TImpInfo& i) {
+            SaveFive(file, i);
+            IniWriteInteger(file, kSection, "CreateDDL", i.CreateDDL ? 1 : 0);
+        },
+        info);
 }
 
 void LoadSettings(const std::string& fileName, TImpInfo& info) {
@@ -63,7 +88,7 @@ void LoadSettings(const std::string& fileName, TImpInfo& info) {
 }
 
 void SaveSettings(const std::string& fileName, const TImpInfo& info) {
-    SaveFive(fileName, info);
+    SaveWhole(fileName, SaveFive, info);
 }
 
 int32_t StrToInt(const std::string& text) {

@@ -11,8 +11,24 @@
 
 namespace {
 
+TBtrLockWait& CurrentLockWait() {
+    static TBtrLockWait wait;
+    return wait;
+}
+
+bool LockWaitStopped() {
+    const TBtrLockWait& wait = CurrentLockWait();
+    return wait.Stopped && wait.Stopped();
+}
+
+// Sleeps in short steps, so that a stop request ends the wait at once.
 void DefaultSleep(uint16_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    constexpr uint16_t kStep = 50;
+    while (milliseconds > 0 && !LockWaitStopped()) {
+        const uint16_t step = std::min(milliseconds, kStep);
+        std::this_thread::sleep_for(std::chrono::milliseconds(step));
+        milliseconds = static_cast<uint16_t>(milliseconds - step);
+    }
 }
 
 TBtrSleep& CurrentSleep() {
@@ -58,6 +74,12 @@ TBtrSleep SetBtrRetrySleep(TBtrSleep sleep) {
     return previous;
 }
 
+TBtrLockWait SetBtrLockWait(TBtrLockWait wait) {
+    TBtrLockWait previous = std::move(CurrentLockWait());
+    CurrentLockWait() = std::move(wait);
+    return previous;
+}
+
 TKeyValue::TKeyValue(const char* text) : Data(text), Size(std::strlen(text) + 1) {}
 
 TBtrieveFile::TBtrieveFile(TComponent* owner) : TComponent(owner) {
@@ -95,12 +117,23 @@ bool TBtrieveFile::BtrCheck(int32_t operation) {
         return false;
     }
     bool locked = status_ == btr::kStatusRecordLocked || status_ == btr::kStatusFileLocked;
-    if (locked && retryCount_ < MaxRetry) {
-        CurrentSleep()(RetryDelay);
-        ++retryCount_;
-        return true;
+    if (locked) {
+        const TBtrLockWait& wait = CurrentLockWait();
+        if (retryCount_ == 0 && wait.Started) wait.Started(fileName_);
+        uint32_t limit = MaxRetry;
+        if (wait.Seconds >= 0) {
+            // As many waits of RetryDelay as the seconds hold, the last one perhaps shorter.
+            const uint32_t delay = std::max<uint32_t>(RetryDelay, 1);
+            limit = std::min<uint32_t>(
+                (static_cast<uint32_t>(wait.Seconds) * 1000u + delay - 1) / delay, 0xFFFF);
+        }
+        if (retryCount_ < limit && !LockWaitStopped()) {
+            CurrentSleep()(RetryDelay);
+            ++retryCount_;
+            if (!LockWaitStopped()) return true;
+        }
+        retryCount_ = 0;
     }
-    if (locked) retryCount_ = 0;
     throw EBtrieve(status_, operation, fileName_);
 }
 

@@ -24,6 +24,19 @@ void TrimBlanks(std::string& text);
 using TBtrSleep = std::function<void(uint16_t milliseconds)>;
 TBtrSleep SetBtrRetrySleep(TBtrSleep sleep);
 
+// What a wait for a lock of another process (status 84 or 85) tells and asks the program.
+struct TBtrLockWait {
+    // Told when a call meets the lock, before its first wait; fileName as the file has it.
+    std::function<void(const std::string& fileName)> Started;
+    // Asked during and after each wait: true ends the wait with the lock's error.
+    std::function<bool()> Stopped;
+    // The longest wait of one call, in seconds (0: the lock's error at once); negative:
+    // the file's MaxRetry waits of RetryDelay.
+    int32_t Seconds = -1;
+};
+// Answers the previous setting.
+TBtrLockWait SetBtrLockWait(TBtrLockWait wait);
+
 // Operation codes and lock biases the layer issues.
 namespace btr {
 inline constexpr uint16_t kOpen = 0, kClose = 1, kInsert = 2, kUpdate = 3, kDelete = 4,

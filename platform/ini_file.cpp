@@ -13,6 +13,7 @@
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
+#include "platform/replace_file.h"
 
 namespace {
 
@@ -103,17 +104,8 @@ void WriteAll(const std::string& fileName, const std::vector<TIniLine>& lines) {
         data += l.text;
         data += l.end;
     }
-    const std::string path = AnsiToUtf8(fileName);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    bool ok = fd >= 0;
-    size_t done = 0;
-    while (ok && done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
-    if (fd >= 0 && ::close(fd) != 0) ok = false;
+    // The file is replaced whole: a failed write leaves the earlier one as it was.
+    const bool ok = ReplaceFileContent(AnsiToUtf8(fileName), data) == 0;
     if (!ok) throw Exception(Format("Unable to write to %s", fileName.c_str()));
 }
 

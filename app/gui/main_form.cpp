@@ -20,6 +20,7 @@
 #include "app/gui/error_display.h"
 #include "app/gui/left_text_check_box.h"
 #include "app/gui/window_host.h"
+#include "app/input_files.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -278,6 +279,7 @@ void TMainFrm::actSaveExecute() {
     const std::string name = dm_.ExecSaveDialog(FConfigDir, kSettingsFilter);
     if (name.empty()) return;
     ControlsToInfo(ImpInfo);
+    RefuseSettingsOverInput(InputFilesOf(ImpInfo), name);
     SaveSettings(name, ImpInfo);
 }
 

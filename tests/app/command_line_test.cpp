@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,8 +50,8 @@ class CommandLine : public ::testing::Test {
         args.insert(args.begin(), "quorvath");
         return RunCommandLine(args, env);
     }
-    std::string Script() {
-        std::ifstream in(sql_, std::ios::binary);
+    std::string Script(const std::string& name = {}) {
+        std::ifstream in(name.empty() ? sql_ : name, std::ios::binary);
         std::stringstream ss;
         ss << in.rdbuf();
         return ss.str();
@@ -88,6 +89,7 @@ TEST_F(CommandLine, ExportsAndReportsTheCount) {
 
 TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
     rows_ = 1000;
+    std::ofstream(sql_, std::ios::binary) << "earlier script";
     for (int signal : {SIGINT, SIGTERM}) {
         out_.str("");
         InstallStopSignals();  // the handler is reset by each signal it takes
@@ -97,8 +99,11 @@ TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
         EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T",
                        "--commit", "0", "--no-ddl"}),
                   kExitStopped);
-        EXPECT_EQ(out_.str(), "Extract aborted!\n");
-        const std::string s = Script();
+        EXPECT_EQ(out_.str(),
+                  "Extract aborted! The partial script is " + sql_ + ".partial, 200 records\n");
+        // The earlier script stays; the records read go to the partial one, completed.
+        EXPECT_EQ(Script(), "earlier script");
+        const std::string s = Script(sql_ + ".partial");
         EXPECT_EQ(Count(s, "INSERT INTO"), 200u) << signal;
         const std::string tail = "INSERT INTO T (N) VALUES (200);\r\nCOMMIT WORK;\r\n";
         ASSERT_GE(s.size(), tail.size());
@@ -109,6 +114,50 @@ TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
     out_.str("");
     EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_}), kExitDone);
     EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 1000\n");
+}
+
+// A run that fails leaves an earlier script byte for byte as it was, and no temporary.
+TEST_F(CommandLine, FailedRunKeepsTheEarlierScript) {
+    const std::string earlier = "-- earlier script\r\nINSERT INTO T (N) VALUES (7);\r\n";
+    const std::string longName(32, 'N');
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } cases[] = {
+        {{"--target", "postgresql"}, "No table name given (--table)\n"},
+        {{"--target", "firebird", "--table", longName},
+         "The name " + longName + " is longer than the 31 bytes Firebird takes\n"},
+        {{"--table", "T"}, "Broken\n"},  // a fetch that fails midway, after 1500 records
+    };
+    rows_ = 2000;
+    for (const auto& c : cases) {
+        std::ofstream(sql_, std::ios::binary) << earlier;
+        onFetch_ = [&c](int row) {
+            if (c.error == "Broken\n" && row == 1500) throw Exception("Broken");
+        };
+        err_.str("");
+        std::vector<std::string> args = {"--dict", "a.def", "--base", "b.dbt", "--sql", sql_};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(Run(args), kExitError) << c.error;
+        EXPECT_EQ(err_.str(), c.error);
+        EXPECT_EQ(Script(), earlier) << c.error;
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir_))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"out.sql"}) << c.error;
+    }
+}
+
+// A script replaced by a run keeps the permissions of the file it replaces; a new one gets
+// those of a new file.
+TEST_F(CommandLine, ReplacedScriptKeepsItsPermissions) {
+    const mode_t mask = ::umask(027);
+    EXPECT_EQ(Run({"--base", "b.dbt", "--sql", sql_}), kExitDone);
+    EXPECT_EQ(std::filesystem::status(sql_).permissions(), std::filesystem::perms(0640));
+    std::filesystem::permissions(sql_, std::filesystem::perms(0604));
+    EXPECT_EQ(Run({"--base", "b.dbt", "--sql", sql_}), kExitDone);
+    EXPECT_EQ(std::filesystem::status(sql_).permissions(), std::filesystem::perms(0604));
+    ::umask(mask);
 }
 
 TEST_F(CommandLine, WithoutDictionaryTheTableIsNamedAfterTheFile) {
@@ -137,6 +186,7 @@ TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
         {{"--dict", "d", "--base", "b", "--sql", "s", "--table", "\xE2\x94\x80T"},
          "The value of --table holds characters outside code page 1251: ?T\n"},
         {{"--settings", "/nonexistent.set"}, "Settings file not found: /nonexistent.set\n"},
+        {{"--wait", "-1"}, "--wait: Value -1 not in range 0 to 86400\n" + kUsage},
     };
     for (const auto& [args, message] : cases) {
         err_.str("");
@@ -362,8 +412,9 @@ TEST_F(CommandLine, SecondSignalDuringTheStopStillCompletesTheScript) {
     EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T", "--commit",
                    "0", "--no-ddl"}),
               kExitStopped);
-    EXPECT_EQ(out_.str(), "Extract aborted!\n");
-    const std::string s = Script();
+    EXPECT_EQ(out_.str(),
+              "Extract aborted! The partial script is " + sql_ + ".partial, 200 records\n");
+    const std::string s = Script(sql_ + ".partial");
     const std::string tail = "INSERT INTO T (N) VALUES (200);\r\nCOMMIT WORK;\r\n";
     ASSERT_GE(s.size(), tail.size());
     EXPECT_EQ(s.substr(s.size() - tail.size()), tail);
@@ -391,16 +442,19 @@ TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
         "Exit status:\n"
         "  0    done: the script is complete (also after --help, --version, or\n"
         "       --save-settings without a data file)\n"
-        "  1    an error; its message is on standard error\n"
-        "  130  stopped by Ctrl+C or SIGTERM; the script holds the records read so far\n"
-        "       and ends with its COMMIT WORK\n"
+        "  1    an error; its message is on standard error; an earlier script of the\n"
+        "       same name is left as it was\n"
+        "  130  stopped by Ctrl+C or SIGTERM; FILE.sql.partial holds the records read so\n"
+        "       far and ends with its COMMIT WORK; an earlier FILE.sql is left as it was\n"
         "\n"
         "Settings files (--settings, --save-settings) are INI text in code page 1251,\n"
         "section [Config]; the options given here override what the file holds.\n"
         "\n"
         "Ctrl+C (or SIGTERM) stops the export after the current record and completes the\n"
         "script with its final COMMIT WORK; a second Ctrl+C does not interrupt that; a\n"
-        "third ends the program at once and leaves the script unfinished.\n";
+        "third ends the program at once and leaves the script unfinished. While another\n"
+        "process holds a lock the export needs, it says so and waits (--wait); Ctrl+C\n"
+        "ends the wait.\n";
     ASSERT_GE(help.size(), footer.size());
     EXPECT_EQ(help.substr(help.size() - footer.size()), footer);
 }

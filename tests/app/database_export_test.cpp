@@ -109,6 +109,58 @@ TEST_F(Database, AllTablesIntoOneScriptThoughTwoFail) {
     EXPECT_EQ(ReadAll(sql), kHeader + kClients + kHeader + kItems);
 }
 
+// A stop ends the whole-database run in the current table: the script it was writing is kept
+// as NAME.partial, and an earlier script of that name stays as it was.
+TEST_F(Database, StoppedRunKeepsThePartialScriptBesideTheEarlierOne) {
+    std::filesystem::create_directories(dir_.Path("db"));
+    MakeDictionary(dict_,
+                   {{"many.dbt", {{"ID", 3, 4}}, {{"ID"}}}, {"few.dbt", {{"ID", 3, 4}}, {{"ID"}}}});
+    std::vector<std::string> many;
+    for (int32_t id = 1; id <= 150; ++id) many.push_back(TRecordBytes(4).Value(0, id).Bytes());
+    MakeBtrieveFile(dir_.Path("db/many.dbt"), 4, {{Segment(1, 4, 1, false, false)}}, many);
+    MakeBtrieveFile(dir_.Path("db/few.dbt"), 4, {{Segment(1, 4, 1, false, false)}},
+                    {TRecordBytes(4).Value<int32_t>(0, 7).Bytes()});
+    // Stops at the first progress point, after 100 records.
+    struct TStopHost : IExportHost {
+        TExportRun* Run = nullptr;
+        void ShowProgress(const std::string&) override {}
+        void ProcessMessages() override { Run->RequestStop(); }
+        void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
+        void ShowError(const std::string&) override { ADD_FAILURE(); }
+    };
+    const struct {
+        std::string sql, script;
+    } cases[] = {
+        {dir_.Path("all.sql"), dir_.Path("all.sql")},
+        {dir_.Path("each/"), dir_.Path("each/many.sql")},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::create_directories(dir_.Path("each"));
+        std::ofstream(c.script) << "an older script";
+        std::unique_ptr<TDataSet> dataSet = env_.MakeDataSet();
+        TStopHost host;
+        TDatabaseExport database(*dataSet, host);
+        host.Run = &database.Run();
+        database.Run().NameDataSet = env_.NameDataSet;
+        TImpInfo info;
+        info.DictionaryFileName = dict_;
+        info.SQLFileName = c.sql;
+        info.CreateDDL = false;
+        const auto results = database.Execute(info, ListDatabaseTables(dict_, ""));
+        // The tables go by name: few, then many.
+        ASSERT_EQ(results.size(), 2u);
+        EXPECT_EQ(results[0].Status, "exported");
+        EXPECT_EQ(results[1].Status, "stopped");
+        EXPECT_EQ(results[1].Records, 100);
+        EXPECT_EQ(database.PartialScript(), c.script + ".partial");
+        EXPECT_EQ(ReadAll(c.script), "an older script");
+        const std::string partial = ReadAll(c.script + ".partial");
+        const std::string tail = "INSERT INTO many (ID) VALUES (100);\r\nCOMMIT WORK;\r\n";
+        ASSERT_GE(partial.size(), tail.size());
+        EXPECT_EQ(partial.substr(partial.size() - tail.size()), tail) << c.sql;
+    }
+}
+
 TEST_F(Database, OneScriptPerTableInAFolder) {
     MakeDatabase();
     std::filesystem::remove(dir_.Path("db/broken.dbt"));

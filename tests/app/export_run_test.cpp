@@ -49,8 +49,8 @@ class ExportRun : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    std::string Script() {
-        std::ifstream in(info.SQLFileName, std::ios::binary);
+    std::string Script(const std::string& name = {}) {
+        std::ifstream in(name.empty() ? info.SQLFileName : name, std::ios::binary);
         std::stringstream ss;
         ss << in.rdbuf();
         return ss.str();
@@ -164,9 +164,13 @@ TEST_F(ExportRun, ProgressEveryHundredAndStopAtTheFirstPoint) {
     std::string expected = kHeader + Data("T");
     for (int i = 1; i <= 100; ++i) expected += Insert(i);
     expected += "COMMIT WORK;\r\n";
-    EXPECT_EQ(Script(), expected);
+    // The stopped script is kept under a name that says so, and the message names it.
+    const std::string partial = info.SQLFileName + ".partial";
+    EXPECT_FALSE(std::filesystem::exists(info.SQLFileName));
+    EXPECT_EQ(Script(partial), expected);
     EXPECT_EQ(host.Progress, std::vector<std::string>{"100"});
-    EXPECT_EQ(host.Messages.at(0), "Confirmation|Extract aborted!|warning");
+    EXPECT_EQ(host.Messages.at(0), "Confirmation|Extract aborted! The partial script is " +
+                                       partial + ", 100 records|warning");
     EXPECT_EQ(run.RecordCounter(), 100);
 
     host.StopAtFirstProgress = nullptr;  // the next run starts with the flag cleared
@@ -192,31 +196,31 @@ TEST_F(ExportRun, StartFromAProgressPointIsIgnored) {
     EXPECT_FALSE(run.Running());
 }
 
-TEST_F(ExportRun, FailureKeepsWholeBatchesAndClosesTheFile) {
+TEST_F(ExportRun, FailureLeavesTheEarlierScriptAsItWas) {
     info.CreateDDL = false;
     info.CommitPeriod = 0;
     ds.AddColumn("N", ftInteger);
     ds.AddColumn("B", ftBoolean);
     for (int i = 1; i <= 1500; ++i) ds.AddRow({Native<int32_t>(i), std::nullopt});
     ds.AddRow({Native<int32_t>(0), Native<int16_t>(1)});  // a boolean value fails
+    std::ofstream(info.SQLFileName, std::ios::binary) << "earlier\r\n";
     EXPECT_FALSE(run.ExecuteReportingErrors(info));
     EXPECT_EQ(host.Errors,
               std::vector<std::string>{"Cannot convert value: Unknown field type (ftBoolean)"});
     EXPECT_TRUE(host.Messages.empty());
-    // The first 1000 texts: header, empty, data comment and 997 inserts.
-    std::string expected = kHeader + Data("T");
-    for (int i = 1; i <= 997; ++i)
-        expected += "INSERT INTO T (N, B) VALUES (" + std::to_string(i) + ", NULL);\r\n";
-    EXPECT_EQ(Script(), expected);
+    // A batch of 1000 texts was written before the failure; none of it replaced the script.
+    EXPECT_EQ(Script(), "earlier\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
-TEST_F(ExportRun, DefinitionErrorLeavesTheScriptEmpty) {
+TEST_F(ExportRun, DefinitionErrorLeavesNoScript) {
     ds.AddColumn("B", ftBytes, 2);
     ds.AddRow({std::string("ab")});
     EXPECT_FALSE(run.ExecuteReportingErrors(info));
     EXPECT_EQ(host.Errors.at(0), "Cannot convert value: Unknown field type (ftBytes)");
-    EXPECT_TRUE(std::filesystem::exists(info.SQLFileName));
-    EXPECT_EQ(Script(), "");
+    EXPECT_FALSE(std::filesystem::exists(info.SQLFileName));
 }
 
 TEST_F(ExportRun, OpenFailureLeavesAnExistingScriptUntouched) {

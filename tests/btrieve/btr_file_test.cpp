@@ -115,6 +115,44 @@ TEST_F(BtrFileTest, MaxRetryZeroRaisesAtOnceWithoutWaiting) {
     EXPECT_TRUE(sleeps.empty());
 }
 
+// The lock wait's settings: how many waits one call makes, what the program is told, and a
+// stop that ends the wait.
+TEST_F(BtrFileTest, LockWaitTellsOnceBoundsTheWaitsAndStops) {
+    const struct {
+        int32_t seconds;
+        uint16_t retryDelay;
+        int stopAfter;  // the Stopped question that answers true; 0: none does
+        size_t calls;
+        size_t waits;
+    } cases[] = {
+        {-1, 1000, 0, 6, 5},                     // the file's MaxRetry
+        {0, 1000, 0, 1, 0},                      // at once
+        {2, 1000, 0, 3, 2},  {1, 300, 0, 5, 4},  // 1.2 s in waits of 0.3 s
+        {60, 1000, 1, 1, 0},                     // a stop before the first wait
+        {60, 1000, 2, 1, 1},                     // a stop during it
+    };
+    for (const auto& c : cases) {
+        TBtrieveFile file;
+        Open(file);
+        file.RetryDelay = c.retryDelay;
+        sleeps.clear();
+        std::vector<std::string> told;
+        int asked = 0;
+        TBtrLockWait wait;
+        wait.Started = [&](const std::string& name) { told.push_back(name); };
+        wait.Stopped = [&] { return ++asked == c.stopAfter; };
+        wait.Seconds = c.seconds;
+        TBtrLockWait previous = SetBtrLockWait(wait);
+        recman.AnswerStatuses(std::vector<int16_t>(70, 85));
+        EXPECT_THROW(file.BtrExec(btr::kGetFirst), EBtrieve) << c.seconds;
+        SetBtrLockWait(previous);
+        EXPECT_EQ(recman.Calls.size(), c.calls) << c.seconds << " " << c.stopAfter;
+        EXPECT_EQ(sleeps.size(), c.waits) << c.seconds << " " << c.stopAfter;
+        EXPECT_EQ(told, std::vector<std::string>{"a.dbt"});
+        EXPECT_EQ(file.RetryCount(), 0);
+    }
+}
+
 TEST_F(BtrFileTest, PassingStatusesAndErrors) {
     TBtrieveFile file;
     Open(file);

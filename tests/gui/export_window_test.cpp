@@ -125,13 +125,18 @@ TEST_F(ExportWindow, ProgressEveryHundredRecordsAndStopAtAProgressPoint) {
         if (row == 100) seen.push_back(f.PanelText(1));  // shown before the 101st fetch
     };
     f.actRun->trigger();
-    const std::string script = ReadFile(Path("out.sql"));
+    // The stopped script is kept beside the complete one of the run before.
+    EXPECT_EQ(Count(ReadFile(Path("out.sql")), "INSERT INTO"), 250u);
+    const std::string script = ReadFile(Path("out.sql.partial"));
     EXPECT_EQ(Count(script, "INSERT INTO"), 100u);
     EXPECT_NE(script.find("INSERT INTO T (N) VALUES (100);\r\nCOMMIT WORK;\r\n"),
               std::string::npos);
     EXPECT_EQ(script.substr(script.size() - 14), "COMMIT WORK;\r\n");
     EXPECT_EQ(f.PanelText(1), "100");
-    EXPECT_EQ(messages, std::vector<std::string>({"Confirmation|Extract aborted!|warning"}));
+    EXPECT_EQ(messages,
+              std::vector<std::string>({"Confirmation|Extract aborted! The partial "
+                                        "script is " +
+                                        Path("out.sql.partial") + ", 100 records|warning"}));
     EXPECT_TRUE(f.StopRequested());
     EXPECT_TRUE(seen.empty());  // the loop ended at record 100
 }
@@ -242,6 +247,32 @@ TEST_F(ExportWindow, ErrorsGoToTheDisplayAndTheWindowStaysUsable) {
     f.actRun->trigger();
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(messages.size(), 1u);
+}
+
+// The window refuses a script or a settings file that would land on the data file or the
+// dictionary, and leaves the file as it was.
+TEST_F(ExportWindow, NoScriptOrSettingsOverAnInput) {
+    TMainFrm& f = Ready(1);
+    const std::string base = Path("demo.dbt"), dict = Path("demo.def");
+    WriteFile(base, "data bytes");
+    WriteFile(dict, "dictionary bytes");
+    f.edtDBFile->setText(QString::fromStdString(base));
+    f.edtDict->setText(QString::fromStdString(dict));
+    for (const std::string& input : {base, dict}) {
+        errors.clear();
+        f.edtFileSQL->setText(QString::fromStdString(input));
+        f.actRun->trigger();
+        EXPECT_EQ(errors,
+                  std::vector<std::string>{"The script would overwrite the input file " + input});
+        answers = {input};
+        f.actSave->trigger();
+        EXPECT_EQ(errors.size(), 2u);
+        EXPECT_EQ(errors.back(), "The settings would overwrite the input file " + input);
+    }
+    EXPECT_EQ(ReadFile(base), "data bytes");
+    EXPECT_EQ(ReadFile(dict), "dictionary bytes");
+    EXPECT_EQ(dataSet->OpenCount, 0);
+    EXPECT_TRUE(messages.empty());
 }
 
 // The real boxes, closed by a timer once they are up; what they showed is recorded.
