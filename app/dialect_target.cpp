@@ -1,5 +1,6 @@
 #include "app/dialect_target.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -150,6 +151,7 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
     inTransaction_ = false;
     table_ = table;
     odd_.Start(table, form_.Strict);
+    keyWarnings_.clear();
 }
 
 void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
@@ -327,13 +329,18 @@ int32_t DecimalScale(const TField& field) {
 
 void TTargetDialect::Keys(IScriptLines& out, const std::string& table,
                           const std::vector<TSqlKey>& keys) {
-    if (keys.empty()) return;
+    for (const TSqlKey& key : keys)
+        if (!key.Warning.empty()) keyWarnings_.push_back("Table " + table + ", " + key.Warning);
+    if (std::none_of(keys.begin(), keys.end(),
+                     [](const TSqlKey& key) { return !key.Columns.empty(); }))
+        return;
     const std::string name = Identifier(table);
     const int primary = PrimaryKeyIndex(keys);
     out.PutLine("");
     out.PutLine("/* Keys */");
     for (size_t i = 0; i < keys.size(); ++i) {
         const TSqlKey& key = keys[i];
+        if (key.Columns.empty()) continue;  // left out, with its warning
         std::vector<std::string> columns;
         for (const std::string& column : key.Columns) {
             auto written = columnNames_.find(column);
@@ -347,6 +354,12 @@ void TTargetDialect::Keys(IScriptLines& out, const std::string& table,
                     Identifier(table + "_k" + std::to_string(key.Number)) + " ON " + name + " (" +
                     JoinColumns(columns) + ");");
     }
+}
+
+std::vector<std::string> TTargetDialect::Warnings() const {
+    std::vector<std::string> warnings = odd_.Warnings();
+    warnings.insert(warnings.end(), keyWarnings_.begin(), keyWarnings_.end());
+    return warnings;
 }
 
 void TTargetDialect::PrimaryKey(IScriptLines& out, const std::string& name, const std::string&,

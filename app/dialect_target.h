@@ -34,9 +34,11 @@ class TTargetDialect : public ISqlDialect {
     void Finish(IScriptLines& out) override;
     // The open statement ended, no COMMIT: a load of the script rolls the table back.
     void Stop(IScriptLines& out) override;
-    std::vector<std::string> Warnings() const override { return odd_.Warnings(); }
+    // The odd values' warnings, then those of the keys written otherwise than the file has them.
+    std::vector<std::string> Warnings() const override;
     // PRIMARY KEY for the first unique key without null segments, CREATE [UNIQUE] INDEX
-    // <table>_k<number> for the others.
+    // <table>_k<number> for the others; a key without columns is left out. A key's warning is
+    // kept for Warnings, naming the table.
     void Keys(IScriptLines& out, const std::string& table,
               const std::vector<TSqlKey>& keys) override;
 
@@ -100,6 +102,7 @@ class TTargetDialect : public ISqlDialect {
     std::string pending_;  // the last row of an open multi-row statement
     std::map<std::string, std::string> columnNames_;  // field name -> as the script writes it
     std::string table_;
+    std::vector<std::string> keyWarnings_;
     int32_t statementRows_ = 0;
     bool inTransaction_ = false;
 };
