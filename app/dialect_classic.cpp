@@ -105,10 +105,11 @@ void TClassicDialect::Finish(IScriptLines& out) {
 std::vector<std::string> TClassicDialect::Warnings() const {
     std::vector<std::string> warnings = odd_.Warnings();
     if (lookAlikes_ > 0)
-        warnings.push_back(Format("Table %s: %lld text values changed: characters code page 1251 "
-                                  "lacks (box drawing) written as look-alikes; --encoding utf8 "
-                                  "keeps them",
-                                  table_.c_str(), static_cast<long long>(lookAlikes_)));
+        warnings.push_back(
+            Format("Table %s: %lld text values changed: characters code page 1251 "
+                   "lacks (box drawing) written as look-alikes; --encoding utf8 "
+                   "keeps them",
+                   table_.c_str(), static_cast<long long>(lookAlikes_)));
     return warnings;
 }
 

@@ -299,6 +299,11 @@ const TIdentifierRules kRules{'`', nfNone, kKeywords, 64, true, "MySQL"};
 TMySQLDialect::TMySQLDialect(const TScriptForm& form, TScriptEncoding encoding)
     : TTargetDialect(form, encoding) {}
 
+std::string TMySQLDialect::LegalName(std::string name) const {
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name.empty() ? "_" : name;
+}
+
 const TIdentifierRules& TMySQLDialect::Rules() const {
     return kRules;
 }

@@ -19,8 +19,7 @@ class TTargetDialect : public ISqlDialect {
   public:
     TTargetDialect(const TScriptForm& form, TScriptEncoding encoding);
 
-    // Refuses a field without a name, and two fields whose names differ only in letter case
-    // (one column of the targets that ignore it): no target could create the table.
+    // Refuses a field without a name, and a name a CP1251 script would change.
     void CheckNames(const std::string& table, const TFieldList& fields) const override;
     std::string_view LineBreak() const override { return "\n"; }
     void Start(IScriptLines& out, const std::string& table, const TFieldList& fields, bool ddl,
@@ -53,8 +52,16 @@ class TTargetDialect : public ISqlDialect {
     // A field's name as the script writes it: a UTF-8 script keeps letters CP1251 lacks.
     std::string ColumnIdentifier(const TField& field) const;
 
+    // The name of an index of the table: the table's name (cut to fit) and the suffix
+    // ("_k1", "_pk"), kept apart from the tables of the script; as the script writes it.
+    std::string IndexName(const std::string& suffix) const;
+
   protected:
     virtual const TIdentifierRules& Rules() const = 0;
+    // How the target compares names (exact by default): two names of one key are one name.
+    virtual std::string NameKey(const std::string& name) const;
+    // The name made one the target can hold (as it stands by default).
+    virtual std::string LegalName(std::string name) const { return name; }
     // The target's own column type for the field, or empty where the common one holds.
     virtual std::string OwnColumnType(const TField&) const { return std::string(); }
     // The type of the columns of raw bytes and blobs.
@@ -94,6 +101,8 @@ class TTargetDialect : public ISqlDialect {
     std::string scratch_;  // a value's text before it is quoted
 
   private:
+    // The table's name: renamed, made legal, kept apart from the script's other tables.
+    std::string TableName(const std::string& table);
     void CloseStatement(IScriptLines& out);
     void AppendFloat(std::string& out, const TField& field, int32_t recordNo);
 
@@ -103,9 +112,15 @@ class TTargetDialect : public ISqlDialect {
     std::map<std::string, std::string> columnNames_;  // field name -> as the script writes it
     std::string table_;
     std::vector<std::string> keyWarnings_;
+    std::vector<std::string> nameWarnings_;  // names written otherwise than given
+    std::string tableSystemName_;            // the table's name as the script gives it
+    std::string tableWritten_;               // the same as the script writes it
+    mutable TUniqueNames tableNames_{[](const std::string& n) { return n; }};
     int32_t statementRows_ = 0;
     bool inTransaction_ = false;
 };
 
+// A CP1251 name with its Latin and Cyrillic letters in upper case.
+std::string UpperName(std::string name);
 // Column names separated by ", ".
 std::string JoinColumns(const std::vector<std::string>& columns);

@@ -31,8 +31,7 @@ std::vector<std::string> SpannedFields(const TBDataSet& dataSet, const TBKey& se
     const int64_t begin = segment.Offset, end = begin + segment.Size;
     std::vector<const TBField*> met;
     for (const TBField& f : fields->Items)
-        if (f.Size > 0 && f.Offset < end && f.Offset + f.Size > begin &&
-            dataSet.FindField(f.Name))
+        if (f.Size > 0 && f.Offset < end && f.Offset + f.Size > begin && dataSet.FindField(f.Name))
             met.push_back(&f);
     std::sort(met.begin(), met.end(),
               [](const TBField* a, const TBField* b) { return a->Offset < b->Offset; });
@@ -91,8 +90,8 @@ std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet) {
         }
         if (!uncovered.empty()) {
             key.Columns.clear();
-            key.Warning = Format("key %d: no fields hold its segment at %s; the key is left out",
-                                 k, uncovered.c_str());
+            key.Warning = Format("key %d: no fields hold its segment at %s; the key is left out", k,
+                                 uncovered.c_str());
         } else if (!spanned.empty()) {
             std::string columns;
             for (const std::string& c : key.Columns) columns += (columns.empty() ? "" : ", ") + c;

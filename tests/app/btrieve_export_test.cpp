@@ -365,10 +365,11 @@ TEST_F(LookAlikeExport, ClassicCountsThemTargetsRefuseThemUtf8KeepsThem) {
     EXPECT_EQ(Inserts(stPostgreSQL, seAnsi), "");
     EXPECT_EQ(host_.Errors, std::vector<std::string>({"Table T, record 1, field S: the text "
                                                       "holds characters outside code page 1251"}));
-    EXPECT_EQ(Inserts(stPostgreSQL, seUtf8),
-              "INSERT INTO \"T\" (\"Id\", \"S\") VALUES (1, '\xE2\x95\x94\xE2\x95\x90\xE2\x95\x97');\n"
-              "INSERT INTO \"T\" (\"Id\", \"S\") VALUES (2, 'plain');\n"
-              "INSERT INTO \"T\" (\"Id\", \"S\") VALUES (3, '\xE2\x95\x91\xD0\xB0\xE2\x95\x91');\n");
+    EXPECT_EQ(
+        Inserts(stPostgreSQL, seUtf8),
+        "INSERT INTO \"T\" (\"Id\", \"S\") VALUES (1, '\xE2\x95\x94\xE2\x95\x90\xE2\x95\x97');\n"
+        "INSERT INTO \"T\" (\"Id\", \"S\") VALUES (2, 'plain');\n"
+        "INSERT INTO \"T\" (\"Id\", \"S\") VALUES (3, '\xE2\x95\x91\xD0\xB0\xE2\x95\x91');\n");
     EXPECT_TRUE(host_.Errors.empty());
 }
 

@@ -253,46 +253,82 @@ TEST_F(Dialect, MultiRowStatementsNeverCrossACommit) {
     EXPECT_EQ(ss.str().substr(0, head.size()), head);
 }
 
-// Names no table can have stop every target before the script is written: two fields whose
-// names differ only in letter case (Latin or Cyrillic), and a field without a name.
-TEST_F(Dialect, NamesNoTableCanHaveAreRefused) {
-    ds.AddColumn("N", ftInteger);
-    ds.AddColumn("\xC8\xec\xff", ftInteger);  // "Имя"
-    ds.AddColumn("n", ftInteger);
-    ds.AddRow({Native<int32_t>(1), Native<int32_t>(2), Native<int32_t>(3)});
-    TMemoryDataSet cyrillic;
-    cyrillic.AddColumn("\xC8\xec\xff", ftInteger);
-    cyrillic.AddColumn("\xC8\xCC\xDF", ftInteger);  // "ИМЯ"
+// A field without a name stops every target before the script is written.
+TEST_F(Dialect, AFieldWithoutNameIsRefused) {
     TMemoryDataSet unnamed;
     unnamed.AddColumn("A", ftInteger);
     unnamed.AddColumn("", ftInteger);
+    for (TSqlTarget target : {stFirebird, stPostgreSQL, stMySQL, stSQLite}) {
+        TExportRun other(unnamed, host);
+        other.Form.Target = target;
+        other.Encoding = seUtf8;
+        std::filesystem::remove(info.SQLFileName);
+        host.Errors.clear();
+        EXPECT_FALSE(other.ExecuteReportingErrors(info)) << SqlTargetName(target);
+        EXPECT_EQ(
+            host.Errors,
+            std::vector<std::string>{"Field 2 has no name and cannot be written to the script"})
+            << SqlTargetName(target);
+        EXPECT_FALSE(std::filesystem::exists(info.SQLFileName)) << SqlTargetName(target);
+    }
+}
+
+// Names a target would take for one get a suffix, with a warning; names it keeps apart stay;
+// renames come first. The classic script writes the names as they stand, as it always has.
+TEST_F(Dialect, NamesAreKeptApartPerTarget) {
+    ds.AddColumn("N", ftInteger);
+    ds.AddColumn("\xC8\xec\xff", ftInteger);  // "Имя"
+    ds.AddColumn("n", ftInteger);
+    ds.AddColumn("\xC8\xCC\xDF", ftInteger);  // "ИМЯ"
+    ds.AddColumn("Price ", ftInteger);
+    ds.AddColumn("Old", ftInteger);
+    ds.AddRow({Native<int32_t>(1), Native<int32_t>(2), Native<int32_t>(3), Native<int32_t>(4),
+               Native<int32_t>(5), Native<int32_t>(6)});
+    info.CreateDDL = false;
+    run.Form.Renames = {{"T.Old", "New"}};
+    const std::string n2 = "Table T, field \"n\": written as \"n_2\", a name ";
+    const std::string ya2 =
+        "Table T, field \"\xC8\xCC\xDF\": written as \"\xC8\xCC\xDF_2\", a name ";
     struct TCase {
-        TMemoryDataSet* source;
-        std::string message;
+        TSqlTarget Target;
+        std::string Columns;
+        std::vector<std::string> Warnings;
     };
     const TCase cases[] = {
-        {&ds, "The field name \"n\" is given to two fields and cannot be written to the script"},
-        {&cyrillic,
-         "The field name \"\xC8\xCC\xDF\" is given to two fields and cannot be written to the "
-         "script"},
-        {&unnamed, "Field 2 has no name and cannot be written to the script"},
+        {stPostgreSQL,
+         "(\"N\", \"\xD0\x98\xD0\xBC\xD1\x8F\", n, \"\xD0\x98\xD0\x9C\xD0\xAF\", \"Price \", "
+         "\"New\")",
+         {}},
+        {stFirebird,
+         "(N, \"\xD0\x98\xD0\xBC\xD1\x8F\", \"n\", \"\xD0\x98\xD0\x9C\xD0\xAF\", \"Price \", "
+         "\"New\")",
+         {}},
+        {stSQLite,
+         "(N, \"\xD0\x98\xD0\xBC\xD1\x8F\", n_2, \"\xD0\x98\xD0\x9C\xD0\xAF\", \"Price \", New)",
+         {n2 + "sqlite keeps apart"}},
+        {stMySQL,
+         "(N, `\xD0\x98\xD0\xBC\xD1\x8F`, n_2, `\xD0\x98\xD0\x9C\xD0\xAF_2`, Price, New)",
+         {n2 + "mysql keeps apart", ya2 + "mysql keeps apart",
+          "Table T, field \"Price \": written as \"Price\", a name mysql keeps apart"}},
     };
     for (const TCase& c : cases) {
-        for (TSqlTarget target : {stFirebird, stPostgreSQL, stMySQL, stSQLite}) {
-            TExportRun other(*c.source, host);
-            other.Form.Target = target;
-            other.Encoding = seUtf8;
-            std::filesystem::remove(info.SQLFileName);
-            host.Errors.clear();
-            EXPECT_FALSE(other.ExecuteReportingErrors(info)) << SqlTargetName(target);
-            EXPECT_EQ(host.Errors, std::vector<std::string>{c.message}) << SqlTargetName(target);
-            EXPECT_FALSE(std::filesystem::exists(info.SQLFileName)) << SqlTargetName(target);
-        }
+        host.Messages.clear();
+        const std::string s = Script(c.Target);
+        const size_t at = s.find("INSERT INTO ");
+        ASSERT_NE(at, std::string::npos) << SqlTargetName(c.Target);
+        const size_t open = s.find('(', at);
+        EXPECT_EQ(s.substr(open, s.find(" VALUES", open) - open), c.Columns)
+            << SqlTargetName(c.Target);
+        std::vector<std::string> warnings;
+        for (const std::string& m : host.Messages)
+            if (m.rfind("Warning|", 0) == 0) warnings.push_back(m.substr(8, m.size() - 16));
+        EXPECT_EQ(warnings, c.Warnings) << SqlTargetName(c.Target);
     }
-    // The classic script writes the names as they stand, as it always has.
-    info.CreateDDL = false;
-    EXPECT_NE(Script(stClassic).find("INSERT INTO T (N, \xC8\xec\xff, n) VALUES (1, 2, 3);"),
-              std::string::npos);
+    run.Form.Renames.clear();
+    EXPECT_NE(
+        Script(stClassic).find("INSERT INTO T (N, \xC8\xec\xff, n, \xC8\xCC\xDF, Price , Old) "
+                               "VALUES (1, 2, 3, 4, 5, 6);"),
+        std::string::npos);
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ TEST(CodePage, BoxDrawingTakesTheBestFit) {
     for (int b = 0; b < 256; ++b)
         if (OemTextChangesCharacters(std::string(1, static_cast<char>(b)))) ++changed;
     EXPECT_EQ(changed, 51);
-    EXPECT_TRUE(OemTextChangesCharacters("ab\xFB"));        // √
+    EXPECT_TRUE(OemTextChangesCharacters("ab\xFB"));             // √
     EXPECT_FALSE(OemTextChangesCharacters("\x80\xA0\xF0\xF1"));  // А а Ё ё
     EXPECT_FALSE(OemTextLosesCharacters(oem));
 }
