@@ -189,7 +189,13 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
     if (ddl) {
         // The types first: a field without one stops the run before anything is written.
         std::vector<std::string> defs;
-        for (const TField* field : fields) defs.push_back(ColumnType(*field));
+        for (const TField* field : fields) {
+            defs.push_back(ColumnType(*field));
+            const std::string warning = ColumnTypeWarning(*field);
+            if (!warning.empty())
+                nameWarnings_.push_back(Format("Table %s, field %s: %s", table.c_str(),
+                                               field->FieldName().c_str(), warning.c_str()));
+        }
         out.PutLine("/* Table definition */");
         if (form_.DropTable) DropTable(out, name);
         out.PutLine(CreateTableWords() + " " + name + " (");
@@ -351,7 +357,10 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
             if (!IsPlainDecimal(text))
                 throw EValueError(recordNo, field.FieldName(),
                                   "not a decimal number: " + std::string(text));
-            out += text;
+            if (DecimalAsText(field))
+                AppendQuotedText(out, text);
+            else
+                out += text;
             return;
         }
         case ftGuid:
@@ -385,6 +394,11 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
 int32_t DecimalScale(const TField& field) {
     const auto* decimal = dynamic_cast<const TFMTBCDField*>(&field);
     return decimal ? decimal->Scale() : 0;
+}
+
+int32_t DecimalDigits(const TField& field) {
+    const int32_t size = field.Size() < 1 ? 1 : field.Size();
+    return size < DecimalScale(field) ? DecimalScale(field) : size;
 }
 
 void TTargetDialect::Keys(IScriptLines& out, const std::string& table,

@@ -14,6 +14,9 @@
 
 // The digits after the point of an exact-decimal field (ftFMTBcd); 0 for other fields.
 int32_t DecimalScale(const TField& field);
+// The digits an exact-decimal column needs: the field's, and at least its scale (0.0123 in a
+// 3-digit field of scale 4 needs 4).
+int32_t DecimalDigits(const TField& field);
 
 class TTargetDialect : public ISqlDialect {
   public:
@@ -64,6 +67,10 @@ class TTargetDialect : public ISqlDialect {
     virtual std::string LegalName(std::string name) const { return name; }
     // The target's own column type for the field, or empty where the common one holds.
     virtual std::string OwnColumnType(const TField&) const { return std::string(); }
+    // True for a decimal the target's numbers cannot hold, written as quoted text.
+    virtual bool DecimalAsText(const TField&) const { return false; }
+    // What the script says of the field's column type (a wider value as text); empty if nothing.
+    virtual std::string ColumnTypeWarning(const TField&) const { return std::string(); }
     // The type of the columns of raw bytes and blobs.
     virtual std::string BinaryColumnType() const = 0;
     // Lines right after the header comment (session settings); none by default.

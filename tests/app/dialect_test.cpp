@@ -347,15 +347,25 @@ std::string DecimalColumn(TSqlTarget target, int32_t precision, int32_t scale) {
 
 }  // namespace
 
-// An exact decimal keeps its digits after the point in every target's column type, within
-// what the target can hold.
-TEST(DialectColumns, ExactDecimalsKeepTheirScale) {
-    EXPECT_EQ(DecimalColumn(stFirebird, 9, 2), "NUMERIC(9, 2)");
-    EXPECT_EQ(DecimalColumn(stFirebird, 19, 4), "NUMERIC(18, 4)");
-    EXPECT_EQ(DecimalColumn(stMySQL, 9, 2), "DECIMAL(9, 2)");
-    EXPECT_EQ(DecimalColumn(stMySQL, 70, 40), "DECIMAL(65, 30)");
-    EXPECT_EQ(DecimalColumn(stPostgreSQL, 9, 2), "NUMERIC");
-    EXPECT_EQ(DecimalColumn(stSQLite, 9, 2), "NUMERIC");
+// An exact decimal keeps every digit it can hold in every target's column type: a scale
+// above the digits widens the column (0.0123 in 3 digits of scale 4), and Firebird keeps what
+// its 18 digits cannot hold (a 19-digit DECIMAL, an unsigned 64-bit value) as text.
+TEST(DialectColumns, ExactDecimalsKeepEveryDigit) {
+    struct TCase {
+        TSqlTarget Target;
+        int32_t Digits, Scale;
+        const char* Type;
+    };
+    const TCase cases[] = {
+        {stFirebird, 9, 2, "NUMERIC(9, 2)"}, {stFirebird, 18, 0, "NUMERIC(18, 0)"},
+        {stFirebird, 3, 4, "NUMERIC(4, 4)"}, {stFirebird, 19, 4, "VARCHAR(21)"},
+        {stFirebird, 20, 0, "VARCHAR(22)"},  {stMySQL, 9, 2, "DECIMAL(9, 2)"},
+        {stMySQL, 3, 4, "DECIMAL(4, 4)"},    {stMySQL, 70, 40, "DECIMAL(65, 30)"},
+        {stPostgreSQL, 9, 2, "NUMERIC"},     {stSQLite, 9, 2, "NUMERIC"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(DecimalColumn(c.Target, c.Digits, c.Scale), c.Type)
+            << SqlTargetName(c.Target) << " " << c.Digits << "," << c.Scale;
 }
 
 // A CR goes outside the quotes, wherever it stands; the rest stays one quoted piece per run.
