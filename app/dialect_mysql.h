@@ -21,4 +21,9 @@ class TMySQLDialect : public TTargetDialect {
     std::string TableOptions() const override { return " CHARACTER SET utf8mb4"; }
     std::string_view BeginTransaction() const override { return "START TRANSACTION;"; }
     bool BackslashEscapes() const override { return true; }
+    // A double literal negated keeps the sign in a DOUBLE; the exact -0 would not.
+    bool AppendNegativeZero(std::string& out, bool) const override {
+        out += "-0e0";
+        return true;
+    }
 };

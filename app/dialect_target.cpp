@@ -294,6 +294,7 @@ void TTargetDialect::NoteMissingValue(const TField& field, int32_t recordNo) {
 
 void TTargetDialect::AppendFloat(std::string& out, const TField& field, int32_t recordNo) {
     const double value = field.AsFloat();
+    if (value == 0 && std::signbit(value) && AppendNegativeZero(out, form_.Copy)) return;
     if (std::isfinite(value)) {
         AppendShortestFloat(out, value, recordNo, field);
         return;

@@ -98,6 +98,9 @@ class TTargetDialect : public ISqlDialect {
     // NaN or an infinity as the target stores it (in the COPY text form when copy); false for
     // a value the target has no form of, which is then written as NULL.
     virtual bool AppendNonFinite(std::string&, double, bool /*copy*/) const { return false; }
+    // -0.0 in a form the target keeps the sign of; false where a plain "-0" is all it reads
+    // (the target stores 0).
+    virtual bool AppendNegativeZero(std::string&, bool /*copy*/) const { return false; }
     // True when the field's null is stored bytes without a number: counted as an odd value.
     void NoteMissingValue(const TField& field, int32_t recordNo);
 

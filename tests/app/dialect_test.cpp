@@ -253,6 +253,40 @@ TEST_F(Dialect, MultiRowStatementsNeverCrossACommit) {
     EXPECT_EQ(ss.str().substr(0, head.size()), head);
 }
 
+// -0.0 keeps its sign where the target's double stores one: PostgreSQL through the float8
+// input, MariaDB through a negated double; SQLite stores 0 whatever the script says.
+TEST_F(Dialect, NegativeZeroKeepsItsSign) {
+    ds.AddColumn("F", ftFloat);
+    ds.AddRow({Native(-0.0)});
+    ds.AddRow({Native(0.0)});
+    info.CreateDDL = false;
+    struct TCase {
+        TSqlTarget Target;
+        bool Copy;
+        const char* Rows;
+    };
+    const TCase cases[] = {
+        {stPostgreSQL, false, "VALUES ('-0');\n|VALUES (0);\n"},
+        {stPostgreSQL, true, "-0\n0\n"},
+        {stMySQL, false, "VALUES (-0e0);\n|VALUES (0);\n"},
+        {stSQLite, false, "VALUES (-0);\n|VALUES (0);\n"},
+    };
+    for (const TCase& c : cases) {
+        run.Form.Copy = c.Copy;
+        const std::string s = Script(c.Target);
+        std::string rows;
+        if (c.Copy) {
+            const size_t at = s.find("FROM STDIN;\n") + 12;
+            rows = s.substr(at, s.find("\\.", at) - at);
+        } else {
+            for (size_t at = s.find("VALUES ("); at != std::string::npos;
+                 at = s.find("VALUES (", at + 1))
+                rows += (rows.empty() ? "" : "|") + s.substr(at, s.find('\n', at) + 1 - at);
+        }
+        EXPECT_EQ(rows, c.Rows) << SqlTargetName(c.Target);
+    }
+}
+
 // A field without a name stops every target before the script is written.
 TEST_F(Dialect, AFieldWithoutNameIsRefused) {
     TMemoryDataSet unnamed;
