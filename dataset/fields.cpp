@@ -95,7 +95,7 @@ bool TStringField::AnsiTextLossy() const {
 }
 
 bool TStringField::AnsiTextChanged() const {
-    return DataSet() && DataSet()->FieldTextChanged(*this);
+    return AnsiTextLossy() || (DataSet() && DataSet()->FieldTextChanged(*this));
 }
 
 void TStringField::SetAsString(std::string_view value) {

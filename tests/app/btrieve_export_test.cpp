@@ -315,7 +315,7 @@ class LookAlikeExport : public ::testing::Test {
             records.push_back(r.Bytes());
         }
         MakeBtrieveFile(base_, 12, {{Segment(1, 4, 1, false, false)}}, records, false);
-        MakeDictionary(dict_, {{"t.dbt", {{"Id", 3, 4}, {"S", 8, 8}}, {{"Id"}}}});
+        MakeDictionary(dict_, {{"t.dbt", {{"Id", 3, 4}, {"S", 1, 8}}, {{"Id"}}}});
     }
     // The INSERT lines; the run's warnings and errors in host_.
     std::string Inserts(TSqlTarget target, TScriptEncoding encoding) {
