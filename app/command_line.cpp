@@ -327,6 +327,11 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_flag("--strict", strict,
                  "stop at a value the target cannot store (NaN, infinity) or stored bytes "
                  "without a number, instead of writing NULL with a warning");
+    std::string renameFile;
+    cli.add_option("--rename", renameFile,
+                   "a file of new names for tables and columns: TABLE=NEW and TABLE.COLUMN=NEW "
+                   "lines (targets other than classic)")
+        ->type_name("FILE");
     cli.add_flag("--drop-table", dropTable,
                  "drop an existing table of the same name before the definition");
     cli.add_option("--engine", engine,
@@ -391,6 +396,11 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         form.DropTable = dropTable;
         form.KeepPeriods = cli.count("--commit") > 0;
         form.Strict = strict;
+        if (cli.count("--rename")) {
+            if (form.Target == stClassic)
+                throw Exception("--rename needs a --target other than classic");
+            form.Renames = ReadRenames(Argument("--rename", renameFile));
+        }
         const TScriptEncoding scriptEncoding = cli.count("--encoding")
                                                    ? (encoding == "utf8" ? seUtf8 : seAnsi)
                                                    : DefaultScriptEncoding(form.Target);

@@ -53,6 +53,9 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
         run_.BeginScript(info.SQLFileName);
     }
     run_.AppendToScript = !perTable;
+    // The tables load into one database: their names and their indexes' are kept apart.
+    run_.Form.ScriptTables.clear();
+    for (const TDatabaseTable& table : tables) run_.Form.ScriptTables.push_back(table.Name);
     std::vector<TTableResult> results;
     bool stopped = false;
     for (const TDatabaseTable& table : tables) {

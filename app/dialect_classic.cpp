@@ -30,6 +30,7 @@ void TClassicDialect::Put(IScriptLines& out, const std::string& ansi) {
 void TClassicDialect::Start(IScriptLines& out, const std::string& table, const TFieldList& fields,
                             bool ddl, TDateTime now) {
     table_ = table;
+    lookAlikes_ = 0;
     odd_.Start(table, strict_);
     Put(out, Format(kHeaderTemplate, DateTimeToText(now).c_str()));
     Put(out, "");
@@ -68,7 +69,15 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
         if (IsTextFieldType(field.DataType()) && !field.IsNull()) {
             // Text straight into the script's encoding; CP1251 refuses what it lost.
             value_.clear();
-            AppendFieldText(value_, field, encoding_, recordNo);
+            if (encoding_ == seAnsi) {
+                // The conversion the classic script always had: a CP866 character CP1251
+                // lacks becomes its look-alike, counted for the warning.
+                if (field.AnsiTextLossy()) LossyTextError(recordNo, field);
+                if (field.AnsiTextChanged()) ++lookAlikes_;
+                value_ += field.AsStringView();
+            } else {
+                AppendFieldText(value_, field, encoding_, recordNo);
+            }
             const auto limit = static_cast<size_t>(field.DataSize() < 0 ? 0 : field.DataSize());
             if (encoding_ == seAnsi && value_.size() > limit) value_.resize(limit);
             AppendQuotedText(line_, value_);
@@ -91,6 +100,17 @@ void TClassicDialect::EndPeriod(IScriptLines& out) {
 
 void TClassicDialect::Finish(IScriptLines& out) {
     out.PutLine(kCommit);
+}
+
+std::vector<std::string> TClassicDialect::Warnings() const {
+    std::vector<std::string> warnings = odd_.Warnings();
+    if (lookAlikes_ > 0)
+        warnings.push_back(
+            Format("Table %s: %lld text values changed: characters code page 1251 "
+                   "lacks (box drawing) written as look-alikes; --encoding utf8 "
+                   "keeps them",
+                   table_.c_str(), static_cast<long long>(lookAlikes_)));
+    return warnings;
 }
 
 void TClassicDialect::CheckNames(const std::string& table, const TFieldList& fields) const {

@@ -22,7 +22,9 @@ class TClassicDialect : public ISqlDialect {
     void EndPeriod(IScriptLines& out) override;
     void Finish(IScriptLines& out) override;
     void Stop(IScriptLines& out) override { Finish(out); }
-    std::vector<std::string> Warnings() const override { return odd_.Warnings(); }
+    // The odd values' warnings, and one line counting the text values written with
+    // look-alike characters.
+    std::vector<std::string> Warnings() const override;
 
   private:
     // A line of system text, in the script's encoding.
@@ -35,4 +37,5 @@ class TClassicDialect : public ISqlDialect {
     std::string head_;  // "INSERT INTO t (a, b) VALUES (", in the script's encoding
     std::string line_;
     std::string value_;
+    int64_t lookAlikes_ = 0;  // text values of the table written with look-alikes
 };

@@ -231,6 +231,16 @@ std::string TFirebirdDialect::CreateTableWords() const {
     return form_.DropTable ? "RECREATE TABLE" : "CREATE TABLE";
 }
 
+bool TFirebirdDialect::DecimalAsText(const TField& field) const {
+    return field.DataType() == ftFMTBcd && DecimalDigits(field) > 18;
+}
+
+std::string TFirebirdDialect::ColumnTypeWarning(const TField& field) const {
+    if (!DecimalAsText(field)) return std::string();
+    return Format("%d-digit decimals written as text (VARCHAR): Firebird 3 holds 18 digits",
+                  DecimalDigits(field));
+}
+
 std::string TFirebirdDialect::OwnColumnType(const TField& field) const {
     switch (field.DataType()) {
         case ftString:
@@ -241,10 +251,8 @@ std::string TFirebirdDialect::OwnColumnType(const TField& field) const {
         case ftCurrency:
             return "NUMERIC(18, 4)";
         case ftFMTBcd: {
-            // Firebird holds 18 digits at most: a wider value fails its load loudly.
-            const int32_t precision = field.Size() > 18 ? 18 : field.Size();
-            const int32_t scale = DecimalScale(field);
-            return Format("NUMERIC(%d, %d)", precision, scale > precision ? precision : scale);
+            if (DecimalAsText(field)) return Format("VARCHAR(%d)", DecimalDigits(field) + 2);
+            return Format("NUMERIC(%d, %d)", DecimalDigits(field), DecimalScale(field));
         }
         case ftMemo:
         case ftFmtMemo:

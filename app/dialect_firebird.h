@@ -11,6 +11,10 @@ class TFirebirdDialect : public TTargetDialect {
   protected:
     const TIdentifierRules& Rules() const override;
     std::string OwnColumnType(const TField& field) const override;
+    // Firebird 3 holds 18 digits in a NUMERIC: a wider decimal (an unsigned 64-bit value, a
+    // 19-digit DECIMAL) is kept exact as text.
+    bool DecimalAsText(const TField& field) const override;
+    std::string ColumnTypeWarning(const TField& field) const override;
     std::string BinaryColumnType() const override { return "BLOB SUB_TYPE BINARY"; }
     void DropTable(IScriptLines&, const std::string&) const override {}
     std::string CreateTableWords() const override;

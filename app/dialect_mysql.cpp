@@ -299,6 +299,11 @@ const TIdentifierRules kRules{'`', nfNone, kKeywords, 64, true, "MySQL"};
 TMySQLDialect::TMySQLDialect(const TScriptForm& form, TScriptEncoding encoding)
     : TTargetDialect(form, encoding) {}
 
+std::string TMySQLDialect::LegalName(std::string name) const {
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name.empty() ? "_" : name;
+}
+
 const TIdentifierRules& TMySQLDialect::Rules() const {
     return kRules;
 }
@@ -326,9 +331,9 @@ std::string TMySQLDialect::OwnColumnType(const TField& field) const {
         case ftCurrency:
             return "DECIMAL(19, 4)";
         case ftFMTBcd: {
-            const int32_t precision = field.Size() > 65 ? 65 : field.Size();
             const int32_t scale = DecimalScale(field) > 30 ? 30 : DecimalScale(field);
-            return Format("DECIMAL(%d, %d)", precision, scale > precision ? precision : scale);
+            const int32_t precision = DecimalDigits(field) > 65 ? 65 : DecimalDigits(field);
+            return Format("DECIMAL(%d, %d)", precision < scale ? scale : precision, scale);
         }
         case ftTime:
             return "TIME(3)";

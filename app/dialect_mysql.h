@@ -9,6 +9,10 @@ class TMySQLDialect : public TTargetDialect {
 
   protected:
     const TIdentifierRules& Rules() const override;
+    // MariaDB compares column names in either letter case as one.
+    std::string NameKey(const std::string& name) const override { return UpperName(name); }
+    // A name ending in a blank is refused: the blanks are left out ("_" for nothing left).
+    std::string LegalName(std::string name) const override;
     std::string OwnColumnType(const TField& field) const override;
     std::string BinaryColumnType() const override { return "LONGBLOB"; }
     void SessionLines(IScriptLines& out) const override;
@@ -17,4 +21,9 @@ class TMySQLDialect : public TTargetDialect {
     std::string TableOptions() const override { return " CHARACTER SET utf8mb4"; }
     std::string_view BeginTransaction() const override { return "START TRANSACTION;"; }
     bool BackslashEscapes() const override { return true; }
+    // A double literal negated keeps the sign in a DOUBLE; the exact -0 would not.
+    bool AppendNegativeZero(std::string& out, bool) const override {
+        out += "-0e0";
+        return true;
+    }
 };

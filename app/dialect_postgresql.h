@@ -16,4 +16,9 @@ class TPostgreSQLDialect : public TTargetDialect {
     void AppendCopyValue(std::string& out, const TField& field, int32_t recordNo) override;
     // 'NaN'::float8, 'Infinity'::float8, '-Infinity'::float8; NaN, Infinity, -Infinity in COPY.
     bool AppendNonFinite(std::string& out, double value, bool copy) const override;
+    // The float8 input "-0" keeps the sign; the numeric literal -0 would not.
+    bool AppendNegativeZero(std::string& out, bool copy) const override {
+        out += copy ? "-0" : "'-0'";
+        return true;
+    }
 };

@@ -166,6 +166,13 @@ const TIdentifierRules kRules{'"', nfNone, kKeywords};
 TSQLiteDialect::TSQLiteDialect(const TScriptForm& form, TScriptEncoding encoding)
     : TTargetDialect(form, encoding) {}
 
+std::string TSQLiteDialect::NameKey(const std::string& name) const {
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return key;
+}
+
 const TIdentifierRules& TSQLiteDialect::Rules() const {
     return kRules;
 }
@@ -176,8 +183,8 @@ std::string TSQLiteDialect::OwnColumnType(const TField& field) const {
 }
 
 void TSQLiteDialect::PrimaryKey(IScriptLines& out, const std::string& name,
-                                const std::string& table,
+                                const std::string& /*table*/,
                                 const std::vector<std::string>& columns) const {
-    out.PutLine("CREATE UNIQUE INDEX " + Identifier(table + "_pk") + " ON " + name + " (" +
+    out.PutLine("CREATE UNIQUE INDEX " + IndexName("_pk") + " ON " + name + " (" +
                 JoinColumns(columns) + ");");
 }

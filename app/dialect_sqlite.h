@@ -12,6 +12,8 @@ class TSQLiteDialect : public TTargetDialect {
 
   protected:
     const TIdentifierRules& Rules() const override;
+    // SQLite compares names with ASCII letters in either case as one.
+    std::string NameKey(const std::string& name) const override;
     std::string OwnColumnType(const TField& field) const override;
     std::string BinaryColumnType() const override { return "BLOB"; }
     std::string_view BeginTransaction() const override { return "BEGIN TRANSACTION;"; }

@@ -1,8 +1,8 @@
 #include "app/dialect_target.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <set>
 
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
@@ -34,7 +34,8 @@ bool IsPlainDecimal(std::string_view text) {
     return digits;
 }
 
-// A CP1251 name with its Latin and Cyrillic letters in upper case.
+}  // namespace
+
 std::string UpperName(std::string name) {
     for (char& ch : name) {
         const auto c = static_cast<uint8_t>(ch);
@@ -46,29 +47,72 @@ std::string UpperName(std::string name) {
     return name;
 }
 
-}  // namespace
-
 TTargetDialect::TTargetDialect(const TScriptForm& form, TScriptEncoding encoding)
     : form_(form), encoding_(encoding) {}
 
-void TTargetDialect::CheckNames(const std::string&, const TFieldList& fields) const {
-    std::set<std::string> seen;
+void TTargetDialect::CheckNames(const std::string& table, const TFieldList& fields) const {
     for (const TField* field : fields) {
         if (field->FieldName().empty())
             throw Exception(Format("Field %d has no name and cannot be written to the script",
                                    field->FieldNo()));
-        // A CP1251 script would write such a name with '?' in the place of its letters.
-        if (!field->Utf8Name().empty() && encoding_ != seUtf8)
+        // A CP1251 script would write such a name with '?' or a look-alike in the place of
+        // its letters.
+        if (!field->Utf8Name().empty() && encoding_ != seUtf8 &&
+            !RenamedColumn(form_.Renames, table, field->FieldName()))
             throw Exception(
                 Format("The field name %s holds letters code page 1251 lacks; a "
                        "UTF-8 script (--encoding utf8) keeps them",
                        field->FieldName().c_str()));
-        if (!seen.insert(UpperName(field->FieldName())).second)
-            throw Exception(
-                Format("The field name \"%s\" is given to two fields and cannot be "
-                       "written to the script",
-                       field->FieldName().c_str()));
     }
+}
+
+std::string TTargetDialect::NameKey(const std::string& name) const {
+    return name;
+}
+
+std::string TTargetDialect::TableName(const std::string& table) {
+    auto rename = [&](const std::string& t) {
+        const std::string* renamed = RenamedTable(form_.Renames, t);
+        return LegalName(renamed ? *renamed : t);
+    };
+    TUniqueNames tables([this](const std::string& n) { return NameKey(n); });
+    tableNames_ = TUniqueNames([this](const std::string& n) { return NameKey(n); });
+    std::string own;
+    bool found = false;
+    for (const std::string& t : form_.ScriptTables) {
+        const std::string taken = tables.Take(rename(t));
+        tableNames_.Reserve(taken);
+        if (!found && t == table) {
+            own = taken;
+            found = true;
+        }
+    }
+    if (!found) {
+        own = tables.Take(rename(table));
+        tableNames_.Reserve(own);
+    }
+    const std::string* renamed = RenamedTable(form_.Renames, table);
+    if (own != (renamed ? *renamed : table))
+        nameWarnings_.push_back(Format("Table %s: written as \"%s\", a name %s keeps apart",
+                                       table.c_str(), own.c_str(), SqlTargetName(form_.Target)));
+    return own;
+}
+
+std::string TTargetDialect::IndexName(const std::string& suffix) const {
+    std::string base = tableSystemName_;
+    // Cut the table's part so that the whole fits the target's names.
+    auto length = [&](const std::string& name) {
+        std::string written;
+        AppendSystemText(written, name, encoding_);
+        size_t n = written.size();
+        if (Rules().LengthInCharacters)
+            for (const char c : written)
+                if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) --n;
+        return n;
+    };
+    const size_t limit = Rules().MaxLength > 0 ? static_cast<size_t>(Rules().MaxLength) : 0;
+    while (limit > 0 && !base.empty() && length(base + suffix) > limit) base.pop_back();
+    return Identifier(tableNames_.Take(base + suffix));
 }
 
 std::string TTargetDialect::Identifier(const std::string& name) const {
@@ -116,19 +160,42 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
     SessionLines(out);
     out.PutLine("");
 
-    const std::string name = Identifier(table);
+    nameWarnings_.clear();
+    tableSystemName_ = TableName(table);
+    const std::string name = Identifier(tableSystemName_);
+    tableWritten_ = name;
     std::string columns;
     columnNames_.clear();
+    TUniqueNames taken([this](const std::string& n) { return NameKey(n); });
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) columns += ", ";
-        const std::string column = ColumnIdentifier(*fields[i]);
-        columnNames_[fields[i]->FieldName()] = column;
+        const TField& field = *fields[i];
+        const std::string* renamed = RenamedColumn(form_.Renames, table, field.FieldName());
+        const std::string given = LegalName(renamed ? *renamed : field.FieldName());
+        const std::string unique = taken.Take(given);
+        std::string column;
+        if (!renamed && !field.Utf8Name().empty())
+            column = Utf8ScriptIdentifier(LegalName(field.Utf8Name()) + unique.substr(given.size()),
+                                          unique, Rules());
+        else
+            column = Identifier(unique);
+        if (unique != (renamed ? *renamed : field.FieldName()))
+            nameWarnings_.push_back(Format(
+                "Table %s, field \"%s\": written as \"%s\", a name %s keeps apart", table.c_str(),
+                field.FieldName().c_str(), unique.c_str(), SqlTargetName(form_.Target)));
+        columnNames_[field.FieldName()] = column;
         columns += column;
     }
     if (ddl) {
         // The types first: a field without one stops the run before anything is written.
         std::vector<std::string> defs;
-        for (const TField* field : fields) defs.push_back(ColumnType(*field));
+        for (const TField* field : fields) {
+            defs.push_back(ColumnType(*field));
+            const std::string warning = ColumnTypeWarning(*field);
+            if (!warning.empty())
+                nameWarnings_.push_back(Format("Table %s, field %s: %s", table.c_str(),
+                                               field->FieldName().c_str(), warning.c_str()));
+        }
         out.PutLine("/* Table definition */");
         if (form_.DropTable) DropTable(out, name);
         out.PutLine(CreateTableWords() + " " + name + " (");
@@ -150,6 +217,7 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
     inTransaction_ = false;
     table_ = table;
     odd_.Start(table, form_.Strict);
+    keyWarnings_.clear();
 }
 
 void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
@@ -226,6 +294,7 @@ void TTargetDialect::NoteMissingValue(const TField& field, int32_t recordNo) {
 
 void TTargetDialect::AppendFloat(std::string& out, const TField& field, int32_t recordNo) {
     const double value = field.AsFloat();
+    if (value == 0 && std::signbit(value) && AppendNegativeZero(out, form_.Copy)) return;
     if (std::isfinite(value)) {
         AppendShortestFloat(out, value, recordNo, field);
         return;
@@ -289,7 +358,10 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
             if (!IsPlainDecimal(text))
                 throw EValueError(recordNo, field.FieldName(),
                                   "not a decimal number: " + std::string(text));
-            out += text;
+            if (DecimalAsText(field))
+                AppendQuotedText(out, text);
+            else
+                out += text;
             return;
         }
         case ftGuid:
@@ -325,15 +397,29 @@ int32_t DecimalScale(const TField& field) {
     return decimal ? decimal->Scale() : 0;
 }
 
+int32_t DecimalDigits(const TField& field) {
+    const int32_t size = field.Size() < 1 ? 1 : field.Size();
+    return size < DecimalScale(field) ? DecimalScale(field) : size;
+}
+
 void TTargetDialect::Keys(IScriptLines& out, const std::string& table,
                           const std::vector<TSqlKey>& keys) {
-    if (keys.empty()) return;
-    const std::string name = Identifier(table);
+    for (const TSqlKey& key : keys)
+        if (!key.Warning.empty()) keyWarnings_.push_back("Table " + table + ", " + key.Warning);
+    if (std::none_of(keys.begin(), keys.end(),
+                     [](const TSqlKey& key) { return !key.Columns.empty(); }))
+        return;
+    if (tableWritten_.empty()) {  // keys without data: the table's names as Start gives them
+        tableSystemName_ = TableName(table);
+        tableWritten_ = Identifier(tableSystemName_);
+    }
+    const std::string& name = tableWritten_;
     const int primary = PrimaryKeyIndex(keys);
     out.PutLine("");
     out.PutLine("/* Keys */");
     for (size_t i = 0; i < keys.size(); ++i) {
         const TSqlKey& key = keys[i];
+        if (key.Columns.empty()) continue;  // left out, with its warning
         std::vector<std::string> columns;
         for (const std::string& column : key.Columns) {
             auto written = columnNames_.find(column);
@@ -344,9 +430,17 @@ void TTargetDialect::Keys(IScriptLines& out, const std::string& table,
             continue;
         }
         out.PutLine(std::string("CREATE ") + (key.Unique ? "UNIQUE " : "") + "INDEX " +
-                    Identifier(table + "_k" + std::to_string(key.Number)) + " ON " + name + " (" +
+                    IndexName("_k" + std::to_string(key.Number)) + " ON " + name + " (" +
                     JoinColumns(columns) + ");");
     }
+}
+
+std::vector<std::string> TTargetDialect::Warnings() const {
+    std::vector<std::string> warnings = nameWarnings_;
+    const std::vector<std::string> odd = odd_.Warnings();
+    warnings.insert(warnings.end(), odd.begin(), odd.end());
+    warnings.insert(warnings.end(), keyWarnings_.begin(), keyWarnings_.end());
+    return warnings;
 }
 
 void TTargetDialect::PrimaryKey(IScriptLines& out, const std::string& name, const std::string&,

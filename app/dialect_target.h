@@ -14,13 +14,15 @@
 
 // The digits after the point of an exact-decimal field (ftFMTBcd); 0 for other fields.
 int32_t DecimalScale(const TField& field);
+// The digits an exact-decimal column needs: the field's, and at least its scale (0.0123 in a
+// 3-digit field of scale 4 needs 4).
+int32_t DecimalDigits(const TField& field);
 
 class TTargetDialect : public ISqlDialect {
   public:
     TTargetDialect(const TScriptForm& form, TScriptEncoding encoding);
 
-    // Refuses a field without a name, and two fields whose names differ only in letter case
-    // (one column of the targets that ignore it): no target could create the table.
+    // Refuses a field without a name, and a name a CP1251 script would change.
     void CheckNames(const std::string& table, const TFieldList& fields) const override;
     std::string_view LineBreak() const override { return "\n"; }
     void Start(IScriptLines& out, const std::string& table, const TFieldList& fields, bool ddl,
@@ -34,9 +36,11 @@ class TTargetDialect : public ISqlDialect {
     void Finish(IScriptLines& out) override;
     // The open statement ended, no COMMIT: a load of the script rolls the table back.
     void Stop(IScriptLines& out) override;
-    std::vector<std::string> Warnings() const override { return odd_.Warnings(); }
+    // The odd values' warnings, then those of the keys written otherwise than the file has them.
+    std::vector<std::string> Warnings() const override;
     // PRIMARY KEY for the first unique key without null segments, CREATE [UNIQUE] INDEX
-    // <table>_k<number> for the others.
+    // <table>_k<number> for the others; a key without columns is left out. A key's warning is
+    // kept for Warnings, naming the table.
     void Keys(IScriptLines& out, const std::string& table,
               const std::vector<TSqlKey>& keys) override;
 
@@ -51,10 +55,22 @@ class TTargetDialect : public ISqlDialect {
     // A field's name as the script writes it: a UTF-8 script keeps letters CP1251 lacks.
     std::string ColumnIdentifier(const TField& field) const;
 
+    // The name of an index of the table: the table's name (cut to fit) and the suffix
+    // ("_k1", "_pk"), kept apart from the tables of the script; as the script writes it.
+    std::string IndexName(const std::string& suffix) const;
+
   protected:
     virtual const TIdentifierRules& Rules() const = 0;
+    // How the target compares names (exact by default): two names of one key are one name.
+    virtual std::string NameKey(const std::string& name) const;
+    // The name made one the target can hold (as it stands by default).
+    virtual std::string LegalName(std::string name) const { return name; }
     // The target's own column type for the field, or empty where the common one holds.
     virtual std::string OwnColumnType(const TField&) const { return std::string(); }
+    // True for a decimal the target's numbers cannot hold, written as quoted text.
+    virtual bool DecimalAsText(const TField&) const { return false; }
+    // What the script says of the field's column type (a wider value as text); empty if nothing.
+    virtual std::string ColumnTypeWarning(const TField&) const { return std::string(); }
     // The type of the columns of raw bytes and blobs.
     virtual std::string BinaryColumnType() const = 0;
     // Lines right after the header comment (session settings); none by default.
@@ -82,6 +98,9 @@ class TTargetDialect : public ISqlDialect {
     // NaN or an infinity as the target stores it (in the COPY text form when copy); false for
     // a value the target has no form of, which is then written as NULL.
     virtual bool AppendNonFinite(std::string&, double, bool /*copy*/) const { return false; }
+    // -0.0 in a form the target keeps the sign of; false where a plain "-0" is all it reads
+    // (the target stores 0).
+    virtual bool AppendNegativeZero(std::string&, bool /*copy*/) const { return false; }
     // True when the field's null is stored bytes without a number: counted as an odd value.
     void NoteMissingValue(const TField& field, int32_t recordNo);
 
@@ -92,6 +111,8 @@ class TTargetDialect : public ISqlDialect {
     std::string scratch_;  // a value's text before it is quoted
 
   private:
+    // The table's name: renamed, made legal, kept apart from the script's other tables.
+    std::string TableName(const std::string& table);
     void CloseStatement(IScriptLines& out);
     void AppendFloat(std::string& out, const TField& field, int32_t recordNo);
 
@@ -100,9 +121,16 @@ class TTargetDialect : public ISqlDialect {
     std::string pending_;  // the last row of an open multi-row statement
     std::map<std::string, std::string> columnNames_;  // field name -> as the script writes it
     std::string table_;
+    std::vector<std::string> keyWarnings_;
+    std::vector<std::string> nameWarnings_;  // names written otherwise than given
+    std::string tableSystemName_;            // the table's name as the script gives it
+    std::string tableWritten_;               // the same as the script writes it
+    mutable TUniqueNames tableNames_{[](const std::string& n) { return n; }};
     int32_t statementRows_ = 0;
     bool inTransaction_ = false;
 };
 
+// A CP1251 name with its Latin and Cyrillic letters in upper case.
+std::string UpperName(std::string name);
 // Column names separated by ", ".
 std::string JoinColumns(const std::vector<std::string>& columns);

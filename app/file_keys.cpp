@@ -5,13 +5,47 @@
 #include "btrieve/btr_file.h"
 #include "dataset/btr_dataset.h"
 #include "dict/ddf_dictionary.h"
+#include "platform/format.h"
 #include "recman/btrieve_codes.h"
 
 int PrimaryKeyIndex(const std::vector<TSqlKey>& keys) {
     for (size_t i = 0; i < keys.size(); ++i)
-        if (keys[i].Unique && !keys[i].NullSegments) return static_cast<int>(i);
+        if (keys[i].Unique && !keys[i].NullSegments && !keys[i].Columns.empty())
+            return static_cast<int>(i);
     return -1;
 }
+
+namespace {
+
+void AddColumn(TSqlKey& key, const std::string& name) {
+    if (std::find(key.Columns.begin(), key.Columns.end(), name) == key.Columns.end())
+        key.Columns.push_back(name);
+}
+
+// The fields of the dataset whose bytes meet those of a segment no field covers exactly, in
+// record order. A unique key over them stays unique: they hold every byte of the segment.
+std::vector<std::string> SpannedFields(const TBDataSet& dataSet, const TBKey& segment) {
+    std::vector<std::string> names;
+    const TBFieldList* fields = dataSet.FieldDescriptions();
+    if (!fields) return names;
+    const int64_t begin = segment.Offset, end = begin + segment.Size;
+    std::vector<const TBField*> met;
+    for (const TBField& f : fields->Items)
+        if (f.Size > 0 && f.Offset < end && f.Offset + f.Size > begin && dataSet.FindField(f.Name))
+            met.push_back(&f);
+    std::sort(met.begin(), met.end(),
+              [](const TBField* a, const TBField* b) { return a->Offset < b->Offset; });
+    int64_t at = begin;
+    for (const TBField* f : met) {
+        if (f->Offset > at) break;  // a byte of the segment in no field
+        at = std::max<int64_t>(at, f->Offset + f->Size);
+        names.push_back(f->Name);
+    }
+    if (at < end) names.clear();
+    return names;
+}
+
+}  // namespace
 
 std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet) {
     std::vector<TSqlKey> keys;
@@ -22,9 +56,9 @@ std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet) {
     for (int k = 0; k < file->KeyCount(); ++k) {
         TSqlKey key;
         key.Number = k;
-        std::vector<std::string> names;
+        std::vector<const TBKey*> names;
         for (const TBKey& d : described->Items)
-            if (d.KeyNumber == k) names.push_back(d.FieldName);
+            if (d.KeyNumber == k) names.push_back(&d);
         size_t count = 0;
         for (int s = file->KeyFirstSegment()[k]; s >= 1 && s < static_cast<int>(segments.size());
              ++s) {
@@ -39,9 +73,33 @@ std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet) {
             if (!(flags & recman::kKeySegmented)) break;
         }
         if (count == 0 || names.size() != count) continue;  // not named one for one
-        for (const std::string& name : names)
-            if (std::find(key.Columns.begin(), key.Columns.end(), name) == key.Columns.end())
-                key.Columns.push_back(name);
+        std::string spanned, uncovered;
+        for (const TBKey* d : names) {
+            if (!d->FieldName.empty()) {
+                AddColumn(key, d->FieldName);
+                continue;
+            }
+            const std::vector<std::string> fields = SpannedFields(dataSet, *d);
+            const std::string place = Format("position %d (%d bytes)", d->Offset + 1, d->Size);
+            if (fields.empty()) {
+                uncovered += (uncovered.empty() ? "" : ", ") + place;
+                continue;
+            }
+            spanned += (spanned.empty() ? "" : ", ") + place;
+            for (const std::string& name : fields) AddColumn(key, name);
+        }
+        if (!uncovered.empty()) {
+            key.Columns.clear();
+            key.Warning = Format("key %d: no fields hold its segment at %s; the key is left out", k,
+                                 uncovered.c_str());
+        } else if (!spanned.empty()) {
+            std::string columns;
+            for (const std::string& c : key.Columns) columns += (columns.empty() ? "" : ", ") + c;
+            key.Warning = Format(
+                "key %d: no field covers its segment at %s exactly; the key is written over "
+                "the fields it spans (%s)",
+                k, spanned.c_str(), columns.c_str());
+        }
         keys.push_back(std::move(key));
     }
     return keys;

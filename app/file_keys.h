@@ -11,7 +11,9 @@
 class TBDataSet;
 
 // Every key of the file whose segments the description names one for one, in key order. A
-// segment named twice in a key (a column that holds two segments) is named once.
+// segment named twice in a key (a column that holds two segments) is named once. A segment
+// no field covers exactly takes the fields its bytes lie in, with a warning; one whose bytes
+// no fields hold leaves its key without columns (left out), with a warning.
 std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet);
 
 // True when an export over this dictionary states the file's keys: the dictionaries that do

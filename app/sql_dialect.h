@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/sql_keys.h"
+#include "app/sql_names.h"
 #include "dataset/dataset.h"
 #include "platform/datetime.h"
 
@@ -42,6 +43,11 @@ struct TScriptForm {
     // A value the target cannot store, or stored bytes without a number, stop the run
     // (--strict) instead of being written as NULL with a warning.
     bool Strict = false;
+    // New names for tables and columns (--rename FILE).
+    TRenames Renames;
+    // Every table of the script (a database export), in order: a target's names of tables and
+    // indexes are kept apart from them.
+    std::vector<std::string> ScriptTables;
 };
 
 // The encoding a target's script has when none is named: CP1251 for classic, UTF-8 otherwise.

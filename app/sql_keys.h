@@ -10,8 +10,11 @@ struct TSqlKey {
     int32_t Number = 0;                // the file's key number
     bool Unique = false;               // the file refuses duplicates
     bool NullSegments = false;         // a segment may be null
-    std::vector<std::string> Columns;  // field names (CP1251), in segment order
+    std::vector<std::string> Columns;  // field names (CP1251), in segment order; none: left out
+    // What the script does otherwise than the file ("key 1: ..."), for a warning naming the
+    // table; empty when the key is written as the file has it.
+    std::string Warning;
 };
 
-// The first unique key without null segments; -1 when there is none.
+// The first unique key without null segments that has columns; -1 when there is none.
 int PrimaryKeyIndex(const std::vector<TSqlKey>& keys);

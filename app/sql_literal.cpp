@@ -51,7 +51,7 @@ void AppendFieldText(std::string& out, const TField& field, TScriptEncoding enco
         return;
     }
     const std::string_view text = field.AsStringView();
-    if (field.AnsiTextLossy()) LossyTextError(recordNo, field);
+    if (field.AnsiTextChanged()) LossyTextError(recordNo, field);
     out += text;
 }
 

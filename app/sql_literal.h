@@ -22,7 +22,8 @@ bool IsMemoFieldType(TFieldType type);
 [[noreturn]] void LossyTextError(int32_t recordNo, const TField& field);
 
 // The current text of a text field in the script's encoding: UTF-8 straight from the field,
-// or its CP1251 text, refused (LossyTextError) when CP1251 lost a letter of it.
+// or its CP1251 text, refused (LossyTextError) when CP1251 lost a letter of it or shows one
+// as a look-alike.
 void AppendFieldText(std::string& out, const TField& field, TScriptEncoding encoding,
                      int32_t recordNo);
 // The current content of a memo (stored in the OEM code page) in the script's encoding; a

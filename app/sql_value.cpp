@@ -137,10 +137,11 @@ void AppendFieldSQLValue(std::string& out, const TField& field) {
             return;
         }
         case ftFloat:
-            AppendFloatText(out, field.AsFloat(), 15);
+            // Always ".": a regional "," would split the value into two in the INSERT.
+            AppendFloatText(out, field.AsFloat(), 15, '.');
             return;
         case ftCurrency:
-            AppendCurrencyText(out, field.AsCurrency());
+            AppendCurrencyText(out, field.AsCurrency(), '.');
             return;
         case ftDate:
             // Neither dates nor times hold a quote: no doubling to do.

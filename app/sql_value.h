@@ -7,7 +7,8 @@
 #include "dataset/field.h"
 #include "platform/datetime.h"
 
-// The current value of the field as an SQL literal. Raises Exception "Cannot convert value:
+// The current value of the field as an SQL literal; numbers always with "." whatever the
+// regional decimal separator. Raises Exception "Cannot convert value:
 // Unknown field type (%s)" for a non-null value of a type without a rule, ERangeError
 // "Range check error" for a large integer outside 32 bits.
 std::string FieldToSQLValue(const TField& field);

@@ -109,6 +109,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     // Translated text (codes 1 and 15, DDF strings) straight from its OEM bytes.
     bool readFieldUtf8(const TField& field, std::string& out) override;
     bool fieldTextLossy(const TField& field) override;
+    bool fieldTextChanged(const TField& field) override;
     // A zero-filled packed decimal, a zero-filled or blank NUMERIC.
     bool fieldValueMissing(const TField& field) override;
     void getBookmark(const char* buffer, char* dest) const override;

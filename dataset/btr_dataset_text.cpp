@@ -41,6 +41,11 @@ bool TBDataSet::readFieldUtf8(const TField& field, std::string& out) {
     return true;
 }
 
+bool TBDataSet::fieldTextChanged(const TField& field) {
+    std::string_view text;
+    return StoredOemText(field, text) && OemTextChangesCharacters(text);
+}
+
 bool TBDataSet::fieldTextLossy(const TField& field) {
     if (OemCodePage() == 866) return false;  // every CP866 character has a CP1251 form
     std::string_view text;

@@ -157,6 +157,8 @@ class TDataSet : public TComponent {
     }
     // True when the CP1251 text of a text field's current value lost a character.
     bool FieldTextLossy(const TField& field) { return fieldTextLossy(field); }
+    // True when it shows a character as another one (a look-alike or a lost one).
+    bool FieldTextChanged(const TField& field) { return fieldTextChanged(field); }
     // True when the field reads as null because its stored bytes hold no value of its type
     // (a zero-filled DECIMAL or MONEY, a blank NUMERIC) rather than because it was stored so.
     bool FieldValueMissing(const TField& field) { return fieldValueMissing(field); }
@@ -190,6 +192,7 @@ class TDataSet : public TComponent {
     // Text held in another code page than CP1251: the defaults know none.
     virtual bool readFieldUtf8(const TField&, std::string&) { return false; }
     virtual bool fieldTextLossy(const TField&) { return false; }
+    virtual bool fieldTextChanged(const TField& field) { return fieldTextLossy(field); }
     virtual bool fieldValueMissing(const TField&) { return false; }
     virtual void getBookmark(const char* buffer, char* dest) const = 0;
     virtual void setBookmark(TRecordBuffer buffer, const char* bookmark) = 0;

@@ -66,6 +66,9 @@ class TField : public TComponent {
     virtual void AppendUtf8Text(std::string& out) const;
     // True when the CP1251 text of the current value lost a letter that CP1251 cannot hold.
     virtual bool AnsiTextLossy() const { return false; }
+    // True when the CP1251 text of the current value shows a character as another one: a
+    // look-alike (CP866 box drawing) or a lost letter.
+    virtual bool AnsiTextChanged() const { return AnsiTextLossy(); }
     virtual int32_t AsInteger() const;
     virtual int64_t AsLargeInt() const;
     virtual double AsFloat() const;

@@ -94,6 +94,10 @@ bool TStringField::AnsiTextLossy() const {
     return DataSet() && DataSet()->FieldTextLossy(*this);
 }
 
+bool TStringField::AnsiTextChanged() const {
+    return AnsiTextLossy() || (DataSet() && DataSet()->FieldTextChanged(*this));
+}
+
 void TStringField::SetAsString(std::string_view value) {
     std::string native(static_cast<size_t>(DataSize()), '\0');
     size_t n = std::min(value.size(), static_cast<size_t>(Size()));

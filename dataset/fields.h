@@ -23,6 +23,7 @@ class TStringField : public TField {
     // The dataset's own bytes when it holds the text in another code page.
     void AppendUtf8Text(std::string& out) const override;
     bool AnsiTextLossy() const override;
+    bool AnsiTextChanged() const override;
     // Text longer than Size is cut to Size characters.
     void SetAsString(std::string_view value) override;
     void SetAsInteger(int32_t value) override;

@@ -21,6 +21,10 @@ std::string_view Trim(std::string_view text) {
 }  // namespace
 
 void AppendFloatText(std::string& out, double value, int precision) {
+    AppendFloatText(out, value, precision, FormatSettings().DecimalSeparator);
+}
+
+void AppendFloatText(std::string& out, double value, int precision, char separator) {
     if (std::isnan(value)) {
         out += "NAN";
         return;
@@ -31,7 +35,7 @@ void AppendFloatText(std::string& out, double value, int precision) {
     }
     if (precision < 1) precision = 1;
     if (precision > 17) precision = 17;
-    const char sep = FormatSettings().DecimalSeparator;
+    const char sep = separator;
     if (value == 0) {
         out.push_back('0');
         return;

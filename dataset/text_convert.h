@@ -10,6 +10,8 @@
 // while the decimal exponent lies in -3..precision, scientific ("1E-5", "1.5E17") otherwise;
 // "INF", "-INF", "NAN" for the special values.
 void AppendFloatText(std::string& out, double value, int precision);
+// The same with the given decimal separator.
+void AppendFloatText(std::string& out, double value, int precision, char separator);
 
 // Decimal integer with optional sign and surrounding blanks; EConvertError
 // "'%s' is not a valid integer value" otherwise, ERangeError outside 64 bits.

@@ -61,7 +61,9 @@ std::string NameText(const std::string& r, size_t at, size_t size, std::string* 
     const std::string_view oem(r.data() + at, n);
     bool lost = false;
     std::string ansi = OemToAnsiText(oem, &lost);
-    if (utf8) *utf8 = lost ? OemToUtf8(oem) : std::string();
+    // A name CP1251 shows otherwise (a lost letter, or a look-alike: CP866 "√" as "v") keeps
+    // its own letters for a UTF-8 script.
+    if (utf8) *utf8 = lost || OemTextChangesCharacters(oem) ? OemToUtf8(oem) : std::string();
     return ansi;
 }
 

@@ -7,7 +7,7 @@ bool AddField(TBFieldList& list, const std::string& oemName, int32_t size, int32
     TBField field;
     bool lost = false;
     field.Name = OemToAnsiText(oemName, &lost);
-    if (lost) field.Utf8Name = OemToUtf8(oemName);
+    if (lost || OemTextChangesCharacters(oemName)) field.Utf8Name = OemToUtf8(oemName);
     field.Offset = list.RecordSize;
     field.TypeCode = typeCode;
     field.Size = size;

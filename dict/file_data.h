@@ -69,7 +69,8 @@ struct TBField {
     int32_t Scale = 0;        // decimals of an exact decimal, bit number of a bit
     int32_t NullOffset = -1;  // offset of the byte that says NULL (non-zero), or none
     // The name in UTF-8 straight from the dictionary's OEM bytes when ANSI lacks some of its
-    // letters (code pages 437, 850, 852), so that a UTF-8 script keeps them; empty otherwise.
+    // letters or shows them as look-alikes (CP866 "√" as "v"), so that a UTF-8 script keeps
+    // them; empty otherwise.
     std::string Utf8Name;
 };
 

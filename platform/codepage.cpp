@@ -176,6 +176,16 @@ bool OemTextLosesCharacters(std::string_view text) {
     return false;
 }
 
+bool OemTextChangesCharacters(std::string_view text) {
+    const unsigned char* toAnsi = gOemPage->ToAnsi;
+    const char16_t* toUnicode = gOemPage->ToUnicode;
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (toUnicode[b] != kAnsiToUnicode[toAnsi[b]]) return true;
+    }
+    return false;
+}
+
 std::string AnsiToUtf8(std::string_view text) {
     return ToUtf8(text, kAnsiToUnicode);
 }

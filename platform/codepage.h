@@ -25,6 +25,9 @@ const unsigned char* OemToAnsiTable();
 const unsigned char* AnsiToOemTable();
 // True when OemToAnsiText would lose a character of the text.
 bool OemTextLosesCharacters(std::string_view text);
+// True when OemToAnsiText would write a character of the text as another one: a best fit
+// (CP866 box drawing as look-alike letters, "╔═╗" as "г=¬") or a lost one ('?').
+bool OemTextChangesCharacters(std::string_view text);
 
 // CP1251 to UTF-8 (lossless).
 std::string AnsiToUtf8(std::string_view text);

@@ -299,3 +299,78 @@ TEST_F(TargetExport, FirebirdBuildsLongValuesOfPieces) {
 }
 
 }  // namespace
+
+namespace {
+
+// Text CP1251 shows as look-alikes (CP866 box drawing): the classic script writes them as it
+// always did and says so once; a target's CP1251 script refuses them; UTF-8 keeps them.
+class LookAlikeExport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::vector<std::string> records;
+        const char* texts[] = {"\xC9\xCD\xBB", "plain", "\xBA\xA0\xBA"};  // ╔═╗, ║а║
+        for (int32_t i = 0; i < 3; ++i) {
+            TRecordBytes r(12);
+            r.Value<int32_t>(0, i + 1).Text(4, texts[i]);
+            records.push_back(r.Bytes());
+        }
+        MakeBtrieveFile(base_, 12, {{Segment(1, 4, 1, false, false)}}, records, false);
+        MakeDictionary(dict_, {{"t.dbt", {{"Id", 3, 4}, {"S", 1, 8}}, {{"Id"}}}});
+    }
+    // The INSERT lines; the run's warnings and errors in host_.
+    std::string Inserts(TSqlTarget target, TScriptEncoding encoding) {
+        TBDataSet ds;
+        ds.SetReadOnly(true);
+        ds.SetLocking(false);
+        host_ = TTestHost();
+        TExportRun run(ds, host_);
+        run.NameDataSet = [](TDataSet& d, const std::string& dictName,
+                             const std::string& baseName) {
+            auto& b = static_cast<TBDataSet&>(d);
+            b.SetDictName(dictName);
+            b.SetBaseName(baseName);
+        };
+        run.Form.Target = target;
+        run.Encoding = encoding;
+        TImpInfo info;
+        info.DictionaryFileName = dict_;
+        info.BaseFileName = base_;
+        info.SQLFileName = dir_.Path("out.sql");
+        info.ImpTableName = "T";
+        info.CreateDDL = false;
+        if (!run.ExecuteReportingErrors(info)) return std::string();
+        std::ifstream in(info.SQLFileName, std::ios::binary);
+        std::string line, inserts;
+        while (std::getline(in, line))
+            if (line.rfind("INSERT", 0) == 0) inserts += line + "\n";
+        return inserts;
+    }
+
+    TTempDir dir_;
+    TDefaultSession session_;
+    TTestHost host_;
+    const std::string base_ = dir_.Path("t.dbt"), dict_ = dir_.Path("t.def");
+};
+
+TEST_F(LookAlikeExport, ClassicCountsThemTargetsRefuseThemUtf8KeepsThem) {
+    EXPECT_EQ(Inserts(stClassic, seAnsi),
+              "INSERT INTO T (Id, S) VALUES (1, '\xE3=\xAC');\r\n"
+              "INSERT INTO T (Id, S) VALUES (2, 'plain');\r\n"
+              "INSERT INTO T (Id, S) VALUES (3, '\xA6\xE0\xA6');\r\n");
+    EXPECT_EQ(host_.Messages,
+              std::vector<std::string>(
+                  {"Warning|Table T: 2 text values changed: characters code page 1251 lacks (box "
+                   "drawing) written as look-alikes; --encoding utf8 keeps them|warning",
+                   "Confirmation|Extract completed successfuly!\r\nRecords imported: 3|info"}));
+    EXPECT_EQ(Inserts(stPostgreSQL, seAnsi), "");
+    EXPECT_EQ(host_.Errors, std::vector<std::string>({"Table T, record 1, field S: the text "
+                                                      "holds characters outside code page 1251"}));
+    EXPECT_EQ(
+        Inserts(stPostgreSQL, seUtf8),
+        "INSERT INTO \"T\" (\"Id\", \"S\") VALUES (1, '\xE2\x95\x94\xE2\x95\x90\xE2\x95\x97');\n"
+        "INSERT INTO \"T\" (\"Id\", \"S\") VALUES (2, 'plain');\n"
+        "INSERT INTO \"T\" (\"Id\", \"S\") VALUES (3, '\xE2\x95\x91\xD0\xB0\xE2\x95\x91');\n");
+    EXPECT_TRUE(host_.Errors.empty());
+}
+
+}  // namespace

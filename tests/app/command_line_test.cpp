@@ -12,9 +12,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/sql_names.h"
 #include "btrieve/btr_error.h"
 #include "memory_dataset.h"
 #include "platform/codepage.h"
+#include "platform/exception.h"
 
 namespace {
 
@@ -467,6 +469,50 @@ TEST_F(CommandLine, HelpAndVersion) {
     EXPECT_NE(out_.str().find("--no-ddl"), std::string::npos);
     EXPECT_EQ(Run({"--bogus"}), kExitError);
     EXPECT_NE(err_.str().find("--bogus"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A rename file: table and column lines read, its faults refused naming file and line.
+TEST(RenameFile, LinesAndFaults) {
+    const std::string name =
+        (std::filesystem::temp_directory_path() / ("quorvath_rename_" + std::to_string(getpid())))
+            .string();
+    auto read = [&](const std::string& text) {
+        std::ofstream(name, std::ios::binary) << text;
+        try {
+            const TRenames renames = ReadRenames(name);
+            std::string out;
+            for (const auto& [from, to] : renames) out += from + ">" + to + ";";
+            return out;
+        } catch (const Exception& e) {
+            return e.Message().substr(name.size());
+        }
+    };
+    struct TCase {
+        const char* Text;
+        std::string Read;
+    };
+    const TCase cases[] = {
+        {"# names\r\nOrders = Ord\n\n  Orders.Customer "
+         "name=CUST\n\xD0\xA6\xD0\xB5\xD0\xBD\xD0\xB0=P\n",
+         "Orders>Ord;Orders.Customer name>CUST;\xD6\xE5\xED\xE0>P;"},
+        {"A=B\nC\n", ", line 2: no \"=\" between the old name and the new one"},
+        {"A=\n", ", line 1: a name is empty"},
+        {"T.=X\n", ", line 1: a name is empty"},
+        {"A=B\nA=C\n", ", line 2: the old name is given twice"},
+        {"A=\xE2\x95\x94\n", ", line 1: a name holds letters code page 1251 lacks"},
+    };
+    for (const TCase& c : cases) EXPECT_EQ(read(c.Text), c.Read) << c.Text;
+    std::filesystem::remove(name);
+    try {
+        ReadRenames(name);
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Rename file not found: " + name);
+    }
 }
 
 }  // namespace

@@ -253,46 +253,116 @@ TEST_F(Dialect, MultiRowStatementsNeverCrossACommit) {
     EXPECT_EQ(ss.str().substr(0, head.size()), head);
 }
 
-// Names no table can have stop every target before the script is written: two fields whose
-// names differ only in letter case (Latin or Cyrillic), and a field without a name.
-TEST_F(Dialect, NamesNoTableCanHaveAreRefused) {
-    ds.AddColumn("N", ftInteger);
-    ds.AddColumn("\xC8\xec\xff", ftInteger);  // "Имя"
-    ds.AddColumn("n", ftInteger);
-    ds.AddRow({Native<int32_t>(1), Native<int32_t>(2), Native<int32_t>(3)});
-    TMemoryDataSet cyrillic;
-    cyrillic.AddColumn("\xC8\xec\xff", ftInteger);
-    cyrillic.AddColumn("\xC8\xCC\xDF", ftInteger);  // "ИМЯ"
+// -0.0 keeps its sign where the target's double stores one: PostgreSQL through the float8
+// input, MariaDB through a negated double; SQLite stores 0 whatever the script says.
+TEST_F(Dialect, NegativeZeroKeepsItsSign) {
+    ds.AddColumn("F", ftFloat);
+    ds.AddRow({Native(-0.0)});
+    ds.AddRow({Native(0.0)});
+    info.CreateDDL = false;
+    struct TCase {
+        TSqlTarget Target;
+        bool Copy;
+        const char* Rows;
+    };
+    const TCase cases[] = {
+        {stPostgreSQL, false, "VALUES ('-0');\n|VALUES (0);\n"},
+        {stPostgreSQL, true, "-0\n0\n"},
+        {stMySQL, false, "VALUES (-0e0);\n|VALUES (0);\n"},
+        {stSQLite, false, "VALUES (-0);\n|VALUES (0);\n"},
+    };
+    for (const TCase& c : cases) {
+        run.Form.Copy = c.Copy;
+        const std::string s = Script(c.Target);
+        std::string rows;
+        if (c.Copy) {
+            const size_t at = s.find("FROM STDIN;\n") + 12;
+            rows = s.substr(at, s.find("\\.", at) - at);
+        } else {
+            for (size_t at = s.find("VALUES ("); at != std::string::npos;
+                 at = s.find("VALUES (", at + 1))
+                rows += (rows.empty() ? "" : "|") + s.substr(at, s.find('\n', at) + 1 - at);
+        }
+        EXPECT_EQ(rows, c.Rows) << SqlTargetName(c.Target);
+    }
+}
+
+// A field without a name stops every target before the script is written.
+TEST_F(Dialect, AFieldWithoutNameIsRefused) {
     TMemoryDataSet unnamed;
     unnamed.AddColumn("A", ftInteger);
     unnamed.AddColumn("", ftInteger);
+    for (TSqlTarget target : {stFirebird, stPostgreSQL, stMySQL, stSQLite}) {
+        TExportRun other(unnamed, host);
+        other.Form.Target = target;
+        other.Encoding = seUtf8;
+        std::filesystem::remove(info.SQLFileName);
+        host.Errors.clear();
+        EXPECT_FALSE(other.ExecuteReportingErrors(info)) << SqlTargetName(target);
+        EXPECT_EQ(
+            host.Errors,
+            std::vector<std::string>{"Field 2 has no name and cannot be written to the script"})
+            << SqlTargetName(target);
+        EXPECT_FALSE(std::filesystem::exists(info.SQLFileName)) << SqlTargetName(target);
+    }
+}
+
+// Names a target would take for one get a suffix, with a warning; names it keeps apart stay;
+// renames come first. The classic script writes the names as they stand, as it always has.
+TEST_F(Dialect, NamesAreKeptApartPerTarget) {
+    ds.AddColumn("N", ftInteger);
+    ds.AddColumn("\xC8\xec\xff", ftInteger);  // "Имя"
+    ds.AddColumn("n", ftInteger);
+    ds.AddColumn("\xC8\xCC\xDF", ftInteger);  // "ИМЯ"
+    ds.AddColumn("Price ", ftInteger);
+    ds.AddColumn("Old", ftInteger);
+    ds.AddRow({Native<int32_t>(1), Native<int32_t>(2), Native<int32_t>(3), Native<int32_t>(4),
+               Native<int32_t>(5), Native<int32_t>(6)});
+    info.CreateDDL = false;
+    run.Form.Renames = {{"T.Old", "New"}};
+    const std::string n2 = "Table T, field \"n\": written as \"n_2\", a name ";
+    const std::string ya2 =
+        "Table T, field \"\xC8\xCC\xDF\": written as \"\xC8\xCC\xDF_2\", a name ";
     struct TCase {
-        TMemoryDataSet* source;
-        std::string message;
+        TSqlTarget Target;
+        std::string Columns;
+        std::vector<std::string> Warnings;
     };
     const TCase cases[] = {
-        {&ds, "The field name \"n\" is given to two fields and cannot be written to the script"},
-        {&cyrillic,
-         "The field name \"\xC8\xCC\xDF\" is given to two fields and cannot be written to the "
-         "script"},
-        {&unnamed, "Field 2 has no name and cannot be written to the script"},
+        {stPostgreSQL,
+         "(\"N\", \"\xD0\x98\xD0\xBC\xD1\x8F\", n, \"\xD0\x98\xD0\x9C\xD0\xAF\", \"Price \", "
+         "\"New\")",
+         {}},
+        {stFirebird,
+         "(N, \"\xD0\x98\xD0\xBC\xD1\x8F\", \"n\", \"\xD0\x98\xD0\x9C\xD0\xAF\", \"Price \", "
+         "\"New\")",
+         {}},
+        {stSQLite,
+         "(N, \"\xD0\x98\xD0\xBC\xD1\x8F\", n_2, \"\xD0\x98\xD0\x9C\xD0\xAF\", \"Price \", New)",
+         {n2 + "sqlite keeps apart"}},
+        {stMySQL,
+         "(N, `\xD0\x98\xD0\xBC\xD1\x8F`, n_2, `\xD0\x98\xD0\x9C\xD0\xAF_2`, Price, New)",
+         {n2 + "mysql keeps apart", ya2 + "mysql keeps apart",
+          "Table T, field \"Price \": written as \"Price\", a name mysql keeps apart"}},
     };
     for (const TCase& c : cases) {
-        for (TSqlTarget target : {stFirebird, stPostgreSQL, stMySQL, stSQLite}) {
-            TExportRun other(*c.source, host);
-            other.Form.Target = target;
-            other.Encoding = seUtf8;
-            std::filesystem::remove(info.SQLFileName);
-            host.Errors.clear();
-            EXPECT_FALSE(other.ExecuteReportingErrors(info)) << SqlTargetName(target);
-            EXPECT_EQ(host.Errors, std::vector<std::string>{c.message}) << SqlTargetName(target);
-            EXPECT_FALSE(std::filesystem::exists(info.SQLFileName)) << SqlTargetName(target);
-        }
+        host.Messages.clear();
+        const std::string s = Script(c.Target);
+        const size_t at = s.find("INSERT INTO ");
+        ASSERT_NE(at, std::string::npos) << SqlTargetName(c.Target);
+        const size_t open = s.find('(', at);
+        EXPECT_EQ(s.substr(open, s.find(" VALUES", open) - open), c.Columns)
+            << SqlTargetName(c.Target);
+        std::vector<std::string> warnings;
+        for (const std::string& m : host.Messages)
+            if (m.rfind("Warning|", 0) == 0) warnings.push_back(m.substr(8, m.size() - 16));
+        EXPECT_EQ(warnings, c.Warnings) << SqlTargetName(c.Target);
     }
-    // The classic script writes the names as they stand, as it always has.
-    info.CreateDDL = false;
-    EXPECT_NE(Script(stClassic).find("INSERT INTO T (N, \xC8\xec\xff, n) VALUES (1, 2, 3);"),
-              std::string::npos);
+    run.Form.Renames.clear();
+    EXPECT_NE(
+        Script(stClassic).find("INSERT INTO T (N, \xC8\xec\xff, n, \xC8\xCC\xDF, Price , Old) "
+                               "VALUES (1, 2, 3, 4, 5, 6);"),
+        std::string::npos);
 }
 
 }  // namespace
@@ -311,15 +381,25 @@ std::string DecimalColumn(TSqlTarget target, int32_t precision, int32_t scale) {
 
 }  // namespace
 
-// An exact decimal keeps its digits after the point in every target's column type, within
-// what the target can hold.
-TEST(DialectColumns, ExactDecimalsKeepTheirScale) {
-    EXPECT_EQ(DecimalColumn(stFirebird, 9, 2), "NUMERIC(9, 2)");
-    EXPECT_EQ(DecimalColumn(stFirebird, 19, 4), "NUMERIC(18, 4)");
-    EXPECT_EQ(DecimalColumn(stMySQL, 9, 2), "DECIMAL(9, 2)");
-    EXPECT_EQ(DecimalColumn(stMySQL, 70, 40), "DECIMAL(65, 30)");
-    EXPECT_EQ(DecimalColumn(stPostgreSQL, 9, 2), "NUMERIC");
-    EXPECT_EQ(DecimalColumn(stSQLite, 9, 2), "NUMERIC");
+// An exact decimal keeps every digit it can hold in every target's column type: a scale
+// above the digits widens the column (0.0123 in 3 digits of scale 4), and Firebird keeps what
+// its 18 digits cannot hold (a 19-digit DECIMAL, an unsigned 64-bit value) as text.
+TEST(DialectColumns, ExactDecimalsKeepEveryDigit) {
+    struct TCase {
+        TSqlTarget Target;
+        int32_t Digits, Scale;
+        const char* Type;
+    };
+    const TCase cases[] = {
+        {stFirebird, 9, 2, "NUMERIC(9, 2)"}, {stFirebird, 18, 0, "NUMERIC(18, 0)"},
+        {stFirebird, 3, 4, "NUMERIC(4, 4)"}, {stFirebird, 19, 4, "VARCHAR(21)"},
+        {stFirebird, 20, 0, "VARCHAR(22)"},  {stMySQL, 9, 2, "DECIMAL(9, 2)"},
+        {stMySQL, 3, 4, "DECIMAL(4, 4)"},    {stMySQL, 70, 40, "DECIMAL(65, 30)"},
+        {stPostgreSQL, 9, 2, "NUMERIC"},     {stSQLite, 9, 2, "NUMERIC"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(DecimalColumn(c.Target, c.Digits, c.Scale), c.Type)
+            << SqlTargetName(c.Target) << " " << c.Digits << "," << c.Scale;
 }
 
 // A CR goes outside the quotes, wherever it stands; the rest stays one quoted piece per run.

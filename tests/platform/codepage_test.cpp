@@ -62,6 +62,14 @@ TEST(CodePage, BoxDrawingTakesTheBestFit) {
         "---\xA6+\xA6\xAC"
         "LT-+\xE3=+-\xA6\xA6-\x95v\xA6";
     EXPECT_EQ(OemToAnsiText(oem), ansi);
+    // Each of them is a change of character; the 51 characters CP1251 lacks are all there are.
+    int changed = 0;
+    for (int b = 0; b < 256; ++b)
+        if (OemTextChangesCharacters(std::string(1, static_cast<char>(b)))) ++changed;
+    EXPECT_EQ(changed, 51);
+    EXPECT_TRUE(OemTextChangesCharacters("ab\xFB"));             // √
+    EXPECT_FALSE(OemTextChangesCharacters("\x80\xA0\xF0\xF1"));  // А а Ё ё
+    EXPECT_FALSE(OemTextLosesCharacters(oem));
 }
 
 TEST(CodePage, AnsiCharactersMissingFromOemTakeTheClosestOrQuestionMark) {
