@@ -150,6 +150,10 @@ class TTerminalHost : public IExportHost {
         EndProgress();
         WriteErrorLines(env_, message);
     }
+    void ShowNotice(const std::string& text) override {
+        EndProgress();
+        *env_.Err << AnsiToUtf8(text) << "\n" << std::flush;
+    }
     void EndProgress() {
         if (Shown) *env_.Err << "\n" << std::flush;
         Shown = false;

@@ -29,6 +29,10 @@ class TDatabaseHost : public IExportHost {
         EndProgress();
         WriteErrorLines(env_, message);
     }
+    void ShowNotice(const std::string& text) override {
+        EndProgress();
+        *env_.Err << AnsiToUtf8(text) << "\n" << std::flush;
+    }
     void EndProgress() {
         if (shown_) *env_.Err << "\n" << std::flush;
         shown_ = false;

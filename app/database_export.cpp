@@ -20,6 +20,7 @@ class TDatabaseExport::TTableHost : public IExportHost {
     void ShowError(const std::string& message) override {
         outer_.ShowError(Table + ": " + message);
     }
+    void ShowNotice(const std::string& text) override { outer_.ShowNotice(Table + ": " + text); }
 
   private:
     IExportHost& outer_;

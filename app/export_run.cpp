@@ -1,5 +1,6 @@
 #include "app/export_run.h"
 
+#include "app/script_table_name.h"
 #include "platform/codepage.h"
 
 #include "platform/exception.h"
@@ -25,7 +26,7 @@ void TExportRun::FlushLines() {
     file_.Write(block_);
 }
 
-void TExportRun::Execute(const TImpInfo& info) {
+void TExportRun::Execute(const TImpInfo& given) {
     if (running_) return;
     struct TRunning {
         bool& flag;
@@ -42,14 +43,18 @@ void TExportRun::Execute(const TImpInfo& info) {
     records_ = 0;
 
     if (dataSet_.Active()) dataSet_.Close();
-    SetOemCodePage(info.OemCodePage);
-    if (NameDataSet) NameDataSet(dataSet_, info.DictionaryFileName, info.BaseFileName);
+    SetOemCodePage(given.OemCodePage);
+    if (NameDataSet) NameDataSet(dataSet_, given.DictionaryFileName, given.BaseFileName);
     dataSet_.Open();
     // Every INSERT names a last column; a source without columns has nothing to export.
     if (dataSet_.FieldCount() == 0)
-        throw Exception(Format("No fields to export in %s", info.BaseFileName.c_str()));
+        throw Exception(Format("No fields to export in %s", given.BaseFileName.c_str()));
+    TImpInfo info = given;
+    info.ImpTableName = ScriptTableName(given);
 
     dialect_->CheckNames(info.ImpTableName, dataSet_.FieldList());
+    if (const std::string notice = dataSet_.OrderNotice(); !notice.empty())
+        host_.ShowNotice(notice);
 
     try {
         if (ToStandardOutput)
@@ -57,6 +62,7 @@ void TExportRun::Execute(const TImpInfo& info) {
         else
             file_.Rewrite(info.SQLFileName, AppendToScript);
         WriteRecords(info);
+        if (!stopRequested_) CheckRecordCount();
         FlushLines();
         lineBuffer_.clear();
         lineBuffer_.shrink_to_fit();
@@ -116,4 +122,10 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
     }
     dialect.Finish(*this);
     if (KeysOf && !stopRequested_) dialect.Keys(*this, info.ImpTableName, KeysOf(dataSet_));
+}
+
+void TExportRun::CheckRecordCount() {
+    const int32_t held = dataSet_.RecordCount();  // -1: the dataset cannot count
+    if (held >= 0 && held != records_)
+        throw Exception(Format("Records written: %d, the file holds %d", records_, held));
 }

@@ -1,8 +1,8 @@
-// The export run: walks the dataset from its first record to its end and writes the SQL
-// script in the dialect of its target (header, optional table definition, the records' data
-// statements, the commit of each period).
-// It knows nothing of windows: a host supplies the progress display, the processing of
-// pending requests, the final message box and the error display.
+// The export run: walks the dataset from its first record to its end (every record of the
+// file, or the run fails) and writes the SQL script in the dialect of its target (header, optional
+// table definition, the records' data statements, the commit of each period). It knows nothing of
+// windows: a host supplies the progress display, the processing of pending requests, the final
+// message box and the error display.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +33,8 @@ class IExportHost {
                              TMessageIcon icon) = 0;
     // The application's display of an error that ended a handler.
     virtual void ShowError(const std::string& message) = 0;
+    // One line the user should read while the run goes on (the order records come in).
+    virtual void ShowNotice(const std::string& text) = 0;
 };
 
 class TExportRun : public IScriptLines {
@@ -78,6 +80,9 @@ class TExportRun : public IScriptLines {
 
   private:
     void WriteRecords(const TImpInfo& info);
+    // Every record the file holds must have been written: a run that wrote fewer (or more)
+    // fails naming both numbers.
+    void CheckRecordCount();
 
     TDataSet& dataSet_;
     IExportHost& host_;

@@ -158,6 +158,9 @@ class TQuietHost : public IExportHost {
     void ShowError(const std::string& message) override {
         std::fprintf(stderr, "%s\n", message.c_str());
     }
+    void ShowNotice(const std::string& text) override {
+        if (!Quiet) std::fprintf(stderr, "%s\n", text.c_str());
+    }
 };
 
 // ---- the Btrieve file mode
