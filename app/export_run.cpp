@@ -55,6 +55,7 @@ void TExportRun::Execute(const TImpInfo& given) {
     dialect_->CheckNames(info.ImpTableName, dataSet_.FieldList());
     if (const std::string notice = dataSet_.OrderNotice(); !notice.empty())
         host_.ShowNotice(notice);
+    const int32_t held = dataSet_.RecordCount();  // -1: the dataset cannot count
 
     try {
         if (ToStandardOutput)
@@ -62,7 +63,7 @@ void TExportRun::Execute(const TImpInfo& given) {
         else
             file_.Rewrite(info.SQLFileName, AppendToScript);
         WriteRecords(info);
-        if (!stopRequested_) CheckRecordCount();
+        if (!stopRequested_) CheckRecordCount(held);
         FlushLines();
         lineBuffer_.clear();
         lineBuffer_.shrink_to_fit();
@@ -124,8 +125,7 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
     if (KeysOf && !stopRequested_) dialect.Keys(*this, info.ImpTableName, KeysOf(dataSet_));
 }
 
-void TExportRun::CheckRecordCount() {
-    const int32_t held = dataSet_.RecordCount();  // -1: the dataset cannot count
+void TExportRun::CheckRecordCount(int32_t held) {
     if (held >= 0 && held != records_)
         throw Exception(Format("Records written: %d, the file holds %d", records_, held));
 }

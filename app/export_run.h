@@ -80,9 +80,9 @@ class TExportRun : public IScriptLines {
 
   private:
     void WriteRecords(const TImpInfo& info);
-    // Every record the file holds must have been written: a run that wrote fewer (or more)
-    // fails naming both numbers.
-    void CheckRecordCount();
+    // Every record the file holds (held, as it reported before the walk; -1 when it cannot
+    // count) must have been written: a run that wrote fewer or more fails naming both numbers.
+    void CheckRecordCount(int32_t held);
 
     TDataSet& dataSet_;
     IExportHost& host_;

@@ -287,6 +287,7 @@ void TBDataSet::SetIndexFields(const std::string& fields) {
 
 void TBDataSet::ChooseWalk(int32_t key) {
     physical_ = false;
+    openCount_ = -1;
     orderNotice_.clear();
     file_->BtrSetKeyNumber(0);
     // A key the user names is walked as it stands; a number that names none is ignored.
@@ -300,13 +301,20 @@ void TBDataSet::ChooseWalk(int32_t key) {
     file_->BtrSetKeyNumber(btr::kPhysicalPath);
 }
 
-bool TBDataSet::KeyHoldsEveryRecord(uint16_t key) {
+bool TBDataSet::NullKey(int32_t key) const {
+    if (key < 0 || key >= file_->KeyCount()) return false;
     const auto& segments = file_->SegmentTable();
-    const int first = file_->KeyFirstSegment()[key];
-    for (int s = first; s >= 1 && s <= btr::kMaxSegments; ++s) {
-        if (segments[s].Flags & (btr::kNullAllSegments | btr::kNullAnySegment)) return false;
+    for (int s = file_->KeyFirstSegment()[key]; s >= 1 && s <= btr::kMaxSegments; ++s) {
+        if (segments[s].Flags & (btr::kNullAllSegments | btr::kNullAnySegment)) return true;
         if (!(segments[s].Flags & btr::kSegmentFollows)) break;
     }
+    return false;
+}
+
+bool TBDataSet::KeyHoldsEveryRecord(uint16_t key) {
+    if (NullKey(key)) return false;
+    const auto& segments = file_->SegmentTable();
+    const int first = file_->KeyFirstSegment()[key];
     if (segments[first].Flags & btr::kKeyDuplicates) return true;
     // A key without duplicates has one value per record it holds.
     std::vector<uint8_t> stat(btr::kStatBufferSize, 0);
@@ -314,6 +322,7 @@ bool TBDataSet::KeyHoldsEveryRecord(uint16_t key) {
     uint32_t records = 0, values = 0;
     std::memcpy(&records, &stat[6], 4);
     std::memcpy(&values, &stat[16 * static_cast<size_t>(first) + 6], 4);
+    openCount_ = records;
     return values == records;
 }
 
@@ -937,6 +946,7 @@ void TBDataSet::cancelChanges() {
 }
 
 void TBDataSet::postRecord() {
+    openCount_ = -1;  // the count of the open no longer holds
     const bool editing = State() == dsEdit;
     // Refused before anything is written: blob content has no place in a fixed-length file.
     if (blobsChanged_ && !file_->VariableLength())
@@ -1016,6 +1026,7 @@ void TBDataSet::WriteVariablePart(TRecordBuffer buffer) {
 }
 
 void TBDataSet::addRecord(TRecordBuffer buffer, bool) {
+    openCount_ = -1;  // the count of the open no longer holds
     // A buffer of a record that is not (or no longer) in the file is inserted as it stands:
     // the position only matters to the insert's own currency.
     try {
@@ -1033,6 +1044,7 @@ void TBDataSet::addRecord(TRecordBuffer buffer, bool) {
 }
 
 void TBDataSet::deleteRecord() {
+    openCount_ = -1;  // the count of the open no longer holds
     try {
         file_->BtrDelete();
     } catch (const EBtrieve& e) {
@@ -1114,7 +1126,11 @@ const TBFieldList& TBDataSet::BlobFieldList() const {
 int32_t TBDataSet::recordCount() {
     if (!evaluteScroll_) return -1;
     CheckActive();
-    cachedRecordCount_ = static_cast<int32_t>(file_->BtrRecordCount());
+    // The Stat of the open answers the first count asked after it: counting a large file
+    // is not cheap, and the export asks right after opening.
+    cachedRecordCount_ =
+        static_cast<int32_t>(openCount_ >= 0 ? openCount_ : file_->BtrRecordCount());
+    openCount_ = -1;
     return cachedRecordCount_;
 }
 
@@ -1169,7 +1185,8 @@ bool TBDataSet::Search(const std::vector<TField*>& fields, const std::vector<TVa
                 keys[j].FieldName == fields[segment]->FieldName())
                 ++covered;
         }
-        if (covered > best) {
+        // A null key may not hold the record looked for.
+        if (covered > best && !NullKey(number)) {
             best = covered;
             bestKey = number;
         }

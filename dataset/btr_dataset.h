@@ -158,6 +158,8 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     // False for a null key (its records holding the null value are left out) and for a key
     // without duplicates that has fewer values than the file records.
     bool KeyHoldsEveryRecord(uint16_t key);
+    // The file's key leaves out records holding its null value (flags 0x0008 or 0x0200).
+    bool NullKey(int32_t key) const;
     // The first (Get/Step First) or last record of the walk.
     void StartWalk(uint16_t operation);
     // Sets the file's key from the key buffer for the segments of the current key.
@@ -199,6 +201,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     bool cursorOpen_ = false;
     bool physical_ = false;  // the walk steps through the records as stored
     std::string orderNotice_;
+    int64_t openCount_ = -1;  // the records the file's Stat counted at open, until a change
     bool startPending_ = false;
     bool endPending_ = false;
     bool blobsChanged_ = false;

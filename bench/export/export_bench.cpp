@@ -427,7 +427,7 @@ int WalkMode(int32_t records, const std::string& script) {
 
     int rc = 0;
     double keyBest = 1e30, physicalBest = 1e30;
-    for (int i = 0; i < 4 && rc == 0; ++i) {
+    for (int i = 0; i < 6 && rc == 0; ++i) {
         const std::string first = i % 2 ? physical : keyed, second = i % 2 ? keyed : physical;
         const double a = TimedBtrieveExport(first + "/bench.def", first + "/bench.dbt", script);
         const double b = TimedBtrieveExport(second + "/bench.def", second + "/bench.dbt", script);
@@ -444,6 +444,7 @@ int WalkMode(int32_t records, const std::string& script) {
         ds.SetDictName(keyed + "/bench.def");
         ds.SetBaseName(keyed + "/bench.dbt");
         ds.Open();
+        ds.RecordCount();  // the first count is the open's own Stat
         constexpr int kStats = 5;
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < kStats; ++i)
@@ -453,15 +454,16 @@ int WalkMode(int32_t records, const std::string& script) {
             kStats;
     }
     if (rc == 0) {
-        std::printf("along key 0:        %.3f s, %.0f records per second (best of 4)\n", keyBest,
+        std::printf("along key 0:        %.3f s, %.0f records per second (best of 6)\n", keyBest,
                     records / keyBest);
-        std::printf("in physical order:  %.3f s, %.0f records per second (best of 4)\n",
+        std::printf("in physical order:  %.3f s, %.0f records per second (best of 6)\n",
                     physicalBest, records / physicalBest);
         std::printf("physical against key 0: %+.2f%%\n", (physicalBest / keyBest - 1) * 100);
+        // The run makes one: the walk's choice and the count check share it.
         std::printf(
-            "one Stat: %.4f s; the run's two (walk choice, count check): %.2f%% of the "
+            "one Stat (the walk's choice and the count check): %.4f s, %.2f%% of the "
             "export\n",
-            statSeconds, 2 * statSeconds / keyBest * 100);
+            statSeconds, statSeconds / keyBest * 100);
     }
     std::filesystem::remove_all(dir);
     std::filesystem::remove(script);

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "dataset/btr_dataset.h"
 #include "dict/session.h"
 #include "platform/codepage.h"
 #include "recman/btrieve_codes.h"
@@ -223,6 +224,47 @@ TEST_F(EveryRecord, EveryKindOfKeyZeroWithEveryDictionary) {
             // The table: the DDF's name for it, else the data file's.
             EXPECT_EQ(Inserts(sql, kind == dkDdf ? "Kinds" : "data"), n);
         }
+}
+
+// The dataset walks both ways in the order it chose, and finds by a null key's field every
+// record, the null ones too.
+TEST(EveryRecordWalk, NullKeyStepsThroughTheFileBothWays) {
+    struct TCase {
+        uint16_t flags;
+        std::vector<int> forward;
+        bool physical;
+    } cases[] = {{recman::kKeyNullAll, {5, 0, 3, 0}, true},
+                 {recman::kKeyNullAny, {5, 0, 3, 0}, true},
+                 {0, {0, 0, 3, 5}, false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.flags);
+        TDefaultSession session;
+        TTempDir dir;
+        recman::KeySegment s = Segment(1, 4, recman::kInteger);
+        s.flags |= c.flags;
+        MakeBtrieveFile(dir.Path("data.dbt"), 4, {{s}}, {Le(5), Le(0), Le(3), Le(0)});
+        MakeDictionary(dir.Path("data.def"), {{"data.dbt", {{"K", 3, 4}}, {{"K"}}}});
+        TBDataSet ds;
+        ds.SetReadOnly(true);
+        ds.SetDictName(dir.Path("data.def"));
+        ds.SetBaseName(dir.Path("data.dbt"));
+        ds.Open();
+        EXPECT_EQ(ds.PhysicalOrder(), c.physical);
+        EXPECT_EQ(ds.OrderNotice(), c.physical ? "Key 0 does not hold every record: records are "
+                                                 "read in physical order"
+                                               : "");
+        std::vector<int> forward, backward;
+        for (ds.First(); !ds.Eof(); ds.Next()) forward.push_back(ds.FieldByName("K")->AsInteger());
+        for (ds.Last(); !ds.Bof(); ds.Prior()) backward.push_back(ds.FieldByName("K")->AsInteger());
+        EXPECT_EQ(forward, c.forward);
+        EXPECT_EQ(backward, std::vector<int>(c.forward.rbegin(), c.forward.rend()));
+        for (int k : {0, 3}) {
+            EXPECT_TRUE(ds.Locate("K", TVariant(int64_t{k}))) << k;
+            EXPECT_EQ(ds.FieldByName("K")->AsInteger(), k);
+        }
+        EXPECT_FALSE(ds.Locate("K", TVariant(int64_t{4})));
+        EXPECT_EQ(ds.RecordCount(), 4);
+    }
 }
 
 }  // namespace
