@@ -154,7 +154,8 @@ class TTerminalHost : public IExportHost {
         EndProgress();
         WriteErrorLines(env_, message);
     }
-    void ShowWarning(const std::string& text) override {
+    void ShowWarning(const std::string& text) override { ShowNotice(text); }
+    void ShowNotice(const std::string& text) override {
         EndProgress();
         *env_.Err << AnsiToUtf8(text) << "\n" << std::flush;
     }

@@ -22,6 +22,7 @@ class TDatabaseExport::TTableHost : public IExportHost {
         outer_.ShowError(Table + ": " + message);
     }
     void ShowWarning(const std::string& text) override { outer_.ShowWarning(text); }
+    void ShowNotice(const std::string& text) override { outer_.ShowNotice(Table + ": " + text); }
 
   private:
     IExportHost& outer_;

@@ -1,6 +1,7 @@
 #include "app/export_run.h"
 
 #include "app/input_files.h"
+#include "app/script_table_name.h"
 #include "platform/codepage.h"
 
 #include "platform/exception.h"
@@ -26,7 +27,7 @@ void TExportRun::FlushLines() {
     file_.Write(block_);
 }
 
-void TExportRun::Execute(const TImpInfo& info) {
+void TExportRun::Execute(const TImpInfo& given) {
     if (running_) return;
     struct TRunning {
         bool& flag;
@@ -35,7 +36,7 @@ void TExportRun::Execute(const TImpInfo& info) {
     } running(running_);
     // A form that cannot be written stops the run before anything is opened.
     CheckScriptForm(Form, Encoding);
-    if (!ToStandardOutput) RefuseScriptOverInput(InputFilesOf(info), info.SQLFileName);
+    if (!ToStandardOutput) RefuseScriptOverInput(InputFilesOf(given), given.SQLFileName);
     dialect_ = MakeSqlDialect(Form, Encoding);
     lineBreak_ = dialect_->LineBreak();
     lineBuffer_.assign(kLineSlots, std::string());
@@ -44,14 +45,19 @@ void TExportRun::Execute(const TImpInfo& info) {
     records_ = 0;
 
     if (dataSet_.Active()) dataSet_.Close();
-    SetOemCodePage(info.OemCodePage);
-    if (NameDataSet) NameDataSet(dataSet_, info.DictionaryFileName, info.BaseFileName);
+    SetOemCodePage(given.OemCodePage);
+    if (NameDataSet) NameDataSet(dataSet_, given.DictionaryFileName, given.BaseFileName);
     dataSet_.Open();
     // Every INSERT names a last column; a source without columns has nothing to export.
     if (dataSet_.FieldCount() == 0)
-        throw Exception(Format("No fields to export in %s", info.BaseFileName.c_str()));
+        throw Exception(Format("No fields to export in %s", given.BaseFileName.c_str()));
+    TImpInfo info = given;
+    info.ImpTableName = ScriptTableName(given);
 
     dialect_->CheckNames(info.ImpTableName, dataSet_.FieldList());
+    if (const std::string notice = dataSet_.OrderNotice(); !notice.empty())
+        host_.ShowNotice(notice);
+    const int32_t held = dataSet_.RecordCount();  // -1: the dataset cannot count
 
     std::string partial;  // the name a stopped run's script is kept under
     try {
@@ -60,6 +66,7 @@ void TExportRun::Execute(const TImpInfo& info) {
         else if (!AppendToScript)
             file_.Rewrite(info.SQLFileName);
         WriteRecords(info);
+        if (!stopRequested_) CheckRecordCount(held);
         FlushLines();
         lineBuffer_.clear();
         lineBuffer_.shrink_to_fit();
@@ -131,4 +138,9 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
         dialect.Finish(*this);
     if (KeysOf && !stopRequested_) dialect.Keys(*this, info.ImpTableName, KeysOf(dataSet_));
     for (const std::string& warning : dialect.Warnings()) host_.ShowWarning(warning);
+}
+
+void TExportRun::CheckRecordCount(int32_t held) {
+    if (held >= 0 && held != records_)
+        throw Exception(Format("Records written: %d, the file holds %d", records_, held));
 }

@@ -1,8 +1,8 @@
-// The export run: walks the dataset from its first record to its end and writes the SQL
-// script in the dialect of its target (header, optional table definition, the records' data
-// statements, the commit of each period).
-// It knows nothing of windows: a host supplies the progress display, the processing of
-// pending requests, the final message box and the error display.
+// The export run: walks the dataset from its first record to its end (every record of the
+// file, or the run fails) and writes the SQL script in the dialect of its target (header, optional
+// table definition, the records' data statements, the commit of each period). It knows nothing of
+// windows: a host supplies the progress display, the processing of pending requests, the final
+// message box and the error display.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +35,8 @@ class IExportHost {
     virtual void ShowError(const std::string& message) = 0;
     // A warning of the run at its end (values written as NULL); a message box by default.
     virtual void ShowWarning(const std::string& text) { ShowMessage("Warning", text, miWarning); }
+    // One line the user should read while the run goes on (the order records come in).
+    virtual void ShowNotice(const std::string& text) = 0;
 };
 
 class TExportRun : public IScriptLines {
@@ -89,6 +91,9 @@ class TExportRun : public IScriptLines {
 
   private:
     void WriteRecords(const TImpInfo& info);
+    // Every record the file holds (held, as it reported before the walk; -1 when it cannot
+    // count) must have been written: a run that wrote fewer or more fails naming both numbers.
+    void CheckRecordCount(int32_t held);
 
     TDataSet& dataSet_;
     IExportHost& host_;

@@ -44,7 +44,8 @@ inline constexpr uint16_t kOpen = 0, kClose = 1, kInsert = 2, kUpdate = 3, kDele
                           kGetGreaterOrEqual = 9, kGetLess = 10, kGetLessOrEqual = 11,
                           kGetFirst = 12, kGetLast = 13, kStat = 15, kBeginTransaction = 1019,
                           kEndTransaction = 20, kAbortTransaction = 21, kGetPosition = 22,
-                          kGetDirect = 23, kUnlock = 27, kGetByPercentage = 44,
+                          kGetDirect = 23, kStepNext = 24, kUnlock = 27, kStepFirst = 33,
+                          kStepLast = 34, kStepPrevious = 35, kGetByPercentage = 44,
                           kFindPercentage = 45, kUpdateChunk = 53;
 inline constexpr uint16_t kSingleWaitLock = 100, kSingleNoWaitLock = 200;
 inline constexpr int8_t kModeNormal = 0, kModeReadOnly = -2, kKeyChunk = -2;
@@ -58,6 +59,11 @@ inline constexpr size_t kMaxOwnerName = 8;
 inline constexpr size_t kChunkPiece = 16000;
 inline constexpr uint32_t kChunkIndirect = 0x80000001u, kChunkTruncate = 0x80000004u;
 inline constexpr uint16_t kSegmentFollows = 0x0010;
+// Key flags of a key that leaves out records holding its null value.
+inline constexpr uint16_t kNullAllSegments = 0x0008, kNullAnySegment = 0x0200;
+inline constexpr uint16_t kKeyDuplicates = 0x0001;
+// The key number of the physical path (Step, Get Direct and the percentages without a key).
+inline constexpr uint16_t kPhysicalPath = 255;
 }  // namespace btr
 
 // Chunk descriptors as the record manager reads them: byte-packed, little-endian 32-bit

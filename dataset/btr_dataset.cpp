@@ -273,9 +273,9 @@ void TBDataSet::SetKeyPath(int32_t keyPath) {
     if (keyPath == keyPath_) return;
     if (Active()) {
         if (keyPath == -1) {
-            file_->BtrSetKeyNumber(static_cast<uint16_t>(KeyNumberForFields(indexFields_)));
+            ChooseWalk(KeyNumberForFields(indexFields_));
         } else {
-            file_->BtrSetKeyNumber(static_cast<uint16_t>(keyPath));
+            ChooseWalk(keyPath);
             indexFields_.clear();
         }
         First();
@@ -287,14 +287,55 @@ void TBDataSet::SetIndexFields(const std::string& fields) {
     if (fields == indexFields_) return;
     if (Active()) {
         if (!fields.empty()) {
-            file_->BtrSetKeyNumber(static_cast<uint16_t>(KeyNumberForFields(fields)));
+            ChooseWalk(KeyNumberForFields(fields));
             keyPath_ = -1;
         } else {
-            file_->BtrSetKeyNumber(static_cast<uint16_t>(keyPath_));
+            ChooseWalk(keyPath_);
         }
         First();
     }
     indexFields_ = fields;
+}
+
+void TBDataSet::ChooseWalk(int32_t key) {
+    physical_ = false;
+    openCount_ = -1;
+    orderNotice_.clear();
+    file_->BtrSetKeyNumber(0);
+    // A key the user names is walked as it stands; a number that names none is ignored.
+    if (key >= 0) file_->BtrSetKeyNumber(static_cast<uint16_t>(key));
+    if (key >= 0 && file_->KeyNumber() == key) return;
+    if (file_->KeyCount() > 0) {
+        if (KeyHoldsEveryRecord(0)) return;
+        orderNotice_ = "Key 0 does not hold every record: records are read in physical order";
+    }
+    physical_ = true;
+    file_->BtrSetKeyNumber(btr::kPhysicalPath);
+}
+
+bool TBDataSet::NullKey(int32_t key) const {
+    if (key < 0 || key >= file_->KeyCount()) return false;
+    const auto& segments = file_->SegmentTable();
+    for (int s = file_->KeyFirstSegment()[key]; s >= 1 && s <= btr::kMaxSegments; ++s) {
+        if (segments[s].Flags & (btr::kNullAllSegments | btr::kNullAnySegment)) return true;
+        if (!(segments[s].Flags & btr::kSegmentFollows)) break;
+    }
+    return false;
+}
+
+bool TBDataSet::KeyHoldsEveryRecord(uint16_t key) {
+    if (NullKey(key)) return false;
+    const auto& segments = file_->SegmentTable();
+    const int first = file_->KeyFirstSegment()[key];
+    if (segments[first].Flags & btr::kKeyDuplicates) return true;
+    // A key without duplicates has one value per record it holds.
+    std::vector<uint8_t> stat(btr::kStatBufferSize, 0);
+    file_->BtrStat(stat.data());
+    uint32_t records = 0, values = 0;
+    std::memcpy(&records, &stat[6], 4);
+    std::memcpy(&values, &stat[16 * static_cast<size_t>(first) + 6], 4);
+    openCount_ = records;
+    return values == records;
 }
 
 int32_t TBDataSet::KeyNumberForFields(const std::string& fields) const {
@@ -372,10 +413,7 @@ void TBDataSet::openCursor() {
     if (!keyList_) keyList_ = std::make_unique<TBKeyList>();
     if (!file_) openFile(fileData.OwnerName);
 
-    if (indexFields_.empty())
-        file_->BtrSetKeyNumber(static_cast<uint16_t>(keyPath_));
-    else
-        file_->BtrSetKeyNumber(static_cast<uint16_t>(KeyNumberForFields(indexFields_)));
+    ChooseWalk(indexFields_.empty() ? keyPath_ : KeyNumberForFields(indexFields_));
 
     bool fieldsFit = fieldList_->RecordSize >= 0 && fieldList_->RecordSize <= 0xffff;
     for (const TBField& f : fieldList_->Items)
@@ -518,104 +556,6 @@ size_t TBDataSet::FirstSegmentOfCurrentKey() const {
     DatabaseError(Format("Key %u of the file has no description in the dictionary", key));
 }
 
-void TBDataSet::StoreEndValue(const TBField& d, bool lowest, uint8_t* at) {
-    const int32_t n = d.Size;
-    const int32_t textSize = n > 0 ? n - 1 : 0;
-    auto put = [&](const auto& value) { PutBytes(at, n, &value, sizeof value); };
-    switch (d.TypeCode) {
-        case 2:
-            put(lowest ? int16_t{-32768} : int16_t{32767});
-            break;
-        case 3:
-            put(lowest ? int32_t{INT32_MIN} : int32_t{INT32_MAX});
-            break;
-        case 22:
-            if (!lowest) put(int32_t{INT32_MAX});
-            break;
-        case 4:
-        case 7:
-            put(lowest ? -1.7e308 : 1.7e308);
-            break;
-        case 10:
-        case 11: {
-            uint8_t ext[10];
-            DoubleToExtended(lowest ? -1.7e308 : 1.7e308, ext);
-            PutBytes(at, n, ext, sizeof ext);
-            break;
-        }
-        case 20:
-            put(lowest ? -3.4e38f : 3.4e38f);
-            break;
-        case btShortInt:
-            put(lowest ? int8_t{-128} : int8_t{127});
-            break;
-        case btLargeint:
-        case btCurrency:
-            put(lowest ? INT64_MIN : INT64_MAX);
-            break;
-        case btPackedDecimal:
-            // All nines, signed: the lowest and highest values the size holds.
-            if (n > 0) {
-                std::memset(at, 0x99, n);
-                at[n - 1] = lowest ? 0x9D : 0x9F;
-            }
-            break;
-        case 5: {
-            const uint8_t date[4] = {static_cast<uint8_t>(lowest ? 1 : 31),
-                                     static_cast<uint8_t>(lowest ? 1 : 12),
-                                     static_cast<uint8_t>(lowest ? 1 : 9999 & 0xff),
-                                     static_cast<uint8_t>(lowest ? 0 : 9999 >> 8)};
-            PutBytes(at, n, date, 4);
-            break;
-        }
-        case 6:
-            if (!lowest) {
-                const uint8_t time[4] = {99, 59, 59, 23};
-                PutBytes(at, n, time, 4);
-            }
-            break;
-        default:
-            break;
-    }
-    if (lowest) return;
-    switch (d.TypeCode) {
-        // Texts: bytes 255, the highest a byte compares. Translated texts take them as they
-        // are: the OEM form of the ANSI 255 is lower than the OEM letters Ё, ё and others, so
-        // records beginning with them would lie beyond a translated "highest" value.
-        case 1:
-        case 8:
-        case 9:
-            if (textSize > 0) std::memset(at, 0xff, textSize);
-            break;
-        case 15:
-        case 16:
-            if (n > 0) {
-                at[0] = static_cast<uint8_t>(std::min(textSize, 255));
-                std::memset(at + 1, 0xff, textSize);
-            }
-            break;
-        case 14:
-        case btUInt32:
-        case btUInt64:
-            if (n > 0) std::memset(at, 0xff, n);
-            break;
-        case btTrimmedString:
-            if (n > 0) std::memset(at, 0xff, n);
-            break;
-        case 12:
-            if (n > 0) at[0] = 1;
-            break;
-        case 13:
-            put(uint16_t{65535});
-            break;
-        case 21:
-            if (n > 0) at[0] = 255;
-            break;
-        default:
-            break;
-    }
-}
-
 void TBDataSet::BuildKeyFromKeyBuffer() {
     size_t first = FirstSegmentOfCurrentKey();
     const auto& keys = keyList_->Items;
@@ -639,35 +579,10 @@ void TBDataSet::BuildKeyFromKeyBuffer() {
     file_->BtrSetKeyValues(values);
 }
 
-void TBDataSet::PositionAtEnd(TRecordBuffer buffer, bool atStart) {
-    size_t first = FirstSegmentOfCurrentKey();
-    const auto& keys = keyList_->Items;
-    TTempState setKey(*this, dsSetKey);
-    try {
-        std::memset(keyBuffer_.get(), 0, recordSize_);
-        for (size_t i = first; i < keys.size() && keys[i].KeyNumber == keys[first].KeyNumber; ++i) {
-            if (keys[i].Offset >= 0) {
-                // A segment no field covers exactly: its own place and storage.
-                TBField own;
-                own.Offset = keys[i].Offset;
-                own.Size = keys[i].Size;
-                own.TypeCode = keys[i].TypeCode;
-                StoreEndValue(own, atStart, keyBuffer_.get() + own.Offset);
-                continue;
-            }
-            TField* field = FieldByName(keys[i].FieldName);
-            const TBField& d = Description(*field);
-            StoreEndValue(d, atStart, keyBuffer_.get() + d.Offset);
-        }
-        BuildKeyFromKeyBuffer();
-        file_->BtrSetData(keyBuffer_.get(), recordSize_);
-        file_->BtrExec(atStart ? btr::kGetGreaterOrEqual : btr::kGetLessOrEqual);
-        std::memcpy(buffer, keyBuffer_.get(), recordSize_);
-    } catch (...) {
-        file_->BtrSetData(buffer, recordSize_);
-        throw;
-    }
-    file_->BtrSetData(buffer, recordSize_);
+void TBDataSet::StartWalk(uint16_t operation) {
+    // A key the dictionary does not describe is refused rather than walked blind.
+    if (!physical_) FirstSegmentOfCurrentKey();
+    file_->BtrExec(operation);
 }
 
 bool TBDataSet::Fetch(TRecordBuffer buffer, TGetMode mode) {
@@ -683,34 +598,38 @@ bool TBDataSet::Fetch(TRecordBuffer buffer, TGetMode mode) {
             }
             return file_->Status() == 0 && Accept(buffer);
         }
-        case gmNext:
+        case gmNext: {
             if (endPending_ && !startPending_) return false;
+            const uint16_t next = physical_ ? btr::kStepNext : btr::kGetNext;
             if (startPending_)
-                PositionAtEnd(buffer, true);
+                StartWalk(physical_ ? btr::kStepFirst : btr::kGetFirst);
             else
-                file_->BtrExec(btr::kGetNext);
+                file_->BtrExec(next);
             while (file_->Status() == 0) {
                 if (Accept(buffer)) {
                     startPending_ = false;
                     return true;
                 }
-                file_->BtrExec(btr::kGetNext);
+                file_->BtrExec(next);
             }
             return false;
-        case gmPrior:
+        }
+        case gmPrior: {
             if (startPending_ && !endPending_) return false;
+            const uint16_t prior = physical_ ? btr::kStepPrevious : btr::kGetPrevious;
             if (endPending_)
-                PositionAtEnd(buffer, false);
+                StartWalk(physical_ ? btr::kStepLast : btr::kGetLast);
             else
-                file_->BtrExec(btr::kGetPrevious);
+                file_->BtrExec(prior);
             while (file_->Status() == 0) {
                 if (Accept(buffer)) {
                     endPending_ = false;
                     return true;
                 }
-                file_->BtrExec(btr::kGetPrevious);
+                file_->BtrExec(prior);
             }
             return false;
+        }
     }
     return false;
 }
@@ -1039,6 +958,7 @@ void TBDataSet::cancelChanges() {
 }
 
 void TBDataSet::postRecord() {
+    openCount_ = -1;  // the count of the open no longer holds
     const bool editing = State() == dsEdit;
     // Refused before anything is written: blob content has no place in a fixed-length file.
     if (blobsChanged_ && !file_->VariableLength())
@@ -1118,6 +1038,7 @@ void TBDataSet::WriteVariablePart(TRecordBuffer buffer) {
 }
 
 void TBDataSet::addRecord(TRecordBuffer buffer, bool) {
+    openCount_ = -1;  // the count of the open no longer holds
     // A buffer of a record that is not (or no longer) in the file is inserted as it stands:
     // the position only matters to the insert's own currency.
     try {
@@ -1135,6 +1056,7 @@ void TBDataSet::addRecord(TRecordBuffer buffer, bool) {
 }
 
 void TBDataSet::deleteRecord() {
+    openCount_ = -1;  // the count of the open no longer holds
     try {
         file_->BtrDelete();
     } catch (const EBtrieve& e) {
@@ -1216,7 +1138,11 @@ const TBFieldList& TBDataSet::BlobFieldList() const {
 int32_t TBDataSet::recordCount() {
     if (!evaluteScroll_) return -1;
     CheckActive();
-    cachedRecordCount_ = static_cast<int32_t>(file_->BtrRecordCount());
+    // The Stat of the open answers the first count asked after it: counting a large file
+    // is not cheap, and the export asks right after opening.
+    cachedRecordCount_ =
+        static_cast<int32_t>(openCount_ >= 0 ? openCount_ : file_->BtrRecordCount());
+    openCount_ = -1;
     return cachedRecordCount_;
 }
 
@@ -1271,7 +1197,8 @@ bool TBDataSet::Search(const std::vector<TField*>& fields, const std::vector<TVa
                 keys[j].FieldName == fields[segment]->FieldName())
                 ++covered;
         }
-        if (covered > best) {
+        // A null key may not hold the record looked for.
+        if (covered > best && !NullKey(number)) {
             best = covered;
             bestKey = number;
         }
@@ -1285,9 +1212,12 @@ bool TBDataSet::Search(const std::vector<TField*>& fields, const std::vector<TVa
         std::memset(keyBuffer_.get(), 0, recordSize_);
         SetTempState(dsSetKey);
         for (size_t i = 0; i < count; ++i) fields[i]->SetAsVariant(values[i]);
-        BuildKeyFromKeyBuffer();
+        // Without a leading key field the records are scanned: along the walk's key from the
+        // values given, or all of them as stored.
+        const bool stepping = best == 0 && physical_;
+        if (!stepping) BuildKeyFromKeyBuffer();
         file_->BtrSetData(keyBuffer_.get(), recordSize_);
-        file_->BtrExec(btr::kGetGreaterOrEqual);
+        file_->BtrExec(stepping ? btr::kStepFirst : btr::kGetGreaterOrEqual);
         while (file_->Status() == 0) {
             bool keyDiffers = false;
             for (size_t i = 0; i < best && !keyDiffers; ++i)
@@ -1300,7 +1230,7 @@ bool TBDataSet::Search(const std::vector<TField*>& fields, const std::vector<TVa
                 found = true;
                 break;
             }
-            file_->BtrExec(btr::kGetNext);
+            file_->BtrExec(stepping ? btr::kStepNext : btr::kGetNext);
         }
     } catch (...) {
         RestoreState(previous);

@@ -71,6 +71,9 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     int32_t KeyNumberForFields(const std::string& fields) const;
     const TBFieldList* FieldDescriptions() const { return fieldList_.get(); }
     const TBKeyList* KeyDescriptions() const { return keyList_.get(); }
+    // Records are read as stored rather than along a key (no key holds every record).
+    bool PhysicalOrder() const { return physical_; }
+    std::string OrderNotice() const override { return orderNotice_; }
 
     // --- TDictionaryClient
     void ClearDictionary() override { SetDictionary(nullptr); }
@@ -152,13 +155,20 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     bool StoredOemText(const TField& field, std::string_view& text) const;
     bool Accept(TRecordBuffer buffer);
     bool Fetch(TRecordBuffer buffer, TGetMode mode);
-    // Reads the first (or last) record of the current key into buffer.
-    void PositionAtEnd(TRecordBuffer buffer, bool atStart);
+    // Walks along key (a number the file has, else key 0) when it holds every record, else
+    // in physical order, and sets the notice of the order for a key that does not.
+    void ChooseWalk(int32_t key);
+    // False for a null key (its records holding the null value are left out) and for a key
+    // without duplicates that has fewer values than the file records.
+    bool KeyHoldsEveryRecord(uint16_t key);
+    // The file's key leaves out records holding its null value (flags 0x0008 or 0x0200).
+    bool NullKey(int32_t key) const;
+    // The first (Get/Step First) or last record of the walk.
+    void StartWalk(uint16_t operation);
     // Sets the file's key from the key buffer for the segments of the current key.
     void BuildKeyFromKeyBuffer();
     // The first key-list entry of the file's current key ("no description" error when none).
     size_t FirstSegmentOfCurrentKey() const;
-    void StoreEndValue(const TBField& desc, bool lowest, uint8_t* at);
     void ReleaseEditCopy() { editCopy_.reset(); }
     // Gathers the blobs of the record in buffer (cached contents, else the stored ones),
     // fills in their references and writes them back to back in field order as the
@@ -192,6 +202,9 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     int32_t cachedRecordCount_ = 0;
     TRecordBuffer filterBuffer_ = nullptr;
     bool cursorOpen_ = false;
+    bool physical_ = false;  // the walk steps through the records as stored
+    std::string orderNotice_;
+    int64_t openCount_ = -1;  // the records the file's Stat counted at open, until a change
     bool startPending_ = false;
     bool endPending_ = false;
     bool blobsChanged_ = false;

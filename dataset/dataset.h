@@ -129,6 +129,9 @@ class TDataSet : public TComponent {
                                  const std::vector<TVariant>& keyValues,
                                  const std::string& resultFields);
     int32_t RecordCount();
+    // One line saying the records come in an order other than the one a user expects (as
+    // stored, because no key holds them all); empty when they do not.
+    virtual std::string OrderNotice() const { return std::string(); }
     int32_t RecNo();
     void SetRecNo(int32_t number);
     bool IsSequenced() { return isSequenced(); }

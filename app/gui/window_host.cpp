@@ -21,3 +21,7 @@ void TWindowHost::ShowMessage(const std::string& caption, const std::string& tex
 void TWindowHost::ShowError(const std::string& message) {
     ShowErrorMessage(message);
 }
+
+void TWindowHost::ShowNotice(const std::string& text) {
+    form_.SetPanelText(0, text);
+}

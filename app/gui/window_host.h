@@ -16,6 +16,8 @@ class TWindowHost : public IExportHost {
     void ShowMessage(const std::string& caption, const std::string& text,
                      TMessageIcon icon) override;
     void ShowError(const std::string& message) override;
+    // In the first status panel, where the window's hints also go.
+    void ShowNotice(const std::string& text) override;
 
   private:
     TMainFrm& form_;

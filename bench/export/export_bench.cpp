@@ -8,6 +8,9 @@
 //                                              then sqlite3 .dump over the same rows, and
 //                                              the same file through a DDF dictionary of the
 //                                              same layout (FILE.DDF, FIELD.DDF)
+//   export_bench --walk [records] [script]     the Btrieve file along its key 0 against the
+//                                              same rows in physical order (key 0 flagged
+//                                              null), and the Stat behind the count check
 //   export_bench --targets [records] [script]  over the generated dataset once per target
 //                                              database and statement form, each beside
 //                                              the classic script's time
@@ -157,6 +160,9 @@ class TQuietHost : public IExportHost {
     }
     void ShowError(const std::string& message) override {
         std::fprintf(stderr, "%s\n", message.c_str());
+    }
+    void ShowNotice(const std::string& text) override {
+        if (!Quiet) std::fprintf(stderr, "%s\n", text.c_str());
     }
 };
 
@@ -348,6 +354,15 @@ void Report(int32_t records, double seconds, const std::string& script) {
 }
 
 // The dictionary bench.def and the data file bench.dbt of the Btrieve mode, made in dir.
+// The data file's description: one integer key 0 over the ID, flagged null (value 00) when
+// asked, so that the export reads the file in physical order.
+std::string BaseDescription(bool nullKey) {
+    return std::string(
+               "record=88 variable=n key=1 page=4096 replace=n\n"
+               "position=1 length=4 duplicates=n modifiable=n type=integer alternate=n ") +
+           (nullKey ? "nullkey=allsegs value=00 " : "") + "segment=n\n";
+}
+
 void MakeBenchFiles(const std::string& dir, int32_t records) {
     const std::string dict = dir + "/bench.def", base = dir + "/bench.dbt";
     std::printf("making %d records with btrutil...\n", records);
@@ -366,11 +381,93 @@ void MakeBenchFiles(const std::string& dir, int32_t records) {
                     "position=24 length=4 duplicates=n modifiable=n type=unsigned alternate=n "
                     "segment=n\n",
                     DictionaryRecords(), 0);
-    MakeBtrieveFile(base,
-                    "record=88 variable=n key=1 page=4096 replace=n\n"
-                    "position=1 length=4 duplicates=n modifiable=n type=integer alternate=n "
-                    "segment=n\n",
-                    {}, records);
+    MakeBtrieveFile(base, BaseDescription(false), {}, records);
+}
+
+// One export run over the own dictionary and the data file; its seconds, negative on failure.
+double TimedBtrieveExport(const std::string& dict, const std::string& base,
+                          const std::string& script) {
+    TBDataSet ds;
+    ds.SetName("BDataSet");
+    ds.SetReadOnly(true);
+    ds.SetLocking(false);
+    TQuietHost host;
+    host.Quiet = true;
+    TExportRun run(ds, host);
+    run.NameDataSet = [](TDataSet& d, const std::string& dictName, const std::string& baseName) {
+        auto& b = static_cast<TBDataSet&>(d);
+        b.SetDictName(dictName);
+        b.SetBaseName(baseName);
+    };
+    TImpInfo info;
+    info.DictionaryFileName = dict;
+    info.BaseFileName = base;
+    info.SQLFileName = script;
+    info.ImpTableName = "BENCH";
+    const auto start = std::chrono::steady_clock::now();
+    if (!run.ExecuteReportingErrors(info)) return -1.0;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// What reading every record costs: the walk along key 0 against the physical walk over the
+// same rows, and the Stat the run makes twice (the choice of the walk, the count at the end).
+int WalkMode(int32_t records, const std::string& script) {
+    SetBtrCall(&BTRCALL);
+    TDefaultSession session;
+    const std::string dir =
+        std::filesystem::temp_directory_path() / ("export_walk_" + std::to_string(::getpid()));
+    const std::string keyed = dir + "/keyed", physical = dir + "/physical";
+    std::filesystem::create_directories(physical);
+    std::filesystem::create_directories(keyed);
+    MakeBenchFiles(keyed, records);
+    std::filesystem::copy_file(keyed + "/bench.def", physical + "/bench.def");
+    std::printf("making the same %d records under a null key 0...\n", records);
+    MakeBtrieveFile(physical + "/bench.dbt", BaseDescription(true), {}, records);
+    ::sync();
+
+    int rc = 0;
+    double keyBest = 1e30, physicalBest = 1e30;
+    for (int i = 0; i < 6 && rc == 0; ++i) {
+        const std::string first = i % 2 ? physical : keyed, second = i % 2 ? keyed : physical;
+        const double a = TimedBtrieveExport(first + "/bench.def", first + "/bench.dbt", script);
+        const double b = TimedBtrieveExport(second + "/bench.def", second + "/bench.dbt", script);
+        if (a < 0 || b < 0) rc = 1;
+        keyBest = std::min(keyBest, first == keyed ? a : b);
+        physicalBest = std::min(physicalBest, first == keyed ? b : a);
+    }
+    // The Stat of the count check, on the open dataset as the run makes it.
+    double statSeconds = 0;
+    if (rc == 0) {
+        TBDataSet ds;
+        ds.SetReadOnly(true);
+        ds.SetLocking(false);
+        ds.SetDictName(keyed + "/bench.def");
+        ds.SetBaseName(keyed + "/bench.dbt");
+        ds.Open();
+        ds.RecordCount();  // the first count is the open's own Stat
+        constexpr int kStats = 5;
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kStats; ++i)
+            if (ds.RecordCount() != records) rc = 1;
+        statSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
+            kStats;
+    }
+    if (rc == 0) {
+        std::printf("along key 0:        %.3f s, %.0f records per second (best of 6)\n", keyBest,
+                    records / keyBest);
+        std::printf("in physical order:  %.3f s, %.0f records per second (best of 6)\n",
+                    physicalBest, records / physicalBest);
+        std::printf("physical against key 0: %+.2f%%\n", (physicalBest / keyBest - 1) * 100);
+        // The run makes one: the walk's choice and the count check share it.
+        std::printf(
+            "one Stat (the walk's choice and the count check): %.4f s, %.2f%% of the "
+            "export\n",
+            statSeconds, statSeconds / keyBest * 100);
+    }
+    std::filesystem::remove_all(dir);
+    std::filesystem::remove(script);
+    return rc;
 }
 
 int BtrieveMode(int32_t records, const std::string& script) {
@@ -535,11 +632,13 @@ int main(int argc, char** argv) {
     }
     const bool btrieve = argc > 1 && std::strcmp(argv[1], "--btrieve") == 0;
     const bool targets = argc > 1 && std::strcmp(argv[1], "--targets") == 0;
-    if (btrieve || targets) ++arg;
+    const bool walk = argc > 1 && std::strcmp(argv[1], "--walk") == 0;
+    if (btrieve || targets || walk) ++arg;
     const int32_t records = argc > arg ? std::atoi(argv[arg]) : 1000000;
     const std::string script = argc > arg + 1 ? argv[arg + 1] : "export_bench.sql";
     if (btrieve) return BtrieveMode(records, script);
     if (targets) return TargetsMode(records, script);
+    if (walk) return WalkMode(records, script);
     TGeneratedDataSet ds(records);
     TQuietHost host;
     TExportRun run(ds, host);

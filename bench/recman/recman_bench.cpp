@@ -85,7 +85,7 @@ int RunScenario(uint32_t count, const std::string& dir, bool shuffled) {
         std::fclose(f);
     }
     std::ostringstream sink;
-    if (btrutil::Run({"-create", data, desc}, sink, std::cerr) != 0) return 1;
+    if (btrutil::Run({"-create", data, desc, "Y"}, sink, std::cerr) != 0) return 1;
 
     auto start = std::chrono::steady_clock::now();
     if (btrutil::Run({"-load", unformatted, data}, sink, std::cerr) != 0) return 1;
@@ -186,7 +186,7 @@ int RunTransactions(uint32_t count, const std::string& dir, int files) {
     std::ostringstream sink;
     for (int i = 0; i < files; ++i) {
         paths.push_back(dir + "/recman_bench_tx" + std::to_string(i) + ".dat");
-        if (btrutil::Run({"-create", paths.back(), desc}, sink, std::cerr) != 0) return 1;
+        if (btrutil::Run({"-create", paths.back(), desc, "Y"}, sink, std::cerr) != 0) return 1;
         std::string name = paths.back();
         uint32_t len = 1;
         char owner[1] = {0};

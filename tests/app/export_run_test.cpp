@@ -106,19 +106,80 @@ TEST_F(ExportRun, WithoutDdlNamesStayAndNullsAreWritten) {
                             "INSERT INTO T (DATE, B) VALUES (NULL, NULL);\r\nCOMMIT WORK;\r\n");
 }
 
-TEST_F(ExportRun, EmptyDatasetAndEmptyTableName) {
+TEST_F(ExportRun, EmptyDataset) {
     info.CreateDDL = false;
-    info.ImpTableName = "";
     Numbers(0);
     run.Execute(info);
-    EXPECT_EQ(Script(), kHeader + Data("") + "COMMIT WORK;\r\n");
+    EXPECT_EQ(Script(), kHeader + Data("T") + "COMMIT WORK;\r\n");
     EXPECT_EQ(host.Messages.at(0),
               "Confirmation|Extract completed successfuly!\r\nRecords imported: 0|info");
 
     ds.AddRow({Native<int32_t>(5)});
     run.Execute(info);  // the second run closes and reopens the dataset
     EXPECT_EQ(ds.OpenCount, 2);
-    EXPECT_EQ(Script(), kHeader + Data("") + "INSERT INTO  (N) VALUES (5);\r\nCOMMIT WORK;\r\n");
+    EXPECT_EQ(Script(), kHeader + Data("T") + "INSERT INTO T (N) VALUES (5);\r\nCOMMIT WORK;\r\n");
+}
+
+// Without a table name the data file's name gives it; with none left nothing is written.
+TEST_F(ExportRun, EmptyTableNameComesFromTheDataFileOrStopsTheRun) {
+    struct TCase {
+        const char* base;
+        const char* table;  // nullptr: the run fails
+    } cases[] = {{"demo.dbt", "demo"},
+                 {"/data/Sales.2024.dat", "Sales.2024"},
+                 {"dir\\ORDERS", "ORDERS"},
+                 {"/data/", nullptr},
+                 {"", nullptr}};
+    info.CreateDDL = false;
+    info.ImpTableName = "";
+    Numbers(1);
+    for (const TCase& c : cases) {
+        std::ofstream(info.SQLFileName) << "old";
+        host.Errors.clear();
+        info.BaseFileName = c.base;
+        const bool done = run.ExecuteReportingErrors(info);
+        if (c.table) {
+            EXPECT_TRUE(done) << c.base;
+            EXPECT_EQ(Script(), kHeader + Data(c.table) + "INSERT INTO " + c.table +
+                                    " (N) VALUES (1);\r\nCOMMIT WORK;\r\n")
+                << c.base;
+        } else {
+            EXPECT_FALSE(done) << c.base;
+            EXPECT_EQ(host.Errors, std::vector<std::string>{
+                                       "No table name for the script: neither the dictionary "
+                                       "nor the data file name '" +
+                                       std::string(c.base) + "' gives one"});
+            EXPECT_EQ(Script(), "old") << c.base;
+        }
+    }
+}
+
+// The file's own count against the records written: a difference either way fails the run,
+// a stopped run is not checked.
+TEST_F(ExportRun, RecordsWrittenMustEqualTheFilesCount) {
+    info.CreateDDL = false;
+    Numbers(5);
+    struct TCase {
+        int32_t reported;
+        const char* error;  // nullptr: the run succeeds
+    } cases[] = {{6, "Records written: 5, the file holds 6"},
+                 {4, "Records written: 5, the file holds 4"},
+                 {5, nullptr},
+                 {-1, nullptr}};  // a dataset that cannot count
+    for (const TCase& c : cases) {
+        host.Errors.clear();
+        host.Messages.clear();
+        ds.ReportedCount = c.reported;
+        EXPECT_EQ(run.ExecuteReportingErrors(info), c.error == nullptr) << c.reported;
+        if (c.error) {
+            EXPECT_EQ(host.Errors, std::vector<std::string>{c.error});
+            EXPECT_TRUE(host.Messages.empty());
+        } else {
+            EXPECT_EQ(host.Messages,
+                      std::vector<std::string>{"Confirmation|Extract completed successfuly!\r\n"
+                                               "Records imported: 5|info"});
+        }
+    }
 }
 
 TEST_F(ExportRun, CommitPeriods) {
@@ -160,6 +221,7 @@ TEST_F(ExportRun, ProgressEveryHundredAndStopAtTheFirstPoint) {
     info.CommitPeriod = 0;
     Numbers(250);
     host.StopAtFirstProgress = &run;
+    ds.ReportedCount = 250;  // 100 written: a stop is not a missing record
     run.Execute(info);
     std::string expected = kHeader + Data("T");
     for (int i = 1; i <= 100; ++i) expected += Insert(i);

@@ -56,6 +56,8 @@ class TMemoryDataSet : public TDataSet {
     // Called with the row number before each record is fetched forward.
     std::function<void(int)> OnFetch;
     int OpenCount = 0;
+    // The count the dataset reports, as a file's Stat would; the rows held when not set.
+    std::optional<int32_t> ReportedCount;
 
   protected:
     struct TColumn {
@@ -127,6 +129,9 @@ class TMemoryDataSet : public TDataSet {
                    {static_cast<size_t>(row), static_cast<size_t>(field.FieldNo() - 1)}) > 0;
     }
     void writeField(TField&, const void*) override {}
+    int32_t recordCount() override {
+        return ReportedCount ? *ReportedCount : static_cast<int32_t>(rows_.size());
+    }
     void getBookmark(const char* buffer, char* dest) const override {
         std::memcpy(dest, buffer, 4);
     }

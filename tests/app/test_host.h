@@ -11,6 +11,7 @@ class TTestHost : public IExportHost {
     std::vector<std::string> Progress;
     std::vector<std::string> Messages;  // caption|text|icon
     std::vector<std::string> Errors;
+    std::vector<std::string> Notices;
     TExportRun* StopAtFirstProgress = nullptr;
     // Started again from the first progress point, with these settings.
     TExportRun* RestartAtFirstProgress = nullptr;
@@ -30,4 +31,5 @@ class TTestHost : public IExportHost {
         Messages.push_back(caption + "|" + text + "|" + (icon == miWarning ? "warning" : "info"));
     }
     void ShowError(const std::string& message) override { Errors.push_back(message); }
+    void ShowNotice(const std::string& text) override { Notices.push_back(text); }
 };

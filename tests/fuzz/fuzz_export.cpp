@@ -16,6 +16,7 @@ class TQuietHost : public IExportHost {
     void ProcessMessages() override {}
     void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
     void ShowError(const std::string& message) override { Error = message; }
+    void ShowNotice(const std::string&) override {}
 };
 
 class TNoWarnings : public IDictWarnings {

@@ -132,9 +132,12 @@ TEST(Btrutil, SaveAndLoadRoundTripByteForByte) {
     Result loaded = Tool({"-load", dir.File("in.unf"), data});
     ASSERT_EQ(loaded.status, 0) << loaded.err;
     EXPECT_EQ(loaded.out, "2 records were inserted into " + data + ".\n");
+    // As stored without a key, along key 0 with N 0.
     Result saved = Tool({"-Save", data, dir.File("out.unf")});
     ASSERT_EQ(saved.status, 0) << saved.err;
     EXPECT_EQ(saved.out, "2 records were saved from " + data + ".\n");
+    EXPECT_EQ(Read(dir.File("out.unf")), input);
+    ASSERT_EQ(Tool({"-save", data, dir.File("out.unf"), "n", "0"}).status, 0);
     EXPECT_EQ(Read(dir.File("out.unf")), "12," + r1 + "\r\n12," + r2 + "\r\n\x1A");
     // A clone has the layout and none of the records; -copy fills it.
     ASSERT_EQ(Tool({"-clone", copy, data}).status, 0);
@@ -235,6 +238,78 @@ TEST(Btrutil, SaveOfAFileWithoutKeysReadsLongRecordsAgainPhysically) {
     ASSERT_EQ(copied.status, 0) << copied.err;
     ASSERT_EQ(Tool({"-save", copy, dir.File("copy.unf")}).status, 0);
     EXPECT_TRUE(Read(dir.File("copy.unf")) == input);
+}
+
+// An existing file is replaced only with Y, and only when it is one of the record manager's
+// own files; a refused file keeps every byte.
+TEST(Btrutil, CreateReplacesOnlyItsOwnFilesAndOnlyWhenAsked) {
+    TempDir dir;
+    Write(dir.File("f.des"), kOneKey);
+    const std::string vendor =
+        std::string(QUORVATH_SOURCE_DIR) + "/tests/recman_real/samples/F17.DAT";
+    struct Case {
+        bool own;
+        std::vector<std::string> extra;
+        bool replaced;
+    } cases[] = {{true, {}, false},
+                 {true, {"N"}, false},
+                 {true, {"y"}, true},
+                 {false, {}, false},
+                 {false, {"Y"}, false}};
+    for (const Case& c : cases) {
+        const std::string data = dir.File(c.own ? "own.dat" : "F17.DAT");
+        std::filesystem::remove(data);
+        if (c.own) {
+            ASSERT_EQ(Tool({"-create", data, dir.File("f.des")}).status, 0);
+            Write(dir.File("in.unf"), "12," + std::string(12, 'x') + "\r\n\x1A");
+            ASSERT_EQ(Tool({"-load", dir.File("in.unf"), data}).status, 0);
+        } else {
+            std::filesystem::copy_file(vendor, data);
+        }
+        const std::string before = Read(data);
+        std::vector<std::string> args = {"-create", data, dir.File("f.des")};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        Result r = Tool(args);
+        SCOPED_TRACE(data + (c.extra.empty() ? "" : " " + c.extra[0]));
+        if (c.replaced) {
+            EXPECT_EQ(r.status, 0) << r.err;
+            Handle h;
+            ASSERT_EQ(h.Open(data), 0);
+            EXPECT_EQ(h.RecordCount(), 0u);
+            continue;
+        }
+        EXPECT_EQ(r.status, 59);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "btrutil: status 59 (file already exists) on create of " + data +
+                             (c.extra.empty() || c.extra[0] != "Y"
+                                  ? "; Y after the description file replaces it\n"
+                                  : ": it is not a file of this record manager and is not "
+                                    "replaced\n"));
+        EXPECT_TRUE(Read(data) == before);
+    }
+}
+
+// Records whose key 0 holds its null value are in no walk along key 0, and in the save.
+TEST(Btrutil, SaveKeepsRecordsANullKeyLeavesOut) {
+    TempDir dir;
+    const std::string data = dir.File("n.dat");
+    Write(dir.File("n.des"),
+          "record=4 variable=n key=1\n"
+          "position=1 length=4 duplicates=y modifiable=y type=int nullkey=allsegs value=00 "
+          "segment=n\n");
+    ASSERT_EQ(Tool({"-create", data, dir.File("n.des")}).status, 0);
+    const std::string input = "4," + Int32(5) + "\r\n4," + Int32(0) + "\r\n4," + Int32(3) +
+                              "\r\n4," + Int32(0) + "\r\n\x1A";
+    Write(dir.File("in.unf"), input);
+    ASSERT_EQ(Tool({"-load", dir.File("in.unf"), data}).status, 0);
+    Result saved = Tool({"-save", data, dir.File("out.unf")});
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "4 records were saved from " + data + ".\n");
+    EXPECT_TRUE(Read(dir.File("out.unf")) == input);
+    // Along the key, as asked: only the records it holds.
+    Result keyed = Tool({"-save", data, dir.File("key.unf"), "N", "0"});
+    EXPECT_EQ(keyed.out, "2 records were saved from " + data + ".\n");
+    EXPECT_TRUE(Read(dir.File("key.unf")) == "4," + Int32(3) + "\r\n4," + Int32(5) + "\r\n\x1A");
 }
 
 TEST(Btrutil, OwnerNamesAndStat) {

@@ -2,6 +2,7 @@
 
 #include "recman/real/real_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -20,6 +21,7 @@
 #include "recman/byte_order.h"
 #include "recman/engine.h"
 #include "recman/file_spec.h"
+#include "recman/native_file.h"
 #include "tools/btrutil/description.h"
 #include "tools/btrutil/unformatted.h"
 
@@ -197,9 +199,22 @@ void CreateFile(const std::string& file, const std::string& spec, bool replace) 
     if (st != 0) FailStatus(st, "create", file);
 }
 
+// An existing file is replaced only when Y asks for it and only when it is one of the
+// embedded record manager's own files: a file of another engine is never overwritten.
+void CheckReplace(const std::string& file, bool replace) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0) return;
+    if (!replace)
+        throw Failure{59, "status 59 (file already exists) on create of " + file +
+                              "; Y after the description file replaces it"};
+    if (S_ISREG(st.st_mode) && !recman::NativeFile::LooksOurs(file))
+        throw Failure{59, "status 59 (file already exists) on create of " + file +
+                              ": it is not a file of this record manager and is not replaced"};
+}
+
 int Create(const Arguments& a, std::ostream& out) {
     Need(a, 2, 3, "-create FILE DESCRIPTION [Y|N]");
-    bool replace = true;
+    bool replace = false;
     if (a.positional.size() == 3) {
         std::string yn = Lower(a.positional[2]);
         if (yn != "y" && yn != "n") Fail("the replace argument must be Y or N");
@@ -217,6 +232,7 @@ int Create(const Arguments& a, std::ostream& out) {
     } catch (const DescriptionError& e) {
         Fail("description file " + descPath + ": " + e.what());
     }
+    CheckReplace(a.positional[0], replace);
     CreateFile(a.positional[0], spec, replace);
     out << "The file " << a.positional[0] << " was created.\n";
     return 0;
@@ -266,7 +282,7 @@ int Load(const Arguments& a, std::ostream& out) {
 
 int Save(const Arguments& a, std::ostream& out) {
     Need(a, 2, 4, "-save FILE UNFORMATTED [N KEY] [/O<owner>]");
-    int key = 0;
+    int key = -1;  // physical order: every record, whatever its keys leave out
     if (a.positional.size() >= 3) {
         std::string mode = Lower(a.positional[2]);
         if (mode == "y") Fail("saving through an external index file is not supported");
@@ -278,7 +294,7 @@ int Save(const Arguments& a, std::ostream& out) {
         key = std::stoi(k);
     }
     File file(a.positional[0], Owner(a, 0), -2);
-    bool physical = file.KeyCount() == 0;
+    const bool physical = key < 0;
     if (!physical && key >= file.KeyCount()) FailStatus(6, "save", file.Name());
     const std::string& target = a.positional[1];
     std::string temp = target + ".part" + std::to_string(::getpid());
@@ -578,9 +594,9 @@ std::string StatusText(int status) {
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     static const char* kUsage =
         "usage: btrutil -command arguments\n"
-        "  -create FILE DESCRIPTION [Y|N]\n"
+        "  -create FILE DESCRIPTION [Y|N]  (Y replaces a file of this record manager)\n"
         "  -load UNFORMATTED FILE [/O<owner>]\n"
-        "  -save FILE UNFORMATTED [N KEY] [/O<owner>]\n"
+        "  -save FILE UNFORMATTED [N KEY] [/O<owner>]  (physical order unless N KEY)\n"
         "  -stat FILE [/O<owner>]\n"
         "  -setowner FILE /O<owner> LEVEL\n"
         "  -clrowner FILE /O<owner>\n"
