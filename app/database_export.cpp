@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "dataset/btr_dataset.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
 
@@ -45,6 +46,7 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
         script.Close();
     }
     run_.AppendToScript = !perTable;
+    const auto nameDataSet = run_.NameDataSet;
     std::vector<TTableResult> results;
     bool stopped = false;
     for (const TDatabaseTable& table : tables) {
@@ -52,9 +54,9 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
         result.Table = table;
         if (stopped) {
             result.Status = "not run";
-        } else if (table.Path.empty()) {
-            result.Status = "data file not found";
-            result.Failed = true;
+        } else if (!table.LeftOut.empty()) {
+            // Nothing to export: said in the summary, no failure of the run.
+            result.Status = "left out: " + table.LeftOut;
         } else {
             TImpInfo one = info;
             one.BaseFileName = table.Path;
@@ -62,7 +64,15 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
             one.SQLFileName =
                 perTable ? TableScriptName(info.SQLFileName, table.Name) : info.SQLFileName;
             tableHost_->Table = table.Name;
-            if (!run_.ExecuteReportingErrors(one)) {
+            // Several tables may read one data file, each by its own columns.
+            run_.NameDataSet = [&](TDataSet& ds, const std::string& dictName,
+                                   const std::string& baseName) {
+                if (auto* b = dynamic_cast<TBDataSet*>(&ds)) b->SetDictTable(table.DictTable);
+                if (nameDataSet) nameDataSet(ds, dictName, baseName);
+            };
+            const bool done = run_.ExecuteReportingErrors(one);
+            run_.NameDataSet = nameDataSet;
+            if (!done) {
                 result.Status = "failed";
                 result.Failed = true;
             } else {
