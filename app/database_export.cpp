@@ -14,11 +14,17 @@ class TDatabaseExport::TTableHost : public IExportHost {
   public:
     explicit TTableHost(IExportHost& outer) : outer_(outer) {}
     std::string Table;
+    std::string Reason;  // the record manager's reason in the table's last error, if any
 
     void ShowProgress(const std::string& text) override { outer_.ShowProgress(text); }
     void ProcessMessages() override { outer_.ProcessMessages(); }
     void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
     void ShowError(const std::string& message) override {
+        // The reason stands on a line of its own ("\n"; a message's own lines end in CR LF).
+        const size_t line = message.find('\n');
+        Reason = line == std::string::npos || (line > 0 && message[line - 1] == '\r')
+                     ? std::string()
+                     : message.substr(line + 1);
         outer_.ShowError(Table + ": " + message);
     }
 
@@ -64,6 +70,7 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
             one.SQLFileName =
                 perTable ? TableScriptName(info.SQLFileName, table.Name) : info.SQLFileName;
             tableHost_->Table = table.Name;
+            tableHost_->Reason.clear();
             // Several tables may read one data file, each by its own columns.
             run_.NameDataSet = [&](TDataSet& ds, const std::string& dictName,
                                    const std::string& baseName) {
@@ -73,7 +80,9 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
             const bool done = run_.ExecuteReportingErrors(one);
             run_.NameDataSet = nameDataSet;
             if (!done) {
-                result.Status = "failed";
+                // A refused file: the reader's reason, which the status alone does not say.
+                result.Status = tableHost_->Reason.empty() ? std::string("failed")
+                                                           : "failed: " + tableHost_->Reason;
                 result.Failed = true;
             } else {
                 result.Records = run_.RecordCounter();

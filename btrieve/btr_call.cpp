@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "recman/btrcall.h"
 #include "recman/engine.h"
 
 namespace {
@@ -25,12 +26,13 @@ TBtrCall& CurrentCall() {
     return call;
 }
 
-// True for an entry that is the engine's call itself, as the programs put it in place.
+// True for an entry that is the engine's call itself, as the programs put it in place, or the
+// embedded record manager's.
 bool IsEngineCall(const TBtrCall& call) {
 #ifdef QUORVATH_HAVE_RECMAN
     using TEntry = int16_t (*)(uint16_t, void*, void*, uint32_t*, void*, uint8_t, int8_t);
     const TEntry* entry = call.target<TEntry>();
-    return entry && *entry == &recman::EngineCall;
+    return entry && (*entry == &recman::EngineCall || *entry == &BTRCALL);
 #else
     (void)call;
     return false;
