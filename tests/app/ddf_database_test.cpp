@@ -283,6 +283,19 @@ TEST_F(SharedSamples, ListOfTheApplicationsTables) {
               "CurrencyHistory       CurrencyHistory.Dat        no          17           -");
 }
 
+TEST_F(SharedSamples, ACutCopyOfTheDictionarySaysWhy) {
+    fs::create_directories(dir_.Path("DDF"));
+    for (const auto& entry : fs::directory_iterator(dict_))
+        fs::copy_file(entry.path(), dir_.Path("DDF/") + entry.path().filename().string());
+    fs::resize_file(dir_.Path("DDF/FILE.DDF"), 1000);
+    EXPECT_EQ(Run({"--dict", dir_.Path("DDF"), "--list", "--codepage", "1252"}), kExitError);
+    EXPECT_EQ(err_.str(),
+              "Ошибка Btrieve \"Ошибка ввода-вывода(2)\" при операции \"Открытие файла(0)\" с "
+              "файлом \"" +
+                  dir_.Path("DDF/FILE.DDF") + "\"\nDamaged file: the file is truncated\n");
+    EXPECT_EQ(out_.str(), "");
+}
+
 TEST_F(SharedSamples, TablesOverOneFileGiveTheSameRecords) {
     const std::string out = dir_.Path("s") + "/";
     Run({"--dict", dict_, "--all", "--sql", out, "--no-ddl", "--data-dir", company_, "--codepage",
