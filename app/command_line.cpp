@@ -26,7 +26,6 @@
 #include "platform/exception.h"
 #include "platform/format.h"
 #include "recman/engine.h"
-#include "recman/real/real_file.h"
 
 #ifndef QUORVATH_VERSION
 #define QUORVATH_VERSION "0.0.0"
@@ -91,13 +90,9 @@ void EnglishStatusLine(const TCommandLineEnv& env, const std::string& message) {
 }  // namespace
 
 void WriteErrorLines(const TCommandLineEnv& env, const std::string& message) {
-    *env.Err << AnsiToUtf8(message) << "\n";
+    // A refused file's message carries the record manager's reason on a line of its own.
+    *env.Err << AnsiToUtf8(Lines(message)) << "\n";
     EnglishStatusLine(env, message);
-    // A file of the vendor's engine that the reader refused: the status alone does not say
-    // why, so the reader's reason follows on a line of its own.
-    const std::string& reason = recman::real::LastOpenError();
-    if (!reason.empty() && message.find(BtrOperationText(0)) != std::string::npos)
-        *env.Err << reason << "\n";
     *env.Err << std::flush;
 }
 
@@ -302,9 +297,11 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
                    "script encoding: cp1251 (classic's default) or utf8 (every other target's)")
         ->check(CLI::IsMember({"cp1251", "utf8"}));
     int oemCodePage = 866;
-    cli.add_option("--oem-codepage", oemCodePage,
-                   "OEM code page of the data's text: 437, 850, 852 or 866 (default 866)")
-        ->check(CLI::IsMember({437, 850, 852, 866}));
+    cli.add_option("--codepage,--oem-codepage", oemCodePage,
+                   "code page of the data's text: OEM 437, 850, 852 or 866 (default 866), or "
+                   "Windows 1250, 1251 or 1252 (a Windows program's data)")
+        ->type_name("N")
+        ->check(CLI::IsMember({437, 850, 852, 866, 1250, 1251, 1252}));
     bool all = false, list = false;
     std::string dataDir;
     cli.add_flag("--all", all, "export every table of the dictionary (--sql FILE or --sql DIR/)");
@@ -387,7 +384,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if (cli.count("--commit"))
             info.CommitPeriod = CommitPeriodArgument(Argument("--commit", commit));
         info.CreateDDL = ddl;
-        if (cli.count("--oem-codepage")) info.OemCodePage = oemCodePage;
+        if (cli.count("--codepage")) info.OemCodePage = oemCodePage;
         if (cli.count("--target")) info.Target = target;
         // The form of the script, checked before any file is touched.
         TScriptForm form;

@@ -5,6 +5,7 @@
 
 #include "app/database_export.h"
 #include "btrieve/btr_error.h"
+#include "dataset/btr_dataset.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
 
@@ -44,6 +45,15 @@ class TDatabaseHost : public IExportHost {
     const TCommandLineEnv& env_;
     bool shown_ = false;
 };
+
+// Why a data file could not be opened, on one line: the status and the record manager's
+// reason, or the error's own first line.
+std::string UnreadableNote(const std::exception& e) {
+    if (const auto* b = dynamic_cast<const EBtrieve*>(&e); b && b->Status != 0)
+        return BtrStatusText(b->Status) + (b->Detail.empty() ? "" : ": " + b->Detail);
+    const std::string text = e.what();
+    return text.substr(0, text.find_first_of("\r\n"));
+}
 
 }  // namespace
 
@@ -99,35 +109,42 @@ int RunDatabaseExport(const TImpInfo& info, const TScriptForm& form, TScriptEnco
 int RunDatabaseList(const TImpInfo& info, const std::string& dataDir, const TCommandLineEnv& env) {
     SetOemCodePage(info.OemCodePage);
     const std::vector<TDatabaseTable> tables = ListDatabaseTables(info.DictionaryFileName, dataDir);
-    std::vector<std::string> records;
+    std::vector<std::string> records, notes;
     std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
     for (const TDatabaseTable& table : tables) {
-        if (table.Path.empty()) {
+        notes.push_back(table.LeftOut == kNoDataFileText ? "" : table.LeftOut);
+        if (!table.LeftOut.empty()) {
             records.push_back("-");
             continue;
         }
         try {
             if (dataSet->Active()) dataSet->Close();
+            if (auto* b = dynamic_cast<TBDataSet*>(dataSet.get())) b->SetDictTable(table.DictTable);
             if (env.NameDataSet) env.NameDataSet(*dataSet, info.DictionaryFileName, table.Path);
             dataSet->Open();
             const int64_t count = env.TotalRecords ? env.TotalRecords(*dataSet) : -1;
             records.push_back(count < 0 ? "?" : std::to_string(count));
             dataSet->Close();
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
             records.push_back("unreadable");
+            notes.back() = UnreadableNote(e);
         }
     }
-    *env.Out << AnsiToUtf8(DatabaseListText(tables, records)) << std::flush;
+    *env.Out << AnsiToUtf8(DatabaseListText(tables, records, notes)) << std::flush;
     return kExitDone;
 }
 
 std::string DatabaseListText(const std::vector<TDatabaseTable>& tables,
-                             const std::vector<std::string>& records) {
+                             const std::vector<std::string>& records,
+                             const std::vector<std::string>& notes) {
     const std::vector<std::string> heading = {"Table", "Data file", "Found", "Columns", "Records"};
     std::vector<std::vector<std::string>> rows;
     for (size_t i = 0; i < tables.size(); ++i) {
         const TDatabaseTable& t = tables[i];
-        rows.push_back({t.Name, t.DataFile, t.Path.empty() ? "no" : "yes",
+        rows.push_back({t.Name, t.DataFile,
+                        t.LeftOut == kDictionaryTableText ? "-"
+                        : t.Path.empty()                  ? "no"
+                                                          : "yes",
                         t.Columns < 0 ? "?" : std::to_string(t.Columns),
                         i < records.size() ? records[i] : "?"});
     }
@@ -149,7 +166,13 @@ std::string DatabaseListText(const std::vector<TDatabaseTable>& tables,
         }
         return text + "\n";
     };
+    // The notes last, as they are, after the row's own line.
+    auto noted = [&](std::string text, size_t i) {
+        if (i >= notes.size() || notes[i].empty()) return text;
+        text.pop_back();
+        return text + "  " + notes[i] + "\n";
+    };
     std::string text = line(heading);
-    for (const auto& row : rows) text += line(row);
+    for (size_t i = 0; i < rows.size(); ++i) text += noted(line(rows[i]), i);
     return text;
 }

@@ -8,13 +8,17 @@
 #include "app/command_line.h"
 #include "app/database_tables.h"
 
-// Exit status 0 when every table was exported, 1 when any failed (or the dictionary could
-// not be read), 130 when a stop signal ended the run.
+// Exit status 0 when every table that has a data file was exported (a table without one, or
+// one of the dictionary's own, is left out and named in the summary), 1 when any failed (or
+// the dictionary could not be read), 130 when a stop signal ended the run.
 int RunDatabaseExport(const TImpInfo& info, const TScriptForm& form, TScriptEncoding encoding,
                       const std::string& dataDir, const TCommandLineEnv& env);
 int RunDatabaseList(const TImpInfo& info, const std::string& dataDir, const TCommandLineEnv& env);
 
-// The list: a heading, then per table its name, data file, "yes" or "no" (found), columns
-// ("?" when the dictionary cannot say) and records (given per table), aligned, "\n" ended.
+// The list: a heading, then per table its name, data file, "yes" or "no" (found; "-" for the
+// dictionary's own tables), columns ("?" when the dictionary cannot say) and records (given
+// per table), aligned, then the table's note when it has one (why its file is unreadable or
+// why it is left out), "\n" ended.
 std::string DatabaseListText(const std::vector<TDatabaseTable>& tables,
-                             const std::vector<std::string>& records);
+                             const std::vector<std::string>& records,
+                             const std::vector<std::string>& notes);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/input_files.h"
+#include "dataset/btr_dataset.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
 
@@ -14,11 +15,17 @@ class TDatabaseExport::TTableHost : public IExportHost {
   public:
     explicit TTableHost(IExportHost& outer) : outer_(outer) {}
     std::string Table;
+    std::string Reason;  // the record manager's reason in the table's last error, if any
 
     void ShowProgress(const std::string& text) override { outer_.ShowProgress(text); }
     void ProcessMessages() override { outer_.ProcessMessages(); }
     void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
     void ShowError(const std::string& message) override {
+        // The reason stands on a line of its own ("\n"; a message's own lines end in CR LF).
+        const size_t line = message.find('\n');
+        Reason = line == std::string::npos || (line > 0 && message[line - 1] == '\r')
+                     ? std::string()
+                     : message.substr(line + 1);
         outer_.ShowError(Table + ": " + message);
     }
     void ShowWarning(const std::string& text) override { outer_.ShowWarning(text); }
@@ -57,6 +64,7 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
     // The tables load into one database: their names and their indexes' are kept apart.
     run_.Form.ScriptTables.clear();
     for (const TDatabaseTable& table : tables) run_.Form.ScriptTables.push_back(table.Name);
+    const auto nameDataSet = run_.NameDataSet;
     std::vector<TTableResult> results;
     bool stopped = false;
     for (const TDatabaseTable& table : tables) {
@@ -64,9 +72,9 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
         result.Table = table;
         if (stopped) {
             result.Status = "not run";
-        } else if (table.Path.empty()) {
-            result.Status = "data file not found";
-            result.Failed = true;
+        } else if (!table.LeftOut.empty()) {
+            // Nothing to export: said in the summary, no failure of the run.
+            result.Status = "left out: " + table.LeftOut;
         } else {
             TImpInfo one = info;
             one.BaseFileName = table.Path;
@@ -74,8 +82,19 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
             one.SQLFileName =
                 perTable ? TableScriptName(info.SQLFileName, table.Name) : info.SQLFileName;
             tableHost_->Table = table.Name;
-            if (!run_.ExecuteReportingErrors(one)) {
-                result.Status = "failed";
+            tableHost_->Reason.clear();
+            // Several tables may read one data file, each by its own columns.
+            run_.NameDataSet = [&](TDataSet& ds, const std::string& dictName,
+                                   const std::string& baseName) {
+                if (auto* b = dynamic_cast<TBDataSet*>(&ds)) b->SetDictTable(table.DictTable);
+                if (nameDataSet) nameDataSet(ds, dictName, baseName);
+            };
+            const bool done = run_.ExecuteReportingErrors(one);
+            run_.NameDataSet = nameDataSet;
+            if (!done) {
+                // A refused file: the reader's reason, which the status alone does not say.
+                result.Status = tableHost_->Reason.empty() ? std::string("failed")
+                                                           : "failed: " + tableHost_->Reason;
                 result.Failed = true;
             } else {
                 result.Records = run_.RecordCounter();

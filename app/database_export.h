@@ -15,7 +15,8 @@
 struct TTableResult {
     TDatabaseTable Table;
     int32_t Records = -1;  // -1: none written
-    std::string Status;    // "exported", "data file not found", "failed", "stopped", "not run"
+    // "exported", "left out: <why>" (TDatabaseTable::LeftOut), "failed", "stopped", "not run"
+    std::string Status;
     bool Failed = false;
 };
 

@@ -66,6 +66,7 @@ std::vector<TDatabaseTable> ListOwnDictionary(const std::string& dictName,
         table.Name = TableNameOfFile(file);
         table.DataFile = file;
         table.Path = FindDataFile(folder, file);
+        if (table.Path.empty()) table.LeftOut = kNoDataFileText;
         try {
             TFileData data;
             dictionary->LoadFileData(file, data);
@@ -80,11 +81,20 @@ std::vector<TDatabaseTable> ListOwnDictionary(const std::string& dictName,
 
 }  // namespace
 
-std::string FindDataFile(const std::string& folder, const std::string& location) {
+std::string FindDataFile(const std::string& folder, const std::string& location, bool* outside) {
     bool absolute = false;
     const std::vector<std::string> parts = LocationParts(location, absolute);
     if (parts.empty()) return "";
     if (!absolute) {
+        // A relative location stays inside the folder: ".." climbs back only what it went down.
+        int depth = 0;
+        for (const std::string& part : parts) {
+            depth += part == ".." ? -1 : 1;
+            if (depth < 0) {
+                if (outside) *outside = true;
+                return "";
+            }
+        }
         std::string path = folder;
         for (const std::string& part : parts) {
             path = part == ".." ? path + "/.." : FindEntry(path, part);
@@ -115,8 +125,14 @@ std::vector<TDatabaseTable> ListDatabaseTables(const std::string& dictName,
         TDatabaseTable table;
         table.Name = info.Name;
         table.DataFile = info.Location;
-        table.Path = FindDataFile(folder, info.Location);
+        table.DictTable = info.Name;
         table.Columns = info.Columns;
+        bool outside = false;
+        if (!info.Dictionary) table.Path = FindDataFile(folder, info.Location, &outside);
+        table.LeftOut = info.Dictionary      ? kDictionaryTableText
+                        : outside            ? kOutsideFolderText
+                        : table.Path.empty() ? kNoDataFileText
+                                             : "";
         tables.push_back(std::move(table));
     }
     return tables;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "recman/btrcall.h"
 #include "recman/engine.h"
 
 namespace {
@@ -25,6 +26,25 @@ TBtrCall& CurrentCall() {
     return call;
 }
 
+// True for an entry that is the engine's call itself, as the programs put it in place, or the
+// embedded record manager's.
+bool IsEngineCall(const TBtrCall& call) {
+#ifdef QUORVATH_HAVE_RECMAN
+    using TEntry = int16_t (*)(uint16_t, void*, void*, uint32_t*, void*, uint8_t, int8_t);
+    const TEntry* entry = call.target<TEntry>();
+    return entry && (*entry == &recman::EngineCall || *entry == &BTRCALL);
+#else
+    (void)call;
+    return false;
+#endif
+}
+
+// True while the chosen engine's call serves: only it can say why it refused a file.
+bool& EngineServes() {
+    static bool serves = true;
+    return serves;
+}
+
 }  // namespace
 
 int16_t BtrCall(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
@@ -33,8 +53,16 @@ int16_t BtrCall(uint16_t operation, void* positionBlock, void* dataBuffer, uint3
                          keyNumber);
 }
 
+std::string BtrLastErrorDetail() {
+#ifdef QUORVATH_HAVE_RECMAN
+    if (EngineServes()) return recman::LastErrorDetail();
+#endif
+    return {};
+}
+
 TBtrCall SetBtrCall(TBtrCall call) {
     TBtrCall previous = std::move(CurrentCall());
+    EngineServes() = !call || IsEngineCall(call);
     CurrentCall() = call ? std::move(call) : TBtrCall(DefaultCall);
     return previous;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 using TBtrCall = std::function<int16_t(uint16_t operation, void* positionBlock, void* dataBuffer,
                                        uint32_t* dataLength, void* keyBuffer, uint8_t keyLength,
@@ -14,6 +15,11 @@ using TBtrCall = std::function<int16_t(uint16_t operation, void* positionBlock, 
 // Makes one Btrieve call through the current entry.
 int16_t BtrCall(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
                 void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
+
+// Why the record manager refused the file of the last failed open, in plain words (UTF-8),
+// when the status alone does not say it; empty otherwise, and while another entry than the
+// chosen engine's call is in place.
+std::string BtrLastErrorDetail();
 
 // Replaces the entry and answers the previous one; an empty function restores the chosen
 // engine's call. In a build without the record manager the default entry answers 20

@@ -13,12 +13,17 @@ class EBtrieve : public Exception {
   public:
     // The message names the status, the operation and the file (CP1251 text).
     EBtrieve(int32_t status, int32_t operation, const std::string& fileName);
+    // The same with the record manager's reason (CP1251) on a line of its own after it, when
+    // there is one: why it refused the file.
+    EBtrieve(int32_t status, int32_t operation, const std::string& fileName,
+             const std::string& detail);
     // A message of the caller's own; Status, Operation and ErrorFileName stay 0, 0, empty.
     explicit EBtrieve(std::string message);
 
     int32_t Status = 0;
     int32_t Operation = 0;  // without any lock bias
     std::string ErrorFileName;
+    std::string Detail;  // the record manager's reason, or empty
 };
 
 // "Открытие файла(0)", "Неизвестная операция(99)": the text of an operation code and the code.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "btrieve/btr_call.h"
+#include "platform/codepage.h"
 
 namespace {
 
@@ -134,6 +135,7 @@ bool TBtrieveFile::BtrCheck(int32_t operation) {
         }
         retryCount_ = 0;
     }
+    if (operation == btr::kOpen) throw EBtrieve(status_, operation, fileName_, errorDetail_);
     throw EBtrieve(status_, operation, fileName_);
 }
 
@@ -157,6 +159,7 @@ void TBtrieveFile::BtrOpen(int8_t mode, const std::string& ownerName) {
         length = static_cast<uint32_t>(ownerLength + 1);
         status_ = Call(btr::kOpen, owner, &length, name.data(),
                        static_cast<uint8_t>(fileName_.size() + 1), mode);
+        errorDetail_ = status_ == 0 ? std::string() : Utf8ToAnsi(BtrLastErrorDetail());
     } while (BtrCheck(btr::kOpen));
     active_ = status_ == 0;
     if (!active_) return;

@@ -135,6 +135,9 @@ class TBtrieveFile : public TComponent {
 
     // State read by callers.
     int32_t Status() const { return status_; }
+    // Why the record manager refused the file at the last open (CP1251), when it says more
+    // than the status; empty after a successful open.
+    const std::string& ErrorDetail() const { return errorDetail_; }
     uint16_t RecordLength() const { return recordLength_; }
     uint16_t RetryCount() const { return retryCount_; }
     uint8_t KeyCount() const { return keyCount_; }
@@ -205,6 +208,7 @@ class TBtrieveFile : public TComponent {
     std::array<uint8_t, 128> positionBlock_{};
     std::string fileName_;
     std::string fileOwner_;
+    std::string errorDetail_;
     bool variableLength_ = false;
     uint8_t keyBufferSize_ = 0;
     bool readOnly_ = false;

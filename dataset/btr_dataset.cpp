@@ -389,7 +389,7 @@ void TBDataSet::openCursor() {
         file_->SetReadOnly(readOnly_);
         file_->SetActive(true);
         if (!file_->Active())  // an open that met a passing status
-            throw EBtrieve(file_->Status(), btr::kOpen, file_->FileName());
+            throw EBtrieve(file_->Status(), btr::kOpen, file_->FileName(), file_->ErrorDetail());
     };
     TFileData fileData;
     // A DDF dictionary and the keys-only layout are laid on the data file's header, and carry

@@ -41,7 +41,8 @@ TDataFileHeader ReadDataFileHeader(const std::string& baseName) {
     file.SetFileName(ExpandAliases(baseName));
     file.SetReadOnly(true);
     file.SetActive(true);
-    if (!file.Active()) throw EBtrieve(file.Status(), btr::kOpen, file.FileName());
+    if (!file.Active())
+        throw EBtrieve(file.Status(), btr::kOpen, file.FileName(), file.ErrorDetail());
     return HeaderOfFile(file);
 }
 

@@ -124,7 +124,8 @@ std::vector<std::string> ReadRows(const std::string& osName, uint16_t minLength)
     file.SetFileName(Utf8ToAnsi(osName));
     file.SetReadOnly(true);
     file.SetActive(true);
-    if (!file.Active()) throw EBtrieve(file.Status(), btr::kOpen, file.FileName());
+    if (!file.Active())
+        throw EBtrieve(file.Status(), btr::kOpen, file.FileName(), file.ErrorDetail());
     if (file.RecordLength() < minLength) throw EBtrieve(BadDictionaryStructureText());
     std::string record(file.RecordLength(), '\0');
     file.BtrSetData(record.data(), file.RecordLength());
@@ -216,12 +217,6 @@ std::vector<TDdfField> ColumnsOf(const std::vector<TDdfField>& fields, int32_t i
     return columns;
 }
 
-bool IsOwnTable(const TDdfTable& t) {
-    const std::string loc = UpperAscii(t.Location);
-    return (t.Flags & kTableDictionary) ||
-           (loc.size() >= 4 && loc.compare(loc.size() - 4, 4, ".DDF") == 0);
-}
-
 struct TDdf {
     std::vector<TDdfTable> Tables;
     std::vector<TDdfField> Fields;
@@ -281,12 +276,7 @@ void CheckIndexes(const TDdfTable& table, const TDdf& ddf, const TDataFileHeader
 
 bool IsDdfDictionary(const std::string& path) {
     TDdfFiles files;
-    if (!FindDdfFiles(path, files)) return false;
-    try {
-        return SelfDescribed(ReadTables(files.File));
-    } catch (const std::exception&) {
-        return false;
-    }
+    return FindDdfFiles(path, files);
 }
 
 bool IsV2DdfFolder(const std::string& path) {
@@ -310,11 +300,10 @@ std::string V2DictionaryText(const std::string& path) {
 std::vector<TDdfTableInfo> ListDdfTables(const std::string& path) {
     const TDdf ddf = ReadDdf(path);
     std::vector<TDdfTableInfo> list;
-    for (const TDdfTable& t : ddf.Tables) {
-        if (IsOwnTable(t)) continue;
+    for (const TDdfTable& t : ddf.Tables)
         list.push_back(TDdfTableInfo{t.Id, t.Name, t.Location,
-                                     static_cast<int32_t>(ColumnsOf(ddf.Fields, t.Id).size())});
-    }
+                                     static_cast<int32_t>(ColumnsOf(ddf.Fields, t.Id).size()),
+                                     (t.Flags & kTableDictionary) != 0});
     return list;
 }
 

@@ -10,7 +10,8 @@
 #include "dict/file_data.h"
 
 // True when path is a DDF data dictionary: a folder holding FILE.DDF and FIELD.DDF (any letter
-// case), or the path of a FILE.DDF.
+// case), or the path of a FILE.DDF. Whether their records can be read is not asked: reading
+// them says why not.
 bool IsDdfDictionary(const std::string& path);
 
 // True when path is a folder that holds the later metadata files (PVFILE.DDF and the like)
@@ -24,10 +25,10 @@ struct TDdfTableInfo {
     std::string Name;
     std::string Location;
     int32_t Columns;
+    bool Dictionary;  // one of the dictionary's own tables (0x10 in Xf$Flags)
 };
 
-// The user tables of the dictionary (its own X$/DDF tables left out), in Xf$Id order; names in
-// CP1251.
+// The tables of the dictionary, its own ones marked, in Xf$Id order; names in CP1251.
 std::vector<TDdfTableInfo> ListDdfTables(const std::string& path);
 
 // The Xf$Name of the table whose Xf$Loc names baseName's file; "" when none or several do.

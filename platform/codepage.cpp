@@ -10,8 +10,9 @@ namespace {
 
 #include "platform/codepage_tables.inc"
 
-// One OEM code page: its tables to and from CP1251, its Unicode values, and the bytes whose
-// character CP1251 lacks (none for 866: its graphic characters all have a best fit).
+// One code page of the data: its tables to and from CP1251, its Unicode values, and the bytes
+// whose character CP1251 lacks (none for 866, whose graphic characters all have a best fit,
+// and for 1251, the system's own).
 struct TOemPage {
     int CodePage;
     const unsigned char* ToAnsi;
@@ -20,11 +21,21 @@ struct TOemPage {
     const unsigned char* Lost;
 };
 
+// Data in CP1251 is taken byte for byte.
+constexpr std::array<unsigned char, 256> kIdentity = [] {
+    std::array<unsigned char, 256> table{};
+    for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<unsigned char>(i);
+    return table;
+}();
+
 constexpr TOemPage kOemPages[] = {
     {866, kOemToAnsi, kAnsiToOem, kOemToUnicode, nullptr},
     {437, kOem437ToAnsi, kAnsiToOem437, kOem437ToUnicode, kOem437Lost},
     {850, kOem850ToAnsi, kAnsiToOem850, kOem850ToUnicode, kOem850Lost},
     {852, kOem852ToAnsi, kAnsiToOem852, kOem852ToUnicode, kOem852Lost},
+    {1250, kWin1250ToAnsi, kAnsiToWin1250, kWin1250ToUnicode, kWin1250Lost},
+    {1251, kIdentity.data(), kIdentity.data(), kAnsiToUnicode, nullptr},
+    {1252, kWin1252ToAnsi, kAnsiToWin1252, kWin1252ToUnicode, kWin1252Lost},
 };
 
 const TOemPage* gOemPage = &kOemPages[0];
@@ -144,7 +155,8 @@ void SetOemCodePage(int cp) {
             return;
         }
     }
-    throw Exception(Format("OEM code page %d is not supported (437, 850, 852 or 866)", cp));
+    throw Exception(
+        Format("Code page %d is not supported (437, 850, 852, 866, 1250, 1251 or 1252)", cp));
 }
 
 int OemCodePage() {

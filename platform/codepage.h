@@ -1,13 +1,16 @@
-// Text conversions between the code pages the system meets: the OEM code page of Btrieve
-// text (CP866 unless the user names 437, 850 or 852), CP1251 (ANSI, the system's own text)
-// and UTF-8 (terminals, windows, file names for the OS).
+// Text conversions between the code pages the system meets: the code page of Btrieve text
+// (OEM CP866 unless the user names 437, 850 or 852, or the Windows code page 1250, 1251 or
+// 1252 of a Windows program's data), CP1251 (ANSI, the system's own text) and UTF-8
+// (terminals, windows, file names for the OS). The "OEM" conversions below follow the data's
+// code page, whichever kind it is.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-// The OEM code page every OEM conversion below follows: 866 (the default), 437, 850 or 852.
-// Raises Exception "OEM code page %d is not supported (437, 850, 852 or 866)" for another.
+// The data's code page every OEM conversion below follows: 866 (the default), 437, 850, 852,
+// or 1250, 1251, 1252 (1251 is taken byte for byte). Raises Exception "Code page %d is not
+// supported (437, 850, 852, 866, 1250, 1251 or 1252)" for another.
 void SetOemCodePage(int cp);
 int OemCodePage();
 bool IsSupportedOemCodePage(int cp);

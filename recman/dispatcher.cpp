@@ -52,6 +52,10 @@ int16_t DispatchCall(FileNames names, uint16_t operation, void* positionBlock, v
                                        keyBuffer, keyLength, keyNumber);
 }
 
+std::string LastOpenDetail() {
+    return real::LastOpenError();
+}
+
 Dispatcher& Dispatcher::Instance() {
     static Dispatcher dispatcher;
     return dispatcher;

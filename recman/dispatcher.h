@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "recman/cursor.h"
@@ -18,6 +19,11 @@ enum class FileNames { Ansi, Utf8 };
 // One call into the process's dispatcher; calls from several threads take turns.
 int16_t DispatchCall(FileNames names, uint16_t operation, void* positionBlock, void* dataBuffer,
                      uint32_t* dataLength, void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
+
+// Why the last Open on this thread refused its file, in plain words (UTF-8) when the status
+// alone does not say it ("Not supported: compressed records"); empty after a successful open
+// and for a refusal the status says all.
+std::string LastOpenDetail();
 
 class Dispatcher {
   public:

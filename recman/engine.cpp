@@ -6,6 +6,7 @@
 
 #include "recman/btrcall.h"
 #include "recman/byte_order.h"
+#include "recman/dispatcher.h"
 #include "recman/engine_library.h"
 
 namespace recman {
@@ -44,6 +45,10 @@ int16_t EngineCall(uint16_t operation, void* positionBlock, void* dataBuffer, ui
                              keyNumber);
     return BTRCALL(operation, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
                    keyNumber);
+}
+
+std::string LastErrorDetail() {
+    return Library() ? std::string() : LastOpenDetail();
 }
 
 std::string EngineDescription() {

@@ -23,6 +23,11 @@ void UseEngine(const std::string& choice);
 int16_t EngineCall(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
                    void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
 
+// Why the engine refused the file of the last failed Open on this thread, in plain words
+// (UTF-8), when the status alone does not say it; empty otherwise, and whenever a client
+// library serves (the vendor's call has no such answer).
+std::string LastErrorDetail();
+
 // Which engine serves and what its Version operation reports, in UTF-8: "embedded record
 // manager, version 6.15 N, 6.15 L" or "/path/libX.so, version ...".
 std::string EngineDescription();

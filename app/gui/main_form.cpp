@@ -45,6 +45,11 @@ const char* const kSQLText = "\xD4\xE0\xE9\xEB \xF1 SQL";           // SQL file
 const char* const kTableText = "\xC8\xEC\xFF \xF2\xE0\xE1\xEB\xE8\xF6\xFB";  // table name
 const char* const kAutoCommText = "Insert \"COMMIT WORK\" after number of (records)";
 const char* const kDDLText = "Insert DDL \"CREATE TABLE...\" in SQL-script";
+const char* const kCodePageHint =
+    "Code page of the data's text: OEM 866, 437, 850, 852 or Windows 1250, 1251, 1252";
+
+// The code pages of the data the box offers, the default first.
+constexpr int kCodePages[] = {866, 437, 850, 852, 1250, 1251, 1252};
 
 // The text of an edit box as system text; characters CP1251 lacks are refused.
 std::string BoxText(const QLineEdit* edit, const char* label) {
@@ -134,6 +139,12 @@ TMainFrm::TMainFrm(TDM& dm, QWidget* parent) : QWidget(parent), dm_(dm) {
     for (TSqlTarget t : {stClassic, stFirebird, stPostgreSQL, stMySQL, stSQLite})
         cbxTarget->addItem(QString::fromLatin1(SqlTargetName(t)));
     cbxTarget->setGeometry(170, 240, 111, kEditHeight);
+    cbxCodePage = new QComboBox(this);
+    cbxCodePage->setObjectName(QStringLiteral("cbxCodePage"));
+    for (int cp : kCodePages) cbxCodePage->addItem(QString::number(cp));
+    cbxCodePage->setGeometry(286, 240, 65, kEditHeight);
+    cbxCodePage->setToolTip(QString::fromLatin1(kCodePageHint));
+    cbxCodePage->setStatusTip(QString::fromLatin1(kCodePageHint));
     lblAutoComm = MakeLabel("lblAutoComm", kAutoCommText, kControlLeft, 274);
     edtAutoComm = new QLineEdit(QStringLiteral("1000"), this);
     edtAutoComm->setObjectName(QStringLiteral("edtAutoComm"));
@@ -160,8 +171,8 @@ TMainFrm::TMainFrm(TDM& dm, QWidget* parent) : QWidget(parent), dm_(dm) {
     panels_[0]->setStatusTip(engine);
 
     // The keyboard focus follows the controls from top to bottom.
-    QWidget* order[] = {edtDBFile, btnDBFile,    edtDict,   Button1,     edtFileSQL,
-                        Button2,   edtTableName, cbxTarget, edtAutoComm, cbxDDL};
+    QWidget* order[] = {edtDBFile,    btnDBFile, edtDict,     Button1,     edtFileSQL, Button2,
+                        edtTableName, cbxTarget, cbxCodePage, edtAutoComm, cbxDDL};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     resize(kClientWidth, kClientHeight);
@@ -253,6 +264,7 @@ void TMainFrm::ControlsToInfo(TImpInfo& info) {
     info.CommitPeriod = StrToInt(FromQt(edtAutoComm->text()));
     info.CreateDDL = cbxDDL->isChecked();
     info.Target = FromQt(cbxTarget->currentText());
+    info.OemCodePage = cbxCodePage->currentText().toInt();
 }
 
 void TMainFrm::InfoToControls(const TImpInfo& info) {
@@ -266,6 +278,10 @@ void TMainFrm::InfoToControls(const TImpInfo& info) {
     const QString target = ToQt(info.Target);
     if (cbxTarget->findText(target) < 0) cbxTarget->addItem(target);
     cbxTarget->setCurrentIndex(cbxTarget->findText(target));
+    // So does a code page the list lacks: the run names it as not supported.
+    const QString codePage = QString::number(info.OemCodePage);
+    if (cbxCodePage->findText(codePage) < 0) cbxCodePage->addItem(codePage);
+    cbxCodePage->setCurrentIndex(cbxCodePage->findText(codePage));
 }
 
 void TMainFrm::actLoadExecute() {

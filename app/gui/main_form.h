@@ -61,6 +61,8 @@ class TMainFrm : public QWidget {
     QLineEdit* edtTableName;
     // The database the script is written for, by its --target name, beside the table name.
     QComboBox* cbxTarget;
+    // The code page of the data's text (the settings' OemCodePage), beside the target.
+    QComboBox* cbxCodePage;
     QLabel* lblAutoComm;
     QLineEdit* edtAutoComm;
     TLeftTextCheckBox* cbxDDL;

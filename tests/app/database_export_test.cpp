@@ -102,10 +102,10 @@ TEST_F(Database, AllTablesIntoOneScriptThoughTwoFail) {
                   dir_.Path("db/broken.dbt") +
                   "\"\nNot a Btrieve file: unknown signature\n"
                   "Table    Data file    Records  Status\n"
-                  "broken   broken.dbt         -  failed\n"
+                  "broken   broken.dbt         -  failed: Not a Btrieve file: unknown signature\n"
                   "clients  clients.dbt        2  exported\n"
                   "items    items.dbt          1  exported\n"
-                  "orders   orders.dbt         -  data file not found\n");
+                  "orders   orders.dbt         -  left out: data file not found\n");
     EXPECT_EQ(ReadAll(sql), kHeader + kClients + kHeader + kItems);
 }
 
@@ -167,17 +167,17 @@ TEST_F(Database, OneScriptPerTableInAFolder) {
     const std::string out = dir_.Path("scripts") + "/";
     EXPECT_EQ(
         Run({"--dict", dict_, "--all", "--sql", out, "--no-ddl", "--data-dir", dir_.Path("db")}),
-        kExitError);  // orders.dbt and broken.dbt are missing
+        kExitDone);  // orders.dbt and broken.dbt are missing: left out, no failure
     EXPECT_EQ(ReadAll(out + "clients.sql"), kHeader + kClients);
     EXPECT_EQ(ReadAll(out + "items.sql"), kHeader + kItems);
     EXPECT_FALSE(std::filesystem::exists(out + "orders.sql"));
     EXPECT_FALSE(std::filesystem::exists(out + "broken.sql"));
     EXPECT_EQ(err_.str(),
               "Table    Data file    Records  Status\n"
-              "broken   broken.dbt         -  data file not found\n"
+              "broken   broken.dbt         -  left out: data file not found\n"
               "clients  clients.dbt        2  exported\n"
               "items    items.dbt          1  exported\n"
-              "orders   orders.dbt         -  data file not found\n");
+              "orders   orders.dbt         -  left out: data file not found\n");
 
     // Every data file there: exit status 0.
     MakeDictionary(dir_.Path("two.def"),
@@ -193,12 +193,15 @@ TEST_F(Database, OneScriptPerTableInAFolder) {
 TEST_F(Database, ListsTheTables) {
     MakeDatabase();
     EXPECT_EQ(Run({"--dict", dict_, "--list"}), kExitDone);
-    EXPECT_EQ(out_.str(),
-              "Table    Data file    Found  Columns     Records\n"
-              "broken   broken.dbt   yes          1  unreadable\n"
-              "clients  clients.dbt  yes          2           2\n"
-              "items    items.dbt    yes          1           1\n"
-              "orders   orders.dbt   no           1           -\n");
+    EXPECT_EQ(
+        out_.str(),
+        "Table    Data file    Found  Columns     Records\n"
+        "broken   broken.dbt   yes          1  unreadable  \xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB - "
+        "\xD0\xBD\xD0\xB5 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB Btrieve(30): Not a Btrieve file: "
+        "unknown signature\n"
+        "clients  clients.dbt  yes          2           2\n"
+        "items    items.dbt    yes          1           1\n"
+        "orders   orders.dbt   no           1           -\n");
     EXPECT_EQ(err_.str(), "");
     // From another folder, nothing is found.
     EXPECT_EQ(Run({"--dict", dict_, "--list", "--data-dir", dir_.Path("")}), kExitDone);
@@ -304,11 +307,12 @@ TEST_F(Cp437File, TheClassicScriptRefusesWhatCp1251Lacks) {
     EXPECT_EQ(Export({"--settings", dir_.Path("a.set")}), kExitError);
     EXPECT_EQ(err_.str(),
               "Record 1, field NAME: the text holds characters outside code page 1251\n");
-    std::ofstream(dir_.Path("b.set")) << "[Config]\nOemCodePage=1252\n";
+    std::ofstream(dir_.Path("b.set")) << "[Config]\nOemCodePage=1253\n";
     EXPECT_EQ(Export({"--settings", dir_.Path("b.set")}), kExitError);
-    EXPECT_EQ(err_.str(), "OEM code page 1252 is not supported (437, 850, 852 or 866)\n");
-    EXPECT_EQ(Export({"--oem-codepage", "1252"}), kExitError);
-    EXPECT_NE(err_.str().find("--oem-codepage"), std::string::npos) << err_.str();
+    EXPECT_EQ(err_.str(),
+              "Code page 1253 is not supported (437, 850, 852, 866, 1250, 1251 or 1252)\n");
+    EXPECT_EQ(Export({"--oem-codepage", "1253"}), kExitError);
+    EXPECT_NE(err_.str().find("--codepage"), std::string::npos) << err_.str();
 }
 
 TEST(FileKeys, AttributesFromTheFileColumnsFromTheDescription) {
@@ -340,6 +344,55 @@ TEST(FileKeys, AttributesFromTheFileColumnsFromTheDescription) {
     EXPECT_EQ(text(keys[1]), "1 unique: Y");
     EXPECT_EQ(text(keys[2]), "2 unique null: Y Z");
     EXPECT_EQ(PrimaryKeyIndex(keys), 1);
+}
+
+// Text of a Windows program's file under its code page: into a UTF-8 script every letter as it
+// is, into a CP1251 script only what CP1251 holds, a letter it lacks refused naming the record.
+TEST_F(Database, WindowsCodePagesIntoBothScripts) {
+    struct Case {
+        const char* codePage;
+        std::string stored;  // the NAME bytes of record 1
+        std::string utf8;    // the value in a UTF-8 script
+        std::string ansi;    // the value in a CP1251 script; empty: refused
+    };
+    const Case cases[] = {
+        {"1252", "Caf\xE9 \xA3\x80", "Café £€", ""},
+        {"1252", "\x93Q\x94 \x96 \xA9", "“Q” – ©", "\x93Q\x94 \x96 \xA9"},
+        {"1250",
+         "\xA3\xF3"
+         "d\xBF",
+         "Łódż", ""},
+        {"1250", "\x84Ok\x93 \xA7", "„Ok“ §", "\x84Ok\x93 \xA7"},
+        {"1251", "\xCC\xE8\xF0", "Мир", "\xCC\xE8\xF0"},
+    };
+    const std::string line = "INSERT INTO T (ID, NAME) VALUES (1, '";
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string folder = dir_.Path(std::to_string(++n));
+        std::filesystem::create_directories(folder);
+        const std::string dict = folder + "/names.def", base = folder + "/names.dbt",
+                          sql = folder + "/names.sql";
+        MakeDictionary(dict, {{"names.dbt", {{"ID", 3, 4}, {"NAME", 1, 10}}, {{"ID"}}}});
+        MakeBtrieveFile(base, 14, {{Segment(1, 4, 1, false, false)}},
+                        {TRecordBytes(14).Value<int32_t>(0, 1).Text(4, c.stored).Bytes()});
+        const std::vector<std::string> args = {"--dict",   dict,         "--base",  base,
+                                               "--sql",    sql,          "--table", "T",
+                                               "--no-ddl", "--codepage", c.codePage};
+        std::vector<std::string> utf8 = args;
+        utf8.insert(utf8.end(), {"--encoding", "utf8"});
+        ASSERT_EQ(Run(utf8), kExitDone) << c.codePage << " " << err_.str();
+        EXPECT_NE(ReadAll(sql).find(line + c.utf8 + "');\r\n"), std::string::npos)
+            << c.codePage << " " << ReadAll(sql);
+        if (c.ansi.empty()) {
+            EXPECT_EQ(Run(args), kExitError) << c.codePage << " " << c.utf8;
+            EXPECT_EQ(err_.str(),
+                      "Record 1, field NAME: the text holds characters outside code page 1251\n");
+        } else {
+            ASSERT_EQ(Run(args), kExitDone) << c.codePage << " " << err_.str();
+            EXPECT_NE(ReadAll(sql).find(line + c.ansi + "');\r\n"), std::string::npos)
+                << c.codePage << " " << c.utf8;
+        }
+    }
 }
 
 }  // namespace

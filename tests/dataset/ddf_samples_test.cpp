@@ -127,16 +127,21 @@ TEST_F(DdfSamples, TablesOfTheDictionary) {
     EXPECT_FALSE(IsDdfDictionary(Sample("FIELD.DDF")));
     EXPECT_FALSE(IsDdfDictionary(Sample("F17.DAT")));
     const std::vector<TDdfTableInfo> tables = ListDdfTables(Sample(""));
-    // 30 rows less the three dictionary files and the five tables kept in .ddf files.
-    ASSERT_EQ(tables.size(), 22u);
-    EXPECT_EQ(tables[0].Id, 9);
-    EXPECT_EQ(tables[0].Name, "X$Winsize");
-    EXPECT_EQ(tables[0].Location, "winsize.dat");
-    EXPECT_EQ(tables[0].Columns, 5);
-    EXPECT_EQ(tables[8].Id, 17);
-    EXPECT_EQ(AnsiToUtf8(tables[8].Name), "Договор");
-    EXPECT_EQ(tables[8].Location, "f17.dat");
-    EXPECT_EQ(tables[8].Columns, 15);
+    // 30 rows: the three marked as the dictionary's own, then the user tables, five of them
+    // kept in .ddf files of their own.
+    ASSERT_EQ(tables.size(), 30u);
+    for (size_t i = 0; i < tables.size(); ++i) EXPECT_EQ(tables[i].Dictionary, i < 3) << i;
+    EXPECT_EQ(tables[1].Name, "X$Field");
+    EXPECT_EQ(tables[3].Name, "X$Relation");
+    EXPECT_EQ(tables[3].Location, "relation.ddf");
+    EXPECT_EQ(tables[8].Id, 9);
+    EXPECT_EQ(tables[8].Name, "X$Winsize");
+    EXPECT_EQ(tables[8].Location, "winsize.dat");
+    EXPECT_EQ(tables[8].Columns, 5);
+    EXPECT_EQ(tables[16].Id, 17);
+    EXPECT_EQ(AnsiToUtf8(tables[16].Name), "Договор");
+    EXPECT_EQ(tables[16].Location, "f17.dat");
+    EXPECT_EQ(tables[16].Columns, 15);
     EXPECT_EQ(tables.back().Id, 30);
 }
 

@@ -444,12 +444,14 @@ TEST_F(DdfTypes, TrueNullsAndTheVariablePart) {
 
 TEST_F(DdfTypes, TablesListAndPickingByName) {
     const std::vector<TDdfTableInfo> tables = ListDdfTables(dir_->Path(""));
-    ASSERT_EQ(tables.size(), 9u);
-    EXPECT_EQ(tables[0].Id, 10);
-    EXPECT_EQ(tables[0].Name, "Ints");
-    EXPECT_EQ(tables[0].Location, "data\\INTS.DAT");
-    EXPECT_EQ(tables[0].Columns, 12);
-    EXPECT_EQ(tables[4].Columns, 13);
+    ASSERT_EQ(tables.size(), 12u);  // the dictionary's own three, then the user tables
+    EXPECT_TRUE(tables[2].Dictionary);
+    EXPECT_FALSE(tables[3].Dictionary);
+    EXPECT_EQ(tables[3].Id, 10);
+    EXPECT_EQ(tables[3].Name, "Ints");
+    EXPECT_EQ(tables[3].Location, "data\\INTS.DAT");
+    EXPECT_EQ(tables[3].Columns, 12);
+    EXPECT_EQ(tables[7].Columns, 13);
     // --dict-table reads a file under another name by the table's layout.
     std::filesystem::copy_file(dir_->Path("nul.dat"), dir_->Path("copy.bin"));
     TBDataSet ds;

@@ -84,8 +84,9 @@ TEST_F(MainForm, DesignGeometryAndStretching) {
 
 TEST_F(MainForm, FocusFollowsTheControlsTopToBottom) {
     TMainFrm& f = MakeForm();
-    QWidget* order[] = {f.edtDBFile, f.btnDBFile,    f.edtDict,   f.Button1,     f.edtFileSQL,
-                        f.Button2,   f.edtTableName, f.cbxTarget, f.edtAutoComm, f.cbxDDL};
+    QWidget* order[] = {f.edtDBFile,   f.btnDBFile,   f.edtDict,      f.Button1,
+                        f.edtFileSQL,  f.Button2,     f.edtTableName, f.cbxTarget,
+                        f.cbxCodePage, f.edtAutoComm, f.cbxDDL};
     // The widgets Tab stops at, in the window's focus chain.
     std::vector<QWidget*> stops;
     QWidget* w = &f;
@@ -230,6 +231,27 @@ TEST_F(MainForm, TargetBesideTheTableNameKeptInBothFiles) {
     f.cbxTarget->setCurrentText("sqlite");
     ShutDown();
     EXPECT_NE(ReadFile(Conf()).find("\nTarget=sqlite\n"), std::string::npos);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainForm, CodePageBoxKeptInTheSettings) {
+    TMainFrm& f = MakeForm();
+    EXPECT_EQ(f.cbxCodePage->geometry(), QRect(286, 240, 65, 21));
+    QStringList items;
+    for (int i = 0; i < f.cbxCodePage->count(); ++i) items << f.cbxCodePage->itemText(i);
+    EXPECT_EQ(items, QStringList({"866", "437", "850", "852", "1250", "1251", "1252"}));
+    EXPECT_EQ(f.cbxCodePage->currentText(), "866");
+    f.cbxCodePage->setCurrentText("1252");
+    const std::string set = Path("c.set");
+    answers = {set};
+    f.actSave->trigger();
+    EXPECT_EQ(ReadFile(set),
+              "[Config]\nDictionaryFileName=\nBaseFileName=\nSQLFileName=\nImpTableName=\n"
+              "CommitPeriod=1000\nOemCodePage=1252\n");
+    WriteFile(Path("old.set"), "[Config]\nOemCodePage=1250\n");
+    answers = {Path("old.set")};
+    f.actLoad->trigger();
+    EXPECT_EQ(f.cbxCodePage->currentText(), "1250");
     EXPECT_TRUE(errors.empty());
 }
 

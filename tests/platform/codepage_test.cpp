@@ -198,14 +198,56 @@ TEST(OemCodePages, IntoCp1251LettersItLacksAreMarkedLost) {
     EXPECT_FALSE(OemTextLosesCharacters(all));
 }
 
-TEST(OemCodePages, OnlyTheFourAreTaken) {
-    for (int cp : {437, 850, 852, 866}) EXPECT_TRUE(IsSupportedOemCodePage(cp)) << cp;
-    EXPECT_FALSE(IsSupportedOemCodePage(1252));
+TEST(OemCodePages, TheSevenAreTaken) {
+    for (int cp : {437, 850, 852, 866, 1250, 1251, 1252})
+        EXPECT_TRUE(IsSupportedOemCodePage(cp)) << cp;
+    EXPECT_FALSE(IsSupportedOemCodePage(1253));
     try {
-        SetOemCodePage(1252);
+        SetOemCodePage(1253);
         FAIL() << "no error";
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "OEM code page 1252 is not supported (437, 850, 852 or 866)");
+        EXPECT_EQ(e.Message(),
+                  "Code page 1253 is not supported (437, 850, 852, 866, 1250, 1251 or 1252)");
     }
     EXPECT_EQ(OemCodePage(), 866);
+}
+
+// Text of a Windows program: its letters into CP1251 (or '?', marked lost) and into UTF-8
+// (every letter), and CP1251 back into the code page.
+TEST(WindowsCodePages, LettersIntoCp1251AndUtf8) {
+    struct Case {
+        int cp;
+        std::string data, ansi, utf8;
+        bool lost;
+    };
+    const Case cases[] = {
+        // é ü ß: Latin letters CP1251 lacks.
+        {1252, "Caf\xE9 \xFC\xDF", "Caf? ??", "Café üß", true},
+        // € “ ” – © « »: signs CP1251 holds at other or the same places.
+        {1252, "\x80\x93\x94\x96\xA9\xAB\xBB", "\x88\x93\x94\x96\xA9\xAB\xBB", "€“”–©«»", false},
+        // ł ą Š ő: Central European letters.
+        {1250, "\xB3\xB9\x8A\xF5", "????", "łąŠő", true},
+        {1250, "\x84\xA7\xB0", "\x84\xA7\xB0", "„§°", false},
+        // 1251 data is the system's own text, byte for byte.
+        {1251, "\xC0\xE1\xE2\x88\x98", "\xC0\xE1\xE2\x88\x98", "Абв€\xC2\x98", false},
+    };
+    for (const Case& c : cases) {
+        OemPage scope(c.cp);
+        bool lost = false;
+        EXPECT_EQ(OemToAnsiText(c.data, &lost), c.ansi) << c.cp << " " << c.utf8;
+        EXPECT_EQ(lost, c.lost) << c.cp << " " << c.utf8;
+        EXPECT_EQ(OemTextLosesCharacters(c.data), c.lost) << c.cp << " " << c.utf8;
+        EXPECT_EQ(OemToUtf8(c.data), c.utf8) << c.cp;
+        bool ok = true;
+        EXPECT_EQ(Utf8ToOem(c.utf8, &ok), c.data) << c.cp << " " << c.utf8;
+        EXPECT_TRUE(ok);
+        if (!c.lost) {
+            EXPECT_EQ(AnsiToOemText(c.ansi), c.data) << c.cp << " " << c.utf8;
+        }
+    }
+    // Cyrillic is not in 1250 or 1252: back from CP1251 it is '?'.
+    for (int cp : {1250, 1252}) {
+        OemPage scope(cp);
+        EXPECT_EQ(AnsiToOemText("\xC0\xFF"), "??") << cp;
+    }
 }

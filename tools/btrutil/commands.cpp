@@ -1,6 +1,5 @@
 #include "tools/btrutil/commands.h"
 
-#include "recman/real/real_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,7 +47,7 @@ struct Failure {
     std::string message = "status " + std::to_string(status) + " (" + StatusText(status) + ") on " +
                           what + " of " + file;
     // A vendor file the reader refused: its reason says what the status cannot.
-    const std::string& reason = recman::real::LastOpenError();
+    const std::string reason = recman::LastErrorDetail();
     if (what == "open" && !reason.empty()) message += ": " + reason;
     throw Failure{status, message};
 }
