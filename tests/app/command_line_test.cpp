@@ -447,7 +447,8 @@ TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
         "  1    an error; its message is on standard error; an earlier script of the\n"
         "       same name is left as it was\n"
         "  130  stopped by Ctrl+C or SIGTERM; FILE.sql.partial holds the records read so\n"
-        "       far and ends with its COMMIT WORK; an earlier FILE.sql is left as it was\n"
+        "       far (the classic script ends with COMMIT WORK, a target's commits\n"
+        "       nothing); an earlier FILE.sql is left as it was\n"
         "\n"
         "Settings files (--settings, --save-settings) are INI text in code page 1251,\n"
         "section [Config]; the options given here override what the file holds.\n"
@@ -456,7 +457,10 @@ TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
         "script with its final COMMIT WORK; a second Ctrl+C does not interrupt that; a\n"
         "third ends the program at once and leaves the script unfinished. While another\n"
         "process holds a lock the export needs, it says so and waits (--wait); Ctrl+C\n"
-        "ends the wait.\n";
+        "ends the wait.\n"
+        "\n"
+        "Files of the vendor's engine (formats 5.x to 9.0, compressed records too) are\n"
+        "read without it, read-only; a file with an owner name is read without its name.\n";
     ASSERT_GE(help.size(), footer.size());
     EXPECT_EQ(help.substr(help.size() - footer.size()), footer);
 }

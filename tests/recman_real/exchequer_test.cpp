@@ -4,58 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "recman/real/real_file.h"
 #include "tests/recman_real/real_fixture.h"
+#include "tests/support/shared_samples.h"
 
 using namespace realtest;
 
 namespace {
 
 const std::string kRoot = SharedSamplePath("exchequer");
+using TRow = sharedsamples::TRow;
 
-struct TRow {
-    std::string path, format, version;
-    uint32_t page = 0, fixed = 0, records = 0, keys = 0;
-    bool compressed = false;
-};
-
-std::string Trim(const std::string& s) {
-    const size_t a = s.find_first_not_of(' ');
-    const size_t b = s.find_last_not_of(' ');
-    return a == std::string::npos ? "" : s.substr(a, b - a + 1);
-}
-
-// The table of SOURCES.md: | path | format | version word | page | fixed | variable |
-// compressed | records | keys |
 std::vector<TRow> Rows() {
-    std::ifstream in(kRoot + "/SOURCES.md");
-    std::vector<TRow> rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        const bool dataFile = line.find(".DAT") != std::string::npos ||
-                              line.find(".Dat") != std::string::npos ||
-                              line.find(".DDF") != std::string::npos;
-        if (line.rfind("| ", 0) != 0 || !dataFile) continue;
-        std::vector<std::string> cells;
-        std::stringstream ss(line.substr(1));
-        for (std::string cell; std::getline(ss, cell, '|');) cells.push_back(Trim(cell));
-        if (cells.size() < 9) continue;
-        TRow r;
-        r.path = cells[0];
-        r.format = cells[1];
-        r.version = cells[2];
-        r.page = uint32_t(std::stoul(cells[3]));
-        r.fixed = uint32_t(std::stoul(cells[4]));
-        r.compressed = cells[6] == "yes";
-        r.records = uint32_t(std::stoul(cells[7]));
-        r.keys = uint32_t(std::stoul(cells[8]));
-        rows.push_back(r);
-    }
-    return rows;
+    return sharedsamples::ExchequerRows();
 }
 
 // FNV-1a over the records in a canonical order: a digest that does not depend on the walk.
