@@ -126,7 +126,6 @@ TEST_F(CommandLine, FailedRunKeepsTheEarlierScript) {
         std::vector<std::string> args;
         std::string error;
     } cases[] = {
-        {{"--target", "postgresql"}, "No table name given (--table)\n"},
         {{"--target", "firebird", "--table", longName},
          "The name " + longName + " is longer than the 31 bytes Firebird takes\n"},
         {{"--table", "T"}, "Broken\n"},  // a fetch that fails midway, after 1500 records

@@ -127,6 +127,7 @@ TEST_F(Database, StoppedRunKeepsThePartialScriptBesideTheEarlierOne) {
         void ProcessMessages() override { Run->RequestStop(); }
         void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
         void ShowError(const std::string&) override { ADD_FAILURE(); }
+        void ShowNotice(const std::string&) override {}
     };
     const struct {
         std::string sql, script;

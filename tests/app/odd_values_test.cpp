@@ -42,7 +42,9 @@ class OddValues : public ::testing::Test {
         run.Form.Copy = copy;
         run.Encoding = DefaultScriptEncoding(target);
         run.ExecuteReportingErrors(info);
-        std::ifstream in(info.SQLFileName, std::ios::binary);
+        // A stopped run keeps its script under the name that says so.
+        const bool stopped = run.StopRequested();
+        std::ifstream in(info.SQLFileName + (stopped ? ".partial" : ""), std::ios::binary);
         std::stringstream ss;
         ss << in.rdbuf();
         const std::string s = ss.str();
@@ -281,7 +283,8 @@ TEST_F(OddValues, AStoppedScriptEndsWithoutCommit) {
         const std::string data = Data(c.Target, c.Copy);
         ASSERT_GE(data.size(), c.Tail.size());
         EXPECT_EQ(data.substr(data.size() - c.Tail.size()), c.Tail) << SqlTargetName(c.Target);
-        EXPECT_EQ(host.Messages.back(), "Confirmation|Extract aborted!|warning");
+        EXPECT_EQ(host.Messages.back(), "Confirmation|Extract aborted! The partial script is " +
+                                            info.SQLFileName + ".partial, 100 records|warning");
     }
 }
 
