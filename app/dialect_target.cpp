@@ -12,6 +12,9 @@
 
 namespace {
 
+// The most bytes of a multi-row INSERT, unless its first row alone is longer.
+constexpr size_t kStatementBytes = 1 << 20;
+
 template <typename T>
 void AppendInt(std::string& out, T value) {
     char buf[24];
@@ -150,10 +153,56 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
     inTransaction_ = false;
     table_ = table;
     odd_.Start(table, form_.Strict);
+    keyChecks_.clear();
+    keyWarnings_.clear();
+    for (const TSqlKey& key : keys_) {
+        TKeyCheck check;
+        for (const std::string& column : key.Columns)
+            for (size_t i = 0; i < fields.size(); ++i)
+                if (fields[i]->FieldName() == column) check.Fields.push_back(i);
+        keyChecks_.push_back(std::move(check));
+    }
+}
+
+bool TTargetDialect::IsKeyColumn(const TField& field) const {
+    for (const TSqlKey& key : keys_)
+        for (const std::string& column : key.Columns)
+            if (column == field.FieldName()) return true;
+    return false;
+}
+
+void TTargetDialect::NoteKeyValues() {
+    for (size_t k = 0; k < keyChecks_.size() && k < keys_.size(); ++k) {
+        TKeyCheck& check = keyChecks_[k];
+        keyValue_.clear();
+        bool null = false;
+        for (const size_t i : check.Fields) {
+            const size_t start =
+                i == 0 ? (form_.Copy ? 0 : 1) : valueEnds_[i - 1] + (form_.Copy ? 1 : 2);
+            const std::string_view literal(line_.data() + start, valueEnds_[i] - start);
+            if (literal == "NULL" || literal == "\\N") null = true;
+            keyValue_ += KeyComparable(literal);
+            keyValue_.push_back('\0');
+        }
+        if (null) {
+            // A null is no key value to repeat, but no primary key may hold one.
+            check.Null = true;
+            continue;
+        }
+        if (keys_[k].Unique && !check.Seen.insert(std::hash<std::string>()(keyValue_)).second)
+            ++check.Repeats;
+    }
+}
+
+std::vector<std::string> TTargetDialect::Warnings() const {
+    std::vector<std::string> out = odd_.Warnings();
+    out.insert(out.end(), keyWarnings_.begin(), keyWarnings_.end());
+    return out;
 }
 
 void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
     line_.clear();
+    valueEnds_.resize(fields.size());
     if (!form_.Copy) line_.push_back('(');
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) line_ += form_.Copy ? "\t" : ", ";
@@ -165,7 +214,9 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
         } catch (const std::exception& e) {
             RaiseTableValueError(table_, recordNo, *fields[i], e);
         }
+        valueEnds_[i] = line_.size();
     }
+    NoteKeyValues();
     if (!inTransaction_) {
         if (!BeginTransaction().empty()) out.PutLine(BeginTransaction());
         inTransaction_ = true;
@@ -183,12 +234,17 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
         pending_.clear();
         return;
     }
+    // A statement also ends before it grows past kStatementBytes, whatever its rows: a server
+    // takes a statement of limited size (MariaDB's packet is 16 MiB by default).
+    if (statementRows_ > 0 && statementBytes_ + line_.size() > kStatementBytes) CloseStatement(out);
     if (statementRows_ == 0) {
         out.PutLine(head_);
+        statementBytes_ = head_.size();
     } else {
         pending_.push_back(',');
         out.PutLine(pending_);
     }
+    statementBytes_ += line_.size() + 2;
     pending_.swap(line_);
     if (++statementRows_ == form_.RowsPerInsert) CloseStatement(out);
 }
@@ -224,10 +280,15 @@ void TTargetDialect::NoteMissingValue(const TField& field, int32_t recordNo) {
     if (field.ValueMissing()) odd_.WrittenAsNull(field, recordNo, kNoStoredNumber, kNoStoredNumber);
 }
 
+void TTargetDialect::AppendFiniteFloat(std::string& out, double value, int32_t recordNo,
+                                       const TField& field) const {
+    AppendShortestFloat(out, value, recordNo, field);
+}
+
 void TTargetDialect::AppendFloat(std::string& out, const TField& field, int32_t recordNo) {
     const double value = field.AsFloat();
     if (std::isfinite(value)) {
-        AppendShortestFloat(out, value, recordNo, field);
+        AppendFiniteFloat(out, value, recordNo, field);
         return;
     }
     if (AppendNonFinite(out, value, form_.Copy)) return;
@@ -282,14 +343,16 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
             AppendFloat(out, field, recordNo);
             return;
         case ftCurrency:
-            AppendDecimalCurrency(out, field.AsCurrency());
+            scratch_.clear();
+            AppendDecimalCurrency(scratch_, field.AsCurrency());
+            AppendExactDecimal(out, scratch_);
             return;
         case ftFMTBcd: {
             const std::string_view text = field.AsStringView();
             if (!IsPlainDecimal(text))
                 throw EValueError(recordNo, field.FieldName(),
                                   "not a decimal number: " + std::string(text));
-            out += text;
+            AppendExactDecimal(out, text);
             return;
         }
         case ftGuid:
@@ -329,11 +392,23 @@ void TTargetDialect::Keys(IScriptLines& out, const std::string& table,
                           const std::vector<TSqlKey>& keys) {
     if (keys.empty()) return;
     const std::string name = Identifier(table);
-    const int primary = PrimaryKeyIndex(keys);
+    std::vector<TSqlKey> written = keys;
+    for (size_t i = 0; i < written.size() && i < keyChecks_.size(); ++i) {
+        TSqlKey& key = written[i];
+        if (keyChecks_[i].Null) key.NullSegments = true;
+        if (!key.Unique || keyChecks_[i].Repeats == 0) continue;
+        key.Unique = false;
+        keyWarnings_.push_back(
+            Format("Table %s, key %d: %lld values repeat an earlier one as --target %s compares "
+                   "them; the key is written as a plain index",
+                   table.c_str(), key.Number, static_cast<long long>(keyChecks_[i].Repeats),
+                   SqlTargetName(form_.Target)));
+    }
+    const int primary = PrimaryKeyIndex(written);
     out.PutLine("");
     out.PutLine("/* Keys */");
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const TSqlKey& key = keys[i];
+    for (size_t i = 0; i < written.size(); ++i) {
+        const TSqlKey& key = written[i];
         std::vector<std::string> columns;
         for (const std::string& column : key.Columns) {
             auto written = columnNames_.find(column);

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/odd_values.h"
@@ -34,9 +36,13 @@ class TTargetDialect : public ISqlDialect {
     void Finish(IScriptLines& out) override;
     // The open statement ended, no COMMIT: a load of the script rolls the table back.
     void Stop(IScriptLines& out) override;
-    std::vector<std::string> Warnings() const override { return odd_.Warnings(); }
-    // PRIMARY KEY for the first unique key without null segments, CREATE [UNIQUE] INDEX
-    // <table>_k<number> for the others.
+    // The odd values' warnings, then one per unique key written as a plain index.
+    std::vector<std::string> Warnings() const override;
+    void SetKeys(const std::vector<TSqlKey>& keys) override { keys_ = keys; }
+    // PRIMARY KEY for the first unique key without null segments (nor a null written in one of
+    // its columns), CREATE [UNIQUE] INDEX <table>_k<number> for the others. A unique key whose
+    // values, as written, repeat in the target's comparison becomes a plain index with a
+    // warning: the script never fails at its last statement.
     void Keys(IScriptLines& out, const std::string& table,
               const std::vector<TSqlKey>& keys) override;
 
@@ -52,6 +58,11 @@ class TTargetDialect : public ISqlDialect {
     std::string ColumnIdentifier(const TField& field) const;
 
   protected:
+    // True for a field that is a column of one of the file's keys.
+    bool IsKeyColumn(const TField& field) const;
+    // A value's literal as the target compares it in a key: the literal itself, unless the
+    // target ignores something of it (Firebird, trailing blanks).
+    virtual std::string_view KeyComparable(std::string_view literal) const { return literal; }
     virtual const TIdentifierRules& Rules() const = 0;
     // The target's own column type for the field, or empty where the common one holds.
     virtual std::string OwnColumnType(const TField&) const { return std::string(); }
@@ -79,6 +90,11 @@ class TTargetDialect : public ISqlDialect {
     virtual void AppendBytes(std::string& out, std::string_view bytes) const;
     // A value in the COPY text form (postgresql).
     virtual void AppendCopyValue(std::string& out, const TField& field, int32_t recordNo);
+    // An exact decimal ("-12.3400", digits and at most one point) as the target keeps it.
+    virtual void AppendExactDecimal(std::string& out, std::string_view text) const { out += text; }
+    // A finite double as a literal the target reads back as the very same double.
+    virtual void AppendFiniteFloat(std::string& out, double value, int32_t recordNo,
+                                   const TField& field) const;
     // NaN or an infinity as the target stores it (in the COPY text form when copy); false for
     // a value the target has no form of, which is then written as NULL.
     virtual bool AppendNonFinite(std::string&, double, bool /*copy*/) const { return false; }
@@ -93,6 +109,8 @@ class TTargetDialect : public ISqlDialect {
 
   private:
     void CloseStatement(IScriptLines& out);
+    // Notes the record's values of each unique key (the literals of line_ at valueEnds_).
+    void NoteKeyValues();
     void AppendFloat(std::string& out, const TField& field, int32_t recordNo);
 
     std::string head_;     // "INSERT INTO t (a, b) VALUES" or "COPY t (a, b) FROM STDIN;"
@@ -101,7 +119,23 @@ class TTargetDialect : public ISqlDialect {
     std::map<std::string, std::string> columnNames_;  // field name -> as the script writes it
     std::string table_;
     int32_t statementRows_ = 0;
+    size_t statementBytes_ = 0;  // of the open multi-row statement
     bool inTransaction_ = false;
+
+    // The file's keys and, per key, its fields' positions in the record, the hashes of the
+    // values met (unique keys only), how many repeated one and whether a NULL was written.
+    struct TKeyCheck {
+        std::vector<size_t> Fields;
+        std::unordered_set<size_t> Seen;
+        int64_t Repeats = 0;
+        bool Null = false;
+    };
+    std::vector<TSqlKey> keys_;
+    std::vector<TKeyCheck> keyChecks_;
+    std::vector<size_t> valueEnds_;  // where each value's literal ends in line_
+    std::vector<std::string> keyWarnings_;
+    std::string keyValue_;
+    std::set<std::string> keyFieldNames_;
 };
 
 // Column names separated by ", ".

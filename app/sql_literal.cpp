@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 
 #include "app/odd_values.h"
 #include "app/sql_value.h"
@@ -175,6 +176,62 @@ void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const
         return;
     }
     out += text;
+}
+
+namespace {
+
+// True when Firebird reads the decimal text of to_chars (digits, at most one point, an optional
+// exponent) exactly: at most 15 significant digits, a power of ten within 10^22.
+bool FirebirdReadsExactly(std::string_view text) {
+    int digits = 0, scale = 0, exponent = 0;
+    bool point = false, significant = false;
+    size_t i = text[0] == '-' ? 1 : 0;
+    for (; i < text.size() && text[i] != 'e'; ++i) {
+        if (text[i] == '.') {
+            point = true;
+            continue;
+        }
+        if (text[i] != '0') significant = true;
+        if (significant) ++digits;
+        if (point) --scale;
+    }
+    if (i < text.size())
+        std::from_chars(text.data() + i + 1 + (text[i + 1] == '+'), text.data() + text.size(),
+                        exponent);
+    return digits <= 15 && std::abs(scale + exponent) <= 22;
+}
+
+}  // namespace
+
+void AppendFirebirdFloat(std::string& out, double value) {
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
+    if (FirebirdReadsExactly(text)) {
+        out += text;
+        return;
+    }
+    // value = mantissa * 2^exponent, the mantissa an odd integer below 2^53.
+    int exponent = 0;
+    const double fraction = std::frexp(std::fabs(value), &exponent);
+    auto mantissa = static_cast<int64_t>(std::ldexp(fraction, 53));
+    exponent -= 53;
+    if (exponent < -1074) {  // a subnormal: its low bits are zero anyway
+        mantissa >>= -1074 - exponent;
+        exponent = -1074;
+    }
+    while (mantissa % 2 == 0) {
+        mantissa /= 2;
+        ++exponent;
+    }
+    out += "CAST(";
+    if (value < 0) out.push_back('-');
+    r = std::to_chars(buf, buf + sizeof buf, mantissa);
+    out.append(buf, r.ptr);
+    out += " AS DOUBLE PRECISION) * POWER(2e0, ";
+    r = std::to_chars(buf, buf + sizeof buf, exponent);
+    out.append(buf, r.ptr);
+    out.push_back(')');
 }
 
 void AppendDecimalCurrency(std::string& out, TCurrency value) {

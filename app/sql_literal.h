@@ -51,6 +51,12 @@ void AppendIsoTimestamp(std::string& out, TDateTime value);
 // form for integers of 16 digits or more, so that no target reads an exact numeric. Raises
 // an error naming record and field for an infinity or a NaN.
 void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const TField& field);
+// A finite double as Firebird 3 reads it back bit for bit. Firebird gathers a literal's digits
+// in a double and applies its power of ten in one step, which is exact only while the digits
+// stay below 2^53 and the power within 10^22: such a value keeps its shortest decimal; any other
+// is written as its mantissa times a power of two,
+// "CAST(-4503599627370497 AS DOUBLE PRECISION) * POWER(2e0, -1074)".
+void AppendFirebirdFloat(std::string& out, double value);
 // A currency amount (value times 10000) in plain decimal with ".".
 void AppendDecimalCurrency(std::string& out, TCurrency value);
 // Upper-case hexadecimal digits of the bytes.

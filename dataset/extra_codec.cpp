@@ -127,7 +127,12 @@ TDateTime TicksToDateTime(uint64_t ticks) {
     const double whole = days - kDaysBefore;
     // Before the epoch the fraction still counts forward from midnight: -1.25 is 6:00 of
     // 29 December 1899.
-    return whole >= 0 ? whole + fraction : whole - fraction;
+    const double value = whole >= 0 ? whole + fraction : whole - fraction;
+    // Far from the epoch the sum may round up to the next midnight (23:59:59.9999999 of
+    // 9999-12-31 would become year 10000): the value stays within its own day.
+    if (whole >= 0 && value >= whole + 1) return std::nextafter(whole + 1, whole);
+    if (whole < 0 && value <= whole - 1) return std::nextafter(whole - 1, whole);
+    return value;
 }
 
 std::string GuidText(const uint8_t* b) {

@@ -142,8 +142,8 @@ TEST_F(Dialect, MySQL) {
             "  NAME VARCHAR(11),\n"
             "  `select` INTEGER,\n"
             "  D DATE,\n"
-            "  T TIME(3),\n"
-            "  S DATETIME(3),\n"
+            "  T TIME(6),\n"
+            "  S DATETIME(6),\n"
             "  F DOUBLE,\n"
             "  OK BOOLEAN,\n"
             "  X VARBINARY(3),\n"
@@ -295,6 +295,90 @@ TEST_F(Dialect, NamesNoTableCanHaveAreRefused) {
               std::string::npos);
 }
 
+// A unique key of the file stays unique in the target, or becomes a plain index with a
+// warning: Firebird ignores trailing blanks, so "abc" and "abc  " repeat there; a key column
+// written as NULL (an invalid date) keeps its key from being the primary key. MariaDB compares
+// key text byte for byte.
+TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
+    ds.AddColumn("CODE", ftString, 5);
+    ds.AddColumn("D", ftDate);
+    ds.AddRow({Text("abc", 5), Day(2000, 1, 1)});
+    ds.AddRow({Text("abc  ", 5), std::nullopt});
+    run.KeysOf = [](TDataSet&) {
+        return std::vector<TSqlKey>{{1, true, false, {"D"}}, {2, true, false, {"CODE"}}};
+    };
+    struct TCase {
+        TSqlTarget Target;
+        const char* Keys;  // the script from its keys on
+        const char* Warning;
+    };
+    const TCase cases[] = {
+        {stPostgreSQL,
+         "/* Keys */\nCREATE UNIQUE INDEX t_k1 ON T (D);\nALTER TABLE T ADD PRIMARY KEY (CODE);\n",
+         ""},
+        {stSQLite,
+         "/* Keys */\nCREATE UNIQUE INDEX T_k1 ON T (D);\nCREATE UNIQUE INDEX T_pk ON T (CODE);\n",
+         ""},
+        {stMySQL,
+         "/* Keys */\nCREATE UNIQUE INDEX T_k1 ON T (D);\nALTER TABLE T ADD PRIMARY KEY (CODE);\n",
+         ""},
+        {stFirebird,
+         "/* Keys */\nCREATE UNIQUE INDEX \"T_k1\" ON T (D);\nCREATE INDEX \"T_k2\" ON T "
+         "(CODE);\n",
+         "Warning|Table T, key 2: 1 values repeat an earlier one as --target firebird compares "
+         "them; the key is written as a plain index|warning"},
+    };
+    for (const TCase& c : cases) {
+        host.Messages.clear();
+        const std::string script = Script(c.Target);
+        const size_t at = script.find("/* Keys */");
+        ASSERT_NE(at, std::string::npos) << SqlTargetName(c.Target);
+        EXPECT_EQ(script.substr(at), c.Keys) << SqlTargetName(c.Target);
+        const std::string warning = host.Messages.size() > 1 ? host.Messages[0] : "";
+        EXPECT_EQ(warning, c.Warning) << SqlTargetName(c.Target);
+    }
+    EXPECT_NE(Script(stMySQL).find("  CODE VARCHAR(6) COLLATE utf8mb4_nopad_bin,\n"),
+              std::string::npos);
+}
+
+// Firebird reads a literal's digits into a double and applies the power of ten in one step:
+// exact within 15 digits and 10^22; any other double is its mantissa times a power of two.
+// The other targets read the shortest decimal exactly.
+TEST(DialectFloats, FirebirdGetsAFormItReadsExactly) {
+    struct TCase {
+        double Value;
+        const char* Shortest;  // PostgreSQL, MariaDB, SQLite
+        const char* Firebird;
+    };
+    const TCase cases[] = {
+        {2.5, "2.5", "2.5"},
+        {1E-5, "1e-05", "1e-05"},
+        {-0.0, "-0", "-0"},
+        {1E22, "1e+22", "1e+22"},
+        {123456789012345.0, "123456789012345", "123456789012345"},
+        {0.1 + 0.2, "0.30000000000000004",
+         "CAST(1351079888211149 AS DOUBLE PRECISION) * POWER(2e0, -52)"},
+        {1E23, "1e+23", "CAST(2980232238769531 AS DOUBLE PRECISION) * POWER(2e0, 25)"},
+        {1234567890123456.0, "1.234567890123456e+15",
+         "CAST(19290123283179 AS DOUBLE PRECISION) * POWER(2e0, 6)"},
+        {2.2250738585072014E-308, "2.2250738585072014e-308",
+         "CAST(1 AS DOUBLE PRECISION) * POWER(2e0, -1022)"},
+        {5E-324, "5e-324", "CAST(1 AS DOUBLE PRECISION) * POWER(2e0, -1074)"},
+        {4.450147717014402E-308, "4.450147717014402e-308",
+         "CAST(4503599627370495 AS DOUBLE PRECISION) * POWER(2e0, -1073)"},
+        {-1.7976931348623157E308, "-1.7976931348623157e+308",
+         "CAST(-9007199254740991 AS DOUBLE PRECISION) * POWER(2e0, 971)"},
+    };
+    TFloatField field;
+    for (const TCase& c : cases) {
+        std::string shortest, firebird;
+        AppendShortestFloat(shortest, c.Value, 1, field);
+        AppendFirebirdFloat(firebird, c.Value);
+        EXPECT_EQ(shortest, c.Shortest);
+        EXPECT_EQ(firebird, c.Firebird);
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -319,7 +403,7 @@ TEST(DialectColumns, ExactDecimalsKeepTheirScale) {
     EXPECT_EQ(DecimalColumn(stMySQL, 9, 2), "DECIMAL(9, 2)");
     EXPECT_EQ(DecimalColumn(stMySQL, 70, 40), "DECIMAL(65, 30)");
     EXPECT_EQ(DecimalColumn(stPostgreSQL, 9, 2), "NUMERIC");
-    EXPECT_EQ(DecimalColumn(stSQLite, 9, 2), "NUMERIC");
+    EXPECT_EQ(DecimalColumn(stSQLite, 9, 2), "TEXT");
 }
 
 // A CR goes outside the quotes, wherever it stands; the rest stays one quoted piece per run.
