@@ -325,9 +325,59 @@ void MakeDataFile(const std::string& path, bool classic, TDictFile& description)
 
 }  // namespace
 
+namespace {
+
+// exact.dbt: ID (unique key 0), DBL, KEYTXT (unique key 1), MEMO. Doubles Firebird misread as
+// shortest decimals (17 digits, beyond 10^22, the smallest normal and subnormals) and random
+// bit patterns; key texts "abc" and "abc  " (a zero byte and blanks after the same letters);
+// memos of 17,000 ASCII characters and of 70,000 box-drawing letters (210,000 UTF-8 bytes).
+void MakeExactFile(const std::string& path, TDictFile& description) {
+    description.Fields = {{"ID", 22, 4}, {"DBL", 4, 8}, {"KEYTXT", 1, 8}, {"MEMO", 18, 8}};
+    description.Keys = {{"ID"}, {"KEYTXT"}};
+    std::vector<double> values = {0.1 + 0.2,
+                                  1E23,
+                                  2.2250738585072014E-308,
+                                  5E-324,
+                                  -1E-310,
+                                  1.7976931348623157E308,
+                                  4409482951994290.0,
+                                  3.4028234663852886E38,
+                                  2.5};
+    uint64_t bits = 0x9E3779B97F4A7C15ULL;
+    while (values.size() < 300) {
+        bits ^= bits << 13;
+        bits ^= bits >> 7;
+        bits ^= bits << 17;
+        double v;
+        std::memcpy(&v, &bits, 8);
+        if (std::isfinite(v)) values.push_back(v);
+    }
+    std::vector<std::string> records;
+    for (size_t i = 0; i < values.size(); ++i) {
+        TRecordBytes r(28);
+        r.Value<int32_t>(0, static_cast<int32_t>(i + 1)).Value<double>(4, values[i]);
+        std::string key = i == 0   ? std::string("abc\0\0\0\0\0", 8)
+                          : i == 1 ? std::string("abc     ")
+                                   : "k" + std::to_string(i);
+        key.resize(8, '\0');
+        r.Text(12, key);
+        // "╔═╗" in CP866, which CP1251 lacks.
+        std::string memo = i == 0 ? std::string(17000, 'a') : i == 1 ? "\xC9\xCD\xBB" : "";
+        while (i == 1 && memo.size() < 70000) memo += memo;
+        if (i == 1) memo.resize(70000);
+        r.Value<uint32_t>(20, 0).Value<uint32_t>(24, static_cast<uint32_t>(memo.size()));
+        records.push_back(r.Bytes() + memo);
+    }
+    MakeBtrieveFile(path, 28, {{Segment(1, 4, 1, false, false)}, {Segment(13, 8, 0, false, false)}},
+                    records, true);
+}
+
+}  // namespace
+
 void MakeEdgeFiles(const std::string& dir) {
-    TDictFile edge{"edge.dbt", {}, {}}, plain{"plain.dbt", {}, {}};
+    TDictFile edge{"edge.dbt", {}, {}}, plain{"plain.dbt", {}, {}}, exact{"exact.dbt", {}, {}};
     MakeDataFile(dir + "/edge.dbt", false, edge);
     MakeDataFile(dir + "/plain.dbt", true, plain);
-    MakeDictionary(dir + "/edge.def", {edge, plain});
+    MakeExactFile(dir + "/exact.dbt", exact);
+    MakeDictionary(dir + "/edge.def", {edge, plain, exact});
 }
