@@ -314,7 +314,8 @@ TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
     };
     const TCase cases[] = {
         {stPostgreSQL,
-         "/* Keys */\nCREATE UNIQUE INDEX t_k1 ON T (D);\nALTER TABLE T ADD PRIMARY KEY (CODE);\n",
+         "/* Keys */\nCREATE UNIQUE INDEX \"T_k1\" ON \"T\" (\"D\");\nALTER TABLE \"T\" ADD "
+         "PRIMARY KEY (\"CODE\");\n",
          ""},
         {stSQLite,
          "/* Keys */\nCREATE UNIQUE INDEX T_k1 ON T (D);\nCREATE UNIQUE INDEX T_pk ON T (CODE);\n",
