@@ -24,6 +24,9 @@ class TSQLiteDialect : public TTargetDialect {
         out += value < 0 ? "-9e999" : "9e999";
         return true;
     }
+    void AppendFiniteFloat(std::string& out, double value, int32_t, const TField&) const override {
+        AppendSQLiteFloat(out, value);
+    }
     // SQLite has no exact decimal: its TEXT column keeps every digit as written.
     void AppendExactDecimal(std::string& out, std::string_view text) const override {
         AppendQuotedText(out, text);

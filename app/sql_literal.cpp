@@ -1,5 +1,6 @@
 #include "app/sql_literal.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -180,8 +181,8 @@ void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const
 
 namespace {
 
-// True when Firebird reads the decimal text of to_chars (digits, at most one point, an optional
-// exponent) exactly: at most 15 significant digits, a power of ten within 10^22.
+// True when Firebird and SQLite read the decimal text of to_chars (digits, at most one point, an
+// optional exponent) exactly: at most 15 significant digits, a power of ten within 10^22.
 bool FirebirdReadsExactly(std::string_view text) {
     int digits = 0, scale = 0, exponent = 0;
     bool point = false, significant = false;
@@ -201,20 +202,10 @@ bool FirebirdReadsExactly(std::string_view text) {
     return digits <= 15 && std::abs(scale + exponent) <= 22;
 }
 
-}  // namespace
-
-void AppendFirebirdFloat(std::string& out, double value) {
-    char buf[32];
-    auto r = std::to_chars(buf, buf + sizeof buf, value);
-    const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
-    if (FirebirdReadsExactly(text)) {
-        out += text;
-        return;
-    }
-    // value = mantissa * 2^exponent, the mantissa an odd integer below 2^53.
-    int exponent = 0;
+// value = mantissa * 2^exponent, the mantissa an odd integer below 2^53 with value's sign.
+void SplitDouble(double value, int64_t& mantissa, int& exponent) {
     const double fraction = std::frexp(std::fabs(value), &exponent);
-    auto mantissa = static_cast<int64_t>(std::ldexp(fraction, 53));
+    mantissa = static_cast<int64_t>(std::ldexp(fraction, 53));
     exponent -= 53;
     if (exponent < -1074) {  // a subnormal: its low bits are zero anyway
         mantissa >>= -1074 - exponent;
@@ -224,14 +215,55 @@ void AppendFirebirdFloat(std::string& out, double value) {
         mantissa /= 2;
         ++exponent;
     }
+    if (value < 0) mantissa = -mantissa;
+}
+
+template <typename T>
+void AppendNumber(std::string& out, T value) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, r.ptr);
+}
+
+// The shortest decimal of a finite value when both Firebird and SQLite read it exactly; false
+// (nothing appended) otherwise.
+bool AppendPlainlyRead(std::string& out, double value) {
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
+    if (!FirebirdReadsExactly(text)) return false;
+    out += text;
+    return true;
+}
+
+}  // namespace
+
+void AppendFirebirdFloat(std::string& out, double value) {
+    if (AppendPlainlyRead(out, value)) return;
+    int64_t mantissa = 0;
+    int exponent = 0;
+    SplitDouble(value, mantissa, exponent);
     out += "CAST(";
-    if (value < 0) out.push_back('-');
-    r = std::to_chars(buf, buf + sizeof buf, mantissa);
-    out.append(buf, r.ptr);
+    AppendNumber(out, mantissa);
     out += " AS DOUBLE PRECISION) * POWER(2e0, ";
-    r = std::to_chars(buf, buf + sizeof buf, exponent);
-    out.append(buf, r.ptr);
+    AppendNumber(out, exponent);
     out.push_back(')');
+}
+
+void AppendSQLiteFloat(std::string& out, double value) {
+    if (AppendPlainlyRead(out, value)) return;
+    int64_t mantissa = 0;
+    int exponent = 0;
+    SplitDouble(value, mantissa, exponent);
+    out += "CAST(";
+    AppendNumber(out, mantissa);
+    out += " AS REAL)";
+    // Each step multiplies or divides by a power of two and stays exact: every intermediate
+    // value lies between the mantissa and the value.
+    for (int left = std::abs(exponent); left > 0; left -= 62) {
+        out += exponent > 0 ? " * " : " / ";
+        AppendNumber(out, int64_t{1} << std::min(left, 62));
+    }
 }
 
 void AppendDecimalCurrency(std::string& out, TCurrency value) {

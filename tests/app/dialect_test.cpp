@@ -342,41 +342,57 @@ TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
               std::string::npos);
 }
 
-// Firebird reads a literal's digits into a double and applies the power of ten in one step:
-// exact within 15 digits and 10^22; any other double is its mantissa times a power of two.
-// The other targets read the shortest decimal exactly.
-TEST(DialectFloats, FirebirdGetsAFormItReadsExactly) {
+// Firebird and SQLite 3.40 read a literal's digits exactly only within 15 digits and 10^22;
+// any other double is its mantissa times a power of two. PostgreSQL and MariaDB read the
+// shortest decimal exactly.
+TEST(DialectFloats, EachTargetGetsAFormItReadsExactly) {
+    const std::string by62 = " / 4611686018427387904";
+    auto times = [](const std::string& step, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += step;
+        return out;
+    };
     struct TCase {
         double Value;
-        const char* Shortest;  // PostgreSQL, MariaDB, SQLite
-        const char* Firebird;
+        std::string Shortest;  // PostgreSQL, MariaDB
+        std::string Firebird;
+        std::string SQLite;
     };
     const TCase cases[] = {
-        {2.5, "2.5", "2.5"},
-        {1E-5, "1e-05", "1e-05"},
-        {-0.0, "-0", "-0"},
-        {1E22, "1e+22", "1e+22"},
-        {123456789012345.0, "123456789012345", "123456789012345"},
+        {2.5, "2.5", "2.5", "2.5"},
+        {1E-5, "1e-05", "1e-05", "1e-05"},
+        {-0.0, "-0", "-0", "-0"},
+        {1E22, "1e+22", "1e+22", "1e+22"},
+        {123456789012345.0, "123456789012345", "123456789012345", "123456789012345"},
         {0.1 + 0.2, "0.30000000000000004",
-         "CAST(1351079888211149 AS DOUBLE PRECISION) * POWER(2e0, -52)"},
-        {1E23, "1e+23", "CAST(2980232238769531 AS DOUBLE PRECISION) * POWER(2e0, 25)"},
+         "CAST(1351079888211149 AS DOUBLE PRECISION) * POWER(2e0, -52)",
+         "CAST(1351079888211149 AS REAL) / 4503599627370496"},
+        {1E23, "1e+23", "CAST(2980232238769531 AS DOUBLE PRECISION) * POWER(2e0, 25)",
+         "CAST(2980232238769531 AS REAL) * 33554432"},
         {1234567890123456.0, "1.234567890123456e+15",
-         "CAST(19290123283179 AS DOUBLE PRECISION) * POWER(2e0, 6)"},
+         "CAST(19290123283179 AS DOUBLE PRECISION) * POWER(2e0, 6)",
+         "CAST(19290123283179 AS REAL) * 64"},
         {2.2250738585072014E-308, "2.2250738585072014e-308",
-         "CAST(1 AS DOUBLE PRECISION) * POWER(2e0, -1022)"},
-        {5E-324, "5e-324", "CAST(1 AS DOUBLE PRECISION) * POWER(2e0, -1074)"},
+         "CAST(1 AS DOUBLE PRECISION) * POWER(2e0, -1022)",
+         "CAST(1 AS REAL)" + times(by62, 16) + " / 1073741824"},
+        {5E-324, "5e-324", "CAST(1 AS DOUBLE PRECISION) * POWER(2e0, -1074)",
+         "CAST(1 AS REAL)" + times(by62, 17) + " / 1048576"},
         {4.450147717014402E-308, "4.450147717014402e-308",
-         "CAST(4503599627370495 AS DOUBLE PRECISION) * POWER(2e0, -1073)"},
+         "CAST(4503599627370495 AS DOUBLE PRECISION) * POWER(2e0, -1073)",
+         "CAST(4503599627370495 AS REAL)" + times(by62, 17) + " / 524288"},
         {-1.7976931348623157E308, "-1.7976931348623157e+308",
-         "CAST(-9007199254740991 AS DOUBLE PRECISION) * POWER(2e0, 971)"},
+         "CAST(-9007199254740991 AS DOUBLE PRECISION) * POWER(2e0, 971)",
+         "CAST(-9007199254740991 AS REAL)" + times(" * 4611686018427387904", 15) + " * 2199023255552"},
     };
     TFloatField field;
     for (const TCase& c : cases) {
-        std::string shortest, firebird;
+        std::string shortest, firebird, sqlite;
         AppendShortestFloat(shortest, c.Value, 1, field);
         AppendFirebirdFloat(firebird, c.Value);
+        AppendSQLiteFloat(sqlite, c.Value);
         EXPECT_EQ(shortest, c.Shortest);
         EXPECT_EQ(firebird, c.Firebird);
+        EXPECT_EQ(sqlite, c.SQLite);
     }
 }
 
