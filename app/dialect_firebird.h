@@ -22,6 +22,8 @@ class TFirebirdDialect : public TTargetDialect {
     void AppendFiniteFloat(std::string& out, double value, int32_t, const TField&) const override {
         AppendFirebirdFloat(out, value);
     }
+    // A Firebird timestamp holds 1/10000 s.
+    int FractionDigits() const override { return 4; }
     // Firebird compares text with trailing blanks ignored.
     std::string_view KeyComparable(std::string_view literal) const override;
     // The key's columns become NOT NULL first: Firebird takes no nullable primary key column.

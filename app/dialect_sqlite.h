@@ -27,6 +27,8 @@ class TSQLiteDialect : public TTargetDialect {
     void AppendFiniteFloat(std::string& out, double value, int32_t, const TField&) const override {
         AppendSQLiteFloat(out, value);
     }
+    // Timestamps are text: every tick is kept.
+    int FractionDigits() const override { return 7; }
     // SQLite has no exact decimal: its TEXT column keeps every digit as written.
     void AppendExactDecimal(std::string& out, std::string_view text) const override {
         AppendQuotedText(out, text);

@@ -7,6 +7,7 @@
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
 #include "dataset/fields.h"
+#include "dataset/timestamp_field.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 
@@ -280,6 +281,15 @@ void TTargetDialect::NoteMissingValue(const TField& field, int32_t recordNo) {
     if (field.ValueMissing()) odd_.WrittenAsNull(field, recordNo, kNoStoredNumber, kNoStoredNumber);
 }
 
+void TTargetDialect::AppendTimestampText(std::string& out, const TField& field) const {
+    uint64_t ticks = 0;
+    const auto* stamp = dynamic_cast<const TTimeStampField*>(&field);
+    if (stamp && stamp->Ticks(ticks))
+        AppendTicksTimestamp(out, ticks, FractionDigits());
+    else
+        AppendIsoTimestamp(out, field.AsDateTime());
+}
+
 void TTargetDialect::AppendFiniteFloat(std::string& out, double value, int32_t recordNo,
                                        const TField& field) const {
     AppendShortestFloat(out, value, recordNo, field);
@@ -371,7 +381,7 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
         case ftDateTime:
         case ftTimeStamp:
             out.push_back('\'');
-            AppendIsoTimestamp(out, field.AsDateTime());
+            AppendTimestampText(out, field);
             out.push_back('\'');
             return;
         default:

@@ -92,6 +92,11 @@ class TTargetDialect : public ISqlDialect {
     virtual void AppendCopyValue(std::string& out, const TField& field, int32_t recordNo);
     // An exact decimal ("-12.3400", digits and at most one point) as the target keeps it.
     virtual void AppendExactDecimal(std::string& out, std::string_view text) const { out += text; }
+    // The digits of a second's fraction the target's timestamps hold.
+    virtual int FractionDigits() const { return 6; }
+    // A timestamp field's value without quotes: every digit the target holds, cut, never
+    // rounded.
+    void AppendTimestampText(std::string& out, const TField& field) const;
     // A finite double as a literal the target reads back as the very same double.
     virtual void AppendFiniteFloat(std::string& out, double value, int32_t recordNo,
                                    const TField& field) const;

@@ -161,6 +161,28 @@ void AppendIsoTimestamp(std::string& out, TDateTime value) {
     AppendIsoTime(out, value);
 }
 
+void AppendTicksTimestamp(std::string& out, uint64_t ticks, int digits) {
+    constexpr uint64_t kTicksPerSecond = 10000000, kSecondsPerDay = 86400;
+    const uint64_t seconds = ticks / kTicksPerSecond;
+    // Day 0 of a TDateTime (30 December 1899) is day 693593 after 1 January of year 1.
+    AppendIsoDate(out, static_cast<double>(seconds / kSecondsPerDay) - 693593.0);
+    const auto time = static_cast<int>(seconds % kSecondsPerDay);
+    out.push_back(' ');
+    AppendPadded(out, time / 3600, 2);
+    out.push_back(':');
+    AppendPadded(out, time / 60 % 60, 2);
+    out.push_back(':');
+    AppendPadded(out, time % 60, 2);
+    char fraction[8];
+    auto rest = static_cast<int>(ticks % kTicksPerSecond);
+    for (int i = 6; i >= 0; --i, rest /= 10) fraction[i] = static_cast<char>('0' + rest % 10);
+    size_t n = static_cast<size_t>(digits < 1 ? 1 : digits > 7 ? 7 : digits);
+    while (n > 0 && fraction[n - 1] == '0') --n;
+    if (n == 0) return;
+    out.push_back('.');
+    out.append(fraction, n);
+}
+
 void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const TField& field) {
     if (!std::isfinite(value))
         throw EValueError(recordNo, field.FieldName(),

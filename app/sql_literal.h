@@ -46,6 +46,11 @@ void AppendIsoDate(std::string& out, TDateTime value);
 void AppendIsoTime(std::string& out, TDateTime value);
 // The date, a blank and the time as above.
 void AppendIsoTimestamp(std::string& out, TDateTime value);
+// A timestamp of 100-ns ticks since 1 January of year 1 as "YYYY-MM-DD HH:MM:SS", then its
+// fraction of a second cut (never rounded, so that it never reaches the next second, day or
+// year) to digits (1 to 7) with trailing zeros left out: 9999-12-31 23:59:59.9999999 at 6
+// digits is "9999-12-31 23:59:59.999999".
+void AppendTicksTimestamp(std::string& out, uint64_t ticks, int digits);
 
 // The shortest decimal that reads back as the same double, "." as the separator; an exponent
 // form for integers of 16 digits or more, so that no target reads an exact numeric. Raises

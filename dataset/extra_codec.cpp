@@ -135,6 +135,16 @@ TDateTime TicksToDateTime(uint64_t ticks) {
     return value;
 }
 
+uint64_t DateTimeToTicks(TDateTime value) {
+    constexpr uint64_t kTicksPerDay = 864000000000ULL;
+    const double whole = std::trunc(value);
+    if (whole + 693593.0 < 0) return 0;
+    const auto day = static_cast<uint64_t>(whole + 693593.0);
+    auto tick = static_cast<uint64_t>(std::llround(std::fabs(value - whole) * kTicksPerDay));
+    if (tick >= kTicksPerDay) tick = kTicksPerDay - 1;
+    return day * kTicksPerDay + tick;
+}
+
 std::string GuidText(const uint8_t* b) {
     static const char kHex[] = "0123456789ABCDEF";
     static const int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};

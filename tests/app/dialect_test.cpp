@@ -342,6 +342,41 @@ TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
               std::string::npos);
 }
 
+// A timestamp keeps every digit of its fraction the target holds (PostgreSQL and MariaDB
+// microseconds, Firebird 1/10000 s, SQLite's text all seven), cut, never rounded: the last
+// tick of 9999 stays in 9999.
+TEST_F(Dialect, TimestampsKeepTheDigitsEachTargetHolds) {
+    ds.AddColumn("S", ftTimeStamp);
+    struct TCase {
+        uint64_t Ticks;
+        const char* PostgreSQL;  // and MariaDB
+        const char* Firebird;
+        const char* SQLite;
+    };
+    const TCase cases[] = {
+        {3155378975999999999ULL, "'9999-12-31 23:59:59.999999'", "'9999-12-31 23:59:59.9999'",
+         "'9999-12-31 23:59:59.9999999'"},
+        {639323370051234500ULL, "'2026-12-08 14:30:05.12345'", "'2026-12-08 14:30:05.1234'",
+         "'2026-12-08 14:30:05.12345'"},
+        {1, "'0001-01-01 00:00:00'", "'0001-01-01 00:00:00'", "'0001-01-01 00:00:00.0000001'"},
+    };
+    for (const TCase& c : cases) ds.AddRow({Native(c.Ticks)});
+    info.CreateDDL = false;
+    const std::pair<TSqlTarget, const char * TCase::*> targets[] = {
+        {stPostgreSQL, &TCase::PostgreSQL},
+        {stMySQL, &TCase::PostgreSQL},
+        {stFirebird, &TCase::Firebird},
+        {stSQLite, &TCase::SQLite}};
+    for (const auto& [target, literal] : targets) {
+        const std::string script = Script(target);
+        for (const TCase& c : cases)
+            EXPECT_NE(script.find(std::string(" VALUES (") + c.*literal + ");\n"),
+                      std::string::npos)
+                << SqlTargetName(target) << ": " << c.*literal << "\n"
+                << script;
+    }
+}
+
 // Firebird and SQLite 3.40 read a literal's digits exactly only within 15 digits and 10^22;
 // any other double is its mantissa times a power of two. PostgreSQL and MariaDB read the
 // shortest decimal exactly.
@@ -382,7 +417,8 @@ TEST(DialectFloats, EachTargetGetsAFormItReadsExactly) {
          "CAST(4503599627370495 AS REAL)" + times(by62, 17) + " / 524288"},
         {-1.7976931348623157E308, "-1.7976931348623157e+308",
          "CAST(-9007199254740991 AS DOUBLE PRECISION) * POWER(2e0, 971)",
-         "CAST(-9007199254740991 AS REAL)" + times(" * 4611686018427387904", 15) + " * 2199023255552"},
+         "CAST(-9007199254740991 AS REAL)" + times(" * 4611686018427387904", 15) +
+             " * 2199023255552"},
     };
     TFloatField field;
     for (const TCase& c : cases) {
