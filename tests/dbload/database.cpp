@@ -375,7 +375,7 @@ std::vector<std::vector<std::string>> TDatabase::Read(const TTable& expected) co
                     all("SUBSTRING(CAST(" + c + " AS VARCHAR(13)) FROM 1 FOR 8)");
                     break;
                 case TKind::Timestamp:
-                    all("SUBSTRING(CAST(" + c + " AS VARCHAR(24)) FROM 1 FOR 19)");
+                    all("CAST(" + c + " AS VARCHAR(24))");
                     break;
                 default:
                     all(c);
@@ -455,9 +455,14 @@ std::vector<std::vector<std::string>> TDatabase::Read(const TTable& expected) co
                          : checked("time", "a time");
                 break;
             case TKind::Timestamp:
-                e = pg   ? "to_char(" + c + ", 'YYYY-MM-DD HH24:MI:SS')"
-                    : my ? "DATE_FORMAT(" + c + ", '%Y-%m-%d %H:%i:%s')"
-                         : checked("datetime", "a timestamp");
+                // With every digit of the fraction the target holds; SQLite's text as it is,
+                // checked by its functions, which read milliseconds (rounded: the last tick
+                // of 9999 would be past their range).
+                e = pg   ? "to_char(" + c + ", 'YYYY-MM-DD HH24:MI:SS.US')"
+                    : my ? "DATE_FORMAT(" + c + ", '%Y-%m-%d %H:%i:%s.%f')"
+                         : "CASE WHEN datetime(substr(" + c + ", 1, 23)) IS NULL AND " + c +
+                               " IS NOT NULL THEN 'not a timestamp: ' || " + c + " ELSE " + c +
+                               " END";
                 break;
             default:
                 break;
@@ -479,8 +484,23 @@ std::vector<std::vector<std::string>> TDatabase::Read(const TTable& expected) co
     return out;
 }
 
+namespace {
+
+// A timestamp's text with its fraction cut to digits and its trailing zeros (and a bare point)
+// left out.
+std::string Fraction(std::string text, int digits) {
+    const size_t point = text.find('.');
+    if (point == std::string::npos) return text;
+    text.resize(std::min(text.size(), point + 1 + static_cast<size_t>(digits)));
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
 std::string Compare(const TTable& expected, const std::vector<std::vector<std::string>>& read,
-                    bool utf8, bool classic, int ulps) {
+                    bool utf8, bool classic, int ulps, int fractionDigits) {
     std::string diff;
     for (size_t i = 0; i < expected.Rows.size() && i < read.size(); ++i) {
         for (size_t j = 0; j < expected.Columns.size(); ++j) {
@@ -527,6 +547,9 @@ std::string Compare(const TTable& expected, const std::vector<std::vector<std::s
                                              ? "0"
                                              : got;
                 same = norm == want;
+            } else if (col.Kind == TKind::Timestamp) {
+                want = Fraction(cell.Text, fractionDigits);
+                same = Fraction(got, 7) == want;
             } else {
                 want = cell.Text;
                 same = got == want;

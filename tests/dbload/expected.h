@@ -16,7 +16,8 @@ struct TColumn {
 struct TCell {
     bool Null = true;
     std::string Text;   // Text: the stored bytes (CP866 when Oem, else CP1251); Bytes: the
-                        // bytes; Int: decimal; Date, Time, Timestamp: ISO form; Bool: 1 or 0
+                        // bytes; Int: decimal; Date, Time, Timestamp: ISO form (a stored
+                        // timestamp with its seven digits of 100 ns); Bool: 1 or 0
     double Number = 0;  // Float
 };
 
