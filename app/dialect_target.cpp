@@ -408,11 +408,12 @@ void TTargetDialect::Keys(IScriptLines& out, const std::string& table,
         if (keyChecks_[i].Null) key.NullSegments = true;
         if (!key.Unique || keyChecks_[i].Repeats == 0) continue;
         key.Unique = false;
-        keyWarnings_.push_back(
-            Format("Table %s, key %d: %lld values repeat an earlier one as --target %s compares "
-                   "them; the key is written as a plain index",
-                   table.c_str(), key.Number, static_cast<long long>(keyChecks_[i].Repeats),
-                   SqlTargetName(form_.Target)));
+        const int64_t repeats = keyChecks_[i].Repeats;
+        keyWarnings_.push_back(Format(
+            "Table %s, key %d: %lld %s an earlier one as --target %s compares them; the key is "
+            "written as a plain index",
+            table.c_str(), key.Number, static_cast<long long>(repeats),
+            repeats == 1 ? "value repeats" : "values repeat", SqlTargetName(form_.Target)));
     }
     const int primary = PrimaryKeyIndex(written);
     out.PutLine("");

@@ -326,7 +326,7 @@ TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
         {stFirebird,
          "/* Keys */\nCREATE UNIQUE INDEX \"T_k1\" ON T (D);\nCREATE INDEX \"T_k2\" ON T "
          "(CODE);\n",
-         "Warning|Table T, key 2: 1 values repeat an earlier one as --target firebird compares "
+         "Warning|Table T, key 2: 1 value repeats an earlier one as --target firebird compares "
          "them; the key is written as a plain index|warning"},
     };
     for (const TCase& c : cases) {
@@ -340,6 +340,28 @@ TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
     }
     EXPECT_NE(Script(stMySQL).find("  CODE VARCHAR(6) COLLATE utf8mb4_nopad_bin,\n"),
               std::string::npos);
+}
+
+// A multi-row INSERT ends before it passes 1 MiB, whatever --rows-per-insert allows: three
+// rows of 400,000 bytes make two statements, the first of two rows.
+TEST_F(Dialect, MultiRowStatementsStayUnderAMebibyte) {
+    ds.AddColumn("S", ftString, 400000);
+    for (const char letter : {'a', 'b', 'c'})
+        ds.AddRow({Text(std::string(400000, letter), 400000)});
+    info.CreateDDL = false;
+    run.Form.RowsPerInsert = 1000;
+    for (const TSqlTarget target : {stMySQL, stPostgreSQL, stSQLite}) {
+        const std::string script = Script(target);
+        std::vector<size_t> heads;
+        for (size_t at = script.find("INSERT INTO"); at != std::string::npos;
+             at = script.find("INSERT INTO", at + 1))
+            heads.push_back(at);
+        ASSERT_EQ(heads.size(), 2u) << SqlTargetName(target);
+        const std::string first = script.substr(heads[0], heads[1] - heads[0]);
+        EXPECT_LT(first.size(), size_t{1} << 20) << SqlTargetName(target);
+        EXPECT_EQ(first.substr(first.size() - 6), "bb');\n") << SqlTargetName(target);
+        EXPECT_EQ(script.substr(script.size() - 14), "cc');\nCOMMIT;\n") << SqlTargetName(target);
+    }
 }
 
 // A timestamp keeps every digit of its fraction the target holds (PostgreSQL and MariaDB
