@@ -504,7 +504,7 @@ std::string Compare(const TTable& expected, const std::vector<std::vector<std::s
     std::string diff;
     for (size_t i = 0; i < expected.Rows.size() && i < read.size(); ++i) {
         for (size_t j = 0; j < expected.Columns.size(); ++j) {
-            const TColumn& col = expected.Columns[j];
+            const TExpectedColumn& col = expected.Columns[j];
             const TCell& cell = expected.Rows[i][j];
             const std::string& got = read[i][j];
             std::string want;

@@ -7,7 +7,7 @@
 
 enum class TKind { Text, Int, Float, Date, Time, Timestamp, Bool, Bytes };
 
-struct TColumn {
+struct TExpectedColumn {
     std::string Name;  // the field name, CP1251
     TKind Kind;
     bool Oem = false;  // text stored in CP866: translated fields, and memo content
@@ -22,7 +22,7 @@ struct TCell {
 };
 
 struct TTable {
-    std::vector<TColumn> Columns;
+    std::vector<TExpectedColumn> Columns;
     std::vector<std::vector<TCell>> Rows;  // in the order of the first key
 };
 
