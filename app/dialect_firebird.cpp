@@ -214,9 +214,21 @@ constexpr std::string_view kKeywords[] = {
 
 const TIdentifierRules kRules{'"', nfUpper, kKeywords, 31, false, "Firebird"};
 
-// A literal holds at most 65535 bytes: a longer value is a blob built of pieces, each piece
-// at most kPiece bytes (twice that in hexadecimal digits or with every quote doubled).
+// A literal holds at most 65535 bytes, a character counting as the most bytes one takes in the
+// connection's character set: 16383 characters of UTF8. A longer value is a blob built of
+// pieces of at most kPiece bytes (CP1251) or kUtf8Piece characters (UTF-8).
 constexpr size_t kPiece = 30000;
+constexpr size_t kUtf8Piece = 16000;
+
+// The bytes of text's first piece: at most limit characters of UTF-8 (never a letter's bytes
+// apart) or limit bytes of a single-byte text.
+size_t PieceLength(std::string_view text, size_t limit, bool utf8) {
+    if (!utf8) return std::min(limit, text.size());
+    size_t characters = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++characters > limit) return i;
+    return text.size();
+}
 
 }  // namespace
 
@@ -267,16 +279,15 @@ std::string TFirebirdDialect::OwnColumnType(const TField& field) const {
 
 void TFirebirdDialect::AppendTextLiteral(std::string& out, std::string_view text) const {
     // isql reads a CR LF inside a quoted text of a script as LF: each CR goes outside.
-    if (text.size() <= kPiece) {
+    const bool utf8 = encoding_ == seUtf8;
+    const size_t limit = utf8 ? kUtf8Piece : kPiece;
+    if (PieceLength(text, limit, utf8) == text.size()) {
         AppendQuotedTextCrApart(out, text, "ASCII_CHAR(13)");
         return;
     }
     out += "CAST(";
     for (bool first = true; !text.empty(); first = false) {
-        size_t n = std::min(kPiece, text.size());
-        // Never between the bytes of one UTF-8 letter.
-        while (n < text.size() && n > 1 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
+        const size_t n = PieceLength(text, limit, utf8);
         if (!first) out += " || ";
         AppendQuotedTextCrApart(out, text.substr(0, n), "ASCII_CHAR(13)");
         if (first) out += " AS BLOB SUB_TYPE TEXT)";
@@ -295,6 +306,13 @@ void TFirebirdDialect::AppendBytes(std::string& out, std::string_view bytes) con
         if (first && bytes.size() > kPiece) out += " AS BLOB SUB_TYPE BINARY)";
         bytes.remove_prefix(piece.size());
     }
+}
+
+std::string_view TFirebirdDialect::KeyComparable(std::string_view literal) const {
+    if (literal.size() < 2 || literal.back() != '\'') return literal;
+    size_t end = literal.size() - 1;
+    while (end > 1 && literal[end - 1] == ' ') --end;
+    return literal.substr(0, end);
 }
 
 void TFirebirdDialect::PrimaryKey(IScriptLines& out, const std::string& name,

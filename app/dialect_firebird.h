@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/dialect_target.h"
+#include "app/sql_literal.h"
 
 class TFirebirdDialect : public TTargetDialect {
   public:
@@ -22,6 +23,13 @@ class TFirebirdDialect : public TTargetDialect {
     std::string_view BeginTransaction() const override { return std::string_view(); }
     void AppendTextLiteral(std::string& out, std::string_view text) const override;
     void AppendBytes(std::string& out, std::string_view bytes) const override;
+    void AppendFiniteFloat(std::string& out, double value, int32_t, const TField&) const override {
+        AppendFirebirdFloat(out, value);
+    }
+    // A Firebird timestamp holds 1/10000 s.
+    int FractionDigits() const override { return 4; }
+    // Firebird compares text with trailing blanks ignored.
+    std::string_view KeyComparable(std::string_view literal) const override;
     // The key's columns become NOT NULL first: Firebird takes no nullable primary key column.
     void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,
                     const std::vector<std::string>& columns) const override;

@@ -294,6 +294,14 @@ constexpr std::string_view kKeywords[] = {
 
 const TIdentifierRules kRules{'`', nfNone, kKeywords, 64, true, "MySQL"};
 
+// The text type holding characters characters: each takes at most 3 bytes in utf8mb4 (no
+// letter of the OEM and ANSI code pages lies beyond the first plane).
+std::string TextType(int64_t characters) {
+    if (characters * 3 <= 65535) return "TEXT";
+    if (characters * 3 <= 16777215) return "MEDIUMTEXT";
+    return "LONGTEXT";
+}
+
 }  // namespace
 
 TMySQLDialect::TMySQLDialect(const TScriptForm& form, TScriptEncoding encoding)
@@ -322,9 +330,14 @@ std::string TMySQLDialect::OwnColumnType(const TField& field) const {
     switch (field.DataType()) {
         case ftString:
         case ftFixedChar:
-        case ftWideString:
+        case ftWideString: {
+            // A key's text compares byte for byte, case, accents and trailing blanks counting,
+            // as the file's key did; a key column is a VARCHAR (a TEXT key needs a prefix).
+            if (IsKeyColumn(field))
+                return Format("VARCHAR(%d) COLLATE utf8mb4_nopad_bin", field.Size() + 1);
             // Long texts stay out of the row-size limit.
-            return field.Size() + 1 <= 255 ? std::string() : "TEXT";
+            return field.Size() + 1 <= 255 ? std::string() : TextType(field.Size() + 1);
+        }
         case ftFloat:
         case ftBCD:
             return "DOUBLE";
@@ -336,16 +349,18 @@ std::string TMySQLDialect::OwnColumnType(const TField& field) const {
             return Format("DECIMAL(%d, %d)", precision < scale ? scale : precision, scale);
         }
         case ftTime:
-            return "TIME(3)";
+            return "TIME(6)";
         case ftDateTime:
         case ftTimeStamp:
-            return "DATETIME(3)";
+            return "DATETIME(6)";
         case ftMemo:
         case ftFmtMemo:
             return "LONGTEXT";
         case ftBytes:
         case ftVarBytes:
-            return field.Size() <= 255 ? Format("VARBINARY(%d)", field.Size()) : "BLOB";
+            return field.Size() <= 255     ? Format("VARBINARY(%d)", field.Size())
+                   : field.Size() <= 65535 ? "BLOB"
+                                           : "MEDIUMBLOB";
         default:
             return std::string();
     }

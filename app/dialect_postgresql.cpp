@@ -229,7 +229,7 @@ void TPostgreSQLDialect::AppendCopyValue(std::string& out, const TField& field, 
     } else if (type == ftTime) {
         AppendIsoTime(out, field.AsDateTime());
     } else if (type == ftDateTime || type == ftTimeStamp) {
-        AppendIsoTimestamp(out, field.AsDateTime());
+        AppendTimestampText(out, field);
     } else if (type == ftGuid) {
         AppendCopyEscaped(out, field.AsStringView());
     } else {

@@ -1,5 +1,5 @@
-// SQLite: the declared types give each column its affinity (dates and times stay ISO text),
-// BOOLEAN stores 1 and 0, blobs and bytes as X'...'.
+// SQLite: the declared types give each column its affinity (dates, times and exact decimals stay
+// text), BOOLEAN stores 1 and 0, blobs and bytes as X'...'.
 #include "app/dialect_sqlite.h"
 
 #include "app/sql_literal.h"
@@ -178,8 +178,9 @@ const TIdentifierRules& TSQLiteDialect::Rules() const {
 }
 
 std::string TSQLiteDialect::OwnColumnType(const TField& field) const {
-    // NUMERIC affinity keeps a currency value as the number it is.
-    return field.DataType() == ftCurrency ? "NUMERIC" : std::string();
+    // NUMERIC affinity would turn a decimal into a double, rounding it: exact decimals (money,
+    // DECIMAL, 64-bit unsigned) are kept as the text of their digits.
+    return field.DataType() == ftCurrency || field.DataType() == ftFMTBcd ? "TEXT" : std::string();
 }
 
 void TSQLiteDialect::PrimaryKey(IScriptLines& out, const std::string& name,

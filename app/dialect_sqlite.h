@@ -26,6 +26,15 @@ class TSQLiteDialect : public TTargetDialect {
         out += value < 0 ? "-9e999" : "9e999";
         return true;
     }
+    void AppendFiniteFloat(std::string& out, double value, int32_t, const TField&) const override {
+        AppendSQLiteFloat(out, value);
+    }
+    // Timestamps are text: every tick is kept.
+    int FractionDigits() const override { return 7; }
+    // SQLite has no exact decimal: its TEXT column keeps every digit as written.
+    void AppendExactDecimal(std::string& out, std::string_view text) const override {
+        AppendQuotedText(out, text);
+    }
     // sqlite3 reads a CR LF inside a quoted text of a script as LF: each CR goes outside.
     void AppendTextLiteral(std::string& out, std::string_view text) const override {
         AppendQuotedTextCrApart(out, text, "char(13)");

@@ -7,10 +7,14 @@
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
 #include "dataset/fields.h"
+#include "dataset/timestamp_field.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 
 namespace {
+
+// The most bytes of a multi-row INSERT, unless its first row alone is longer.
+constexpr size_t kStatementBytes = 1 << 20;
 
 template <typename T>
 void AppendInt(std::string& out, T value) {
@@ -217,11 +221,50 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
     inTransaction_ = false;
     table_ = table;
     odd_.Start(table, form_.Strict);
+    keyChecks_.clear();
     keyWarnings_.clear();
+    for (const TSqlKey& key : keys_) {
+        TKeyCheck check;
+        for (const std::string& column : key.Columns)
+            for (size_t i = 0; i < fields.size(); ++i)
+                if (fields[i]->FieldName() == column) check.Fields.push_back(i);
+        keyChecks_.push_back(std::move(check));
+    }
+}
+
+bool TTargetDialect::IsKeyColumn(const TField& field) const {
+    for (const TSqlKey& key : keys_)
+        for (const std::string& column : key.Columns)
+            if (column == field.FieldName()) return true;
+    return false;
+}
+
+void TTargetDialect::NoteKeyValues() {
+    for (size_t k = 0; k < keyChecks_.size() && k < keys_.size(); ++k) {
+        TKeyCheck& check = keyChecks_[k];
+        keyValue_.clear();
+        bool null = false;
+        for (const size_t i : check.Fields) {
+            const size_t start =
+                i == 0 ? (form_.Copy ? 0 : 1) : valueEnds_[i - 1] + (form_.Copy ? 1 : 2);
+            const std::string_view literal(line_.data() + start, valueEnds_[i] - start);
+            if (literal == "NULL" || literal == "\\N") null = true;
+            keyValue_ += KeyComparable(literal);
+            keyValue_.push_back('\0');
+        }
+        if (null) {
+            // A null is no key value to repeat, but no primary key may hold one.
+            check.Null = true;
+            continue;
+        }
+        if (keys_[k].Unique && !check.Seen.insert(std::hash<std::string>()(keyValue_)).second)
+            ++check.Repeats;
+    }
 }
 
 void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
     line_.clear();
+    valueEnds_.resize(fields.size());
     if (!form_.Copy) line_.push_back('(');
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) line_ += form_.Copy ? "\t" : ", ";
@@ -233,7 +276,9 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
         } catch (const std::exception& e) {
             RaiseTableValueError(table_, recordNo, *fields[i], e);
         }
+        valueEnds_[i] = line_.size();
     }
+    NoteKeyValues();
     if (!inTransaction_) {
         if (!BeginTransaction().empty()) out.PutLine(BeginTransaction());
         inTransaction_ = true;
@@ -251,12 +296,17 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
         pending_.clear();
         return;
     }
+    // A statement also ends before it grows past kStatementBytes, whatever its rows: a server
+    // takes a statement of limited size (MariaDB's packet is 16 MiB by default).
+    if (statementRows_ > 0 && statementBytes_ + line_.size() > kStatementBytes) CloseStatement(out);
     if (statementRows_ == 0) {
         out.PutLine(head_);
+        statementBytes_ = head_.size();
     } else {
         pending_.push_back(',');
         out.PutLine(pending_);
     }
+    statementBytes_ += line_.size() + 2;
     pending_.swap(line_);
     if (++statementRows_ == form_.RowsPerInsert) CloseStatement(out);
 }
@@ -292,11 +342,25 @@ void TTargetDialect::NoteMissingValue(const TField& field, int32_t recordNo) {
     if (field.ValueMissing()) odd_.WrittenAsNull(field, recordNo, kNoStoredNumber, kNoStoredNumber);
 }
 
+void TTargetDialect::AppendTimestampText(std::string& out, const TField& field) const {
+    uint64_t ticks = 0;
+    const auto* stamp = dynamic_cast<const TTimeStampField*>(&field);
+    if (stamp && stamp->Ticks(ticks))
+        AppendTicksTimestamp(out, ticks, FractionDigits());
+    else
+        AppendIsoTimestamp(out, field.AsDateTime());
+}
+
+void TTargetDialect::AppendFiniteFloat(std::string& out, double value, int32_t recordNo,
+                                       const TField& field) const {
+    AppendShortestFloat(out, value, recordNo, field);
+}
+
 void TTargetDialect::AppendFloat(std::string& out, const TField& field, int32_t recordNo) {
     const double value = field.AsFloat();
     if (value == 0 && std::signbit(value) && AppendNegativeZero(out, form_.Copy)) return;
     if (std::isfinite(value)) {
-        AppendShortestFloat(out, value, recordNo, field);
+        AppendFiniteFloat(out, value, recordNo, field);
         return;
     }
     if (AppendNonFinite(out, value, form_.Copy)) return;
@@ -351,7 +415,9 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
             AppendFloat(out, field, recordNo);
             return;
         case ftCurrency:
-            AppendDecimalCurrency(out, field.AsCurrency());
+            scratch_.clear();
+            AppendDecimalCurrency(scratch_, field.AsCurrency());
+            AppendExactDecimal(out, scratch_);
             return;
         case ftFMTBcd: {
             const std::string_view text = field.AsStringView();
@@ -361,7 +427,7 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
             if (DecimalAsText(field))
                 AppendQuotedText(out, text);
             else
-                out += text;
+                AppendExactDecimal(out, text);
             return;
         }
         case ftGuid:
@@ -380,7 +446,7 @@ void TTargetDialect::AppendValue(std::string& out, const TField& field, int32_t 
         case ftDateTime:
         case ftTimeStamp:
             out.push_back('\'');
-            AppendIsoTimestamp(out, field.AsDateTime());
+            AppendTimestampText(out, field);
             out.push_back('\'');
             return;
         default:
@@ -414,16 +480,29 @@ void TTargetDialect::Keys(IScriptLines& out, const std::string& table,
         tableWritten_ = Identifier(tableSystemName_);
     }
     const std::string& name = tableWritten_;
-    const int primary = PrimaryKeyIndex(keys);
+    std::vector<TSqlKey> written = keys;
+    for (size_t i = 0; i < written.size() && i < keyChecks_.size(); ++i) {
+        TSqlKey& key = written[i];
+        if (keyChecks_[i].Null) key.NullSegments = true;
+        if (!key.Unique || keyChecks_[i].Repeats == 0) continue;
+        key.Unique = false;
+        const int64_t repeats = keyChecks_[i].Repeats;
+        keyWarnings_.push_back(Format(
+            "Table %s, key %d: %lld %s an earlier one as --target %s compares them; the key is "
+            "written as a plain index",
+            table.c_str(), key.Number, static_cast<long long>(repeats),
+            repeats == 1 ? "value repeats" : "values repeat", SqlTargetName(form_.Target)));
+    }
+    const int primary = PrimaryKeyIndex(written);
     out.PutLine("");
     out.PutLine("/* Keys */");
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const TSqlKey& key = keys[i];
+    for (size_t i = 0; i < written.size(); ++i) {
+        const TSqlKey& key = written[i];
         if (key.Columns.empty()) continue;  // left out, with its warning
         std::vector<std::string> columns;
         for (const std::string& column : key.Columns) {
-            auto written = columnNames_.find(column);
-            columns.push_back(written != columnNames_.end() ? written->second : Identifier(column));
+            auto named = columnNames_.find(column);
+            columns.push_back(named != columnNames_.end() ? named->second : Identifier(column));
         }
         if (static_cast<int>(i) == primary) {
             PrimaryKey(out, name, table, columns);

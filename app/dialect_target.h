@@ -5,7 +5,9 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/odd_values.h"
@@ -36,11 +38,14 @@ class TTargetDialect : public ISqlDialect {
     void Finish(IScriptLines& out) override;
     // The open statement ended, no COMMIT: a load of the script rolls the table back.
     void Stop(IScriptLines& out) override;
-    // The odd values' warnings, then those of the keys written otherwise than the file has them.
+    // The names', the odd values' and the keys' warnings.
     std::vector<std::string> Warnings() const override;
-    // PRIMARY KEY for the first unique key without null segments, CREATE [UNIQUE] INDEX
-    // <table>_k<number> for the others; a key without columns is left out. A key's warning is
-    // kept for Warnings, naming the table.
+    void SetKeys(const std::vector<TSqlKey>& keys) override { keys_ = keys; }
+    // PRIMARY KEY for the first unique key without null segments (nor a null written in one of
+    // its columns), CREATE [UNIQUE] INDEX <table>_k<number> for the others; a key without
+    // columns is left out. A unique key whose values, as written, repeat in the target's
+    // comparison becomes a plain index with a warning: the script never fails at its last
+    // statement. A key's warning is kept for Warnings, naming the table.
     void Keys(IScriptLines& out, const std::string& table,
               const std::vector<TSqlKey>& keys) override;
 
@@ -60,6 +65,11 @@ class TTargetDialect : public ISqlDialect {
     std::string IndexName(const std::string& suffix) const;
 
   protected:
+    // True for a field that is a column of one of the file's keys.
+    bool IsKeyColumn(const TField& field) const;
+    // A value's literal as the target compares it in a key: the literal itself, unless the
+    // target ignores something of it (Firebird, trailing blanks).
+    virtual std::string_view KeyComparable(std::string_view literal) const { return literal; }
     virtual const TIdentifierRules& Rules() const = 0;
     // How the target compares names (exact by default): two names of one key are one name.
     virtual std::string NameKey(const std::string& name) const;
@@ -95,6 +105,16 @@ class TTargetDialect : public ISqlDialect {
     virtual void AppendBytes(std::string& out, std::string_view bytes) const;
     // A value in the COPY text form (postgresql).
     virtual void AppendCopyValue(std::string& out, const TField& field, int32_t recordNo);
+    // An exact decimal ("-12.3400", digits and at most one point) as the target keeps it.
+    virtual void AppendExactDecimal(std::string& out, std::string_view text) const { out += text; }
+    // The digits of a second's fraction the target's timestamps hold.
+    virtual int FractionDigits() const { return 6; }
+    // A timestamp field's value without quotes: every digit the target holds, cut, never
+    // rounded.
+    void AppendTimestampText(std::string& out, const TField& field) const;
+    // A finite double as a literal the target reads back as the very same double.
+    virtual void AppendFiniteFloat(std::string& out, double value, int32_t recordNo,
+                                   const TField& field) const;
     // NaN or an infinity as the target stores it (in the COPY text form when copy); false for
     // a value the target has no form of, which is then written as NULL.
     virtual bool AppendNonFinite(std::string&, double, bool /*copy*/) const { return false; }
@@ -114,6 +134,8 @@ class TTargetDialect : public ISqlDialect {
     // The table's name: renamed, made legal, kept apart from the script's other tables.
     std::string TableName(const std::string& table);
     void CloseStatement(IScriptLines& out);
+    // Notes the record's values of each unique key (the literals of line_ at valueEnds_).
+    void NoteKeyValues();
     void AppendFloat(std::string& out, const TField& field, int32_t recordNo);
 
     std::string head_;     // "INSERT INTO t (a, b) VALUES" or "COPY t (a, b) FROM STDIN;"
@@ -127,7 +149,23 @@ class TTargetDialect : public ISqlDialect {
     std::string tableWritten_;               // the same as the script writes it
     mutable TUniqueNames tableNames_{[](const std::string& n) { return n; }};
     int32_t statementRows_ = 0;
+    size_t statementBytes_ = 0;  // of the open multi-row statement
     bool inTransaction_ = false;
+
+    // The file's keys and, per key, its fields' positions in the record, the hashes of the
+    // values met (unique keys only), how many repeated one and whether a NULL was written.
+    struct TKeyCheck {
+        std::vector<size_t> Fields;
+        std::unordered_set<size_t> Seen;
+        int64_t Repeats = 0;
+        bool Null = false;
+    };
+    std::vector<TSqlKey> keys_;
+    std::vector<TKeyCheck> keyChecks_;
+    std::vector<size_t> valueEnds_;  // where each value's literal ends in line_
+    std::vector<std::string> keyWarnings_;
+    std::string keyValue_;
+    std::set<std::string> keyFieldNames_;
 };
 
 // A CP1251 name with its Latin and Cyrillic letters in upper case.

@@ -113,6 +113,8 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
     int32_t commitCounter = 0, progressCounter = 0;
     const TFieldList& fields = dataSet_.FieldList();
     ISqlDialect& dialect = *dialect_;
+    const std::vector<TSqlKey> keys = KeysOf ? KeysOf(dataSet_) : std::vector<TSqlKey>();
+    dialect.SetKeys(keys);
     dialect.Start(*this, info.ImpTableName, fields, info.CreateDDL, Clock());
 
     while (!dataSet_.Eof()) {
@@ -136,7 +138,7 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
         dialect.Stop(*this);
     else
         dialect.Finish(*this);
-    if (KeysOf && !stopRequested_) dialect.Keys(*this, info.ImpTableName, KeysOf(dataSet_));
+    if (KeysOf && !stopRequested_) dialect.Keys(*this, info.ImpTableName, keys);
     for (const std::string& warning : dialect.Warnings()) host_.ShowWarning(warning);
 }
 

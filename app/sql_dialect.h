@@ -74,6 +74,10 @@ class ISqlDialect {
     virtual void CheckNames(const std::string& /*table*/, const TFieldList& /*fields*/) const {}
     // The line break written after every line.
     virtual std::string_view LineBreak() const = 0;
+    // The data file's keys, given before Start when the run knows them: a target chooses its
+    // key columns' types by them and checks, record by record, that each unique key stays
+    // unique as the target compares its values.
+    virtual void SetKeys(const std::vector<TSqlKey>& /*keys*/) {}
     // Everything before the first record: header, table definition when ddl, data comment.
     virtual void Start(IScriptLines& out, const std::string& table, const TFieldList& fields,
                        bool ddl, TDateTime now) = 0;

@@ -1,7 +1,9 @@
 #include "app/sql_literal.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 
 #include "app/odd_values.h"
 #include "app/sql_value.h"
@@ -159,6 +161,28 @@ void AppendIsoTimestamp(std::string& out, TDateTime value) {
     AppendIsoTime(out, value);
 }
 
+void AppendTicksTimestamp(std::string& out, uint64_t ticks, int digits) {
+    constexpr uint64_t kTicksPerSecond = 10000000, kSecondsPerDay = 86400;
+    const uint64_t seconds = ticks / kTicksPerSecond;
+    // Day 0 of a TDateTime (30 December 1899) is day 693593 after 1 January of year 1.
+    AppendIsoDate(out, static_cast<double>(seconds / kSecondsPerDay) - 693593.0);
+    const auto time = static_cast<int>(seconds % kSecondsPerDay);
+    out.push_back(' ');
+    AppendPadded(out, time / 3600, 2);
+    out.push_back(':');
+    AppendPadded(out, time / 60 % 60, 2);
+    out.push_back(':');
+    AppendPadded(out, time % 60, 2);
+    char fraction[8];
+    auto rest = static_cast<int>(ticks % kTicksPerSecond);
+    for (int i = 6; i >= 0; --i, rest /= 10) fraction[i] = static_cast<char>('0' + rest % 10);
+    size_t n = static_cast<size_t>(digits < 1 ? 1 : digits > 7 ? 7 : digits);
+    while (n > 0 && fraction[n - 1] == '0') --n;
+    if (n == 0) return;
+    out.push_back('.');
+    out.append(fraction, n);
+}
+
 void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const TField& field) {
     if (!std::isfinite(value))
         throw EValueError(recordNo, field.FieldName(),
@@ -175,6 +199,93 @@ void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const
         return;
     }
     out += text;
+}
+
+namespace {
+
+// True when Firebird and SQLite read the decimal text of to_chars (digits, at most one point, an
+// optional exponent) exactly: at most 15 significant digits, a power of ten within 10^22.
+bool FirebirdReadsExactly(std::string_view text) {
+    int digits = 0, scale = 0, exponent = 0;
+    bool point = false, significant = false;
+    size_t i = text[0] == '-' ? 1 : 0;
+    for (; i < text.size() && text[i] != 'e'; ++i) {
+        if (text[i] == '.') {
+            point = true;
+            continue;
+        }
+        if (text[i] != '0') significant = true;
+        if (significant) ++digits;
+        if (point) --scale;
+    }
+    if (i < text.size())
+        std::from_chars(text.data() + i + 1 + (text[i + 1] == '+'), text.data() + text.size(),
+                        exponent);
+    return digits <= 15 && std::abs(scale + exponent) <= 22;
+}
+
+// value = mantissa * 2^exponent, the mantissa an odd integer below 2^53 with value's sign.
+void SplitDouble(double value, int64_t& mantissa, int& exponent) {
+    const double fraction = std::frexp(std::fabs(value), &exponent);
+    mantissa = static_cast<int64_t>(std::ldexp(fraction, 53));
+    exponent -= 53;
+    if (exponent < -1074) {  // a subnormal: its low bits are zero anyway
+        mantissa >>= -1074 - exponent;
+        exponent = -1074;
+    }
+    while (mantissa % 2 == 0) {
+        mantissa /= 2;
+        ++exponent;
+    }
+    if (value < 0) mantissa = -mantissa;
+}
+
+template <typename T>
+void AppendNumber(std::string& out, T value) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, r.ptr);
+}
+
+// The shortest decimal of a finite value when both Firebird and SQLite read it exactly; false
+// (nothing appended) otherwise.
+bool AppendPlainlyRead(std::string& out, double value) {
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
+    if (!FirebirdReadsExactly(text)) return false;
+    out += text;
+    return true;
+}
+
+}  // namespace
+
+void AppendFirebirdFloat(std::string& out, double value) {
+    if (AppendPlainlyRead(out, value)) return;
+    int64_t mantissa = 0;
+    int exponent = 0;
+    SplitDouble(value, mantissa, exponent);
+    out += "CAST(";
+    AppendNumber(out, mantissa);
+    out += " AS DOUBLE PRECISION) * POWER(2e0, ";
+    AppendNumber(out, exponent);
+    out.push_back(')');
+}
+
+void AppendSQLiteFloat(std::string& out, double value) {
+    if (AppendPlainlyRead(out, value)) return;
+    int64_t mantissa = 0;
+    int exponent = 0;
+    SplitDouble(value, mantissa, exponent);
+    out += "CAST(";
+    AppendNumber(out, mantissa);
+    out += " AS REAL)";
+    // Each step multiplies or divides by a power of two and stays exact: every intermediate
+    // value lies between the mantissa and the value.
+    for (int left = std::abs(exponent); left > 0; left -= 62) {
+        out += exponent > 0 ? " * " : " / ";
+        AppendNumber(out, int64_t{1} << std::min(left, 62));
+    }
 }
 
 void AppendDecimalCurrency(std::string& out, TCurrency value) {

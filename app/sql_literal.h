@@ -47,11 +47,26 @@ void AppendIsoDate(std::string& out, TDateTime value);
 void AppendIsoTime(std::string& out, TDateTime value);
 // The date, a blank and the time as above.
 void AppendIsoTimestamp(std::string& out, TDateTime value);
+// A timestamp of 100-ns ticks since 1 January of year 1 as "YYYY-MM-DD HH:MM:SS", then its
+// fraction of a second cut (never rounded, so that it never reaches the next second, day or
+// year) to digits (1 to 7) with trailing zeros left out: 9999-12-31 23:59:59.9999999 at 6
+// digits is "9999-12-31 23:59:59.999999".
+void AppendTicksTimestamp(std::string& out, uint64_t ticks, int digits);
 
 // The shortest decimal that reads back as the same double, "." as the separator; an exponent
 // form for integers of 16 digits or more, so that no target reads an exact numeric. Raises
 // an error naming record and field for an infinity or a NaN.
 void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const TField& field);
+// A finite double as Firebird 3 reads it back bit for bit. Firebird gathers a literal's digits
+// in a double and applies its power of ten in one step, which is exact only while the digits
+// stay below 2^53 and the power within 10^22: such a value keeps its shortest decimal (at most
+// 15 digits, 10^-22 to 10^22); any other is written as its mantissa times a power of two,
+// "CAST(-4503599627370497 AS DOUBLE PRECISION) * POWER(2e0, -1074)".
+void AppendFirebirdFloat(std::string& out, double value);
+// The same for SQLite (3.40 reads some 17-digit decimals and those near the ends of the range
+// one unit off), without functions a build may lack: "CAST(1 AS REAL) / 4611686018427387904 /
+// ...", each step by at most 2^62.
+void AppendSQLiteFloat(std::string& out, double value);
 // A currency amount (value times 10000) in plain decimal with ".".
 void AppendDecimalCurrency(std::string& out, TCurrency value);
 // Upper-case hexadecimal digits of the bytes.

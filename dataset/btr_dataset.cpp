@@ -153,10 +153,7 @@ bool ReadExtraStorage(const TBField& d, const uint8_t* at, const TField& field, 
             if (AllBytesEqual(bytes.data(), 8, 0)) return false;
             uint64_t ticks = 0;
             std::memcpy(&ticks, bytes.data(), 8);
-            if (out) {
-                double v = TicksToDateTime(ticks);
-                std::memcpy(out, &v, 8);
-            }
+            if (out) std::memcpy(out, &ticks, 8);  // the field keeps every tick
             return true;
         }
         case btBFloat4:

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "dataset/fields.h"
+#include "dataset/timestamp_field.h"
 #include "platform/format.h"
 
 namespace {
@@ -48,6 +49,8 @@ std::unique_ptr<TField> NewFieldOfType(TFieldType type) {
             return std::make_unique<TTimeField>();
         case ftDateTime:
             return std::make_unique<TDateTimeField>();
+        case ftTimeStamp:
+            return std::make_unique<TTimeStampField>();
         case ftBytes:
             return std::make_unique<TBytesField>();
         case ftVarBytes:

@@ -127,7 +127,22 @@ TDateTime TicksToDateTime(uint64_t ticks) {
     const double whole = days - kDaysBefore;
     // Before the epoch the fraction still counts forward from midnight: -1.25 is 6:00 of
     // 29 December 1899.
-    return whole >= 0 ? whole + fraction : whole - fraction;
+    const double value = whole >= 0 ? whole + fraction : whole - fraction;
+    // Far from the epoch the sum may round up to the next midnight (23:59:59.9999999 of
+    // 9999-12-31 would become year 10000): the value stays within its own day.
+    if (whole >= 0 && value >= whole + 1) return std::nextafter(whole + 1, whole);
+    if (whole < 0 && value <= whole - 1) return std::nextafter(whole - 1, whole);
+    return value;
+}
+
+uint64_t DateTimeToTicks(TDateTime value) {
+    constexpr uint64_t kTicksPerDay = 864000000000ULL;
+    const double whole = std::trunc(value);
+    if (whole + 693593.0 < 0) return 0;
+    const auto day = static_cast<uint64_t>(whole + 693593.0);
+    auto tick = static_cast<uint64_t>(std::llround(std::fabs(value - whole) * kTicksPerDay));
+    if (tick >= kTicksPerDay) tick = kTicksPerDay - 1;
+    return day * kTicksPerDay + tick;
 }
 
 std::string GuidText(const uint8_t* b) {

@@ -36,6 +36,8 @@ double MsBinary8ToDouble(const uint8_t* bytes);
 
 // 100-ns ticks since 1 January of year 1 (little-endian, unsigned) as a date-time value.
 TDateTime TicksToDateTime(uint64_t ticks);
+// The ticks of a date-time value, to the nearest tick within its day; 0 before year 1.
+uint64_t DateTimeToTicks(TDateTime value);
 
 // The text of a GUID: the first three groups little-endian, as Windows stores them:
 // {00112233-4455-6677-8899-AABBCCDDEEFF}.

@@ -64,7 +64,7 @@ TFieldShape FieldShapeOfTypeCode(int32_t typeCode, int32_t dictSize) {
         case btCurrency:
             return {ftFMTBcd, 19};
         case btTimestamp:
-            return {ftDateTime, 0};
+            return {ftTimeStamp, 0};
         case btBFloat4:
         case btBFloat8:
             return {ftFloat, 0};

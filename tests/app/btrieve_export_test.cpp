@@ -290,9 +290,11 @@ TEST_F(TargetExport, FirebirdBuildsLongValuesOfPieces) {
     expectedBlob += "' || x'";
     for (size_t i = 0; i < 10000; ++i) expectedBlob += "27";
     expectedBlob += "'";
-    const std::string expectedMemo = "CAST('" + std::string(29999, 'a') +
-                                     "''' AS BLOB SUB_TYPE TEXT) || '" + std::string(10000, 'a') +
-                                     "'";
+    // Text in a UTF-8 script: pieces of 16,000 characters (Firebird counts four bytes each).
+    const std::string expectedMemo = "CAST('" + std::string(16000, 'a') +
+                                     "' AS BLOB SUB_TYPE TEXT) || '" + std::string(13999, 'a') +
+                                     "''" + std::string(2000, 'a') + "' || '" +
+                                     std::string(8000, 'a') + "'";
     EXPECT_NE(
         s.find("VALUES (1, TRUE, x'00275C', " + expectedBlob + ", " + expectedMemo + ", 0);\n"),
         std::string::npos);

@@ -142,8 +142,8 @@ TEST_F(Dialect, MySQL) {
             "  NAME VARCHAR(11),\n"
             "  `select` INTEGER,\n"
             "  D DATE,\n"
-            "  T TIME(3),\n"
-            "  S DATETIME(3),\n"
+            "  T TIME(6),\n"
+            "  S DATETIME(6),\n"
             "  F DOUBLE,\n"
             "  OK BOOLEAN,\n"
             "  X VARBINARY(3),\n"
@@ -365,6 +365,165 @@ TEST_F(Dialect, NamesAreKeptApartPerTarget) {
         std::string::npos);
 }
 
+// A unique key of the file stays unique in the target, or becomes a plain index with a
+// warning: Firebird ignores trailing blanks, so "abc" and "abc  " repeat there; a key column
+// written as NULL (an invalid date) keeps its key from being the primary key. MariaDB compares
+// key text byte for byte.
+TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
+    ds.AddColumn("CODE", ftString, 5);
+    ds.AddColumn("D", ftDate);
+    ds.AddRow({Text("abc", 5), Day(2000, 1, 1)});
+    ds.AddRow({Text("abc  ", 5), std::nullopt});
+    run.KeysOf = [](TDataSet&) {
+        return std::vector<TSqlKey>{{1, true, false, {"D"}}, {2, true, false, {"CODE"}}};
+    };
+    struct TCase {
+        TSqlTarget Target;
+        const char* Keys;  // the script from its keys on
+        const char* Warning;
+    };
+    const TCase cases[] = {
+        {stPostgreSQL,
+         "/* Keys */\nCREATE UNIQUE INDEX \"T_k1\" ON \"T\" (\"D\");\nALTER TABLE \"T\" ADD "
+         "PRIMARY KEY (\"CODE\");\n",
+         ""},
+        {stSQLite,
+         "/* Keys */\nCREATE UNIQUE INDEX T_k1 ON T (D);\nCREATE UNIQUE INDEX T_pk ON T (CODE);\n",
+         ""},
+        {stMySQL,
+         "/* Keys */\nCREATE UNIQUE INDEX T_k1 ON T (D);\nALTER TABLE T ADD PRIMARY KEY (CODE);\n",
+         ""},
+        {stFirebird,
+         "/* Keys */\nCREATE UNIQUE INDEX \"T_k1\" ON T (D);\nCREATE INDEX \"T_k2\" ON T "
+         "(CODE);\n",
+         "Warning|Table T, key 2: 1 value repeats an earlier one as --target firebird compares "
+         "them; the key is written as a plain index|warning"},
+    };
+    for (const TCase& c : cases) {
+        host.Messages.clear();
+        const std::string script = Script(c.Target);
+        const size_t at = script.find("/* Keys */");
+        ASSERT_NE(at, std::string::npos) << SqlTargetName(c.Target);
+        EXPECT_EQ(script.substr(at), c.Keys) << SqlTargetName(c.Target);
+        const std::string warning = host.Messages.size() > 1 ? host.Messages[0] : "";
+        EXPECT_EQ(warning, c.Warning) << SqlTargetName(c.Target);
+    }
+    EXPECT_NE(Script(stMySQL).find("  CODE VARCHAR(6) COLLATE utf8mb4_nopad_bin,\n"),
+              std::string::npos);
+}
+
+// A multi-row INSERT ends before it passes 1 MiB, whatever --rows-per-insert allows: three
+// rows of 400,000 bytes make two statements, the first of two rows.
+TEST_F(Dialect, MultiRowStatementsStayUnderAMebibyte) {
+    ds.AddColumn("S", ftString, 400000);
+    for (const char letter : {'a', 'b', 'c'})
+        ds.AddRow({Text(std::string(400000, letter), 400000)});
+    info.CreateDDL = false;
+    run.Form.RowsPerInsert = 1000;
+    for (const TSqlTarget target : {stMySQL, stPostgreSQL, stSQLite}) {
+        const std::string script = Script(target);
+        std::vector<size_t> heads;
+        for (size_t at = script.find("INSERT INTO"); at != std::string::npos;
+             at = script.find("INSERT INTO", at + 1))
+            heads.push_back(at);
+        ASSERT_EQ(heads.size(), 2u) << SqlTargetName(target);
+        const std::string first = script.substr(heads[0], heads[1] - heads[0]);
+        EXPECT_LT(first.size(), size_t{1} << 20) << SqlTargetName(target);
+        EXPECT_EQ(first.substr(first.size() - 6), "bb');\n") << SqlTargetName(target);
+        EXPECT_EQ(script.substr(script.size() - 14), "cc');\nCOMMIT;\n") << SqlTargetName(target);
+    }
+}
+
+// A timestamp keeps every digit of its fraction the target holds (PostgreSQL and MariaDB
+// microseconds, Firebird 1/10000 s, SQLite's text all seven), cut, never rounded: the last
+// tick of 9999 stays in 9999.
+TEST_F(Dialect, TimestampsKeepTheDigitsEachTargetHolds) {
+    ds.AddColumn("S", ftTimeStamp);
+    struct TCase {
+        uint64_t Ticks;
+        const char* PostgreSQL;  // and MariaDB
+        const char* Firebird;
+        const char* SQLite;
+    };
+    const TCase cases[] = {
+        {3155378975999999999ULL, "'9999-12-31 23:59:59.999999'", "'9999-12-31 23:59:59.9999'",
+         "'9999-12-31 23:59:59.9999999'"},
+        {639323370051234500ULL, "'2026-12-08 14:30:05.12345'", "'2026-12-08 14:30:05.1234'",
+         "'2026-12-08 14:30:05.12345'"},
+        {1, "'0001-01-01 00:00:00'", "'0001-01-01 00:00:00'", "'0001-01-01 00:00:00.0000001'"},
+    };
+    for (const TCase& c : cases) ds.AddRow({Native(c.Ticks)});
+    info.CreateDDL = false;
+    const std::pair<TSqlTarget, const char * TCase::*> targets[] = {
+        {stPostgreSQL, &TCase::PostgreSQL},
+        {stMySQL, &TCase::PostgreSQL},
+        {stFirebird, &TCase::Firebird},
+        {stSQLite, &TCase::SQLite}};
+    for (const auto& [target, literal] : targets) {
+        const std::string script = Script(target);
+        for (const TCase& c : cases)
+            EXPECT_NE(script.find(std::string(" VALUES (") + c.*literal + ");\n"),
+                      std::string::npos)
+                << SqlTargetName(target) << ": " << c.*literal << "\n"
+                << script;
+    }
+}
+
+// Firebird and SQLite 3.40 read a literal's digits exactly only within 15 digits and 10^22;
+// any other double is its mantissa times a power of two. PostgreSQL and MariaDB read the
+// shortest decimal exactly.
+TEST(DialectFloats, EachTargetGetsAFormItReadsExactly) {
+    const std::string by62 = " / 4611686018427387904";
+    auto times = [](const std::string& step, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += step;
+        return out;
+    };
+    struct TCase {
+        double Value;
+        std::string Shortest;  // PostgreSQL, MariaDB
+        std::string Firebird;
+        std::string SQLite;
+    };
+    const TCase cases[] = {
+        {2.5, "2.5", "2.5", "2.5"},
+        {1E-5, "1e-05", "1e-05", "1e-05"},
+        {-0.0, "-0", "-0", "-0"},
+        {1E22, "1e+22", "1e+22", "1e+22"},
+        {123456789012345.0, "123456789012345", "123456789012345", "123456789012345"},
+        {0.1 + 0.2, "0.30000000000000004",
+         "CAST(1351079888211149 AS DOUBLE PRECISION) * POWER(2e0, -52)",
+         "CAST(1351079888211149 AS REAL) / 4503599627370496"},
+        {1E23, "1e+23", "CAST(2980232238769531 AS DOUBLE PRECISION) * POWER(2e0, 25)",
+         "CAST(2980232238769531 AS REAL) * 33554432"},
+        {1234567890123456.0, "1.234567890123456e+15",
+         "CAST(19290123283179 AS DOUBLE PRECISION) * POWER(2e0, 6)",
+         "CAST(19290123283179 AS REAL) * 64"},
+        {2.2250738585072014E-308, "2.2250738585072014e-308",
+         "CAST(1 AS DOUBLE PRECISION) * POWER(2e0, -1022)",
+         "CAST(1 AS REAL)" + times(by62, 16) + " / 1073741824"},
+        {5E-324, "5e-324", "CAST(1 AS DOUBLE PRECISION) * POWER(2e0, -1074)",
+         "CAST(1 AS REAL)" + times(by62, 17) + " / 1048576"},
+        {4.450147717014402E-308, "4.450147717014402e-308",
+         "CAST(4503599627370495 AS DOUBLE PRECISION) * POWER(2e0, -1073)",
+         "CAST(4503599627370495 AS REAL)" + times(by62, 17) + " / 524288"},
+        {-1.7976931348623157E308, "-1.7976931348623157e+308",
+         "CAST(-9007199254740991 AS DOUBLE PRECISION) * POWER(2e0, 971)",
+         "CAST(-9007199254740991 AS REAL)" + times(" * 4611686018427387904", 15) +
+             " * 2199023255552"},
+    };
+    TFloatField field;
+    for (const TCase& c : cases) {
+        std::string shortest, firebird, sqlite;
+        AppendShortestFloat(shortest, c.Value, 1, field);
+        AppendFirebirdFloat(firebird, c.Value);
+        AppendSQLiteFloat(sqlite, c.Value);
+        EXPECT_EQ(shortest, c.Shortest);
+        EXPECT_EQ(firebird, c.Firebird);
+        EXPECT_EQ(sqlite, c.SQLite);
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -395,7 +554,7 @@ TEST(DialectColumns, ExactDecimalsKeepEveryDigit) {
         {stFirebird, 3, 4, "NUMERIC(4, 4)"}, {stFirebird, 19, 4, "VARCHAR(21)"},
         {stFirebird, 20, 0, "VARCHAR(22)"},  {stMySQL, 9, 2, "DECIMAL(9, 2)"},
         {stMySQL, 3, 4, "DECIMAL(4, 4)"},    {stMySQL, 70, 40, "DECIMAL(65, 30)"},
-        {stPostgreSQL, 9, 2, "NUMERIC"},     {stSQLite, 9, 2, "NUMERIC"},
+        {stPostgreSQL, 9, 2, "NUMERIC"},     {stSQLite, 9, 2, "TEXT"},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(DecimalColumn(c.Target, c.Digits, c.Scale), c.Type)

@@ -60,6 +60,7 @@ std::string ValueText(TBDataSet& ds, TField& f) {
             DecodeDate(f.AsDateTime(), y, mo, d);
             return Format("%04d-%02d-%02d", y, mo, d);
         case ftDateTime:
+        case ftTimeStamp:
             DecodeDate(f.AsDateTime(), y, mo, d);
             DecodeTime(f.AsDateTime(), h, mi, s, ms);
             return Format("%04d-%02d-%02d %02d:%02d:%02d.%03d", y, mo, d, h, mi, s, ms);

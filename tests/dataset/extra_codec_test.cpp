@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "dataset/extra_codec.h"
+#include "platform/datetime.h"
 
 namespace {
 
@@ -76,6 +78,23 @@ TEST(ExtraCodec, TimestampsGuidsAndUtf16) {
     EXPECT_EQ(TicksToDateTime(693593 * day), 0.0);
     EXPECT_EQ(TicksToDateTime(693594 * day + day / 2), 1.5);
     EXPECT_EQ(TicksToDateTime(693592 * day + day / 4), -1.25);
+    // The last tick of a day stays in that day, however far from the epoch.
+    struct TLastTick {
+        uint64_t Day;  // days since 1 January of year 1
+        const char* Text;
+    };
+    for (const TLastTick& c :
+         {TLastTick{3652058, "9999-12-31 23:59:59.999"},
+          TLastTick{739000, "2024-04-25 23:59:59.999"}, TLastTick{0, "0001-01-01 23:59:59.999"}}) {
+        const TDateTime v = TicksToDateTime(c.Day * day + day - 1);
+        int y, mo, d, h, mi, sec, ms;
+        DecodeDate(v, y, mo, d);
+        DecodeTime(v, h, mi, sec, ms);
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, mo, d, h, mi, sec,
+                      ms);
+        EXPECT_STREQ(text, c.Text);
+    }
     const uint8_t g[16] = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
                            0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
     EXPECT_EQ(GuidText(g), "{00112233-4455-6677-8899-AABBCCDDEEFF}");

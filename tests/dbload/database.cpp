@@ -345,6 +345,14 @@ std::vector<std::vector<std::string>> TDatabase::Read(const TTable& expected) co
             };
             switch (expected.Columns[j].Kind) {
                 case TKind::Text:
+                    // A text longer than a VARCHAR is read as its bytes, in pieces.
+                    if (longest[j] > 32000) {
+                        for (size_t at = 0; at < (longest[j] + 7999) / 8000 * 8000; at += 8000)
+                            all("CAST(SUBSTRING(CAST(" + c + " AS BLOB SUB_TYPE BINARY) FROM " +
+                                std::to_string(at + 1) +
+                                " FOR 8000) AS VARCHAR(8000) CHARACTER SET OCTETS)");
+                        break;
+                    }
                     all("CAST(" + c + " AS VARCHAR(" +
                         std::to_string(std::min<size_t>(longest[j], 32000)) +
                         ") CHARACTER SET OCTETS)");
@@ -367,7 +375,7 @@ std::vector<std::vector<std::string>> TDatabase::Read(const TTable& expected) co
                     all("SUBSTRING(CAST(" + c + " AS VARCHAR(13)) FROM 1 FOR 8)");
                     break;
                 case TKind::Timestamp:
-                    all("SUBSTRING(CAST(" + c + " AS VARCHAR(24)) FROM 1 FOR 19)");
+                    all("CAST(" + c + " AS VARCHAR(24))");
                     break;
                 default:
                     all(c);
@@ -382,9 +390,11 @@ std::vector<std::vector<std::string>> TDatabase::Read(const TTable& expected) co
         };
         for (size_t j = 0; j < columns.size(); ++j) {
             const TKind kind = expected.Columns[j].Kind;
-            if (kind == TKind::Bytes) {
+            const size_t textPieces = (longest[j] + 7999) / 8000;
+            if (kind == TKind::Bytes || (kind == TKind::Text && longest[j] > 32000)) {
                 for (size_t i = 0; i < rows; ++i) out[i][j].clear();
-                for (size_t piece = 0; piece < pieces[j]; ++piece)
+                for (size_t piece = 0; piece < (kind == TKind::Bytes ? pieces[j] : textPieces);
+                     ++piece)
                     for (size_t i = 0; i < rows; ++i) {
                         const std::string v = take();
                         out[i][j] = v == "<null>" ? "NULL" : out[i][j] + Lower(v);
@@ -445,9 +455,14 @@ std::vector<std::vector<std::string>> TDatabase::Read(const TTable& expected) co
                          : checked("time", "a time");
                 break;
             case TKind::Timestamp:
-                e = pg   ? "to_char(" + c + ", 'YYYY-MM-DD HH24:MI:SS')"
-                    : my ? "DATE_FORMAT(" + c + ", '%Y-%m-%d %H:%i:%s')"
-                         : checked("datetime", "a timestamp");
+                // With every digit of the fraction the target holds; SQLite's text as it is,
+                // checked by its functions, which read milliseconds (rounded: the last tick
+                // of 9999 would be past their range).
+                e = pg   ? "to_char(" + c + ", 'YYYY-MM-DD HH24:MI:SS.US')"
+                    : my ? "DATE_FORMAT(" + c + ", '%Y-%m-%d %H:%i:%s.%f')"
+                         : "CASE WHEN datetime(substr(" + c + ", 1, 23)) IS NULL AND " + c +
+                               " IS NOT NULL THEN 'not a timestamp: ' || " + c + " ELSE " + c +
+                               " END";
                 break;
             default:
                 break;
@@ -469,12 +484,27 @@ std::vector<std::vector<std::string>> TDatabase::Read(const TTable& expected) co
     return out;
 }
 
+namespace {
+
+// A timestamp's text with its fraction cut to digits and its trailing zeros (and a bare point)
+// left out.
+std::string Fraction(std::string text, int digits) {
+    const size_t point = text.find('.');
+    if (point == std::string::npos) return text;
+    text.resize(std::min(text.size(), point + 1 + static_cast<size_t>(digits)));
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
 std::string Compare(const TTable& expected, const std::vector<std::vector<std::string>>& read,
-                    bool utf8, bool classic, int ulps) {
+                    bool utf8, bool classic, int ulps, int fractionDigits) {
     std::string diff;
     for (size_t i = 0; i < expected.Rows.size() && i < read.size(); ++i) {
         for (size_t j = 0; j < expected.Columns.size(); ++j) {
-            const TColumn& col = expected.Columns[j];
+            const TExpectedColumn& col = expected.Columns[j];
             const TCell& cell = expected.Rows[i][j];
             const std::string& got = read[i][j];
             std::string want;
@@ -517,6 +547,9 @@ std::string Compare(const TTable& expected, const std::vector<std::vector<std::s
                                              ? "0"
                                              : got;
                 same = norm == want;
+            } else if (col.Kind == TKind::Timestamp) {
+                want = Fraction(cell.Text, fractionDigits);
+                same = Fraction(got, 7) == want;
             } else {
                 want = cell.Text;
                 same = got == want;

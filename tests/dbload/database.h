@@ -51,5 +51,6 @@ class TDatabase {
 // The differences between the read rows and the expected table, one line each, empty when
 // they agree. classic: floats were written with 15 significant digits. ulps: how many units
 // in the last place a float read back may be off (0: it must be the same double).
+// fractionDigits: the digits of a second's fraction the target holds.
 std::string Compare(const TTable& expected, const std::vector<std::vector<std::string>>& read,
-                    bool utf8, bool classic, int ulps = 0);
+                    bool utf8, bool classic, int ulps = 0, int fractionDigits = 0);

@@ -1,6 +1,7 @@
 #include "edge_file.h"
 
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -316,7 +317,7 @@ void MakeDataFile(const std::string& path, bool classic, TDictFile& description)
         length += static_cast<size_t>(f.Size);
     }
     description.Keys.push_back({"ID"});
-    std::vector<std::string> records;
+    std::vector<std::string> records, ticks;
     int32_t id = 0;
     for (const TRow& row : Rows()) records.push_back(Record(row, ++id, classic, length));
     MakeBtrieveFile(path, static_cast<uint16_t>(length), {{Segment(1, 4, 1, false, false)}},
@@ -325,9 +326,162 @@ void MakeDataFile(const std::string& path, bool classic, TDictFile& description)
 
 }  // namespace
 
+namespace {
+
+// exact.dbt: ID (unique key 0), DBL, KEYTXT (unique key 1), MEMO. Doubles Firebird misread as
+// shortest decimals (17 digits, beyond 10^22, the smallest normal and subnormals) and random
+// bit patterns; key texts "abc" and "abc  " (a zero byte and blanks after the same letters);
+// memos of 17,000 ASCII characters and of 70,000 box-drawing letters (210,000 UTF-8 bytes).
+void MakeExactFile(const std::string& path, TDictFile& description) {
+    description.Fields = {{"ID", 22, 4}, {"DBL", 4, 8}, {"KEYTXT", 1, 8}, {"MEMO", 18, 8}};
+    description.Keys = {{"ID"}, {"KEYTXT"}};
+    std::vector<double> values = {0.1 + 0.2,
+                                  1E23,
+                                  2.2250738585072014E-308,
+                                  5E-324,
+                                  -1E-310,
+                                  1.7976931348623157E308,
+                                  4409482951994290.0,
+                                  3.4028234663852886E38,
+                                  2.5};
+    uint64_t bits = 0x9E3779B97F4A7C15ULL;
+    while (values.size() < 300) {
+        bits ^= bits << 13;
+        bits ^= bits >> 7;
+        bits ^= bits << 17;
+        double v;
+        std::memcpy(&v, &bits, 8);
+        if (std::isfinite(v)) values.push_back(v);
+    }
+    std::vector<std::string> records;
+    for (size_t i = 0; i < values.size(); ++i) {
+        TRecordBytes r(28);
+        r.Value<int32_t>(0, static_cast<int32_t>(i + 1)).Value<double>(4, values[i]);
+        std::string key = i == 0   ? std::string("abc\0\0\0\0\0", 8)
+                          : i == 1 ? std::string("abc     ")
+                                   : "k" + std::to_string(i);
+        key.resize(8, '\0');
+        r.Text(12, key);
+        // "╔═╗" in CP866, which CP1251 lacks.
+        std::string memo = i == 0 ? std::string(17000, 'a') : i == 1 ? "\xC9\xCD\xBB" : "";
+        while (i == 1 && memo.size() < 70000) memo += memo;
+        if (i == 1) memo.resize(70000);
+        r.Value<uint32_t>(20, 0).Value<uint32_t>(24, static_cast<uint32_t>(memo.size()));
+        records.push_back(r.Bytes() + memo);
+    }
+    MakeBtrieveFile(path, 28, {{Segment(1, 4, 1, false, false)}, {Segment(13, 8, 0, false, false)}},
+                    records, true);
+}
+
+}  // namespace
+
 void MakeEdgeFiles(const std::string& dir) {
-    TDictFile edge{"edge.dbt", {}, {}}, plain{"plain.dbt", {}, {}};
+    TDictFile edge{"edge.dbt", {}, {}}, plain{"plain.dbt", {}, {}}, exact{"exact.dbt", {}, {}};
     MakeDataFile(dir + "/edge.dbt", false, edge);
     MakeDataFile(dir + "/plain.dbt", true, plain);
-    MakeDictionary(dir + "/edge.def", {edge, plain});
+    MakeExactFile(dir + "/exact.dbt", exact);
+    MakeDictionary(dir + "/edge.def", {edge, plain, exact});
+}
+
+namespace {
+
+// A name as a dictionary stores it: blank-padded to size.
+std::string Padded(std::string name, size_t size) {
+    name.resize(size, ' ');
+    return name;
+}
+
+// A packed decimal of 10 bytes: 19 digits, then the sign nibble (F or D).
+std::string Packed(const std::string& digits, bool negative) {
+    std::string nibbles = std::string(19 - digits.size(), '0') + digits;
+    std::string out;
+    for (size_t i = 0; i < 20; i += 2) {
+        const int high = nibbles[i] - '0';
+        const int low = i + 1 < 19 ? nibbles[i + 1] - '0' : (negative ? 0xD : 0xF);
+        out.push_back(static_cast<char>(high << 4 | low));
+    }
+    return out;
+}
+
+}  // namespace
+
+void MakeDdfFiles(const std::string& dir) {
+    struct TColumn {
+        const char* Name;
+        int Type, Offset, Size, Dec;
+    };
+    const TColumn columns[] = {{"ID", 1, 0, 4, 0},
+                               {"TS", 20, 4, 8, 0},
+                               {"CUR", 19, 12, 8, 0},
+                               {"DEC", 5, 20, 10, 2},
+                               {"U64", 14, 30, 8, 0}};
+    std::vector<std::string> files, fields, indexes;
+    auto fileRow = [&](int id, const std::string& name, const std::string& location,
+                       uint8_t flags) {
+        TRecordBytes r(97);
+        r.Value<uint16_t>(0, static_cast<uint16_t>(id))
+            .Text(2, Padded(name, 20))
+            .Text(22, Padded(location, 64))
+            .Value<uint8_t>(86, flags);
+        files.push_back(r.Bytes());
+    };
+    uint16_t fieldId = 1;
+    auto fieldRow = [&](uint16_t file, const TColumn& c) {
+        TRecordBytes r(32);
+        r.Value<uint16_t>(0, fieldId++)
+            .Value<uint16_t>(2, file)
+            .Text(4, Padded(c.Name, 20))
+            .Value<uint8_t>(24, static_cast<uint8_t>(c.Type))
+            .Value<uint16_t>(25, static_cast<uint16_t>(c.Offset))
+            .Value<uint16_t>(27, static_cast<uint16_t>(c.Size))
+            .Value<uint8_t>(29, static_cast<uint8_t>(c.Dec));
+        fields.push_back(r.Bytes());
+    };
+    // The dictionary describes its own three files first.
+    fileRow(1, "X$File", "FILE.DDF", 16);
+    fileRow(2, "X$Field", "FIELD.DDF", 16);
+    fileRow(3, "X$Index", "INDEX.DDF", 16);
+    // STAMPS (10) has every column, TICKS (11) its first two, in a file of their own.
+    fileRow(10, "STAMPS", "stamps.dat", 0);
+    fileRow(11, "TICKS", "ticks.dat", 0);
+    for (const TColumn& c : {TColumn{"Xe$Id", 1, 0, 2, 0}, TColumn{"Xe$DataType", 1, 24, 1, 0},
+                             TColumn{"Xe$Offset", 1, 25, 2, 0}, TColumn{"Xe$Size", 1, 27, 2, 0}})
+        fieldRow(2, c);
+    for (const uint16_t table : {10, 11}) {
+        TRecordBytes key(10);
+        key.Value<uint16_t>(0, table).Value<uint16_t>(2, fieldId);  // ID, key 0, part 0
+        indexes.push_back(key.Bytes());
+        for (const TColumn& c : columns)
+            if (table == 10 || c.Offset < 12) fieldRow(table, c);
+    }
+    struct TRow {
+        uint64_t Ticks;
+        int64_t Currency;
+        std::string Decimal;
+        bool Negative;
+        uint64_t Unsigned;
+    };
+    const TRow rows[] = {
+        {3155378975999999999ULL, INT64_MIN, "9999999999999999999", false, UINT64_MAX},
+        {639323370051234567ULL, INT64_MAX, "1", true, 1ULL << 63},
+        {1, 123456789, "0", false, 0},
+    };
+    std::vector<std::string> records, ticks;
+    int32_t id = 0;
+    for (const TRow& row : rows) {
+        TRecordBytes r(38);
+        r.Value<int32_t>(0, ++id)
+            .Value<uint64_t>(4, row.Ticks)
+            .Value<int64_t>(12, row.Currency)
+            .Text(20, Packed(row.Decimal, row.Negative))
+            .Value<uint64_t>(30, row.Unsigned);
+        records.push_back(r.Bytes());
+        ticks.push_back(r.Bytes().substr(0, 12));
+    }
+    const uint8_t kInteger = 1;
+    MakeBtrieveFile(dir + "/FILE.DDF", 97, {{Segment(1, 2, kInteger, false, false)}}, files);
+    MakeBtrieveFile(dir + "/FIELD.DDF", 32, {{Segment(1, 2, kInteger, false, false)}}, fields);
+    MakeBtrieveFile(dir + "/INDEX.DDF", 10, {{Segment(1, 2, kInteger, false, true)}}, indexes);
+    MakeBtrieveFile(dir + "/stamps.dat", 38, {{Segment(1, 4, kInteger, false, false)}}, records);
+    MakeBtrieveFile(dir + "/ticks.dat", 12, {{Segment(1, 4, kInteger, false, false)}}, ticks);
 }

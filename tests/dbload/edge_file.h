@@ -11,3 +11,8 @@
 // type, and plain.dbt with only the types the classic script writes (no logical, raw bytes or
 // blobs), holding the same rows in the fields they share.
 void MakeEdgeFiles(const std::string& dir);
+// Writes, into dir, a DDF dictionary (FILE.DDF, FIELD.DDF, INDEX.DDF) and its one table STAMPS
+// (stamps.dat, key ID): TIMESTAMP values down to the 100-ns tick (the last tick of 9999, the
+// first of year 1), CURRENCY at its limits, a 19-digit DECIMAL and 64-bit unsigned values up
+// to 2^64-1; and TICKS (ticks.dat), the same file's ID and TS alone.
+void MakeDdfFiles(const std::string& dir);

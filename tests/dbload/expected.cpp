@@ -5,6 +5,7 @@
 
 #include "dataset/btr_dataset.h"
 #include "dataset/field.h"
+#include "dataset/timestamp_field.h"
 #include "dict/session.h"
 #include "platform/datetime.h"
 
@@ -91,9 +92,19 @@ TTable ReadBtrieveTable(const std::string& dict, const std::string& base) {
                     case TKind::Time:
                         cell.Text = IsoTime(f->AsDateTime());
                         break;
-                    case TKind::Timestamp:
+                    case TKind::Timestamp: {
                         cell.Text = IsoDate(f->AsDateTime()) + " " + IsoTime(f->AsDateTime());
+                        // A stored timestamp's every tick: seven digits.
+                        uint64_t ticks = 0;
+                        const auto* stamp = dynamic_cast<const TTimeStampField*>(f);
+                        if (stamp && stamp->Ticks(ticks)) {
+                            char fraction[16];
+                            std::snprintf(fraction, sizeof fraction, ".%07llu",
+                                          static_cast<unsigned long long>(ticks % 10000000));
+                            cell.Text += fraction;
+                        }
                         break;
+                    }
                     case TKind::Bool:
                         cell.Text = f->AsBoolean() ? "1" : "0";
                         break;

@@ -7,7 +7,7 @@
 
 enum class TKind { Text, Int, Float, Date, Time, Timestamp, Bool, Bytes };
 
-struct TColumn {
+struct TExpectedColumn {
     std::string Name;  // the field name, CP1251
     TKind Kind;
     bool Oem = false;  // text stored in CP866: translated fields, and memo content
@@ -16,12 +16,13 @@ struct TColumn {
 struct TCell {
     bool Null = true;
     std::string Text;   // Text: the stored bytes (CP866 when Oem, else CP1251); Bytes: the
-                        // bytes; Int: decimal; Date, Time, Timestamp: ISO form; Bool: 1 or 0
+                        // bytes; Int: decimal; Date, Time, Timestamp: ISO form (a stored
+                        // timestamp with its seven digits of 100 ns); Bool: 1 or 0
     double Number = 0;  // Float
 };
 
 struct TTable {
-    std::vector<TColumn> Columns;
+    std::vector<TExpectedColumn> Columns;
     std::vector<std::vector<TCell>> Rows;  // in the order of the first key
 };
 
