@@ -163,7 +163,6 @@ class TTargetDialect : public ISqlDialect {
     std::vector<TSqlKey> keys_;
     std::vector<TKeyCheck> keyChecks_;
     std::vector<size_t> valueEnds_;  // where each value's literal ends in line_
-    std::vector<std::string> keyWarnings_;
     std::string keyValue_;
     std::set<std::string> keyFieldNames_;
 };

@@ -375,7 +375,7 @@ TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
     ds.AddRow({Text("abc", 5), Day(2000, 1, 1)});
     ds.AddRow({Text("abc  ", 5), std::nullopt});
     run.KeysOf = [](TDataSet&) {
-        return std::vector<TSqlKey>{{1, true, false, {"D"}}, {2, true, false, {"CODE"}}};
+        return std::vector<TSqlKey>{{1, true, false, {"D"}, ""}, {2, true, false, {"CODE"}, ""}};
     };
     struct TCase {
         TSqlTarget Target;
