@@ -15,7 +15,7 @@ namespace {
 constexpr uint32_t kNoPage = 0xFFFFFFFFu;
 }
 
-TPageFile::TPageFile(const std::string& path) {
+TPageFile::TPageFile(const std::string& path) : path_(path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         if (errno == ENOENT || errno == ENOTDIR) throw ERealFile(12, "File not found");

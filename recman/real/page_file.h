@@ -17,6 +17,8 @@ class TPageFile {
     TPageFile& operator=(const TPageFile&) = delete;
 
     uint64_t Size() const { return size_; }
+    // The path the file was opened by.
+    const std::string& Path() const { return path_; }
     // Fixes the page size; until then only ReadAt works.
     void SetPageSize(uint32_t pageSize);
     uint32_t PageSize() const { return pageSize_; }
@@ -43,6 +45,7 @@ class TPageFile {
     uint32_t pageCount_ = 0;
     std::vector<uint8_t> cache_;  // slots_ pages, page n in slot n % slots_
     std::vector<uint32_t> tags_;  // page held by each slot, or kNoPage
+    std::string path_;
 };
 
 }  // namespace recman::real

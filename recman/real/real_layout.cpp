@@ -1,6 +1,7 @@
 #include "recman/real/real_layout.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "recman/btrieve_codes.h"
@@ -27,6 +28,13 @@ constexpr uint32_t kMaxSegments = 119;
 
 [[noreturn]] void Unsupported(int16_t status, const std::string& what) {
     throw ERealFile(status, "Not supported: " + what);
+}
+
+bool IsPreImageName(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return extension == ".PRE";
 }
 
 std::string Hex16(uint16_t v) {
@@ -76,6 +84,7 @@ void ReadPat8(TPageFile& file, TRealLayout& layout) {
     const uint32_t perGroup = spacing - 2 * copyPages;
     const uint64_t firstTable = 4ull * copyPages;
     const uint64_t firstPage = firstTable + 2 * copyPages;
+    if (firstTable + copyPages > file.PageCount()) Damaged("the file is truncated");
     std::vector<uint8_t> copy(layout.controlSize), chosen(layout.controlSize);
     layout.physical.assign(1, kNoPointer);
     layout.pageType.assign(1, 0);
@@ -367,8 +376,10 @@ TRealLayout ReadLayout(TPageFile& file) {
 
     layout.controlSize = p;
     if (layout.format == TFormat::New8x) layout.controlSize = std::max<uint32_t>(2 * p, 2048);
-    // A pre-image file of a transaction holds the control record and nothing else.
-    if (layout.format != TFormat::Old5x && file.Size() <= 2ull * layout.controlSize)
+    // A pre-image file of a transaction (NAME.PRE) holds the control record and nothing else;
+    // another file that short is a truncated one.
+    if (layout.format != TFormat::Old5x && file.Size() <= 2ull * layout.controlSize &&
+        IsPreImageName(file.Path()))
         NotDataFile("a pre-image file, which holds a control record and nothing else");
 
     if (layout.format == TFormat::Old5x) {

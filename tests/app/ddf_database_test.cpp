@@ -273,14 +273,14 @@ TEST_F(SharedSamples, ListOfTheApplicationsTables) {
         EXPECT_EQ(line.substr(49, 3).find(answer), 0u) << line;
     }
     EXPECT_EQ(row("X$File"),
-              "X$File                file.ddf                   -            4           -  "
+              "X$File                file.ddf                   -            4        -  "
               "dictionary table");
     EXPECT_EQ(row("QuantityDiscounts"),
-              "QuantityDiscounts     misc\\QtyBreak.dat          no          22           -");
+              "QuantityDiscounts     misc\\QtyBreak.dat          no          22        -");
     EXPECT_EQ(row("SystemSetup"),
-              "SystemSetup           misc\\system~1.dat          no           9           -");
+              "SystemSetup           misc\\system~1.dat          no           9        -");
     EXPECT_EQ(row("CurrencyHistory"),
-              "CurrencyHistory       CurrencyHistory.Dat        no          17           -");
+              "CurrencyHistory       CurrencyHistory.Dat        no          17        -");
 }
 
 TEST_F(SharedSamples, ACutCopyOfTheDictionarySaysWhy) {

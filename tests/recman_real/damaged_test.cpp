@@ -280,8 +280,8 @@ const std::vector<TMutation8>& Mutations8() {
         {"key past the expanded record", "MISC/ExchqChk.Dat",
          [](TImage& i, auto&) { BothCopies(i, u, [](uint8_t* f) { PutLe16(f + 0x192, 4); }); }, 2,
          "Damaged file: key 0 lies outside the record"},
-        {"a pre-image file", "TRANS/Nominal.Dat", [](TImage& i, auto&) { i.resize(2 * u); }, 30,
-         "Not a data file: a pre-image file, which holds a control record and nothing else"},
+        {"cut after its control records", "TRANS/Nominal.Dat",
+         [](TImage& i, auto&) { i.resize(2 * u); }, 2, "Damaged file: the file is truncated"},
         {"both page tables lost", "TRANS/Nominal.Dat",
          [](TImage& i, auto&) { BothTables(i, u, [](uint8_t* t) { t[3] = 'X'; }); }, 2,
          "Damaged file: page allocation table 0 is missing"},
@@ -342,6 +342,29 @@ TEST(RealDamaged8x, EveryMutationIsRefusedWithItsStatusAndReason) {
         EXPECT_EQ(cursor, nullptr);
         EXPECT_EQ(status, m.status);
         EXPECT_EQ(recman::real::LastOpenError(), m.message);
+    }
+}
+
+// A pre-image file (NAME.PRE) of 6.x and 8.x files: the control record and nothing else.
+TEST(RealDamaged8x, PreImageFilesAreRefusedAsWhatTheyAre) {
+    const struct {
+        std::string sample;
+        size_t controlSize;
+    } cases[] = {{"GALTELA.DAT", 4096}, {"8x", 2048}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sample);
+        TImage image = c.sample == "8x"
+                           ? FileBytes(SharedSamplePath(kCompany + "TRANS/Nominal.Dat"))
+                           : FileBytes(SamplePath(c.sample));
+        if (image.empty()) GTEST_SKIP() << "the shared samples are not beside the source tree";
+        image.resize(2 * c.controlSize);
+        int16_t status = -1;
+        auto cursor = recman::real::OpenRealFile(WriteImage("ZIPTBL.PRE", image), 0, "", status);
+        EXPECT_EQ(cursor, nullptr);
+        EXPECT_EQ(status, 30);
+        EXPECT_EQ(recman::real::LastOpenError(),
+                  "Not a data file: a pre-image file, which holds a control record and nothing "
+                  "else");
     }
 }
 
