@@ -36,6 +36,11 @@ class TDatabase {
     // when the client fails.
     std::vector<std::vector<std::string>> Read(const TTable& expected) const;
 
+    // The values of a query's one column, which it names V, one per row.
+    std::vector<std::string> Values(const std::string& sql) const { return Lines(sql); }
+    // A table or column name quoted the server's way.
+    std::string QuoteName(const std::string& name) const { return Quote(name); }
+
   private:
     TProcessResult Query(const std::string& sql) const;
     std::vector<std::string> Lines(const std::string& sql) const;  // one value per line
