@@ -67,7 +67,7 @@ TEST(EngineExport, ScriptThroughTheLibraryIsByteForByteTheEmbeddedOne) {
         Export({"--engine", QUORVATH_ENGINE_LIBRARY, "--encoding", "cp1251"}, dir / "option.sql");
     EXPECT_EQ(byOption.status, 0) << byOption.err;
     EXPECT_EQ(byOption.out, embedded.out);
-    EXPECT_EQ(byOption.err, "");
+    EXPECT_EQ(byOption.err, embedded.err);
     EXPECT_EQ(byOption.script, embedded.script);
 
     setenv(recman::kEngineVariable, QUORVATH_ENGINE_LIBRARY, 1);

@@ -92,7 +92,7 @@ TEST_F(EngineProgram, ExportThroughTheLibraryMatchesTheEmbeddedRun) {
     const TResult byOption = Export("", "--engine " + Quoted(kLibrary), dir_ / "option.sql");
     EXPECT_EQ(byOption.status, 0) << byOption.err;
     EXPECT_EQ(byOption.out, embedded.out);
-    EXPECT_EQ(byOption.err, "");
+    EXPECT_EQ(byOption.err, embedded.err);
     EXPECT_EQ(WithoutTime(ReadAll(dir_ / "option.sql")), WithoutTime(script));
 
     const TResult byVariable =

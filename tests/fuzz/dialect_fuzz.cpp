@@ -185,15 +185,14 @@ TExpected ExpectedOf(const TField& field, TScriptEncoding encoding) {
             e.Real = field.AsFloat();
             if (!std::isnan(e.Real)) e.Type = SQLITE_FLOAT;  // SQLite has no NaN: NULL
             return e;
+        // SQLite has no decimal type: exact decimals are kept as their digits' text.
         case ftCurrency:
-            e.Type = SQLITE_FLOAT;
-            e.Real = static_cast<double>(field.AsCurrency()) / 10000.0;
-            e.Approximate = true;
+            e.Type = SQLITE_TEXT;
+            AppendDecimalCurrency(e.Bytes, field.AsCurrency());
             return e;
         case ftFMTBcd:
-            e.Type = SQLITE_FLOAT;
-            e.Real = std::strtod(std::string(field.AsStringView()).c_str(), nullptr);
-            e.Approximate = true;
+            e.Type = SQLITE_TEXT;
+            e.Bytes = field.AsStringView();
             return e;
         case ftGuid:
             e.Type = SQLITE_TEXT;

@@ -399,7 +399,9 @@ TEST_F(MainFormKeys, F9StartsTheExportAndTheStopHasNoKey) {
     dataSet->AddColumn("N", ftInteger);
     dataSet->AddRow({Native<int32_t>(1)});
     f.edtFileSQL->setText(QString::fromStdString(Path("k.sql")));
+    f.edtTableName->setText("T");
     QTest::keyClick(&f, Qt::Key_F9);
+    EXPECT_EQ(errors, std::vector<std::string>());
     EXPECT_EQ(dataSet->OpenCount, 1);
     EXPECT_EQ(messages,
               std::vector<std::string>(
