@@ -49,15 +49,22 @@ const uint8_t* TPageFile::Page(uint32_t number) {
     const uint32_t slot = number % slots_;
     uint8_t* buffer = cache_.data() + size_t(slot) * pageSize_;
     if (tags_[slot] != number) {
-        // A miss right after the previous page's miss reads ahead: walks in page order cost
-        // one read per run of pages instead of one per page.
+        // A miss right after an earlier miss's pages reads ahead: walks in page order cost one
+        // read per run of pages instead of one per page, also when they go through two
+        // runs at once (a compressed record's slot, then its stream in a variable page).
         uint32_t count = 1;
-        if (number == lastMiss_ + 1)
-            count = std::min({kReadAhead, slots_ - slot, pageCount_ - number});
+        size_t stream = nextStream_;
+        for (size_t i = 0; i < lastMisses_.size(); ++i)
+            if (number == lastMisses_[i] + 1) {
+                stream = i;
+                count = std::min({kReadAhead, slots_ - slot, pageCount_ - number});
+                break;
+            }
+        if (stream == nextStream_) nextStream_ = (nextStream_ + 1) % lastMisses_.size();
         for (uint32_t i = 0; i < count; ++i) tags_[slot + i] = kNoPage;
         ReadAt(uint64_t(number) * pageSize_, count * pageSize_, buffer);
         for (uint32_t i = 0; i < count; ++i) tags_[slot + i] = number + i;
-        lastMiss_ = number + count - 1;
+        lastMisses_[stream] = number + count - 1;
     }
     return buffer;
 }

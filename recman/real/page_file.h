@@ -2,6 +2,7 @@
 // with the size of the data.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,7 +38,9 @@ class TPageFile {
     static constexpr uint64_t kCacheBytes = 8u << 20;
     // Pages read at once by a miss that follows the previous one in page order.
     static constexpr uint32_t kReadAhead = 32;
-    uint32_t lastMiss_ = 0xFFFFFFFEu;
+    // The last page read by each of the latest runs of misses, and the run to replace next.
+    std::array<uint32_t, 4> lastMisses_{0xFFFFFFFEu, 0xFFFFFFFEu, 0xFFFFFFFEu, 0xFFFFFFFEu};
+    size_t nextStream_ = 0;
     uint32_t slots_ = 0;
     int fd_ = -1;
     uint64_t size_ = 0;
