@@ -22,11 +22,18 @@ std::vector<TRow> Rows() {
 }
 
 // FNV-1a over the records in a canonical order: a digest that does not depend on the walk.
-uint64_t Digest(std::vector<std::vector<uint8_t>> records) {
-    std::sort(records.begin(), records.end());
+// The records as byte strings, in sorted order: a set that does not depend on the walk.
+std::vector<std::string> Sorted(const std::vector<std::vector<uint8_t>>& records) {
+    std::vector<std::string> out;
+    for (const auto& r : records) out.emplace_back(r.begin(), r.end());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+uint64_t Digest(const std::vector<std::vector<uint8_t>>& records) {
     uint64_t h = 1469598103934665603ull;
-    for (const auto& r : records)
-        for (uint8_t b : r) h = (h ^ b) * 1099511628211ull;
+    for (const std::string& r : Sorted(records))
+        for (char b : r) h = (h ^ uint8_t(b)) * 1099511628211ull;
     return h;
 }
 
@@ -64,15 +71,14 @@ TEST_F(ExchequerFiles, EveryFileReadsWhole) {
             else
                 EXPECT_GE(r.size(), row.fixed);
         const uint64_t all = Digest(physical);
-        auto sorted = physical;
-        std::sort(sorted.begin(), sorted.end());
+        const std::vector<std::string> sorted = Sorted(physical);
         const uint8_t* spec = stat.data.data() + 16;
         for (uint32_t k = 0; k < row.keys; ++k) {
             SCOPED_TRACE("key " + std::to_string(k));
             const uint16_t flags = recman::real::Le16(spec + 4);
             while (recman::real::Le16(spec + 4) & 0x10) spec += 16;  // the key's other segments
             spec += 16;
-            auto forward = f.Walk(int8_t(k));
+            const auto forward = f.Walk(int8_t(k));
             const auto backward = f.Walk(int8_t(k), true);
             ASSERT_EQ(forward.size(), backward.size());
             EXPECT_TRUE(std::equal(forward.begin(), forward.end(), backward.rbegin()));
@@ -82,9 +88,9 @@ TEST_F(ExchequerFiles, EveryFileReadsWhole) {
                 EXPECT_EQ(Digest(forward), all);
             } else {
                 // A key with null values reaches some of them, each once.
-                std::sort(forward.begin(), forward.end());
+                const std::vector<std::string> reached = Sorted(forward);
                 EXPECT_TRUE(
-                    std::includes(sorted.begin(), sorted.end(), forward.begin(), forward.end()));
+                    std::includes(sorted.begin(), sorted.end(), reached.begin(), reached.end()));
                 ++nullKeys;
             }
         }
