@@ -258,28 +258,33 @@ bool AppendPlainlyRead(std::string& out, double value) {
     return true;
 }
 
-}  // namespace
-
-void AppendFirebirdFloat(std::string& out, double value) {
-    if (AppendPlainlyRead(out, value)) return;
+// Appends "CAST(m AS type)" for value's odd integer mantissa m; returns the power of two that
+// value is m times.
+int AppendMantissaCast(std::string& out, double value, const char* type) {
     int64_t mantissa = 0;
     int exponent = 0;
     SplitDouble(value, mantissa, exponent);
     out += "CAST(";
     AppendNumber(out, mantissa);
-    out += " AS DOUBLE PRECISION) * POWER(2e0, ";
+    out += " AS ";
+    out += type;
+    out.push_back(')');
+    return exponent;
+}
+
+}  // namespace
+
+void AppendFirebirdFloat(std::string& out, double value) {
+    if (AppendPlainlyRead(out, value)) return;
+    const int exponent = AppendMantissaCast(out, value, "DOUBLE PRECISION");
+    out += " * POWER(2e0, ";
     AppendNumber(out, exponent);
     out.push_back(')');
 }
 
 void AppendSQLiteFloat(std::string& out, double value) {
     if (AppendPlainlyRead(out, value)) return;
-    int64_t mantissa = 0;
-    int exponent = 0;
-    SplitDouble(value, mantissa, exponent);
-    out += "CAST(";
-    AppendNumber(out, mantissa);
-    out += " AS REAL)";
+    const int exponent = AppendMantissaCast(out, value, "REAL");
     // Each step multiplies or divides by a power of two and stays exact: every intermediate
     // value lies between the mantissa and the value.
     for (int left = std::abs(exponent); left > 0; left -= 62) {

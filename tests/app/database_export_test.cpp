@@ -17,13 +17,6 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 class Database : public ::testing::Test {
   protected:
     void SetUp() override {

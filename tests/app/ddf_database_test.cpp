@@ -20,13 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 // A name as the dictionary stores it, blank-padded to size.
 std::string Padded(const std::string& name, size_t size) {
     std::string text = name;

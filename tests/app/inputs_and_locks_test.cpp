@@ -27,13 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 // Every file of a folder with its bytes.
 std::map<std::string, std::string> Contents(const std::string& folder) {
     std::map<std::string, std::string> files;

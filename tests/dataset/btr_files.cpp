@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "btrieve/btr_call.h"
@@ -123,4 +125,11 @@ TRecordBytes& TRecordBytes::Put(size_t offset, const void* data, size_t size) {
     if (offset + size > bytes_.size()) throw std::runtime_error("record value out of range");
     std::memcpy(bytes_.data() + offset, data, size);
     return *this;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
 }

@@ -50,6 +50,9 @@ struct TDictFile {
 // Writes a dictionary of 141-byte records describing the files.
 void MakeDictionary(const std::string& path, const std::vector<TDictFile>& files);
 
+// The whole file's bytes; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
+
 // Record bytes: little-endian values put at offsets of a zeroed record.
 class TRecordBytes {
   public:

@@ -12,7 +12,7 @@
 
 namespace {
 
-const std::string kSamples = std::string(QUORVATH_SOURCE_DIR) + "/../shared/btrieve-samples";
+const std::string kSamples = QUORVATH_SHARED_SAMPLES;
 
 struct TTarget {
     TServer Server;

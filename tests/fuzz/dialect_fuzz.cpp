@@ -147,7 +147,6 @@ struct TExpected {
     std::string Bytes;  // text and blobs
     int64_t Integer = 0;
     double Real = 0;
-    bool Approximate = false;  // decimals: the double nearest their text
 };
 
 TExpected ExpectedOf(const TField& field, TScriptEncoding encoding) {
@@ -239,11 +238,6 @@ bool ExpectedRows(const std::string& dict, const std::string& base, TScriptEncod
     return true;
 }
 
-bool SameNumber(double got, double want, bool approximate) {
-    if (!approximate) return got == want;
-    return std::fabs(got - want) <= 1e-12 * std::max(1.0, std::fabs(want));
-}
-
 // The script loaded into a new in-memory database gives back the rows.
 void CheckSqliteLoad(const std::string& script, const std::vector<std::vector<TExpected>>& rows) {
     sqlite3* db = nullptr;
@@ -285,7 +279,7 @@ void CheckSqliteLoad(const std::string& script, const std::vector<std::vector<TE
                     break;
                 case SQLITE_FLOAT:
                     FUZZ_CHECK(type == SQLITE_FLOAT || type == SQLITE_INTEGER);
-                    FUZZ_CHECK(SameNumber(sqlite3_column_double(select, c), e.Real, e.Approximate));
+                    FUZZ_CHECK(sqlite3_column_double(select, c) == e.Real);
                     break;
                 default: {
                     FUZZ_CHECK(type == e.Type);

@@ -17,10 +17,6 @@ namespace {
 const std::string kRoot = SharedSamplePath("exchequer");
 using TRow = sharedsamples::TRow;
 
-std::vector<TRow> Rows() {
-    return sharedsamples::ExchequerRows();
-}
-
 // FNV-1a over the records in a canonical order: a digest that does not depend on the walk.
 // The records as byte strings, in sorted order: a set that does not depend on the walk.
 std::vector<std::string> Sorted(const std::vector<std::vector<uint8_t>>& records) {
@@ -40,7 +36,7 @@ uint64_t Digest(const std::vector<std::vector<uint8_t>>& records) {
 class ExchequerFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        rows_ = Rows();
+        rows_ = sharedsamples::ExchequerRows();
         if (rows_.empty()) GTEST_SKIP() << "the shared samples are not beside the source tree";
     }
     std::vector<TRow> rows_;

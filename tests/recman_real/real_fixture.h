@@ -20,7 +20,7 @@ inline std::string SamplePath(const std::string& name) {
 
 // A file of the shared real-world samples, beside the source tree (CI lays them there).
 inline std::string SharedSamplePath(const std::string& relative) {
-    return std::string(QUORVATH_SOURCE_DIR) + "/../shared/btrieve-samples/" + relative;
+    return std::string(QUORVATH_SHARED_SAMPLES) + "/" + relative;
 }
 
 struct TCall {

@@ -11,7 +11,7 @@
 namespace sharedsamples {
 
 inline std::string Folder() {
-    return std::string(QUORVATH_SOURCE_DIR) + "/../shared/btrieve-samples";
+    return QUORVATH_SHARED_SAMPLES;
 }
 
 struct TRow {
