@@ -322,3 +322,25 @@ void TFirebirdDialect::PrimaryKey(IScriptLines& out, const std::string& name,
         out.PutLine("ALTER TABLE " + name + " ALTER " + column + " SET NOT NULL;");
     TTargetDialect::PrimaryKey(out, name, table, columns);
 }
+
+std::string TFirebirdDialect::RowsTable(IScriptLines& out, const std::string& table,
+                                        const std::string& columns, const TFieldList& fields) {
+    staging_ = IndexName("_LOAD");
+    out.PutLine("RECREATE GLOBAL TEMPORARY TABLE " + staging_ + " (");
+    for (size_t i = 0; i < fields.size(); ++i)
+        out.PutLine("  " + WrittenColumn(*fields[i]) + " " + ColumnType(*fields[i]) +
+                    (i + 1 < fields.size() ? "," : ""));
+    out.PutLine(") ON COMMIT DELETE ROWS;");
+    transfer_ =
+        "INSERT INTO " + table + " (" + columns + ") SELECT " + columns + " FROM " + staging_ + ";";
+    return staging_;
+}
+
+void TFirebirdDialect::CommitRows(IScriptLines& out) {
+    out.PutLine(transfer_);
+    out.PutLine("COMMIT;");
+}
+
+void TFirebirdDialect::EndRows(IScriptLines& out) {
+    out.PutLine("DROP TABLE " + staging_ + ";");
+}

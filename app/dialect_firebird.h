@@ -19,6 +19,13 @@ class TFirebirdDialect : public TTargetDialect {
     std::string BinaryColumnType() const override { return "BLOB SUB_TYPE BINARY"; }
     void DropTable(IScriptLines&, const std::string&) const override {}
     std::string CreateTableWords() const override;
+    // isql commits what a script leaves open when its input ends, even a script cut short:
+    // the rows go to a temporary table that forgets them at any commit but the one after
+    // they are copied into the table, so a cut script loads no partial period.
+    std::string RowsTable(IScriptLines& out, const std::string& table, const std::string& columns,
+                          const TFieldList& fields) override;
+    void CommitRows(IScriptLines& out) override;
+    void EndRows(IScriptLines& out) override;
     // isql opens a transaction by itself.
     std::string_view BeginTransaction() const override { return std::string_view(); }
     void AppendTextLiteral(std::string& out, std::string_view text) const override;
@@ -33,4 +40,8 @@ class TFirebirdDialect : public TTargetDialect {
     // The key's columns become NOT NULL first: Firebird takes no nullable primary key column.
     void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,
                     const std::vector<std::string>& columns) const override;
+
+  private:
+    std::string staging_;   // the temporary table of the rows, as the script writes it
+    std::string transfer_;  // the statement copying its rows into the table
 };

@@ -213,10 +213,11 @@ void TTargetDialect::Start(IScriptLines& out, const std::string& table, const TF
         out.PutLine("");
     }
     out.PutLine("/* Data */");
+    const std::string rows = RowsTable(out, name, columns, fields);
     if (form_.Copy)
-        head_ = "COPY " + name + " (" + columns + ") FROM STDIN;";
+        head_ = "COPY " + rows + " (" + columns + ") FROM STDIN;";
     else
-        head_ = "INSERT INTO " + name + " (" + columns + ") VALUES";
+        head_ = "INSERT INTO " + rows + " (" + columns + ") VALUES";
     statementRows_ = 0;
     inTransaction_ = false;
     table_ = table;
@@ -324,13 +325,18 @@ void TTargetDialect::CloseStatement(IScriptLines& out) {
 }
 
 void TTargetDialect::EndPeriod(IScriptLines& out) {
-    if (form_.KeepPeriods && !form_.Copy) Finish(out);
+    if (form_.KeepPeriods && !form_.Copy) Commit(out);
+}
+
+void TTargetDialect::Commit(IScriptLines& out) {
+    CloseStatement(out);
+    if (inTransaction_) CommitRows(out);
+    inTransaction_ = false;
 }
 
 void TTargetDialect::Finish(IScriptLines& out) {
-    CloseStatement(out);
-    if (inTransaction_) out.PutLine("COMMIT;");
-    inTransaction_ = false;
+    Commit(out);
+    EndRows(out);
 }
 
 void TTargetDialect::Stop(IScriptLines& out) {

@@ -65,6 +65,10 @@ class TTargetDialect : public ISqlDialect {
     std::string IndexName(const std::string& suffix) const;
 
   protected:
+    // The field's column as the script writes it (known from Start on).
+    const std::string& WrittenColumn(const TField& field) const {
+        return columnNames_.at(field.FieldName());
+    }
     // True for a field that is a column of one of the file's keys.
     bool IsKeyColumn(const TField& field) const;
     // A value's literal as the target compares it in a key: the literal itself, unless the
@@ -94,6 +98,16 @@ class TTargetDialect : public ISqlDialect {
     virtual std::string CreateTableWords() const { return "CREATE TABLE"; }
     // Text after the closing parenthesis of the definition, before ";".
     virtual std::string TableOptions() const { return std::string(); }
+    // Where the table's rows go, made ready after its definition (the table's name and its
+    // columns as the script writes them): the table itself by default.
+    virtual std::string RowsTable(IScriptLines&, const std::string& table, const std::string&,
+                                  const TFieldList&) {
+        return table;
+    }
+    // What makes the rows of the open transaction the table's: COMMIT by default.
+    virtual void CommitRows(IScriptLines& out) { out.PutLine("COMMIT;"); }
+    // After the table's last commit; nothing by default.
+    virtual void EndRows(IScriptLines&) {}
     // The statement opening a transaction; empty for a target whose client opens one itself.
     virtual std::string_view BeginTransaction() const = 0;
     // True when backslash is an escape character inside the target's quoted text.
@@ -131,6 +145,8 @@ class TTargetDialect : public ISqlDialect {
     std::string scratch_;  // a value's text before it is quoted
 
   private:
+    // The open statement ended, then the rows committed.
+    void Commit(IScriptLines& out);
     // The table's name: renamed, made legal, kept apart from the script's other tables.
     std::string TableName(const std::string& table);
     void CloseStatement(IScriptLines& out);

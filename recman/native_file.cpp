@@ -15,6 +15,7 @@
 
 #include "recman/key_codec.h"
 #include "recman/lock_fd.h"
+#include "recman/native_tally.h"
 #include "recman/status.h"
 
 namespace recman {
@@ -79,10 +80,6 @@ bool SyncEveryCommit() {
 constexpr const char* kRedoDoneTable =
     "CREATE TABLE IF NOT EXISTS redo_done(txid BLOB PRIMARY KEY) WITHOUT ROWID";
 
-std::string KeyTable(int key) {
-    return "key_" + std::to_string(key);
-}
-
 }  // namespace
 
 struct NativeFile::KeyStatements {
@@ -128,7 +125,7 @@ int16_t NativeFile::Create(const std::string& path, const FileDef& def, bool rep
         "CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB NOT NULL);" +
         std::string(kRedoDoneTable) + ";";
     for (size_t k = 0; k < def.keys.size(); ++k) {
-        std::string t = KeyTable(static_cast<int>(k));
+        std::string t = KeyTableName(static_cast<int>(k));
         if (def.keys[k].Duplicates()) {
             sql += "CREATE TABLE " + t +
                    "(seq INTEGER PRIMARY KEY AUTOINCREMENT, k BLOB NOT NULL, id INTEGER NOT "
@@ -138,6 +135,7 @@ int16_t NativeFile::Create(const std::string& path, const FileDef& def, bool rep
             sql += "CREATE TABLE " + t + "(k BLOB PRIMARY KEY, id INTEGER NOT NULL) WITHOUT ROWID;";
         }
     }
+    sql += TallySchema(def);
     rc = Exec(db.get(), sql.c_str());
     if (rc == SQLITE_OK) {
         Statement put(db.get(), "INSERT INTO file(spec, owner, owner_level) VALUES(?1, NULL, -1)");
@@ -304,12 +302,14 @@ int16_t NativeFile::Prepare() {
         p.scan[int(Scan::kNext)] = Statement(db, base + "WHERE id>?4 ORDER BY id LIMIT ?3");
         p.scan[int(Scan::kPrev)] = Statement(db, base + "WHERE id<?4 ORDER BY id DESC LIMIT ?3");
         p.count = Statement(db, "SELECT count(*) FROM records");
+        // Files made before the tally have none: they are counted by walking them.
+        tally_ = Statement(db, "SELECT n FROM tally WHERE name=?1");
         p.countBelow = Statement(db, "SELECT count(*) FROM records WHERE id<?4");
         p.nth = Statement(db, base + "ORDER BY id LIMIT 1 OFFSET ?3");
     }
     for (size_t k = 0; k < def_.keys.size(); ++k) {
         auto ks = std::make_unique<KeyStatements>();
-        std::string t = KeyTable(static_cast<int>(k));
+        std::string t = KeyTableName(static_cast<int>(k));
         ks->unique = !def_.keys[k].Duplicates();
         std::string base = "SELECT x.k, " + std::string(ks->unique ? "0" : "x.seq") +
                            ", x.id, r.data FROM " + t +
@@ -403,8 +403,22 @@ int16_t NativeFile::SequenceOf(int key, int64_t id, int64_t& seq) {
     return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? kOk : SqliteStatus(rc);
 }
 
+int16_t NativeFile::Tally(const std::string& name, int64_t& count, bool& kept) {
+    kept = tally_.Valid();
+    if (!kept) return kOk;
+    tally_.BindText(1, name);
+    int rc = tally_.Step();
+    count = rc == SQLITE_ROW ? tally_.Int(0) : 0;
+    tally_.Reset();
+    return rc == SQLITE_ROW ? kOk : SqliteStatus(rc);
+}
+
 int16_t NativeFile::Count(int key, int64_t& count) {
     EnterRead();
+    if (key < 0) {
+        bool kept = false;
+        if (int16_t st = Tally(kTallyRecords, count, kept); st || kept) return st;
+    }
     Statement& s = key < 0 ? physical_->count : keys_.at(key)->count;
     int rc = s.Step();
     count = rc == SQLITE_ROW ? s.Int(0) : 0;
@@ -445,6 +459,8 @@ int16_t NativeFile::Nth(int key, int64_t n, Entry& out, bool& found) {
 
 int16_t NativeFile::DistinctCount(int key, int64_t& count) {
     EnterRead();
+    bool kept = false;
+    if (int16_t st = Tally(KeyTableName(key), count, kept); st || kept) return st;
     Statement& s = keys_.at(key)->distinct;
     int rc = s.Step();
     count = rc == SQLITE_ROW ? s.Int(0) : 0;

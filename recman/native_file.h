@@ -166,7 +166,10 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     bool inTransaction_ = false;  // an SQLite transaction spans the process's transaction
     std::vector<std::unique_ptr<KeyStatements>> keys_;
     std::unique_ptr<KeyStatements> physical_;
+    // A count the file keeps (native_tally.h); kept false in a file made before them.
+    int16_t Tally(const std::string& name, int64_t& count, bool& kept);
     Statement readRecord_, insertRecord_, updateRecord_, deleteRecord_;
+    Statement tally_;  // invalid in a file made before the counts were kept
     Statement control_[7];
     int shmFd_ = -1;
     void* shm_ = nullptr;

@@ -33,6 +33,10 @@ class Statement {
     void BindBlob(int index, const void* data, size_t size) {
         sqlite3_bind_blob(stmt_, index, size ? data : "", static_cast<int>(size), SQLITE_TRANSIENT);
     }
+    void BindText(int index, std::string_view text) {
+        sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
     void BindBlob(int index, std::string_view bytes) {
         BindBlob(index, bytes.data(), bytes.size());
     }

@@ -161,30 +161,30 @@ TEST_F(Dialect, MySQL) {
 
 TEST_F(Dialect, Firebird) {
     EveryKind();
-    EXPECT_EQ(
-        Script(stFirebird),
-        Header("firebird") +
-            "\n"
-            "/* Table definition */\n"
-            "CREATE TABLE T (\n"
-            "  NAME VARCHAR(11),\n"
-            "  \"select\" INTEGER,\n"
-            "  D DATE,\n"
-            "  T TIME,\n"
-            "  S TIMESTAMP,\n"
-            "  F DOUBLE PRECISION,\n"
-            "  OK BOOLEAN,\n"
-            "  X VARCHAR(3) CHARACTER SET OCTETS,\n"
-            "  \"Big\" BIGINT\n"
-            ");\n\n"
-            "/* Data */\n"
-            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, \"Big\") VALUES ('a''b' || "
-            "ASCII_CHAR(13) || '\nc\\\t', "
-            "-2147483648, '0001-01-01', '00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, "
-            "x'00275C', -9223372036854775808);\n"
-            "INSERT INTO T (NAME, \"select\", D, T, S, F, OK, X, \"Big\") VALUES (NULL, NULL, "
-            "NULL, NULL, NULL, NULL, NULL, NULL, NULL);\n"
-            "COMMIT;\n");
+    const std::string columns =
+        "  NAME VARCHAR(11),\n"
+        "  \"select\" INTEGER,\n"
+        "  D DATE,\n"
+        "  T TIME,\n"
+        "  S TIMESTAMP,\n"
+        "  F DOUBLE PRECISION,\n"
+        "  OK BOOLEAN,\n"
+        "  X VARCHAR(3) CHARACTER SET OCTETS,\n"
+        "  \"Big\" BIGINT\n";
+    const std::string names = "(NAME, \"select\", D, T, S, F, OK, X, \"Big\")";
+    EXPECT_EQ(Script(stFirebird),
+              Header("firebird") + "\n/* Table definition */\nCREATE TABLE T (\n" + columns +
+                  ");\n\n/* Data */\nRECREATE GLOBAL TEMPORARY TABLE T_LOAD (\n" + columns +
+                  ") ON COMMIT DELETE ROWS;\nINSERT INTO T_LOAD " + names +
+                  " VALUES ('a''b' || ASCII_CHAR(13) || '\nc\\\t', -2147483648, '0001-01-01', "
+                  "'00:00:00', '9999-12-31 23:59:59', 1e-05, TRUE, x'00275C', "
+                  "-9223372036854775808);\nINSERT INTO T_LOAD " +
+                  names +
+                  " VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);\n"
+                  "INSERT INTO T " +
+                  names +
+                  " SELECT NAME, \"select\", D, T, S, F, OK, X, \"Big\" FROM T_LOAD;\n"
+                  "COMMIT;\nDROP TABLE T_LOAD;\n");
 }
 
 TEST_F(Dialect, SQLite) {

@@ -83,6 +83,7 @@ TEST_F(OddValues, NaNAndInfinitiesAsEachTargetStoresThem) {
     };
     const std::string pg = "INSERT INTO \"T\" (\"N\", \"F\") VALUES ";
     const std::string plain = "INSERT INTO T (N, F) VALUES ";
+    const std::string staged = "INSERT INTO T_LOAD (N, F) VALUES ";
     const TCase cases[] = {
         {stPostgreSQL,
          false,
@@ -108,8 +109,11 @@ TEST_F(OddValues, NaNAndInfinitiesAsEachTargetStoresThem) {
           "mysql cannot write)|warning"}},
         {stFirebird,
          false,
-         "/* Data */\n" + plain + "(1, NULL);\n" + plain + "(2, NULL);\n" + plain +
-             "(3, NULL);\nCOMMIT;\n",
+         "/* Data */\nRECREATE GLOBAL TEMPORARY TABLE T_LOAD (\n  N INTEGER,\n  F DOUBLE "
+         "PRECISION\n) ON COMMIT DELETE ROWS;\n" +
+             staged + "(1, NULL);\n" + staged + "(2, NULL);\n" + staged +
+             "(3, NULL);\nINSERT INTO T (N, F) SELECT N, F FROM T_LOAD;\nCOMMIT;\nDROP TABLE "
+             "T_LOAD;\n",
          {"Warning|Table T, field F: 3 values written as NULL (NaN or infinity, which --target "
           "firebird cannot write)|warning"}},
     };
@@ -147,6 +151,7 @@ TEST_F(OddValues, StoredBytesWithoutANumberAreNullWithAWarningPerColumn) {
     };
     const std::string pg = "INSERT INTO \"T\" (\"N\", \"PRICE\", \"CASH\", \"QTY\") VALUES ";
     const std::string plain = "INSERT INTO T (N, PRICE, CASH, QTY) VALUES ";
+    const std::string staged = "INSERT INTO T_LOAD (N, PRICE, CASH, QTY) VALUES ";
     const TCase cases[] = {
         {stClassic, false,
          "INSERT INTO T (N, PRICE, CASH, QTY) VALUES (1, NULL, NULL, NULL);\r\n"
@@ -157,7 +162,9 @@ TEST_F(OddValues, StoredBytesWithoutANumberAreNullWithAWarningPerColumn) {
         {stMySQL, false, plain + "(1, NULL, NULL, NULL);\n" + plain + "(2, NULL, NULL, NULL);\n"},
         {stSQLite, false, plain + "(1, NULL, NULL, NULL);\n" + plain + "(2, NULL, NULL, NULL);\n"},
         {stFirebird, false,
-         plain + "(1, NULL, NULL, NULL);\n" + plain + "(2, NULL, NULL, NULL);\nCOMMIT;\n"},
+         staged + "(1, NULL, NULL, NULL);\n" + staged +
+             "(2, NULL, NULL, NULL);\nINSERT INTO T (N, PRICE, CASH, QTY) SELECT N, PRICE, CASH, "
+             "QTY FROM T_LOAD;\nCOMMIT;\n"},
     };
     for (const TCase& c : cases) {
         const std::string data = Data(c.Target, c.Copy);
@@ -240,12 +247,19 @@ TEST_F(OddValues, TransactionsPerTargetAndAfterAStop) {
         {stSQLite, false, true, 1,
          "BEGIN TRANSACTION;\nINSERT INTO T (N) VALUES (1);\nINSERT INTO T (N) VALUES (2);\n"
          "COMMIT;\nBEGIN TRANSACTION;\nINSERT INTO T (N) VALUES (3);\nCOMMIT;\n"},
+        // isql commits at the end of its input: the rows wait in a table that a commit
+        // empties until they are copied.
         {stFirebird, false, false, 1,
-         "INSERT INTO T (N) VALUES (1);\nINSERT INTO T (N) VALUES (2);\n"
-         "INSERT INTO T (N) VALUES (3);\nCOMMIT;\n"},
+         "RECREATE GLOBAL TEMPORARY TABLE T_LOAD (\n  N INTEGER\n) ON COMMIT DELETE ROWS;\n"
+         "INSERT INTO T_LOAD (N) VALUES (1);\nINSERT INTO T_LOAD (N) VALUES (2);\n"
+         "INSERT INTO T_LOAD (N) VALUES (3);\nINSERT INTO T (N) SELECT N FROM T_LOAD;\n"
+         "COMMIT;\nDROP TABLE T_LOAD;\n"},
         {stFirebird, false, true, 1,
-         "INSERT INTO T (N) VALUES (1);\nINSERT INTO T (N) VALUES (2);\nCOMMIT;\n"
-         "INSERT INTO T (N) VALUES (3);\nCOMMIT;\n"},
+         "RECREATE GLOBAL TEMPORARY TABLE T_LOAD (\n  N INTEGER\n) ON COMMIT DELETE ROWS;\n"
+         "INSERT INTO T_LOAD (N) VALUES (1);\nINSERT INTO T_LOAD (N) VALUES (2);\n"
+         "INSERT INTO T (N) SELECT N FROM T_LOAD;\nCOMMIT;\n"
+         "INSERT INTO T_LOAD (N) VALUES (3);\nINSERT INTO T (N) SELECT N FROM T_LOAD;\n"
+         "COMMIT;\nDROP TABLE T_LOAD;\n"},
     };
     for (const TCase& c : cases) {
         run.Form.KeepPeriods = c.KeepPeriods;
@@ -271,7 +285,7 @@ TEST_F(OddValues, AStoppedScriptEndsWithoutCommit) {
         {stPostgreSQL, true, false, 1, "99\n100\n\\.\n"},
         {stMySQL, false, false, 3, "(99);\nINSERT INTO T (N) VALUES\n(100);\n"},
         {stSQLite, false, false, 1, "INSERT INTO T (N) VALUES (100);\n"},
-        {stFirebird, false, false, 1, "INSERT INTO T (N) VALUES (100);\n"},
+        {stFirebird, false, false, 1, "INSERT INTO T_LOAD (N) VALUES (100);\n"},
         // The classic script ends as it always has.
         {stClassic, false, false, 1, "INSERT INTO T (N) VALUES (100);\r\nCOMMIT WORK;\r\n"},
     };

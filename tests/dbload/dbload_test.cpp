@@ -166,15 +166,16 @@ TEST_P(DbLoad, EveryRowReadsBackAsTheFileHoldsIt) {
             std::ofstream(script, std::ios::binary | std::ios::trunc) << whole.substr(0, at);
             const TProcessResult cut = db.Load(script);
             EXPECT_EQ(cut.Status, 0) << cut.Err << cut.Out;
-            // The table is there (made before the data), and empty.
-            try {
-                db.Read(data.Expected);
-                ADD_FAILURE() << "the rows before the cut were loaded";
-            } catch (const std::runtime_error& e) {
-                EXPECT_EQ(
-                    std::string(e.what()),
-                    "expected " + std::to_string(data.Expected.Rows.size()) + " rows, found 0");
+            if (c.Server == TServer::Firebird) {
+                // The temporary table of the rows stays behind a cut script, empty.
+                const std::string drop = dir_->Path(name + ".drop.sql");
+                std::ofstream(drop) << "DROP TABLE " << db.QuoteName(data.Table + "_LOAD") << ";\n";
+                const TProcessResult dropped = db.Load(drop);
+                ASSERT_EQ(dropped.Status, 0) << dropped.Err;
             }
+            // The table is there (made before the data), and empty.
+            EXPECT_EQ(db.Values("SELECT COUNT(*) AS V FROM " + db.QuoteName(data.Table) + ";"),
+                      std::vector<std::string>{"0"});
             return;
         }
         load = db.Load(script);
@@ -240,8 +241,9 @@ std::vector<TLoadCase> Cases() {
          {"--drop-table"},
          false,
          true},
-        // A stream cut short loads nothing. Firebird's isql commits what it read when its
-        // input ends, whatever the script says, so Firebird has no such case.
+        // A stream cut short loads nothing (Firebird's isql commits when its input ends: the
+        // rows it read are in a temporary table that the commit empties).
+        {"FirebirdEdgeCut", TServer::Firebird, "firebird", "edge", {}, false, false, true},
         {"PostgresEdgeCut", TServer::PostgreSQL, "postgresql", "edge", {}, false, false, true},
         {"PostgresEdgeCopyCut",
          TServer::PostgreSQL,

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <fstream>
+#include <functional>
 
 #include "btr_helpers.h"
 #include "recman/byte_order.h"
@@ -64,6 +65,83 @@ TEST_F(RecmanTest, StatReportsTheLayoutCreateWasGiven) {
     EXPECT_EQ(h.key[0], 0);  // no extension file
     std::string tooSmall(20, '\0');
     EXPECT_EQ(h.Call(15, tooSmall, 0), 22);
+}
+
+// Stat's counts (records; distinct values of key 0 and of key 1) after each change, from the
+// counts the file keeps and, for a file made before it kept them, by walking it.
+TEST_F(RecmanTest, StatCountsFollowEveryChangeRolledBackOrNot) {
+    auto counts = [this] {
+        std::string stat(2185, '\0');
+        EXPECT_EQ(h.Call(15, stat, 0), 0);
+        return std::vector<uint32_t>{LoadU32(&stat[6]), LoadU32(&stat[22]), LoadU32(&stat[38])};
+    };
+    auto transaction = [](uint16_t op) {
+        uint32_t zero = 0;
+        return BTRCALL(op, nullptr, nullptr, &zero, nullptr, 0, 0);
+    };
+    auto moveTo = [this](int32_t v) {
+        h.SetKey(Int32(v));
+        return h.Get(5, 0);
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> run;
+        std::vector<uint32_t> expected;
+    };
+    const Step steps[] = {
+        {"inserts, two key 1 values equal but for case",
+         [&] {
+             for (auto [v, name] : {std::pair{1, "Ann"}, {2, "ann"}, {3, "Bob"}})
+                 ASSERT_EQ(h.Insert(Record(v, name)), 0);
+         },
+         {3, 3, 2}},
+        {"an update that moves a record to a new key 1 value",
+         [&] {
+             ASSERT_EQ(moveTo(2), 0);
+             ASSERT_EQ(h.Update(Record(2, "Cid")), 0);
+         },
+         {3, 3, 3}},
+        {"a delete of the last record of a key 1 value",
+         [&] {
+             ASSERT_EQ(moveTo(1), 0);
+             ASSERT_EQ(h.Delete(), 0);
+         },
+         {2, 2, 2}},
+        {"inserts in an aborted transaction",
+         [&] {
+             ASSERT_EQ(transaction(19), 0);
+             ASSERT_EQ(h.Insert(Record(4, "Dan")), 0);
+             ASSERT_EQ(h.Insert(Record(5, "dan")), 0);
+             ASSERT_EQ(transaction(21), 0);
+         },
+         {2, 2, 2}},
+        {"inserts in a committed transaction",
+         [&] {
+             ASSERT_EQ(transaction(19), 0);
+             ASSERT_EQ(h.Insert(Record(4, "Dan")), 0);
+             ASSERT_EQ(h.Insert(Record(5, "bob")), 0);
+             ASSERT_EQ(transaction(20), 0);
+         },
+         {4, 4, 3}},
+    };
+    for (const Step& step : steps) {
+        step.run();
+        EXPECT_EQ(counts(), step.expected) << step.what;
+    }
+    // A file of an earlier build keeps no counts: Stat walks it.
+    ASSERT_EQ(h.Close(), 0);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db,
+                           "DROP TABLE tally; DROP TRIGGER tally_record_in;"
+                           "DROP TRIGGER tally_record_out; DROP TRIGGER tally_key_0_in;"
+                           "DROP TRIGGER tally_key_0_out; DROP TRIGGER tally_key_1_in;"
+                           "DROP TRIGGER tally_key_1_out",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_EQ(h.Open(path), 0);
+    EXPECT_EQ(counts(), (std::vector<uint32_t>{4, 4, 3}));
 }
 
 TEST_F(RecmanTest, CreateRefusesBadSpecificationsAndExistingFilesInModeMinusOne) {
