@@ -15,6 +15,7 @@
 #include "app/database_command.h"
 #include "app/file_keys.h"
 #include "app/input_files.h"
+#include "app/lock_wait.h"
 #include "app/settings.h"
 #include "btrieve/btr_error.h"
 #include "btrieve/btr_file.h"
@@ -205,31 +206,6 @@ std::string DefaultTableName(const std::string& dictName, const std::string& bas
     return {};
 }
 
-// While it lives, a wait for another process's lock is told once per file on standard
-// error, ends at a stop signal, and lasts at most seconds (negative: the Btrieve layer's own
-// retries).
-class TLockWaitScope {
-  public:
-    TLockWaitScope(std::ostream& err, int seconds) {
-        TBtrLockWait wait;
-        wait.Started = [&err, told = std::make_shared<std::set<std::string>>()](
-                           const std::string& fileName) {
-            if (!told->insert(fileName).second) return;
-            err << AnsiToUtf8(fileName) << ": locked by another process; waiting, Ctrl+C to stop\n"
-                << std::flush;
-        };
-        wait.Stopped = [] { return StopSignalled(); };
-        wait.Seconds = seconds;
-        previous_ = SetBtrLockWait(std::move(wait));
-    }
-    ~TLockWaitScope() { SetBtrLockWait(std::move(previous_)); }
-    TLockWaitScope(const TLockWaitScope&) = delete;
-    TLockWaitScope& operator=(const TLockWaitScope&) = delete;
-
-  private:
-    TBtrLockWait previous_;
-};
-
 }  // namespace
 
 void InstallStopSignals() {
@@ -412,7 +388,13 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if (!settings.empty()) inputs.Add(Argument("--settings", settings));
         if (!toStandardOutput) RefuseScriptOverInput(inputs, info.SQLFileName);
         // A lock of another process is told at once; Ctrl+C ends the wait.
-        const TLockWaitScope lockWait(err, waitSeconds);
+        const TLockWaitScope lockWait(
+            [&err](const std::string& fileName) {
+                err << AnsiToUtf8(fileName)
+                    << ": locked by another process; waiting, Ctrl+C to stop\n"
+                    << std::flush;
+            },
+            [] { return StopSignalled(); }, waitSeconds);
         if (!saveSettings.empty()) {
             SaveSettings(Argument("--save-settings", saveSettings), info);
             out << "Settings written to " << saveSettings << "\n" << std::flush;

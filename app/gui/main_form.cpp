@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include "app/gui/left_text_check_box.h"
 #include "app/gui/window_host.h"
 #include "app/input_files.h"
+#include "app/lock_wait.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -316,6 +318,19 @@ void TMainFrm::actRunExecute() {
     run.Encoding = DefaultScriptEncoding(run.Form.Target);
     FStopRequested = false;
     run_ = &run;
+    // A file another process holds is waited for with the window alive: the wait is told in
+    // the hint panel and ends at the stop button.
+    const TLockWaitScope lockWait(
+        [&host](const std::string& fileName) {
+            host.ShowNotice(fileName +
+                            ": locked by another process; waiting, Stop extract to stop");
+            QCoreApplication::processEvents();
+        },
+        [this] {
+            QCoreApplication::processEvents();
+            return FStopRequested;
+        },
+        -1);
     std::exception_ptr failure;
     try {
         run.Execute(info);

@@ -11,6 +11,7 @@
 
 #include "app/command_line.h"
 #include "btrieve/btr_error.h"
+#include "btrieve/btr_file.h"
 #include "gui_fixture.h"
 
 namespace {
@@ -139,6 +140,35 @@ TEST_F(ExportWindow, ProgressEveryHundredRecordsAndStopAtAProgressPoint) {
                                         Path("out.sql.partial") + ", 100 records|warning"}));
     EXPECT_TRUE(f.StopRequested());
     EXPECT_TRUE(seen.empty());  // the loop ended at record 100
+}
+
+// A file locked by another process: the wait is told once in the hint panel, the window
+// stays alive, and the stop button ends the wait.
+TEST_F(ExportWindow, ALockWaitIsToldAndEndsAtTheStopButton) {
+    TMainFrm& f = Ready(3);
+    std::vector<std::string> panels;
+    std::vector<bool> stopped;
+    dataSet->OnFetch = [&](int row) {
+        if (row != 0 || !panels.empty()) return;
+        // What a Btrieve call meeting the lock does with the wait the window set.
+        TBtrLockWait wait = SetBtrLockWait({});
+        SetBtrLockWait(wait);
+        ASSERT_TRUE(wait.Started && wait.Stopped);
+        wait.Started("LOCKED.DAT");
+        panels.push_back(f.PanelText(0));
+        f.SetPanelText(0, "");
+        wait.Started("LOCKED.DAT");  // told once per file
+        panels.push_back(f.PanelText(0));
+        stopped.push_back(wait.Stopped());
+        QMetaObject::invokeMethod(f.actBreak, "trigger", Qt::QueuedConnection);
+        stopped.push_back(wait.Stopped());  // the queued press is seen inside the wait
+    };
+    f.actRun->trigger();
+    EXPECT_EQ(panels,
+              std::vector<std::string>(
+                  {"LOCKED.DAT: locked by another process; waiting, Stop extract to stop", ""}));
+    EXPECT_EQ(stopped, std::vector<bool>({false, true}));
+    EXPECT_FALSE(SetBtrLockWait({}).Started);  // the window's wait ends with the run
 }
 
 TEST_F(ExportWindow, StartAtAProgressPointIsIgnored) {
