@@ -13,7 +13,7 @@
 
 #include "app/cli_usage.h"
 #include "app/database_command.h"
-#include "app/file_keys.h"
+#include "app/export_setup.h"
 #include "app/input_files.h"
 #include "app/lock_wait.h"
 #include "app/settings.h"
@@ -403,16 +403,18 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
         if ((list || all) && info.DictionaryFileName.empty())
             throw Exception("No dictionary file given (--dict)");
         if (list) return RunDatabaseList(info, Argument("--data-dir", dataDir), env);
+        TExportChoice choice;
+        choice.Form = form;
+        choice.Encoding = scriptEncoding;
+        choice.Indexes = !noIndexes;
+        choice.ToStandardOutput = toStandardOutput;
+        choice.NameDataSet = env.NameDataSet;
+        choice.KeysOf = env.KeysOf;
         if (all) {
             if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
             if (toStandardOutput)
                 throw Exception("--all writes script files: --sql - is not taken");
-            TCommandLineEnv tables = env;
-            if (form.Target == stClassic || noIndexes ||
-                !DictionaryTakesFileKeys(info.DictionaryFileName))
-                tables.KeysOf = nullptr;
-            return RunDatabaseExport(info, form, scriptEncoding, Argument("--data-dir", dataDir),
-                                     tables);
+            return RunDatabaseExport(info, choice, Argument("--data-dir", dataDir), env);
         }
         std::vector<std::string> missing;
         if (info.BaseFileName.empty()) missing.push_back("No data file given (--base)");
@@ -422,31 +424,20 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
             err << UsageLine(cli) << "\n" << TryHelpLine(cli) << "\n" << std::flush;
             return kExitError;
         }
-        const std::string tableChoice =
-            cli.count("--dict-table") ? Argument("--dict-table", dictTable) : std::string();
+        if (cli.count("--dict-table")) choice.DictTable = Argument("--dict-table", dictTable);
         if (info.ImpTableName.empty())
             info.ImpTableName =
-                DefaultTableName(info.DictionaryFileName, info.BaseFileName, tableChoice);
+                DefaultTableName(info.DictionaryFileName, info.BaseFileName, choice.DictTable);
 
         dataSet = env.MakeDataSet();
         TTerminalHost host(env, *dataSet);
         TExportRun run(*dataSet, host);
         host.Run = &run;
-        run.NameDataSet = [&](TDataSet& ds, const std::string& dictName,
-                              const std::string& baseName) {
-            if (auto* b = dynamic_cast<TBDataSet*>(&ds)) b->SetDictTable(tableChoice);
-            if (env.NameDataSet) env.NameDataSet(ds, dictName, baseName);
-        };
+        SetUpExportRun(run, info, choice);
         // What the dictionary readers found wrong but read around: a line each.
         TTerminalWarnings warnings(host, err);
         const TDictWarningsScope warningsScope(&warnings);
         run.Clock = env.Clock;
-        run.Encoding = scriptEncoding;
-        run.Form = form;
-        run.ToStandardOutput = toStandardOutput;
-        if (form.Target != stClassic && !noIndexes &&
-            DictionaryTakesFileKeys(info.DictionaryFileName))
-            run.KeysOf = env.KeysOf;
         // With the script on standard output the final message goes to standard error.
         if (toStandardOutput) host.MessageStream = env.Err;
         // The Btrieve error box of a failing fetch: a line of its own on standard error.

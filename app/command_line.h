@@ -26,7 +26,8 @@ struct TCommandLineEnv {
         NameDataSet;
     // The data file's record count for the progress percentage; negative when unknown.
     std::function<int64_t(TDataSet&)> TotalRecords;
-    // The keys of the data file the dataset has open, for the key statements.
+    // The keys of the data file the dataset has open, for the key statements; empty: the
+    // Btrieve dataset's own file keys.
     std::function<std::vector<TSqlKey>(TDataSet&)> KeysOf;
     std::ostream* Out = nullptr;  // standard output
     std::ostream* Err = nullptr;  // standard error

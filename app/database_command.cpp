@@ -57,8 +57,8 @@ std::string UnreadableNote(const std::exception& e) {
 
 }  // namespace
 
-int RunDatabaseExport(const TImpInfo& info, const TScriptForm& form, TScriptEncoding encoding,
-                      const std::string& dataDir, const TCommandLineEnv& env) {
+int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const std::string& dataDir,
+                      const TCommandLineEnv& env) {
     SetOemCodePage(info.OemCodePage);
     const std::vector<TDatabaseTable> tables = ListDatabaseTables(info.DictionaryFileName, dataDir);
     std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
@@ -66,11 +66,8 @@ int RunDatabaseExport(const TImpInfo& info, const TScriptForm& form, TScriptEnco
     TDatabaseExport database(*dataSet, host);
     TExportRun& run = database.Run();
     host.Run = &run;
-    run.NameDataSet = env.NameDataSet;
+    SetUpExportRun(run, info, choice);
     run.Clock = env.Clock;
-    run.Encoding = encoding;
-    run.Form = form;
-    run.KeysOf = env.KeysOf;
     const TBtrieveErrorDisplay previous =
         SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
             host.EndProgress();

@@ -6,7 +6,6 @@
 #include <iostream>
 
 #include "app/command_line.h"
-#include "app/file_keys.h"
 #include "btrieve/btr_call.h"
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
@@ -29,7 +28,6 @@ int main(int argc, char** argv) {
 
     TCommandLineEnv env;
     UseBtrieveDataSets(env);
-    env.KeysOf = [](TDataSet& ds) { return DataFileKeys(static_cast<TBDataSet&>(ds)); };
     env.TotalRecords = [](TDataSet& ds) -> int64_t { return ds.Active() ? ds.RecordCount() : -1; };
     env.Out = &std::cout;
     env.Err = &std::cerr;

@@ -17,6 +17,7 @@
 #include <filesystem>
 
 #include "app/export_run.h"
+#include "app/export_setup.h"
 #include "app/gui/data_module.h"
 #include "app/gui/error_display.h"
 #include "app/gui/left_text_check_box.h"
@@ -310,12 +311,15 @@ void TMainFrm::actRunExecute() {
     const TImpInfo info = ImpInfo;
     TWindowHost host(*this);
     TExportRun run(*dm_.BDataSet, host);
-    run.NameDataSet = [this](TDataSet&, const std::string& dictName, const std::string& baseName) {
+    TExportChoice choice;
+    choice.Form.Target = SqlTargetOf(info.Target);
+    choice.Encoding = DefaultScriptEncoding(choice.Form.Target);
+    choice.NameDataSet = [this](TDataSet&, const std::string& dictName,
+                                const std::string& baseName) {
         dm_.NameDataSet(dictName, baseName);
     };
+    SetUpExportRun(run, info, choice);
     run.Clock = Clock;
-    run.Form.Target = SqlTargetOf(info.Target);
-    run.Encoding = DefaultScriptEncoding(run.Form.Target);
     FStopRequested = false;
     run_ = &run;
     // A file another process holds is waited for with the window alive: the wait is told in

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "app/export_run.h"
+#include "app/export_setup.h"
 #include "btrieve/btr_call.h"
 #include "dataset/btr_dataset.h"
 #include "dataset/dataset.h"
@@ -384,6 +385,17 @@ void MakeBenchFiles(const std::string& dir, int32_t records) {
     MakeBtrieveFile(base, BaseDescription(false), {}, records);
 }
 
+// The classic script over a Btrieve dataset named by its dictionary and data file.
+TExportChoice BtrieveChoice() {
+    TExportChoice choice;
+    choice.NameDataSet = [](TDataSet& d, const std::string& dictName, const std::string& baseName) {
+        auto& b = static_cast<TBDataSet&>(d);
+        b.SetDictName(dictName);
+        b.SetBaseName(baseName);
+    };
+    return choice;
+}
+
 // One export run over the own dictionary and the data file; its seconds, negative on failure.
 double TimedBtrieveExport(const std::string& dict, const std::string& base,
                           const std::string& script) {
@@ -394,16 +406,12 @@ double TimedBtrieveExport(const std::string& dict, const std::string& base,
     TQuietHost host;
     host.Quiet = true;
     TExportRun run(ds, host);
-    run.NameDataSet = [](TDataSet& d, const std::string& dictName, const std::string& baseName) {
-        auto& b = static_cast<TBDataSet&>(d);
-        b.SetDictName(dictName);
-        b.SetBaseName(baseName);
-    };
     TImpInfo info;
     info.DictionaryFileName = dict;
     info.BaseFileName = base;
     info.SQLFileName = script;
     info.ImpTableName = "BENCH";
+    SetUpExportRun(run, info, BtrieveChoice());
     const auto start = std::chrono::steady_clock::now();
     if (!run.ExecuteReportingErrors(info)) return -1.0;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -497,17 +505,12 @@ int BtrieveMode(int32_t records, const std::string& script) {
         ds.SetLocking(false);
         TQuietHost host;
         TExportRun run(ds, host);
-        run.NameDataSet = [](TDataSet& d, const std::string& dictName,
-                             const std::string& baseName) {
-            auto& b = static_cast<TBDataSet&>(d);
-            b.SetDictName(dictName);
-            b.SetBaseName(baseName);
-        };
         TImpInfo info;
         info.DictionaryFileName = dictionary;
         info.BaseFileName = base;
         info.SQLFileName = script;
         info.ImpTableName = "BENCH";
+        SetUpExportRun(run, info, BtrieveChoice());
         const auto start = std::chrono::steady_clock::now();
         if (!run.ExecuteReportingErrors(info)) return -1.0;
         const double seconds =
@@ -591,13 +594,15 @@ int TargetsMode(int32_t records, const std::string& script) {
             TQuietHost host;
             host.Quiet = true;
             TExportRun run(ds, host);
-            run.Form.Target = form.target;
-            run.Form.RowsPerInsert = form.rowsPerInsert;
-            run.Form.Copy = form.copy;
-            run.Encoding = DefaultScriptEncoding(form.target);
+            TExportChoice choice;
+            choice.Form.Target = form.target;
+            choice.Form.RowsPerInsert = form.rowsPerInsert;
+            choice.Form.Copy = form.copy;
+            choice.Encoding = DefaultScriptEncoding(form.target);
             TImpInfo info;
             info.SQLFileName = script;
             info.ImpTableName = "BENCH";
+            SetUpExportRun(run, info, choice);
             const double cpuStart = CpuSeconds();
             const auto start = std::chrono::steady_clock::now();
             if (!run.ExecuteReportingErrors(info)) return 1;
@@ -645,6 +650,7 @@ int main(int argc, char** argv) {
     TImpInfo info;
     info.SQLFileName = script;
     info.ImpTableName = "BENCH";
+    SetUpExportRun(run, info, TExportChoice());
     const auto start = std::chrono::steady_clock::now();
     if (!run.ExecuteReportingErrors(info)) return 1;
     Report(records, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),

@@ -244,16 +244,18 @@ TEST_F(TargetExport, LogicalBytesBlobAndMemoPerTarget) {
                   "INSERT INTO T (Id, Ok, X, `Blob`, Memo, N) VALUES (2, FALSE, X'000000', NULL, "
                   "NULL, 0);\n"
                   "COMMIT;\n");
+    const std::string columnsFb =
+        "  \"Id\" INTEGER,\n  \"Ok\" BOOLEAN,\n  X VARCHAR(3) CHARACTER SET OCTETS,\n"
+        "  \"Blob\" BLOB SUB_TYPE BINARY,\n  \"Memo\" BLOB SUB_TYPE TEXT,\n  N INTEGER\n";
+    const std::string namesFb = "(\"Id\", \"Ok\", X, \"Blob\", \"Memo\", N)";
     EXPECT_EQ(Data(stFirebird),
-              "  \"Id\" INTEGER,\n  \"Ok\" BOOLEAN,\n  X VARCHAR(3) CHARACTER SET OCTETS,\n"
-              "  \"Blob\" BLOB SUB_TYPE BINARY,\n  \"Memo\" BLOB SUB_TYPE TEXT,\n  N INTEGER\n"
-              "INSERT INTO T (\"Id\", \"Ok\", X, \"Blob\", \"Memo\", N) VALUES (1, TRUE, "
-              "x'00275C', x'00FF', " +
-                  memoFb +
-                  ", 0);\n"
-                  "INSERT INTO T (\"Id\", \"Ok\", X, \"Blob\", \"Memo\", N) VALUES (2, FALSE, "
-                  "x'000000', NULL, NULL, 0);\n"
-                  "COMMIT;\n");
+              columnsFb + "RECREATE GLOBAL TEMPORARY TABLE T_LOAD (\n" + columnsFb +
+                  ") ON COMMIT DELETE ROWS;\nINSERT INTO T_LOAD " + namesFb +
+                  " VALUES (1, TRUE, x'00275C', x'00FF', " + memoFb + ", 0);\nINSERT INTO T_LOAD " +
+                  namesFb + " VALUES (2, FALSE, x'000000', NULL, NULL, 0);\nINSERT INTO T " +
+                  namesFb +
+                  " SELECT \"Id\", \"Ok\", X, \"Blob\", \"Memo\", N FROM T_LOAD;\nCOMMIT;\n"
+                  "DROP TABLE T_LOAD;\n");
     EXPECT_EQ(Data(stSQLite),
               "  Id INTEGER,\n  Ok BOOLEAN,\n  X BLOB,\n  Blob BLOB,\n  Memo TEXT,\n"
               "  N INTEGER\n"

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 
@@ -85,6 +86,23 @@ TEST_F(WindowProgram, DemoExportWritesTheCommandLineScript) {
     f.actRun->trigger();
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_EQ(WithoutMoment(ReadFile(Path("gui.sql"))), WithoutMoment(gui));
+}
+
+// The same file without a dictionary, for a target: the window writes the command line's
+// script, the file's own keys stated after the data.
+TEST_F(WindowProgram, TargetScriptWithoutADictionaryIsTheCommandLines) {
+    TMainFrm& f = Ready("");
+    f.cbxTarget->setCurrentIndex(f.cbxTarget->findText("postgresql"));
+    f.actRun->trigger();
+    ASSERT_TRUE(errors.empty()) << errors[0];
+    ASSERT_EQ(Shell("'" + kBin + "/app/quorvath' --base '" + kBase + "' --sql '" + Path("cli.sql") +
+                    "' --table CLIENTS --target postgresql >/dev/null"),
+              0);
+    // The first line holds the moment of the export.
+    auto body = [](const std::string& script) { return script.substr(script.find('\n')); };
+    const std::string gui = ReadFile(Path("gui.sql"));
+    EXPECT_EQ(body(gui), body(ReadFile(Path("cli.sql"))));
+    EXPECT_NE(gui.find("ALTER TABLE \"CLIENTS\" ADD PRIMARY KEY ("), std::string::npos) << gui;
 }
 
 TEST_F(WindowProgram, MissingDictionaryShowsTheErrorAndNoScript) {
