@@ -23,6 +23,7 @@
 #include "dict/ddf_dictionary.h"
 #include "dict/dict_warnings.h"
 #include "dict/dictionary.h"
+#include "dict/dictionary_kind.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -202,7 +203,8 @@ std::string DefaultTableName(const std::string& dictName, const std::string& bas
         const size_t dot = name.rfind('.');
         return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
     }
-    if (IsDdfDictionary(dictName)) return DdfTableName(dictName, baseName);
+    if (DictionaryKindOf(dictName) == TDictionaryKind::kDdf)
+        return DdfTableName(dictName, baseName);
     return {};
 }
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/database_tables.h"
 #include "app/export_setup.h"
+#include "dict/database_tables.h"
 
 // Exit status 0 when every table that has a data file was exported (a table without one, or
 // one of the dictionary's own, is left out and named in the summary), 1 when any failed (or

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/database_tables.h"
 #include "app/export_run.h"
+#include "dict/database_tables.h"
 
 struct TTableResult {
     TDatabaseTable Table;

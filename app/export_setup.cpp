@@ -2,6 +2,7 @@
 
 #include "app/file_keys.h"
 #include "dataset/btr_dataset.h"
+#include "dict/dictionary_kind.h"
 
 namespace {
 
@@ -25,6 +26,6 @@ void SetUpExportRun(TExportRun& run, const TImpInfo& info, const TExportChoice& 
     };
     run.KeysOf = nullptr;
     if (choice.Form.Target != stClassic && choice.Indexes &&
-        DictionaryTakesFileKeys(info.DictionaryFileName))
+        TakesFileKeys(DictionaryKindOf(info.DictionaryFileName)))
         run.KeysOf = choice.KeysOf ? choice.KeysOf : BtrieveFileKeys;
 }

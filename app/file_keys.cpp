@@ -4,7 +4,6 @@
 
 #include "btrieve/btr_file.h"
 #include "dataset/btr_dataset.h"
-#include "dict/ddf_dictionary.h"
 #include "platform/format.h"
 #include "recman/btrieve_codes.h"
 
@@ -103,8 +102,4 @@ std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet) {
         keys.push_back(std::move(key));
     }
     return keys;
-}
-
-bool DictionaryTakesFileKeys(const std::string& dictName) {
-    return dictName.empty() || IsDdfDictionary(dictName);
 }

@@ -15,7 +15,3 @@ class TBDataSet;
 // no field covers exactly takes the fields its bytes lie in, with a warning; one whose bytes
 // no fields hold leaves its key without columns (left out), with a warning.
 std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet);
-
-// True when an export over this dictionary states the file's keys: the dictionaries that do
-// not describe keys of their own (none at all, a DDF data dictionary).
-bool DictionaryTakesFileKeys(const std::string& dictName);

@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/database_tables.h"
+#include "dict/database_tables.h"
 #include "dict/ddf_dictionary.h"
+#include "dict/dictionary_kind.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -32,7 +33,7 @@ void TInputFiles::Add(const std::string& name) {
 
 void TInputFiles::AddDictionary(const std::string& dictName) {
     if (dictName.empty()) return;
-    if (!IsDdfDictionary(dictName)) {
+    if (DictionaryKindOf(dictName) != TDictionaryKind::kDdf) {
         Add(dictName);
         return;
     }

@@ -1,6 +1,7 @@
 #include "app/script_table_name.h"
 
 #include "dict/ddf_dictionary.h"
+#include "dict/dictionary_kind.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 
@@ -18,7 +19,7 @@ std::string FileStem(const std::string& path) {
 std::string ScriptTableName(const TImpInfo& info) {
     if (!info.ImpTableName.empty()) return info.ImpTableName;
     std::string name;
-    if (!info.DictionaryFileName.empty() && IsDdfDictionary(info.DictionaryFileName))
+    if (DictionaryKindOf(info.DictionaryFileName) == TDictionaryKind::kDdf)
         name = DdfTableName(info.DictionaryFileName, info.BaseFileName);
     if (name.empty()) name = FileStem(info.BaseFileName);
     if (name.empty())

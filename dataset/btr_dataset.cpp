@@ -17,6 +17,7 @@
 #include "dict/column_layout.h"
 #include "dict/ddf_dictionary.h"
 #include "dict/dictionary.h"
+#include "dict/dictionary_kind.h"
 #include "dict/session.h"
 #include "platform/format.h"
 
@@ -391,8 +392,7 @@ void TBDataSet::openCursor() {
     TFileData fileData;
     // A DDF dictionary and the keys-only layout are laid on the data file's header, and carry
     // no owner name: the file is opened first, and its Stat serves both.
-    if (!dictionary_ &&
-        (dictName_.empty() || IsV2DdfFolder(dictName_) || IsDdfDictionary(dictName_))) {
+    if (!dictionary_ && DescribedOverTheHeader(DictionaryKindOf(dictName_))) {
         openFile("");
         const TDataFileHeader header = HeaderOfFile(*file_);
         try {

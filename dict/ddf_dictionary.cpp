@@ -11,6 +11,7 @@
 #include "dict/column_layout.h"
 #include "dict/dict_warnings.h"
 #include "dict/dictionary.h"
+#include "dict/dictionary_kind.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
 
@@ -84,18 +85,9 @@ std::string BaseNameOf(const std::string& location) {
     return cut == std::string::npos ? location : location.substr(cut + 1);
 }
 
-std::string UpperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 // The entry of folder whose name is name in any letter case, or "".
 std::string FindEntry(const fs::path& folder, const std::string& name) {
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (UpperAscii(it->path().filename().string()) == name) return it->path().string();
-    return {};
+    return FindEntryAnyCase(folder, name).string();
 }
 
 // The files of the dictionary at path (CP1251); false when it is none.
@@ -106,7 +98,7 @@ bool FindDdfFiles(const std::string& path, TDdfFiles& files) {
     if (fs::is_directory(os, ec)) {
         folder = os;
         files.File = FindEntry(folder, "FILE.DDF");
-    } else if (UpperAscii(os.filename().string()) == "FILE.DDF" && fs::is_regular_file(os, ec)) {
+    } else if (UpperCaseAZ(os.filename().string()) == "FILE.DDF" && fs::is_regular_file(os, ec)) {
         folder = os.has_parent_path() ? os.parent_path() : fs::path(".");
         files.File = os.string();
     } else {
@@ -284,7 +276,7 @@ bool IsV2DdfFolder(const std::string& path) {
     std::error_code ec;
     if (!fs::is_directory(os, ec) || !FindEntry(os, "FILE.DDF").empty()) return false;
     for (fs::directory_iterator it(os, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = UpperAscii(it->path().filename().string());
+        const std::string name = UpperCaseAZ(it->path().filename().string());
         if (name.size() > 6 && name.compare(0, 2, "PV") == 0 &&
             name.compare(name.size() - 4, 4, ".DDF") == 0)
             return true;

@@ -7,6 +7,7 @@
 #include "btrieve/aliases.h"
 #include "dict/column_layout.h"
 #include "dict/ddf_dictionary.h"
+#include "dict/dictionary_kind.h"
 #include "dict/session.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
@@ -184,11 +185,11 @@ void TBDictionary::LoadFileData(const std::string& baseName, TFileData& fileData
                                 const std::string& tableName, const TDataFileHeader* header) {
     // DDF dictionaries and the keys-only layout depend on the data file's header as well, so
     // their descriptions are made afresh every time.
-    if (fileName_.empty() || IsV2DdfFolder(fileName_) || IsDdfDictionary(fileName_)) {
+    if (const TDictionaryKind kind = DictionaryKindOf(fileName_); DescribedOverTheHeader(kind)) {
         try {
-            if (fileName_.empty())
+            if (kind == TDictionaryKind::kNone)
                 LoadKeysOnlyFileData(baseName, fileData, header);
-            else if (IsV2DdfFolder(fileName_))
+            else if (kind == TDictionaryKind::kLaterDdf)
                 throw EBtrieve(V2DictionaryText(fileName_));
             else
                 LoadDdfFileData(fileName_, baseName, tableName, fileData, header);

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
-#include "app/database_tables.h"
+#include "dict/database_tables.h"
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
 #include "platform/codepage.h"

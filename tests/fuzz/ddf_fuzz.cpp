@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/database_tables.h"
+#include "dict/database_tables.h"
 #include "app/sql_value.h"
 #include "bench/real/real_image.h"
 #include "dataset/btr_dataset.h"

@@ -1,10 +1,11 @@
-#include "app/database_tables.h"
+#include "dict/database_tables.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "dict/ddf_dictionary.h"
 #include "dict/dictionary.h"
+#include "dict/dictionary_kind.h"
 #include "dict/file_data.h"
 #include "platform/codepage.h"
 #include "platform/component.h"
@@ -13,18 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The entry of folder whose name is name with letters A..Z in any case (the exact name first);
-// empty when there is none.
+// The entry of folder whose name is name with letters A..Z in any case (the exact name first),
+// names in CP1251; empty when there is none.
 std::string FindEntry(const std::string& folder, const std::string& name) {
-    std::error_code ec;
-    const std::string exact = folder + "/" + name;
-    if (fs::exists(AnsiToUtf8(exact), ec)) return exact;
-    const std::string wanted = UpperCaseAZ(name);
-    for (const auto& entry : fs::directory_iterator(AnsiToUtf8(folder), ec)) {
-        const std::string entryName = Utf8ToAnsi(entry.path().filename().string());
-        if (UpperCaseAZ(entryName) == wanted) return folder + "/" + entryName;
-    }
-    return "";
+    const fs::path found = FindEntryAnyCase(AnsiToUtf8(folder), AnsiToUtf8(name));
+    return found.empty() ? std::string() : folder + "/" + Utf8ToAnsi(found.filename().string());
 }
 
 // The parts of a DOS or Unix location, without drive and empty parts; absolute is set when
@@ -119,7 +113,8 @@ std::string DictionaryFolder(const std::string& dictName) {
 std::vector<TDatabaseTable> ListDatabaseTables(const std::string& dictName,
                                                const std::string& dataDir) {
     const std::string folder = dataDir.empty() ? DictionaryFolder(dictName) : dataDir;
-    if (!IsDdfDictionary(dictName)) return ListOwnDictionary(dictName, folder);
+    if (DictionaryKindOf(dictName) != TDictionaryKind::kDdf)
+        return ListOwnDictionary(dictName, folder);
     std::vector<TDatabaseTable> tables;
     for (const TDdfTableInfo& info : ListDdfTables(dictName)) {
         TDatabaseTable table;
