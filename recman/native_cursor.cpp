@@ -567,11 +567,11 @@ int16_t NativeCursor::GetChunk(Request& r) {
         return kInvalidDescriptor;
     }
     if (id == 0) return kInvalidRecordAddress;
-    std::string data;
-    bool found = false;
-    if (int16_t st = file_->ReadRecord(id, data, found)) return st;
-    if (!found) return kInvalidRecordAddress;
+    const std::string* record = nullptr;
+    if (int16_t st = file_->SharedRecord(id, record)) return st;
+    if (!record) return kInvalidRecordAddress;
     if (int16_t st = LockRecord(id, r.lockBias)) return st;
+    const std::string& data = *record;
 
     uint64_t at = (nextInRecord && chunkId_ == id) ? chunkEnd_ : 0;
     std::string gathered;  // what a direct descriptor returns in the data buffer

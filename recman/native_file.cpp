@@ -391,6 +391,21 @@ int16_t NativeFile::ReadRecord(int64_t id, std::string& data, bool& found) {
     return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? kOk : SqliteStatus(rc);
 }
 
+int16_t NativeFile::SharedRecord(int64_t id, const std::string*& data) {
+    EnterRead();
+    data = nullptr;
+    if (id == 0 || sharedId_ != id || sharedAt_ != changes_ + snapshots_) {
+        sharedId_ = 0;
+        bool found = false;
+        if (int16_t st = ReadRecord(id, shared_, found)) return st;
+        if (!found) return kOk;
+        sharedId_ = id;
+        sharedAt_ = changes_ + snapshots_;
+    }
+    data = &shared_;
+    return kOk;
+}
+
 int16_t NativeFile::SequenceOf(int key, int64_t id, int64_t& seq) {
     EnterRead();
     seq = 0;
@@ -490,7 +505,10 @@ bool NativeFile::MapWalIndex() {
 
 void NativeFile::EnterRead() {
     if (writing_ || inTransaction_) return;
-    if (!MapWalIndex()) return;
+    if (!MapWalIndex()) {
+        ++snapshots_;  // each read may see another process's commits
+        return;
+    }
     unsigned char now[48];
     std::memcpy(now, shm_, sizeof now);
     __atomic_thread_fence(__ATOMIC_ACQUIRE);
@@ -500,6 +518,7 @@ void NativeFile::EnterRead() {
     }
     // The header is taken before the snapshot begins: a commit in between only makes the
     // next check refresh once more.
+    ++snapshots_;
     if (Control(kBeginRead) != SQLITE_OK) return;
     std::memcpy(readHeader_, now, sizeof now);
     reading_ = true;

@@ -64,6 +64,9 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     int16_t Fetch(int key, Scan scan, const std::string& from, int64_t seq, int limit,
                   std::vector<Entry>& out);
     int16_t ReadRecord(int64_t id, std::string& data, bool& found);
+    // The record at id as the file holds it now, kept by the file until it or the file
+    // changes, so that reading a big record piece by piece reads it once; null when none.
+    int16_t SharedRecord(int64_t id, const std::string*& data);
     // Sequence number of a record's entry in a key with duplicates.
     int16_t SequenceOf(int key, int64_t id, int64_t& seq);
     int16_t Count(int key, int64_t& count);
@@ -169,7 +172,12 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     // A count the file keeps (native_tally.h); kept false in a file made before them.
     int16_t Tally(const std::string& name, int64_t& count, bool& kept);
     Statement readRecord_, insertRecord_, updateRecord_, deleteRecord_;
-    Statement tally_;  // invalid in a file made before the counts were kept
+    Statement tally_;
+    uint64_t snapshots_ = 0;  // read snapshots begun: another process's commits may lie between
+    std::string shared_;      // SharedRecord's record
+    int64_t sharedId_ = 0;    // its id; 0: none kept
+    uint64_t sharedAt_ = 0;   // changes_ + snapshots_ when it was read  // invalid in a file made
+                              // before the counts were kept
     Statement control_[7];
     int shmFd_ = -1;
     void* shm_ = nullptr;

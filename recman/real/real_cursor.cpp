@@ -416,10 +416,15 @@ int16_t TRealCursor::GetChunk(Request& r) {
     if (descSize > capacity) return kInvalidDescriptor;
     desc.assign(in, in + descSize);
 
-    file_->store->Read(address, record_);
+    if (address != chunkRecordAddress_) {
+        chunkRecordAddress_ = 0xFFFFFFFFu;  // a failing read leaves nothing behind
+        file_->store->Read(address, chunkRecord_);
+        chunkRecordAddress_ = address;
+    }
     if (address != chunkAddress_) chunkNext_ = 0;
     chunkAddress_ = address;
-    const uint64_t length = record_.size();
+    const std::vector<uint8_t>& record = chunkRecord_;
+    const uint64_t length = record.size();
     uint8_t* out = static_cast<uint8_t*>(r.data);
     uint64_t delivered = 0;
     int16_t status = kOk;
@@ -438,7 +443,7 @@ int16_t TRealCursor::GetChunk(Request& r) {
             }
             target = out + delivered;
         }
-        std::memmove(target, record_.data() + offset, count);
+        std::memmove(target, record.data() + offset, count);
         delivered += count;
         chunkNext_ = offset + count;
         return true;

@@ -61,6 +61,10 @@ class TRealCursor : public Cursor {
     uint32_t chunkAddress_ = 0xFFFFFFFFu;
     uint64_t chunkNext_ = 0;
     std::vector<uint8_t> record_;
+    // The record chunk reads take their pieces from, assembled once per record (the file
+    // does not change under the reader): a big variable part is read in one pass.
+    std::vector<uint8_t> chunkRecord_;
+    uint32_t chunkRecordAddress_ = 0xFFFFFFFFu;
     std::vector<uint8_t> scratch_;
 };
 

@@ -2,6 +2,9 @@
 // Direct/Chunk across the fixed and variable parts and past the end, Update Chunk that grows,
 // shrinks, appends and truncates.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <functional>
 
 #include "btr_helpers.h"
 
@@ -111,6 +114,50 @@ TEST_F(ChunkTest, LongRecordReadInPiecesOf16000) {
     ASSERT_EQ(ReadIndirect({{100, 5}}, into, got), 0);
     ASSERT_EQ(ReadIndirect({{0, 5}}, into, got, 0x80000001 | 0x40000000), 0);
     EXPECT_EQ(into.substr(0, 5), record.substr(105, 5));
+}
+
+// A big record is read piece by piece from one copy of it: every change, by this position
+// block, by another one or by another connection to the file, is seen by the next piece.
+TEST_F(ChunkTest, PiecesAfterAChangeComeFromTheChangedRecord) {
+    Handle other;
+    ASSERT_EQ(other.Open(path), 0);
+    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> changes = {
+        {"this position block",
+         [&](const std::string& r) {
+             ASSERT_EQ(Stored().size(), record.size());
+             ASSERT_EQ(h.Update(r), 0);
+         }},
+        {"another position block",
+         [&](const std::string& r) {
+             other.SetKey(Int32(7));
+             ASSERT_EQ(other.Get(5, 0, nullptr, 100000), 0);
+             ASSERT_EQ(other.Update(r), 0);
+         }},
+        {"another connection",
+         [&](const std::string& r) {
+             sqlite3* db = nullptr;
+             ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+             sqlite3_stmt* st = nullptr;
+             sqlite3_prepare_v2(db, "UPDATE records SET data=?1", -1, &st, nullptr);
+             sqlite3_bind_blob(st, 1, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
+             EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+             sqlite3_finalize(st);
+             sqlite3_close(db);
+         }},
+    };
+    std::string into;
+    uint32_t got = 0;
+    char fill = 'A';
+    for (const auto& [who, change] : changes) {
+        ASSERT_EQ(ReadIndirect({{30000, 16}}, into, got), 0) << who;
+        std::string changed = record;
+        changed.replace(30000, 16, std::string(16, fill));
+        change(changed);
+        ASSERT_EQ(ReadIndirect({{30000, 16}}, into, got), 0) << who;
+        EXPECT_EQ(into.substr(0, got), std::string(16, fill)) << who;
+        record = changed;
+        ++fill;
+    }
 }
 
 TEST_F(ChunkTest, DirectChunksComeBackOneAfterAnother) {
