@@ -16,6 +16,7 @@
 #include "app/export_setup.h"
 #include "app/input_files.h"
 #include "app/lock_wait.h"
+#include "app/progress_meter.h"
 #include "app/settings.h"
 #include "btrieve/btr_error.h"
 #include "btrieve/btr_file.h"
@@ -117,27 +118,17 @@ namespace {
 
 class TTerminalHost : public IExportHost {
   public:
-    TTerminalHost(const TCommandLineEnv& env, TDataSet& dataSet)
-        : env_(env), dataSet_(dataSet), start_(std::chrono::steady_clock::now()) {}
+    explicit TTerminalHost(const TCommandLineEnv& env) : env_(env), meter_(env.Seconds) {}
 
     TExportRun* Run = nullptr;
     bool Shown = false;
     std::ostream* MessageStream = nullptr;  // the final message's stream, standard output
 
+    void BeginTable(const std::string& table, int64_t total) override {
+        meter_.Start(AnsiToUtf8(table), total);
+    }
     void ShowProgress(const std::string& text) override {
-        if (!env_.ErrIsTerminal) return;
-        if (total_ == -2) total_ = env_.TotalRecords ? env_.TotalRecords(dataSet_) : -1;
-        std::string line = "\r" + text + " records";
-        if (total_ > 0) {
-            const double done = std::stod(text);
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-            line += Format(" of %lld (%d%%), %.0f records/s", static_cast<long long>(total_),
-                           static_cast<int>(done * 100 / static_cast<double>(total_)),
-                           seconds > 0 ? done / seconds : 0.0);
-        }
-        *env_.Err << line << std::flush;
-        Shown = true;
+        if (env_.ErrIsTerminal) Shown |= DrawProgress(*env_.Err, meter_, std::stoll(text));
     }
     void ProcessMessages() override {
         if (StopSignalled() && Run) Run->RequestStop();
@@ -163,9 +154,7 @@ class TTerminalHost : public IExportHost {
 
   private:
     const TCommandLineEnv& env_;
-    TDataSet& dataSet_;
-    std::chrono::steady_clock::time_point start_;
-    int64_t total_ = -2;  // -2: not asked yet
+    TProgressMeter meter_;
 };
 
 class TTerminalWarnings : public IDictWarnings {
@@ -432,7 +421,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
                 DefaultTableName(info.DictionaryFileName, info.BaseFileName, choice.DictTable);
 
         dataSet = env.MakeDataSet();
-        TTerminalHost host(env, *dataSet);
+        TTerminalHost host(env);
         TExportRun run(*dataSet, host);
         host.Run = &run;
         SetUpExportRun(run, info, choice);

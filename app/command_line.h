@@ -37,6 +37,8 @@ struct TCommandLineEnv {
     // terminal whose locale is not Russian, see WantsEnglishStatusLines).
     bool EnglishStatusLines = false;
     std::function<TDateTime()> Clock = Now;
+    // Seconds of a steady clock, for the progress line's rate and times; tests fix it.
+    std::function<double()> Seconds;
 };
 
 // Gives env the program's datasets: Btrieve files read-only and without locks, named by their

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/database_export.h"
+#include "app/progress_meter.h"
 #include "btrieve/btr_error.h"
 #include "dataset/btr_dataset.h"
 #include "platform/codepage.h"
@@ -14,14 +15,15 @@ namespace {
 // Progress per table on a terminal, the stop signal, errors and warnings on standard error.
 class TDatabaseHost : public IExportHost {
   public:
-    explicit TDatabaseHost(const TCommandLineEnv& env) : env_(env) {}
+    explicit TDatabaseHost(const TCommandLineEnv& env) : env_(env), meter_(env.Seconds) {}
     TExportRun* Run = nullptr;
-    std::string Table;
 
+    void BeginTable(const std::string& table, int64_t total) override {
+        EndProgress();
+        meter_.Start(AnsiToUtf8(table), total);
+    }
     void ShowProgress(const std::string& text) override {
-        if (!env_.ErrIsTerminal) return;
-        *env_.Err << "\r" << AnsiToUtf8(Table) << ": " << text << " records" << std::flush;
-        shown_ = true;
+        if (env_.ErrIsTerminal) shown_ |= DrawProgress(*env_.Err, meter_, std::stoll(text));
     }
     void ProcessMessages() override {
         if (StopSignalled() && Run) Run->RequestStop();
@@ -44,6 +46,7 @@ class TDatabaseHost : public IExportHost {
   private:
     const TCommandLineEnv& env_;
     bool shown_ = false;
+    TProgressMeter meter_;
 };
 
 // Why a data file could not be opened, on one line: the status and the record manager's

@@ -17,6 +17,9 @@ class TDatabaseExport::TTableHost : public IExportHost {
     std::string Table;
     std::string Reason;  // the record manager's reason in the table's last error, if any
 
+    void BeginTable(const std::string& table, int64_t total) override {
+        outer_.BeginTable(table, total);
+    }
     void ShowProgress(const std::string& text) override { outer_.ShowProgress(text); }
     void ProcessMessages() override { outer_.ProcessMessages(); }
     void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}

@@ -58,6 +58,7 @@ void TExportRun::Execute(const TImpInfo& given) {
     if (const std::string notice = dataSet_.OrderNotice(); !notice.empty())
         host_.ShowNotice(notice);
     const int32_t held = dataSet_.RecordCount();  // -1: the dataset cannot count
+    host_.BeginTable(info.ImpTableName, held);
 
     std::string partial;  // the name a stopped run's script is kept under
     try {

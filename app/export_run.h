@@ -24,6 +24,9 @@ enum TMessageIcon { miInformation, miWarning };
 class IExportHost {
   public:
     virtual ~IExportHost() = default;
+    // A table's records are about to be written: its name and the records its file holds
+    // (negative when it cannot say), for the progress display; nothing by default.
+    virtual void BeginTable(const std::string& /*table*/, int64_t /*total*/) {}
     // The record counter, in decimal, for the second status panel.
     virtual void ShowProgress(const std::string& text) = 0;
     // Lets pending user requests run (the stop request among them).

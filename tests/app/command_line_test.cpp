@@ -45,6 +45,7 @@ class CommandLine : public ::testing::Test {
         env.Out = &out_;
         env.Err = &err_;
         env.Clock = [] { return 0.0; };
+        env.Seconds = [] { return 0.0; };
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
@@ -198,21 +199,36 @@ TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
     EXPECT_FALSE(std::filesystem::exists(sql_));  // the commit period failed before the file
 }
 
-TEST_F(CommandLine, ProgressOnATerminalWithCountPercentageAndRate) {
-    rows_ = 250;
+// The progress line on a terminal: the table, the count of the file's total, a bar, the
+// rate, the time spent and left, redrawn at most once a second (the clock here moves with
+// the records fetched).
+TEST_F(CommandLine, ProgressOnATerminalAboutOnceASecond) {
+    rows_ = 450;
     env.ErrIsTerminal = true;
-    env.TotalRecords = [](TDataSet&) -> int64_t { return 250; };
-    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitDone);
-    const std::string err = err_.str();
-    ASSERT_EQ(err.rfind("\r100 records of 250 (40%), ", 0), 0u) << err;
-    EXPECT_NE(err.find(" records/s\r200 records of 250 (80%), "), std::string::npos) << err;
-    EXPECT_EQ(err.back(), '\n');  // the progress line is ended before the final message
-    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 250\n");
-    // Without the file's record count only the count is shown.
-    err_.str("");
-    env.TotalRecords = nullptr;
-    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitDone);
-    EXPECT_EQ(err_.str(), "\r100 records\r200 records\n");
+    double now = 0;
+    env.Seconds = [&now] { return now; };
+    const struct {
+        double perRecord;  // seconds per record fetched
+        std::string err;
+    } cases[] = {
+        {0.01,
+         "\rb: 100 of 450 [####................]  22%, 101 records/s, 0:00 elapsed, 0:03 left"
+         "\rb: 200 of 450 [########............]  44%, 100 records/s, 0:01 elapsed, 0:02 left"
+         "\rb: 300 of 450 [#############.......]  66%, 100 records/s, 0:02 elapsed, 0:01 left"
+         "\rb: 400 of 450 [#################...]  88%, 100 records/s, 0:03 elapsed, 0:00 left\n"},
+        // Every 100 records take 0.6 s: one line in two is drawn.
+        {0.006,
+         "\rb: 100 of 450 [####................]  22%, 168 records/s, 0:00 elapsed, 0:02 left"
+         "\rb: 300 of 450 [#############.......]  66%, 167 records/s, 0:01 elapsed, 0:00 left\n"},
+    };
+    for (const auto& c : cases) {
+        err_.str("");
+        onFetch_ = [&](int row) { now = row * c.perRecord; };
+        EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitDone);
+        EXPECT_EQ(err_.str(), c.err) << c.perRecord;
+        EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 450\n");
+        out_.str("");
+    }
 }
 
 TEST_F(CommandLine, FetchErrorShowsTheBtrieveBoxThenEndsTheRun) {
@@ -227,7 +243,7 @@ TEST_F(CommandLine, FetchErrorShowsTheBtrieveBoxThenEndsTheRun) {
     };
     EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitError);
     EXPECT_EQ(err_.str(),
-              "\r100 records\n"
+              "\rb: 100 of 150 [#############.......]  66%, 0 records/s, 0:00 elapsed\n"
               "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 Btrieve: "
               "\xD0\xA1\xD0\xB1\xD0\xBE\xD0\xB9\n"
               "\xD0\xA1\xD0\xB1\xD0\xBE\xD0\xB9\n");
@@ -313,9 +329,10 @@ TEST_F(CommandLine, TargetsTakeUtf8UnlessTold) {
     };
     EXPECT_NE(with({}).find("INSERT INTO \xD2 (N)"), std::string::npos);
     const std::string firebird = with({"--target", "firebird"});
-    EXPECT_NE(firebird.find("INSERT INTO \"\xD0\xA2_LOAD\" (N) VALUES (3);\nINSERT INTO \"\xD0\xA2\" "
-                            "(N) SELECT N FROM \"\xD0\xA2_LOAD\";\n"),
-              std::string::npos)
+    EXPECT_NE(
+        firebird.find("INSERT INTO \"\xD0\xA2_LOAD\" (N) VALUES (3);\nINSERT INTO \"\xD0\xA2\" "
+                      "(N) SELECT N FROM \"\xD0\xA2_LOAD\";\n"),
+        std::string::npos)
         << firebird;
     const std::string cp1251 = with({"--target", "mysql", "--encoding", "cp1251"});
     EXPECT_NE(cp1251.find("/* Target: mysql; encoding: CP1251 */\nSET NAMES cp1251;\n"),
