@@ -4,36 +4,56 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 
-void RaiseInOutError(int errorNumber) {
+namespace {
+
+// The runtime's words for the error.
+std::string InOutText(int errorNumber, int& code) {
+    code = errorNumber;
     switch (errorNumber) {
         case ENOENT:
         case ENOTDIR:
-            throw EInOutError("File not found", 2);
+            code = 2;
+            return "File not found";
         case EMFILE:
         case ENFILE:
-            throw EInOutError("Too many open files", 4);
+            code = 4;
+            return "Too many open files";
         case EACCES:
         case EPERM:
         case EROFS:
         case EISDIR:
         case ETXTBSY:
-            throw EInOutError("File access denied", 5);
+            code = 5;
+            return "File access denied";
         case ENOSPC:
         case EDQUOT:
         case EFBIG:
-            throw EInOutError("Disk full", 101);
+            code = 101;
+            return "Disk full";
         case ENAMETOOLONG:
         case EINVAL:
         case EILSEQ:
-            throw EInOutError("Invalid filename", 123);
+            code = 123;
+            return "Invalid filename";
         default:
-            throw EInOutError(Format("I/O error %d", errorNumber), errorNumber);
+            return Format("I/O error %d", errorNumber);
     }
+}
+
+}  // namespace
+
+void RaiseInOutError(int errorNumber, const std::string& fileName) {
+    int code = 0;
+    const std::string text = InOutText(errorNumber, code);
+    throw EInOutError(Format("%s: %s (%s)", text.c_str(), fileName.c_str(),
+                             Utf8ToAnsi(std::strerror(errorNumber)).c_str()),
+                      code);
 }
 
 TScriptFile::~TScriptFile() = default;
@@ -47,8 +67,8 @@ void TScriptFile::Rewrite(const std::string& fileName) {
     file_.Discard();
     toStandardOutput_ = false;
     // An empty name would be no file at all.
-    if (fileName.empty()) RaiseInOutError(EINVAL);
-    if (const int error = file_.Create(AnsiToUtf8(fileName))) RaiseInOutError(error);
+    if (fileName.empty()) RaiseInOutError(EINVAL, "(no name)");
+    if (const int error = file_.Create(AnsiToUtf8(fileName))) RaiseInOutError(error, fileName);
 }
 
 void TScriptFile::Write(std::string_view data) {
@@ -57,7 +77,8 @@ void TScriptFile::Write(std::string_view data) {
         const ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            RaiseInOutError(errno);
+            RaiseInOutError(errno, toStandardOutput_ ? std::string("standard output")
+                                                     : Utf8ToAnsi(file_.Target()));
         }
         data.remove_prefix(static_cast<size_t>(n));
     }
@@ -66,7 +87,7 @@ void TScriptFile::Write(std::string_view data) {
 void TScriptFile::Close() {
     toStandardOutput_ = false;
     if (!file_.IsOpen()) return;
-    if (const int error = file_.Commit()) RaiseInOutError(error);
+    if (const int error = file_.Commit()) RaiseInOutError(error, Utf8ToAnsi(file_.Target()));
 }
 
 std::string TScriptFile::ClosePartial() {
@@ -75,7 +96,7 @@ std::string TScriptFile::ClosePartial() {
         return {};
     }
     const std::string name = file_.Target() + ".partial";
-    if (const int error = file_.CommitAs(name)) RaiseInOutError(error);
+    if (const int error = file_.CommitAs(name)) RaiseInOutError(error, Utf8ToAnsi(name));
     return Utf8ToAnsi(name);
 }
 

@@ -1,7 +1,8 @@
 // The export script file: written in large blocks straight to the operating system under a
 // temporary name beside the script, and put in place by Close at the end of a run; a run that
 // fails leaves an earlier script as it was. Failures raise EInOutError with the runtime's
-// texts ("File access denied", "Disk full", ...) mapped from the system's error numbers.
+// texts ("File access denied", "Disk full", ...) mapped from the system's error numbers, the
+// file and the system's reason: "Disk full: /data/out.sql (No space left on device)".
 #pragma once
 
 #include <string>
@@ -36,5 +37,6 @@ class TScriptFile {
     bool toStandardOutput_ = false;
 };
 
-// The runtime's input/output error for a system error number.
-[[noreturn]] void RaiseInOutError(int errorNumber);
+// The runtime's input/output error for a system error number, naming the file (system
+// text) and the system's reason.
+[[noreturn]] void RaiseInOutError(int errorNumber, const std::string& fileName);

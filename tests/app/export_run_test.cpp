@@ -293,16 +293,23 @@ TEST_F(ExportRun, OpenFailureLeavesAnExistingScriptUntouched) {
     EXPECT_EQ(Script(), "old");
 }
 
+// In the runtime's words, with the file and the system's reason.
 TEST_F(ExportRun, ScriptFileErrorsInTheRuntimesWords) {
     Numbers(1);
-    info.SQLFileName = (dir_ / "no" / "such" / "dir.sql").string();
-    EXPECT_FALSE(run.ExecuteReportingErrors(info));
-    info.SQLFileName = "";
-    EXPECT_FALSE(run.ExecuteReportingErrors(info));
-    info.SQLFileName = dir_.string();
-    EXPECT_FALSE(run.ExecuteReportingErrors(info));
-    EXPECT_EQ(host.Errors, (std::vector<std::string>{"File not found", "Invalid filename",
-                                                     "File access denied"}));
+    const std::string missing = (dir_ / "no" / "such" / "dir.sql").string();
+    const struct {
+        std::string name, error;
+    } cases[] = {
+        {missing, "File not found: " + missing + " (No such file or directory)"},
+        {"", "Invalid filename: (no name) (Invalid argument)"},
+        {dir_.string(), "File access denied: " + dir_.string() + " (Is a directory)"},
+    };
+    for (const auto& c : cases) {
+        host.Errors.clear();
+        info.SQLFileName = c.name;
+        EXPECT_FALSE(run.ExecuteReportingErrors(info));
+        EXPECT_EQ(host.Errors, std::vector<std::string>{c.error});
+    }
 }
 
 TEST_F(ExportRun, FullDiskGivesDiskFull) {
@@ -314,7 +321,7 @@ TEST_F(ExportRun, FullDiskGivesDiskFull) {
         run.Execute(info);
         FAIL() << "no error";
     } catch (const EInOutError& e) {
-        EXPECT_EQ(e.Message(), "Disk full");
+        EXPECT_EQ(e.Message(), "Disk full: /dev/full (No space left on device)");
         EXPECT_EQ(e.ErrorCode, 101);
     }
     EXPECT_TRUE(host.Messages.empty());

@@ -79,7 +79,7 @@ TEST_F(WriteFaults, SmallDiskFillsMidRun) {
         GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
                      << "); /dev/full covers the full disk";
     mounted_ = true;
-    ExpectFailure("Disk full");
+    ExpectFailure("Disk full: " + info.SQLFileName + " (No space left on device)");
     // Neither the script nor its temporary stays.
     EXPECT_TRUE(fs::is_empty(dir_ / "out"));
 }
@@ -87,14 +87,14 @@ TEST_F(WriteFaults, SmallDiskFillsMidRun) {
 TEST_F(WriteFaults, DevFullFailsAtTheFirstBlock) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     info.SQLFileName = "/dev/full";
-    ExpectFailure("Disk full");
+    ExpectFailure("Disk full: /dev/full (No space left on device)");
 }
 
 TEST_F(WriteFaults, FolderRemovedMidRunIsNotReportedComplete) {
     ds.OnFetch = [this](int row) {
         if (row == 1500) fs::remove_all(dir_ / "out");
     };
-    ExpectFailure("File not found");
+    ExpectFailure("File not found: " + info.SQLFileName + " (No such file or directory)");
     EXPECT_FALSE(fs::exists(info.SQLFileName));
 }
 
@@ -118,7 +118,7 @@ TEST_F(WriteFaults, FolderMadeReadOnlyMidRunFinishesTheOpenScript) {
             fs::permissions(dir_ / "out", fs::perms::owner_read | fs::perms::owner_exec);
     };
     if (::geteuid() != 0) {
-        ExpectFailure("File access denied");
+        ExpectFailure("File access denied: " + info.SQLFileName + " (Permission denied)");
         return;
     }
     EXPECT_TRUE(run.ExecuteReportingErrors(info));
@@ -139,7 +139,7 @@ TEST_F(WriteFaults, ClosedPipeIsAWriteError) {
     ds.OnFetch = [&](int row) {
         if (row == 10) ::close(fds[0]);
     };
-    ExpectFailure("I/O error 32");
+    ExpectFailure("I/O error 32: " + info.SQLFileName + " (Broken pipe)");
     ::close(fds[1]);
     std::signal(SIGPIPE, previous);
 }
