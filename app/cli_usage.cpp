@@ -99,7 +99,7 @@ std::string UsageLine(const CLI::App& app) {
     // The modes over a whole dictionary: --all writes scripts, --list only reads.
     if (app.get_option_no_throw("--all"))
         line += "\n  or:  " + app.get_name() + " " + UsageWords(app, "--dict") + " --all " +
-                UsageWords(app, "--sql") + " [OPTIONS]";
+                UsageWords(app, "--sql") + "|DIR/ [OPTIONS]";
     if (app.get_option_no_throw("--list"))
         line += "\n  or:  " + app.get_name() + " " + UsageWords(app, "--dict") + " --list [" +
                 UsageWords(app, "--data-dir") + "]";

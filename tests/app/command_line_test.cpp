@@ -22,7 +22,7 @@ namespace {
 
 const std::string kUsageLines =
     "Usage: quorvath [--dict FILE|DIR] --base FILE --sql FILE [OPTIONS]\n"
-    "  or:  quorvath --dict FILE|DIR --all --sql FILE [OPTIONS]\n"
+    "  or:  quorvath --dict FILE|DIR --all --sql FILE|DIR/ [OPTIONS]\n"
     "  or:  quorvath --dict FILE|DIR --list [--data-dir DIR]\n";
 const std::string kUsage = kUsageLines + "Try 'quorvath --help' for more information.\n";
 

@@ -68,7 +68,7 @@ def main():
         template = f.read()
     check(failures, "btrutil(1)", bold_options(template), set(re.findall(OPTION, help_text)))
     page = make_man.render(template, "btrutil", help_text, "0")
-    commands = {c.split()[0] for c in make_man.command_lines(help_text)}
+    commands = set(re.findall(OPTION, "\n".join(make_man.command_lines(help_text))))
     check(failures, "btrutil(1) SYNOPSIS", set(re.findall(OPTION, unstyled(section(page, "SYNOPSIS")))),
           commands)
 

@@ -532,8 +532,8 @@ const char* const kUsage =
     "  -clrowner FILE /O<owner>\n"
     "  -copy SOURCE OUTPUT [/O<owner1> [/O<owner2>]]\n"
     "  -clone OUTPUT SOURCE [/O<owner>]\n"
-    "  -ver  (the version and the engine that serves; also --version)\n"
-    "  --help  (this text; also -h)\n"
+    "  -ver|--version  (the version and the engine that serves)\n"
+    "  --help|-h  (this text)\n"
     "Before the command, -engine LIBRARY chooses the Btrieve engine: a client library's\n"
     "path, auto or embedded (default: QUORVATH_BTRIEVE_LIBRARY, else embedded).\n";
 
