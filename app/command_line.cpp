@@ -271,8 +271,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     std::string engine, dictTable;
     bool ddl = true, version = false;
     SetUsageTexts(cli);
-    const std::vector<std::string> targets = {"classic", "firebird", "postgresql", "mysql",
-                                              "sqlite"};
+    const std::vector<std::string> targets = SqlTargetNames();
     const std::vector<std::string> encodings = {"cp1251", "utf8"};
     const std::vector<int> codePages = {437, 850, 852, 866, 1250, 1251, 1252};
     cli.add_option("--dict", dict,

@@ -455,6 +455,26 @@ TEST_F(CommandLine, NamesTakenInAnyCaseNearMissesAndNumbersRefused) {
     EXPECT_NE(Script().find("/* Target: mysql; encoding: CP1251 */"), std::string::npos);
 }
 
+TEST_F(CommandLine, SettingsFilesNameTheTargetInAnyCase) {
+    const std::string set = (dir_ / "t.set").string();
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"PostgreSQL", ""},
+        {"postgre",
+         "Unknown target postgre: --target takes classic, firebird, postgresql, mysql "
+         "or sqlite; did you mean postgresql?\n"},
+        {"oracle",
+         "Unknown target oracle: --target takes classic, firebird, postgresql, mysql "
+         "or sqlite\n"},
+    };
+    for (const auto& [name, message] : cases) {
+        std::ofstream(set) << "[Config]\nTarget=" << name << "\n";
+        err_.str("");
+        EXPECT_EQ(Run({"--settings", set, "--base", "b", "--sql", sql_}),
+                  message.empty() ? kExitDone : kExitError);
+        EXPECT_EQ(err_.str(), message);
+    }
+}
+
 TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
     EXPECT_EQ(Run({"--help"}), kExitDone);
     const std::string help = out_.str();
