@@ -11,6 +11,7 @@
 #include <set>
 #include <string_view>
 
+#include "app/cli_checks.h"
 #include "app/cli_usage.h"
 #include "app/database_command.h"
 #include "app/export_setup.h"
@@ -231,63 +232,80 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     std::ostream& out = *env.Out;
     std::ostream& err = *env.Err;
 
-    CLI::App cli{"Exports one Btrieve data file as an SQL script.", "quorvath"};
+    CLI::App cli{"Exports one Btrieve data file, or every table of a dictionary, as SQL scripts.",
+                 "quorvath"};
     std::string dict, base, sql, table, commit, settings, saveSettings, encoding = "cp1251";
     std::string engine, dictTable;
     bool ddl = true, version = false;
     SetUsageTexts(cli);
+    const std::vector<std::string> targets = SqlTargetNames();
+    const std::vector<std::string> encodings = {"cp1251", "utf8"};
+    const std::vector<int> codePages = {437, 850, 852, 866, 1250, 1251, 1252};
     cli.add_option("--dict", dict,
-                   "Btrieve dictionary file (*.def), or a DDF data dictionary (its folder or "
-                   "FILE.DDF); without it the file's own keys give the columns")
+                   "the dictionary: a Btrieve dictionary file (.def), or a DDF data dictionary "
+                   "(its folder or FILE.DDF); without it the file's own keys give the columns")
         ->group(kOptionalInputGroup)
-        ->type_name("FILE.def");
+        ->type_name("FILE|DIR");
     cli.add_option("--dict-table", dictTable,
                    "the DDF dictionary's table to read the data file by (its Xf$Name)")
         ->type_name("NAME");
-    cli.add_option("--base", base, "Btrieve data file (*.dbt)")
+    cli.add_option("--base", base, "the Btrieve data file to export")
         ->group(kNeededGroup)
-        ->type_name("FILE.dbt");
-    cli.add_option("--sql", sql, "SQL script to write (*.sql)")
+        ->type_name("FILE");
+    cli.add_option("--sql", sql,
+                   "the SQL script to write, - for standard output; with --all one FILE for "
+                   "every table or a DIR/ for a script per table")
         ->group(kNeededGroup)
-        ->type_name("FILE.sql");
-    cli.add_option("--table", table, "target table name")->type_name("NAME");
+        ->type_name("FILE");
+    cli.add_option("--table", table, "the table's name in the script")->type_name("NAME");
     cli.add_option("--commit", commit,
-                   "records between COMMIT WORK lines (default 1000); a target's script commits "
-                   "once per table unless it is given")
-        ->type_name("N");
-    cli.add_flag("--ddl,!--no-ddl", ddl, "write the CREATE TABLE statement (default on)");
-    cli.add_option("--settings", settings, "settings file (*.set) read before the options")
-        ->type_name("FILE.set");
-    cli.add_option("--save-settings", saveSettings, "write the settings to this file")
-        ->type_name("FILE.set");
-    cli.add_option("--encoding", encoding,
-                   "script encoding: cp1251 (classic's default) or utf8 (every other target's)")
-        ->check(CLI::IsMember({"cp1251", "utf8"}));
-    int oemCodePage = 866;
-    cli.add_option("--codepage,--oem-codepage", oemCodePage,
-                   "code page of the data's text: OEM 437, 850, 852 or 866 (default 866), or "
-                   "Windows 1250, 1251 or 1252 (a Windows program's data)")
+                   "a COMMIT WORK after every N records, 0 only at the end (default: 1000; a "
+                   "target's script commits once per table unless it is given)")
         ->type_name("N")
-        ->check(CLI::IsMember({437, 850, 852, 866, 1250, 1251, 1252}));
+        ->transform(WholeNumber(0));
+    cli.add_flag("--ddl,!--no-ddl", ddl,
+                 "write the CREATE TABLE statement, or not (default: write it)");
+    cli.add_option("--settings", settings, "a settings file (.set) read before the options")
+        ->type_name("FILE");
+    cli.add_option("--save-settings", saveSettings, "write the settings to this file")
+        ->type_name("FILE");
+    cli.add_option("--encoding", encoding,
+                   "the script's encoding, one of: " + ChoiceList(encodings) +
+                       " (default: cp1251 for classic, utf8 for every other target)")
+        ->type_name("NAME")
+        ->transform(OneOf(encodings));
+    int oemCodePage = 866;
+    std::vector<std::string> codePageNames;
+    for (const int page : codePages) codePageNames.push_back(std::to_string(page));
+    cli.add_option("--codepage,--oem-codepage", oemCodePage,
+                   "the code page of the data's text, one of: " + ChoiceList(codePageNames) +
+                       " (default: 866; 437 to 866 are OEM, 1250 to 1252 a Windows program's)")
+        ->type_name("N")
+        ->transform(CodePageOf(codePages));
     bool all = false, list = false;
     std::string dataDir;
-    cli.add_flag("--all", all, "export every table of the dictionary (--sql FILE or --sql DIR/)");
-    cli.add_flag("--list", list, "list the tables of the dictionary");
-    cli.add_option("--data-dir", dataDir, "folder of the data files (default: the dictionary's)");
+    cli.add_flag("--all", all, "export every table of the dictionary")->group(kDictionaryGroup);
+    cli.add_flag("--list", list, "list the tables of the dictionary and their data files")
+        ->group(kDictionaryGroup);
+    cli.add_option("--data-dir", dataDir,
+                   "the folder of the data files (default: the dictionary's)")
+        ->group(kDictionaryGroup)
+        ->type_name("DIR");
     bool noIndexes = false;
     cli.add_flag("--no-indexes", noIndexes,
                  "leave out the primary key and indexes a target's script states after the data");
     std::string target;
     int rowsPerInsert = 1;
     bool copy = false, dropTable = false, strict = false;
-    cli.add_option("--target", target,
-                   "database the script is for: classic (default), firebird, postgresql, mysql "
-                   "or sqlite")
+    cli.add_option(
+           "--target", target,
+           "the database the script is for, one of: " + ChoiceList(targets) + " (default: classic)")
         ->type_name("NAME")
-        ->check(CLI::IsMember({"classic", "firebird", "postgresql", "mysql", "sqlite"}));
+        ->transform(OneOf(targets));
     cli.add_option("--rows-per-insert", rowsPerInsert,
-                   "records per INSERT statement (default 1; postgresql, mysql, sqlite)")
-        ->type_name("N");
+                   "records per INSERT statement (default: 1; postgresql, mysql, sqlite)")
+        ->type_name("N")
+        ->transform(WholeNumber(1));
     cli.add_flag("--copy", copy, "COPY ... FROM STDIN blocks instead of INSERTs (postgresql)");
     cli.add_flag("--strict", strict,
                  "stop at a value the target cannot store (NaN, infinity) or stored bytes "
@@ -300,14 +318,15 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
     cli.add_flag("--drop-table", dropTable,
                  "drop an existing table of the same name before the definition");
     cli.add_option("--engine", engine,
-                   "Btrieve engine: a client library's path, auto (the vendor's usual "
-                   "libraries) or embedded (default; see also QUORVATH_BTRIEVE_LIBRARY)");
+                   "the Btrieve engine: a client library's path, auto (the vendor's usual "
+                   "libraries) or embedded (default: QUORVATH_BTRIEVE_LIBRARY, else embedded)")
+        ->type_name("LIBRARY");
     int waitSeconds = -1;
     cli.add_option("--wait", waitSeconds,
-                   "seconds to wait for a file or record another process has locked (default "
-                   "5; 0 fails at once)")
+                   "seconds to wait for a file or record another process has locked, 0 fails "
+                   "at once (default: 5)")
         ->type_name("SECONDS")
-        ->check(CLI::Range(0, 86400).description(""));
+        ->transform(WholeNumber(0, 86400));
     cli.add_flag("--version", version, "print the version and the Btrieve engine, then exit");
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());

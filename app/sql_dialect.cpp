@@ -5,6 +5,7 @@
 #include "app/dialect_mysql.h"
 #include "app/dialect_postgresql.h"
 #include "app/dialect_sqlite.h"
+#include "app/name_match.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 
@@ -27,14 +28,21 @@ bool SqlTargetFromName(std::string_view name, TSqlTarget& target) {
     return false;
 }
 
+std::vector<std::string> SqlTargetNames() {
+    return {std::begin(kTargetNames), std::end(kTargetNames)};
+}
+
 TSqlTarget SqlTargetOf(const std::string& name) {
+    // A settings file may spell the name in any letter case ("PostgreSQL").
+    const std::vector<std::string> names = SqlTargetNames();
     TSqlTarget target = stClassic;
-    if (!SqlTargetFromName(name, target))
-        throw Exception(
-            Format("Unknown target %s: --target takes classic, firebird, postgresql, "
-                   "mysql or sqlite",
-                   name.c_str()));
-    return target;
+    if (SqlTargetFromName(MatchedChoice(name, names), target)) return target;
+    std::string text =
+        Format("Unknown target %s: --target takes classic, firebird, postgresql, mysql or sqlite",
+               name.c_str());
+    const std::vector<std::string> near = NearChoices(name, names);
+    if (near.size() == 1) text += "; did you mean " + near[0] + "?";
+    throw Exception(text);
 }
 
 TScriptEncoding DefaultScriptEncoding(TSqlTarget target) {

@@ -21,8 +21,10 @@ enum TSqlTarget { stClassic, stFirebird, stPostgreSQL, stMySQL, stSQLite };
 const char* SqlTargetName(TSqlTarget target);
 // The target of a name as above (exact, lower case); false for any other text.
 bool SqlTargetFromName(std::string_view name, TSqlTarget& target);
-// The same for a name from the settings; raises "Unknown target %s: --target takes ..." for
-// any other text.
+// Every target's name, in the order of TSqlTarget.
+std::vector<std::string> SqlTargetNames();
+// The same for a name from the settings, in any letter case; raises "Unknown target %s:
+// --target takes ..." for any other text, with "; did you mean X?" for a near miss.
 TSqlTarget SqlTargetOf(const std::string& name);
 
 // The script's bytes: as the system holds them (CP1251), or UTF-8.

@@ -6,25 +6,31 @@ include(GNUInstallDirs)
 install(TARGETS quorvath RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET btrutil)
   install(TARGETS btrutil RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES docs/man/btrutil.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
-# quorvath(1): the template with the options section taken from the built program's --help,
-# so that every option stands in the page.
+# The man pages: each template with its options (quorvath) or synopsis (btrutil) taken from
+# the built program's --help, so that the page and the help name the same options.
 find_package(Python3 COMPONENTS Interpreter QUIET)
 if(Python3_FOUND)
-  set(man_page ${CMAKE_BINARY_DIR}/docs/man/quorvath.1)
-  add_custom_command(
-    OUTPUT ${man_page}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/docs/man
-    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/docs/man/make_man.py
-            ${CMAKE_SOURCE_DIR}/docs/man/quorvath.1.in $<TARGET_FILE:quorvath>
-            ${PROJECT_VERSION} ${man_page}
-    DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/quorvath.1.in ${CMAKE_SOURCE_DIR}/docs/man/make_man.py
-            quorvath
-    COMMENT "Writing the quorvath(1) man page")
-  add_custom_target(man_pages ALL DEPENDS ${man_page})
-  install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  set(man_pages)
+  foreach(program quorvath btrutil)
+    if(NOT TARGET ${program})
+      continue()
+    endif()
+    set(man_page ${CMAKE_BINARY_DIR}/docs/man/${program}.1)
+    add_custom_command(
+      OUTPUT ${man_page}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/docs/man
+      COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/docs/man/make_man.py
+              ${CMAKE_SOURCE_DIR}/docs/man/${program}.1.in $<TARGET_FILE:${program}>
+              ${PROJECT_VERSION} ${man_page}
+      DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/${program}.1.in ${CMAKE_SOURCE_DIR}/docs/man/make_man.py
+              ${program}
+      COMMENT "Writing the ${program}(1) man page")
+    list(APPEND man_pages ${man_page})
+    install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endforeach()
+  add_custom_target(man_pages ALL DEPENDS ${man_pages})
 endif()
 
 install(FILES scripts/completion/quorvath scripts/completion/btrutil

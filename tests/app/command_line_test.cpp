@@ -20,9 +20,11 @@
 
 namespace {
 
-const std::string kUsage =
-    "Usage: quorvath [--dict FILE.def] --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
-    "Try 'quorvath --help' for more information.\n";
+const std::string kUsageLines =
+    "Usage: quorvath [--dict FILE|DIR] --base FILE --sql FILE [OPTIONS]\n"
+    "  or:  quorvath --dict FILE|DIR --all --sql FILE|DIR/ [OPTIONS]\n"
+    "  or:  quorvath --dict FILE|DIR --list [--data-dir DIR]\n";
+const std::string kUsage = kUsageLines + "Try 'quorvath --help' for more information.\n";
 
 class CommandLine : public ::testing::Test {
   protected:
@@ -177,7 +179,7 @@ TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
         {{"--dict", "d", "--base", "b"}, "No script file given (--sql)\n" + kUsage},
         {{}, "No data file given (--base)\nNo script file given (--sql)\n" + kUsage},
         {{"--bogus"}, "The following argument was not expected: --bogus\n" + kUsage},
-        {{"--dict"}, "--dict: 1 required FILE.def missing\n" + kUsage},
+        {{"--dict"}, "--dict: 1 required FILE|DIR missing\n" + kUsage},
         {{"--dict", "d", "--base", "b", "--sql", sql_, "--commit", " 5x"},
          "' 5x' is not a valid integer value\n"},
         {{"--dict", "d", "--base", "b", "--sql", sql_, "--commit", "5 5"},
@@ -189,7 +191,6 @@ TEST_F(CommandLine, ErrorsGoToStandardErrorWithStatusOne) {
         {{"--dict", "d", "--base", "b", "--sql", "s", "--table", "\xE2\x94\x80T"},
          "The value of --table holds characters outside code page 1251: ?T\n"},
         {{"--settings", "/nonexistent.set"}, "Settings file not found: /nonexistent.set\n"},
-        {{"--wait", "-1"}, "--wait: Value -1 not in range 0 to 86400\n" + kUsage},
     };
     for (const auto& [args, message] : cases) {
         err_.str("");
@@ -283,19 +284,6 @@ TEST_F(CommandLine, BadTargetFormsNameTheOptionAndTouchNoFile) {
     std::ofstream(sql_) << "old";
     const std::vector<std::string> base = {"--dict", "d", "--base", "b", "--sql", sql_};
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        // A value the option parser refuses is followed by the usage and help lines.
-        {{"--target", "oracle"},
-         "--target: oracle not in {classic,firebird,postgresql,mysql,sqlite}\n"
-         "Usage: quorvath [--dict FILE.def] --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
-         "Try 'quorvath --help' for more information.\n"},
-        {{"--target", "sqlite", "--encoding", "cp1251"},
-         "--encoding cp1251 does not go with --target sqlite: SQLite text is UTF-8\n"},
-        {{"--target", "mysql", "--copy"}, "--copy needs --target postgresql, not mysql\n"},
-        {{"--copy"}, "--copy needs --target postgresql, not classic\n"},
-        {{"--target", "postgresql", "--rows-per-insert", "0"},
-         "--rows-per-insert must be 1 or more, not 0\n"},
-        {{"--target", "mysql", "--rows-per-insert", "-5"},
-         "--rows-per-insert must be 1 or more, not -5\n"},
         {{"--target", "postgresql", "--copy", "--rows-per-insert", "10"},
          "--rows-per-insert does not go with --copy\n"},
         {{"--target", "firebird", "--rows-per-insert", "10"},
@@ -443,23 +431,101 @@ TEST_F(CommandLine, SecondSignalDuringTheStopStillCompletesTheScript) {
     InstallStopSignals();  // the two signals left the default action in place
 }
 
+TEST_F(CommandLine, NamesTakenInAnyCaseNearMissesAndNumbersRefused) {
+    std::ofstream(sql_) << "old";
+    const std::vector<std::string> base = {"--dict", "d", "--base", "b", "--sql", sql_};
+    const std::string targets = "classic, firebird, postgresql, mysql, sqlite";
+    const std::string pages = "437, 850, 852, 866, 1250, 1251, 1252";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--target", "postgres"},
+         "--target: postgres is not one of " + targets + "; did you mean postgresql?"},
+        {{"--target", "SQLtie"},
+         "--target: SQLtie is not one of " + targets + "; did you mean sqlite?"},
+        {{"--target", "oracle"}, "--target: oracle is not one of " + targets},
+        {{"--encoding", "utf16"},
+         "--encoding: utf16 is not one of cp1251, utf8; did you mean utf8?"},
+        {{"--encoding", "koi8-r"}, "--encoding: koi8-r is not one of cp1251, utf8"},
+        {{"--codepage", "865"}, "--codepage: 865 is not one of " + pages + "; did you mean 866?"},
+        {{"--oem-codepage", "cp1253"},
+         "--codepage: cp1253 is not one of " + pages + "; did you mean 1250, 1251 or 1252?"},
+        {{"--commit", "-5"}, "--commit: must be 0 or more, not -5"},
+        {{"--commit", " -1 "}, "--commit: must be 0 or more, not -1"},
+        {{"--commit", "99999999999"}, "--commit: must be 0 or more, not 99999999999"},
+        {{"--rows-per-insert", "0"}, "--rows-per-insert: must be 1 or more, not 0"},
+        {{"--wait", "-1"}, "--wait: must be from 0 to 86400, not -1"},
+        {{"--wait", "86401"}, "--wait: must be from 0 to 86400, not 86401"},
+    };
+    for (const auto& [extra, message] : cases) {
+        err_.str("");
+        std::vector<std::string> args = base;
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(Run(args), kExitError) << message;
+        EXPECT_EQ(err_.str(), message + "\n" + kUsage);
+    }
+    EXPECT_EQ(Script(), "old");
+    // The names as people write them; 0 commits only at the end.
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_, "--target", "PostgreSQL",
+                   "--encoding", "UTF-8", "--codepage", "CP437", "--commit", "0", "--wait", "0"}),
+              kExitDone)
+        << err_.str();
+    EXPECT_NE(Script().find("/* Target: postgresql; encoding: UTF-8 */"), std::string::npos);
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_, "--target", "MySQL", "--encoding",
+                   "Cp_1251", "--codepage", "windows-1252"}),
+              kExitDone)
+        << err_.str();
+    EXPECT_NE(Script().find("/* Target: mysql; encoding: CP1251 */"), std::string::npos);
+}
+
+TEST_F(CommandLine, SettingsFilesNameTheTargetInAnyCase) {
+    const std::string set = (dir_ / "t.set").string();
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"PostgreSQL", ""},
+        {"postgre",
+         "Unknown target postgre: --target takes classic, firebird, postgresql, mysql "
+         "or sqlite; did you mean postgresql?\n"},
+        {"oracle",
+         "Unknown target oracle: --target takes classic, firebird, postgresql, mysql "
+         "or sqlite\n"},
+    };
+    for (const auto& [name, message] : cases) {
+        std::ofstream(set) << "[Config]\nTarget=" << name << "\n";
+        err_.str("");
+        EXPECT_EQ(Run({"--settings", set, "--base", "b", "--sql", sql_}),
+                  message.empty() ? kExitDone : kExitError);
+        EXPECT_EQ(err_.str(), message);
+    }
+}
+
 TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
     EXPECT_EQ(Run({"--help"}), kExitDone);
     const std::string help = out_.str();
-    EXPECT_EQ(help.substr(0, help.find('\n', help.find('\n') + 1) + 1),
-              "Exports one Btrieve data file as an SQL script.\n"
-              "Usage: quorvath [--dict FILE.def] --base FILE.dbt --sql FILE.sql [OPTIONS]\n");
-    // Every option stands on one line with its description.
+    const std::string head = kUsageLines +
+                             "Exports one Btrieve data file, or every table of a dictionary, as "
+                             "SQL scripts.\n"
+                             "\n"
+                             "Needed for an export (here or in the --settings file):\n"
+                             "  --base FILE           the Btrieve data file to export\n";
+    EXPECT_EQ(help.substr(0, head.size()), head);
+    // Every option's description starts at one column, or on the next line when the names
+    // reach it, and no line passes the 79th column; a value has a name, never the parser's.
     std::istringstream lines(help);
     int options = 0;
     for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 79u) << line;
         if (line.rfind("  -", 0) != 0) continue;
         ++options;
         const size_t gap = line.find("  ", 2);
-        ASSERT_NE(gap, std::string::npos) << line;
-        EXPECT_NE(line.find_first_not_of(' ', gap), std::string::npos) << line;
+        const std::string left = line.substr(0, gap);
+        EXPECT_EQ(left.find_first_of("{}:"), std::string::npos) << line;
+        EXPECT_EQ(left.find("TEXT"), std::string::npos) << line;
+        if (gap != std::string::npos) {
+            EXPECT_EQ(line.find_first_not_of(' ', gap), 24u) << line;
+        }
     }
-    EXPECT_GE(options, 11);
+    EXPECT_EQ(options, 25);
+    EXPECT_NE(help.find("\n  --ddl, --no-ddl       write the CREATE TABLE"), std::string::npos);
+    EXPECT_NE(help.find("\n  --codepage, --oem-codepage N\n                        the code page"),
+              std::string::npos);
     const std::string footer =
         "Exit status:\n"
         "  0    done: the script is complete (also after --help, --version, or\n"
@@ -478,6 +544,10 @@ TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
         "third ends the program at once and leaves the script unfinished. While another\n"
         "process holds a lock the export needs, it says so and waits (--wait); Ctrl+C\n"
         "ends the wait.\n"
+        "\n"
+        "Environment: QUORVATH_BTRIEVE_LIBRARY chooses the engine as --engine does;\n"
+        "QUORVATH_ALIASES names the file of the ($NAME) aliases in file names (default\n"
+        "/etc/quorvath/aliases.ini).\n"
         "\n"
         "Files of the vendor's engine (formats 5.x to 9.0, compressed records too) are\n"
         "read without it, read-only; a file with an owner name is read without its name.\n";

@@ -130,7 +130,9 @@ TEST_F(Program, WithoutArgumentsSaysWhatIsMissingAndHowToGetHelp) {
     const std::string expected =
         "No data file given (--base)\n"
         "No script file given (--sql)\n"
-        "Usage: quorvath [--dict FILE.def] --base FILE.dbt --sql FILE.sql [OPTIONS]\n"
+        "Usage: quorvath [--dict FILE|DIR] --base FILE --sql FILE [OPTIONS]\n"
+        "  or:  quorvath --dict FILE|DIR --all --sql FILE|DIR/ [OPTIONS]\n"
+        "  or:  quorvath --dict FILE|DIR --list [--data-dir DIR]\n"
         "Try 'quorvath --help' for more information.\n";
     TResult r = Run("");
     EXPECT_EQ(r.status, 1);

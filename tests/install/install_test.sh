@@ -36,22 +36,44 @@ done
 grep -q '^\.SH EXIT STATUS$' "$man" || fail "the man page lacks the exit statuses"
 grep -q '^\.SH FILES$' "$prefix/share/man/man1/btrutil.1" || fail "btrutil(1) lacks FILES"
 
-# Completion: options, file names by the option's extension, the choices of --encoding.
+# Completion: options, any file or folder for the file options, folders for --data-dir, the
+# words of --encoding, --target and --codepage; btrutil's commands from its --help.
 cd "$work"
 mkdir -p sub
 touch a.def b.dbt c.sql d.set
-try_complete() {
-  # shellcheck disable=SC1091
-  source "$prefix/share/bash-completion/completions/quorvath"
-  COMP_WORDS=("$bin" "$@")
-  COMP_CWORD=$(($# ))
-  _quorvath
+try_complete() { # PROGRAM WORD...: the sorted completions of the last word
+  local program=$1
+  shift
+  # shellcheck disable=SC1090
+  source "$prefix/share/bash-completion/completions/$program"
+  COMP_WORDS=("$prefix/bin/$program" "$@")
+  COMP_CWORD=$#
+  "_$program"
   if [ ${#COMPREPLY[@]} -gt 0 ]; then printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' '; fi
 }
-[ "$(try_complete --dict "")" = "a.def sub " ] || fail "--dict completes: $(try_complete --dict "")"
-[ "$(try_complete --base "")" = "b.dbt sub " ] || fail "--base completes: $(try_complete --base "")"
-[ "$(try_complete --settings "")" = "d.set sub " ] || fail "--settings: $(try_complete --settings "")"
-[ "$(try_complete --encoding "")" = "cp1251 utf8 " ] || fail "--encoding: $(try_complete --encoding "")"
-[ "$(try_complete --save)" = "--save-settings " ] || fail "--save completes: $(try_complete --save)"
-[ "$(try_complete --table "")" = "" ] || fail "--table completes: $(try_complete --table "")"
+every="a.def b.dbt c.sql d.set demo.sql sub "
+expect() { # WANTED PROGRAM WORD...
+  local wanted=$1 got
+  shift
+  got=$(try_complete "$@")
+  [ "$got" = "$wanted" ] || fail "$* completes: '$got', not '$wanted'"
+}
+expect "$every" quorvath --dict ""
+expect "$every" quorvath --base ""
+expect "$every" quorvath --sql ""
+expect "$every" quorvath --settings ""
+expect "sub " quorvath --data-dir ""
+expect "cp1251 utf8 " quorvath --encoding ""
+expect "postgresql " quorvath --target p
+expect "1250 1251 1252 " quorvath --codepage 12
+expect "1250 1251 1252 " quorvath --oem-codepage 12
+expect "auto " quorvath --engine au
+expect "--save-settings " quorvath --save
+expect "--no-ddl --no-indexes " quorvath --no-
+expect "" quorvath --table ""
+expect "" quorvath --commit ""
+expect "-clone -clrowner -copy -create " btrutil -c
+expect "--help --version " btrutil --
+expect "$every" btrutil -stat ""
+expect "-stat " btrutil -engine embedded -st
 echo "install tree good"

@@ -375,6 +375,40 @@ TEST(Btrutil, RefusedFileNamesItsReasonOnce) {
               "btrutil: status 51 (invalid owner name) on open of " + data + "\n");
 }
 
+TEST(Btrutil, HelpAndVersionAnswerOnStandardOutput) {
+    const std::string usage = "Usage: btrutil [-engine LIBRARY] -COMMAND ARGUMENTS\n";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string outStart;  // the first line of standard output
+        std::string errStart;  // the first line of standard error
+    };
+    const std::vector<Case> cases = {
+        {{"--help"}, 0, usage, ""},
+        {{"-h"}, 0, usage, ""},
+        {{"--help", "extra"}, 0, usage, ""},
+        {{"--version"}, 0, "btrutil ", ""},
+        {{"-engine", "embedded", "--version"}, 0, "btrutil ", ""},
+        {{"--version", "extra"}, 1, "", "btrutil: usage: btrutil -ver\n"},
+        {{"--helps"}, 1, "", "btrutil: unknown command --helps\n"},
+        {{"-H"}, 1, "", "btrutil: unknown command -H\n"},
+        {{}, 1, "", usage},
+    };
+    for (const Case& c : cases) {
+        const Result r = Tool(c.args);
+        const std::string what = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(r.status, c.status) << what;
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1).rfind(c.outStart, 0), 0u) << r.out;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1).rfind(c.errStart, 0), 0u) << r.err;
+        EXPECT_EQ(r.out.empty(), c.status != 0) << what;
+    }
+    // The version names the engine that serves on its second line.
+    const Result version = Tool({"--version"});
+    EXPECT_EQ(version.out.substr(version.out.find('\n') + 1),
+              "Engine: embedded record manager, version 6.15 N, 6.15 L\n");
+    EXPECT_EQ(Tool({"--help"}).out, Tool({"-h"}).out);
+}
+
 }  // namespace
 
 // -save over the accounting package's 89 files: each gives as many records as an

@@ -1,6 +1,5 @@
 #include "tools/btrutil/commands.h"
 
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -522,6 +521,22 @@ int Ver(const Arguments& a, std::ostream& out) {
     return 0;
 }
 
+// The tool's usage, its answer to --help; the man page's synopsis is made from these lines.
+const char* const kUsage =
+    "Usage: btrutil [-engine LIBRARY] -COMMAND ARGUMENTS\n"
+    "  -create FILE DESCRIPTION [Y|N]  (Y replaces a file of this record manager)\n"
+    "  -load UNFORMATTED FILE [/O<owner>]\n"
+    "  -save FILE UNFORMATTED [N KEY] [/O<owner>]  (physical order unless N KEY)\n"
+    "  -stat FILE [/O<owner>]\n"
+    "  -setowner FILE /O<owner> LEVEL\n"
+    "  -clrowner FILE /O<owner>\n"
+    "  -copy SOURCE OUTPUT [/O<owner1> [/O<owner2>]]\n"
+    "  -clone OUTPUT SOURCE [/O<owner>]\n"
+    "  -ver|--version  (the version and the engine that serves)\n"
+    "  --help|-h  (this text)\n"
+    "Before the command, -engine LIBRARY chooses the Btrieve engine: a client library's\n"
+    "path, auto or embedded (default: QUORVATH_BTRIEVE_LIBRARY, else embedded).\n";
+
 // Takes "-engine LIBRARY" out of the arguments; answers the library, or "" when not given.
 std::string TakeEngine(std::vector<std::string>& args) {
     std::string library;
@@ -591,21 +606,13 @@ std::string StatusText(int status) {
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    static const char* kUsage =
-        "usage: btrutil -command arguments\n"
-        "  -create FILE DESCRIPTION [Y|N]  (Y replaces a file of this record manager)\n"
-        "  -load UNFORMATTED FILE [/O<owner>]\n"
-        "  -save FILE UNFORMATTED [N KEY] [/O<owner>]  (physical order unless N KEY)\n"
-        "  -stat FILE [/O<owner>]\n"
-        "  -setowner FILE /O<owner> LEVEL\n"
-        "  -clrowner FILE /O<owner>\n"
-        "  -copy SOURCE OUTPUT [/O<owner1> [/O<owner2>]]\n"
-        "  -clone OUTPUT SOURCE [/O<owner>]\n"
-        "  -ver\n"
-        "Before the command, -engine LIBRARY chooses the Btrieve engine: a client library's\n"
-        "path, auto or embedded (default: QUORVATH_BTRIEVE_LIBRARY, else embedded).\n";
     std::vector<std::string> rest = args;
     try {
+        // Help and version, as every program answers them.
+        if (!rest.empty() && (rest[0] == "--help" || rest[0] == "-h")) {
+            out << kUsage;
+            return 0;
+        }
         const std::string engine = TakeEngine(rest);
         if (rest.empty()) {
             err << kUsage;
@@ -629,7 +636,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (command == "clrowner") return ClearOwner(a, out);
         if (command == "copy") return Copy(a, out);
         if (command == "clone") return Clone(a, out);
-        if (command == "ver") return Ver(a, out);
+        if (command == "ver" || rest[0] == "--version") return Ver(a, out);
         err << "btrutil: unknown command " << rest[0] << "\n" << kUsage;
         return 1;
     } catch (const Failure& f) {
