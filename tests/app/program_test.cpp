@@ -168,7 +168,7 @@ TEST_F(Program, MissingFilesAndUnwritableScript) {
 
     r = Run("--dict '" + kDict + "' --base '" + kBase + "' --sql '" + dir_.string() + "'");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "File access denied\n");
+    EXPECT_EQ(r.err, "File access denied: " + dir_.string() + " (Is a directory)\n");
 }
 
 // FNV-1a of the file's bytes with its size.
@@ -189,7 +189,7 @@ TEST_F(Program, WriteFaultsEndWithTheRuntimesMessageAndLeaveTheInputsAlone) {
     const std::string dict = Fingerprint(nDict), base = Fingerprint(nBase);
     TResult r = Run("--dict '" + nDict + "' --base '" + nBase + "' --table T --sql /dev/full");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, kLookAlikes("T") + "Disk full\n");
+    EXPECT_EQ(r.err, kLookAlikes("T") + "Disk full: /dev/full (No space left on device)\n");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(Fingerprint(nDict), dict);
     EXPECT_EQ(Fingerprint(nBase), base);
@@ -210,7 +210,8 @@ TEST_F(Program, WriteFaultsEndWithTheRuntimesMessageAndLeaveTheInputsAlone) {
                             "' >'" + (dir_ / "o").string() + "' 2>'" + (dir_ / "e").string() + "'";
     const int raw = std::system(("bash -c \"" + cmd + "\"").c_str());
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
-    EXPECT_EQ(ReadAll((dir_ / "e").string()), kLookAlikes("T") + "Disk full\n");
+    EXPECT_EQ(ReadAll((dir_ / "e").string()),
+              kLookAlikes("T") + "Disk full: " + limited + " (File too large)\n");
     EXPECT_EQ(ReadAll((dir_ / "o").string()), "");
     EXPECT_FALSE(std::filesystem::exists(limited));
     for (const auto& e : std::filesystem::directory_iterator(dir_))  // nor its temporary
