@@ -10,21 +10,14 @@
 TExportRun::TExportRun(TDataSet& dataSet, IExportHost& host) : dataSet_(dataSet), host_(host) {}
 
 void TExportRun::PutLine(std::string_view text) {
-    lineBuffer_[static_cast<size_t>(lineIndex_)].assign(text);
-    ++lineIndex_;
-    if (lineIndex_ == kLineSlots) {
-        FlushLines();
-        lineIndex_ = 0;
-    }
+    block_ += text;
+    block_ += lineBreak_;
+    if (block_.size() >= kBlockBytes) FlushLines();
 }
 
 void TExportRun::FlushLines() {
+    if (!block_.empty()) file_.Write(block_);
     block_.clear();
-    for (int32_t i = 0; i < lineIndex_; ++i) {
-        block_ += lineBuffer_[static_cast<size_t>(i)];
-        block_ += lineBreak_;
-    }
-    file_.Write(block_);
 }
 
 void TExportRun::Execute(const TImpInfo& given) {
@@ -39,8 +32,8 @@ void TExportRun::Execute(const TImpInfo& given) {
     if (!ToStandardOutput) RefuseScriptOverInput(InputFilesOf(given), given.SQLFileName);
     dialect_ = MakeSqlDialect(Form, Encoding);
     lineBreak_ = dialect_->LineBreak();
-    lineBuffer_.assign(kLineSlots, std::string());
-    lineIndex_ = 0;
+    block_.clear();
+    block_.reserve(kBlockBytes + kBlockBytes / 4);
     stopRequested_ = false;
     records_ = 0;
 
@@ -69,8 +62,7 @@ void TExportRun::Execute(const TImpInfo& given) {
         WriteRecords(info);
         if (!stopRequested_) CheckRecordCount(held);
         FlushLines();
-        lineBuffer_.clear();
-        lineBuffer_.shrink_to_fit();
+        std::string().swap(block_);
         if (!AppendToScript) {
             if (stopRequested_)
                 partial = file_.ClosePartial();
@@ -81,7 +73,7 @@ void TExportRun::Execute(const TImpInfo& given) {
         // A failed run leaves no script: an earlier one stays as it was. A continued
         // script keeps what earlier batches wrote.
         if (!AppendToScript) file_.Discard();
-        lineBuffer_.clear();
+        std::string().swap(block_);
         throw;
     }
 

@@ -44,7 +44,8 @@ class IExportHost {
 
 class TExportRun : public IScriptLines {
   public:
-    static constexpr int kLineSlots = 1000;
+    // The script is written in blocks of about this many bytes.
+    static constexpr size_t kBlockBytes = size_t{1} << 20;
 
     TExportRun(TDataSet& dataSet, IExportHost& host);
 
@@ -88,8 +89,9 @@ class TExportRun : public IScriptLines {
     // Records written by the last run.
     int32_t RecordCounter() const { return records_; }
 
-    // Buffering of the script's texts, 1000 slots written in one block.
+    // The script's lines, gathered and written in blocks of kBlockBytes.
     void PutLine(std::string_view text) override;
+    // Writes what was gathered.
     void FlushLines();
 
   private:
@@ -103,9 +105,7 @@ class TExportRun : public IScriptLines {
     TScriptFile file_;
     std::unique_ptr<ISqlDialect> dialect_;
     std::string lineBreak_ = "\r\n";
-    std::vector<std::string> lineBuffer_;
-    int32_t lineIndex_ = 0;
-    std::string block_;  // one batch of lines as written to the file
+    std::string block_;  // the lines gathered for the next write
     std::string line_;   // the INSERT being built
     bool stopRequested_ = false;
     bool running_ = false;
