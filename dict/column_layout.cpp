@@ -7,6 +7,7 @@
 #include "dict/dict_warnings.h"
 #include "dict/dictionary.h"
 #include "platform/format.h"
+#include "recman/btrieve_codes.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ TDataFileHeader ReadDataFileHeader(const std::string& baseName) {
     file.SetReadOnly(true);
     file.SetActive(true);
     if (!file.Active())
-        throw EBtrieve(file.Status(), btr::kOpen, file.FileName(), file.ErrorDetail());
+        throw EBtrieve(file.Status(), recman::kOpOpen, file.FileName(), file.ErrorDetail());
     return HeaderOfFile(file);
 }
 
@@ -54,7 +55,7 @@ TDataFileHeader HeaderOfFile(const TBtrieveFile& file) {
         std::vector<TSegmentSpec> segments;
         for (size_t s = file.KeyFirstSegment()[k]; s <= btr::kMaxSegments; ++s) {
             segments.push_back(file.SegmentTable()[s]);
-            if (!(file.SegmentTable()[s].Flags & btr::kSegmentFollows)) break;
+            if (!(file.SegmentTable()[s].Flags & recman::kKeySegmented)) break;
         }
         header.Keys.push_back(std::move(segments));
     }

@@ -13,9 +13,9 @@
 #include <map>
 #include <utility>
 
+#include "recman/btrieve_codes.h"
 #include "recman/key_codec.h"
 #include "recman/lock_fd.h"
-#include "recman/status.h"
 
 namespace recman {
 namespace {
