@@ -85,6 +85,7 @@ int16_t Dispatcher::Call(FileNames names, uint16_t operation, void* positionBloc
         // concurrent.
         return NativeFile::BeginTransaction(operation < kConcurrentTransaction);
     }
+    // The hundreds below the no-wait-for-writes bias are the lock bias.
     uint16_t bias = operation < kNoWriteWaitBias
                         ? static_cast<uint16_t>(operation / kSingleWaitLock * kSingleWaitLock)
                         : 0;
