@@ -9,6 +9,7 @@
 #include "dataset/btr_dataset.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
+#include "recman/btrieve_codes.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ class TDatabaseHost : public IExportHost {
 // Why a data file could not be opened, on one line: the status and the record manager's
 // reason, or the error's own first line.
 std::string UnreadableNote(const std::exception& e) {
-    if (const auto* b = dynamic_cast<const EBtrieve*>(&e); b && b->Status != 0)
+    if (const auto* b = dynamic_cast<const EBtrieve*>(&e); b && b->Status != recman::kOk)
         return BtrStatusText(b->Status) + (b->Detail.empty() ? "" : ": " + b->Detail);
     const std::string text = e.what();
     return text.substr(0, text.find_first_of("\r\n"));

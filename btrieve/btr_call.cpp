@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "recman/btrcall.h"
+#include "recman/btrieve_codes.h"
 #include "recman/engine.h"
 
 namespace {
@@ -14,10 +15,9 @@ int16_t DefaultCall(uint16_t operation, void* positionBlock, void* dataBuffer, u
                               keyLength, keyNumber);
 #else
     // A build without the record manager: every call finds Btrieve not loaded.
-    constexpr int16_t kStatusNotLoaded = 20;
     (void)operation, (void)positionBlock, (void)dataBuffer, (void)dataLength, (void)keyBuffer,
         (void)keyLength, (void)keyNumber;
-    return kStatusNotLoaded;
+    return recman::kRecordManagerInactive;
 #endif
 }
 

@@ -9,6 +9,7 @@
 
 #include "btrieve/btr_call.h"
 #include "platform/codepage.h"
+#include "recman/btrieve_codes.h"
 
 namespace {
 
@@ -51,11 +52,6 @@ void WriteU32(void* p, uint32_t value) {
     for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-// Statuses the layer answers on its own when the record manager's answers cannot be used.
-constexpr int32_t kStatusBadFileName = 11;
-constexpr int32_t kStatusBadKeyCount = 26;
-constexpr int32_t kStatusBadKeyLength = 29;
-
 }  // namespace
 
 void TrimBlanks(std::string& text) {
@@ -84,11 +80,12 @@ TBtrLockWait SetBtrLockWait(TBtrLockWait wait) {
 TKeyValue::TKeyValue(const char* text) : Data(text), Size(std::strlen(text) + 1) {}
 
 TBtrieveFile::TBtrieveFile(TComponent* owner) : TComponent(owner) {
-    for (int status = 1; status <= 103; ++status) errorStatuses_.set(status);
-    errorStatuses_.reset(btr::kStatusKeyNotFound);
-    errorStatuses_.reset(btr::kStatusEndOfFile);
-    errorStatuses_.reset(60);
-    errorStatuses_.reset(btr::kStatusChunkOffsetTooBig);
+    errorStatuses_.set();
+    errorStatuses_.reset(recman::kOk);
+    errorStatuses_.reset(recman::kKeyNotFound);
+    errorStatuses_.reset(recman::kEndOfFile);
+    errorStatuses_.reset(recman::kRejectCountReached);
+    errorStatuses_.reset(recman::kChunkOffsetTooLong);
 }
 
 TBtrieveFile::~TBtrieveFile() {
@@ -107,17 +104,18 @@ int16_t TBtrieveFile::Call(uint16_t operation, void* data, uint32_t* dataLength,
 }
 
 bool TBtrieveFile::BtrCheck(int32_t operation) {
-    if (status_ == btr::kStatusBufferTooShort) {
-        status_ = 0;
+    if (status_ == recman::kDataBufferTooShort) {
+        status_ = recman::kOk;
         return false;
     }
     // A negative status is no answer of a working record manager; it is raised as an error
     // rather than passed, so that a failed read never looks like the end of a walk.
-    if (status_ >= 0 && status_ <= 103 && !errorStatuses_.test(static_cast<size_t>(status_))) {
+    if (status_ >= 0 && static_cast<size_t>(status_) < errorStatuses_.size() &&
+        !errorStatuses_.test(static_cast<size_t>(status_))) {
         retryCount_ = 0;
         return false;
     }
-    bool locked = status_ == btr::kStatusRecordLocked || status_ == btr::kStatusFileLocked;
+    bool locked = status_ == recman::kRecordLocked || status_ == recman::kFileLocked;
     if (locked) {
         const TBtrLockWait& wait = CurrentLockWait();
         if (retryCount_ == 0 && wait.Started) wait.Started(fileName_);
@@ -135,15 +133,15 @@ bool TBtrieveFile::BtrCheck(int32_t operation) {
         }
         retryCount_ = 0;
     }
-    if (operation == btr::kOpen) throw EBtrieve(status_, operation, fileName_, errorDetail_);
+    if (operation == recman::kOpOpen) throw EBtrieve(status_, operation, fileName_, errorDetail_);
     throw EBtrieve(status_, operation, fileName_);
 }
 
 void TBtrieveFile::BtrOpen(int8_t mode, const std::string& ownerName) {
     if (fileName_.size() > btr::kMaxFileName) {
         // The name and its terminator must fit the one-byte key length of the open call.
-        status_ = kStatusBadFileName;
-        throw EBtrieve(status_, btr::kOpen, fileName_);
+        status_ = recman::kInvalidFileName;
+        throw EBtrieve(status_, recman::kOpOpen, fileName_);
     }
     std::vector<char> name(fileName_.begin(), fileName_.end());
     name.push_back('\0');
@@ -157,11 +155,11 @@ void TBtrieveFile::BtrOpen(int8_t mode, const std::string& ownerName) {
     uint32_t length = 0;
     do {
         length = static_cast<uint32_t>(ownerLength + 1);
-        status_ = Call(btr::kOpen, owner, &length, name.data(),
+        status_ = Call(recman::kOpOpen, owner, &length, name.data(),
                        static_cast<uint8_t>(fileName_.size() + 1), mode);
-        errorDetail_ = status_ == 0 ? std::string() : Utf8ToAnsi(BtrLastErrorDetail());
-    } while (BtrCheck(btr::kOpen));
-    active_ = status_ == 0;
+        errorDetail_ = status_ == recman::kOk ? std::string() : Utf8ToAnsi(BtrLastErrorDetail());
+    } while (BtrCheck(recman::kOpOpen));
+    active_ = status_ == recman::kOk;
     if (!active_) return;
 
     std::vector<uint8_t> stat(btr::kStatBufferSize, 0);
@@ -179,8 +177,8 @@ void TBtrieveFile::BtrOpen(int8_t mode, const std::string& ownerName) {
     keyBuffer_.reset(keyBufferSize_ ? new (std::nothrow) uint8_t[keyBufferSize_]() : nullptr);
     if ((allocateData_ && dataBufferSize_ != 0 && !dataBuffer_) ||
         (keyBufferSize_ != 0 && !keyBuffer_)) {
-        status_ = btr::kStatusNoBuffers;
-        BtrCheck(btr::kOpen);
+        status_ = recman::kNoBuffers;
+        BtrCheck(recman::kOpOpen);
     }
 }
 
@@ -190,26 +188,26 @@ void TBtrieveFile::ReadKeyTables(const uint8_t* stat) {
     auto reject = [this](int32_t status) {
         uint32_t length = 0;
         uint8_t empty[1] = {};
-        Call(btr::kClose, empty, &length, empty, 0, 0);
+        Call(recman::kOpClose, empty, &length, empty, 0, 0);
         active_ = false;
         recordLength_ = 0;
         status_ = status;
-        throw EBtrieve(status, btr::kStat, fileName_);
+        throw EBtrieve(status, recman::kOpStat, fileName_);
     };
-    if (keyCount_ > btr::kMaxSegments) reject(kStatusBadKeyCount);
+    if (keyCount_ > btr::kMaxSegments) reject(recman::kInvalidNumberOfKeys);
     int s = 0;
     for (int k = 0; k < keyCount_; ++k) {
-        if (s >= btr::kMaxSegments) reject(kStatusBadKeyCount);
+        if (s >= btr::kMaxSegments) reject(recman::kInvalidNumberOfKeys);
         keyFirstSegment_[k] = static_cast<uint8_t>(s + 1);
         uint32_t keyLength = 0;
         uint16_t flags = 0;
         do {
-            if (++s > btr::kMaxSegments) reject(kStatusBadKeyCount);
+            if (++s > btr::kMaxSegments) reject(recman::kInvalidNumberOfKeys);
             const uint8_t* spec = stat + 16 * s;
             keyLength += ReadU16(spec + 2);
             flags = ReadU16(spec + 4);
-        } while (flags & btr::kSegmentFollows);
-        if (keyLength > 255) reject(kStatusBadKeyLength);
+        } while (flags & recman::kKeySegmented);
+        if (keyLength > 255) reject(recman::kInvalidKeyLength);
         if (keyLength > keyBufferSize_) keyBufferSize_ = static_cast<uint8_t>(keyLength);
     }
     for (int i = 1; i <= s; ++i) {
@@ -224,8 +222,8 @@ void TBtrieveFile::BtrClose() {
     uint32_t length = 0;
     do {
         length = 0;
-        status_ = Call(btr::kClose, empty, &length, empty, 0, 0);
-    } while (BtrCheck(btr::kClose));
+        status_ = Call(recman::kOpClose, empty, &length, empty, 0, 0);
+    } while (BtrCheck(recman::kOpClose));
     ReleaseBuffers();
     recordLength_ = 0;
     active_ = false;
@@ -251,11 +249,11 @@ void TBtrieveFile::BtrExec(uint16_t operation, uint16_t lockBias) {
 
 void TBtrieveFile::BtrGetByPercentage(uint32_t percentage) {
     if (!dataBuffer_ || dataBufferSize_ < 4) {
-        status_ = btr::kStatusBufferTooShort;
-        throw EBtrieve(status_, btr::kGetByPercentage, fileName_);
+        status_ = recman::kDataBufferTooShort;
+        throw EBtrieve(status_, recman::kOpGetByPercentage, fileName_);
     }
     WriteU32(dataBuffer_, percentage);
-    BtrExec(btr::kGetByPercentage);
+    BtrExec(recman::kOpGetByPercentage);
 }
 
 uint32_t TBtrieveFile::BtrFindPercentage() {
@@ -264,9 +262,9 @@ uint32_t TBtrieveFile::BtrFindPercentage() {
     do {
         std::memset(answer, 0, sizeof answer);
         length = sizeof answer;
-        status_ = Call(btr::kFindPercentage, answer, &length, keyBuffer_.get(), keyBufferSize_,
+        status_ = Call(recman::kOpFindPercentage, answer, &length, keyBuffer_.get(), keyBufferSize_,
                        static_cast<int8_t>(keyNumber_));
-    } while (BtrCheck(btr::kFindPercentage));
+    } while (BtrCheck(recman::kOpFindPercentage));
     return ReadU32(answer);
 }
 
@@ -276,32 +274,32 @@ uint32_t TBtrieveFile::BtrGetPosition() {
     uint32_t length = 0;
     do {
         length = sizeof answer;
-        status_ = Call(btr::kGetPosition, answer, &length, empty, 0, 0);
-    } while (BtrCheck(btr::kGetPosition));
+        status_ = Call(recman::kOpGetPosition, answer, &length, empty, 0, 0);
+    } while (BtrCheck(recman::kOpGetPosition));
     return ReadU32(answer);
 }
 
 void TBtrieveFile::BtrGetDirect(uint16_t lockBias, uint32_t position) {
     if (!dataBuffer_ || dataBufferSize_ < 4) {
-        status_ = btr::kStatusBufferTooShort;
-        throw EBtrieve(status_, btr::kGetDirect, fileName_);
+        status_ = recman::kDataBufferTooShort;
+        throw EBtrieve(status_, recman::kOpGetDirect, fileName_);
     }
     DataLength = dataBufferSize_;
     WriteU32(dataBuffer_, position);
     do {
-        status_ = Call(static_cast<uint16_t>(btr::kGetDirect + lockBias), dataBuffer_,
+        status_ = Call(static_cast<uint16_t>(recman::kOpGetDirect + lockBias), dataBuffer_,
                        reinterpret_cast<uint32_t*>(&DataLength), keyBuffer_.get(), keyBufferSize_,
                        static_cast<int8_t>(keyNumber_));
-    } while (BtrCheck(btr::kGetDirect));
+    } while (BtrCheck(recman::kOpGetDirect));
 }
 
 void TBtrieveFile::BtrStat(void* buffer) {
     uint8_t scratch[128] = {};
     DataLength = static_cast<int32_t>(btr::kStatBufferSize);
     do {
-        status_ = Call(btr::kStat, buffer, reinterpret_cast<uint32_t*>(&DataLength), scratch,
+        status_ = Call(recman::kOpStat, buffer, reinterpret_cast<uint32_t*>(&DataLength), scratch,
                        sizeof scratch, 0);
-    } while (BtrCheck(btr::kStat));
+    } while (BtrCheck(recman::kOpStat));
 }
 
 uint32_t TBtrieveFile::BtrRecordCount() {
@@ -310,8 +308,8 @@ uint32_t TBtrieveFile::BtrRecordCount() {
     uint32_t length = 0;
     do {
         length = static_cast<uint32_t>(stat.size());
-        status_ = Call(btr::kStat, stat.data(), &length, scratch, sizeof scratch, 0);
-    } while (BtrCheck(btr::kStat));
+        status_ = Call(recman::kOpStat, stat.data(), &length, scratch, sizeof scratch, 0);
+    } while (BtrCheck(recman::kOpStat));
     return ReadU32(&stat[6]);
 }
 
@@ -321,21 +319,23 @@ uint32_t TBtrieveFile::BtrReadChunks(uint32_t position, uint32_t offset, void* d
     uint32_t total = 0;
     while (count > 0) {
         uint32_t n = std::min<uint32_t>(count, btr::kChunkPiece);
-        TChunkReadDescriptor descriptor{position, btr::kChunkIndirect, 1, offset, n, target};
+        TChunkReadDescriptor descriptor{position, recman::kChunkRandomIndirect, 1, offset, n,
+                                        target};
         count -= n;
         target += n;
         offset += n;
         DataLength = static_cast<int32_t>(sizeof descriptor);
         do {
-            status_ = Call(btr::kGetDirect, &descriptor, reinterpret_cast<uint32_t*>(&DataLength),
-                           keyBuffer_.get(), keyBufferSize_, btr::kKeyChunk);
-        } while (BtrCheck(btr::kGetDirect));
+            status_ =
+                Call(recman::kOpGetDirect, &descriptor, reinterpret_cast<uint32_t*>(&DataLength),
+                     keyBuffer_.get(), keyBufferSize_, recman::kChunkKeyNumber);
+        } while (BtrCheck(recman::kOpGetDirect));
         // A passing status (103: the offset lies beyond the record) delivers nothing.
         uint32_t delivered = 0;
-        if (status_ == 0 && DataLength > 0)
+        if (status_ == recman::kOk && DataLength > 0)
             delivered = std::min(static_cast<uint32_t>(DataLength), n);
         total += delivered;
-        if (status_ != 0 || static_cast<uint32_t>(DataLength) != n) break;
+        if (status_ != recman::kOk || static_cast<uint32_t>(DataLength) != n) break;
     }
     return total;
 }
@@ -344,12 +344,13 @@ void TBtrieveFile::BtrWriteChunks(uint32_t offset, const void* source, uint32_t 
     auto* from = static_cast<const uint8_t*>(source);
     while (count > 0) {
         uint32_t n = std::min<uint32_t>(count, btr::kChunkPiece);
-        TChunkWriteDescriptor descriptor{btr::kChunkIndirect, 1, offset, n, from};
+        TChunkWriteDescriptor descriptor{recman::kChunkRandomIndirect, 1, offset, n, from};
         DataLength = static_cast<int32_t>(sizeof descriptor);
         do {
-            status_ = Call(btr::kUpdateChunk, &descriptor, reinterpret_cast<uint32_t*>(&DataLength),
-                           keyBuffer_.get(), keyBufferSize_, static_cast<int8_t>(keyNumber_));
-        } while (BtrCheck(btr::kUpdateChunk));
+            status_ =
+                Call(recman::kOpUpdateChunk, &descriptor, reinterpret_cast<uint32_t*>(&DataLength),
+                     keyBuffer_.get(), keyBufferSize_, static_cast<int8_t>(keyNumber_));
+        } while (BtrCheck(recman::kOpUpdateChunk));
         count -= n;
         from += n;
         offset += n;
@@ -357,12 +358,13 @@ void TBtrieveFile::BtrWriteChunks(uint32_t offset, const void* source, uint32_t 
 }
 
 void TBtrieveFile::BtrTruncate(uint32_t offset) {
-    TTruncateDescriptor descriptor{btr::kChunkTruncate, offset};
+    TTruncateDescriptor descriptor{recman::kChunkTruncate, offset};
     DataLength = static_cast<int32_t>(sizeof descriptor);
     do {
-        status_ = Call(btr::kUpdateChunk, &descriptor, reinterpret_cast<uint32_t*>(&DataLength),
-                       keyBuffer_.get(), keyBufferSize_, static_cast<int8_t>(keyNumber_));
-    } while (BtrCheck(btr::kUpdateChunk));
+        status_ =
+            Call(recman::kOpUpdateChunk, &descriptor, reinterpret_cast<uint32_t*>(&DataLength),
+                 keyBuffer_.get(), keyBufferSize_, static_cast<int8_t>(keyNumber_));
+    } while (BtrCheck(recman::kOpUpdateChunk));
 }
 
 void TBtrieveFile::BtrSetKeyNumber(uint16_t key) {
@@ -384,7 +386,7 @@ void TBtrieveFile::BtrSetKeyValues(const std::vector<TKeyValue>& values) {
         size_t room = pos < keyBufferSize_ ? keyBufferSize_ - pos : 0;
         size_t n = std::min({static_cast<size_t>(spec.Length), value.Size, room});
         if (n > 0) std::memcpy(keyBuffer_.get() + pos, value.Data, n);
-        if (!(spec.Flags & btr::kSegmentFollows)) break;
+        if (!(spec.Flags & recman::kKeySegmented)) break;
         pos += spec.Length;
         ++seg;
     }
@@ -433,8 +435,8 @@ void TBtrieveFile::SetAllocateData(bool value) {
         if (value) {
             ownedData_.reset(recordLength_ ? new (std::nothrow) uint8_t[recordLength_]() : nullptr);
             if (recordLength_ && !ownedData_) {
-                status_ = btr::kStatusNoBuffers;
-                throw EBtrieve(status_, btr::kOpen, fileName_);
+                status_ = recman::kNoBuffers;
+                throw EBtrieve(status_, recman::kOpOpen, fileName_);
             }
             dataBuffer_ = ownedData_.get();
             dataBufferSize_ = recordLength_;

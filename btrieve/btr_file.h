@@ -15,6 +15,7 @@
 
 #include "btrieve/btr_error.h"
 #include "platform/component.h"
+#include "recman/btrieve_codes.h"
 
 // Removes every character of code 0..32 from both ends of text.
 void TrimBlanks(std::string& text);
@@ -37,31 +38,15 @@ struct TBtrLockWait {
 // Answers the previous setting.
 TBtrLockWait SetBtrLockWait(TBtrLockWait wait);
 
-// Operation codes and lock biases the layer issues.
+// The layer's limits and open modes; the Btrieve operation and status codes are recman's
+// (recman/btrieve_codes.h).
 namespace btr {
-inline constexpr uint16_t kOpen = 0, kClose = 1, kInsert = 2, kUpdate = 3, kDelete = 4,
-                          kGetEqual = 5, kGetNext = 6, kGetPrevious = 7, kGetGreater = 8,
-                          kGetGreaterOrEqual = 9, kGetLess = 10, kGetLessOrEqual = 11,
-                          kGetFirst = 12, kGetLast = 13, kStat = 15, kBeginTransaction = 1019,
-                          kEndTransaction = 20, kAbortTransaction = 21, kGetPosition = 22,
-                          kGetDirect = 23, kStepNext = 24, kUnlock = 27, kStepFirst = 33,
-                          kStepLast = 34, kStepPrevious = 35, kGetByPercentage = 44,
-                          kFindPercentage = 45, kUpdateChunk = 53;
-inline constexpr uint16_t kSingleWaitLock = 100, kSingleNoWaitLock = 200;
-inline constexpr int8_t kModeNormal = 0, kModeReadOnly = -2, kKeyChunk = -2;
-inline constexpr int32_t kStatusKeyNotFound = 4, kStatusEndOfFile = 9, kStatusBufferTooShort = 22,
-                         kStatusRecordLocked = 84, kStatusFileLocked = 85,
-                         kStatusChunkOffsetTooBig = 103, kStatusNoBuffers = 5000;
+inline constexpr int8_t kModeNormal = 0, kModeReadOnly = -2;
 inline constexpr size_t kStatBufferSize = 2185;
 inline constexpr int kMaxSegments = 119;
 inline constexpr size_t kMaxFileName = 254;
 inline constexpr size_t kMaxOwnerName = 8;
 inline constexpr size_t kChunkPiece = 16000;
-inline constexpr uint32_t kChunkIndirect = 0x80000001u, kChunkTruncate = 0x80000004u;
-inline constexpr uint16_t kSegmentFollows = 0x0010;
-// Key flags of a key that leaves out records holding its null value.
-inline constexpr uint16_t kNullAllSegments = 0x0008, kNullAnySegment = 0x0200;
-inline constexpr uint16_t kKeyDuplicates = 0x0001;
 // The key number of the physical path (Step, Get Direct and the percentages without a key).
 inline constexpr uint16_t kPhysicalPath = 255;
 }  // namespace btr
@@ -147,7 +132,9 @@ class TBtrieveFile : public TComponent {
     uint8_t* KeyBuffer() const { return keyBuffer_.get(); }
     void* DataBuffer() const { return dataBuffer_; }
     uint16_t DataBufferSize() const { return dataBufferSize_; }
-    const std::bitset<104>& ErrorStatuses() const { return errorStatuses_; }
+    const std::bitset<recman::kChunkOffsetTooLong + 1>& ErrorStatuses() const {
+        return errorStatuses_;
+    }
     // Entries 1..119 are used; entry 0 stays empty.
     const std::array<TSegmentSpec, btr::kMaxSegments + 1>& SegmentTable() const {
         return segmentTable_;
@@ -167,10 +154,10 @@ class TBtrieveFile : public TComponent {
     void BtrOpen(int8_t mode, const std::string& ownerName);
     void BtrClose();
     void BtrExec(uint16_t operation, uint16_t lockBias = 0);
-    void BtrInsert() { BtrExec(btr::kInsert); }
-    void BtrUpdate() { BtrExec(btr::kUpdate); }
-    void BtrDelete() { BtrExec(btr::kDelete); }
-    void BtrUnlock() { BtrExec(btr::kUnlock); }
+    void BtrInsert() { BtrExec(recman::kOpInsert); }
+    void BtrUpdate() { BtrExec(recman::kOpUpdate); }
+    void BtrDelete() { BtrExec(recman::kOpDelete); }
+    void BtrUnlock() { BtrExec(recman::kOpUnlock); }
     void BtrGetByPercentage(uint32_t percentage);
     uint32_t BtrFindPercentage();
     uint32_t BtrGetPosition();
@@ -197,7 +184,8 @@ class TBtrieveFile : public TComponent {
     int32_t status_ = 0;
     uint16_t recordLength_ = 0;
     uint16_t retryCount_ = 0;
-    std::bitset<104> errorStatuses_;
+    // The statuses through the last the layer judges; a status past them is an error.
+    std::bitset<recman::kChunkOffsetTooLong + 1> errorStatuses_;
     void* dataBuffer_ = nullptr;
     uint16_t dataBufferSize_ = 0;
     std::unique_ptr<uint8_t[]> ownedData_;

@@ -20,6 +20,7 @@
 #include "dict/dictionary_kind.h"
 #include "dict/session.h"
 #include "platform/format.h"
+#include "recman/btrieve_codes.h"
 
 namespace {
 
@@ -315,8 +316,8 @@ bool TBDataSet::NullKey(int32_t key) const {
     if (key < 0 || key >= file_->KeyCount()) return false;
     const auto& segments = file_->SegmentTable();
     for (int s = file_->KeyFirstSegment()[key]; s >= 1 && s <= btr::kMaxSegments; ++s) {
-        if (segments[s].Flags & (btr::kNullAllSegments | btr::kNullAnySegment)) return true;
-        if (!(segments[s].Flags & btr::kSegmentFollows)) break;
+        if (segments[s].Flags & (recman::kKeyNullAll | recman::kKeyNullAny)) return true;
+        if (!(segments[s].Flags & recman::kKeySegmented)) break;
     }
     return false;
 }
@@ -325,7 +326,7 @@ bool TBDataSet::KeyHoldsEveryRecord(uint16_t key) {
     if (NullKey(key)) return false;
     const auto& segments = file_->SegmentTable();
     const int first = file_->KeyFirstSegment()[key];
-    if (segments[first].Flags & btr::kKeyDuplicates) return true;
+    if (segments[first].Flags & recman::kKeyDuplicates) return true;
     // A key without duplicates has one value per record it holds.
     std::vector<uint8_t> stat(btr::kStatBufferSize, 0);
     file_->BtrStat(stat.data());
@@ -387,7 +388,8 @@ void TBDataSet::openCursor() {
         file_->SetReadOnly(readOnly_);
         file_->SetActive(true);
         if (!file_->Active())  // an open that met a passing status
-            throw EBtrieve(file_->Status(), btr::kOpen, file_->FileName(), file_->ErrorDetail());
+            throw EBtrieve(file_->Status(), recman::kOpOpen, file_->FileName(),
+                           file_->ErrorDetail());
     };
     TFileData fileData;
     // A DDF dictionary and the keys-only layout are laid on the data file's header, and carry
@@ -593,16 +595,16 @@ bool TBDataSet::Fetch(TRecordBuffer buffer, TGetMode mode) {
             } catch (const EBtrieve&) {
                 return false;
             }
-            return file_->Status() == 0 && Accept(buffer);
+            return file_->Status() == recman::kOk && Accept(buffer);
         }
         case gmNext: {
             if (endPending_ && !startPending_) return false;
-            const uint16_t next = physical_ ? btr::kStepNext : btr::kGetNext;
+            const uint16_t next = physical_ ? recman::kOpStepNext : recman::kOpGetNext;
             if (startPending_)
-                StartWalk(physical_ ? btr::kStepFirst : btr::kGetFirst);
+                StartWalk(physical_ ? recman::kOpStepFirst : recman::kOpGetFirst);
             else
                 file_->BtrExec(next);
-            while (file_->Status() == 0) {
+            while (file_->Status() == recman::kOk) {
                 if (Accept(buffer)) {
                     startPending_ = false;
                     return true;
@@ -613,12 +615,12 @@ bool TBDataSet::Fetch(TRecordBuffer buffer, TGetMode mode) {
         }
         case gmPrior: {
             if (startPending_ && !endPending_) return false;
-            const uint16_t prior = physical_ ? btr::kStepPrevious : btr::kGetPrevious;
+            const uint16_t prior = physical_ ? recman::kOpStepPrevious : recman::kOpGetPrevious;
             if (endPending_)
-                StartWalk(physical_ ? btr::kStepLast : btr::kGetLast);
+                StartWalk(physical_ ? recman::kOpStepLast : recman::kOpGetLast);
             else
                 file_->BtrExec(prior);
-            while (file_->Status() == 0) {
+            while (file_->Status() == recman::kOk) {
                 if (Accept(buffer)) {
                     endPending_ = false;
                     return true;
@@ -698,7 +700,7 @@ bool TBDataSet::readField(const TField& field, void* dest) {
     if (d.NullOffset >= 0 && buffer[d.NullOffset] != 0) return false;
     if (d.TypeCode >= kFirstExtraStorage) return ReadExtraStorage(d, at, field, out, dataSize);
     switch (d.TypeCode) {
-        case 1: {
+        case btOemString: {
             if (!dest) return true;
             int32_t size = field.Size();
             // At most Size characters, and never past the field's own bytes.
@@ -716,40 +718,40 @@ bool TBDataSet::readField(const TField& field, void* dest) {
             }
             return true;
         }
-        case 2:
-        case 3:
-        case 4:
-        case 7:
-        case 8:
-        case 9:
-        case 13:
-        case 14:
-        case 22:
+        case btSmallint:
+        case btInteger:
+        case btFloat:
+        case btFloat8:
+        case btString:
+        case btString2:
+        case btWord:
+        case btBytes:
+        case btAutoInc:
             if (dest) {
                 std::memcpy(out, at, std::min(n, dataSize));
-                if (d.TypeCode == 8 || d.TypeCode == 9) out[dataSize - 1] = '\0';
+                if (d.TypeCode == btString || d.TypeCode == btString2) out[dataSize - 1] = '\0';
             }
             return true;
-        case 5: {
+        case btDate: {
             int32_t day = 0;
             if (!DecodeBtrDate(FixedBytes<4>(at, n).data(), day)) return false;
             if (dest) std::memcpy(out, &day, 4);
             return true;
         }
-        case 6: {
+        case btTime: {
             int32_t ms = 0;
             if (!DecodeBtrTime(FixedBytes<4>(at, n).data(), ms)) return false;
             if (dest) std::memcpy(out, &ms, 4);
             return true;
         }
-        case 10:
-        case 11:
+        case btExtended:
+        case btExtended2:
             if (dest) {
                 double v = ExtendedToDouble(FixedBytes<10>(at, n).data());
                 std::memcpy(out, &v, 8);
             }
             return true;
-        case 20:
+        case btSingle:
             if (dest) {
                 float f;
                 std::memcpy(&f, FixedBytes<4>(at, n).data(), 4);
@@ -757,37 +759,37 @@ bool TBDataSet::readField(const TField& field, void* dest) {
                 std::memcpy(out, &v, 8);
             }
             return true;
-        case 12:
+        case btLogical:
             if (dest) {
                 uint16_t flag = AllBytesEqual(at, n > 0 ? n : 0, 0) ? 0 : 0xffff;
                 std::memcpy(out, &flag, 2);
             }
             return true;
-        case 21:
+        case btByte:
             if (dest) {
                 uint16_t word = n > 0 ? at[0] : 0;
                 std::memcpy(out, &word, 2);
             }
             return true;
-        case 15:
-        case 16: {
+        case btOemLString:
+        case btLString: {
             if (!dest || n < 1) return true;
             size_t limit = static_cast<size_t>(std::max(0, std::min(field.Size(), n - 1)));
             size_t len = std::min<size_t>(at[0], limit);
-            if (d.TypeCode == 15 && OnTranslate) {
+            if (d.TypeCode == btOemLString && OnTranslate) {
                 std::string text =
                     TranslateText(std::string(reinterpret_cast<const char*>(at + 1), len), false,
                                   const_cast<TField*>(&field));
                 std::memcpy(out, text.data(), std::min<size_t>(text.size(), field.Size()));
             } else {
                 std::memcpy(out, at + 1, len);
-                if (d.TypeCode == 15) TranslateInPlace(out, len, false);
+                if (d.TypeCode == btOemLString) TranslateInPlace(out, len, false);
             }
             return true;
         }
-        case 17:
-        case 18:
-        case 19: {
+        case btBinaryBlob:
+        case btMemoBlob:
+        case btGraphicBlob: {
             auto ref = FixedBytes<8>(at, n);
             uint32_t length = 0;
             std::memcpy(&length, ref.data() + 4, 4);
@@ -815,7 +817,7 @@ void TBDataSet::writeField(TField& field, const void* src) {
         const int32_t n = d.Size > 0 ? d.Size : 0;
         const int32_t dataSize = field.DataSize();
         const char* in = static_cast<const char*>(src);
-        if (src && d.TypeCode == 21) {
+        if (src && d.TypeCode == btByte) {
             uint16_t word;
             std::memcpy(&word, in, 2);
             if (word > 255)
@@ -827,27 +829,27 @@ void TBDataSet::writeField(TField& field, const void* src) {
         std::memset(at, 0, n);
         if (src) {
             switch (d.TypeCode) {
-                case 1:
-                case 8:
-                case 9: {
+                case btOemString:
+                case btString:
+                case btString2: {
                     size_t len = strnlen(in, field.Size() > 0 ? field.Size() : 0);
                     std::string text(in, len);
-                    if (d.TypeCode == 1) text = TranslateText(text, true, &field);
+                    if (d.TypeCode == btOemString) text = TranslateText(text, true, &field);
                     // Keep the terminating NUL inside the field.
                     PutBytes(at, n > 0 ? n - 1 : 0, text.data(), text.size());
                     break;
                 }
-                case 2:
-                case 3:
-                case 4:
-                case 7:
-                case 13:
-                case 14:
-                case 22:
+                case btSmallint:
+                case btInteger:
+                case btFloat:
+                case btFloat8:
+                case btWord:
+                case btBytes:
+                case btAutoInc:
                     std::memcpy(at, in, std::min(n, dataSize));
                     break;
-                case 10:
-                case 11: {
+                case btExtended:
+                case btExtended2: {
                     double v;
                     std::memcpy(&v, in, 8);
                     uint8_t ext[10];
@@ -855,24 +857,24 @@ void TBDataSet::writeField(TField& field, const void* src) {
                     PutBytes(at, n, ext, 10);
                     break;
                 }
-                case 20: {
+                case btSingle: {
                     double v;
                     std::memcpy(&v, in, 8);
                     float f = static_cast<float>(v);
                     PutBytes(at, n, &f, 4);
                     break;
                 }
-                case 12:
-                case 21: {
+                case btLogical:
+                case btByte: {
                     uint16_t word;
                     std::memcpy(&word, in, 2);
                     // A flag keeps any non-zero native value as true.
-                    uint8_t byte =
-                        d.TypeCode == 12 ? (word != 0 ? 1 : 0) : static_cast<uint8_t>(word & 0xff);
+                    uint8_t byte = d.TypeCode == btLogical ? (word != 0 ? 1 : 0)
+                                                           : static_cast<uint8_t>(word & 0xff);
                     if (n > 0) at[0] = byte;
                     break;
                 }
-                case 5: {
+                case btDate: {
                     int32_t day;
                     std::memcpy(&day, in, 4);
                     uint8_t date[4];
@@ -880,7 +882,7 @@ void TBDataSet::writeField(TField& field, const void* src) {
                     PutBytes(at, n, date, 4);
                     break;
                 }
-                case 6: {
+                case btTime: {
                     int32_t ms;
                     std::memcpy(&ms, in, 4);
                     uint8_t time[4];
@@ -888,19 +890,19 @@ void TBDataSet::writeField(TField& field, const void* src) {
                     PutBytes(at, n, time, 4);
                     break;
                 }
-                case 15:
-                case 16: {
+                case btOemLString:
+                case btLString: {
                     if (n < 1) break;
                     size_t len = strnlen(in, field.Size() > 0 ? field.Size() : 0);
                     std::string text(in, len);
-                    if (d.TypeCode == 15) text = TranslateText(text, true, &field);
+                    if (d.TypeCode == btOemLString) text = TranslateText(text, true, &field);
                     size_t room = std::min<size_t>(static_cast<size_t>(n - 1), 255);
                     size_t stored = std::min(len, room);
                     at[0] = static_cast<uint8_t>(stored);
                     std::memcpy(at + 1, text.data(), std::min(text.size(), stored));
                     break;
                 }
-                default:  // 0, blobs (written through a blob stream) and unknown codes
+                default:  // btNone, blobs (written through a blob stream) and unknown codes
                     break;
             }
         }
@@ -921,7 +923,7 @@ void TBDataSet::beginEdit() {
     try {
         file_->BtrSetData(editCopy_.get(), recordSize_);
         uint32_t position = file_->BtrGetPosition();
-        file_->BtrGetDirect(locking_ ? btr::kSingleNoWaitLock : 0, position);
+        file_->BtrGetDirect(locking_ ? recman::kSingleNoWaitLock : 0, position);
         std::memcpy(EditBuffer(), editCopy_.get(), recordSize_);
         // The old values are those of this record: its position and bookmark too.
         std::memcpy(editCopy_.get() + recInfoOfs_, EditBuffer() + recInfoOfs_,
@@ -964,7 +966,7 @@ void TBDataSet::postRecord() {
         // Refused before the insert, so that no record is left without its blobs.
         size_t size = 0;
         for (const TBField& d : fieldList_->Items)
-            if (d.TypeCode >= 17 && d.TypeCode <= 19)
+            if (d.TypeCode >= btBinaryBlob && d.TypeCode <= btGraphicBlob)
                 if (auto filer = blobCache_.Find(d.Name); filer && filer->Content)
                     size += filer->Content->Bytes().size();
         if (size > static_cast<size_t>(std::max<int32_t>(maxVarRecSize_, 0)))
@@ -1008,7 +1010,7 @@ void TBDataSet::WriteVariablePart(TRecordBuffer buffer) {
     const auto& items = fieldList_->Items;
     for (size_t i = 0; i < items.size(); ++i) {
         const TBField& d = items[i];
-        if (d.TypeCode < 17 || d.TypeCode > 19) continue;
+        if (d.TypeCode < btBinaryBlob || d.TypeCode > btGraphicBlob) continue;
         if (d.Size < 8 || d.Offset < 0 || d.Offset + 8 > recordSize_) continue;
         std::shared_ptr<TBlobFiler> filer =
             blobCache_.Find(inserting ? d.Name : bookmark + '\x01' + d.Name);
@@ -1214,8 +1216,8 @@ bool TBDataSet::Search(const std::vector<TField*>& fields, const std::vector<TVa
         const bool stepping = best == 0 && physical_;
         if (!stepping) BuildKeyFromKeyBuffer();
         file_->BtrSetData(keyBuffer_.get(), recordSize_);
-        file_->BtrExec(stepping ? btr::kStepFirst : btr::kGetGreaterOrEqual);
-        while (file_->Status() == 0) {
+        file_->BtrExec(stepping ? recman::kOpStepFirst : recman::kOpGetGreaterOrEqual);
+        while (file_->Status() == recman::kOk) {
             bool keyDiffers = false;
             for (size_t i = 0; i < best && !keyDiffers; ++i)
                 keyDiffers = !VarEquals(fields[i]->AsVariant(), values[i]);
@@ -1227,7 +1229,7 @@ bool TBDataSet::Search(const std::vector<TField*>& fields, const std::vector<TVa
                 found = true;
                 break;
             }
-            file_->BtrExec(stepping ? btr::kStepNext : btr::kGetNext);
+            file_->BtrExec(stepping ? recman::kOpStepNext : recman::kOpGetNext);
         }
     } catch (...) {
         RestoreState(previous);

@@ -10,40 +10,40 @@
 
 TFieldShape FieldShapeOfTypeCode(int32_t typeCode, int32_t dictSize) {
     switch (typeCode) {
-        case 1:
-        case 8:
-        case 9:
-        case 15:
-        case 16:
+        case btOemString:
+        case btString:
+        case btString2:
+        case btOemLString:
+        case btLString:
             return {ftString, dictSize > 0 ? dictSize - 1 : 0};
-        case 2:
+        case btSmallint:
             return {ftSmallint, 0};
-        case 3:
+        case btInteger:
             return {ftInteger, 0};
-        case 4:
-        case 7:
-        case 10:
-        case 11:
-        case 20:
+        case btFloat:
+        case btFloat8:
+        case btExtended:
+        case btExtended2:
+        case btSingle:
             return {ftFloat, 0};
-        case 5:
+        case btDate:
             return {ftDate, 0};
-        case 6:
+        case btTime:
             return {ftTime, 0};
-        case 12:
+        case btLogical:
             return {ftBoolean, 0};
-        case 13:
-        case 21:
+        case btWord:
+        case btByte:
             return {ftWord, 0};
-        case 14:
+        case btBytes:
             return {ftBytes, dictSize};
-        case 17:
+        case btBinaryBlob:
             return {ftBlob, 0};
-        case 18:
+        case btMemoBlob:
             return {ftMemo, 0};
-        case 19:
+        case btGraphicBlob:
             return {ftGraphic, 0};
-        case 22:
+        case btAutoInc:
             return {ftAutoInc, 0};
         case btTrimmedString:
             return {ftString, dictSize > 0 ? dictSize : 0};

@@ -7,10 +7,10 @@
 #include "dict/dict_warnings.h"
 #include "dict/dictionary.h"
 #include "platform/format.h"
+#include "recman/btrieve_codes.h"
 
 namespace {
 
-constexpr uint16_t kKeyExtendedType = 0x0100, kKeyBinary = 0x0004, kKeyCaseInsensitive = 0x0400;
 constexpr uint16_t kFieldSignedTinyint = 0x0008, kFieldBinary = 0x1000;
 
 void Warn(const std::string& table, const std::string& column, const std::string& what) {
@@ -42,7 +42,7 @@ TDataFileHeader ReadDataFileHeader(const std::string& baseName) {
     file.SetReadOnly(true);
     file.SetActive(true);
     if (!file.Active())
-        throw EBtrieve(file.Status(), btr::kOpen, file.FileName(), file.ErrorDetail());
+        throw EBtrieve(file.Status(), recman::kOpOpen, file.FileName(), file.ErrorDetail());
     return HeaderOfFile(file);
 }
 
@@ -54,7 +54,7 @@ TDataFileHeader HeaderOfFile(const TBtrieveFile& file) {
         std::vector<TSegmentSpec> segments;
         for (size_t s = file.KeyFirstSegment()[k]; s <= btr::kMaxSegments; ++s) {
             segments.push_back(file.SegmentTable()[s]);
-            if (!(file.SegmentTable()[s].Flags & btr::kSegmentFollows)) break;
+            if (!(file.SegmentTable()[s].Flags & recman::kKeySegmented)) break;
         }
         header.Keys.push_back(std::move(segments));
     }
@@ -128,7 +128,7 @@ int32_t StorageOfTypeCode(int code, int size, uint16_t flags, std::string& probl
 }
 
 int32_t StorageOfSegment(const TSegmentSpec& segment, std::string& problem) {
-    if (segment.Flags & kKeyExtendedType) {
+    if (segment.Flags & recman::kKeyExtended) {
         // Key types 12 and 13 are no column types of the variable part here.
         if (segment.ExtendedType == 12 || segment.ExtendedType == 13) {
             problem = Format("unknown type code %d; exported as raw bytes", segment.ExtendedType);
@@ -137,8 +137,9 @@ int32_t StorageOfSegment(const TSegmentSpec& segment, std::string& problem) {
         return StorageOfTypeCode(segment.ExtendedType, segment.Length, kFieldSignedTinyint,
                                  problem);
     }
-    return (segment.Flags & kKeyBinary) ? StorageOfTypeCode(14, segment.Length, 0, problem)
-                                        : btTrimmedString;
+    return (segment.Flags & recman::kKeyBinary)
+               ? StorageOfTypeCode(recman::kUnsignedBinary, segment.Length, 0, problem)
+               : btTrimmedString;
 }
 
 TBFieldList LayColumns(const std::string& table, std::vector<TColumn> columns,
@@ -235,7 +236,7 @@ TBKeyList FileKeys(const TBFieldList& fields, const TDataFileHeader& header) {
             const TSegmentSpec& seg = segments[s];
             TBKey key;
             key.KeyNumber = static_cast<int32_t>(k);
-            key.CaseInsensitive = (seg.Flags & kKeyCaseInsensitive) ? 1 : 0;
+            key.CaseInsensitive = (seg.Flags & recman::kKeyCaseInsensitive) ? 1 : 0;
             key.Segmented = s + 1 < segments.size() ? 1 : 0;
             const int32_t offset = seg.Position - 1;
             auto named =

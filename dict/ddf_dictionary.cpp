@@ -14,6 +14,7 @@
 #include "dict/dictionary_kind.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
+#include "recman/btrieve_codes.h"
 
 namespace fs = std::filesystem;
 
@@ -22,7 +23,6 @@ namespace {
 constexpr uint8_t kTableDictionary = 0x10, kTableTrueNulls = 0x40;
 constexpr uint16_t kFieldNullable = 0x0004;
 constexpr int kIndexNameRow = 255, kConstraintNameRow = 227;
-constexpr uint16_t kOpStepFirst = 33, kOpStepNext = 24;
 
 struct TDdfTable {
     int32_t Id = 0;
@@ -117,16 +117,16 @@ std::vector<std::string> ReadRows(const std::string& osName, uint16_t minLength)
     file.SetReadOnly(true);
     file.SetActive(true);
     if (!file.Active())
-        throw EBtrieve(file.Status(), btr::kOpen, file.FileName(), file.ErrorDetail());
+        throw EBtrieve(file.Status(), recman::kOpOpen, file.FileName(), file.ErrorDetail());
     if (file.RecordLength() < minLength) throw EBtrieve(BadDictionaryStructureText());
     std::string record(file.RecordLength(), '\0');
     file.BtrSetData(record.data(), file.RecordLength());
     std::vector<std::string> rows;
-    file.BtrExec(kOpStepFirst);
-    while (file.Status() == 0) {
+    file.BtrExec(recman::kOpStepFirst);
+    while (file.Status() == recman::kOk) {
         rows.push_back(record);
         std::fill(record.begin(), record.end(), '\0');
-        file.BtrExec(kOpStepNext);
+        file.BtrExec(recman::kOpStepNext);
     }
     return rows;
 }

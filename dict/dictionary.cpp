@@ -11,6 +11,7 @@
 #include "dict/session.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
+#include "recman/btrieve_codes.h"
 
 namespace {
 
@@ -253,10 +254,10 @@ std::vector<std::string> TBDictionary::ListDataFiles() {
         if (dictForm_ == kDict141) {
             const uint8_t* rec = record141_.data();
             file.BtrSetKeyValues({kKindFile, std::string()});
-            file.BtrExec(btr::kGetGreaterOrEqual);
-            while (file.Status() == 0 && I16At(rec) == kKindFile) {
+            file.BtrExec(recman::kOpGetGreaterOrEqual);
+            while (file.Status() == recman::kOk && I16At(rec) == kKindFile) {
                 names.push_back(NameAt(rec, 2, kNameSize141));
-                file.BtrExec(btr::kGetNext);
+                file.BtrExec(recman::kOpGetNext);
             }
         } else {
             // The file name of an "f" record is where key 1's second segment says.
@@ -266,10 +267,10 @@ std::vector<std::string> TBDictionary::ListDataFiles() {
                 throw EBtrieve(BadDictionaryStructureText());
             const uint8_t* rec = record87_.data();
             file.BtrSetKeyValues({kKindFile87, std::string()});
-            file.BtrExec(btr::kGetGreaterOrEqual);
-            while (file.Status() == 0 && rec[4] == static_cast<uint8_t>(kKindFile87)) {
+            file.BtrExec(recman::kOpGetGreaterOrEqual);
+            while (file.Status() == recman::kOk && rec[4] == static_cast<uint8_t>(kKindFile87)) {
                 names.push_back(NameAt(rec, segment.Position - 1u, segment.Length));
-                file.BtrExec(btr::kGetNext);
+                file.BtrExec(recman::kOpGetNext);
             }
         }
     } catch (...) {
@@ -284,12 +285,13 @@ void TBDictionary::Walk141(const std::string& name, TFileData& fileData) {
     TBtrieveFile& file = *dictFile_;
     const uint8_t* rec = record141_.data();
     auto belongs = [&](int16_t kind) {
-        return file.Status() == 0 && I16At(rec) == kind && NameAt(rec, 2, kNameSize141) == name;
+        return file.Status() == recman::kOk && I16At(rec) == kind &&
+               NameAt(rec, 2, kNameSize141) == name;
     };
 
     file.BtrSetKeyNumber(1);
     file.BtrSetKeyValues({kKindFile, name});
-    file.BtrExec(btr::kGetEqual);
+    file.BtrExec(recman::kOpGetEqual);
     // A lookup name longer than the name field matches a stored name by its first bytes
     // only; such a record describes another file.
     if (!belongs(kKindFile)) throw EBtrieve(DescriptionNotFoundText(name, fileName_));
@@ -297,22 +299,22 @@ void TBDictionary::Walk141(const std::string& name, TFileData& fileData) {
 
     file.BtrSetKeyNumber(2);
     file.BtrSetKeyValues({kKindField, name});
-    file.BtrExec(btr::kGetGreaterOrEqual);
+    file.BtrExec(recman::kOpGetGreaterOrEqual);
     while (belongs(kKindField)) {
         if (!AddField(*fileData.Fields, NameAt(rec, 27, 21), I32At(rec + 52), U16At(rec + 48)))
             throw EBtrieve(BadDictionaryStructureText());
         fileData.MemSize += 50;
-        file.BtrExec(btr::kGetNext);
+        file.BtrExec(recman::kOpGetNext);
     }
 
     file.BtrSetKeyValues({kKindSegment, name});
-    file.BtrExec(btr::kGetGreaterOrEqual);
+    file.BtrExec(recman::kOpGetGreaterOrEqual);
     while (belongs(kKindSegment)) {
         uint16_t flags = U16At(rec + 50);
         AddKeySegment(*fileData.Keys, NameAt(rec, 27, 21), (flags & kFlagSegmented) != 0,
                       (flags & kFlagCaseInsensitive) != 0);
         fileData.MemSize += 46;
-        file.BtrExec(btr::kGetNext);
+        file.BtrExec(recman::kOpGetNext);
     }
 }
 
@@ -322,29 +324,29 @@ void TBDictionary::Walk87(const std::string& name, TFileData& fileData) {
 
     file.BtrSetKeyNumber(1);
     file.BtrSetKeyValues({kKindFile87, name});
-    file.BtrExec(btr::kGetEqual);
-    if (file.Status() != 0) throw EBtrieve(DescriptionNotFoundText(name, fileName_));
+    file.BtrExec(recman::kOpGetEqual);
+    if (file.Status() != recman::kOk) throw EBtrieve(DescriptionNotFoundText(name, fileName_));
     fileData.OwnerName = NameAt(rec, 18, 9);
     uint8_t fileId[4];
     std::memcpy(fileId, rec, 4);
     auto belongs = [&](char kind) {
-        return file.Status() == 0 && rec[4] == static_cast<uint8_t>(kind) &&
+        return file.Status() == recman::kOk && rec[4] == static_cast<uint8_t>(kind) &&
                std::memcmp(rec + 5, fileId, 4) == 0;
     };
 
     file.BtrSetKeyNumber(2);
     file.BtrSetKeyValues({TKeyValue(fileId, 4), kKindField87});
-    file.BtrExec(btr::kGetGreaterOrEqual);
+    file.BtrExec(recman::kOpGetGreaterOrEqual);
     while (belongs(kKindField87)) {
         if (!AddField(*fileData.Fields, NameAt(rec, 11, 24), U16At(rec + 40),
                       TranslateTypeByte(rec[35])))
             throw EBtrieve(BadDictionaryStructureText());
         fileData.MemSize += 53;
-        file.BtrExec(btr::kGetNext);
+        file.BtrExec(recman::kOpGetNext);
     }
 
     file.BtrSetKeyValues({TKeyValue(fileId, 4), kKindSegment87});
-    file.BtrExec(btr::kGetGreaterOrEqual);
+    file.BtrExec(recman::kOpGetGreaterOrEqual);
     while (belongs(kKindSegment87)) {
         uint32_t position = file.BtrGetPosition();
         bool segmented = (rec[43] & kFlagSegmented87) != 0;
@@ -352,12 +354,12 @@ void TBDictionary::Walk87(const std::string& name, TFileData& fileData) {
         std::memcpy(fieldKey, rec + 11, sizeof fieldKey);
         file.BtrSetKeyNumber(0);
         file.BtrSetKeyValues({TKeyValue(fieldKey, sizeof fieldKey)});
-        file.BtrExec(btr::kGetEqual);
-        if (file.Status() != 0) throw EBtrieve(KeyFieldNotFoundText());
+        file.BtrExec(recman::kOpGetEqual);
+        if (file.Status() != recman::kOk) throw EBtrieve(KeyFieldNotFoundText());
         AddKeySegment(*fileData.Keys, NameAt(rec, 11, 24), segmented, false);
         file.BtrSetKeyNumber(2);
         file.BtrGetDirect(0, position);
-        file.BtrExec(btr::kGetNext);
+        file.BtrExec(recman::kOpGetNext);
         fileData.MemSize += 49;
     }
 }

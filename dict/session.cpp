@@ -7,6 +7,7 @@
 #include "dict/dictionary.h"
 #include "dict/session_error.h"
 #include "platform/format.h"
+#include "recman/btrieve_codes.h"
 
 namespace {
 
@@ -213,18 +214,18 @@ void TBSession::RemoveDataSet(TDictionaryClient* dataSet) {
 void TBSession::Transaction(uint16_t operation, bool activeAfter) {
     uint32_t length = 0;
     int16_t status = BtrCall(operation, nullptr, nullptr, &length, nullptr, 0, 0);
-    if (status != 0) SessionError(TransactionErrorText(status), this);
+    if (status != recman::kOk) SessionError(TransactionErrorText(status), this);
     transactionActive_ = activeAfter;
 }
 
 void TBSession::BeginTransaction() {
-    Transaction(1019, true);
+    Transaction(recman::kOpBeginTransaction + recman::kConcurrentTransaction, true);
 }
 void TBSession::EndTransaction() {
-    Transaction(20, false);
+    Transaction(recman::kOpEndTransaction, false);
 }
 void TBSession::AbortTransaction() {
-    Transaction(21, false);
+    Transaction(recman::kOpAbortTransaction, false);
 }
 
 void TBSession::RefreshDataSets() {

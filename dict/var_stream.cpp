@@ -6,6 +6,7 @@
 #include "btrieve/btr_file.h"
 #include "dict/blob_host.h"
 #include "platform/format.h"
+#include "recman/btrieve_codes.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ void TVarStream::SetSize(int32_t size) {
     } catch (const EBtrieve& e) {
         DataSet->BlobError(e.Message());
     }
-    if (file->Status() != btr::kStatusChunkOffsetTooBig) SizeLow = size;
+    if (file->Status() != recman::kChunkOffsetTooLong) SizeLow = size;
     SizeHigh = size;
     if (SizeLow > SizeHigh) SizeLow = SizeHigh;
 }

@@ -11,12 +11,12 @@
 
 #include "platform/codepage.h"
 #include "recman/btrcall.h"
+#include "recman/btrieve_codes.h"
 #include "recman/byte_order.h"
 #include "recman/file_spec.h"
 #include "recman/native_cursor.h"
 #include "recman/native_file.h"
 #include "recman/real/real_file.h"
-#include "recman/status.h"
 
 namespace recman {
 namespace {
@@ -33,8 +33,11 @@ std::string TextIn(const void* buffer, uint32_t length) {
 }
 
 bool TakesLockBias(uint16_t op) {
-    return (op >= 5 && op <= 13) || (op >= 55 && op <= 63) || op == 23 || op == 24 ||
-           (op >= 33 && op <= 35) || op == 44 || op == 53;
+    return (op >= kOpGetEqual && op <= kOpGetLast) ||
+           (op >= kOpGetEqual + kKeyOnlyBias && op <= kOpGetLast + kKeyOnlyBias) ||
+           op == kOpGetDirect || op == kOpStepNext ||
+           (op >= kOpStepFirst && op <= kOpStepPrevious) || op == kOpGetByPercentage ||
+           op == kOpUpdateChunk;
 }
 
 // The operating system's spelling of a file name from the key buffer.
@@ -76,28 +79,33 @@ Dispatcher::Slot* Dispatcher::Find(const void* positionBlock) {
 int16_t Dispatcher::Call(FileNames names, uint16_t operation, void* positionBlock, void* dataBuffer,
                          uint32_t* dataLength, void* keyBuffer, uint8_t keyLength,
                          int8_t keyNumber) {
-    if (operation % 100 == 19 && operation < 2000) {
-        // 19 and its historic lock-bias forms are exclusive; 1000 and above concurrent.
-        return NativeFile::BeginTransaction(operation < 1000);
+    if (operation % kSingleWaitLock == kOpBeginTransaction &&
+        operation < 2 * kConcurrentTransaction) {
+        // Begin and its historic lock-bias forms are exclusive; the concurrent bias and above
+        // concurrent.
+        return NativeFile::BeginTransaction(operation < kConcurrentTransaction);
     }
-    uint16_t bias = operation < 500 ? static_cast<uint16_t>(operation / 100 * 100) : 0;
+    // The hundreds below the no-wait-for-writes bias are the lock bias.
+    uint16_t bias = operation < kNoWriteWaitBias
+                        ? static_cast<uint16_t>(operation / kSingleWaitLock * kSingleWaitLock)
+                        : 0;
     uint16_t op = static_cast<uint16_t>(operation - bias);
-    if (operation >= 500 || (bias && !TakesLockBias(op))) return kInvalidOperation;
+    if (operation >= kNoWriteWaitBias || (bias && !TakesLockBias(op))) return kInvalidOperation;
     switch (op) {
-        case 0:
+        case kOpOpen:
             return Open(names, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
                         keyNumber);
-        case 14:
+        case kOpCreate:
             return Create(names, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber);
-        case 20:
+        case kOpEndTransaction:
             return EndOrAbort(true);
-        case 21:
+        case kOpAbortTransaction:
             return EndOrAbort(false);
-        case 25:
-        case 28:
+        case kOpStop:
+        case kOpReset:
             Reset();
             return kOk;
-        case 26:
+        case kOpVersion:
             return Version(dataBuffer, dataLength);
         default:
             break;
@@ -114,7 +122,7 @@ int16_t Dispatcher::Call(FileNames names, uint16_t operation, void* positionBloc
     request.keyLength = keyBuffer ? keyLength : 0;
     request.keyNumber = keyNumber;
     int16_t status = slot->cursor->Execute(request);
-    if (op == 1 && status == kOk) {
+    if (op == kOpClose && status == kOk) {
         slot->cursor.reset();
         std::memset(positionBlock, 0, kPositionBlockSize);
     }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "recman/btrcall.h"
+#include "recman/btrieve_codes.h"
 #include "recman/byte_order.h"
 #include "recman/dispatcher.h"
 #include "recman/engine_library.h"
@@ -58,8 +59,9 @@ std::string EngineDescription() {
     uint32_t length = sizeof version;
     char positionBlock[kPositionBlockSize] = {};
     char key[255] = {};
-    const int16_t status = EngineCall(26, positionBlock, version, &length, key, sizeof key, 0);
-    if (status != 0) return text + ", version unknown (status " + std::to_string(status) + ")";
+    const int16_t status =
+        EngineCall(kOpVersion, positionBlock, version, &length, key, sizeof key, 0);
+    if (status != kOk) return text + ", version unknown (status " + std::to_string(status) + ")";
     std::string entries;
     for (uint32_t at = 0; at + 5 <= length && at + 5 <= sizeof version; at += 5) {
         const uint16_t major = LoadU16(version + at), minor = LoadU16(version + at + 2);

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "platform/codepage.h"
-#include "recman/status.h"
+#include "recman/btrieve_codes.h"
 
 namespace recman {
 namespace {
@@ -116,7 +116,7 @@ EngineLibrary::~EngineLibrary() {
 int16_t EngineLibrary::Call(uint16_t operation, void* positionBlock, void* dataBuffer,
                             uint32_t* dataLength, void* keyBuffer, uint8_t keyLength,
                             int8_t keyNumber) const {
-    if ((operation == 0 || operation == 14) && keyBuffer) {
+    if ((operation == kOpOpen || operation == kOpCreate) && keyBuffer) {
         const char* name = static_cast<const char*>(keyBuffer);
         const size_t length = strnlen(name, keyLength);
         if (std::any_of(name, name + length, [](char c) { return (c & 0x80) != 0; })) {

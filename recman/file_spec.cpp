@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "recman/btrieve_codes.h"
 #include "recman/byte_order.h"
-#include "recman/status.h"
 
 namespace recman {
 namespace {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "recman/btrieve_codes.h"
 #include "recman/byte_order.h"
 #include "recman/key_codec.h"
-#include "recman/status.h"
 
 namespace recman {
 namespace {
@@ -81,44 +81,48 @@ int16_t NativeCursor::Execute(Request& r) {
     uint16_t op = r.operation;
     // Walks keep their prefetched batch; so do the calls that only report (Get Position,
     // Stat, Version), which a reader makes between two steps of a walk.
-    const bool keepsBatch = op == 6 || op == 7 || op == 56 || op == 57 || op == 24 || op == 35 ||
-                            op == 22 || op == 15 || op == 26;
+    const bool keepsBatch =
+        op == kOpGetNext || op == kOpGetPrevious || op == kOpGetNext + kKeyOnlyBias ||
+        op == kOpGetPrevious + kKeyOnlyBias || op == kOpStepNext || op == kOpStepPrevious ||
+        op == kOpGetPosition || op == kOpStat || op == kOpVersion;
     if (!keepsBatch) batchValid_ = false;
     switch (op) {
-        case 1:
+        case kOpClose:
             ReleaseLocks();
             return kOk;
-        case 2:
+        case kOpInsert:
             return Insert(r);
-        case 3:
+        case kOpUpdate:
             return Update(r);
-        case 4:
+        case kOpDelete:
             return Delete(r);
-        case 15:
+        case kOpStat:
             return Stat(r);
-        case 22:
+        case kOpGetPosition:
             return GetPosition(r);
-        case 23:
-            return r.keyNumber == -2 ? GetChunk(r) : GetDirect(r);
-        case 24:
-        case 33:
-        case 34:
-        case 35:
+        case kOpGetDirect:
+            return r.keyNumber == kChunkKeyNumber ? GetChunk(r) : GetDirect(r);
+        case kOpStepNext:
+        case kOpStepFirst:
+        case kOpStepLast:
+        case kOpStepPrevious:
             return Step(r);
-        case 27:
+        case kOpUnlock:
             return Unlock(r);
-        case 29:
+        case kOpSetOwner:
             return SetOwner(r);
-        case 30:
+        case kOpClearOwner:
             return ClearOwner();
-        case 44:
+        case kOpGetByPercentage:
             return GetByPercentage(r);
-        case 45:
+        case kOpFindPercentage:
             return FindPercentage(r);
-        case 53:
+        case kOpUpdateChunk:
             return UpdateChunk(r);
         default:
-            if ((op >= 5 && op <= 13) || (op >= 55 && op <= 63)) return GetByKey(r);
+            if ((op >= kOpGetEqual && op <= kOpGetLast) ||
+                (op >= kOpGetEqual + kKeyOnlyBias && op <= kOpGetLast + kKeyOnlyBias))
+                return GetByKey(r);
             return kInvalidOperation;
     }
 }
@@ -198,8 +202,8 @@ int16_t NativeCursor::LockRecord(int64_t id, uint16_t bias) {
     if (bias == 0) return kOk;
     int16_t st = CheckFileFree();
     if (st != kOk) return st;
-    bool single = bias == 100 || bias == 200;
-    bool wait = bias == 100 || bias == 300;
+    bool single = bias == kSingleWaitLock || bias == kSingleNoWaitLock;
+    bool wait = bias == kSingleWaitLock || bias == kMultipleWaitLock;
     if (single && !multiLocks_.empty()) return kIncompatibleLockType;
     if (!single && singleLock_) return kIncompatibleLockType;
     if (single ? singleLock_ == id : multiLocks_.count(id) > 0) return kOk;
@@ -367,8 +371,8 @@ int16_t NativeCursor::NextEntry(int key, bool forward, Entry*& entry) {
 
 int16_t NativeCursor::GetByKey(Request& r) {
     const FileDef& def = file_->Def();
-    bool keyOnly = r.operation >= 55;
-    uint16_t op = keyOnly ? r.operation - 50 : r.operation;
+    bool keyOnly = r.operation >= kOpGetEqual + kKeyOnlyBias;
+    uint16_t op = keyOnly ? r.operation - kKeyOnlyBias : r.operation;
     int key = r.keyNumber;
     if (key < 0 || key >= static_cast<int>(def.keys.size())) return kInvalidKeyNumber;
     if (int16_t st = CheckKeyRoom(r, key)) return st;
@@ -377,44 +381,44 @@ int16_t NativeCursor::GetByKey(Request& r) {
 
     Entry* found = nullptr;
     std::vector<Entry>& one = single_;
-    if (op == 6 || op == 7) {
+    if (op == kOpGetNext || op == kOpGetPrevious) {
         if (!logical_) return kInvalidPositioning;
         if (key_ != key) return kDifferentKeyNumber;
-        if (int16_t st = NextEntry(key, op == 6, found)) return st;
+        if (int16_t st = NextEntry(key, op == kOpGetNext, found)) return st;
         if (r.lockBias) batchValid_ = false;
     } else {
         std::string value;
-        if (op != 12 && op != 13) {
+        if (op != kOpGetFirst && op != kOpGetLast) {
             std::string image(static_cast<const char*>(r.key), kd.Length());
             EncodeKey(kd, def, image, value);
         }
         Scan scan = Scan::kGe;
         switch (op) {
-            case 5:
+            case kOpGetEqual:
                 scan = Scan::kEq;
                 break;
-            case 8:
+            case kOpGetGreater:
                 scan = Scan::kGt;
                 break;
-            case 9:
+            case kOpGetGreaterOrEqual:
                 scan = Scan::kGe;
                 break;
-            case 10:
+            case kOpGetLess:
                 scan = Scan::kLt;
                 break;
-            case 11:
+            case kOpGetLessOrEqual:
                 scan = Scan::kLe;
                 break;
-            case 12:
+            case kOpGetFirst:
                 scan = Scan::kFirst;
                 break;
-            case 13:
+            case kOpGetLast:
                 scan = Scan::kLast;
                 break;
         }
         if (int16_t st = file_->Fetch(key, scan, value, 0, 1, one)) return st;
-        if (one.empty() || (op == 5 && one[0].key != value))
-            return op == 5 ? kKeyNotFound : kEndOfFile;
+        if (one.empty() || (op == kOpGetEqual && one[0].key != value))
+            return op == kOpGetEqual ? kKeyNotFound : kEndOfFile;
         found = &one[0];
     }
     if (r.lockBias) {
@@ -425,7 +429,7 @@ int16_t NativeCursor::GetByKey(Request& r) {
         if (file_->ReadRecord(found->id, fresh, exists) == kOk && exists) found->data = fresh;
     }
     BecomeCurrent(key, *found, !keyOnly);
-    if (op != 5) PutKey(r, key, keyOnly ? found->data : data_);
+    if (op != kOpGetEqual) PutKey(r, key, keyOnly ? found->data : data_);
     if (keyOnly) return kOk;
     return Deliver(r, data_);
 }
@@ -434,12 +438,12 @@ int16_t NativeCursor::Step(Request& r) {
     if (!r.dataLength) return kDataBufferTooShort;
     Entry* found = nullptr;
     std::vector<Entry>& one = single_;
-    if (r.operation == 24 || r.operation == 35) {
+    if (r.operation == kOpStepNext || r.operation == kOpStepPrevious) {
         if (!physical_) return kInvalidPositioning;
-        if (int16_t st = NextEntry(-1, r.operation == 24, found)) return st;
+        if (int16_t st = NextEntry(-1, r.operation == kOpStepNext, found)) return st;
         if (r.lockBias) batchValid_ = false;
     } else {
-        Scan scan = r.operation == 33 ? Scan::kFirst : Scan::kLast;
+        Scan scan = r.operation == kOpStepFirst ? Scan::kFirst : Scan::kLast;
         if (int16_t st = file_->Fetch(-1, scan, {}, 0, 1, one)) return st;
         if (one.empty()) return kEndOfFile;
         found = &one[0];

@@ -13,10 +13,10 @@
 #include <map>
 #include <utility>
 
+#include "recman/btrieve_codes.h"
 #include "recman/key_codec.h"
 #include "recman/lock_fd.h"
 #include "recman/native_tally.h"
-#include "recman/status.h"
 
 namespace recman {
 namespace {

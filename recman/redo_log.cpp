@@ -10,8 +10,8 @@
 #include <cstring>
 #include <memory>
 
+#include "recman/btrieve_codes.h"
 #include "recman/byte_order.h"
-#include "recman/status.h"
 
 namespace recman {
 

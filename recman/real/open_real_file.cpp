@@ -1,7 +1,7 @@
+#include "recman/btrieve_codes.h"
 #include "recman/real/real_cursor.h"
 #include "recman/real/real_error.h"
 #include "recman/real/real_file.h"
-#include "recman/status.h"
 
 namespace recman::real {
 

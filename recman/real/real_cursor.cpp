@@ -8,48 +8,10 @@
 #include "recman/real/bytes.h"
 #include "recman/real/key_compare.h"
 #include "recman/real/real_error.h"
-#include "recman/status.h"
 
 namespace recman::real {
 
 namespace {
-
-enum : uint16_t {
-    kOpClose = 1,
-    kOpInsert = 2,
-    kOpUpdate = 3,
-    kOpDelete = 4,
-    kOpGetEqual = 5,
-    kOpGetNext = 6,
-    kOpGetPrevious = 7,
-    kOpGetGreater = 8,
-    kOpGetGreaterOrEqual = 9,
-    kOpGetLess = 10,
-    kOpGetLessOrEqual = 11,
-    kOpGetFirst = 12,
-    kOpGetLast = 13,
-    kOpStat = 15,
-    kOpExtend = 16,
-    kOpGetPosition = 22,
-    kOpGetDirect = 23,
-    kOpStepNext = 24,
-    kOpVersion = 26,
-    kOpUnlock = 27,
-    kOpSetOwner = 29,
-    kOpClearOwner = 30,
-    kOpCreateIndex = 31,
-    kOpDropIndex = 32,
-    kOpStepFirst = 33,
-    kOpStepLast = 34,
-    kOpStepPrevious = 35,
-    kOpGetNextExtended = 36,
-    kOpStepPreviousExtended = 39,
-    kOpInsertExtended = 40,
-    kOpGetByPercentage = 44,
-    kOpFindPercentage = 45,
-    kOpUpdateChunk = 53,
-    kKeyBias = 50,
-};
 
 constexpr size_t kPointerSize = sizeof(void*);
 constexpr uint32_t kStatFileSpec = 16;
@@ -75,8 +37,8 @@ TRealFile::TRealFile(const std::string& path) : file(path), layout(ReadLayout(fi
 int16_t TRealCursor::Execute(Request& r) {
     try {
         const uint16_t op = r.operation;
-        if (op >= kOpGetEqual + kKeyBias && op <= kOpGetLast + kKeyBias)
-            return GetByKey(r, uint16_t(op - kKeyBias), true);
+        if (op >= kOpGetEqual + kKeyOnlyBias && op <= kOpGetLast + kKeyOnlyBias)
+            return GetByKey(r, uint16_t(op - kKeyOnlyBias), true);
         switch (op) {
             case kOpClose:
                 return kOk;
@@ -106,7 +68,7 @@ int16_t TRealCursor::Execute(Request& r) {
             case kOpGetPosition:
                 return GetPosition(r);
             case kOpGetDirect:
-                return r.keyNumber == -2 ? GetChunk(r) : GetDirect(r);
+                return r.keyNumber == kChunkKeyNumber ? GetChunk(r) : GetDirect(r);
             case kOpStepNext:
             case kOpStepFirst:
             case kOpStepLast:

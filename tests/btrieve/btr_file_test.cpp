@@ -21,8 +21,8 @@ T Value(T value) {
 // Answers Open with 0, Stat by copying stat, every other call through other (0 without one).
 TAnswer FileAnswer(std::string stat, TAnswer other = nullptr) {
     return [stat, other](TRecordedCall& call) -> int16_t {
-        if (call.Operation == btr::kOpen) return 0;
-        if (call.Operation == btr::kStat) {
+        if (call.Operation == recman::kOpOpen) return 0;
+        if (call.Operation == recman::kOpStat) {
             std::memcpy(call.Data, stat.data(), std::min<size_t>(stat.size(), *call.DataLength));
             return 0;
         }
@@ -79,7 +79,7 @@ TEST_F(BtrFileTest, LockedRecordIsRetriedMaxRetryTimesThenRaised) {
     Open(file);
     recman.AnswerStatuses({84, 84, 84, 84, 84, 84});
     try {
-        file.BtrExec(btr::kGetNext);
+        file.BtrExec(recman::kOpGetNext);
         FAIL() << "no error";
     } catch (const EBtrieve& e) {
         EXPECT_EQ(e.Status, 84);
@@ -98,7 +98,7 @@ TEST_F(BtrFileTest, LockThatClearsEndsInSuccessAndResetsTheCount) {
     Open(file);
     file.RetryDelay = 30;
     recman.AnswerStatuses({85, 85, 85, 85, 85, 0});
-    file.BtrExec(btr::kGetEqual);
+    file.BtrExec(recman::kOpGetEqual);
     EXPECT_EQ(recman.Calls.size(), 6u);
     EXPECT_EQ(sleeps, std::vector<uint16_t>(5, 30));
     EXPECT_EQ(file.RetryCount(), 0);
@@ -110,7 +110,7 @@ TEST_F(BtrFileTest, MaxRetryZeroRaisesAtOnceWithoutWaiting) {
     Open(file);
     file.MaxRetry = 0;
     recman.AnswerStatuses({84});
-    EXPECT_THROW(file.BtrExec(btr::kGetNext), EBtrieve);
+    EXPECT_THROW(file.BtrExec(recman::kOpGetNext), EBtrieve);
     EXPECT_EQ(recman.Calls.size(), 1u);
     EXPECT_TRUE(sleeps.empty());
 }
@@ -144,7 +144,7 @@ TEST_F(BtrFileTest, LockWaitTellsOnceBoundsTheWaitsAndStops) {
         wait.Seconds = c.seconds;
         TBtrLockWait previous = SetBtrLockWait(wait);
         recman.AnswerStatuses(std::vector<int16_t>(70, 85));
-        EXPECT_THROW(file.BtrExec(btr::kGetFirst), EBtrieve) << c.seconds;
+        EXPECT_THROW(file.BtrExec(recman::kOpGetFirst), EBtrieve) << c.seconds;
         SetBtrLockWait(previous);
         EXPECT_EQ(recman.Calls.size(), c.calls) << c.seconds << " " << c.stopAfter;
         EXPECT_EQ(sleeps.size(), c.waits) << c.seconds << " " << c.stopAfter;
@@ -157,16 +157,16 @@ TEST_F(BtrFileTest, PassingStatusesAndErrors) {
     TBtrieveFile file;
     Open(file);
     recman.AnswerStatuses({22});
-    file.BtrExec(btr::kGetNext);
+    file.BtrExec(recman::kOpGetNext);
     EXPECT_EQ(file.Status(), 0);
     for (int16_t status : {4, 9, 60, 103}) {
         recman.AnswerStatuses({status});
-        file.BtrExec(btr::kGetNext);
+        file.BtrExec(recman::kOpGetNext);
         EXPECT_EQ(file.Status(), status);
     }
     for (int16_t status : {3, 5, 104, 5000 - 5000 + 200}) {
         recman.AnswerStatuses({status});
-        EXPECT_THROW(file.BtrExec(btr::kGetNext), EBtrieve) << status;
+        EXPECT_THROW(file.BtrExec(recman::kOpGetNext), EBtrieve) << status;
         EXPECT_EQ(file.Status(), status);
     }
 }
@@ -176,7 +176,7 @@ TEST_F(BtrFileTest, NegativeStatusIsAnErrorNotAnEndOfWalk) {
     Open(file);
     recman.AnswerStatuses({-1});
     try {
-        file.BtrExec(btr::kGetNext);
+        file.BtrExec(recman::kOpGetNext);
         FAIL() << "no error";
     } catch (const EBtrieve& e) {
         EXPECT_EQ(e.Message(),
@@ -192,7 +192,7 @@ TEST_F(BtrFileTest, LockBiasIsLeftOutOfTheReportedOperation) {
     file.BtrSetData(record, sizeof record);
     recman.AnswerStatuses({8});
     try {
-        file.BtrGetDirect(btr::kSingleNoWaitLock, 77);
+        file.BtrGetDirect(recman::kSingleNoWaitLock, 77);
         FAIL() << "no error";
     } catch (const EBtrieve& e) {
         EXPECT_EQ(e.Operation, 23);
@@ -360,10 +360,10 @@ TEST_F(BtrFileTest, KeyNumberAcceptsKeysOfTheFileAnd255And125Only) {
     EXPECT_EQ(file.KeyNumber(), 125);
     uint8_t record[20] = {};
     file.BtrSetData(record, 20);
-    file.BtrExec(btr::kGetEqual);
+    file.BtrExec(recman::kOpGetEqual);
     EXPECT_EQ(recman.Calls.back().KeyNumber, 125);
     file.BtrSetKeyNumber(255);
-    file.BtrExec(btr::kGetEqual);
+    file.BtrExec(recman::kOpGetEqual);
     EXPECT_EQ(recman.Calls.back().KeyNumber, -1);
 }
 
@@ -376,7 +376,7 @@ TEST_F(BtrFileTest, ReopeningWithShorterKeysKeepsTheLargerKeyBuffer) {
     recman.SetAnswer(FileAnswer(MakeStat(8, {{2}})));
     file.SetActive(true);
     EXPECT_EQ(file.KeyBufferSize(), 14);
-    file.BtrExec(btr::kGetFirst);
+    file.BtrExec(recman::kOpGetFirst);
     EXPECT_EQ(recman.Calls.back().KeyLength, 14);
 }
 
@@ -388,7 +388,7 @@ TEST_F(BtrFileTest, StatBeyondTheTablesClosesAndRaises) {
     recman.SetAnswer(FileAnswer(stat));
     EXPECT_THROW(file.SetActive(true), EBtrieve);
     EXPECT_FALSE(file.Active());
-    EXPECT_EQ(recman.Calls.back().Operation, btr::kClose);
+    EXPECT_EQ(recman.Calls.back().Operation, recman::kOpClose);
     // Every segment claims a follower: the chain would run past segment 119.
     std::string endless = MakeStat(20, {{4}});
     for (int s = 1; s <= 119; ++s) endless[16 * s + 4] = 0x10;
@@ -406,7 +406,7 @@ TEST_F(BtrFileTest, StatBeyondTheTablesClosesAndRaises) {
 TEST_F(BtrFileTest, ChunkReadOf40000BytesInThreePieces) {
     TBtrieveFile file;
     Open(file, [](TRecordedCall& call) -> int16_t {
-        if (call.Operation != btr::kGetDirect) return 0;
+        if (call.Operation != recman::kOpGetDirect) return 0;
         TChunkReadDescriptor d;
         std::memcpy(&d, call.Data, sizeof d);
         std::memset(d.Destination, 'x', d.Length);
@@ -440,7 +440,7 @@ TEST_F(BtrFileTest, ChunkReadStopsWhenTheRecordEnds) {
     TBtrieveFile file;
     int call = 0;
     Open(file, [&call](TRecordedCall& c) -> int16_t {
-        if (c.Operation != btr::kGetDirect) return 0;
+        if (c.Operation != recman::kOpGetDirect) return 0;
         *c.DataLength = ++call == 1 ? 16000 : 1234;
         return 0;
     });
@@ -450,7 +450,7 @@ TEST_F(BtrFileTest, ChunkReadStopsWhenTheRecordEnds) {
     // An offset beyond the record: 103 passes and delivers nothing.
     recman.Calls.clear();
     recman.SetAnswer(
-        [](TRecordedCall& c) -> int16_t { return c.Operation == btr::kGetDirect ? 103 : 0; });
+        [](TRecordedCall& c) -> int16_t { return c.Operation == recman::kOpGetDirect ? 103 : 0; });
     EXPECT_EQ(file.BtrReadChunks(1, 90000, target.data(), 10), 0u);
     EXPECT_EQ(file.Status(), 103);
     EXPECT_EQ(recman.Calls.size(), 1u);
@@ -483,7 +483,7 @@ TEST_F(BtrFileTest, ChunkWriteAndTruncateDescriptors) {
 TEST_F(BtrFileTest, PositionPercentageAndRecordCount) {
     TBtrieveFile file;
     Open(file, [](TRecordedCall& call) -> int16_t {
-        if (call.Operation == btr::kGetPosition || call.Operation == btr::kFindPercentage)
+        if (call.Operation == recman::kOpGetPosition || call.Operation == recman::kOpFindPercentage)
             std::memcpy(call.Data, "\x10\x20\x30\x40", 4);
         return 0;
     });
@@ -500,14 +500,14 @@ TEST_F(BtrFileTest, PositionPercentageAndRecordCount) {
 TEST_F(BtrFileTest, RecordOperationsUseTheLentBuffer) {
     TBtrieveFile file;
     Open(file, [](TRecordedCall& call) -> int16_t {
-        if (call.Operation == btr::kClose) return 0;
+        if (call.Operation == recman::kOpClose) return 0;
         std::memcpy(call.Data, "REC", 3);
         *call.DataLength = 3;
         return 0;
     });
     char record[20] = {};
     file.BtrSetData(record, sizeof record);
-    file.BtrExec(btr::kGetFirst, btr::kSingleWaitLock);
+    file.BtrExec(recman::kOpGetFirst, recman::kSingleWaitLock);
     EXPECT_EQ(recman.Calls.back().Operation, 112);
     EXPECT_EQ(recman.Calls.back().DataLengthIn, 20u);
     EXPECT_EQ(file.DataLength, 3);
@@ -538,7 +538,7 @@ TEST_F(BtrFileTest, PropertyChangesOnAnOpenFileReopenIt) {
     Open(file);
     file.SetFileName("b.dbt");
     ASSERT_EQ(recman.Calls.size(), 3u);
-    EXPECT_EQ(recman.Calls[0].Operation, btr::kClose);
+    EXPECT_EQ(recman.Calls[0].Operation, recman::kOpClose);
     EXPECT_EQ(recman.Calls[1].KeyIn, std::string("b.dbt\0", 6));
     recman.Calls.clear();
     file.SetReadOnly(true);
@@ -563,7 +563,7 @@ TEST_F(BtrFileTest, FailingCloseLeavesTheFileOpenAndDestructionClosesIt) {
     recman.Calls.clear();
     file.reset();
     ASSERT_EQ(recman.Calls.size(), 1u);
-    EXPECT_EQ(recman.Calls[0].Operation, btr::kClose);
+    EXPECT_EQ(recman.Calls[0].Operation, recman::kOpClose);
     EXPECT_EQ(recman.Calls[0].DataLengthIn, 0u);
     EXPECT_EQ(recman.Calls[0].KeyLength, 0);
 }
@@ -573,7 +573,7 @@ TEST(BtrCallTest, WithoutARecordManagerTheCallAnswersNotLoaded) {
     // default entry restored by an empty function is the one in place.
     SetBtrCall(nullptr);
     uint32_t length = 0;
-    int16_t status = BtrCall(btr::kClose, nullptr, nullptr, &length, nullptr, 0, 0);
+    int16_t status = BtrCall(recman::kOpClose, nullptr, nullptr, &length, nullptr, 0, 0);
     EXPECT_NE(status, 0);
 }
 

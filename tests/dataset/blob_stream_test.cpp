@@ -62,7 +62,7 @@ class TCallRecorder {
         : scope_([this](uint16_t op, void* pos, void* data, uint32_t* len, void* key,
                         uint8_t keyLen, int8_t keyNum) {
               ++counts_[op % 100];
-              if (op % 100 == btr::kGetDirect && keyNum == btr::kKeyChunk) {
+              if (op % 100 == recman::kOpGetDirect && keyNum == recman::kChunkKeyNumber) {
                   TChunkReadDescriptor d;
                   std::memcpy(&d, data, sizeof d);
                   reads.push_back({d.Offset, d.Length});
@@ -123,7 +123,7 @@ class BlobStreamTest : public ::testing::Test {
         std::vector<char> record(1000);
         file.BtrSetData(record.data(), 1000);
         std::memcpy(file.KeyBuffer(), &id, 4);
-        file.BtrExec(btr::kGetEqual);
+        file.BtrExec(recman::kOpGetEqual);
         if (file.Status() != 0) return {};
         record.resize(static_cast<size_t>(file.DataLength));
         return std::string(record.begin(), record.end());
@@ -134,7 +134,7 @@ class BlobStreamTest : public ::testing::Test {
         file.SetAllocateData(true);
         file.SetActive(true);
         std::memcpy(file.KeyBuffer(), &id, 4);
-        file.BtrExec(btr::kGetEqual);
+        file.BtrExec(recman::kOpGetEqual);
         return file.BtrGetPosition();
     }
     // Makes the record at position the data file's current one.
@@ -219,7 +219,7 @@ TEST_F(BlobStreamTest, VarStreamReadsAndShortReadsFixTheSize) {
         FAIL();
     } catch (const EDatabaseError& e) {
         EXPECT_EQ(e.Message(),
-                  "BDataSet: " + BtrErrorMessage(ds->DataFile()->Status(), btr::kGetDirect,
+                  "BDataSet: " + BtrErrorMessage(ds->DataFile()->Status(), recman::kOpGetDirect,
                                                  ds->DataFile()->FileName()));
     }
 }
@@ -448,7 +448,7 @@ TEST_F(BlobStreamTest, EditingARecordLockedByAnotherProcess) {
             file.SetActive(true);
             int32_t id = 1;
             std::memcpy(file.KeyBuffer(), &id, 4);
-            file.BtrExec(btr::kGetEqual, btr::kSingleNoWaitLock);
+            file.BtrExec(recman::kOpGetEqual, recman::kSingleNoWaitLock);
             code = file.Status() == 0 ? 0 : 2;
             (void)!write(ready[1], "1", 1);
             char c;
@@ -475,8 +475,8 @@ TEST_F(BlobStreamTest, EditingARecordLockedByAnotherProcess) {
         ds->Edit();
         ADD_FAILURE() << "the locked record was edited";
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(e.Message(),
-                  "BDataSet: " + BtrErrorMessage(btr::kStatusRecordLocked, btr::kGetDirect, path));
+        EXPECT_EQ(e.Message(), "BDataSet: " + BtrErrorMessage(recman::kRecordLocked,
+                                                              recman::kOpGetDirect, path));
         EXPECT_NE(e.Message().find(Utf8ToAnsi("Запись блокирована(84)")), std::string::npos);
     }
     EXPECT_EQ(sleeps, 2);

@@ -219,7 +219,7 @@ class BtrDataSetTest : public ::testing::Test {
         file.SetAllocateData(true);
         file.SetActive(true);
         std::memcpy(file.KeyBuffer(), &key, 4);
-        file.BtrExec(btr::kGetEqual);
+        file.BtrExec(recman::kOpGetEqual);
         EXPECT_EQ(file.Status(), 0);
         return std::string(static_cast<char*>(file.DataBuffer()), kTypesLength);
     }
@@ -683,7 +683,7 @@ TEST_F(BtrDataSetTest, CancelReleasesTheLockOnlyWhenLocking) {
         ds->Edit();
         F("Small")->SetAsInteger(99);
         ds->Cancel();
-        EXPECT_EQ(ops[btr::kUnlock], 1);
+        EXPECT_EQ(ops[recman::kOpUnlock], 1);
     }
     EXPECT_EQ(F("Small")->AsInteger(), -1234);  // the record as stored
     ds->SetLocking(false);
@@ -692,7 +692,7 @@ TEST_F(BtrDataSetTest, CancelReleasesTheLockOnlyWhenLocking) {
         ds->Edit();
         F("Small")->SetAsInteger(99);
         ds->Cancel();
-        EXPECT_EQ(ops[btr::kUnlock], 0);
+        EXPECT_EQ(ops[recman::kOpUnlock], 0);
     }
 }
 
@@ -703,9 +703,9 @@ TEST_F(BtrDataSetTest, EditOfAVariableLengthRecordKeepsItsVariablePart) {
     {
         TOperationCounter ops;
         ds->Post();
-        EXPECT_EQ(ops[btr::kUpdate], 0);
-        EXPECT_GE(ops[btr::kUpdateChunk], 1);
-        EXPECT_EQ(ops[btr::kUnlock], 1);
+        EXPECT_EQ(ops[recman::kOpUpdate], 0);
+        EXPECT_GE(ops[recman::kOpUpdateChunk], 1);
+        EXPECT_EQ(ops[recman::kOpUnlock], 1);
     }
     ds->Close();
     ds->Open();
@@ -731,7 +731,7 @@ TEST_F(BtrDataSetTest, BlobsAreStoredBackToBackInTheVariablePart) {
         std::vector<char> record(400);
         file.BtrSetData(record.data(), 400);
         std::memcpy(file.KeyBuffer(), &key, 4);
-        file.BtrExec(btr::kGetEqual);
+        file.BtrExec(recman::kOpGetEqual);
         EXPECT_EQ(file.Status(), 0);
         record.resize(static_cast<size_t>(file.DataLength));
         return std::string(record.begin(), record.end());
@@ -818,7 +818,7 @@ TEST_F(BtrDataSetTest, LocateAndLookupByFieldValues) {
         int reads = 0;
         TBtrCallScope counting([&](uint16_t op, void* pos, void* data, uint32_t* len, void* key,
                                    uint8_t keyLen, int8_t keyNum) {
-            if (op % 100 == btr::kGetNext || op % 100 == btr::kGetGreaterOrEqual) ++reads;
+            if (op % 100 == recman::kOpGetNext || op % 100 == recman::kOpGetGreaterOrEqual) ++reads;
             return BTRCALL(op, pos, data, len, key, keyLen, keyNum);
         });
         EXPECT_FALSE(ds->Locate("Ansi", TVariant(std::string("Ann"))));  // between Al and Anna
@@ -922,7 +922,7 @@ TEST_F(BtrDataSetTest, WalkErrorsAreShownAndRaisedOnceOpen) {
     OpenFile("types.dbt");
     // Another user's close of the file behind the dataset: the next fetch fails.
     uint32_t length = 0;
-    BtrCall(btr::kClose, ds->DataFile()->PositionBlock(), nullptr, &length, nullptr, 0, 0);
+    BtrCall(recman::kOpClose, ds->DataFile()->PositionBlock(), nullptr, &length, nullptr, 0, 0);
     try {
         ds->Next();
         FAIL();

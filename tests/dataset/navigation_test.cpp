@@ -116,7 +116,7 @@ TEST_F(NavigationTest, LocateReadsNoMoreThanItMust) {
     int reads = 0;
     TBtrCallScope counting([&](uint16_t op, void* pos, void* data, uint32_t* len, void* key,
                                uint8_t keyLen, int8_t keyNum) {
-        if (op % 100 == btr::kGetNext || op % 100 == btr::kGetGreaterOrEqual) ++reads;
+        if (op % 100 == recman::kOpGetNext || op % 100 == recman::kOpGetGreaterOrEqual) ++reads;
         return BTRCALL(op, pos, data, len, key, keyLen, keyNum);
     });
     // No key starts with D: the current key is scanned from the lowest key buffer value.
@@ -170,11 +170,11 @@ TEST_F(NavigationTest, RecordNumbersRoundHalvesToEven) {
     std::vector<uint32_t> asked;
     TBtrCallScope fake([&](uint16_t op, void* pos, void* data, uint32_t* len, void* key,
                            uint8_t keyLen, int8_t keyNum) -> int16_t {
-        if (op % 100 == btr::kFindPercentage) {
+        if (op % 100 == recman::kOpFindPercentage) {
             std::memcpy(data, &percentage, 4);
             return 0;
         }
-        if (op % 100 == btr::kGetByPercentage) {
+        if (op % 100 == recman::kOpGetByPercentage) {
             uint32_t p;
             std::memcpy(&p, data, 4);
             asked.push_back(p);

@@ -336,7 +336,7 @@ TEST_F(DictionaryTest, SmallCacheSizes) {
     Load(dictionary, "empty.dbt");
     Load(dictionary, "empty.dbt");
     EXPECT_TRUE(dictionary.DescCache().empty());
-    EXPECT_EQ(recman.Count(btr::kGetEqual), 2);
+    EXPECT_EQ(recman.Count(recman::kOpGetEqual), 2);
     dictionary.SetCacheSize(329);
     TFileData big = Load(dictionary, "clients.dbt");
     EXPECT_EQ(big.Fields->Count(), 3u);

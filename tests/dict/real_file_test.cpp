@@ -35,7 +35,7 @@ TEST(RealFileTest, FixedPartThroughShortBufferThenChunks) {
     EXPECT_TRUE(file.VariableLength());
     EXPECT_EQ(file.KeyCount(), 1);
     EXPECT_EQ(file.BtrRecordCount(), 1u);
-    file.BtrExec(btr::kGetFirst);  // 22 for the 8-byte buffer counts as success
+    file.BtrExec(recman::kOpGetFirst);  // 22 for the 8-byte buffer counts as success
     EXPECT_EQ(file.Status(), 0);
     EXPECT_EQ(std::string(static_cast<char*>(file.DataBuffer()) + 4, 4), "FIXD");
     uint32_t position = file.BtrGetPosition();
@@ -53,7 +53,7 @@ TEST(RealFileTest, FixedPartThroughShortBufferThenChunks) {
 
     // Write over the variable part, cut it short, and read it back.
     std::vector<uint8_t> fill(20000, 'w');
-    file.BtrExec(btr::kGetFirst);
+    file.BtrExec(recman::kOpGetFirst);
     file.BtrWriteChunks(1008, fill.data(), 20000);
     file.BtrTruncate(30000);
     std::vector<uint8_t> back(40000, 0);

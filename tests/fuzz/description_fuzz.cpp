@@ -2,8 +2,8 @@
 // buffer, which the record manager's own reader of that buffer must take back.
 #include <string>
 
+#include "recman/btrieve_codes.h"
 #include "recman/file_spec.h"
-#include "recman/status.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tools/btrutil/description.h"
 

@@ -14,7 +14,7 @@
 #include "btrieve/btr_file.h"
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
-#include "recman/status.h"
+#include "recman/btrieve_codes.h"
 #include "tools/btrutil/commands.h"
 
 namespace {

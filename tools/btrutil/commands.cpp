@@ -16,10 +16,12 @@
 
 #include "platform/codepage.h"
 #include "recman/btrcall.h"
+#include "recman/btrieve_codes.h"
 #include "recman/byte_order.h"
 #include "recman/engine.h"
 #include "recman/file_spec.h"
 #include "recman/native_file.h"
+#include "recman/status_text.h"
 #include "tools/btrutil/description.h"
 #include "tools/btrutil/unformatted.h"
 
@@ -43,12 +45,19 @@ struct Failure {
 }
 
 [[noreturn]] void FailStatus(int status, const std::string& what, const std::string& file) {
-    std::string message = "status " + std::to_string(status) + " (" + StatusText(status) + ") on " +
-                          what + " of " + file;
+    std::string message = "status " + std::to_string(status) + " (" +
+                          recman::StatusMeaning(status) + ") on " + what + " of " + file;
     // A vendor file the reader refused: its reason says what the status cannot.
     const std::string reason = recman::LastErrorDetail();
     if (what == "open" && !reason.empty()) message += ": " + reason;
     throw Failure{status, message};
+}
+
+// A file that Create would replace: the status Create answers, and why it was not asked.
+[[noreturn]] void FailExists(const std::string& file, const std::string& why) {
+    throw Failure{recman::kFileExists, "status " + std::to_string(recman::kFileExists) + " (" +
+                                           recman::StatusMeaning(recman::kFileExists) +
+                                           ") on create of " + file + why};
 }
 
 std::string Lower(std::string s) {
@@ -83,20 +92,21 @@ class File {
         std::string name = SystemName(utf8Name);
         std::string ownerBuffer = owner;
         uint32_t length = static_cast<uint32_t>(ownerBuffer.size() + 1);
-        int16_t st = recman::EngineCall(0, pos_, ownerBuffer.data(), &length, name.data(),
-                                        static_cast<uint8_t>(name.size() + 1), mode);
-        if (st != 0) FailStatus(st, "open", display_);
+        int16_t st = recman::EngineCall(recman::kOpOpen, pos_, ownerBuffer.data(), &length,
+                                        name.data(), static_cast<uint8_t>(name.size() + 1), mode);
+        if (st != recman::kOk) FailStatus(st, "open", display_);
         open_ = true;
         std::memset(stat_, 0, sizeof stat_);
         uint32_t statLength = sizeof stat_;
         char scratch[255] = {};
-        st = recman::EngineCall(15, pos_, stat_, &statLength, scratch, sizeof scratch, 0);
-        if (st != 0) FailStatus(st, "stat", display_);
+        st = recman::EngineCall(recman::kOpStat, pos_, stat_, &statLength, scratch, sizeof scratch,
+                                0);
+        if (st != recman::kOk) FailStatus(st, "stat", display_);
     }
     ~File() {
         if (open_) {
             uint32_t zero = 0;
-            recman::EngineCall(1, pos_, nullptr, &zero, nullptr, 0, 0);
+            recman::EngineCall(recman::kOpClose, pos_, nullptr, &zero, nullptr, 0, 0);
         }
     }
     File(const File&) = delete;
@@ -119,17 +129,18 @@ class File {
     // reads it again by its position, on the key path read along or, after a Step, the
     // physical path (key -1), which a file without keys also has.
     int16_t Read(uint16_t op, int8_t key, std::string& buffer, uint32_t& length) {
-        const bool step = op == 24 || op == 33 || op == 34 || op == 35;
+        const bool step = op == recman::kOpStepNext || op == recman::kOpStepFirst ||
+                          op == recman::kOpStepLast || op == recman::kOpStepPrevious;
         length = static_cast<uint32_t>(buffer.size());
         int16_t st = Call(op, buffer.data(), &length, key);
-        while (st == 22 && Variable() && buffer.size() < (1u << 30)) {
+        while (st == recman::kDataBufferTooShort && Variable() && buffer.size() < (1u << 30)) {
             uint32_t four = 4;
             char position[4];
-            if (Call(22, position, &four, 0) != 0) return st;
+            if (Call(recman::kOpGetPosition, position, &four, 0) != recman::kOk) return st;
             buffer.resize(buffer.size() * 4);
             std::memcpy(buffer.data(), position, 4);
             length = static_cast<uint32_t>(buffer.size());
-            st = Call(23, buffer.data(), &length, step ? -1 : key);
+            st = Call(recman::kOpGetDirect, buffer.data(), &length, step ? -1 : key);
         }
         return st;
     }
@@ -146,14 +157,17 @@ struct Transaction {
     bool active = false;
     void Begin() {
         uint32_t zero = 0;
-        int16_t st = recman::EngineCall(1019, nullptr, nullptr, &zero, nullptr, 0, 0);
-        if (st != 0) FailStatus(st, "begin transaction", "the load");
+        int16_t st =
+            recman::EngineCall(recman::kOpBeginTransaction + recman::kConcurrentTransaction,
+                               nullptr, nullptr, &zero, nullptr, 0, 0);
+        if (st != recman::kOk) FailStatus(st, "begin transaction", "the load");
         active = true;
     }
     int16_t End() {
         uint32_t zero = 0;
         active = false;
-        return recman::EngineCall(20, nullptr, nullptr, &zero, nullptr, 0, 0);
+        return recman::EngineCall(recman::kOpEndTransaction, nullptr, nullptr, &zero, nullptr, 0,
+                                  0);
     }
     ~Transaction() {
         if (active) End();
@@ -192,9 +206,9 @@ void CreateFile(const std::string& file, const std::string& spec, bool replace) 
     std::string data = spec;
     uint32_t length = static_cast<uint32_t>(data.size());
     char pos[kPositionBlockSize] = {};
-    int16_t st = recman::EngineCall(14, pos, data.data(), &length, name.data(),
+    int16_t st = recman::EngineCall(recman::kOpCreate, pos, data.data(), &length, name.data(),
                                     static_cast<uint8_t>(name.size() + 1), replace ? 0 : -1);
-    if (st != 0) FailStatus(st, "create", file);
+    if (st != recman::kOk) FailStatus(st, "create", file);
 }
 
 // An existing file is replaced only when Y asks for it and only when it is one of the
@@ -202,12 +216,9 @@ void CreateFile(const std::string& file, const std::string& spec, bool replace) 
 void CheckReplace(const std::string& file, bool replace) {
     struct stat st;
     if (::stat(file.c_str(), &st) != 0) return;
-    if (!replace)
-        throw Failure{59, "status 59 (file already exists) on create of " + file +
-                              "; Y after the description file replaces it"};
+    if (!replace) FailExists(file, "; Y after the description file replaces it");
     if (S_ISREG(st.st_mode) && !recman::NativeFile::LooksOurs(file))
-        throw Failure{59, "status 59 (file already exists) on create of " + file +
-                              ": it is not a file of this record manager and is not replaced"};
+        FailExists(file, ": it is not a file of this record manager and is not replaced");
 }
 
 int Create(const Arguments& a, std::ostream& out) {
@@ -250,19 +261,19 @@ int Load(const Arguments& a, std::ostream& out) {
         while (reader.Next(record)) {
             if (!tx.active) tx.Begin();
             uint32_t length = static_cast<uint32_t>(record.size());
-            int16_t st = file.Call(2, record.data(), &length, -1);
-            if (st != 0) {
+            int16_t st = file.Call(recman::kOpInsert, record.data(), &length, -1);
+            if (st != recman::kOk) {
                 // What went in before the failing record stays.
                 tx.End();
-                throw Failure{st, "status " + std::to_string(st) + " (" + StatusText(st) +
-                                      ") on insert of record " + std::to_string(inserted + 1) +
-                                      " into " + file.Name() + "; " + std::to_string(inserted) +
-                                      " records were inserted"};
+                throw Failure{st, "status " + std::to_string(st) + " (" +
+                                      recman::StatusMeaning(st) + ") on insert of record " +
+                                      std::to_string(inserted + 1) + " into " + file.Name() + "; " +
+                                      std::to_string(inserted) + " records were inserted"};
             }
             ++inserted;
             if (inserted % kLoadBatch == 0) {
                 int16_t end = tx.End();
-                if (end != 0) FailStatus(end, "end transaction", file.Name());
+                if (end != recman::kOk) FailStatus(end, "end transaction", file.Name());
             }
         }
     } catch (const UnformattedError& e) {
@@ -272,7 +283,7 @@ int Load(const Arguments& a, std::ostream& out) {
     }
     if (tx.active) {
         int16_t end = tx.End();
-        if (end != 0) FailStatus(end, "end transaction", file.Name());
+        if (end != recman::kOk) FailStatus(end, "end transaction", file.Name());
     }
     out << inserted << " records were inserted into " << file.Name() << ".\n";
     return 0;
@@ -293,7 +304,8 @@ int Save(const Arguments& a, std::ostream& out) {
     }
     File file(a.positional[0], Owner(a, 0), -2);
     const bool physical = key < 0;
-    if (!physical && key >= file.KeyCount()) FailStatus(6, "save", file.Name());
+    if (!physical && key >= file.KeyCount())
+        FailStatus(recman::kInvalidKeyNumber, "save", file.Name());
     const std::string& target = a.positional[1];
     std::string temp = target + ".part" + std::to_string(::getpid());
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> o(std::fopen(temp.c_str(), "wb"), &std::fclose);
@@ -302,22 +314,23 @@ int Save(const Arguments& a, std::ostream& out) {
     std::string chunk;
     uint64_t saved = 0;
     uint32_t length = 0;
-    int16_t st = physical ? file.Read(33, 0, buffer, length)
-                          : file.Read(12, static_cast<int8_t>(key), buffer, length);
-    while (st == 0) {
+    int16_t st = physical
+                     ? file.Read(recman::kOpStepFirst, 0, buffer, length)
+                     : file.Read(recman::kOpGetFirst, static_cast<int8_t>(key), buffer, length);
+    while (st == recman::kOk) {
         chunk.clear();
         AppendUnformatted(chunk, buffer.data(), length);
         if (std::fwrite(chunk.data(), 1, chunk.size(), o.get()) != chunk.size()) break;
         ++saved;
-        st = physical ? file.Read(24, 0, buffer, length)
-                      : file.Read(6, static_cast<int8_t>(key), buffer, length);
+        st = physical ? file.Read(recman::kOpStepNext, 0, buffer, length)
+                      : file.Read(recman::kOpGetNext, static_cast<int8_t>(key), buffer, length);
     }
-    bool written =
-        st == 9 && std::fputc(kUnformattedEnd, o.get()) != EOF && std::fflush(o.get()) == 0;
+    bool written = st == recman::kEndOfFile && std::fputc(kUnformattedEnd, o.get()) != EOF &&
+                   std::fflush(o.get()) == 0;
     o.reset();
     if (!written) {
         std::remove(temp.c_str());
-        if (st != 9) FailStatus(st, "read", file.Name());
+        if (st != recman::kEndOfFile) FailStatus(st, "read", file.Name());
         Fail("cannot write the unformatted file " + target);
     }
     if (std::rename(temp.c_str(), target.c_str()) != 0) {
@@ -330,25 +343,25 @@ int Save(const Arguments& a, std::ostream& out) {
 
 const char* TypeName(uint8_t type) {
     static const std::map<int, const char*> names = {
-        {0, "String"},
-        {1, "Integer"},
-        {2, "Float"},
-        {3, "Date"},
-        {4, "Time"},
-        {5, "Decimal"},
-        {6, "Money"},
-        {7, "Logical"},
-        {8, "Numeric"},
-        {9, "BFloat"},
-        {10, "LString"},
-        {11, "ZString"},
-        {14, "Unsigned Binary"},
-        {15, "AutoIncrement"},
-        {17, "NumericSTS"},
-        {18, "NumericSA"},
-        {19, "Currency"},
-        {20, "Timestamp"},
-        {255, "Null Indicator"},
+        {recman::kString, "String"},
+        {recman::kInteger, "Integer"},
+        {recman::kFloat, "Float"},
+        {recman::kDate, "Date"},
+        {recman::kTime, "Time"},
+        {recman::kDecimal, "Decimal"},
+        {recman::kMoney, "Money"},
+        {recman::kLogical, "Logical"},
+        {recman::kNumeric, "Numeric"},
+        {recman::kBfloat, "BFloat"},
+        {recman::kLstring, "LString"},
+        {recman::kZstring, "ZString"},
+        {recman::kUnsignedBinary, "Unsigned Binary"},
+        {recman::kAutoincrement, "AutoIncrement"},
+        {recman::kNumericSts, "NumericSTS"},
+        {recman::kNumericSa, "NumericSA"},
+        {recman::kCurrency, "Currency"},
+        {recman::kTimestamp, "Timestamp"},
+        {recman::kNullIndicator, "Null Indicator"},
     };
     auto it = names.find(type);
     return it == names.end() ? "Unknown" : it->second;
@@ -380,9 +393,9 @@ int Stat(const Arguments& a, std::ostream& out) {
         << "Key Only = No\n"
         << "Total Number of Records = " << file.Records() << "\n"
         << "Record Length = " << file.RecordLength() << "\n"
-        << "Record Compression = " << yes(flags & 0x0008) << "\n"
+        << "Record Compression = " << yes(flags & recman::kFileCompress) << "\n"
         << "Variable Records = " << yes(flags & recman::kFileVariable) << "\n"
-        << "Blank Truncation = " << yes(flags & 0x0002) << "\n"
+        << "Blank Truncation = " << yes(flags & recman::kFileTruncate) << "\n"
         << "Total Number of Keys = " << file.KeyCount() << "\n"
         << "Total Number of Segments = " << segments << "\n\n"
         << "Key Segment Position Length Type            Flags Null Unique     ACS\n";
@@ -392,8 +405,8 @@ int Stat(const Arguments& a, std::ostream& out) {
             const uint8_t* seg = st + 16 + 16 * s;
             uint16_t f = LoadU16(seg + 4);
             uint8_t type = (f & recman::kKeyExtended) ? seg[10]
-                           : (f & recman::kKeyBinary) ? uint8_t{14}
-                                                      : uint8_t{0};
+                           : (f & recman::kKeyBinary) ? uint8_t{recman::kUnsignedBinary}
+                                                      : uint8_t{recman::kString};
             std::ostringstream nul;
             if (f & (recman::kKeyNullAll | recman::kKeyNullAny))
                 nul << std::hex << std::uppercase << std::setw(2) << std::setfill('0')
@@ -429,9 +442,9 @@ int SetOwner(const Arguments& a, std::ostream& out) {
     std::string again = name;
     uint32_t length = static_cast<uint32_t>(name.size() + 1);
     int16_t st =
-        file.Call(29, name.data(), &length, again.data(), static_cast<uint8_t>(again.size() + 1),
-                  static_cast<int8_t>(level[0] - '0'));
-    if (st != 0) FailStatus(st, "set owner", file.Name());
+        file.Call(recman::kOpSetOwner, name.data(), &length, again.data(),
+                  static_cast<uint8_t>(again.size() + 1), static_cast<int8_t>(level[0] - '0'));
+    if (st != recman::kOk) FailStatus(st, "set owner", file.Name());
     out << "The owner name of " << file.Name() << " was set.\n";
     return 0;
 }
@@ -440,8 +453,8 @@ int ClearOwner(const Arguments& a, std::ostream& out) {
     Need(a, 1, 1, "-clrowner FILE /O<owner>");
     File file(a.positional[0], Owner(a, 0));
     uint32_t zero = 0;
-    int16_t st = file.Call(30, nullptr, &zero, 0);
-    if (st != 0) FailStatus(st, "clear owner", file.Name());
+    int16_t st = file.Call(recman::kOpClearOwner, nullptr, &zero, 0);
+    if (st != recman::kOk) FailStatus(st, "clear owner", file.Name());
     out << "The owner name of " << file.Name() << " was cleared.\n";
     return 0;
 }
@@ -454,27 +467,27 @@ int Copy(const Arguments& a, std::ostream& out) {
     uint64_t inserted = 0;
     uint32_t length = 0;
     Transaction tx;
-    int16_t st = source.Read(33, 0, buffer, length);
-    while (st == 0) {
+    int16_t st = source.Read(recman::kOpStepFirst, 0, buffer, length);
+    while (st == recman::kOk) {
         if (!tx.active) tx.Begin();
-        int16_t put = target.Call(2, buffer.data(), &length, -1);
-        if (put != 0) {
+        int16_t put = target.Call(recman::kOpInsert, buffer.data(), &length, -1);
+        if (put != recman::kOk) {
             tx.End();
-            throw Failure{put, "status " + std::to_string(put) + " (" + StatusText(put) +
+            throw Failure{put, "status " + std::to_string(put) + " (" + recman::StatusMeaning(put) +
                                    ") on insert into " + target.Name() + "; " +
                                    std::to_string(inserted) + " records were inserted"};
         }
         if (++inserted % kLoadBatch == 0) {
             int16_t end = tx.End();
-            if (end != 0) FailStatus(end, "end transaction", target.Name());
+            if (end != recman::kOk) FailStatus(end, "end transaction", target.Name());
         }
-        st = source.Read(24, 0, buffer, length);
+        st = source.Read(recman::kOpStepNext, 0, buffer, length);
     }
     if (tx.active) {
         int16_t end = tx.End();
-        if (end != 0) FailStatus(end, "end transaction", target.Name());
+        if (end != recman::kOk) FailStatus(end, "end transaction", target.Name());
     }
-    if (st != 9) FailStatus(st, "read", source.Name());
+    if (st != recman::kEndOfFile) FailStatus(st, "read", source.Name());
     out << inserted << " records were inserted into " << target.Name() << ".\n";
     return 0;
 }
@@ -554,56 +567,6 @@ std::string TakeEngine(std::vector<std::string>& args) {
 }
 
 }  // namespace
-
-std::string StatusText(int status) {
-    static const std::map<int, const char*> texts = {
-        {1, "invalid operation"},
-        {2, "I/O error"},
-        {3, "file not open"},
-        {4, "key value not found"},
-        {5, "duplicate key value"},
-        {6, "invalid key number"},
-        {7, "different key number"},
-        {8, "invalid positioning"},
-        {9, "end of file"},
-        {10, "key field not modifiable"},
-        {11, "invalid file name"},
-        {12, "file not found"},
-        {18, "disk full"},
-        {20, "record manager inactive"},
-        {21, "key buffer too short"},
-        {22, "data buffer length"},
-        {24, "page size error"},
-        {25, "create I/O error"},
-        {26, "invalid number of keys"},
-        {27, "invalid key position"},
-        {28, "invalid record length"},
-        {29, "invalid key length"},
-        {30, "not a Btrieve file"},
-        {37, "transaction already active"},
-        {39, "no transaction active"},
-        {41, "operation not allowed"},
-        {43, "invalid record address"},
-        {44, "null key path"},
-        {45, "inconsistent key flags"},
-        {46, "access to file denied"},
-        {48, "invalid alternate collating sequence"},
-        {49, "key type error"},
-        {50, "owner already set"},
-        {51, "invalid owner name"},
-        {59, "file already exists"},
-        {62, "invalid descriptor"},
-        {80, "record changed by another user"},
-        {81, "lock error"},
-        {84, "record in use"},
-        {85, "file in use"},
-        {88, "incompatible open mode"},
-        {93, "incompatible lock type"},
-        {103, "chunk offset too long"},
-    };
-    auto it = texts.find(status);
-    return it == texts.end() ? "Btrieve error" : it->second;
-}
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::vector<std::string> rest = args;

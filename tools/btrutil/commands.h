@@ -13,7 +13,4 @@ namespace btrutil {
 // Btrieve status of a failing call, 1 for any other failure.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// English text of a Btrieve status, as the tool prints it.
-std::string StatusText(int status);
-
 }  // namespace btrutil
