@@ -150,277 +150,255 @@ const TCodeText kOperationTexts[] = {
      "\xE7\xE0\xEF\xE8\xF1\xE8"},  // Изменение части записи
 };
 
-const TCodeText
-    kStatusTexts
-        [] =
-            {
-                {0, "\xCD\xE5\xF2 \xEE\xF8\xE8\xE1\xEA\xE8"},  // Нет ошибки
-                {1, "\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xED\xE0\xFF "
-                    "\xEE\xEF\xE5\xF0\xE0\xF6\xE8\xFF"},  // Неизвестная
-                                                          // операция
-                {2,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0"},  // Ошибка
-                                                                                             // ввода-вывода
-                {3, "\xD4\xE0\xE9\xEB \xED\xE5 \xEE\xF2\xEA\xF0\xFB\xF2"},  // Файл не открыт
-                {4, "\xCA\xEB\xFE\xF7 \xED\xE5 \xED\xE0\xE9\xE4\xE5\xED"},  // Ключ не найден
-                {5,
-                 "\xD3\xED\xE8\xEA\xE0\xEB\xFC\xED\xFB\xE9 \xEA\xEB\xFE\xF7 "
-                 "\xE4\xF3\xE1\xEB\xE8\xF0\xF3\xE5\xF2\xF1\xFF"},  // Уникальный ключ дублируется
-                {6, "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xEA\xEB\xFE\xF7"},  // Неверный ключ
-                {7, "\xCA\xEB\xFE\xF7 \xE8\xE7\xEC\xE5\xED\xE5\xED"},  // Ключ изменен
-                {8,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xF4\xE8\xE7\xE8\xF7\xE5\xF1\xEA\xE0\xFF "
-                 "\xEF\xEE\xE7\xE8\xF6\xE8\xFF"},  // Неверная физическая позиция
-                {9, "\xCA\xEE\xED\xE5\xF6 \xF4\xE0\xE9\xEB\xE0"},  // Конец файла
-                {10,
-                 "\xCF\xEE\xEF\xFB\xF2\xEA\xE0 \xE8\xE7\xEC\xE5\xED\xE8\xF2\xFC "
-                 "\xED\xE5\xE8\xE7\xEC\xE5\xED\xFF\xE5\xEC\xFB\xE9 \xEA\xEB\xFE\xF7"},  // Попытка
-                                                                                        // изменить
-                                                                                        // неизменяемый
-                                                                                        // ключ
-                {11,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xE8\xEC\xFF \xF4\xE0\xE9\xEB\xE0"},  // Неверное
-                                                                                         // имя
-                                                                                         // файла
-                {12, "\xD4\xE0\xE9\xEB \xED\xE5 \xED\xE0\xE9\xE4\xE5\xED"},  // Файл не найден
-                {13,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xED\xEE\xE3\xEE "
-                 "\xF4\xE0\xE9\xEB\xE0"},  // Ошибка расширенного файла
-                {14,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xEE\xF2\xEA\xF0\xFB\xF2\xE8\xFF "
-                 "Pre-\xF4\xE0\xE9\xEB\xE0"},  // Ошибка
-                                               // открытия
-                                               // Pre-файла
-                {15,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
-                 "Pre-\xF4\xE0\xE9\xEB\xE0"},  // Ошибка ввода-вывода Pre-файла
-                {16,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xE8\xFF "
-                 "\xF4\xE0\xE9\xEB\xE0"},  // Ошибка расширения файла
-                {
-                    17,
-                    "\xCE\xF8\xE8\xE1\xEA\xE0 \xE7\xE0\xEA\xF0\xFB\xF2\xE8\xFF "
-                    "\xF4\xE0\xE9\xEB\xE0"},                    // Ошибка
-                                                                // закрытия
-                                                                // файла
-                {18, "\xC4\xE8\xF1\xEA \xEF\xEE\xEB\xEE\xED"},  // Диск полон
-                {19,
-                 "\xCD\xE5\xE2\xEE\xF1\xF1\xF2\xE0\xED\xEE\xE2\xE8\xEC\xE0\xFF "
-                 "\xEE\xF8\xE8\xE1\xEA\xE0"},  // Невосстановимая ошибка
-                {20, "Btrieve \xED\xE5 \xE7\xE0\xE3\xF0\xF3\xE6\xE5\xED"},  // Btrieve не загружен
-                {21,
-                 "\xC1\xF3\xF4\xE5\xF0 \xEA\xEB\xFE\xF7\xE0 \xF1\xEB\xE8\xF8\xEA\xEE\xEC "
-                 "\xEA\xEE\xF0\xEE\xF2\xEE\xEA"},  // Буфер ключа слишком короток
-                {22,
-                 "\xC1\xF3\xF4\xE5\xF0 \xE4\xE0\xED\xED\xFB\xF5 \xF1\xEB\xE8\xF8\xEA\xEE\xEC "
-                 "\xEA\xEE\xF0\xEE\xF2\xEE\xEA"},  // Буфер данных слишком короток
-                {23,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xF0\xE0\xE7\xEC\xE5\xF0 "
-                 "\xE1\xF3\xF4\xE5\xF0\xE0 "
-                 "\xEF\xEE\xE7\xE8\xF6\xE8\xEE\xED\xE8\xF0\xEE\xE2\xE0\xED\xE8\xFF"},  // Неверный
-                                                                                       // размер
-                                                                                       // буфера
-                                                                                       // позиционирования
-                {24,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xF0\xE0\xE7\xEC\xE5\xF0 "
-                 "\xF1\xF2\xF0\xE0\xED\xE8\xF6\xFB"},  // Неверный размер страницы
-                {25,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
-                 "\xEF\xF0\xE8 "
-                 "\xF1\xEE\xE7\xE4\xE0\xED\xE8\xE8 \xF4\xE0\xE9\xEB\xE0"},  // Ошибка ввода-вывода
-                                                                            // при создании файла
-                {
-                    26,
-                    "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xF7\xE8\xF1\xEB\xEE "
-                    "\xEA\xEB\xFE\xF7\xE5\xE9"},  // Неверное
-                                                  // число
-                                                  // ключей
-                {27,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xEF\xEE\xE7\xE8\xF6\xE8\xFF "
-                 "\xEA\xEB\xFE\xF7\xE0"},  // Неверная
-                                           // позиция
-                                           // ключа
-                {
-                    28,
-                    "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xEB\xE8\xED\xE0 "
-                    "\xE7\xE0\xEF\xE8\xF1\xE8"},  // Неверная
-                                                  // длина
-                                                  // записи
-                {29,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xEB\xE8\xED\xE0 \xEA\xEB\xFE\xF7\xE0"},  // Неверная
-                                                                                                 // длина ключа
-                {30,
-                 "\xD4\xE0\xE9\xEB - \xED\xE5 \xF4\xE0\xE9\xEB Btrieve"},  // Файл - не файл Btrieve
-                {31, "\xD4\xE0\xE9\xEB \xF3\xE6\xE5 \xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED"},  // Файл уже
-                                                                                         // расширен
-                {32,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
-                 "\xEF\xF0\xE8 "
-                 "\xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xE8\xE8 \xF4\xE0\xE9\xEB\xE0"},  // Ошибка
+const TCodeText kStatusTexts[] = {
+    {0, "\xCD\xE5\xF2 \xEE\xF8\xE8\xE1\xEA\xE8"},  // Нет ошибки
+    {1,
+     "\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xED\xE0\xFF "
+     "\xEE\xEF\xE5\xF0\xE0\xF6\xE8\xFF"},  // Неизвестная
+                                           // операция
+    {2, "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0"},  // Ошибка
                                                                                     // ввода-вывода
-                                                                                    // при
-                                                                                    // расширении
-                                                                                    // файла
-                {34,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xE8\xEC\xFF \xF4\xE0\xE9\xEB\xE0 "
-                 "\xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xE8\xFF"},  // Неверное имя файла расширения
-                {35,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xE8\xF0\xE5\xEA\xF2\xEE\xF0\xE8\xE8"},  // Ошибка
-                                                                                        // директории
-                {36,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Ошибка
-                                                                                        // транзакции
-                {37,
-                 "\xD2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xFF \xF3\xE6\xE5 "
-                 "\xE0\xEA\xF2\xE8\xE2\xED\xE0"},  // Транзакция
-                                                   // уже
-                                                   // активна
-                {38,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
-                 "\xF3\xEF\xF0\xE0\xE2\xEB\xFF\xFE\xF9\xE5\xE3\xEE \xF4\xE0\xE9\xEB\xE0 "
-                 "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Ошибка ввода-вывода управляющего
-                                                               // файла транзакции
-                {39,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE7\xE0\xE2\xE5\xF0\xF8\xE5\xED\xE8\xFF "
-                 "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Ошибка завершения транзакции
-                {40,
-                 "\xD1\xEB\xE8\xF8\xEA\xEE\xEC \xEC\xED\xEE\xE3\xEE "
-                 "\xEE\xE1\xED\xEE\xE2\xEB\xFF\xE5\xEC\xFB\xF5 \xF4\xE0\xE9\xEB\xEE\xE2 \xE2 "
-                 "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Слишком много обновляемых файлов в
-                                                               // транзакции
-                {41,
-                 "\xCE\xEF\xE5\xF0\xE0\xF6\xE8\xFF \xE7\xE0\xEF\xF0\xE5\xF9\xE5\xED\xE0"},  // Операция
-                                                                                            // запрещена
-                {42,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xF3\xF1\xEA\xEE\xF0\xE5\xED\xED\xEE\xE3\xEE "
-                 "\xE4\xEE\xF1\xF2\xF3\xEF\xE0"},  // Ошибка ускоренного доступа
-                {43,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xF4\xE8\xE7\xE8\xF7\xE5\xF1\xEA\xE0\xFF "
-                 "\xEF\xEE\xE7\xE8\xF6\xE8\xFF \xE7\xE0\xEF\xE8\xF1\xE8"},  // Неверная физическая
-                                                                            // позиция записи
-                {
-                    44,
-                    "\xCF\xF3\xF1\xF2\xEE\xE5 \xE7\xED\xE0\xF7\xE5\xED\xE8\xE5 "
-                    "\xEA\xEB\xFE\xF7\xE0"},  // Пустое
-                                              // значение
-                                              // ключа
-                {45,
-                 "\xCD\xE5\xF1\xEE\xE2\xEC\xE5\xF1\xF2\xE8\xEC\xFB\xE5 \xF4\xEB\xE0\xE3\xE8 "
-                 "\xEA\xEB\xFE\xF7\xE0"},  // Несовместимые флаги ключа
-                {46,
-                 "\xC4\xEE\xF1\xF2\xF3\xEF \xEA \xF4\xE0\xE9\xEB\xF3 "
-                 "\xE7\xE0\xEF\xF0\xE5\xF9\xE5\xED"},  // Доступ
-                                                       // к
-                                                       // файлу
-                                                       // запрещен
-                {47,
-                 "\xCC\xE0\xEA\xF1\xE8\xEC\xE0\xEB\xFC\xED\xEE\xE5 "
-                 "\xEA\xEE\xEB\xE8\xF7\xE5\xF1\xF2\xE2\xEE "
-                 "\xEE\xE4\xED\xEE\xE2\xF0\xE5\xEC\xE5\xED\xED\xEE "
-                 "\xEE\xF2\xEA\xF0\xFB\xF2\xFB\xF5 "
-                 "\xF4\xE0\xE9\xEB\xEE\xE2"},  // Максимальное количество одновременно открытых
-                                               // файлов
-                {48,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xF1\xEE\xF0\xF2\xE8\xF0\xF3\xFE\xF9\xE0\xFF "
-                 "\xEF\xEE\xF1\xEB\xE5\xE4\xEE\xE2\xE0\xF2\xE5\xEB\xFC\xED\xEE\xF1\xF2\xFC"},  // Неверная
-                                                                                               // сортирующая
-                                                                                               // последовательность
-                {49,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xF2\xE8\xEF \xEA\xEB\xFE\xF7\xE0"},  // Неверный
-                                                                                         // тип
-                                                                                         // ключа
-                {50,
-                 "\xC2\xEB\xE0\xE4\xE5\xEB\xE5\xF6 \xF3\xE6\xE5 "
-                 "\xF3\xF1\xF2\xE0\xED\xEE\xE2\xEB\xE5\xED"},  // Владелец уже установлен
-                {51,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xE2\xEB\xE0\xE4\xE5\xEB\xE5\xF6"},  // Неверный
-                                                                                        // владелец
-                {52,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
-                 "\xE1\xF3\xF4\xE5\xF0\xE0"},  // Ошибка ввода-вывода буфера
-                {53,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE2\xE5\xF0\xF1\xE8\xFF"},  // Неверная версия
-                {54,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xEE\xF1\xF2\xF3\xEF\xE0 \xEA "
-                 "\xF1\xF2\xF0\xE0\xED\xE8\xF6\xE5 "
-                 "\xF7\xE0\xF1\xF2\xE8 \xE7\xE0\xEF\xE8\xF1\xE8 "
-                 "\xEF\xE5\xF0\xE5\xEC\xE5\xED\xED\xEE\xE9 "
-                 "\xE4\xEB\xE8\xED\xFB"},  // Ошибка доступа к странице части записи переменной
-                                           // длины
-                {55,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 "
-                 "\xE0\xE2\xF2\xEE\xE8\xED\xEA\xF0\xE5\xEC\xE5\xED\xF2\xED\xFB\xE9 "
-                 "\xEA\xEB\xFE\xF7"},  // Неверный
-                                       // автоинкрементный
-                                       // ключ
-                {56,
-                 "\xC8\xED\xE4\xE5\xEA\xF1 \xE8\xF1\xEF\xEE\xF0\xF7\xE5\xED"},  // Индекс испорчен
-                {57,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xEE\xF1\xF2\xF3\xEF\xE0 \xEA "
-                 "\xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xED\xEE\xE9 \xEF\xE0\xEC\xFF\xF2\xE8"},  // Ошибка
-                                                                                            // доступа
-                                                                                            // к
-                                                                                            // расширенной
-                                                                                            // памяти
-                {58,
-                 "\xC1\xF3\xF4\xE5\xF0 \xF1\xE6\xE0\xF2\xE8\xFF \xEC\xE0\xEB"},  // Буфер сжатия мал
-                {59,
-                 "\xD4\xE0\xE9\xEB \xF3\xE6\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2"},  // Файл
-                                                                                             // уже
-                                                                                             // существует
-                {78, "DEADLOCK"},  // DEADLOCK
-                {80,
-                 "\xC7\xE0\xEF\xE8\xF1\xFC \xE1\xFB\xEB\xE0 \xE8\xE7\xEC\xE5\xED\xE5\xED\xE0 "
-                 "\xE4\xF0\xF3\xE3\xEE\xE9 \xF1\xF2\xE0\xED\xF6\xE8\xE5\xE9"},  // Запись была
-                                                                                // изменена другой
-                                                                                // станцией
-                {81,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xE1\xEB\xEE\xEA\xE8\xF0\xEE\xE2\xEA\xE8"},  // Ошибка
-                                                                                        // блокировки
-                {82,
-                 "\xCF\xEE\xE7\xE8\xF6\xE8\xEE\xED\xE8\xF0\xEE\xE2\xE0\xED\xE8\xE5 "
-                 "\xEF\xEE\xF2\xE5\xF0\xFF\xED\xEE"},  // Позиционирование потеряно
-                {83,
-                 "\xC7\xE0\xEF\xE8\xF1\xFC \xE1\xFB\xEB\xE0 \xEF\xF0\xEE\xF7\xE8\xF2\xE0\xED\xE0 "
-                 "\xE4\xEE "
-                 "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Запись была прочитана до
-                                                               // транзакции
-                {84,
-                 "\xC7\xE0\xEF\xE8\xF1\xFC \xE1\xEB\xEE\xEA\xE8\xF0\xEE\xE2\xE0\xED\xE0"},  // Запись
-                                                                                            // блокирована
-                {85,
-                 "\xD4\xE0\xE9\xEB \xE1\xEB\xEE\xEA\xE8\xF0\xEE\xE2\xE0\xED"},  // Файл блокирован
-                {86,
-                 "\xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xF4\xE0\xE9\xEB\xEE\xE2 "
-                 "\xEF\xE5\xF0\xE5\xEF\xEE\xEB\xED\xE5\xED\xE0"},  // Таблица файлов переполнена
-                {87,
-                 "\xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xEE\xE1\xF0\xE0\xE1\xEE\xF2\xF7\xE8\xEA\xEE\xE2 "
-                 "\xEF\xE5\xF0\xE5\xEF\xEE\xEB\xED\xE5\xED\xE0"},  // Таблица обработчиков
-                                                                   // переполнена
-                {88,
-                 "\xCD\xE5\xF1\xEE\xE2\xEC\xE5\xF1\xF2\xE8\xEC\xFB\xE9 \xF0\xE5\xE6\xE8\xEC "
-                 "\xEE\xF2\xEA\xF0\xFB\xF2\xE8\xFF \xF4\xE0\xE9\xEB\xE0"},  // Несовместимый режим
-                                                                            // открытия файла
-                {90,
-                 "\xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2 "
-                 "\xEF\xE5\xF0\xE5\xEF\xEE\xEB\xED\xE5\xED\xE0"},  // Таблица устройств переполнена
-                {91, "\xCE\xF8\xE8\xE1\xEA\xE0 \xF1\xE5\xF0\xE2\xE5\xF0\xE0"},  // Ошибка сервера
-                {92,
-                 "\xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE9 "
-                 "\xEF\xE5\xF0\xE5\xEF\xEE\xEB\xED\xE5\xED\xE0"},  // Таблица транзакций переполнена
-                {93,
-                 "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xF2\xE8\xEF "
-                 "\xE1\xEB\xEE\xEA\xE8\xF0\xEE\xE2\xEA\xE8"},  // Неверный тип блокировки
-                {94,
-                 "\xCE\xF8\xE8\xE1\xEA\xE0 \xEF\xF0\xE0\xE2 \xE4\xEE\xF1\xF2\xF3\xEF\xE0"},  // Ошибка
-                                                                                             // прав
-                                                                                             // доступа
-                {97, "\xC1\xF3\xF4\xE5\xF0 \xF1\xE2\xFF\xE7\xE8 \xEC\xE0\xEB"},  // Буфер связи мал
-                {103,
-                 "\xD1\xEC\xE5\xF9\xE5\xED\xE8\xE5 \xE1\xEB\xEE\xEA\xE0 \xE2 "
-                 "\xE7\xE0\xEF\xE8\xF1\xE8 "
-                 "\xF1\xEB\xE8\xF8\xEA\xEE\xEC \xE2\xE5\xEB\xE8\xEA\xEE"},  // Смещение блока в
-                                                                            // записи слишком велико
+    {3, "\xD4\xE0\xE9\xEB \xED\xE5 \xEE\xF2\xEA\xF0\xFB\xF2"},  // Файл не открыт
+    {4, "\xCA\xEB\xFE\xF7 \xED\xE5 \xED\xE0\xE9\xE4\xE5\xED"},  // Ключ не найден
+    {5,
+     "\xD3\xED\xE8\xEA\xE0\xEB\xFC\xED\xFB\xE9 \xEA\xEB\xFE\xF7 "
+     "\xE4\xF3\xE1\xEB\xE8\xF0\xF3\xE5\xF2\xF1\xFF"},  // Уникальный ключ дублируется
+    {6, "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xEA\xEB\xFE\xF7"},  // Неверный ключ
+    {7, "\xCA\xEB\xFE\xF7 \xE8\xE7\xEC\xE5\xED\xE5\xED"},      // Ключ изменен
+    {8,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xF4\xE8\xE7\xE8\xF7\xE5\xF1\xEA\xE0\xFF "
+     "\xEF\xEE\xE7\xE8\xF6\xE8\xFF"},  // Неверная физическая позиция
+    {9, "\xCA\xEE\xED\xE5\xF6 \xF4\xE0\xE9\xEB\xE0"},  // Конец файла
+    {10,
+     "\xCF\xEE\xEF\xFB\xF2\xEA\xE0 \xE8\xE7\xEC\xE5\xED\xE8\xF2\xFC "
+     "\xED\xE5\xE8\xE7\xEC\xE5\xED\xFF\xE5\xEC\xFB\xE9 \xEA\xEB\xFE\xF7"},  // Попытка
+                                                                            // изменить
+                                                                            // неизменяемый
+                                                                            // ключ
+    {11, "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xE8\xEC\xFF \xF4\xE0\xE9\xEB\xE0"},  // Неверное
+                                                                                 // имя
+                                                                                 // файла
+    {12, "\xD4\xE0\xE9\xEB \xED\xE5 \xED\xE0\xE9\xE4\xE5\xED"},  // Файл не найден
+    {13,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xED\xEE\xE3\xEE "
+     "\xF4\xE0\xE9\xEB\xE0"},  // Ошибка расширенного файла
+    {14,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xEE\xF2\xEA\xF0\xFB\xF2\xE8\xFF "
+     "Pre-\xF4\xE0\xE9\xEB\xE0"},  // Ошибка
+                                   // открытия
+                                   // Pre-файла
+    {15,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
+     "Pre-\xF4\xE0\xE9\xEB\xE0"},  // Ошибка ввода-вывода Pre-файла
+    {16,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xE8\xFF "
+     "\xF4\xE0\xE9\xEB\xE0"},  // Ошибка расширения файла
+    {17,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xE7\xE0\xEA\xF0\xFB\xF2\xE8\xFF "
+     "\xF4\xE0\xE9\xEB\xE0"},                       // Ошибка
+                                                    // закрытия
+                                                    // файла
+    {18, "\xC4\xE8\xF1\xEA \xEF\xEE\xEB\xEE\xED"},  // Диск полон
+    {19,
+     "\xCD\xE5\xE2\xEE\xF1\xF1\xF2\xE0\xED\xEE\xE2\xE8\xEC\xE0\xFF "
+     "\xEE\xF8\xE8\xE1\xEA\xE0"},  // Невосстановимая ошибка
+    {20, "Btrieve \xED\xE5 \xE7\xE0\xE3\xF0\xF3\xE6\xE5\xED"},  // Btrieve не загружен
+    {21,
+     "\xC1\xF3\xF4\xE5\xF0 \xEA\xEB\xFE\xF7\xE0 \xF1\xEB\xE8\xF8\xEA\xEE\xEC "
+     "\xEA\xEE\xF0\xEE\xF2\xEE\xEA"},  // Буфер ключа слишком короток
+    {22,
+     "\xC1\xF3\xF4\xE5\xF0 \xE4\xE0\xED\xED\xFB\xF5 \xF1\xEB\xE8\xF8\xEA\xEE\xEC "
+     "\xEA\xEE\xF0\xEE\xF2\xEE\xEA"},  // Буфер данных слишком короток
+    {23,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xF0\xE0\xE7\xEC\xE5\xF0 "
+     "\xE1\xF3\xF4\xE5\xF0\xE0 "
+     "\xEF\xEE\xE7\xE8\xF6\xE8\xEE\xED\xE8\xF0\xEE\xE2\xE0\xED\xE8\xFF"},  // Неверный
+                                                                           // размер
+                                                                           // буфера
+                                                                           // позиционирования
+    {24,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xF0\xE0\xE7\xEC\xE5\xF0 "
+     "\xF1\xF2\xF0\xE0\xED\xE8\xF6\xFB"},  // Неверный размер страницы
+    {25,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
+     "\xEF\xF0\xE8 "
+     "\xF1\xEE\xE7\xE4\xE0\xED\xE8\xE8 \xF4\xE0\xE9\xEB\xE0"},  // Ошибка ввода-вывода
+                                                                // при создании файла
+    {26,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xF7\xE8\xF1\xEB\xEE "
+     "\xEA\xEB\xFE\xF7\xE5\xE9"},  // Неверное
+                                   // число
+                                   // ключей
+    {27,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xEF\xEE\xE7\xE8\xF6\xE8\xFF "
+     "\xEA\xEB\xFE\xF7\xE0"},  // Неверная
+                               // позиция
+                               // ключа
+    {28,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xEB\xE8\xED\xE0 "
+     "\xE7\xE0\xEF\xE8\xF1\xE8"},  // Неверная
+                                   // длина
+                                   // записи
+    {29,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xEB\xE8\xED\xE0 \xEA\xEB\xFE\xF7\xE0"},  // Неверная
+                                                                                     // длина ключа
+    {30, "\xD4\xE0\xE9\xEB - \xED\xE5 \xF4\xE0\xE9\xEB Btrieve"},  // Файл - не файл Btrieve
+    {31, "\xD4\xE0\xE9\xEB \xF3\xE6\xE5 \xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED"},  // Файл уже
+                                                                             // расширен
+    {32,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
+     "\xEF\xF0\xE8 "
+     "\xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xE8\xE8 \xF4\xE0\xE9\xEB\xE0"},  // Ошибка
+                                                                        // ввода-вывода
+                                                                        // при
+                                                                        // расширении
+                                                                        // файла
+    {34,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xE8\xEC\xFF \xF4\xE0\xE9\xEB\xE0 "
+     "\xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xE8\xFF"},  // Неверное имя файла расширения
+    {35, "\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xE8\xF0\xE5\xEA\xF2\xEE\xF0\xE8\xE8"},  // Ошибка
+                                                                                // директории
+    {36, "\xCE\xF8\xE8\xE1\xEA\xE0 \xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Ошибка
+                                                                                // транзакции
+    {37,
+     "\xD2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xFF \xF3\xE6\xE5 "
+     "\xE0\xEA\xF2\xE8\xE2\xED\xE0"},  // Транзакция
+                                       // уже
+                                       // активна
+    {38,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
+     "\xF3\xEF\xF0\xE0\xE2\xEB\xFF\xFE\xF9\xE5\xE3\xEE \xF4\xE0\xE9\xEB\xE0 "
+     "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Ошибка ввода-вывода управляющего
+                                                   // файла транзакции
+    {39,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xE7\xE0\xE2\xE5\xF0\xF8\xE5\xED\xE8\xFF "
+     "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Ошибка завершения транзакции
+    {40,
+     "\xD1\xEB\xE8\xF8\xEA\xEE\xEC \xEC\xED\xEE\xE3\xEE "
+     "\xEE\xE1\xED\xEE\xE2\xEB\xFF\xE5\xEC\xFB\xF5 \xF4\xE0\xE9\xEB\xEE\xE2 \xE2 "
+     "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Слишком много обновляемых файлов в
+                                                   // транзакции
+    {41, "\xCE\xEF\xE5\xF0\xE0\xF6\xE8\xFF \xE7\xE0\xEF\xF0\xE5\xF9\xE5\xED\xE0"},  // Операция
+                                                                                    // запрещена
+    {42,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xF3\xF1\xEA\xEE\xF0\xE5\xED\xED\xEE\xE3\xEE "
+     "\xE4\xEE\xF1\xF2\xF3\xEF\xE0"},  // Ошибка ускоренного доступа
+    {43,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xF4\xE8\xE7\xE8\xF7\xE5\xF1\xEA\xE0\xFF "
+     "\xEF\xEE\xE7\xE8\xF6\xE8\xFF \xE7\xE0\xEF\xE8\xF1\xE8"},  // Неверная физическая
+                                                                // позиция записи
+    {44,
+     "\xCF\xF3\xF1\xF2\xEE\xE5 \xE7\xED\xE0\xF7\xE5\xED\xE8\xE5 "
+     "\xEA\xEB\xFE\xF7\xE0"},  // Пустое
+                               // значение
+                               // ключа
+    {45,
+     "\xCD\xE5\xF1\xEE\xE2\xEC\xE5\xF1\xF2\xE8\xEC\xFB\xE5 \xF4\xEB\xE0\xE3\xE8 "
+     "\xEA\xEB\xFE\xF7\xE0"},  // Несовместимые флаги ключа
+    {46,
+     "\xC4\xEE\xF1\xF2\xF3\xEF \xEA \xF4\xE0\xE9\xEB\xF3 "
+     "\xE7\xE0\xEF\xF0\xE5\xF9\xE5\xED"},  // Доступ
+                                           // к
+                                           // файлу
+                                           // запрещен
+    {47,
+     "\xCC\xE0\xEA\xF1\xE8\xEC\xE0\xEB\xFC\xED\xEE\xE5 "
+     "\xEA\xEE\xEB\xE8\xF7\xE5\xF1\xF2\xE2\xEE "
+     "\xEE\xE4\xED\xEE\xE2\xF0\xE5\xEC\xE5\xED\xED\xEE "
+     "\xEE\xF2\xEA\xF0\xFB\xF2\xFB\xF5 "
+     "\xF4\xE0\xE9\xEB\xEE\xE2"},  // Максимальное количество одновременно открытых
+                                   // файлов
+    {48,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xF1\xEE\xF0\xF2\xE8\xF0\xF3\xFE\xF9\xE0\xFF "
+     "\xEF\xEE\xF1\xEB\xE5\xE4\xEE\xE2\xE0\xF2\xE5\xEB\xFC\xED\xEE\xF1\xF2\xFC"},  // Неверная
+                                                                                   // сортирующая
+                                                                                   // последовательность
+    {49, "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xF2\xE8\xEF \xEA\xEB\xFE\xF7\xE0"},  // Неверный
+                                                                                 // тип
+                                                                                 // ключа
+    {50,
+     "\xC2\xEB\xE0\xE4\xE5\xEB\xE5\xF6 \xF3\xE6\xE5 "
+     "\xF3\xF1\xF2\xE0\xED\xEE\xE2\xEB\xE5\xED"},  // Владелец уже установлен
+    {51, "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xE2\xEB\xE0\xE4\xE5\xEB\xE5\xF6"},  // Неверный
+                                                                                // владелец
+    {52,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xE2\xEE\xE4\xE0-\xE2\xFB\xE2\xEE\xE4\xE0 "
+     "\xE1\xF3\xF4\xE5\xF0\xE0"},  // Ошибка ввода-вывода буфера
+    {53, "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE2\xE5\xF0\xF1\xE8\xFF"},  // Неверная версия
+    {54,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xEE\xF1\xF2\xF3\xEF\xE0 \xEA "
+     "\xF1\xF2\xF0\xE0\xED\xE8\xF6\xE5 "
+     "\xF7\xE0\xF1\xF2\xE8 \xE7\xE0\xEF\xE8\xF1\xE8 "
+     "\xEF\xE5\xF0\xE5\xEC\xE5\xED\xED\xEE\xE9 "
+     "\xE4\xEB\xE8\xED\xFB"},  // Ошибка доступа к странице части записи переменной
+                               // длины
+    {55,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 "
+     "\xE0\xE2\xF2\xEE\xE8\xED\xEA\xF0\xE5\xEC\xE5\xED\xF2\xED\xFB\xE9 "
+     "\xEA\xEB\xFE\xF7"},  // Неверный
+                           // автоинкрементный
+                           // ключ
+    {56, "\xC8\xED\xE4\xE5\xEA\xF1 \xE8\xF1\xEF\xEE\xF0\xF7\xE5\xED"},  // Индекс испорчен
+    {57,
+     "\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xEE\xF1\xF2\xF3\xEF\xE0 \xEA "
+     "\xF0\xE0\xF1\xF8\xE8\xF0\xE5\xED\xED\xEE\xE9 \xEF\xE0\xEC\xFF\xF2\xE8"},  // Ошибка
+                                                                                // доступа
+                                                                                // к
+                                                                                // расширенной
+                                                                                // памяти
+    {58, "\xC1\xF3\xF4\xE5\xF0 \xF1\xE6\xE0\xF2\xE8\xFF \xEC\xE0\xEB"},  // Буфер сжатия мал
+    {59, "\xD4\xE0\xE9\xEB \xF3\xE6\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2"},  // Файл
+                                                                                     // уже
+                                                                                     // существует
+    {78, "DEADLOCK"},  // DEADLOCK
+    {80,
+     "\xC7\xE0\xEF\xE8\xF1\xFC \xE1\xFB\xEB\xE0 \xE8\xE7\xEC\xE5\xED\xE5\xED\xE0 "
+     "\xE4\xF0\xF3\xE3\xEE\xE9 \xF1\xF2\xE0\xED\xF6\xE8\xE5\xE9"},  // Запись была
+                                                                    // изменена другой
+                                                                    // станцией
+    {81, "\xCE\xF8\xE8\xE1\xEA\xE0 \xE1\xEB\xEE\xEA\xE8\xF0\xEE\xE2\xEA\xE8"},  // Ошибка
+                                                                                // блокировки
+    {82,
+     "\xCF\xEE\xE7\xE8\xF6\xE8\xEE\xED\xE8\xF0\xEE\xE2\xE0\xED\xE8\xE5 "
+     "\xEF\xEE\xF2\xE5\xF0\xFF\xED\xEE"},  // Позиционирование потеряно
+    {83,
+     "\xC7\xE0\xEF\xE8\xF1\xFC \xE1\xFB\xEB\xE0 \xEF\xF0\xEE\xF7\xE8\xF2\xE0\xED\xE0 "
+     "\xE4\xEE "
+     "\xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE8"},  // Запись была прочитана до
+                                                   // транзакции
+    {84, "\xC7\xE0\xEF\xE8\xF1\xFC \xE1\xEB\xEE\xEA\xE8\xF0\xEE\xE2\xE0\xED\xE0"},  // Запись
+                                                                                    // блокирована
+    {85, "\xD4\xE0\xE9\xEB \xE1\xEB\xEE\xEA\xE8\xF0\xEE\xE2\xE0\xED"},  // Файл блокирован
+    {86,
+     "\xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xF4\xE0\xE9\xEB\xEE\xE2 "
+     "\xEF\xE5\xF0\xE5\xEF\xEE\xEB\xED\xE5\xED\xE0"},  // Таблица файлов переполнена
+    {87,
+     "\xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xEE\xE1\xF0\xE0\xE1\xEE\xF2\xF7\xE8\xEA\xEE\xE2 "
+     "\xEF\xE5\xF0\xE5\xEF\xEE\xEB\xED\xE5\xED\xE0"},  // Таблица обработчиков
+                                                       // переполнена
+    {88,
+     "\xCD\xE5\xF1\xEE\xE2\xEC\xE5\xF1\xF2\xE8\xEC\xFB\xE9 \xF0\xE5\xE6\xE8\xEC "
+     "\xEE\xF2\xEA\xF0\xFB\xF2\xE8\xFF \xF4\xE0\xE9\xEB\xE0"},  // Несовместимый режим
+                                                                // открытия файла
+    {90,
+     "\xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2 "
+     "\xEF\xE5\xF0\xE5\xEF\xEE\xEB\xED\xE5\xED\xE0"},  // Таблица устройств переполнена
+    {91, "\xCE\xF8\xE8\xE1\xEA\xE0 \xF1\xE5\xF0\xE2\xE5\xF0\xE0"},  // Ошибка сервера
+    {92,
+     "\xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xF2\xF0\xE0\xED\xE7\xE0\xEA\xF6\xE8\xE9 "
+     "\xEF\xE5\xF0\xE5\xEF\xEE\xEB\xED\xE5\xED\xE0"},  // Таблица транзакций переполнена
+    {93,
+     "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xF2\xE8\xEF "
+     "\xE1\xEB\xEE\xEA\xE8\xF0\xEE\xE2\xEA\xE8"},  // Неверный тип блокировки
+    {94, "\xCE\xF8\xE8\xE1\xEA\xE0 \xEF\xF0\xE0\xE2 \xE4\xEE\xF1\xF2\xF3\xEF\xE0"},  // Ошибка
+                                                                                     // прав
+                                                                                     // доступа
+    {97, "\xC1\xF3\xF4\xE5\xF0 \xF1\xE2\xFF\xE7\xE8 \xEC\xE0\xEB"},  // Буфер связи мал
+    {103,
+     "\xD1\xEC\xE5\xF9\xE5\xED\xE8\xE5 \xE1\xEB\xEE\xEA\xE0 \xE2 "
+     "\xE7\xE0\xEF\xE8\xF1\xE8 "
+     "\xF1\xEB\xE8\xF8\xEA\xEE\xEC \xE2\xE5\xEB\xE8\xEA\xEE"},  // Смещение блока в
+                                                                // записи слишком велико
 };
 
 // Неизвестная операция

@@ -1,6 +1,5 @@
 #include "tools/btrutil/commands.h"
 
-
 #include <sys/stat.h>
 #include <unistd.h>
 
