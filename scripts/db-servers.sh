@@ -5,7 +5,8 @@
 #
 #   scripts/db-servers.sh install           apt-get the servers and their clients when missing
 #   eval "$(scripts/db-servers.sh start)"   start all three; prints the settings as export
-#                                           lines (exit status 1, nothing left running, on failure)
+#                                           lines (exit status 1, nothing left running, on failure);
+#                                           removes the folders of killed runs (servers all gone)
 #   scripts/db-servers.sh env [DIR]         print those export lines again
 #   scripts/db-servers.sh stop [DIR]        stop the servers and remove their folder
 #
@@ -104,12 +105,15 @@ start_mariadb() {
 }
 
 # Firebird reads its configuration from the folder $FIREBIRD names: a private one here, with
-# its own port, its own copy of the security database (the user TESTER is made in it, not in
-# the system's) and its own lock folder. The character set module must be a real file in it:
-# the server refuses one reached through a symbolic link.
+# its own port, its own security database and its own lock folder. The security database is
+# made new for each start from the package's script (never a copy of the system's, which a
+# running system server holds open and which may already hold our user). The character set
+# module must be a real file in the folder: the server refuses one reached through a symbolic
+# link.
 start_firebird() {
-  local dir=$W/fb lib port f
+  local dir=$W/fb lib port f sec_sql=/usr/share/firebird/3.0/security.sql
   [ -x /usr/sbin/firebird ] || die "the Firebird 3 server is not installed"
+  [ -f "$sec_sql" ] || die "$sec_sql is missing (package firebird3.0-server)"
   lib=$(ls -d /usr/lib/*/firebird/3.0 | head -1)
   port=$(free_port)
   mkdir -p "$dir/root/intl" "$dir/data" "$dir/lock"
@@ -119,17 +123,20 @@ start_firebird() {
   cp "$lib/intl/libfbintl.so" "$dir/root/intl/"
   cp /etc/firebird/3.0/fbintl.conf "$dir/root/intl/"
   cp /etc/firebird/3.0/plugins.conf "$dir/root/"
-  cp /var/lib/firebird/3.0/system/security3.fdb "$dir/security3.fdb"
   printf 'security.db = %s/security3.fdb\n' "$dir" >"$dir/root/databases.conf"
   printf 'RemoteServicePort = %s\nRemoteBindAddress = 127.0.0.1\nSecurityDatabase = %s\n' \
     "$port" "$dir/security3.fdb" >"$dir/root/firebird.conf"
-  printf "CREATE USER TESTER PASSWORD 'tester';\nGRANT CREATE DATABASE TO USER TESTER;\nCOMMIT;\n" \
+  printf "CREATE DATABASE '%s';\n" "$dir/security3.fdb" >"$dir/mksec.sql"
+  printf "CREATE OR ALTER USER TESTER PASSWORD 'tester';\nGRANT CREATE DATABASE TO USER TESTER;\nCOMMIT;\n" \
     >"$dir/mkuser.sql"
-  chown -R firebird: "$dir/data" "$dir/lock" "$dir/security3.fdb"
+  chown -R firebird: "$dir/data" "$dir/lock"
   chown firebird: "$dir"
   export FIREBIRD=$dir/root FIREBIRD_LOCK=$dir/lock FIREBIRD_TMP=$dir/lock
-  as_user firebird isql-fb -user SYSDBA -q -i "$dir/mkuser.sql" "$dir/security3.fdb" \
-    </dev/null >"$dir/mkuser.log" 2>&1 || { cat "$dir/mkuser.log" >&2; return 1; }
+  {
+    as_user firebird isql-fb -user SYSDBA -q -i "$dir/mksec.sql" &&
+      as_user firebird isql-fb -user SYSDBA -q -i "$sec_sql" "$dir/security3.fdb" &&
+      as_user firebird isql-fb -user SYSDBA -q -i "$dir/mkuser.sql" "$dir/security3.fdb"
+  } </dev/null >"$dir/mkuser.log" 2>&1 || { cat "$dir/mkuser.log" >&2; return 1; }
   setpriv --reuid=firebird --regid=firebird --init-groups -- setsid /usr/sbin/firebird \
     </dev/null >"$dir/server.out" 2>&1 &
   echo $! >"$W/fb.pid"
@@ -153,6 +160,31 @@ end_process() {
   kill -KILL "$pid" 2>/dev/null || true
 }
 
+# The process ids a folder of start records for its servers.
+server_pids() {
+  local dir=$1
+  [ -f "$dir/pg/data/postmaster.pid" ] && echo "$(head -1 "$dir/pg/data/postmaster.pid") postgres"
+  [ -f "$dir/my.pid" ] && echo "$(cat "$dir/my.pid") mariadbd"
+  [ -f "$dir/fb.pid" ] && echo "$(cat "$dir/fb.pid") firebird"
+  return 0
+}
+
+# Removes the folders of earlier starts whose servers have all gone without a stop (a run that
+# was killed), so that a reused machine does not fill its temporary folder. A folder made less
+# than an hour ago is left alone: another start may still be filling it.
+remove_stale() {
+  local dir pid program live
+  for dir in "${TMPDIR:-/tmp}"/quorvath-db.*; do
+    [ -f "$dir/quorvath-db-servers" ] || continue
+    [ -n "$(find "$dir/quorvath-db-servers" -mmin +60)" ] || continue
+    live=0
+    while read -r pid program; do
+      [ "$(ps -p "$pid" -o comm= 2>/dev/null)" = "$program" ] && live=1
+    done < <(server_pids "$dir")
+    [ $live -eq 1 ] || rm -rf "$dir"
+  done
+}
+
 stop() {
   local dir=${1:-${QUORVATH_DB_DIR:-}}
   [ -n "$dir" ] || die "no server folder: give it or set QUORVATH_DB_DIR"
@@ -169,6 +201,7 @@ stop() {
 
 start() {
   command -v python3 >/dev/null 2>&1 || die "python3 is needed"
+  remove_stale
   W=$(mktemp -d "${TMPDIR:-/tmp}/quorvath-db.XXXXXX")
   chmod 755 "$W"
   touch "$W/quorvath-db-servers"
@@ -197,7 +230,7 @@ case "${1:-}" in
     cat "$dir/env"
     ;;
   *)
-    sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
     ;;
 esac

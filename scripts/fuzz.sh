@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The fuzz targets (tests/fuzz) built with clang and libFuzzer in build-fuzz.
-#   scripts/fuzz.sh              builds them and replays every saved input (what CI runs)
+#   scripts/fuzz.sh              builds them and replays every saved input (CI replays them in
+#                                scripts/test.sh asan, the same sanitizers without libFuzzer)
 #   scripts/fuzz.sh TARGET SECS  fuzzes one target for SECS seconds; its corpus grows in
 #                                build-fuzz/corpus/TARGET, a crash lands in build-fuzz/crashes
 # Targets: real_file dictionary field_codec ini description unformatted aliases ddf dialect redo.

@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tools need, when any is missing.
-# Usage: scripts/install-deps.sh [ci]   (ci: also what CI's extra builds need, clang)
+# Usage: scripts/install-deps.sh [ci]   (ci: also the style checks' clang-format and clang-tidy)
+# A caller that has installed them sets QUORVATH_DEPS_INSTALLED to what it asked for (empty
+# word for the plain set, or ci), and later calls in its environment check nothing again:
+# .ci/run does so, so that its builds do not each ask dpkg and apt.
 set -euo pipefail
+set_name=${1:-plain}
+case "${QUORVATH_DEPS_INSTALLED:-}" in
+  ci) exit 0 ;;
+  plain) [ "$set_name" = plain ] && exit 0 ;;
+esac
 packages=(
-  build-essential cmake pkg-config python3 dpkg-dev
+  build-essential cmake pkg-config python3 dpkg-dev ninja-build ccache
   libgtest-dev libgmock-dev
   libsqlite3-dev sqlite3
   libcli11-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   clang libclang-rt-dev
 )
-if [ "${1:-}" = ci ]; then packages+=(clang); fi
+if [ "$set_name" = ci ]; then packages+=(clang-format clang-tidy); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -136,8 +136,8 @@ int main(int argc, char** argv) {
                                {"8.0", "8", true, true, false, 2048},
                                {"8.0 compressed", "8z", true, true, true, 2048}};
     for (const TFormat& format : formats) {
-        const std::string path = folder + "/quorvath_real_bench" + format.tag + "_" +
-                                 std::to_string(records) + ".dat";
+        const std::string path =
+            folder + "/quorvath_real_bench" + format.tag + "_" + std::to_string(records) + ".dat";
         if (access(path.c_str(), R_OK) != 0) {
             const auto start = TClock::now();
             MakeImage(path, records, format);
@@ -145,8 +145,7 @@ int main(int argc, char** argv) {
                         Seconds(start));
         }
         std::ifstream in(path, std::ios::binary | std::ios::ate);
-        std::printf("\n%s file %s: %.1f MB\n", format.name, path.c_str(),
-                    double(in.tellg()) / 1e6);
+        std::printf("\n%s file %s: %.1f MB\n", format.name, path.c_str(), double(in.tellg()) / 1e6);
         std::fflush(stdout);
         const pid_t child = fork();
         if (child == 0) {

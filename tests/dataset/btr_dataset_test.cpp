@@ -129,7 +129,7 @@ class BtrDataSetTest : public ::testing::Test {
         MakeBtrieveFile(dir.Path("onekey.dbt"), kTypesLength, kTypesKeys, TypesRecords());
         MakeBtrieveFile(dir.Path("short.dbt"), kTypesLength + 1, kTypesKeys, {});
         std::vector<std::string> varRecords;
-        for (std::string r : TypesRecords()) varRecords.push_back(r + "variable part, long");
+        for (const std::string& r : TypesRecords()) varRecords.push_back(r + "variable part, long");
         // The record of Int 1: a picture at 9 (4 bytes), a memo running past the record's end.
         varRecords[2].replace(Offset("Pic"), 8,
                               TRecordBytes(8).Value<uint32_t>(0, 9).Value<uint32_t>(4, 4).Bytes());
