@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "app/command_line.h"
-#include "dict/database_tables.h"
 #include "dataset/btr_dataset.h"
+#include "dict/database_tables.h"
 #include "dict/session.h"
 #include "platform/codepage.h"
 #include "tests/dataset/btr_files.h"

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "dict/database_tables.h"
 #include "app/sql_value.h"
 #include "bench/real/real_image.h"
 #include "dataset/btr_dataset.h"
+#include "dict/database_tables.h"
 #include "dict/ddf_dictionary.h"
 #include "dict/session.h"
 #include "platform/exception.h"
