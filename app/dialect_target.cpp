@@ -345,7 +345,10 @@ void TTargetDialect::Stop(IScriptLines& out) {
 }
 
 void TTargetDialect::NoteMissingValue(const TField& field, int32_t recordNo) {
-    if (field.ValueMissing()) odd_.WrittenAsNull(field, recordNo, kNoStoredNumber, kNoStoredNumber);
+    if (field.ValueMissing())
+        odd_.WrittenAsNull(field, recordNo, kNoStoredNumber, kNoStoredNumber);
+    else if (const char* lost = field.ValueLost())
+        odd_.WrittenAsNull(field, recordNo, lost, lost);
 }
 
 void TTargetDialect::AppendTimestampText(std::string& out, const TField& field) const {

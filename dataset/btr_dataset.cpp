@@ -1263,6 +1263,24 @@ std::vector<TVariant> TBDataSet::lookupRecord(const std::string& keyFields,
     return ReadBufferValues(TempBuffer(), results);
 }
 
+const char* TBDataSet::fieldValueLost(const TField& field) {
+    if (field.Calculated() || !fieldList_) return nullptr;
+    const size_t index = static_cast<size_t>(field.FieldNo() - 1);
+    if (field.FieldNo() < 1 || index >= fieldList_->Items.size()) return nullptr;
+    const TBField& d = fieldList_->Items[index];
+    const char* buffer = StateBuffer();
+    if (!buffer || (d.NullOffset >= 0 && buffer[d.NullOffset] != 0)) return nullptr;
+    const auto* at = reinterpret_cast<const uint8_t*>(buffer) + d.Offset;
+    const int32_t n = d.Size > 0 ? d.Size : 0;
+    if (d.TypeCode == btTime && n > 0 && AllBytesEqual(at, static_cast<size_t>(n), 0))
+        return "00:00:00, midnight, which a TIME of the file cannot tell from no time";
+    int32_t day = 0;
+    if (d.TypeCode == btDate && n > 0 && !AllBytesEqual(at, static_cast<size_t>(n), 0) &&
+        !DecodeBtrDate(FixedBytes<4>(at, n).data(), day))
+        return "the stored bytes hold no valid date";
+    return nullptr;
+}
+
 bool TBDataSet::fieldValueMissing(const TField& field) {
     if (field.Calculated() || !fieldList_) return false;
     const size_t index = static_cast<size_t>(field.FieldNo() - 1);

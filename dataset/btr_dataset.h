@@ -115,6 +115,8 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     bool fieldTextChanged(const TField& field) override;
     // A zero-filled packed decimal, a zero-filled or blank NUMERIC.
     bool fieldValueMissing(const TField& field) override;
+    // A DATE whose bytes are neither zero nor a date, a TIME of zero bytes (midnight).
+    const char* fieldValueLost(const TField& field) override;
     void getBookmark(const char* buffer, char* dest) const override;
     void setBookmark(TRecordBuffer buffer, const char* bookmark) override;
     TBookmarkFlag getBookmarkFlag(const char* buffer) const override;

@@ -165,6 +165,10 @@ class TDataSet : public TComponent {
     // True when the field reads as null because its stored bytes hold no value of its type
     // (a zero-filled DECIMAL or MONEY, a blank NUMERIC) rather than because it was stored so.
     bool FieldValueMissing(const TField& field) { return fieldValueMissing(field); }
+    // Why the field reads as null though its stored bytes are not the type's null: a TIME of
+    // midnight, which the file cannot tell from no time, or a date that is no date; null
+    // when it is not so.
+    const char* FieldValueLost(const TField& field) { return fieldValueLost(field); }
     std::unique_ptr<std::iostream> CreateBlobStream(TField& field, TBlobStreamMode mode);
 
     // Raises "Cannot perform this operation on an open dataset" unless closed.
@@ -197,6 +201,7 @@ class TDataSet : public TComponent {
     virtual bool fieldTextLossy(const TField&) { return false; }
     virtual bool fieldTextChanged(const TField& field) { return fieldTextLossy(field); }
     virtual bool fieldValueMissing(const TField&) { return false; }
+    virtual const char* fieldValueLost(const TField&) { return nullptr; }
     virtual void getBookmark(const char* buffer, char* dest) const = 0;
     virtual void setBookmark(TRecordBuffer buffer, const char* bookmark) = 0;
     virtual TBookmarkFlag getBookmarkFlag(const char* buffer) const = 0;

@@ -45,6 +45,10 @@ bool TField::ValueMissing() const {
     return dataSet_ && dataSet_->FieldValueMissing(*this);
 }
 
+const char* TField::ValueLost() const {
+    return dataSet_ ? dataSet_->FieldValueLost(*this) : nullptr;
+}
+
 bool TField::GetData(void* dest) const {
     if (!dataSet_) return false;
     return dataSet_->GetFieldData(*this, dest);

@@ -56,6 +56,9 @@ class TField : public TComponent {
     // True for a null whose stored bytes hold no value of the field's type (a zero-filled
     // DECIMAL or MONEY, a blank NUMERIC): the export counts such values.
     bool ValueMissing() const;
+    // Why a null of the current record stands for stored bytes the field's type reads as no
+    // value (midnight in a TIME, a date that is no date); null otherwise.
+    const char* ValueLost() const;
 
     // Typed values, converted from the native value. A null reads as "", 0, 0.0, false.
     // The view stays valid until the next read of this field.

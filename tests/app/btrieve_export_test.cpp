@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/export_run.h"
+#include "app/export_setup.h"
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
 #include "test_host.h"
@@ -266,6 +267,58 @@ TEST_F(TargetExport, LogicalBytesBlobAndMemoPerTarget) {
                   "INSERT INTO T (Id, Ok, X, Blob, Memo, N) VALUES (2, FALSE, X'000000', "
                   "NULL, NULL, 0);\n"
                   "COMMIT;\n");
+}
+
+// A TIME of midnight and a date that is no date are written as NULL with one warning per
+// column; a zero date is the file's own null and passes without one.
+TEST_F(TargetExport, MidnightAndInvalidDatesAreNullWithAWarningPerColumn) {
+    auto record = [](int32_t id, std::string date, std::string time) {
+        return TRecordBytes(12).Value<int32_t>(0, id).Text(4, date).Text(8, time).Bytes();
+    };
+    const std::string zero(4, '\0');
+    MakeBtrieveFile(
+        base_, 12, {{Segment(1, 4, 1, false, false)}},
+        {record(1, "\x1D\x02\xE4\x07", std::string("\x00\x00\x1E\x0C", 4)),  // 2020-02-29 12:30
+         record(2, "\x1D\x02\xE5\x07", zero),                                // 2021-02-29
+         record(3, zero, zero), record(4, std::string("\x01\x0D\xE4\x07", 4), "\x63\x3B\x3B\x17")},
+        false);
+    MakeDictionary(dict_, {{"t.dbt", {{"Id", 3, 4}, {"D", 5, 4}, {"T", 6, 4}}, {{"Id"}}}});
+    TBDataSet ds;
+    ds.SetReadOnly(true);
+    ds.SetLocking(false);
+    TTestHost host;
+    TExportRun run(ds, host);
+    TExportChoice choice;
+    choice.Form.Target = stPostgreSQL;
+    choice.Encoding = seUtf8;
+    choice.NameDataSet = [](TDataSet& d, const std::string& dictName, const std::string& baseName) {
+        static_cast<TBDataSet&>(d).SetDictName(dictName);
+        static_cast<TBDataSet&>(d).SetBaseName(baseName);
+    };
+    TImpInfo info;
+    info.DictionaryFileName = dict_;
+    info.BaseFileName = base_;
+    info.SQLFileName = dir_.Path("out.sql");
+    info.ImpTableName = "T";
+    info.CreateDDL = false;
+    SetUpExportRun(run, info, choice);
+    ASSERT_TRUE(run.ExecuteReportingErrors(info)) << host.Errors.at(0);
+    std::ifstream in(info.SQLFileName, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    const std::string insert = "INSERT INTO \"T\" (\"Id\", \"D\", \"T\") VALUES ";
+    EXPECT_NE(
+        all.str().find(insert + "(1, '2020-02-29', '12:30:00');\n" + insert + "(2, NULL, NULL);\n" +
+                       insert + "(3, NULL, NULL);\n" + insert + "(4, NULL, '23:59:59.99');\n"),
+        std::string::npos)
+        << all.str();
+    EXPECT_EQ(host.Messages,
+              (std::vector<std::string>{
+                  "Warning|Table T, field D: 2 values written as NULL (the stored bytes hold no "
+                  "valid date)|warning",
+                  "Warning|Table T, field T: 2 values written as NULL (00:00:00, midnight, which "
+                  "a TIME of the file cannot tell from no time)|warning",
+                  "Confirmation|Extract completed successfuly!\r\nRecords imported: 4|info"}));
 }
 
 TEST_F(TargetExport, MemoLettersACp1251ScriptCannotHoldStopTheRun) {

@@ -26,6 +26,9 @@ namespace {
 struct TData {
     std::string Dict, Base, Table;
     TTable Expected;
+    // What a target's export says on standard error: a midnight TIME and a date that is no
+    // date, written as NULL.
+    std::string Warnings;
 };
 
 struct TLoadCase {
@@ -76,14 +79,23 @@ class DbLoad : public ::testing::TestWithParam<TLoadCase> {
         MakeDdfFiles(dir_->Path(""));
         const std::string examples = std::string(QUORVATH_BINARY_DIR) + "/examples/";
         data_ = {
-            {"demo", {examples + "demo.def", examples + "clients.dbt", "CLIENTS", {}}},
-            {"edge", {dir_->Path("edge.def"), dir_->Path("edge.dbt"), "EDGE", {}}},
-            {"plain", {dir_->Path("edge.def"), dir_->Path("plain.dbt"), "EDGE", {}}},
-            {"exact", {dir_->Path("edge.def"), dir_->Path("exact.dbt"), "EXACT", {}}},
-            {"ddf", {dir_->Path("FILE.DDF"), dir_->Path("stamps.dat"), "STAMPS", {}}},
-            {"ticks", {dir_->Path("FILE.DDF"), dir_->Path("ticks.dat"), "TICKS", {}}},
+            {"demo", {examples + "demo.def", examples + "clients.dbt", "CLIENTS", {}, {}}},
+            {"edge", {dir_->Path("edge.def"), dir_->Path("edge.dbt"), "EDGE", {}, {}}},
+            {"plain", {dir_->Path("edge.def"), dir_->Path("plain.dbt"), "EDGE", {}, {}}},
+            {"exact", {dir_->Path("edge.def"), dir_->Path("exact.dbt"), "EXACT", {}, {}}},
+            {"ddf", {dir_->Path("FILE.DDF"), dir_->Path("stamps.dat"), "STAMPS", {}, {}}},
+            {"ticks", {dir_->Path("FILE.DDF"), dir_->Path("ticks.dat"), "TICKS", {}, {}}},
         };
         for (auto& [name, d] : data_) d.Expected = ReadBtrieveTable(d.Dict, d.Base);
+        auto lost = [](const std::string& table, const std::string& time, const std::string& date) {
+            return "Table " + table + ", field " + time +
+                   ": 1 value written as NULL (00:00:00, midnight, which a TIME of the file "
+                   "cannot tell from no time)\nTable " +
+                   table + ", field " + date +
+                   ": 1 value written as NULL (the stored bytes hold no valid date)\n";
+        };
+        data_.at("demo").Warnings = lost("CLIENTS", "AT", "DATE");
+        data_.at("edge").Warnings = lost("EDGE", "CLOCK", "BORN");
     }
     static void TearDownTestSuite() {
         // QUORVATH_DBLOAD_KEEP=folder keeps the files and scripts of the run for a look.
@@ -146,7 +158,7 @@ TEST_P(DbLoad, EveryRowReadsBackAsTheFileHoldsIt) {
         exporter.insert(exporter.end(), {"--sql", script});
         const TProcessResult exported = RunProcess(exporter);
         ASSERT_EQ(exported.Status, 0) << exported.Err;
-        EXPECT_EQ(exported.Err, "");
+        EXPECT_EQ(exported.Err, classic ? std::string() : data.Warnings);
         if (c.Cut) {
             // Cut after two whole records: before the third INSERT (text may hold line breaks),
             // or after the second COPY line (COPY escapes them), so that no client stops at a
