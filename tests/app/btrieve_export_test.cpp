@@ -176,35 +176,42 @@ class TargetExport : public ::testing::Test {
                                 {{"Id"}}}});
     }
     // The data lines of the target's script (from the line after "/* Data */").
-    std::string Data(TSqlTarget target, TScriptEncoding encoding = seUtf8) {
+    // The whole script of the target over t.def and t.dbt; empty when the run failed (its
+    // errors in errors_). The host's messages stay in messages_.
+    std::string Script(TSqlTarget target, TScriptEncoding encoding = seUtf8) {
         TBDataSet ds;
         ds.SetReadOnly(true);
         ds.SetLocking(false);
         TTestHost host;
         TExportRun run(ds, host);
-        run.NameDataSet = [](TDataSet& d, const std::string& dictName,
-                             const std::string& baseName) {
+        TExportChoice choice;
+        choice.Form.Target = target;
+        choice.Encoding = encoding;
+        choice.NameDataSet = [](TDataSet& d, const std::string& dictName,
+                                const std::string& baseName) {
             auto& b = static_cast<TBDataSet&>(d);
             b.SetDictName(dictName);
             b.SetBaseName(baseName);
         };
-        run.Form.Target = target;
-        run.Encoding = encoding;
         TImpInfo info;
         info.DictionaryFileName = dict_;
         info.BaseFileName = base_;
         info.SQLFileName = dir_.Path("out.sql");
         info.ImpTableName = "T";
-        errors_.clear();
-        if (!run.ExecuteReportingErrors(info)) {
-            errors_ = host.Errors;
-            return std::string();
-        }
+        SetUpExportRun(run, info, choice);
+        const bool done = run.ExecuteReportingErrors(info);
+        errors_ = host.Errors;
+        messages_ = host.Messages;
+        if (!done) return std::string();
         std::ifstream in(info.SQLFileName, std::ios::binary);
         std::stringstream all;
         all << in.rdbuf();
-        const std::string s = all.str();
-        // The column types, then the data.
+        return all.str();
+    }
+    // The column types, then the data.
+    std::string Data(TSqlTarget target, TScriptEncoding encoding = seUtf8) {
+        const std::string s = Script(target, encoding);
+        if (s.empty()) return s;
         const size_t types = s.find(" (\n") + 3, data = s.find("/* Data */\n");
         return s.substr(types, s.find("\n)", types) + 1 - types) + s.substr(data + 11);
     }
@@ -212,7 +219,7 @@ class TargetExport : public ::testing::Test {
     TTempDir dir_;
     TDefaultSession session_;
     const std::string base_ = dir_.Path("t.dbt"), dict_ = dir_.Path("t.def");
-    std::vector<std::string> errors_;
+    std::vector<std::string> errors_, messages_;
 };
 
 TEST_F(TargetExport, LogicalBytesBlobAndMemoPerTarget) {
@@ -283,36 +290,15 @@ TEST_F(TargetExport, MidnightAndInvalidDatesAreNullWithAWarningPerColumn) {
          record(3, zero, zero), record(4, std::string("\x01\x0D\xE4\x07", 4), "\x63\x3B\x3B\x17")},
         false);
     MakeDictionary(dict_, {{"t.dbt", {{"Id", 3, 4}, {"D", 5, 4}, {"T", 6, 4}}, {{"Id"}}}});
-    TBDataSet ds;
-    ds.SetReadOnly(true);
-    ds.SetLocking(false);
-    TTestHost host;
-    TExportRun run(ds, host);
-    TExportChoice choice;
-    choice.Form.Target = stPostgreSQL;
-    choice.Encoding = seUtf8;
-    choice.NameDataSet = [](TDataSet& d, const std::string& dictName, const std::string& baseName) {
-        static_cast<TBDataSet&>(d).SetDictName(dictName);
-        static_cast<TBDataSet&>(d).SetBaseName(baseName);
-    };
-    TImpInfo info;
-    info.DictionaryFileName = dict_;
-    info.BaseFileName = base_;
-    info.SQLFileName = dir_.Path("out.sql");
-    info.ImpTableName = "T";
-    info.CreateDDL = false;
-    SetUpExportRun(run, info, choice);
-    ASSERT_TRUE(run.ExecuteReportingErrors(info)) << host.Errors.at(0);
-    std::ifstream in(info.SQLFileName, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
+    const std::string script = Script(stPostgreSQL);
+    ASSERT_TRUE(errors_.empty()) << errors_.at(0);
     const std::string insert = "INSERT INTO \"T\" (\"Id\", \"D\", \"T\") VALUES ";
     EXPECT_NE(
-        all.str().find(insert + "(1, '2020-02-29', '12:30:00');\n" + insert + "(2, NULL, NULL);\n" +
-                       insert + "(3, NULL, NULL);\n" + insert + "(4, NULL, '23:59:59.99');\n"),
+        script.find(insert + "(1, '2020-02-29', '12:30:00');\n" + insert + "(2, NULL, NULL);\n" +
+                    insert + "(3, NULL, NULL);\n" + insert + "(4, NULL, '23:59:59.99');\n"),
         std::string::npos)
-        << all.str();
-    EXPECT_EQ(host.Messages,
+        << script;
+    EXPECT_EQ(messages_,
               (std::vector<std::string>{
                   "Warning|Table T, field D: 2 values written as NULL (the stored bytes hold no "
                   "valid date)|warning",

@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/database_export.h"
 #include "app/file_keys.h"
+#include "command_line_fixture.h"
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
 #include "platform/codepage.h"
@@ -17,26 +18,8 @@
 
 namespace {
 
-class Database : public ::testing::Test {
+class Database : public TCommandLineTest {
   protected:
-    void SetUp() override {
-        UseBtrieveDataSets(env_);
-        env_.TotalRecords = [](TDataSet& ds) -> int64_t {
-            return ds.Active() ? ds.RecordCount() : -1;
-        };
-        env_.Out = &out_;
-        env_.Err = &err_;
-        env_.Clock = [] { return 0.0; };
-    }
-    void TearDown() override { SetOemCodePage(866); }
-
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "quorvath");
-        out_.str("");
-        err_.str("");
-        return RunCommandLine(args, env_);
-    }
-
     // clients.dbt (2 records), orders.dbt (no file), broken.dbt (not a Btrieve file) and
     // items.dbt (1 record, its file named in upper case); the dictionary lists them by name.
     void MakeDatabase() {
@@ -61,8 +44,6 @@ class Database : public ::testing::Test {
     TTempDir dir_;
     TDefaultSession session_;
     const std::string dict_ = dir_.Path("db/shop.def");
-    TCommandLineEnv env_;
-    std::ostringstream out_, err_;
 };
 
 constexpr const char* kHeader =

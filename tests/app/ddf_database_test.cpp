@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "command_line_fixture.h"
 #include "dataset/btr_dataset.h"
 #include "dict/database_tables.h"
 #include "dict/session.h"
@@ -64,26 +65,8 @@ void WriteDdf(const std::string& folder, const std::vector<TTableRow>& tables) {
     MakeBtrieveFile(folder + "/FIELD.DDF", 32, {{Segment(1, 2, 1, false, false)}}, fields);
 }
 
-class DdfDatabase : public ::testing::Test {
+class DdfDatabase : public TCommandLineTest {
   protected:
-    void SetUp() override {
-        UseBtrieveDataSets(env_);
-        env_.TotalRecords = [](TDataSet& ds) -> int64_t {
-            return ds.Active() ? ds.RecordCount() : -1;
-        };
-        env_.Out = &out_;
-        env_.Err = &err_;
-        env_.Clock = [] { return 0.0; };
-    }
-    void TearDown() override { SetOemCodePage(866); }
-
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "quorvath");
-        out_.str("");
-        err_.str("");
-        return RunCommandLine(args, env_);
-    }
-
     // Customers and Suppliers over CUST/CustSupp.Dat (3 records: a 4-byte id, 8 letters);
     // Notes in a .ddf file of the company; files the company lacks; one outside its folder.
     void MakeCompany() {
@@ -120,8 +103,6 @@ class DdfDatabase : public ::testing::Test {
 
     TDefaultSession session_;
     TTempDir dir_;
-    TCommandLineEnv env_;
-    std::ostringstream out_, err_;
 };
 
 TEST_F(DdfDatabase, ListNamesEveryTableAndWhereItsFileIs) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "command_line_fixture.h"
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
 #include "platform/codepage.h"
@@ -18,20 +19,11 @@ std::string Sample(const std::string& name) {
     return std::string(QUORVATH_SOURCE_DIR) + "/tests/recman_real/samples/" + name;
 }
 
-class DdfCommandLine : public ::testing::Test {
+class DdfCommandLine : public TCommandLineTest {
   protected:
-    void SetUp() override {
-        UseBtrieveDataSets(env_);
-        env_.Out = &out_;
-        env_.Err = &err_;
-        env_.Clock = [] { return 0.0; };
-    }
     int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "quorvath");
         args.insert(args.end(), {"--sql", sql_, "--no-ddl"});
-        out_.str("");
-        err_.str("");
-        return RunCommandLine(args, env_);
+        return TCommandLineTest::Run(std::move(args));
     }
     // The INSERT lines of the script, UTF-8.
     std::string Inserts() {
@@ -45,8 +37,6 @@ class DdfCommandLine : public ::testing::Test {
     TDefaultSession session_;
     TTempDir dir_;
     const std::string sql_ = dir_.Path("out.sql");
-    TCommandLineEnv env_;
-    std::ostringstream out_, err_;
 };
 
 TEST_F(DdfCommandLine, ContractTableAsTheClassicScript) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "command_line_fixture.h"
 #include "dataset/btr_dataset.h"
 #include "dict/session.h"
 #include "platform/codepage.h"
@@ -146,14 +147,8 @@ void WriteDdf(const TTempDir& dir, const TKindCase& c) {
     MakeBtrieveFile(dir.Path("INDEX.DDF"), 10, key(2, true), indexes);
 }
 
-class EveryRecord : public ::testing::Test {
+class EveryRecord : public TCommandLineTest {
   protected:
-    void SetUp() override {
-        UseBtrieveDataSets(env_);
-        env_.Out = &out_;
-        env_.Err = &err_;
-        env_.Clock = [] { return 0.0; };
-    }
     // Builds data.dbt and the dictionary for the case; answers the --dict argument or "".
     std::string Build(const TTempDir& dir, const TKindCase& c, TDictKind kind) {
         std::vector<std::vector<recman::KeySegment>> keys;
@@ -197,8 +192,6 @@ class EveryRecord : public ::testing::Test {
     }
 
     TDefaultSession session_;
-    TCommandLineEnv env_;
-    std::ostringstream out_, err_;
 };
 
 TEST_F(EveryRecord, EveryKindOfKeyZeroWithEveryDictionary) {

@@ -17,6 +17,7 @@
 
 #include "app/command_line.h"
 #include "btrieve/btr_error.h"
+#include "command_line_fixture.h"
 #include "dict/session.h"
 #include "platform/codepage.h"
 #include "recman/btrcall.h"
@@ -55,28 +56,23 @@ class TTimedErr : public std::stringbuf {
     }
 };
 
-class InputsAndLocks : public ::testing::Test {
+// Standard error through a buffer that notes when its first line came.
+class InputsAndLocks : public TCommandLineTest {
   protected:
     void SetUp() override {
-        UseBtrieveDataSets(env_);
-        env_.Out = &out_;
-        env_.Err = &err_;
-        env_.Clock = [] { return 0.0; };
+        TCommandLineTest::SetUp();
+        env_.Err = &timedErr_;
     }
     int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "quorvath");
-        out_.str("");
         errBuf_.str("");
         errBuf_.Written = false;
-        return RunCommandLine(args, env_);
+        return TCommandLineTest::Run(std::move(args));
     }
 
     TDefaultSession session_;
     TTempDir dir_;
-    TCommandLineEnv env_;
-    std::ostringstream out_;
     TTimedErr errBuf_;
-    std::ostream err_{&errBuf_};
+    std::ostream timedErr_{&errBuf_};
 };
 
 TEST_F(InputsAndLocks, NoOutputLandsOnAnInput) {
