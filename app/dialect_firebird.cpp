@@ -230,6 +230,12 @@ size_t PieceLength(std::string_view text, size_t limit, bool utf8) {
     return text.size();
 }
 
+// Text with more carriage returns than this is written in hex, in the script's character set
+// (_UTF8 x'...'), in pieces of at most kHexPiece bytes: each CR put outside the quotes costs
+// Firebird a concatenation, and a few thousand of them in one value overflow the server's stack.
+constexpr size_t kFewReturns = 8;
+constexpr size_t kHexPiece = 16000;
+
 }  // namespace
 
 TFirebirdDialect::TFirebirdDialect(const TScriptForm& form, TScriptEncoding encoding)
@@ -280,6 +286,23 @@ std::string TFirebirdDialect::OwnColumnType(const TField& field) const {
 void TFirebirdDialect::AppendTextLiteral(std::string& out, std::string_view text) const {
     // isql reads a CR LF inside a quoted text of a script as LF: each CR goes outside.
     const bool utf8 = encoding_ == seUtf8;
+    if (static_cast<size_t>(std::count(text.begin(), text.end(), '\r')) > kFewReturns) {
+        const bool pieces = text.size() > kHexPiece;
+        if (pieces) out += "CAST(";
+        for (bool first = true; first || !text.empty(); first = false) {
+            size_t n = std::min(kHexPiece, text.size());
+            while (utf8 && n > 0 && n < text.size() &&
+                   (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+                --n;
+            if (!first) out += " || ";
+            out += utf8 ? "_UTF8 x'" : "_WIN1251 x'";
+            AppendHex(out, text.substr(0, n));
+            out.push_back('\'');
+            if (first && pieces) out += " AS BLOB SUB_TYPE TEXT)";
+            text.remove_prefix(n);
+        }
+        return;
+    }
     const size_t limit = utf8 ? kUtf8Piece : kPiece;
     if (PieceLength(text, limit, utf8) == text.size()) {
         AppendQuotedTextCrApart(out, text, "ASCII_CHAR(13)");
@@ -311,6 +334,10 @@ void TFirebirdDialect::AppendBytes(std::string& out, std::string_view bytes) con
 std::string_view TFirebirdDialect::KeyComparable(std::string_view literal) const {
     if (literal.size() < 2 || literal.back() != '\'') return literal;
     size_t end = literal.size() - 1;
+    if (literal.front() == '_') {  // text in hex: its blanks are "20"
+        while (end > 2 && literal.substr(end - 2, 2) == "20") end -= 2;
+        return literal.substr(0, end);
+    }
     while (end > 1 && literal[end - 1] == ' ') --end;
     return literal.substr(0, end);
 }
@@ -333,7 +360,41 @@ std::string TFirebirdDialect::RowsTable(IScriptLines& out, const std::string& ta
     out.PutLine(") ON COMMIT DELETE ROWS;");
     transfer_ =
         "INSERT INTO " + table + " (" + columns + ") SELECT " + columns + " FROM " + staging_ + ";";
+    // Made now, as DDL in the middle of the rows would commit them.
+    pieces_.clear();
+    if (std::any_of(fields.begin(), fields.end(), [](const TField* f) { return MayBeHeld(*f); })) {
+        pieces_ = IndexName("_PIECE");
+        out.PutLine("RECREATE GLOBAL TEMPORARY TABLE " + pieces_ +
+                    " (N SMALLINT, T BLOB SUB_TYPE TEXT, B BLOB SUB_TYPE BINARY) ON COMMIT "
+                    "DELETE ROWS;");
+    }
     return staging_;
+}
+
+std::string TFirebirdDialect::HoldValue(IScriptLines& out, int n, bool text,
+                                        std::string_view value) {
+    const std::string column = text ? "T" : "B";
+    const std::string number = std::to_string(n);
+    std::string line;
+    for (bool first = true; first || !value.empty(); first = false) {
+        const size_t size = HeldPieceLength(value, text);
+        if (first)
+            line = "INSERT INTO " + pieces_ + " (N, " + column + ") VALUES (" + number + ", ";
+        else
+            line = "UPDATE " + pieces_ + " SET " + column + " = " + column + " || ";
+        if (text)
+            AppendTextLiteral(line, value.substr(0, size));
+        else
+            AppendBytes(line, value.substr(0, size));
+        line += first ? ");" : " WHERE N = " + number + ";";
+        out.PutLine(line);
+        value.remove_prefix(size);
+    }
+    return "(SELECT " + column + " FROM " + pieces_ + " WHERE N = " + number + ")";
+}
+
+void TFirebirdDialect::ReleaseHeldValues(IScriptLines& out, int) {
+    out.PutLine("DELETE FROM " + pieces_ + ";");
 }
 
 void TFirebirdDialect::CommitRows(IScriptLines& out) {
@@ -343,4 +404,5 @@ void TFirebirdDialect::CommitRows(IScriptLines& out) {
 
 void TFirebirdDialect::EndRows(IScriptLines& out) {
     out.PutLine("DROP TABLE " + staging_ + ";");
+    if (!pieces_.empty()) out.PutLine("DROP TABLE " + pieces_ + ";");
 }

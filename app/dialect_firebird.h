@@ -26,6 +26,11 @@ class TFirebirdDialect : public TTargetDialect {
                           const TFieldList& fields) override;
     void CommitRows(IScriptLines& out) override;
     void EndRows(IScriptLines& out) override;
+    // A statement of Firebird 3 holds 10 MiB of text; a longer row builds its memos and blobs
+    // in a temporary table of pieces, each appended with ||.
+    size_t StatementLimit() const override { return size_t{8} << 20; }
+    std::string HoldValue(IScriptLines& out, int n, bool text, std::string_view value) override;
+    void ReleaseHeldValues(IScriptLines& out, int count) override;
     // isql opens a transaction by itself.
     std::string_view BeginTransaction() const override { return std::string_view(); }
     void AppendTextLiteral(std::string& out, std::string_view text) const override;
@@ -44,4 +49,6 @@ class TFirebirdDialect : public TTargetDialect {
   private:
     std::string staging_;   // the temporary table of the rows, as the script writes it
     std::string transfer_;  // the statement copying its rows into the table
+    std::string pieces_;    // the temporary table of held values; empty for a table without
+                            // memos or blobs
 };

@@ -3,6 +3,8 @@
 // of a second kept, LONGBLOB and LONGTEXT for blobs and memos, tables in utf8mb4.
 #include "app/dialect_mysql.h"
 
+#include <algorithm>
+
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
 #include "platform/format.h"
@@ -364,4 +366,53 @@ std::string TMySQLDialect::OwnColumnType(const TField& field) const {
         default:
             return std::string();
     }
+}
+
+namespace {
+// The server's default max_allowed_packet.
+constexpr size_t kDefaultPacket = size_t{16} << 20;
+}  // namespace
+
+std::string TMySQLDialect::HoldValue(IScriptLines& out, int n, bool text, std::string_view value) {
+    const std::string variable = "@qv_" + std::to_string(n);
+    const size_t length = value.size();
+    if (length > kDefaultPacket) {
+        ++overPacket_;
+        longest_ = std::max(longest_, length);
+    }
+    std::string line;
+    for (bool first = true; first || !value.empty(); first = false) {
+        const size_t size = HeldPieceLength(value, text);
+        line = "SET " + variable + " = " + (first ? "" : "CONCAT(" + variable + ", ");
+        if (text)
+            AppendTextLiteral(line, value.substr(0, size));
+        else
+            AppendBytes(line, value.substr(0, size));
+        line += first ? ";" : ");";
+        out.PutLine(line);
+        value.remove_prefix(size);
+    }
+    // CONCAT answers NULL past max_allowed_packet: a value not whole stops the load with
+    // "Subquery returns more than 1 row".
+    return "IF(LENGTH(" + variable + ") = " + std::to_string(length) + ", " + variable +
+           ", (SELECT 1 UNION SELECT 2))";
+}
+
+void TMySQLDialect::ReleaseHeldValues(IScriptLines& out, int count) {
+    std::string line = "SET ";
+    for (int n = 1; n <= count; ++n)
+        line += (n > 1 ? ", @qv_" : "@qv_") + std::to_string(n) + " = NULL";
+    out.PutLine(line + ";");
+}
+
+std::vector<std::string> TMySQLDialect::Warnings() const {
+    std::vector<std::string> warnings = TTargetDialect::Warnings();
+    if (overPacket_ > 0)
+        warnings.push_back(Format(
+            "Table %s: %lld %s longer than 16 MiB: the server's max_allowed_packet must be at "
+            "least %llu bytes to load %s",
+            RowsTableName().c_str(), static_cast<long long>(overPacket_),
+            overPacket_ == 1 ? "value is" : "values are", static_cast<unsigned long long>(longest_),
+            overPacket_ == 1 ? "it" : "them"));
+    return warnings;
 }

@@ -26,4 +26,15 @@ class TMySQLDialect : public TTargetDialect {
         out += "-0e0";
         return true;
     }
+    // A statement is one packet of at most max_allowed_packet, 16 MiB by default; a longer row
+    // builds its memos and blobs in user variables with CONCAT. A value over the packet itself
+    // needs a server allowing more: the row then fails to load (never NULL), with a warning.
+    size_t StatementLimit() const override { return size_t{12} << 20; }
+    std::string HoldValue(IScriptLines& out, int n, bool text, std::string_view value) override;
+    void ReleaseHeldValues(IScriptLines& out, int count) override;
+    std::vector<std::string> Warnings() const override;
+
+  private:
+    int64_t overPacket_ = 0;  // values held longer than the default packet
+    size_t longest_ = 0;      // the longest of them, in bytes
 };

@@ -290,6 +290,14 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
         ++statementRows_;
         return;
     }
+    if (StatementLimit() > 0 && head_.size() + line_.size() + 3 > StatementLimit()) {
+        // A row too long for one statement goes alone, its longest values built beforehand.
+        CloseStatement(out);
+        const int held = HoldLongValues(out, fields, recordNo);
+        out.PutLine(head_ + " " + line_ + ");");
+        ReleaseHeldValues(out, held);
+        return;
+    }
     line_.push_back(')');
     if (form_.RowsPerInsert <= 1) {
         pending_.assign(head_).append(" ").append(line_).append(";");
@@ -310,6 +318,65 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
     statementBytes_ += line_.size() + 2;
     pending_.swap(line_);
     if (++statementRows_ == form_.RowsPerInsert) CloseStatement(out);
+}
+
+bool TTargetDialect::MayBeHeld(const TField& field) {
+    const TFieldType type = field.DataType();
+    return IsMemoFieldType(type) || type == ftBlob || type == ftGraphic || type == ftTypedBinary;
+}
+
+size_t TTargetDialect::HeldPieceLength(std::string_view value, bool text) const {
+    size_t n = std::min(kHeldPiece, value.size());
+    if (text && encoding_ == seUtf8)
+        while (n < value.size() && n > 0 && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80)
+            --n;
+    return n;
+}
+
+std::string TTargetDialect::HoldValue(IScriptLines&, int, bool, std::string_view) {
+    throw Exception(Format("%s holds no value in pieces", SqlTargetName(form_.Target)));
+}
+
+int TTargetDialect::HoldLongValues(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
+    struct TValue {
+        size_t Begin, End, Field;
+    };
+    std::vector<TValue> values;  // line_ is "(" and the values apart by ", "
+    for (size_t i = 0; i < fields.size(); ++i)
+        values.push_back({i == 0 ? size_t{1} : valueEnds_[i - 1] + 2, valueEnds_[i], i});
+    std::vector<TValue> longest;
+    for (const TValue& value : values)
+        if (MayBeHeld(*fields[value.Field])) longest.push_back(value);
+    std::stable_sort(longest.begin(), longest.end(), [](const TValue& a, const TValue& b) {
+        return a.End - a.Begin > b.End - b.Begin;
+    });
+    std::map<size_t, std::string> references;  // field -> what the row writes instead
+    size_t size = head_.size() + line_.size() + 3;
+    for (const TValue& value : longest) {
+        if (size <= StatementLimit()) break;
+        const TField& field = *fields[value.Field];
+        const bool text = IsMemoFieldType(field.DataType());
+        std::string bytes;
+        if (text)
+            AppendMemoText(bytes, field, encoding_, recordNo);
+        else
+            bytes.assign(field.AsStringView());
+        const int n = static_cast<int>(references.size()) + 1;
+        std::string reference = HoldValue(out, n, text, bytes);
+        size = size - (value.End - value.Begin) + reference.size();
+        references.emplace(value.Field, std::move(reference));
+    }
+    std::string row = "(";
+    for (const TValue& value : values) {
+        if (value.Field > 0) row += ", ";
+        const auto held = references.find(value.Field);
+        if (held != references.end())
+            row += held->second;
+        else
+            row.append(line_, value.Begin, value.End - value.Begin);
+    }
+    line_.swap(row);
+    return static_cast<int>(references.size());
 }
 
 void TTargetDialect::CloseStatement(IScriptLines& out) {

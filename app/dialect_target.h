@@ -137,6 +137,22 @@ class TTargetDialect : public ISqlDialect {
     virtual bool AppendNegativeZero(std::string&, bool /*copy*/) const { return false; }
     // True when the field's null is stored bytes without a number: counted as an odd value.
     void NoteMissingValue(const TField& field, int32_t recordNo);
+    // The most bytes of one statement the target's client and server take; 0 for no limit. A
+    // row over it has its longest memos and blobs built beforehand, in pieces (HoldValue).
+    virtual size_t StatementLimit() const { return 0; }
+    // The table whose rows are being written, as the user named it.
+    const std::string& RowsTableName() const { return table_; }
+    // Writes the statements that build a value (text in the script's encoding, or raw bytes)
+    // piece by piece, as the row's held value number n; answers what the row's statement
+    // writes in its place.
+    virtual std::string HoldValue(IScriptLines& out, int n, bool text, std::string_view value);
+    // After the row's statement: the values it held are let go (count of them).
+    virtual void ReleaseHeldValues(IScriptLines&, int /*count*/) {}
+    // The bytes of value's first piece: at most kHeldPiece, never a UTF-8 letter's bytes apart.
+    size_t HeldPieceLength(std::string_view value, bool text) const;
+    static constexpr size_t kHeldPiece = size_t{512} << 10;
+    // True for a field whose values can outgrow a statement: memos and blobs.
+    static bool MayBeHeld(const TField& field);
 
     TOddValues odd_;
 
@@ -150,6 +166,10 @@ class TTargetDialect : public ISqlDialect {
     // The table's name: renamed, made legal, kept apart from the script's other tables.
     std::string TableName(const std::string& table);
     void CloseStatement(IScriptLines& out);
+    // The row (line_, its values ending at valueEnds_) under StatementLimit: its longest
+    // memos and blobs, longest first, are held and written as the target's references to them.
+    // Answers how many were held.
+    int HoldLongValues(IScriptLines& out, const TFieldList& fields, int32_t recordNo);
     // Notes the record's values of each unique key (the literals of line_ at valueEnds_).
     void NoteKeyValues();
     void AppendFloat(std::string& out, const TField& field, int32_t recordNo);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "app/dialect_target.h"
 #include "app/export_run.h"
@@ -431,6 +432,156 @@ TEST_F(Dialect, MultiRowStatementsStayUnderAMebibyte) {
         EXPECT_LT(first.size(), size_t{1} << 20) << SqlTargetName(target);
         EXPECT_EQ(first.substr(first.size() - 6), "bb');\n") << SqlTargetName(target);
         EXPECT_EQ(script.substr(script.size() - 14), "cc');\nCOMMIT;\n") << SqlTargetName(target);
+    }
+}
+
+// A row longer than a statement the target takes has its longest memos and blobs built
+// beforehand, in pieces of 512 KiB: Firebird in a temporary table, appended with ||; MariaDB
+// in user variables, with a check of the length that stops the load where CONCAT gave up.
+TEST_F(Dialect, RowsOverAStatementAreBuiltInPieces) {
+    ds.AddColumn("ID", ftInteger);
+    ds.AddColumn("B", ftBlob);
+    ds.AddColumn("C", ftBlob);
+    ds.AddRow({Native<int32_t>(1), std::string(5 << 20, '\xAB'), std::string(9 << 19, '\xCD')});
+    ds.AddRow({Native<int32_t>(2), std::string("\x01", 1), std::nullopt});
+    info.CreateDDL = false;
+    // Each line over 200 bytes as its first 40, its length and its last 16.
+    const auto shape = [](const std::string& script) {
+        std::string out;
+        std::istringstream in(script);
+        for (std::string line; std::getline(in, line);)
+            out += line.size() <= 200 ? line + "\n"
+                                      : line.substr(0, 40) + " <" + std::to_string(line.size()) +
+                                            "> " + line.substr(line.size() - 16) + "\n";
+        return out;
+    };
+    std::string firebird =
+        "/* Data */\nRECREATE GLOBAL TEMPORARY TABLE T_LOAD (\n  ID INTEGER,\n"
+        "  B BLOB SUB_TYPE BINARY,\n  C BLOB SUB_TYPE BINARY\n) ON COMMIT DELETE ROWS;\n"
+        "RECREATE GLOBAL TEMPORARY TABLE T_PIECE (N SMALLINT, T BLOB SUB_TYPE TEXT, B BLOB "
+        "SUB_TYPE BINARY) ON COMMIT DELETE ROWS;\n";
+    std::string mysql = "/* Data */\nSTART TRANSACTION;\n";
+    // 512 KiB pieces: B's 5 MiB in 10, C's 4.5 MiB in 9; MariaDB holds B only.
+    for (const auto& [n, pieces, hex] : {std::tuple{1, 10, "AB"}, std::tuple{2, 9, "CD"}}) {
+        const std::string number = std::to_string(n), h = hex;
+        const std::string tail = h + h + h + h + h + h + h + h;
+        firebird += "INSERT INTO T_PIECE (N, B) VALUES (" + number + ", CA <1048768> " +
+                    tail.substr(1, 13) + "');\n";
+        for (int i = 1; i < pieces; ++i)
+            firebird += "UPDATE T_PIECE SET B = B || CAST(x'" + tail.substr(0, 5) + " <1048769> " +
+                        h + "' WHERE N = " + number + ";\n";
+        if (n == 2) continue;
+        mysql += "SET @qv_1 = X'" + tail + tail.substr(0, 10) + " <1048592> " + tail.substr(0, 14) +
+                 "';\n";
+        for (int i = 1; i < pieces; ++i)
+            mysql += "SET @qv_1 = CONCAT(@qv_1, X'" + tail.substr(0, 12) + " <1048607> " +
+                     tail.substr(1, 13) + "');\n";
+    }
+    firebird +=
+        "INSERT INTO T_LOAD (ID, B, C) VALUES (1, (SELECT B FROM T_PIECE WHERE N = 1), (SELECT B "
+        "FROM T_PIECE WHERE N = 2));\nDELETE FROM T_PIECE;\n"
+        "INSERT INTO T_LOAD (ID, B, C) VALUES (2, x'01', NULL);\n"
+        "INSERT INTO T (ID, B, C) SELECT ID, B, C FROM T_LOAD;\nCOMMIT;\nDROP TABLE T_LOAD;\n"
+        "DROP TABLE T_PIECE;\n";
+    mysql +=
+        "INSERT INTO T (ID, B, C) VALUES (1, IF(L <9437288> DCDCDCDCDCDCD');\nSET @qv_1 = NULL;\n"
+        "INSERT INTO T (ID, B, C) VALUES (2, X'01', NULL);\nCOMMIT;\n";
+    const struct {
+        TSqlTarget Target;
+        std::string Data;
+    } cases[] = {{stFirebird, firebird}, {stMySQL, mysql}};
+    for (const auto& c : cases) {
+        const std::string script = shape(Script(c.Target));
+        EXPECT_EQ(script.substr(script.find("/* Data */")), c.Data) << SqlTargetName(c.Target);
+    }
+    // The row written in place names its held value and checks its length.
+    EXPECT_NE(Script(stMySQL).find("VALUES (1, IF(LENGTH(@qv_1) = 5242880, @qv_1, (SELECT 1 UNION "
+                                   "SELECT 2)), X'CDCD"),
+              std::string::npos);
+    // Nothing of the kind where a statement has no limit.
+    for (const TSqlTarget target : {stPostgreSQL, stSQLite})
+        EXPECT_EQ(Script(target).find("@qv_"), std::string::npos) << SqlTargetName(target);
+}
+
+// Firebird text with more than eight carriage returns is written in hex in the script's
+// character set, in pieces of 16,000 bytes: each CR put apart would cost the server a
+// concatenation, and a few thousand of them overflow its stack.
+TEST_F(Dialect, FirebirdTextOfManyLinesInHex) {
+    ds.AddColumn("S", ftString, 20000);
+    const std::string nine(9, '\r');
+    ds.AddRow({Text("a\r\r\r\r\r\r\r\rb", 20000)});
+    ds.AddRow({Text(nine + "\xE9", 20000)});
+    ds.AddRow({Text(nine + std::string(15992, 'a'), 20000)});
+    info.CreateDDL = false;
+    std::string hexA;
+    for (int i = 0; i < 15991; ++i) hexA += "61";
+    const struct {
+        TScriptEncoding Encoding;
+        std::string Values;
+    } cases[] = {
+        {seUtf8,
+         "('a' || ASCII_CHAR(13) || ASCII_CHAR(13) || ASCII_CHAR(13) || ASCII_CHAR(13) || "
+         "ASCII_CHAR(13) || ASCII_CHAR(13) || ASCII_CHAR(13) || ASCII_CHAR(13) || 'b')\n"
+         "(_UTF8 x'0D0D0D0D0D0D0D0D0DD0B9')\n"
+         "(CAST(_UTF8 x'0D0D0D0D0D0D0D0D0D" +
+             hexA + "' AS BLOB SUB_TYPE TEXT) || _UTF8 x'61')\n"},
+        {seAnsi,
+         "('a' || ASCII_CHAR(13) || ASCII_CHAR(13) || ASCII_CHAR(13) || ASCII_CHAR(13) || "
+         "ASCII_CHAR(13) || ASCII_CHAR(13) || ASCII_CHAR(13) || ASCII_CHAR(13) || 'b')\n"
+         "(_WIN1251 x'0D0D0D0D0D0D0D0D0DE9')\n"
+         "(CAST(_WIN1251 x'0D0D0D0D0D0D0D0D0D" +
+             hexA +
+             "' AS BLOB SUB_TYPE TEXT) || _WIN1251 "
+             "x'61')\n"},
+    };
+    for (const auto& c : cases) {
+        run.Form.Target = stFirebird;
+        run.Encoding = c.Encoding;
+        run.Execute(info);
+        std::ifstream in(info.SQLFileName, std::ios::binary);
+        std::string values;
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("INSERT INTO T_LOAD (S) VALUES ", 0) == 0)
+                values += line.substr(30, line.size() - 31) + "\n";
+        EXPECT_EQ(values, c.Values) << c.Encoding;
+    }
+}
+
+// A memo held in pieces is cut between letters: 4.5 M of CP866's "╔", 3 bytes each in UTF-8,
+// in pieces of 524,286 bytes.
+TEST_F(Dialect, LongTextIsHeldInWholeLetters) {
+    ds.AddColumn("M", ftMemo);
+    ds.AddRow({std::string(4718592, '\xC9')});
+    info.CreateDDL = false;
+    const std::string letter = "\xE2\x95\x94";
+    const struct {
+        TSqlTarget Target;
+        std::string First, Next, FirstEnd, NextEnd, Row;
+    } cases[] = {
+        {stFirebird, "INSERT INTO T_PIECE (N, T) VALUES (1, ", "UPDATE T_PIECE SET T = T || ",
+         letter + "');", letter + "' WHERE N = 1;",
+         "INSERT INTO T_LOAD (M) VALUES ((SELECT T FROM T_PIECE WHERE N = 1));"},
+        {stMySQL, "SET @qv_1 = '", "SET @qv_1 = CONCAT(@qv_1, '", letter + "';", letter + "');",
+         "INSERT INTO T (M) VALUES (IF(LENGTH(@qv_1) = 14155776, @qv_1, (SELECT 1 UNION SELECT "
+         "2)));"},
+    };
+    for (const auto& c : cases) {
+        std::istringstream script(Script(c.Target));
+        std::vector<std::string> pieces;
+        std::string row;
+        for (std::string line; std::getline(script, line);) {
+            if (line.rfind(c.First, 0) == 0 || line.rfind(c.Next, 0) == 0)
+                pieces.push_back(line);
+            else if (line.rfind("INSERT INTO T", 0) == 0 && row.empty())
+                row = line;
+        }
+        ASSERT_EQ(pieces.size(), 28u) << SqlTargetName(c.Target);
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const std::string& end = i == 0 ? c.FirstEnd : c.NextEnd;
+            EXPECT_EQ(pieces[i].rfind(i == 0 ? c.First : c.Next, 0), 0u) << i;
+            EXPECT_EQ(pieces[i].substr(pieces[i].size() - end.size()), end) << i;
+        }
+        EXPECT_EQ(row, c.Row) << SqlTargetName(c.Target);
     }
 }
 

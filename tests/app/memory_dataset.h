@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,18 @@ class TMemoryDataSet : public TDataSet {
                    {static_cast<size_t>(row), static_cast<size_t>(field.FieldNo() - 1)}) > 0;
     }
     void writeField(TField&, const void*) override {}
+    // A memo's or blob's value: the column's bytes of the current row, empty for none.
+    std::unique_ptr<std::iostream> openBlobStream(TField& field, TBlobStreamMode) override {
+        auto stream = std::make_unique<std::stringstream>();
+        int32_t row;
+        if (const char* buffer = ActiveBuffer()) {
+            std::memcpy(&row, buffer, 4);
+            const TNative& value =
+                rows_.at(static_cast<size_t>(row)).at(static_cast<size_t>(field.FieldNo() - 1));
+            if (value) stream->str(*value);
+        }
+        return stream;
+    }
     int32_t recordCount() override {
         return ReportedCount ? *ReportedCount : static_cast<int32_t>(rows_.size());
     }

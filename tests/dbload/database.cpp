@@ -36,6 +36,18 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
+// What MariaDB answers for a value too long for its HEX (whose result must fit a packet):
+// "crc32:LENGTH:CRC", the CRC-32 of zlib and MariaDB's CRC32().
+std::string Crc32Form(const std::string& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : bytes) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return "crc32:" + std::to_string(bytes.size()) + ":" + std::to_string(crc ^ 0xFFFFFFFFu);
+}
+constexpr size_t kLongestHex = size_t{4} << 20;
+
 std::string Lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -434,13 +446,18 @@ std::vector<std::vector<std::string>> TDatabase::Read(const TTable& expected) co
         std::string e = c;
         switch (expected.Columns[j].Kind) {
             case TKind::Text:
-                e = pg   ? "encode(convert_to(" + c + "::text, 'UTF8'), 'hex')"
-                    : my ? "LOWER(HEX(CONVERT(" + c + " USING utf8mb4)))"
+            case TKind::Bytes: {
+                const bool text = expected.Columns[j].Kind == TKind::Text;
+                const std::string my_bytes = text ? "CONVERT(" + c + " USING utf8mb4)" : c;
+                const std::string big = std::to_string(kLongestHex);
+                e = pg && text ? "encode(convert_to(" + c + "::text, 'UTF8'), 'hex')"
+                    : pg       ? "encode(" + c + ", 'hex')"
+                    : my ? "IF(LENGTH(" + my_bytes + ") > " + big + ", CONCAT('crc32:', LENGTH(" +
+                               my_bytes + "), ':', CRC32(" + my_bytes + ")), LOWER(HEX(" +
+                               my_bytes + ")))"
                          : hex;
                 break;
-            case TKind::Bytes:
-                e = pg ? "encode(" + c + ", 'hex')" : my ? "LOWER(HEX(" + c + "))" : hex;
-                break;
+            }
             case TKind::Float:
                 e = pg ? c + "::float8::text" : my ? c : "quote(" + c + ")";
                 break;
@@ -534,10 +551,13 @@ std::string Compare(const TTable& expected, const std::vector<std::vector<std::s
                 const std::string bytes =
                     col.Oem ? (utf8 ? OemToUtf8(cell.Text) : OemToAnsiText(cell.Text))
                             : (utf8 ? AnsiToUtf8(cell.Text) : cell.Text);
-                want = Hex(bytes);
+                want = bytes.size() > kLongestHex && got.rfind("crc32:", 0) == 0 ? Crc32Form(bytes)
+                                                                                 : Hex(bytes);
                 same = got == want;
             } else if (col.Kind == TKind::Bytes) {
-                want = Hex(cell.Text);
+                want = cell.Text.size() > kLongestHex && got.rfind("crc32:", 0) == 0
+                           ? Crc32Form(cell.Text)
+                           : Hex(cell.Text);
                 same = got == want;
             } else if (col.Kind == TKind::Bool) {
                 want = cell.Text;

@@ -83,6 +83,8 @@ class DbLoad : public ::testing::TestWithParam<TLoadCase> {
             {"edge", {dir_->Path("edge.def"), dir_->Path("edge.dbt"), "EDGE", {}, {}}},
             {"plain", {dir_->Path("edge.def"), dir_->Path("plain.dbt"), "EDGE", {}, {}}},
             {"exact", {dir_->Path("edge.def"), dir_->Path("exact.dbt"), "EXACT", {}, {}}},
+            {"big", {dir_->Path("edge.def"), dir_->Path("big.dbt"), "BIG", {}, {}}},
+            {"bigfb", {dir_->Path("edge.def"), dir_->Path("bigfb.dbt"), "BIGFB", {}, {}}},
             {"ddf", {dir_->Path("FILE.DDF"), dir_->Path("stamps.dat"), "STAMPS", {}, {}}},
             {"ticks", {dir_->Path("FILE.DDF"), dir_->Path("ticks.dat"), "TICKS", {}, {}}},
         };
@@ -274,6 +276,10 @@ std::vector<TLoadCase> Cases() {
         {"MariaExact", TServer::MariaDB, "mysql", "exact", {}},
         {"MariaExactMultiRow", TServer::MariaDB, "mysql", "exact", {"--rows-per-insert", "1000"}},
         {"SqliteExact", TServer::SQLite, "sqlite", "exact", {}},
+        // Memos and blobs over a statement of MariaDB and of Firebird, built there in pieces.
+        {"FirebirdBig", TServer::Firebird, "firebird", "bigfb", {}},
+        {"MariaBig", TServer::MariaDB, "mysql", "big", {}},
+        {"PostgresBig", TServer::PostgreSQL, "postgresql", "big", {}},
         // Timestamps to the tick the target holds, cut (the last tick of 9999 stays there),
         // CURRENCY at its limits, a 19-digit DECIMAL and 64-bit unsigned values, exact.
         // (Firebird's NUMERIC(18) holds no 19-digit value: its case has the timestamps alone.)

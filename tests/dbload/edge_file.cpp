@@ -373,14 +373,45 @@ void MakeExactFile(const std::string& path, TDictFile& description) {
                     records, true);
 }
 
+// big.dbt and bigfb.dbt: ID (unique key 0), MEMO, BIN. Record 1 holds a memo of lines of
+// box letters and ASCII ending in CR LF and a blob of every byte value, of the given sizes;
+// record 2, small values.
+void MakeBigFile(const std::string& path, size_t memoBytes, size_t blobBytes,
+                 TDictFile& description) {
+    description.Fields = {{"ID", 22, 4}, {"MEMO", 18, 8}, {"BIN", 17, 8}};
+    description.Keys = {{"ID"}};
+    std::vector<std::string> records;
+    const std::pair<std::string, std::string> values[] = {
+        {std::string(), std::string()}, {"short \xC9\xCD\xBB", std::string("\0\x27\x5C", 3)}};
+    for (size_t i = 0; i < 2; ++i) {
+        std::string memo = values[i].first, bin = values[i].second;
+        for (int n = 0; i == 0 && memo.size() < memoBytes; ++n)
+            memo += "\xC9\xCD\xBB line " + std::to_string(n) + "\r\n";
+        for (int n = 0; i == 0 && bin.size() < blobBytes; ++n)
+            bin.push_back(static_cast<char>(n * 7));
+        TRecordBytes r(20);
+        r.Value<int32_t>(0, static_cast<int32_t>(i + 1));
+        r.Value<uint32_t>(4, 0).Value<uint32_t>(8, static_cast<uint32_t>(memo.size()));
+        r.Value<uint32_t>(12, static_cast<uint32_t>(memo.size()))
+            .Value<uint32_t>(16, static_cast<uint32_t>(bin.size()));
+        records.push_back(r.Bytes() + memo + bin);
+    }
+    MakeBtrieveFile(path, 20, {{Segment(1, 4, 1, false, false)}}, records, true);
+}
+
 }  // namespace
 
 void MakeEdgeFiles(const std::string& dir) {
-    TDictFile edge{"edge.dbt", {}, {}}, plain{"plain.dbt", {}, {}}, exact{"exact.dbt", {}, {}};
+    TDictFile edge{"edge.dbt", {}, {}}, plain{"plain.dbt", {}, {}}, exact{"exact.dbt", {}, {}},
+        big{"big.dbt", {}, {}}, bigfb{"bigfb.dbt", {}, {}};
     MakeDataFile(dir + "/edge.dbt", false, edge);
     MakeDataFile(dir + "/plain.dbt", true, plain);
     MakeExactFile(dir + "/exact.dbt", exact);
-    MakeDictionary(dir + "/edge.def", {edge, plain, exact});
+    // 9 MiB of blob: over MariaDB's 16 MiB packet as hex. Firebird, slow to build long blobs,
+    // gets 5.5 MiB: over its 10 MiB statement as hex; with 6,000 lines of memo.
+    MakeBigFile(dir + "/big.dbt", size_t{3} << 20, size_t{9} << 20, big);
+    MakeBigFile(dir + "/bigfb.dbt", 100000, size_t{11} << 19, bigfb);
+    MakeDictionary(dir + "/edge.def", {edge, plain, exact, big, bigfb});
 }
 
 namespace {

@@ -7,9 +7,10 @@
 
 #include <string>
 
-// Writes, into dir, the dictionary edge.def describing two data files: edge.dbt with every
+// Writes, into dir, the dictionary edge.def describing its data files: edge.dbt with every
 // type, and plain.dbt with only the types the classic script writes (no logical, raw bytes or
-// blobs), holding the same rows in the fields they share.
+// blobs), holding the same rows in the fields they share; exact.dbt with doubles and keys
+// that must come back exact; big.dbt and bigfb.dbt with memos and blobs over a statement.
 void MakeEdgeFiles(const std::string& dir);
 // Writes, into dir, a DDF dictionary (FILE.DDF, FIELD.DDF, INDEX.DDF) and its one table STAMPS
 // (stamps.dat, key ID): TIMESTAMP values down to the 100-ns tick (the last tick of 9999, the
