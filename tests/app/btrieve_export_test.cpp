@@ -256,14 +256,17 @@ TEST_F(TargetExport, LogicalBytesBlobAndMemoPerTarget) {
         "  \"Id\" INTEGER,\n  \"Ok\" BOOLEAN,\n  X VARCHAR(3) CHARACTER SET OCTETS,\n"
         "  \"Blob\" BLOB SUB_TYPE BINARY,\n  \"Memo\" BLOB SUB_TYPE TEXT,\n  N INTEGER\n";
     const std::string namesFb = "(\"Id\", \"Ok\", X, \"Blob\", \"Memo\", N)";
-    EXPECT_EQ(Data(stFirebird),
-              columnsFb + "RECREATE GLOBAL TEMPORARY TABLE T_LOAD (\n" + columnsFb +
-                  ") ON COMMIT DELETE ROWS;\nINSERT INTO T_LOAD " + namesFb +
-                  " VALUES (1, TRUE, x'00275C', x'00FF', " + memoFb + ", 0);\nINSERT INTO T_LOAD " +
-                  namesFb + " VALUES (2, FALSE, x'000000', NULL, NULL, 0);\nINSERT INTO T " +
-                  namesFb +
-                  " SELECT \"Id\", \"Ok\", X, \"Blob\", \"Memo\", N FROM T_LOAD;\nCOMMIT;\n"
-                  "DROP TABLE T_LOAD;\n");
+    EXPECT_EQ(
+        Data(stFirebird),
+        columnsFb + "RECREATE GLOBAL TEMPORARY TABLE T_LOAD (\n" + columnsFb +
+            ") ON COMMIT DELETE ROWS;\nRECREATE GLOBAL TEMPORARY TABLE T_PIECE (N SMALLINT, T "
+            "BLOB SUB_TYPE TEXT, B BLOB SUB_TYPE BINARY) ON COMMIT DELETE ROWS;\n"
+            "INSERT INTO T_LOAD " +
+            namesFb + " VALUES (1, TRUE, x'00275C', x'00FF', " + memoFb +
+            ", 0);\nINSERT INTO T_LOAD " + namesFb +
+            " VALUES (2, FALSE, x'000000', NULL, NULL, 0);\nINSERT INTO T " + namesFb +
+            " SELECT \"Id\", \"Ok\", X, \"Blob\", \"Memo\", N FROM T_LOAD;\nCOMMIT;\n"
+            "DROP TABLE T_LOAD;\nDROP TABLE T_PIECE;\n");
     EXPECT_EQ(Data(stSQLite),
               "  Id INTEGER,\n  Ok BOOLEAN,\n  X BLOB,\n  Blob BLOB,\n  Memo TEXT,\n"
               "  N INTEGER\n"
