@@ -211,7 +211,11 @@ TBFieldList LayColumns(const std::string& table, std::vector<TColumn> columns,
 
     TBFieldList list;
     for (const TColumn& c : fixed) list.Items.push_back(FieldOf(c));
-    if (header.Variable) {
+    // BLOB columns hold references into the variable part: it needs no column of its own.
+    const bool referenced = std::any_of(fixed.begin(), fixed.end(), [](const TColumn& c) {
+        return c.TypeCode == btBinaryBlob || c.TypeCode == btMemoBlob;
+    });
+    if (header.Variable && (tail || !referenced)) {
         TColumn rest;
         if (tail) {
             rest = *tail;

@@ -232,6 +232,7 @@ class DdfTypes : public ::testing::Test {
               {"SA", 18, 11, 4},
               {"STS", 17, 15, 4},
               {"Z", 5, 19, 3, 2}}},
+            {"Blobs", "blob.dat", 0, {{"N", 1, 0, 4}, {"B", 21, 4, 8}}},
         };
         WriteDictionary(*dir_, tables);
 
@@ -324,6 +325,10 @@ class DdfTypes : public ::testing::Test {
                   {note.Bytes() + OemName("Привет", 6) + std::string("\0junk", 5)});
         WriteData(*dir_, "var.dat", 4, true, KeyLine(1, 4, "integer", false),
                   {note.Bytes() + "tail"});
+        TRecordBytes blob(12);
+        blob.Value<int32_t>(0, 1).Value<uint32_t>(4, 0).Value<uint32_t>(8, 4);
+        WriteData(*dir_, "blob.dat", 12, true, KeyLine(1, 4, "integer", false),
+                  {blob.Bytes() + "tail"});
     }
 
     std::vector<std::string> Read(const std::string& file, const std::string& names) {
@@ -440,11 +445,15 @@ TEST_F(DdfTypes, TrueNullsAndTheVariablePart) {
               "Warning: table Vars, column P: bytes 4..5 lie past the record length 4; left out\n"
               "Warning: table Vars, column VARIABLE_PART: the variable part of the records has no "
               "column; exported raw\n");
+    // A BLOB column's reference describes the variable part: no column of its own.
+    warnings_.Clear();
+    EXPECT_EQ(Read("blob.dat", "N B"), (std::vector<std::string>{"1|tail"}));
+    EXPECT_EQ(warnings_.Text(), "");
 }
 
 TEST_F(DdfTypes, TablesListAndPickingByName) {
     const std::vector<TDdfTableInfo> tables = ListDdfTables(dir_->Path(""));
-    ASSERT_EQ(tables.size(), 12u);  // the dictionary's own three, then the user tables
+    ASSERT_EQ(tables.size(), 13u);  // the dictionary's own three, then the user tables
     EXPECT_TRUE(tables[2].Dictionary);
     EXPECT_FALSE(tables[3].Dictionary);
     EXPECT_EQ(tables[3].Id, 10);
