@@ -330,7 +330,8 @@ namespace {
 
 // exact.dbt: ID (unique key 0), DBL, KEYTXT (unique key 1), MEMO. Doubles Firebird misread as
 // shortest decimals (17 digits, beyond 10^22, the smallest normal and subnormals) and random
-// bit patterns; key texts "abc" and "abc  " (a zero byte and blanks after the same letters);
+// bit patterns; key texts "abc" and "abc  " (a zero byte and blanks after the same letters),
+// "ABC", "ёлка" and "елка";
 // memos of 17,000 ASCII characters and of 70,000 box-drawing letters (210,000 UTF-8 bytes).
 void MakeExactFile(const std::string& path, TDictFile& description) {
     description.Fields = {{"ID", 22, 4}, {"DBL", 4, 8}, {"KEYTXT", 1, 8}, {"MEMO", 18, 8}};
@@ -357,8 +358,13 @@ void MakeExactFile(const std::string& path, TDictFile& description) {
     for (size_t i = 0; i < values.size(); ++i) {
         TRecordBytes r(28);
         r.Value<int32_t>(0, static_cast<int32_t>(i + 1)).Value<double>(4, values[i]);
+        // Keys a case- or accent-blind comparison would take for one: "ABC" beside "abc",
+        // "ёлка" beside "елка" (CP866).
         std::string key = i == 0   ? std::string("abc\0\0\0\0\0", 8)
                           : i == 1 ? std::string("abc     ")
+                          : i == 2 ? std::string("ABC")
+                          : i == 3 ? std::string("\xF1\xAB\xAA\xA0")
+                          : i == 4 ? std::string("\xA5\xAB\xAA\xA0")
                                    : "k" + std::to_string(i);
         key.resize(8, '\0');
         r.Text(12, key);
