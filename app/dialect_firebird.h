@@ -8,6 +8,8 @@
 class TFirebirdDialect : public TTargetDialect {
   public:
     TFirebirdDialect(const TScriptForm& form, TScriptEncoding encoding);
+    // Text with each CR outside the quotes, its own floats.
+    bool LiteralStyle(TLiteralStyle& style) const override;
 
   protected:
     const TIdentifierRules& Rules() const override;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "app/decode_plan.h"
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
 #include "dataset/fields.h"
@@ -267,8 +268,13 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
     line_.clear();
     valueEnds_.resize(fields.size());
     if (!form_.Copy) line_.push_back('(');
+    if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) line_ += form_.Copy ? "\t" : ", ";
+        if (plan_ && plan_->Append(i, line_)) {
+            valueEnds_[i] = line_.size();
+            continue;
+        }
         try {
             if (form_.Copy)
                 AppendCopyValue(line_, *fields[i], recordNo);
@@ -310,6 +316,15 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
     statementBytes_ += line_.size() + 2;
     pending_.swap(line_);
     if (++statementRows_ == form_.RowsPerInsert) CloseStatement(out);
+}
+
+bool TTargetDialect::LiteralStyle(TLiteralStyle& style) const {
+    style.Utf8 = encoding_ == seUtf8;
+    style.Float = TLiteralStyle::ffShortest;
+    style.Text = form_.Copy           ? TLiteralStyle::tfCopy
+                 : BackslashEscapes() ? TLiteralStyle::tfBackslash
+                                      : TLiteralStyle::tfQuoted;
+    return true;
 }
 
 void TTargetDialect::CloseStatement(IScriptLines& out) {

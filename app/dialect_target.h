@@ -41,6 +41,9 @@ class TTargetDialect : public ISqlDialect {
     // The names', the odd values' and the keys' warnings.
     std::vector<std::string> Warnings() const override;
     void SetKeys(const std::vector<TSqlKey>& keys) override { keys_ = keys; }
+    // ISO dates and times, shortest floats, text quoted (backslashes doubled where the target
+    // reads escapes) or in the COPY text form.
+    bool LiteralStyle(TLiteralStyle& style) const override;
     // PRIMARY KEY for the first unique key without null segments (nor a null written in one of
     // its columns), CREATE [UNIQUE] INDEX <table>_k<number> for the others; a key without
     // columns is left out. A unique key whose values, as written, repeat in the target's

@@ -1,5 +1,6 @@
 #include "app/export_run.h"
 
+#include "app/decode_plan.h"
 #include "app/input_files.h"
 #include "app/script_table_name.h"
 #include "platform/codepage.h"
@@ -109,6 +110,15 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
     const std::vector<TSqlKey> keys = KeysOf ? KeysOf(dataSet_) : std::vector<TSqlKey>();
     dialect.SetKeys(keys);
     dialect.Start(*this, info.ImpTableName, fields, info.CreateDDL, Clock());
+    std::unique_ptr<TDecodePlan> plan;
+    TLiteralStyle style;
+    if (UseDecodePlan && dialect.LiteralStyle(style))
+        plan = std::make_unique<TDecodePlan>(dataSet_, fields, style);
+    struct TPlanUse {
+        ISqlDialect& dialect;
+        TPlanUse(ISqlDialect& d, const TDecodePlan* p) : dialect(d) { dialect.UsePlan(p); }
+        ~TPlanUse() { dialect.UsePlan(nullptr); }
+    } planUse(dialect, plan.get());
 
     while (!dataSet_.Eof()) {
         ++records_;
