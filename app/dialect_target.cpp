@@ -259,8 +259,14 @@ void TTargetDialect::NoteKeyValues() {
             check.Null = true;
             continue;
         }
-        if (keys_[k].Unique && !check.Seen.insert(std::hash<std::string>()(keyValue_)).second)
+        if (!keys_[k].Unique) continue;
+        if (keys_[k].Walked && KeysCompareAsWritten()) {
+            if (check.HasPrevious && check.Previous == keyValue_) ++check.Repeats;
+            check.Previous.assign(keyValue_);
+            check.HasPrevious = true;
+        } else if (!check.Seen.insert(std::hash<std::string>()(keyValue_)).second) {
             ++check.Repeats;
+        }
     }
 }
 

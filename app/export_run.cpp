@@ -107,7 +107,9 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
     int32_t commitCounter = 0, progressCounter = 0;
     const TFieldList& fields = dataSet_.FieldList();
     ISqlDialect& dialect = *dialect_;
-    const std::vector<TSqlKey> keys = KeysOf ? KeysOf(dataSet_) : std::vector<TSqlKey>();
+    std::vector<TSqlKey> keys = KeysOf ? KeysOf(dataSet_) : std::vector<TSqlKey>();
+    const int32_t walked = dataSet_.WalkKey();
+    for (TSqlKey& key : keys) key.Walked = walked >= 0 && key.Number == walked;
     dialect.SetKeys(keys);
     dialect.Start(*this, info.ImpTableName, fields, info.CreateDDL, Clock());
     std::unique_ptr<TDecodePlan> plan;
