@@ -5,6 +5,8 @@
 // child's peak memory (with the few MiB of this process it starts from) and its CPU time per
 // record against pgdbf's; after several sizes, how each one's CPU time per record grew.
 //   side_by_side DIR [records...]      (default 1000000 10000000)
+//   side_by_side DIR --tables N [records]   --all over N tables of records rows each (default
+//                                           8 and 200000), one at a time against -j 2
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -132,6 +134,33 @@ struct TKind {
     std::vector<std::string> options;
 };
 
+// --all over many tables, one at a time against two at once.
+int TablesMode(const std::string& dir, int tables, int32_t records) {
+    std::filesystem::create_directories(dir);
+    std::printf("making %d tables of %d records (not timed)\n", tables, records);
+    std::fflush(stdout);
+    if (std::system(("'" EXPORT_BENCH "' --make-many '" + dir + "' " + std::to_string(tables) +
+                     " " + std::to_string(records) + " >/dev/null")
+                        .c_str()) != 0)
+        return 1;
+    std::printf("%-44s %8s %8s %9s\n", "", "CPU s", "wall s", "peak MiB");
+    double one = 0;
+    for (const char* jobs : {"1", "2"}) {
+        const std::string out = dir + "/out/";
+        std::filesystem::remove_all(out);
+        const TMeasure m = Run({QUORVATH_PROGRAM, "--dict", dir + "/many.def", "--all", "--sql",
+                                out, "--target", "postgresql", "--copy", "-j", jobs},
+                               dir + "/stdout.txt", dir + "/err.txt");
+        if (!m.ok) std::printf("-j %s: failed, see %s/err.txt\n", jobs, dir.c_str());
+        if (one == 0) one = m.wall;
+        std::printf("%-44s %8.2f %8.2f %9.1f   %.2fx\n",
+                    (std::string("quorvath --all -j ") + jobs + ", postgresql COPY").c_str(), m.cpu,
+                    m.wall, m.peakKiB / 1024.0, one / m.wall);
+    }
+    std::filesystem::remove_all(dir);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,6 +169,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
+    if (argc > 2 && std::string(argv[2]) == "--tables")
+        return TablesMode(dir + "/tables", argc > 3 ? std::atoi(argv[3]) : 8,
+                          argc > 4 ? std::atoi(argv[4]) : 200000);
     std::vector<int32_t> sizes;
     for (int i = 2; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
     if (sizes.empty()) sizes = {1000000, 10000000};
