@@ -115,7 +115,8 @@ int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const s
             jobs, tables, info.SQLFileName,
             [&](size_t index, const std::string& script, std::ostream& err) {
                 return ExportOneTable(info, choice, env, tables, index, script, err);
-            });
+            },
+            [] { return StopSignalled(); });
         *env.Err << done.ErrText;
         return ReportDatabaseExport(done.Results, done.PartialScript, info, env);
     }

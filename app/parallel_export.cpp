@@ -100,9 +100,11 @@ class TPartsFolder {
 
 // A worker: takes tables until none is left, sending each one's result on fd.
 [[noreturn]] void Work(const std::vector<size_t>& runs, TSharedCounter& counter, int fd,
-                       const TTableWork& work, const std::vector<TDatabaseTable>& tables,
-                       const std::string& sqlName, const TPartsFolder* parts) {
-    for (size_t taken = counter.Take(); taken < runs.size(); taken = counter.Take()) {
+                       const TTableWork& work, const std::function<bool()>& stopped,
+                       const std::vector<TDatabaseTable>& tables, const std::string& sqlName,
+                       const TPartsFolder* parts) {
+    // After a stop request no table is begun: the ones left are "not run".
+    for (size_t taken = 0; !(stopped && stopped()) && (taken = counter.Take()) < runs.size();) {
         const size_t i = runs[taken];
         std::ostringstream err;
         TTableResult result;
@@ -129,7 +131,8 @@ class TPartsFolder {
 }  // namespace
 
 TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& tables,
-                                   const std::string& sqlName, const TTableWork& work) {
+                                   const std::string& sqlName, const TTableWork& work,
+                                   const std::function<bool()>& stopped) {
     const bool perTable = ScriptPerTable(sqlName);
     TParallelExport done;
     done.Results.resize(tables.size());
@@ -137,8 +140,7 @@ TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& 
     for (size_t i = 0; i < tables.size(); ++i) {
         done.Results[i].Table = tables[i];
         if (tables[i].LeftOut.empty()) {
-            done.Results[i].Status = "failed";  // until its worker says otherwise
-            done.Results[i].Failed = true;
+            done.Results[i].Status = "not run";  // until its worker says otherwise
             runs.push_back(i);
         } else {
             done.Results[i].Status = "left out: " + tables[i].LeftOut;
@@ -161,7 +163,7 @@ TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& 
         if (pid == 0) {
             ::close(fds[0]);
             for (const auto& [other, fd] : started) ::close(fd);
-            Work(runs, counter, fds[1], work, tables, sqlName, parts.get());
+            Work(runs, counter, fds[1], work, stopped, tables, sqlName, parts.get());
         }
         ::close(fds[1]);
         if (pid < 0) {
@@ -172,6 +174,8 @@ TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& 
     }
     if (started.empty()) throw Exception("Cannot start the workers of -j");
     std::vector<std::string> errText(tables.size());
+    std::vector<bool> reported(tables.size(), false);
+    bool lost = false;  // a worker ended without telling all it took
     for (const auto& [pid, fd] : started) {
         TWireHead head{};
         while (ReadAll(fd, &head, sizeof head) && head.Index < tables.size()) {
@@ -184,12 +188,20 @@ TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& 
             r.Failed = head.Failed != 0;
             r.Status = status;
             errText[head.Index] = text;
+            reported[head.Index] = true;
         }
         ::close(fd);
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) lost = true;
     }
+    if (lost)
+        for (const size_t i : runs)
+            if (!reported[i]) {
+                done.Results[i].Status = "failed";
+                done.Results[i].Failed = true;
+            }
     for (const std::string& text : errText) done.ErrText += text;
     if (perTable) {
         for (const TTableResult& r : done.Results)
@@ -200,10 +212,10 @@ TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& 
     // One script: the parts in the tables' order; a stopped run keeps it as NAME.partial.
     TScriptFile script;
     script.Rewrite(sqlName);
-    bool stopped = false;
+    bool anyStopped = false;
     for (size_t i = 0; i < tables.size(); ++i) {
         const TTableResult& r = done.Results[i];
-        if (r.Status == "stopped") stopped = true;
+        if (r.Status == "stopped") anyStopped = true;
         if (r.Status != "exported" && r.Status != "stopped") continue;
         // A stopped table's run kept its part as NAME.partial.
         const std::string name = parts->Part(i) + (r.Status == "stopped" ? ".partial" : "");
@@ -213,7 +225,7 @@ TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& 
             throw Exception(Format("Cannot read the part of table %s", r.Table.Name.c_str()));
         script.Write(part);
     }
-    if (stopped)
+    if (anyStopped)
         done.PartialScript = script.ClosePartial();
     else
         script.Close();

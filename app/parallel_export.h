@@ -27,6 +27,8 @@ struct TParallelExport {
 
 // Runs work over every table not left out, jobs processes at a time. sqlName is the script
 // (one for all, joined here from the parts in a temporary folder beside it) or, when
-// ScriptPerTable, the folder each table's script goes to.
+// ScriptPerTable, the folder each table's script goes to. Once stopped answers true no
+// worker begins another table. A table whose worker died unheard of is "failed".
 TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& tables,
-                                   const std::string& sqlName, const TTableWork& work);
+                                   const std::string& sqlName, const TTableWork& work,
+                                   const std::function<bool()>& stopped = nullptr);
