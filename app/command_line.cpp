@@ -291,6 +291,12 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
                    "the folder of the data files (default: the dictionary's)")
         ->group(kDictionaryGroup)
         ->type_name("DIR");
+    int jobs = DefaultJobs();
+    cli.add_option("-j,--jobs", jobs,
+                   "with --all, the tables exported at once (default: the number of cores)")
+        ->group(kDictionaryGroup)
+        ->type_name("N")
+        ->transform(WholeNumber(1, 256));
     bool noIndexes = false;
     cli.add_flag("--no-indexes", noIndexes,
                  "leave out the primary key and indexes a target's script states after the data");
@@ -424,7 +430,7 @@ int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& 
             if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
             if (toStandardOutput)
                 throw Exception("--all writes script files: --sql - is not taken");
-            return RunDatabaseExport(info, choice, Argument("--data-dir", dataDir), env);
+            return RunDatabaseExport(info, choice, Argument("--data-dir", dataDir), env, jobs);
         }
         std::vector<std::string> missing;
         if (info.BaseFileName.empty()) missing.push_back("No data file given (--base)");

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <ostream>
+#include <thread>
 
 #include "app/database_export.h"
+#include "app/input_files.h"
+#include "app/parallel_export.h"
 #include "app/progress_meter.h"
 #include "btrieve/btr_error.h"
 #include "dataset/btr_dataset.h"
@@ -61,10 +64,62 @@ std::string UnreadableNote(const std::exception& e) {
 
 }  // namespace
 
+int DefaultJobs() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+namespace {
+
+// One table in a worker of -j: its own dataset and run, what it tells written to err.
+TTableResult ExportOneTable(const TImpInfo& info, const TExportChoice& choice,
+                            const TCommandLineEnv& env, const std::vector<TDatabaseTable>& tables,
+                            size_t index, const std::string& script, std::ostream& err) {
+    TCommandLineEnv own = env;
+    own.Err = &err;
+    own.ErrIsTerminal = false;  // no progress lines from the workers
+    std::unique_ptr<TDataSet> dataSet = own.MakeDataSet();
+    TDatabaseHost host(own);
+    TDatabaseExport database(*dataSet, host);
+    TExportRun& run = database.Run();
+    host.Run = &run;
+    SetUpExportRun(run, info, choice);
+    run.Clock = own.Clock;
+    SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
+        err << AnsiToUtf8(caption) << ": " << AnsiToUtf8(message) << "\n";
+    });
+    TImpInfo one = info;
+    one.SQLFileName = script;
+    return database.Execute(one, tables, index)[index];
+}
+
+}  // namespace
+
 int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const std::string& dataDir,
-                      const TCommandLineEnv& env) {
+                      const TCommandLineEnv& env, int jobs) {
     SetOemCodePage(info.OemCodePage);
     const std::vector<TDatabaseTable> tables = ListDatabaseTables(info.DictionaryFileName, dataDir);
+    const auto toRun = std::count_if(tables.begin(), tables.end(),
+                                     [](const TDatabaseTable& t) { return t.LeftOut.empty(); });
+    if (jobs > 1 && toRun > 1) {
+        // The same refusal as one run's, before any worker writes.
+        TInputFiles inputs;
+        inputs.AddDictionary(info.DictionaryFileName);
+        for (const TDatabaseTable& table : tables) inputs.Add(table.Path);
+        const bool perTable = ScriptPerTable(info.SQLFileName);
+        for (const TDatabaseTable& table : tables)
+            RefuseScriptOverInput(inputs, perTable ? TableScriptName(info.SQLFileName, table.Name)
+                                                   : info.SQLFileName);
+        ClearStopSignal();
+        const TParallelExport done = ExportTablesAtOnce(
+            jobs, tables, info.SQLFileName,
+            [&](size_t index, const std::string& script, std::ostream& err) {
+                return ExportOneTable(info, choice, env, tables, index, script, err);
+            },
+            [] { return StopSignalled(); });
+        *env.Err << done.ErrText;
+        return ReportDatabaseExport(done.Results, done.PartialScript, info, env);
+    }
     std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
     TDatabaseHost host(env);
     TDatabaseExport database(*dataSet, host);
@@ -87,15 +142,20 @@ int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const s
     }
     SetBtrieveErrorDisplay(previous);
     host.EndProgress();
+    return ReportDatabaseExport(results, database.PartialScript(), info, env);
+}
+
+int ReportDatabaseExport(const std::vector<TTableResult>& results, const std::string& partial,
+                         const TImpInfo& info, const TCommandLineEnv& env) {
     *env.Err << AnsiToUtf8(DatabaseSummaryText(results)) << std::flush;
-    if (!database.PartialScript().empty()) {
+    if (!partial.empty()) {
         // The records the partial script holds: the stopped table's, or every table's.
         const bool perTable = ScriptPerTable(info.SQLFileName);
         int32_t records = 0;
         for (const TTableResult& r : results)
             if (r.Records > 0 && (!perTable || r.Status == "stopped")) records += r.Records;
         *env.Err << AnsiToUtf8(Format("Extract aborted! The partial script is %s, %d records",
-                                      database.PartialScript().c_str(), records))
+                                      partial.c_str(), records))
                  << "\n"
                  << std::flush;
     }

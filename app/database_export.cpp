@@ -47,14 +47,24 @@ TDatabaseExport::~TDatabaseExport() = default;
 
 std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
                                                    const std::vector<TDatabaseTable>& tables) {
+    return Execute(info, tables, tables.size());
+}
+
+std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
+                                                   const std::vector<TDatabaseTable>& tables,
+                                                   size_t only) {
+    const bool all = only >= tables.size();
     const bool perTable = ScriptPerTable(info.SQLFileName);
     // No script lands on a file the run reads: refused before anything is written.
     TInputFiles inputs;
     inputs.AddDictionary(info.DictionaryFileName);
     for (const TDatabaseTable& table : tables) inputs.Add(table.Path);
-    for (const TDatabaseTable& table : tables)
+    for (size_t i = 0; i < tables.size(); ++i) {
+        if (!all && i != only) continue;
+        const TDatabaseTable& table = tables[i];
         RefuseScriptOverInput(
             inputs, perTable ? TableScriptName(info.SQLFileName, table.Name) : info.SQLFileName);
+    }
     partialScript_.clear();
     if (perTable) {
         std::error_code ec;  // a folder that cannot be made fails each table's script
@@ -70,10 +80,11 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
     const auto nameDataSet = run_.NameDataSet;
     std::vector<TTableResult> results;
     bool stopped = false;
-    for (const TDatabaseTable& table : tables) {
+    for (size_t i = 0; i < tables.size(); ++i) {
+        const TDatabaseTable& table = tables[i];
         TTableResult result;
         result.Table = table;
-        if (stopped) {
+        if (stopped || (!all && i != only)) {
             result.Status = "not run";
         } else if (!table.LeftOut.empty()) {
             // Nothing to export: said in the summary, no failure of the run.

@@ -35,6 +35,10 @@ class TDatabaseExport {
     // "<table>: <message>"; the rest go on.
     std::vector<TTableResult> Execute(const TImpInfo& info,
                                       const std::vector<TDatabaseTable>& tables);
+    // The same for tables[only] alone (the others "not run"), their names still kept apart
+    // from its own: one table of a run that exports several at once.
+    std::vector<TTableResult> Execute(const TImpInfo& info,
+                                      const std::vector<TDatabaseTable>& tables, size_t only);
     // After a stopped Execute, the name its partial script is kept under; else empty.
     const std::string& PartialScript() const { return partialScript_; }
 

@@ -1,5 +1,6 @@
 #include "app/dialect_classic.h"
 
+#include "app/decode_plan.h"
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
 #include "app/table_def.h"
@@ -56,7 +57,12 @@ void TClassicDialect::Start(IScriptLines& out, const std::string& table, const T
 
 void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
     line_.assign(head_);
+    if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
+        if (plan_ && plan_->Append(i, line_)) {
+            if (i + 1 < fields.size()) line_ += ", ";
+            continue;
+        }
         const TField& field = *fields[i];
         // A zero-filled DECIMAL or MONEY, a blank NUMERIC: NULL, as any null is written.
         if (field.ValueMissing()) {
@@ -92,6 +98,14 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
     }
     line_ += ");";
     out.PutLine(line_);
+}
+
+bool TClassicDialect::LiteralStyle(TLiteralStyle& style) const {
+    style.Classic = true;
+    style.Utf8 = encoding_ == seUtf8;
+    style.Float = TLiteralStyle::ffClassic;
+    style.Text = TLiteralStyle::tfQuoted;
+    return true;
 }
 
 void TClassicDialect::EndPeriod(IScriptLines& out) {

@@ -25,6 +25,7 @@ class TClassicDialect : public ISqlDialect {
     // The odd values' warnings, and one line counting the text values written with
     // look-alike characters.
     std::vector<std::string> Warnings() const override;
+    bool LiteralStyle(TLiteralStyle& style) const override;
 
   private:
     // A line of system text, in the script's encoding.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "app/decode_plan.h"
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
 #include "platform/format.h"
@@ -209,4 +210,12 @@ void TFirebirdDialect::CommitRows(IScriptLines& out) {
 void TFirebirdDialect::EndRows(IScriptLines& out) {
     out.PutLine("DROP TABLE " + staging_ + ";");
     if (!pieces_.empty()) out.PutLine("DROP TABLE " + pieces_ + ";");
+}
+
+bool TFirebirdDialect::LiteralStyle(TLiteralStyle& style) const {
+    TTargetDialect::LiteralStyle(style);
+    style.Float = TLiteralStyle::ffFirebird;
+    style.Text = TLiteralStyle::tfCrApart;
+    style.TextBytes = encoding_ == seUtf8 ? kUtf8Piece : kPiece;
+    return true;
 }

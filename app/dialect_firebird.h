@@ -8,6 +8,8 @@
 class TFirebirdDialect : public TTargetDialect {
   public:
     TFirebirdDialect(const TScriptForm& form, TScriptEncoding encoding);
+    // Text with each CR outside the quotes, its own floats.
+    bool LiteralStyle(TLiteralStyle& style) const override;
 
   protected:
     const TIdentifierRules& Rules() const override;
@@ -42,6 +44,7 @@ class TFirebirdDialect : public TTargetDialect {
     int FractionDigits() const override { return 4; }
     // Firebird compares text with trailing blanks ignored.
     std::string_view KeyComparable(std::string_view literal) const override;
+    bool KeysCompareAsWritten() const override { return false; }
     // The key's columns become NOT NULL first: Firebird takes no nullable primary key column.
     void PrimaryKey(IScriptLines& out, const std::string& name, const std::string& table,
                     const std::vector<std::string>& columns) const override;

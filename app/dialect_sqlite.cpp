@@ -2,6 +2,7 @@
 // text), BOOLEAN stores 1 and 0, blobs and bytes as X'...'.
 #include "app/dialect_sqlite.h"
 
+#include "app/decode_plan.h"
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
 #include "platform/format.h"
@@ -42,4 +43,11 @@ void TSQLiteDialect::PrimaryKey(IScriptLines& out, const std::string& name,
                                 const std::vector<std::string>& columns) const {
     out.PutLine("CREATE UNIQUE INDEX " + IndexName("_pk") + " ON " + name + " (" +
                 JoinColumns(columns) + ");");
+}
+
+bool TSQLiteDialect::LiteralStyle(TLiteralStyle& style) const {
+    TTargetDialect::LiteralStyle(style);
+    style.Float = TLiteralStyle::ffSQLite;
+    style.Text = TLiteralStyle::tfCrApart;
+    return true;
 }

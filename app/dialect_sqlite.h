@@ -9,6 +9,8 @@
 class TSQLiteDialect : public TTargetDialect {
   public:
     TSQLiteDialect(const TScriptForm& form, TScriptEncoding encoding);
+    // Text with each CR outside the quotes, its own floats.
+    bool LiteralStyle(TLiteralStyle& style) const override;
 
   protected:
     const TIdentifierRules& Rules() const override;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "app/decode_plan.h"
 #include "app/sql_literal.h"
 #include "app/sql_value.h"
 #include "dataset/fields.h"
@@ -258,8 +259,14 @@ void TTargetDialect::NoteKeyValues() {
             check.Null = true;
             continue;
         }
-        if (keys_[k].Unique && !check.Seen.insert(std::hash<std::string>()(keyValue_)).second)
+        if (!keys_[k].Unique) continue;
+        if (keys_[k].Walked && KeysCompareAsWritten()) {
+            if (check.HasPrevious && check.Previous == keyValue_) ++check.Repeats;
+            check.Previous.assign(keyValue_);
+            check.HasPrevious = true;
+        } else if (!check.Seen.insert(std::hash<std::string>()(keyValue_)).second) {
             ++check.Repeats;
+        }
     }
 }
 
@@ -267,8 +274,13 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
     line_.clear();
     valueEnds_.resize(fields.size());
     if (!form_.Copy) line_.push_back('(');
+    if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) line_ += form_.Copy ? "\t" : ", ";
+        if (plan_ && plan_->Append(i, line_)) {
+            valueEnds_[i] = line_.size();
+            continue;
+        }
         try {
             if (form_.Copy)
                 AppendCopyValue(line_, *fields[i], recordNo);
@@ -377,6 +389,15 @@ int TTargetDialect::HoldLongValues(IScriptLines& out, const TFieldList& fields, 
     }
     line_.swap(row);
     return static_cast<int>(references.size());
+}
+
+bool TTargetDialect::LiteralStyle(TLiteralStyle& style) const {
+    style.Utf8 = encoding_ == seUtf8;
+    style.Float = TLiteralStyle::ffShortest;
+    style.Text = form_.Copy           ? TLiteralStyle::tfCopy
+                 : BackslashEscapes() ? TLiteralStyle::tfBackslash
+                                      : TLiteralStyle::tfQuoted;
+    return true;
 }
 
 void TTargetDialect::CloseStatement(IScriptLines& out) {

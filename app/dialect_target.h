@@ -41,6 +41,9 @@ class TTargetDialect : public ISqlDialect {
     // The names', the odd values' and the keys' warnings.
     std::vector<std::string> Warnings() const override;
     void SetKeys(const std::vector<TSqlKey>& keys) override { keys_ = keys; }
+    // ISO dates and times, shortest floats, text quoted (backslashes doubled where the target
+    // reads escapes) or in the COPY text form.
+    bool LiteralStyle(TLiteralStyle& style) const override;
     // PRIMARY KEY for the first unique key without null segments (nor a null written in one of
     // its columns), CREATE [UNIQUE] INDEX <table>_k<number> for the others; a key without
     // columns is left out. A unique key whose values, as written, repeat in the target's
@@ -74,6 +77,9 @@ class TTargetDialect : public ISqlDialect {
     // A value's literal as the target compares it in a key: the literal itself, unless the
     // target ignores something of it (Firebird, trailing blanks).
     virtual std::string_view KeyComparable(std::string_view literal) const { return literal; }
+    // True when KeyComparable keeps every literal as it is: values the target takes as one
+    // are then one in the file's order too, side by side along a walked key.
+    virtual bool KeysCompareAsWritten() const { return true; }
     virtual const TIdentifierRules& Rules() const = 0;
     // How the target compares names (exact by default): two names of one key are one name.
     virtual std::string NameKey(const std::string& name) const;
@@ -193,6 +199,8 @@ class TTargetDialect : public ISqlDialect {
     struct TKeyCheck {
         std::vector<size_t> Fields;
         std::unordered_set<size_t> Seen;
+        std::string Previous;  // the last value of a walked key
+        bool HasPrevious = false;
         int64_t Repeats = 0;
         bool Null = false;
     };

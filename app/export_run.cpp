@@ -1,5 +1,6 @@
 #include "app/export_run.h"
 
+#include "app/decode_plan.h"
 #include "app/input_files.h"
 #include "app/script_table_name.h"
 #include "platform/codepage.h"
@@ -106,9 +107,20 @@ void TExportRun::WriteRecords(const TImpInfo& info) {
     int32_t commitCounter = 0, progressCounter = 0;
     const TFieldList& fields = dataSet_.FieldList();
     ISqlDialect& dialect = *dialect_;
-    const std::vector<TSqlKey> keys = KeysOf ? KeysOf(dataSet_) : std::vector<TSqlKey>();
+    std::vector<TSqlKey> keys = KeysOf ? KeysOf(dataSet_) : std::vector<TSqlKey>();
+    const int32_t walked = dataSet_.WalkKey();
+    for (TSqlKey& key : keys) key.Walked = walked >= 0 && key.Number == walked;
     dialect.SetKeys(keys);
     dialect.Start(*this, info.ImpTableName, fields, info.CreateDDL, Clock());
+    std::unique_ptr<TDecodePlan> plan;
+    TLiteralStyle style;
+    if (UseDecodePlan && dialect.LiteralStyle(style))
+        plan = std::make_unique<TDecodePlan>(dataSet_, fields, style);
+    struct TPlanUse {
+        ISqlDialect& dialect;
+        TPlanUse(ISqlDialect& d, const TDecodePlan* p) : dialect(d) { dialect.UsePlan(p); }
+        ~TPlanUse() { dialect.UsePlan(nullptr); }
+    } planUse(dialect, plan.get());
 
     while (!dataSet_.Eof()) {
         ++records_;

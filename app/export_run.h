@@ -70,6 +70,10 @@ class TExportRun : public IScriptLines {
     }
     // The target, statement forms and table options of the script.
     TScriptForm Form;
+    // The values of the usual types are written by a decode plan made for the file and the
+    // target, straight from the record's bytes; false writes every value through its field
+    // (the same script, slower).
+    bool UseDecodePlan = true;
     // The script goes to standard output instead of SQLFileName.
     bool ToStandardOutput = false;
     // The keys the script states after the data (in the target's dialect); none when empty.

@@ -14,6 +14,9 @@
 #include "dataset/dataset.h"
 #include "platform/datetime.h"
 
+struct TLiteralStyle;
+class TDecodePlan;
+
 // The databases a script is written for; classic is the original script.
 enum TSqlTarget { stClassic, stFirebird, stPostgreSQL, stMySQL, stSQLite };
 
@@ -99,6 +102,14 @@ class ISqlDialect {
     // script has no place for them.
     virtual void Keys(IScriptLines&, const std::string& /*table*/,
                       const std::vector<TSqlKey>& /*keys*/) {}
+    // How the dialect's literals look to a decode plan; false when no plan writes for it.
+    virtual bool LiteralStyle(TLiteralStyle& /*style*/) const { return false; }
+    // The decode plan of the records to come: the values it writes are taken from it, the
+    // others from their fields (none: every value from its field).
+    void UsePlan(const TDecodePlan* plan) { plan_ = plan; }
+
+  protected:
+    const TDecodePlan* plan_ = nullptr;
 };
 
 // The dialect of a checked form.

@@ -14,6 +14,9 @@ struct TSqlKey {
     // What the script does otherwise than the file ("key 1: ..."), for a warning naming the
     // table; empty when the key is written as the file has it.
     std::string Warning;
+    // The records arrive in this key's order: a repeat of its values is always the value just
+    // before, so a unique key's check keeps that one value instead of one per record.
+    bool Walked = false;
 };
 
 // The first unique key without null segments that has columns; -1 when there is none.

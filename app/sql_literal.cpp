@@ -188,6 +188,10 @@ void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const
         throw EValueError(recordNo, field.FieldName(),
                           std::string(std::isnan(value) ? "NaN" : (value < 0 ? "-INF" : "INF")) +
                               " has no SQL literal");
+    AppendShortestFiniteFloat(out, value);
+}
+
+void AppendShortestFiniteFloat(std::string& out, double value) {
     char buf[32];
     auto r = std::to_chars(buf, buf + sizeof buf, value);
     const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));

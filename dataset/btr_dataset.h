@@ -74,6 +74,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     // Records are read as stored rather than along a key (no key holds every record).
     bool PhysicalOrder() const { return physical_; }
     std::string OrderNotice() const override { return orderNotice_; }
+    int32_t WalkKey() const override;
 
     // --- TDictionaryClient
     void ClearDictionary() override { SetDictionary(nullptr); }

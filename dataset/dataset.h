@@ -132,6 +132,8 @@ class TDataSet : public TComponent {
     // One line saying the records come in an order other than the one a user expects (as
     // stored, because no key holds them all); empty when they do not.
     virtual std::string OrderNotice() const { return std::string(); }
+    // The number of the key whose order the records come in; -1 for none or not known.
+    virtual int32_t WalkKey() const { return -1; }
     int32_t RecNo();
     void SetRecNo(int32_t number);
     bool IsSequenced() { return isSequenced(); }

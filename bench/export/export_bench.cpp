@@ -2,6 +2,7 @@
 // written to a file; prints records per second, bytes per second and peak memory.
 //   export_bench [records] [script]            over a generated in-memory dataset
 //   export_bench --make DIR [records]          only makes bench.def and bench.dbt in DIR
+//   export_bench --make-many DIR N [records]   only makes many.def and N tables t1.dbt ...
 //   export_bench --btrieve [records] [script]  over a Btrieve data file and dictionary made
 //                                              first with btrutil (not timed), read through
 //                                              the Btrieve dataset and the record manager,
@@ -29,6 +30,7 @@
 
 #include "app/export_run.h"
 #include "app/export_setup.h"
+#include "bench/export/bench_rows.h"
 #include "btrieve/btr_call.h"
 #include "dataset/btr_dataset.h"
 #include "dataset/dataset.h"
@@ -169,74 +171,31 @@ class TQuietHost : public IExportHost {
 
 // ---- the Btrieve file mode
 
-// The ten fields as dictionary type codes with their sizes in the record.
-struct TBtrField {
-    const char* name;
-    uint16_t code;
-    int32_t size;
-};
-constexpr TBtrField kBtrFields[] = {
-    {"ID", 22, 4},   {"NAME", 1, 31}, {"CITY", 1, 21}, {"QTY", 2, 2}, {"FLAGS", 13, 2},
-    {"PRICE", 4, 8}, {"RATE", 7, 8},  {"BORN", 5, 4},  {"AT", 6, 4},  {"TOTAL", 3, 4},
-};
-constexpr int kBtrRecordLength = 88;
-
-void Put(std::string& r, size_t at, const void* p, size_t n) {
-    std::memcpy(&r[at], p, n);
-}
-
-// One record of the data file, made from its number.
-std::string DataRecord(int32_t row) {
-    std::string r(kBtrRecordLength, '\0');
-    const int32_t id = row + 1;
-    Put(r, 0, &id, 4);
-    char name[31] = "Customer O'Name ";
-    std::to_chars(name + 16, name + 30, row);
-    Put(r, 4, name, std::strlen(name));
-    // Moscow, in Latin letters or in Cyrillic (CP866)
-    Put(r, 35, row % 2 ? "Moscow" : "\x8C\xAE\xE1\xAA\xA2\xA0", 6);
-    const int16_t qty = static_cast<int16_t>(row % 1000 - 500);
-    Put(r, 56, &qty, 2);
-    const uint16_t flags = static_cast<uint16_t>(row);
-    Put(r, 58, &flags, 2);
-    const double price = row * 0.25 + 0.5, rate = 1.0 / (row + 3);
-    Put(r, 60, &price, 8);
-    Put(r, 68, &rate, 8);
-    const uint8_t date[4] = {static_cast<uint8_t>(1 + row % 28), static_cast<uint8_t>(1 + row % 12),
-                             static_cast<uint8_t>((1990 + row % 30) & 0xFF),
-                             static_cast<uint8_t>((1990 + row % 30) >> 8)};
-    Put(r, 76, date, 4);
-    const uint8_t time[4] = {static_cast<uint8_t>(row % 100), static_cast<uint8_t>(row % 60),
-                             static_cast<uint8_t>(row / 60 % 60),
-                             static_cast<uint8_t>(row / 3600 % 24)};
-    Put(r, 80, time, 4);
-    const int32_t total = row * 3;
-    Put(r, 84, &total, 4);
-    return r;
-}
-
-// The dictionary's 141-byte records describing the data file "bench.dbt".
-std::vector<std::string> DictionaryRecords() {
+// The dictionary's 141-byte records describing the data files (each of the ten fields).
+std::vector<std::string> DictionaryRecords(const std::vector<std::string>& files = {"bench.dbt"}) {
     std::vector<std::string> out;
-    auto record = [&](int16_t kind, uint32_t seq) {
-        std::string r(141, '\0');
-        Put(r, 0, &kind, 2);
-        Put(r, 2, "bench.dbt", 9);
-        Put(r, 23, &seq, 4);
-        return r;
-    };
-    out.push_back(record(1, 1));
-    uint32_t seq = 100;
-    for (const TBtrField& f : kBtrFields) {
-        std::string r = record(2, ++seq);
-        Put(r, 27, f.name, std::strlen(f.name));
-        Put(r, 48, &f.code, 2);
-        Put(r, 52, &f.size, 4);
-        out.push_back(r);
+    uint32_t seq = 0;
+    for (const std::string& file : files) {
+        auto record = [&](int16_t kind) {
+            std::string r(141, '\0');
+            Put(r, 0, &kind, 2);
+            Put(r, 2, file.data(), file.size());
+            ++seq;
+            Put(r, 23, &seq, 4);
+            return r;
+        };
+        out.push_back(record(1));
+        for (const TBtrField& f : kBtrFields) {
+            std::string r = record(2);
+            Put(r, 27, f.name, std::strlen(f.name));
+            Put(r, 48, &f.code, 2);
+            Put(r, 52, &f.size, 4);
+            out.push_back(r);
+        }
+        std::string key = record(3);
+        Put(key, 27, "ID", 2);
+        out.push_back(key);
     }
-    std::string key = record(3, 200);
-    Put(key, 27, "ID", 2);
-    out.push_back(key);
     return out;
 }
 
@@ -364,24 +323,36 @@ std::string BaseDescription(bool nullKey) {
            (nullKey ? "nullkey=allsegs value=00 " : "") + "segment=n\n";
 }
 
+// The dictionary's own description (141-byte records, keyed by sequence and by file).
+constexpr const char* kDictionaryDescription =
+    "record=141 variable=n key=3 page=1024 replace=n\n"
+    "position=24 length=4 duplicates=n modifiable=n type=unsigned alternate=n "
+    "segment=n\n"
+    "position=1 length=2 duplicates=y modifiable=n type=integer alternate=n "
+    "segment=y\n"
+    "position=3 length=21 duplicates=y modifiable=n type=zstring alternate=n "
+    "segment=n\n"
+    "position=1 length=2 duplicates=n modifiable=n type=integer alternate=n "
+    "segment=y\n"
+    "position=3 length=21 duplicates=n modifiable=n type=zstring alternate=n "
+    "segment=y\n"
+    "position=24 length=4 duplicates=n modifiable=n type=unsigned alternate=n "
+    "segment=n\n";
+
+// many.def in dir naming t1.dbt ... tN.dbt, each a copy of one data file of records rows.
+void MakeManyTables(const std::string& dir, int tables, int32_t records) {
+    std::vector<std::string> files;
+    for (int t = 1; t <= tables; ++t) files.push_back("t" + std::to_string(t) + ".dbt");
+    MakeBtrieveFile(dir + "/many.def", kDictionaryDescription, DictionaryRecords(files), 0);
+    MakeBtrieveFile(dir + "/" + files[0], BaseDescription(false), {}, records);
+    for (size_t t = 1; t < files.size(); ++t)
+        std::filesystem::copy_file(dir + "/" + files[0], dir + "/" + files[t]);
+}
+
 void MakeBenchFiles(const std::string& dir, int32_t records) {
     const std::string dict = dir + "/bench.def", base = dir + "/bench.dbt";
     std::printf("making %d records with btrutil...\n", records);
-    MakeBtrieveFile(dict,
-                    "record=141 variable=n key=3 page=1024 replace=n\n"
-                    "position=24 length=4 duplicates=n modifiable=n type=unsigned alternate=n "
-                    "segment=n\n"
-                    "position=1 length=2 duplicates=y modifiable=n type=integer alternate=n "
-                    "segment=y\n"
-                    "position=3 length=21 duplicates=y modifiable=n type=zstring alternate=n "
-                    "segment=n\n"
-                    "position=1 length=2 duplicates=n modifiable=n type=integer alternate=n "
-                    "segment=y\n"
-                    "position=3 length=21 duplicates=n modifiable=n type=zstring alternate=n "
-                    "segment=y\n"
-                    "position=24 length=4 duplicates=n modifiable=n type=unsigned alternate=n "
-                    "segment=n\n",
-                    DictionaryRecords(), 0);
+    MakeBtrieveFile(dict, kDictionaryDescription, DictionaryRecords(), 0);
     MakeBtrieveFile(base, BaseDescription(false), {}, records);
 }
 
@@ -633,6 +604,12 @@ int main(int argc, char** argv) {
     if (argc > 2 && std::strcmp(argv[1], "--make") == 0) {
         std::filesystem::create_directories(argv[2]);
         MakeBenchFiles(argv[2], argc > 3 ? std::atoi(argv[3]) : 1000000);
+        return 0;
+    }
+    // --make-many DIR tables [records]: many.def and its tables t1.dbt ... for --all runs.
+    if (argc > 3 && std::strcmp(argv[1], "--make-many") == 0) {
+        std::filesystem::create_directories(argv[2]);
+        MakeManyTables(argv[2], std::atoi(argv[3]), argc > 4 ? std::atoi(argv[4]) : 100000);
         return 0;
     }
     const bool btrieve = argc > 1 && std::strcmp(argv[1], "--btrieve") == 0;

@@ -522,7 +522,7 @@ TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
             EXPECT_EQ(line.find_first_not_of(' ', gap), 24u) << line;
         }
     }
-    EXPECT_EQ(options, 25);
+    EXPECT_EQ(options, 26);
     EXPECT_NE(help.find("\n  --ddl, --no-ddl       write the CREATE TABLE"), std::string::npos);
     EXPECT_NE(help.find("\n  --codepage, --oem-codepage N\n                        the code page"),
               std::string::npos);

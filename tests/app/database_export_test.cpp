@@ -165,6 +165,45 @@ TEST_F(Database, OneScriptPerTableInAFolder) {
               "clients  clients.dbt        2  exported\n");
 }
 
+// Tables exported at once (-j 2) give the very scripts, messages and summary of one table at
+// a time (-j 1): one script in the dictionary's order, or one per table; a failing table and
+// one left out among them.
+TEST_F(Database, TablesAtOnceWriteWhatOneAtATimeWrites) {
+    MakeDatabase();
+    const struct {
+        std::string sql;
+        std::vector<std::string> scripts;
+        std::vector<std::string> options;
+    } cases[] = {
+        {dir_.Path("all.sql"), {""}, {}},
+        {dir_.Path("all.sql"), {""}, {"--target", "postgresql"}},
+        {dir_.Path("each/"), {"clients.sql", "items.sql"}, {"--target", "mysql"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> scripts, errs;
+        std::vector<int> statuses;
+        for (const char* jobs : {"1", "2"}) {
+            err_.str("");
+            std::vector<std::string> args = {"--dict", dict_, "--all", "--sql", c.sql, "-j", jobs};
+            args.insert(args.end(), c.options.begin(), c.options.end());
+            statuses.push_back(Run(args));
+            errs.push_back(err_.str());
+            std::string all;
+            for (const std::string& script : c.scripts) {
+                all += ReadAll(c.sql + script) + "\n--\n";
+                std::filesystem::remove(c.sql + script);
+            }
+            scripts.push_back(all);
+        }
+        EXPECT_EQ(statuses[0], kExitError);  // broken.dbt fails
+        EXPECT_EQ(statuses[1], statuses[0]) << c.sql;
+        EXPECT_NE(scripts[0].find("INSERT INTO"), std::string::npos) << c.sql;
+        EXPECT_EQ(scripts[1], scripts[0]) << c.sql;
+        EXPECT_NE(errs[0].find("clients  clients.dbt        2  exported\n"), std::string::npos);
+        EXPECT_EQ(errs[1], errs[0]) << c.sql;
+    }
+}
+
 TEST_F(Database, ListsTheTables) {
     MakeDatabase();
     EXPECT_EQ(Run({"--dict", dict_, "--list"}), kExitDone);

@@ -413,6 +413,37 @@ TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
               std::string::npos);
 }
 
+// Along the key the rows come in, a repeat of a unique key's value is the value just before:
+// the check keeps that one value. Rows out of that order show which check ran.
+TEST_F(Dialect, WalkedUniqueKeyComparesWithTheValueBefore) {
+    ds.AddColumn("CODE", ftString, 5);
+    run.KeysOf = [](TDataSet&) { return std::vector<TSqlKey>{{4, true, false, {"CODE"}, ""}}; };
+    const std::string index = "Warning|Table T, key 4: ";
+    const std::string plain =
+        " an earlier one as --target postgresql compares them; the key is written as a plain "
+        "index|warning";
+    struct TCase {
+        std::vector<const char*> Codes;
+        int32_t Walked;
+        std::string Warning;
+    };
+    const TCase cases[] = {
+        {{"a", "b", "b", "c", "c", "c"}, -1, index + "3 values repeat" + plain},
+        {{"a", "b", "b", "c", "c", "c"}, 4, index + "3 values repeat" + plain},
+        {{"a", "b", "a"}, 3, index + "1 value repeats" + plain},
+        {{"a", "b", "a"}, 4, ""},
+    };
+    for (const TCase& c : cases) {
+        ds.Clear();
+        for (const char* code : c.Codes) ds.AddRow({Text(code, 5)});
+        ds.Walked = c.Walked;
+        host.Messages.clear();
+        Script(stPostgreSQL);
+        const std::string warning = host.Messages.size() > 1 ? host.Messages[0] : "";
+        EXPECT_EQ(warning, c.Warning) << c.Walked;
+    }
+}
+
 // A multi-row INSERT ends before it passes 1 MiB, whatever --rows-per-insert allows: three
 // rows of 400,000 bytes make two statements, the first of two rows.
 TEST_F(Dialect, MultiRowStatementsStayUnderAMebibyte) {

@@ -60,6 +60,10 @@ class TMemoryDataSet : public TDataSet {
     // The count the dataset reports, as a file's Stat would; the rows held when not set.
     std::optional<int32_t> ReportedCount;
 
+    // The key the rows come in the order of (-1: none).
+    int32_t Walked = -1;
+    int32_t WalkKey() const override { return Walked; }
+
   protected:
     struct TColumn {
         std::string name;

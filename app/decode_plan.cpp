@@ -1,0 +1,192 @@
+#include "app/decode_plan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/plan_appenders.h"
+#include "app/sql_literal.h"
+#include "dataset/btr_dataset.h"
+#include "dataset/text_convert.h"
+#include "dict/file_data.h"
+#include "platform/codepage.h"
+#include "platform/regional.h"
+
+namespace {
+
+void ClassicFloat(std::string& out, double value) {
+    // Always ".": a regional "," would split the value into two in the INSERT.
+    AppendFloatText(out, value, 15, '.');
+}
+
+// The system text of one source byte escaped as the style writes it; false where the
+// field's path has to write a text holding it.
+bool EscapedByte(std::string_view text, const TLiteralStyle& style, std::string& out) {
+    for (const char c : text) {
+        switch (style.Text) {
+            case TLiteralStyle::tfQuoted:
+                if (c == '\'') out.push_back(c);
+                break;
+            case TLiteralStyle::tfBackslash:
+                if (c == '\'' || c == '\\') out.push_back(c);
+                if (c == '\r') {
+                    out += "\\r";
+                    continue;
+                }
+                break;
+            case TLiteralStyle::tfCrApart:
+                if (c == '\r') return false;
+                if (c == '\'') out.push_back(c);
+                break;
+            case TLiteralStyle::tfCopy: {
+                const char* escapes = "\\\\\tt\nn\rr\bb\ff\vv";
+                bool escaped = false;
+                for (const char* e = escapes; *e; e += 2)
+                    if (c == e[0]) {
+                        out.push_back('\\');
+                        out.push_back(e[1]);
+                        escaped = true;
+                    }
+                if (escaped) continue;
+                break;
+            }
+        }
+        out.push_back(c);
+    }
+    return true;
+}
+
+}  // namespace
+
+const TTextTable* TDecodePlan::TextTable(bool oem, const TLiteralStyle& style) {
+    std::unique_ptr<TTextTable>& table = oem ? oemText_ : ansiText_;
+    if (table) return table.get();
+    table = std::make_unique<TTextTable>();
+    table->Length[0] = TTextTable::kFieldPath;  // never met: text ends at its first zero byte
+    for (int b = 1; b < 256; ++b) {
+        const char source = static_cast<char>(b);
+        const std::string_view byte(&source, 1);
+        std::string text;
+        bool plain = true;
+        if (style.Utf8) {
+            if (oem)
+                AppendOemUtf8(text, byte);
+            else
+                text = AnsiToUtf8(byte);
+        } else if (oem) {
+            // A letter CP1251 lacks or shows as a look-alike is the field's to tell.
+            plain = !OemTextChangesCharacters(byte);
+            text = OemToAnsiText(byte);
+        } else {
+            text.assign(byte);
+        }
+        std::string written;
+        if (plain) plain = EscapedByte(text, style, written);
+        if (!plain || written.size() > sizeof table->Bytes[0]) {
+            table->Length[b] = TTextTable::kFieldPath;
+            continue;
+        }
+        table->Length[b] = static_cast<uint8_t>(written.size());
+        std::memcpy(table->Bytes[b], written.data(), written.size());
+        table->Widest = std::max(table->Widest, written.size());
+    }
+    return table.get();
+}
+
+TDecodePlan::TDecodePlan(const TDataSet& dataSet, const TFieldList& fields,
+                         const TLiteralStyle& style) {
+    source_ = dynamic_cast<const TBDataSet*>(&dataSet);
+    if (!source_ || !source_->FieldDescriptions()) return;
+    const TBFieldList& descriptions = *source_->FieldDescriptions();
+    const bool ownText = static_cast<bool>(source_->OnTranslate);
+    const std::string& timeFormat = FormatSettings().LongTimeFormat;
+    const bool classicTime = timeFormat == "hh:mm:ss" || timeFormat == "h:mm:ss";
+    columns_.resize(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const TField& field = *fields[i];
+        const auto index = static_cast<size_t>(field.FieldNo() - 1);
+        if (field.Calculated() || field.FieldNo() < 1 || index >= descriptions.Items.size())
+            continue;
+        const TBField& d = descriptions.Items[index];
+        TPlanColumn& c = columns_[i];
+        c.Offset = d.Offset;
+        c.Size = d.Size;
+        c.NullOffset = d.NullOffset;
+        c.Quoted = style.Text != TLiteralStyle::tfCopy;
+        c.PlainFloatOnly = !style.Classic;
+        c.IsoTime = !style.Classic;
+        c.HourLeadingZero = !style.Classic || timeFormat == "hh:mm:ss";
+        c.DateSeparator = style.Classic ? FormatSettings().DateSeparator : '-';
+        switch (style.Float) {
+            case TLiteralStyle::ffClassic:
+                c.Float = ClassicFloat;
+                break;
+            case TLiteralStyle::ffShortest:
+                c.Float = AppendShortestFiniteFloat;
+                break;
+            case TLiteralStyle::ffFirebird:
+                c.Float = AppendFirebirdFloat;
+                break;
+            case TLiteralStyle::ffSQLite:
+                c.Float = AppendSQLiteFloat;
+                break;
+        }
+        const int32_t n = d.Size;
+        const TFieldType type = field.DataType();
+        switch (d.TypeCode) {
+            case btSmallint:
+                if (n == 2 && type == ftSmallint) c.Append = plan::AppendInt16;
+                break;
+            case btWord:
+                if (n == 2 && type == ftWord) c.Append = plan::AppendUInt16;
+                break;
+            case btByte:
+                if (n >= 1 && type == ftWord) c.Append = plan::AppendUInt8;
+                break;
+            case btInteger:
+            case btAutoInc:
+                if (n == 4 && (type == ftInteger || type == ftAutoInc))
+                    c.Append = plan::AppendInt32;
+                break;
+            case btSingle:
+                if (n == 4 && type == ftFloat) c.Append = plan::AppendFloat32;
+                break;
+            case btFloat:
+            case btFloat8:
+                if (n == 8 && type == ftFloat) c.Append = plan::AppendFloat64;
+                break;
+            case btDate:
+                if (n == 4 && type == ftDate) c.Append = plan::AppendDate;
+                break;
+            case btTime:
+                if (n == 4 && type == ftTime && (classicTime || !style.Classic))
+                    c.Append = plan::AppendTime;
+                break;
+            case btOemString:
+            case btString:
+            case btString2:
+            case btOemLString:
+            case btLString: {
+                const bool length = d.TypeCode == btOemLString || d.TypeCode == btLString;
+                const int32_t room = length ? n - 1 : n;
+                if (ownText || type != ftString || n < 1 || field.Size() < 0) break;
+                c.Limit = static_cast<size_t>(std::min(field.Size(), room < 0 ? 0 : room));
+                // Firebird cuts a long text in pieces: such a column is the field's to write.
+                if (style.TextBytes != SIZE_MAX && c.Limit * 4 > style.TextBytes) break;
+                c.Text = TextTable(d.TypeCode == btOemString || d.TypeCode == btOemLString, style);
+                c.Append = length ? plan::AppendLText : plan::AppendZText;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+}
+
+void TDecodePlan::Begin() const {
+    record_ = source_ ? reinterpret_cast<const uint8_t*>(source_->BlobRecordBuffer()) : nullptr;
+}
+
+size_t TDecodePlan::Covered() const {
+    return static_cast<size_t>(std::count_if(columns_.begin(), columns_.end(),
+                                             [](const TPlanColumn& c) { return c.Append; }));
+}

@@ -1,0 +1,233 @@
+#include "app/parallel_export.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/script_file.h"
+#include "platform/codepage.h"
+#include "platform/exception.h"
+#include "platform/format.h"
+
+namespace {
+
+// A table's result as a worker sends it: its index, records, failure, status and error text.
+struct TWireHead {
+    uint32_t Index;
+    int32_t Records;
+    uint32_t Failed;
+    uint32_t StatusBytes;
+    uint32_t ErrBytes;
+};
+
+bool WriteAll(int fd, const void* data, size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool ReadAll(int fd, void* data, size_t size) {
+    auto* p = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The counter the workers take tables by, shared between the processes.
+class TSharedCounter {
+  public:
+    TSharedCounter() {
+        void* at = ::mmap(nullptr, sizeof(std::atomic<size_t>), PROT_READ | PROT_WRITE,
+                          MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (at == MAP_FAILED) throw Exception("Cannot share the table counter between workers");
+        counter_ = new (at) std::atomic<size_t>(0);
+    }
+    ~TSharedCounter() { ::munmap(counter_, sizeof(std::atomic<size_t>)); }
+    TSharedCounter(const TSharedCounter&) = delete;
+    TSharedCounter& operator=(const TSharedCounter&) = delete;
+    size_t Take() { return counter_->fetch_add(1); }
+
+  private:
+    std::atomic<size_t>* counter_ = nullptr;
+};
+
+// A folder of the tables' parts beside the script, removed with what it holds.
+class TPartsFolder {
+  public:
+    explicit TPartsFolder(const std::string& script) {
+        std::filesystem::path beside = std::filesystem::path(AnsiToUtf8(script)).parent_path();
+        std::string pattern =
+            (beside.empty() ? std::string(".") : beside.string()) + "/.quorvath-parts-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            throw Exception(
+                Format("Cannot make a folder beside %s for the tables' parts", script.c_str()));
+        path_ = pattern;
+    }
+    ~TPartsFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TPartsFolder(const TPartsFolder&) = delete;
+    TPartsFolder& operator=(const TPartsFolder&) = delete;
+    // The part of table i, as the system names files (CP1251).
+    std::string Part(size_t i) const {
+        return Utf8ToAnsi(path_) + "/" + std::to_string(i) + ".sql";
+    }
+
+  private:
+    std::string path_;
+};
+
+// A worker: takes tables until none is left, sending each one's result on fd.
+[[noreturn]] void Work(const std::vector<size_t>& runs, TSharedCounter& counter, int fd,
+                       const TTableWork& work, const std::function<bool()>& stopped,
+                       const std::vector<TDatabaseTable>& tables, const std::string& sqlName,
+                       const TPartsFolder* parts) {
+    // After a stop request no table is begun: the ones left are "not run".
+    for (size_t taken = 0; !(stopped && stopped()) && (taken = counter.Take()) < runs.size();) {
+        const size_t i = runs[taken];
+        std::ostringstream err;
+        TTableResult result;
+        result.Table = tables[i];
+        try {
+            result = work(i, parts ? parts->Part(i) : sqlName, err);
+        } catch (const std::exception& e) {
+            err << AnsiToUtf8(tables[i].Name + ": " + e.what()) << "\n";
+            result.Status = "failed";
+            result.Failed = true;
+        }
+        const std::string text = err.str();
+        const TWireHead head{static_cast<uint32_t>(i), result.Records, result.Failed ? 1u : 0u,
+                             static_cast<uint32_t>(result.Status.size()),
+                             static_cast<uint32_t>(text.size())};
+        if (!WriteAll(fd, &head, sizeof head) ||
+            !WriteAll(fd, result.Status.data(), result.Status.size()) ||
+            !WriteAll(fd, text.data(), text.size()))
+            ::_exit(2);
+    }
+    ::_exit(0);
+}
+
+}  // namespace
+
+TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& tables,
+                                   const std::string& sqlName, const TTableWork& work,
+                                   const std::function<bool()>& stopped) {
+    const bool perTable = ScriptPerTable(sqlName);
+    TParallelExport done;
+    done.Results.resize(tables.size());
+    std::vector<size_t> runs;
+    for (size_t i = 0; i < tables.size(); ++i) {
+        done.Results[i].Table = tables[i];
+        if (tables[i].LeftOut.empty()) {
+            done.Results[i].Status = "not run";  // until its worker says otherwise
+            runs.push_back(i);
+        } else {
+            done.Results[i].Status = "left out: " + tables[i].LeftOut;
+        }
+    }
+    std::unique_ptr<TPartsFolder> parts;
+    if (!perTable) {
+        parts = std::make_unique<TPartsFolder>(sqlName);
+    } else {
+        std::error_code ec;  // a folder that cannot be made fails each table's script
+        std::filesystem::create_directories(AnsiToUtf8(sqlName), ec);
+    }
+    TSharedCounter counter;
+    const size_t workers = std::min(runs.size(), static_cast<size_t>(jobs < 1 ? 1 : jobs));
+    std::vector<std::pair<pid_t, int>> started;  // each worker and the pipe it sends on
+    for (size_t w = 0; w < workers; ++w) {
+        int fds[2];
+        if (::pipe(fds) != 0) break;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            for (const auto& [other, fd] : started) ::close(fd);
+            Work(runs, counter, fds[1], work, stopped, tables, sqlName, parts.get());
+        }
+        ::close(fds[1]);
+        if (pid < 0) {
+            ::close(fds[0]);
+            break;
+        }
+        started.emplace_back(pid, fds[0]);
+    }
+    if (started.empty()) throw Exception("Cannot start the workers of -j");
+    std::vector<std::string> errText(tables.size());
+    std::vector<bool> reported(tables.size(), false);
+    bool lost = false;  // a worker ended without telling all it took
+    for (const auto& [pid, fd] : started) {
+        TWireHead head{};
+        while (ReadAll(fd, &head, sizeof head) && head.Index < tables.size()) {
+            std::string status(head.StatusBytes, '\0'), text(head.ErrBytes, '\0');
+            if (!ReadAll(fd, status.data(), status.size()) ||
+                !ReadAll(fd, text.data(), text.size()))
+                break;
+            TTableResult& r = done.Results[head.Index];
+            r.Records = head.Records;
+            r.Failed = head.Failed != 0;
+            r.Status = status;
+            errText[head.Index] = text;
+            reported[head.Index] = true;
+        }
+        ::close(fd);
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) lost = true;
+    }
+    if (lost)
+        for (const size_t i : runs)
+            if (!reported[i]) {
+                done.Results[i].Status = "failed";
+                done.Results[i].Failed = true;
+            }
+    for (const std::string& text : errText) done.ErrText += text;
+    if (perTable) {
+        for (const TTableResult& r : done.Results)
+            if (r.Status == "stopped")
+                done.PartialScript = TableScriptName(sqlName, r.Table.Name) + ".partial";
+        return done;
+    }
+    // One script: the parts in the tables' order; a stopped run keeps it as NAME.partial.
+    TScriptFile script;
+    script.Rewrite(sqlName);
+    bool anyStopped = false;
+    for (size_t i = 0; i < tables.size(); ++i) {
+        const TTableResult& r = done.Results[i];
+        if (r.Status == "stopped") anyStopped = true;
+        if (r.Status != "exported" && r.Status != "stopped") continue;
+        // A stopped table's run kept its part as NAME.partial.
+        const std::string name = parts->Part(i) + (r.Status == "stopped" ? ".partial" : "");
+        std::ifstream in(AnsiToUtf8(name), std::ios::binary);
+        std::string part((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.eof() && in.fail())
+            throw Exception(Format("Cannot read the part of table %s", r.Table.Name.c_str()));
+        script.Write(part);
+    }
+    if (anyStopped)
+        done.PartialScript = script.ClosePartial();
+    else
+        script.Close();
+    return done;
+}

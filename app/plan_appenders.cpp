@@ -1,0 +1,159 @@
+#include "app/plan_appenders.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "dataset/field_codec.h"
+
+namespace plan {
+
+namespace {
+
+bool IsNull(const uint8_t* record, const TPlanColumn& column) {
+    return column.NullOffset >= 0 && record[column.NullOffset] != 0;
+}
+
+template <typename T>
+T Read(const uint8_t* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+template <typename T>
+bool AppendInteger(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return false;
+    char buf[16];
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, static_cast<int32_t>(Read<T>(record + column.Offset)));
+    out.append(buf, r.ptr);
+    return true;
+}
+
+bool AppendDouble(std::string& out, double value, const TPlanColumn& column) {
+    if (column.PlainFloatOnly && (!std::isfinite(value) || (value == 0 && std::signbit(value))))
+        return false;
+    column.Float(out, value);
+    return true;
+}
+
+// Two digits of 0..99.
+inline char* PutTwo(char* p, int value) {
+    p[0] = static_cast<char>('0' + value / 10);
+    p[1] = static_cast<char>('0' + value % 10);
+    return p + 2;
+}
+
+// The source text's bytes through the column's table, between apostrophes when quoted.
+bool AppendTextBytes(std::string& out, const uint8_t* text, size_t length,
+                     const TPlanColumn& column) {
+    const TTextTable& table = *column.Text;
+    const size_t start = out.size();
+    // Room for every byte at its widest, and for the last copy's whole entry.
+    out.resize(start + 2 + length * table.Widest + sizeof table.Bytes[0]);
+    char* p = out.data() + start;
+    if (column.Quoted) *p++ = '\'';
+    for (size_t i = 0; i < length; ++i) {
+        const uint8_t n = table.Length[text[i]];
+        if (n == TTextTable::kFieldPath) {
+            out.resize(start);
+            return false;
+        }
+        std::memcpy(p, table.Bytes[text[i]], sizeof table.Bytes[0]);
+        p += n;
+    }
+    if (column.Quoted) *p++ = '\'';
+    out.resize(static_cast<size_t>(p - out.data()));
+    return true;
+}
+
+}  // namespace
+
+bool AppendInt16(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    return AppendInteger<int16_t>(out, record, column);
+}
+
+bool AppendUInt16(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    return AppendInteger<uint16_t>(out, record, column);
+}
+
+bool AppendUInt8(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    return AppendInteger<uint8_t>(out, record, column);
+}
+
+bool AppendInt32(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    return AppendInteger<int32_t>(out, record, column);
+}
+
+bool AppendFloat32(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return false;
+    return AppendDouble(out, static_cast<double>(Read<float>(record + column.Offset)), column);
+}
+
+bool AppendFloat64(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return false;
+    return AppendDouble(out, Read<double>(record + column.Offset), column);
+}
+
+bool AppendDate(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return false;
+    const uint8_t* at = record + column.Offset;
+    const int day = at[0], month = at[1], year = at[2] | (at[3] << 8);
+    if (!IsValidDate(year, month, day)) return false;  // null, or no date: told by the field
+    char buf[12];
+    char* p = buf;
+    if (column.Quoted) *p++ = '\'';
+    p = PutTwo(PutTwo(p, year / 100), year % 100);
+    *p++ = column.DateSeparator;
+    p = PutTwo(p, month);
+    *p++ = column.DateSeparator;
+    p = PutTwo(p, day);
+    if (column.Quoted) *p++ = '\'';
+    out.append(buf, p);
+    return true;
+}
+
+bool AppendTime(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return false;
+    const uint8_t* at = record + column.Offset;
+    const int hundredths = at[0], second = at[1], minute = at[2], hour = at[3];
+    if (hour > 23 || minute > 59 || second > 59 || hundredths > 99) return false;
+    if ((hour | minute | second | hundredths) == 0) return false;  // midnight: no time
+    char buf[16];
+    char* p = buf;
+    if (column.Quoted) *p++ = '\'';
+    if (column.HourLeadingZero || hour >= 10)
+        p = PutTwo(p, hour);
+    else
+        *p++ = static_cast<char>('0' + hour);
+    *p++ = ':';
+    p = PutTwo(p, minute);
+    *p++ = ':';
+    p = PutTwo(p, second);
+    if (column.IsoTime && hundredths != 0) {
+        *p++ = '.';
+        *p++ = static_cast<char>('0' + hundredths / 10);
+        if (hundredths % 10 != 0) *p++ = static_cast<char>('0' + hundredths % 10);
+    }
+    if (column.Quoted) *p++ = '\'';
+    out.append(buf, p);
+    return true;
+}
+
+bool AppendZText(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return false;
+    const uint8_t* at = record + column.Offset;
+    const size_t length = strnlen(reinterpret_cast<const char*>(at), column.Limit);
+    return AppendTextBytes(out, at, length, column);
+}
+
+bool AppendLText(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return false;
+    const uint8_t* at = record + column.Offset;
+    const size_t stated = at[0] < column.Limit ? at[0] : column.Limit;
+    const size_t length = strnlen(reinterpret_cast<const char*>(at + 1), stated);
+    return AppendTextBytes(out, at + 1, length, column);
+}
+
+}  // namespace plan

@@ -1,0 +1,254 @@
+// Side by side with pgdbf: the same rows (bench_rows.h) as the embedded manager's file (made
+// by export_bench --make), as a 6.0 vendor-format file and as a dBASE III file; quorvath's
+// classic script, postgresql INSERTs and postgresql COPY over the first two, pgdbf (when on
+// the PATH) over the third. For each: CPU and wall seconds, records and bytes per second, the
+// child's peak memory (with the few MiB of this process it starts from) and its CPU time per
+// record against pgdbf's; after several sizes, how each one's CPU time per record grew.
+//   side_by_side DIR [records...]      (default 1000000 10000000)
+//   side_by_side DIR --tables N [records]   --all over N tables of records rows each (default
+//                                           8 and 200000), one at a time against -j 2
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/export/bench_rows.h"
+#include "bench/real/real_image.h"
+#include "bench/side/dbf_writer.h"
+
+namespace {
+
+struct TMeasure {
+    double cpu = 0, wall = 0;
+    long peakKiB = 0;
+    double bytes = 0;
+    bool ok = false;
+};
+
+// Runs argv with standard output to out (and standard error to err); the child's rusage.
+TMeasure Run(const std::vector<std::string>& argv, const std::string& out, const std::string& err) {
+    TMeasure m;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (o < 0 || e < 0) _exit(126);
+        dup2(o, 1);
+        dup2(e, 2);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return m;
+    m.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    m.peakKiB = usage.ru_maxrss;
+    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return m;
+}
+
+bool OnPath(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+template <typename T>
+T At(const std::string& r, size_t offset) {
+    T v;
+    std::memcpy(&v, r.data() + offset, sizeof v);
+    return v;
+}
+
+std::string Number(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+// The OEM bytes of a text field up to its zero byte, in CP866 as the DBF keeps them too.
+std::string Text(const std::string& r, size_t offset, size_t size) {
+    return std::string(r.data() + offset, strnlen(r.data() + offset, size));
+}
+
+void MakeDbf(const std::string& path, int32_t records) {
+    TDbfWriter dbf(path,
+                   {{"ID", 'N', 10},
+                    {"NAME", 'C', 30},
+                    {"CITY", 'C', 20},
+                    {"QTY", 'N', 6},
+                    {"FLAGS", 'N', 5},
+                    {"PRICE", 'N', 15, 2},
+                    {"RATE", 'N', 20, 15},
+                    {"BORN", 'D', 8},
+                    {"AT", 'C', 11},
+                    {"TOTAL", 'N', 11}},
+                   static_cast<uint32_t>(records));
+    for (int32_t row = 0; row < records; ++row) {
+        const std::string r = DataRecord(row);
+        const auto* date = reinterpret_cast<const uint8_t*>(r.data() + 76);
+        const auto* time = reinterpret_cast<const uint8_t*>(r.data() + 80);
+        char born[16], at[16];
+        std::snprintf(born, sizeof born, "%04d%02d%02d", date[2] | (date[3] << 8), date[1],
+                      date[0]);
+        std::snprintf(at, sizeof at, "%02d:%02d:%02d.%02d", time[3], time[2], time[1], time[0]);
+        dbf.Add({std::to_string(At<int32_t>(r, 0)), Text(r, 4, 31), Text(r, 35, 21),
+                 std::to_string(At<int16_t>(r, 56)), std::to_string(At<uint16_t>(r, 58)),
+                 Number(At<double>(r, 60), 2), Number(At<double>(r, 68), 15), born, at,
+                 std::to_string(At<int32_t>(r, 84))});
+    }
+    dbf.Close();
+}
+
+void MakeRealFile(const std::string& path, int32_t records) {
+    realbench::TImageSpec spec;
+    spec.recordLength = kBtrRecordLength;
+    spec.newFormat = true;  // 6.0
+    realbench::TImageKey key;
+    key.segments.push_back({0, 4, 1, 0, 0});  // ID, integer, unique
+    spec.keys.push_back(key);
+    std::vector<std::vector<uint8_t>> rows;
+    rows.reserve(static_cast<size_t>(records));
+    for (int32_t row = 0; row < records; ++row) {
+        const std::string r = DataRecord(row);
+        rows.emplace_back(r.begin(), r.end());
+    }
+    realbench::WriteRealImage(path, spec, rows);
+}
+
+struct TKind {
+    const char* name;
+    const char* file;  // "emb", "real" or "dbf"
+    std::vector<std::string> options;
+};
+
+// --all over many tables, one at a time against two at once.
+int TablesMode(const std::string& dir, int tables, int32_t records) {
+    std::filesystem::create_directories(dir);
+    std::printf("making %d tables of %d records (not timed)\n", tables, records);
+    std::fflush(stdout);
+    if (std::system(("'" EXPORT_BENCH "' --make-many '" + dir + "' " + std::to_string(tables) +
+                     " " + std::to_string(records) + " >/dev/null")
+                        .c_str()) != 0)
+        return 1;
+    std::printf("%-44s %8s %8s %9s\n", "", "CPU s", "wall s", "peak MiB");
+    double one = 0;
+    for (const char* jobs : {"1", "2"}) {
+        const std::string out = dir + "/out/";
+        std::filesystem::remove_all(out);
+        const TMeasure m = Run({QUORVATH_PROGRAM, "--dict", dir + "/many.def", "--all", "--sql",
+                                out, "--target", "postgresql", "--copy", "-j", jobs},
+                               dir + "/stdout.txt", dir + "/err.txt");
+        if (!m.ok) std::printf("-j %s: failed, see %s/err.txt\n", jobs, dir.c_str());
+        if (one == 0) one = m.wall;
+        std::printf("%-44s %8.2f %8.2f %9.1f   %.2fx\n",
+                    (std::string("quorvath --all -j ") + jobs + ", postgresql COPY").c_str(), m.cpu,
+                    m.wall, m.peakKiB / 1024.0, one / m.wall);
+    }
+    std::filesystem::remove_all(dir);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: side_by_side DIR [records...]\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    if (argc > 2 && std::string(argv[2]) == "--tables")
+        return TablesMode(dir + "/tables", argc > 3 ? std::atoi(argv[3]) : 8,
+                          argc > 4 ? std::atoi(argv[4]) : 200000);
+    std::vector<int32_t> sizes;
+    for (int i = 2; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty()) sizes = {1000000, 10000000};
+    const bool pgdbf = OnPath("pgdbf");
+    const std::vector<TKind> kinds = {
+        {"quorvath classic, embedded file", "emb", {}},
+        {"quorvath postgresql INSERT, embedded file", "emb", {"--target", "postgresql"}},
+        {"quorvath postgresql COPY, embedded file", "emb", {"--target", "postgresql", "--copy"}},
+        {"quorvath classic, 6.0 file", "real", {}},
+        {"quorvath postgresql INSERT, 6.0 file", "real", {"--target", "postgresql"}},
+        {"quorvath postgresql COPY, 6.0 file", "real", {"--target", "postgresql", "--copy"}},
+        {"pgdbf, dBASE III file", "dbf", {}},
+    };
+    std::map<std::string, std::vector<double>> perRecord;  // CPU s per million, per size
+    for (const int32_t records : sizes) {
+        const std::string at = dir + "/" + std::to_string(records);
+        std::filesystem::create_directories(at + "/real");
+        std::printf("\n== %d records (making the files, not timed)\n", records);
+        std::fflush(stdout);
+        if (std::system(("'" EXPORT_BENCH "' --make '" + at + "' " + std::to_string(records) +
+                         " >/dev/null")
+                            .c_str()) != 0)
+            return 1;
+        // Made by a child, so that the memory they take is not this process's: a child's
+        // peak memory counts what it had before exec.
+        const pid_t maker = fork();
+        if (maker == 0) {
+            MakeRealFile(at + "/real/bench.dbt", records);
+            MakeDbf(at + "/bench.dbf", records);
+            _exit(0);
+        }
+        int made = 0;
+        if (maker < 0 || waitpid(maker, &made, 0) != maker || !WIFEXITED(made) ||
+            WEXITSTATUS(made) != 0)
+            return 1;
+        std::printf("%-44s %8s %8s %12s %8s %9s %8s\n", "", "CPU s", "wall s", "records/s", "MB/s",
+                    "peak MiB", "CPU/pgdbf");
+        std::vector<std::pair<const TKind*, TMeasure>> results;
+        double pgdbfCpu = 0;
+        for (const TKind& kind : kinds) {
+            const std::string out = at + "/out.sql", err = at + "/err.txt";
+            std::vector<std::string> args;
+            if (std::string(kind.file) == "dbf") {
+                if (!pgdbf) continue;
+                args = {"pgdbf", at + "/bench.dbf"};
+            } else {
+                args = {QUORVATH_PROGRAM,
+                        "--dict",
+                        at + "/bench.def",
+                        "--base",
+                        at + (std::string(kind.file) == "real" ? "/real" : "") + "/bench.dbt",
+                        "--sql",
+                        "-"};
+                args.insert(args.end(), kind.options.begin(), kind.options.end());
+            }
+            TMeasure m = Run(args, out, err);
+            m.bytes = static_cast<double>(std::filesystem::file_size(out));
+            if (!m.ok) std::printf("%s: failed, see %s\n", kind.name, err.c_str());
+            if (std::string(kind.file) == "dbf") pgdbfCpu = m.cpu;
+            results.emplace_back(&kind, m);
+            std::filesystem::remove(out);
+        }
+        for (const auto& [kind, m] : results) {
+            std::printf("%-44s %8.2f %8.2f %12.0f %8.1f %9.1f %8s\n", kind->name, m.cpu, m.wall,
+                        records / m.wall, m.bytes / m.wall / 1e6, m.peakKiB / 1024.0,
+                        pgdbfCpu > 0 ? Number(m.cpu / pgdbfCpu, 2).c_str() : "-");
+            perRecord[kind->name].push_back(m.cpu / records * 1e6);
+        }
+        std::fflush(stdout);
+        std::filesystem::remove_all(at);
+    }
+    if (sizes.size() > 1) {
+        std::printf("\nCPU s per million records at %d and %d records (and their ratio):\n",
+                    sizes.front(), sizes.back());
+        for (const auto& [name, v] : perRecord)
+            std::printf("%-44s %8.3f %8.3f %6.2f\n", name.c_str(), v.front(), v.back(),
+                        v.back() / v.front());
+    }
+    return 0;
+}
