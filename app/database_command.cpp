@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "app/database_export.h"
-#include "app/progress_meter.h"
+#include "app/terminal_host.h"
 #include "btrieve/btr_error.h"
 #include "dataset/btr_dataset.h"
 #include "platform/codepage.h"
@@ -12,43 +12,6 @@
 #include "recman/btrieve_codes.h"
 
 namespace {
-
-// Progress per table on a terminal, the stop signal, errors and warnings on standard error.
-class TDatabaseHost : public IExportHost {
-  public:
-    explicit TDatabaseHost(const TCommandLineEnv& env) : env_(env), meter_(env.Seconds) {}
-    TExportRun* Run = nullptr;
-
-    void BeginTable(const std::string& table, int64_t total) override {
-        EndProgress();
-        meter_.Start(AnsiToUtf8(table), total);
-    }
-    void ShowProgress(const std::string& text) override {
-        if (env_.ErrIsTerminal) shown_ |= DrawProgress(*env_.Err, meter_, std::stoll(text));
-    }
-    void ProcessMessages() override {
-        if (StopSignalled() && Run) Run->RequestStop();
-    }
-    void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
-    void ShowError(const std::string& message) override {
-        EndProgress();
-        WriteErrorLines(env_, message);
-    }
-    void ShowWarning(const std::string& text) override { ShowNotice(text); }
-    void ShowNotice(const std::string& text) override {
-        EndProgress();
-        *env_.Err << AnsiToUtf8(text) << "\n" << std::flush;
-    }
-    void EndProgress() {
-        if (shown_) *env_.Err << "\n" << std::flush;
-        shown_ = false;
-    }
-
-  private:
-    const TCommandLineEnv& env_;
-    bool shown_ = false;
-    TProgressMeter meter_;
-};
 
 // Why a data file could not be opened, on one line: the status and the record manager's
 // reason, or the error's own first line.
@@ -62,46 +25,39 @@ std::string UnreadableNote(const std::exception& e) {
 }  // namespace
 
 int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const std::string& dataDir,
-                      const TCommandLineEnv& env) {
+                      TShowChoice show, const TCommandLineEnv& env) {
     SetOemCodePage(info.OemCodePage);
     const std::vector<TDatabaseTable> tables = ListDatabaseTables(info.DictionaryFileName, dataDir);
     std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
-    TDatabaseHost host(env);
+    TTerminalHost host(env, show);
     TDatabaseExport database(*dataSet, host);
+    database.Seconds = env.Seconds;
     TExportRun& run = database.Run();
     host.Run = &run;
     SetUpExportRun(run, info, choice);
     run.Clock = env.Clock;
-    const TBtrieveErrorDisplay previous =
-        SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
-            host.EndProgress();
-            *env.Err << AnsiToUtf8(caption) << ": " << AnsiToUtf8(message) << "\n" << std::flush;
-        });
+    const TTerminalWarnings warnings(host);
+    const TBtrieveErrorScope errors(host, env);
     ClearStopSignal();
-    std::vector<TTableResult> results;
-    try {
-        results = database.Execute(info, tables);
-    } catch (...) {
-        SetBtrieveErrorDisplay(previous);
-        throw;
-    }
-    SetBtrieveErrorDisplay(previous);
+    const std::vector<TTableResult> results = database.Execute(info, tables);
     host.EndProgress();
-    *env.Err << AnsiToUtf8(DatabaseSummaryText(results)) << std::flush;
+    std::string summary = DatabaseSummaryText(results) + "\n" + DatabaseTotalsText(results);
+    summary.pop_back();  // Say ends the line
+    host.Say(AnsiToUtf8(summary));
     if (!database.PartialScript().empty()) {
         // The records the partial script holds: the stopped table's, or every table's.
         const bool perTable = ScriptPerTable(info.SQLFileName);
         int32_t records = 0;
         for (const TTableResult& r : results)
             if (r.Records > 0 && (!perTable || r.Status == "stopped")) records += r.Records;
-        *env.Err << AnsiToUtf8(Format("Extract aborted! The partial script is %s, %d records",
-                                      database.PartialScript().c_str(), records))
-                 << "\n"
-                 << std::flush;
+        host.Say(AnsiToUtf8(Format("Extract aborted! The partial script is %s, %d records",
+                                   database.PartialScript().c_str(), records)));
     }
     const bool failed =
         std::any_of(results.begin(), results.end(), [](const TTableResult& r) { return r.Failed; });
-    if (failed) return kExitError;
+    const bool exported = std::any_of(results.begin(), results.end(),
+                                      [](const TTableResult& r) { return r.Ended && !r.Failed; });
+    if (failed) return exported ? kExitPartial : kExitError;
     const bool stopped = std::any_of(results.begin(), results.end(),
                                      [](const TTableResult& r) { return r.Status == "stopped"; });
     return stopped ? kExitStopped : kExitDone;

@@ -7,14 +7,17 @@
 
 #include "app/command_line.h"
 #include "app/export_setup.h"
+#include "app/terminal_host.h"
 #include "dict/database_tables.h"
 
 // Exit status 0 when every table that has a data file was exported (a table without one, or
-// one of the dictionary's own, is left out and named in the summary), 1 when any failed (or
-// the dictionary could not be read), 130 when a stop signal ended the run.
-// choice: what the user chose for every table (its DictTable is each table's own).
+// one of the dictionary's own, is left out and named in the summary), 3 when some were
+// exported and some failed, 1 when all that ran failed (or the dictionary could not be read),
+// 130 when a stop signal ended the run.
+// choice: what the user chose for every table (its DictTable is each table's own); show: the
+// progress line, or nothing but errors.
 int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const std::string& dataDir,
-                      const TCommandLineEnv& env);
+                      TShowChoice show, const TCommandLineEnv& env);
 int RunDatabaseList(const TImpInfo& info, const std::string& dataDir, const TCommandLineEnv& env);
 
 // The list: a heading, then per table its name, data file, "yes" or "no" (found; "-" for the
