@@ -36,7 +36,7 @@ int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const s
     host.Run = &run;
     SetUpExportRun(run, info, choice);
     run.Clock = env.Clock;
-    const TTerminalWarnings warnings(host);
+    const TTerminalWarnings warnings(database.TableHost());
     const TBtrieveErrorScope errors(host, env);
     ClearStopSignal();
     const std::vector<TTableResult> results = database.Execute(info, tables);

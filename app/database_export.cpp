@@ -58,6 +58,10 @@ TDatabaseExport::TDatabaseExport(TDataSet& dataSet, IExportHost& host)
 
 TDatabaseExport::~TDatabaseExport() = default;
 
+IExportHost& TDatabaseExport::TableHost() {
+    return *tableHost_;
+}
+
 std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
                                                    const std::vector<TDatabaseTable>& tables) {
     const bool perTable = ScriptPerTable(info.SQLFileName);

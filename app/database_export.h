@@ -34,6 +34,9 @@ class TDatabaseExport {
     // The run that exports each table in turn (its NameDataSet, Clock and Encoding are the
     // ones every table gets; a stop request ends the database run after the current table).
     TExportRun& Run() { return run_; }
+    // The host each table's run talks to: what it is told is the current table's (a warning
+    // counted in its result).
+    IExportHost& TableHost();
     // Seconds of a steady clock, for each table's time; tests fix it.
     std::function<double()> Seconds;
 

@@ -24,7 +24,6 @@ void TTerminalHost::BeginTable(const std::string& table, int64_t total) {
     EndProgress();
     Table = table;
     Totals = {};
-    Warnings = 0;
     Ended = false;
     start_ = env_.Seconds ? env_.Seconds() : SteadySeconds();
     meter_.Start(AnsiToUtf8(table), total);
@@ -75,7 +74,7 @@ void TTerminalHost::EndProgress() {
     shown_ = false;
 }
 
-TTerminalWarnings::TTerminalWarnings(TTerminalHost& host)
+TTerminalWarnings::TTerminalWarnings(IExportHost& host)
     : host_(host), previous_(SetDictWarnings(this)) {}
 
 TTerminalWarnings::~TTerminalWarnings() {

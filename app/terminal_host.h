@@ -41,7 +41,7 @@ class TTerminalHost : public IExportHost {
     // A line on standard error, unless quiet.
     void Say(const std::string& utf8);
 
-    // The last table: its name, what EndTable told, its warnings and seconds.
+    // The last table: its name, what EndTable told, its seconds; the warnings of the run.
     std::string Table;
     TTableTotals Totals;
     int Warnings = 0;
@@ -60,14 +60,14 @@ class TTerminalHost : public IExportHost {
 // warning each.
 class TTerminalWarnings : public IDictWarnings {
   public:
-    explicit TTerminalWarnings(TTerminalHost& host);
+    explicit TTerminalWarnings(IExportHost& host);
     ~TTerminalWarnings() override;
     TTerminalWarnings(const TTerminalWarnings&) = delete;
     TTerminalWarnings& operator=(const TTerminalWarnings&) = delete;
     void DictWarning(const std::string& text) override;
 
   private:
-    TTerminalHost& host_;
+    IExportHost& host_;
     IDictWarnings* previous_;
 };
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/progress_meter.h"
 #include "platform/codepage.h"
 
 class TCommandLineTest : public ::testing::Test {
@@ -42,8 +43,8 @@ class TCommandLineTest : public ::testing::Test {
         const std::string count = std::to_string(records);
         return table + ": " + count + " records read, " + count + " written, " +
                std::to_string(warnings) + (warnings == 1 ? " warning, " : " warnings, ") +
-               std::to_string(std::filesystem::file_size(script)) + " bytes in 0.0 s to " +
-               script + "\n";
+               GroupedNumber(static_cast<int64_t>(std::filesystem::file_size(script))) +
+               " bytes in 0.0 s to " + script + "\n";
     }
 
     TCommandLineEnv env_;
