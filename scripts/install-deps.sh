@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tools need, when any is missing.
-# Usage: scripts/install-deps.sh [ci]   (ci: also the style checks' clang-format and clang-tidy)
+# Usage: scripts/install-deps.sh [ci]   (ci: also the style checks' clang-format and clang-tidy,
+# and the package check's lintian and desktop-file-validate)
 # A caller that has installed them sets QUORVATH_DEPS_INSTALLED to what it asked for (empty
 # word for the plain set, or ci), and later calls in its environment check nothing again:
 # .ci/run does so, so that its builds do not each ask dpkg and apt.
@@ -18,7 +19,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   clang libclang-rt-dev
 )
-if [ "$set_name" = ci ]; then packages+=(clang-format clang-tidy); fi
+if [ "$set_name" = ci ]; then packages+=(clang-format clang-tidy lintian desktop-file-utils); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
