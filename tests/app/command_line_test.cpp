@@ -247,6 +247,49 @@ TEST_F(CommandLine, ProgressOnATerminalAboutOnceASecond) {
     }
 }
 
+// The progress line is drawn on a terminal or when --progress asks, never with --quiet, which
+// also leaves out the final message and the closing line; errors are always said.
+TEST_F(CommandLine, ProgressAndQuietChooseWhatIsShown) {
+    rows_ = 250;
+    double now = 0;
+    env.Seconds = [&now] { return now; };
+    onFetch_ = [&now](int row) { now = row * 0.01; };
+    const std::string progress =
+        "\rb: 100 of 250 [########............]  40%, 101 records/s, 0:00 elapsed, 0:01 left"
+        "\rb: 200 of 250 [################....]  80%, 100 records/s, 0:01 elapsed, 0:00 left\n";
+    const struct {
+        bool terminal;
+        std::vector<std::string> flags;
+        bool drawn, told;  // the progress line; the final message and closing line
+    } cases[] = {
+        {true, {}, true, true},
+        {false, {}, false, true},
+        {false, {"--progress"}, true, true},
+        {true, {"--quiet"}, false, false},
+        {false, {"--progress", "--quiet"}, false, false},
+    };
+    for (const auto& c : cases) {
+        env.ErrIsTerminal = c.terminal;
+        out_.str("");
+        err_.str("");
+        std::vector<std::string> args = {"--dict", "d", "--base", "b", "--sql", sql_};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        EXPECT_EQ(Run(args), kExitDone);
+        EXPECT_EQ(err_.str(), c.drawn ? progress : "") << c.terminal << c.flags.size();
+        EXPECT_EQ(out_.str(), c.told ? "Extract completed successfuly!\nRecords imported: 250\n" +
+                                           Summary("b", 250, sql_, "2.5")
+                                     : "")
+            << c.terminal << c.flags.size();
+    }
+    // An error is said however quiet the run.
+    onFetch_ = [](int row) {
+        if (row == 3) throw Exception("Broken");
+    };
+    err_.str("");
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_, "--quiet"}), kExitError);
+    EXPECT_EQ(err_.str(), "Broken\n");
+}
+
 TEST_F(CommandLine, FetchErrorShowsTheBtrieveBoxThenEndsTheRun) {
     rows_ = 150;
     env.ErrIsTerminal = true;
