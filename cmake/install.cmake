@@ -64,20 +64,22 @@ install(FILES ${CMAKE_BINARY_DIR}/docs/package/changelog.gz DESTINATION ${doc_di
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvath)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Quorvath developers <quorvath@localhost>")
+set(CPACK_PACKAGE_CONTACT "Quorvath developers <dev@quorvath.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Exports Btrieve data files as SQL scripts")
+# Lines of less than 80 characters with the blank the package's description puts before each.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Quorvath reads one Btrieve data file, as its dictionary describes it, and writes an SQL\
- script, without the vendor's engine: quorvath on the command line, quorvath-gui in a window,\
- btrutil for maintaining Btrieve files.")
+  "Quorvath reads one Btrieve data file, as its dictionary describes it, and
+writes an SQL script, without the vendor's engine: quorvath on the command
+line, quorvath-gui in a window, btrutil for maintaining Btrieve files.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_NAME quorvath)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The engine library's shlibs file and the ldconfig trigger it needs.
+# The engine library's shlibs file, and the ldconfig trigger a library in /usr/lib needs.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/docs/package/triggers)
 if(TARGET quorvath-gui)
   # The window needs a platform plugin of the toolkit, which no linked library names.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
