@@ -1,6 +1,7 @@
-// The quorvath program on a terminal: run under a pseudo-terminal on a file big enough to take
-// a few seconds, its progress line is redrawn by the clock (about once a second, whatever the
-// record rate), names the table and tells the time left; into a file it draws nothing unless
+// The quorvath program on a terminal: run under a pseudo-terminal on a file whose export takes
+// a few seconds (its script read slowly), its progress line is redrawn by the clock (about once a
+// second, whatever the record rate), names the table and tells the time left; into a file it draws
+// nothing unless
 // --progress asks, and --quiet leaves nothing at all.
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/progress_meter.h"
@@ -23,19 +25,21 @@ namespace {
 
 const std::string kProgram = std::string(QUORVATH_BINARY_DIR) + "/app/quorvath";
 
-// Records enough for a few seconds of export: a program built with the sanitizers runs
-// several times slower.
+// The records of the file: fewer in a build with the sanitizers, whose program is slower.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr uint32_t kRecords = 200000;
+constexpr uint32_t kRecords = 150000;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr uint32_t kRecords = 200000;
+constexpr uint32_t kRecords = 150000;
 #else
-constexpr uint32_t kRecords = 1500000;
+constexpr uint32_t kRecords = 300000;
 #endif
 #else
-constexpr uint32_t kRecords = 1500000;
+constexpr uint32_t kRecords = 300000;
 #endif
+// The script on standard output is read at most this fast, so that the export takes a few
+// seconds however fast the machine (about 56 bytes a record).
+constexpr double kBytesPerSecond = 4e6;
 
 // A 5.x file of records records of two integers, each a key: the first counts the records,
 // the second repeats every thousand.
@@ -58,19 +62,48 @@ struct TDraw {
     std::string Line;  // the text after "\r"
 };
 
-// Runs the program with standard error (and output) on a pseudo-terminal; answers its exit
-// status and the lines it drew, each with the time it arrived.
-int RunOnTerminal(const std::vector<std::string>& args, std::vector<TDraw>& draws,
-                  std::string& all) {
+// Reads fd to its end, no faster than kBytesPerSecond; answers the bytes read.
+size_t ReadSlowly(int fd) {
+    const auto start = std::chrono::steady_clock::now();
+    size_t total = 0;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        total += static_cast<size_t>(n);
+        std::this_thread::sleep_until(
+            start + std::chrono::duration<double>(static_cast<double>(total) / kBytesPerSecond));
+    }
+    return total;
+}
+
+// Runs the program with standard error on a pseudo-terminal; answers its exit status and the
+// lines it drew, each with the time it arrived. With slowOutput its standard output is a pipe
+// read by ReadSlowly, else the terminal too.
+int RunOnTerminal(const std::vector<std::string>& args, std::vector<TDraw>& draws, std::string& all,
+                  bool slowOutput = false) {
+    int pipeFds[2] = {-1, -1};
+    if (slowOutput && ::pipe(pipeFds) != 0) return -1;
     int master = -1;
     const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
     if (child == 0) {
+        if (slowOutput) {
+            ::dup2(pipeFds[1], STDOUT_FILENO);
+            ::close(pipeFds[0]);
+            ::close(pipeFds[1]);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(kProgram.c_str()));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(kProgram.c_str(), argv.data());
         ::_exit(127);
+    }
+    std::thread reader;
+    if (slowOutput) {
+        ::close(pipeFds[1]);
+        reader = std::thread([fd = pipeFds[0]] {
+            ReadSlowly(fd);
+            ::close(fd);
+        });
     }
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::pair<size_t, double>> arrivals;  // where each read began, and when
@@ -90,6 +123,7 @@ int RunOnTerminal(const std::vector<std::string>& args, std::vector<TDraw>& draw
         draws.push_back({at, all.substr(i + 1, all.find('\r', i + 1) - i - 1)});
     }
     ::close(master);
+    if (reader.joinable()) reader.join();
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -112,8 +146,10 @@ std::filesystem::path ProgressOnATerminal::dir_;
 TEST_F(ProgressOnATerminal, RedrawnByTheClockWithTheTimeLeft) {
     std::vector<TDraw> draws;
     std::string all;
-    const std::string sql = (dir_ / "big.sql").string();
-    ASSERT_EQ(RunOnTerminal({"--base", (dir_ / "BIG.DAT").string(), "--sql", sql}, draws, all), 0)
+    ASSERT_EQ(RunOnTerminal(
+                  {"--base", (dir_ / "BIG.DAT").string(), "--sql", "-", "--target", "postgresql"},
+                  draws, all, true),
+              0)
         << all;
     ASSERT_GE(draws.size(), 2u) << "the export ended too soon to be seen: " << all;
     const double seconds = draws.back().At;
