@@ -423,7 +423,11 @@ void TBDataSet::openCursor() {
         } catch (const EBtrieve& e) {
             // A dictionary without the file's description, because there is no such file (or
             // a folder, or one that cannot be read): the file is what the user needs to hear of.
-            if (e.Status != recman::kOk) throw;
+            static const std::string notDescribed = [] {  // the message up to the file's name
+                const std::string text = DescriptionNotFoundText("\x01", "");
+                return text.substr(0, text.find('\x01'));
+            }();
+            if (e.Status != recman::kOk || e.Message().rfind(notDescribed, 0) != 0) throw;
             try {
                 openFile("");
             } catch (const EBtrieve& open) {
