@@ -122,6 +122,7 @@ std::string HelpFooter() {
            "       --save-settings without a data file)\n"
            "  1    an error; its message is on standard error; an earlier script of the\n"
            "       same name is left as it was\n"
+           "  3    --all: some tables were exported, some whose data file is there failed\n"
            "  130  stopped by Ctrl+C or SIGTERM; FILE.sql.partial holds the records read so\n"
            "       far (the classic script ends with COMMIT WORK, a target's commits\n"
            "       nothing); an earlier FILE.sql is left as it was\n"

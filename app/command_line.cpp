@@ -1,30 +1,23 @@
 #include "app/command_line.h"
 
 #include <signal.h>
-#include <CLI/CLI.hpp>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <memory>
 #include <ostream>
-#include <set>
 #include <string_view>
 
-#include "app/cli_checks.h"
-#include "app/cli_usage.h"
+#include "app/cli_options.h"
 #include "app/database_command.h"
+#include "app/english_lines.h"
 #include "app/export_setup.h"
 #include "app/input_files.h"
 #include "app/lock_wait.h"
-#include "app/progress_meter.h"
 #include "app/settings.h"
-#include "btrieve/btr_error.h"
-#include "btrieve/btr_file.h"
+#include "app/terminal_host.h"
 #include "dataset/btr_dataset.h"
 #include "dict/ddf_dictionary.h"
-#include "dict/dict_warnings.h"
-#include "dict/dictionary.h"
 #include "dict/dictionary_kind.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
@@ -74,29 +67,13 @@ std::string Argument(const std::string& option, const std::string& utf8) {
     return ansi;
 }
 
-// CR LF line breaks of a message become the terminal's LF.
-std::string Lines(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-            out.push_back(text[i]);
-    return out;
-}
-
-// After a Btrieve message, for a reader of English, the status and its meaning.
-void EnglishStatusLine(const TCommandLineEnv& env, const std::string& message) {
-    int32_t status = 0;
-    if (env.EnglishStatusLines && BtrStatusOfMessage(message, status))
-        *env.Err << BtrStatusEnglishLine(status) << "\n";
-}
-
 }  // namespace
 
 void WriteErrorLines(const TCommandLineEnv& env, const std::string& message) {
     // A refused file's message carries the record manager's reason on a line of its own.
-    *env.Err << AnsiToUtf8(Lines(message)) << "\n";
-    EnglishStatusLine(env, message);
+    *env.Err << AnsiToUtf8(TerminalLines(message)) << "\n";
+    if (env.EnglishStatusLines)
+        for (const std::string& line : EnglishLinesOf(message)) *env.Err << line << "\n";
     *env.Err << std::flush;
 }
 
@@ -116,71 +93,6 @@ void UseBtrieveDataSets(TCommandLineEnv& env) {
 }
 
 namespace {
-
-class TTerminalHost : public IExportHost {
-  public:
-    explicit TTerminalHost(const TCommandLineEnv& env) : env_(env), meter_(env.Seconds) {}
-
-    TExportRun* Run = nullptr;
-    bool Shown = false;
-    std::ostream* MessageStream = nullptr;  // the final message's stream, standard output
-
-    void BeginTable(const std::string& table, int64_t total) override {
-        meter_.Start(AnsiToUtf8(table), total);
-    }
-    void ShowProgress(const std::string& text) override {
-        if (env_.ErrIsTerminal) Shown |= DrawProgress(*env_.Err, meter_, std::stoll(text));
-    }
-    void ProcessMessages() override {
-        if (StopSignalled() && Run) Run->RequestStop();
-    }
-    void ShowMessage(const std::string&, const std::string& text, TMessageIcon) override {
-        EndProgress();
-        *(MessageStream ? MessageStream : env_.Out) << AnsiToUtf8(Lines(text)) << "\n"
-                                                    << std::flush;
-    }
-    void ShowError(const std::string& message) override {
-        EndProgress();
-        WriteErrorLines(env_, message);
-    }
-    void ShowWarning(const std::string& text) override { ShowNotice(text); }
-    void ShowNotice(const std::string& text) override {
-        EndProgress();
-        *env_.Err << AnsiToUtf8(text) << "\n" << std::flush;
-    }
-    void EndProgress() {
-        if (Shown) *env_.Err << "\n" << std::flush;
-        Shown = false;
-    }
-
-  private:
-    const TCommandLineEnv& env_;
-    TProgressMeter meter_;
-};
-
-class TTerminalWarnings : public IDictWarnings {
-  public:
-    TTerminalWarnings(TTerminalHost& host, std::ostream& err) : host_(host), err_(err) {}
-    void DictWarning(const std::string& text) override {
-        host_.EndProgress();
-        err_ << AnsiToUtf8(text) << "\n" << std::flush;
-    }
-
-  private:
-    TTerminalHost& host_;
-    std::ostream& err_;
-};
-
-class TDictWarningsScope {
-  public:
-    explicit TDictWarningsScope(IDictWarnings* sink) : previous_(SetDictWarnings(sink)) {}
-    ~TDictWarningsScope() { SetDictWarnings(previous_); }
-    TDictWarningsScope(const TDictWarningsScope&) = delete;
-    TDictWarningsScope& operator=(const TDictWarningsScope&) = delete;
-
-  private:
-    IDictWarnings* previous_;
-};
 
 // The table name of a script when --table is not given: the DDF table that describes the
 // file, or, without a dictionary, the data file's name without its extension.
@@ -216,9 +128,7 @@ void ClearStopSignal() {
     gStopSignal = 0;
 }
 
-bool WantsEnglishStatusLines(bool terminal, const char* lcAll, const char* lcMessages,
-                             const char* lang) {
-    if (!terminal) return false;
+bool WantsEnglishStatusLines(const char* lcAll, const char* lcMessages, const char* lang) {
     const char* locale = nullptr;
     for (const char* value : {lcAll, lcMessages, lang})
         if (value && *value) {
@@ -228,249 +138,214 @@ bool WantsEnglishStatusLines(bool terminal, const char* lcAll, const char* lcMes
     return !(locale && std::string_view(locale).substr(0, 2) == "ru");
 }
 
+namespace {
+
+// A missing argument: its line, then the usage.
+class EMissingArgument : public Exception {
+  public:
+    using Exception::Exception;
+};
+
+// What the checks made of the user's choice.
+struct TCliPlan {
+    enum TMode { kExport, kAll, kList, kSaveOnly } Mode = kExport;
+    TImpInfo Info;
+    TExportChoice Export;
+    TShowChoice Show;
+    std::string Settings, SaveSettings, DataDir;  // system text
+    int WaitSeconds = -1;
+    int Jobs = 1;  // --all's tables at once
+};
+
+// The settings: the file's, then the options given over them.
+TImpInfo SettingsOf(const TCliChoice& c) {
+    TImpInfo info;
+    if (!c.Settings.empty()) {
+        const std::string file = Argument("--settings", c.Settings);
+        if (!std::filesystem::exists(c.Settings))
+            throw Exception(Format("Settings file not found: %s", file.c_str()));
+        LoadSettings(file, info);
+    }
+    if (c.Has("--dict")) info.DictionaryFileName = Argument("--dict", c.Dict);
+    if (c.Has("--base")) info.BaseFileName = Argument("--base", c.Base);
+    if (c.Has("--sql")) info.SQLFileName = Argument("--sql", c.Sql);
+    if (c.Has("--table")) info.ImpTableName = Argument("--table", c.Table);
+    if (c.Has("--commit")) info.CommitPeriod = CommitPeriodArgument(Argument("--commit", c.Commit));
+    info.CreateDDL = c.Ddl;
+    if (c.Has("--codepage")) info.OemCodePage = c.OemCodePage;
+    if (c.Has("--target")) info.Target = c.Target;
+    return info;
+}
+
+// The form of the script, checked before any file is touched.
+TExportChoice ExportChoiceOf(const TCliChoice& c, const TImpInfo& info,
+                             const TCommandLineEnv& env) {
+    TExportChoice choice;
+    TScriptForm& form = choice.Form;
+    form.Target = SqlTargetOf(info.Target);
+    form.RowsPerInsert = c.RowsPerInsert;
+    form.Copy = c.Copy;
+    form.DropTable = c.DropTable;
+    form.KeepPeriods = c.Has("--commit");
+    form.Strict = c.Strict;
+    if (c.Has("--rename")) {
+        if (form.Target == stClassic)
+            throw Exception("--rename needs a --target other than classic");
+        form.Renames = ReadRenames(Argument("--rename", c.RenameFile));
+    }
+    choice.Encoding = c.Has("--encoding") ? (c.Encoding == "utf8" ? seUtf8 : seAnsi)
+                                          : DefaultScriptEncoding(form.Target);
+    CheckScriptForm(form, choice.Encoding);
+    if (c.DropTable && !c.Ddl) throw Exception("--drop-table does not go with --no-ddl");
+    choice.Indexes = !c.NoIndexes;
+    choice.ToStandardOutput = c.Has("--sql") && c.Sql == "-";
+    // A dictionary that describes much less or more than the record stops the run.
+    choice.NameDataSet = [force = c.Force, name = env.NameDataSet](TDataSet& ds,
+                                                                   const std::string& dictName,
+                                                                   const std::string& baseName) {
+        if (auto* b = dynamic_cast<TBDataSet*>(&ds)) b->SetCheckLayout(!force);
+        if (name) name(ds, dictName, baseName);
+    };
+    choice.KeysOf = env.KeysOf;
+    return choice;
+}
+
+// Nothing the run reads is written over, the mode has what it needs: refused before any file
+// is touched.
+void CheckOutputsAndMode(const TCliChoice& c, TCliPlan& plan) {
+    const TImpInfo& info = plan.Info;
+    TInputFiles inputs = InputFilesOf(info);
+    if (!plan.SaveSettings.empty()) RefuseSettingsOverInput(inputs, plan.SaveSettings);
+    if (!plan.Settings.empty()) inputs.Add(plan.Settings);
+    if (!plan.Export.ToStandardOutput) RefuseScriptOverInput(inputs, info.SQLFileName);
+    if (!plan.SaveSettings.empty() && info.BaseFileName.empty() && !c.All && !c.List) {
+        plan.Mode = TCliPlan::kSaveOnly;  // nothing to export
+        return;
+    }
+    if ((c.List || c.All) && info.DictionaryFileName.empty())
+        throw Exception("No dictionary file given (--dict)");
+    if (c.List) {
+        plan.Mode = TCliPlan::kList;
+        return;
+    }
+    if (c.All) {
+        if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
+        if (plan.Export.ToStandardOutput)
+            throw Exception("--all writes script files: --sql - is not taken");
+        plan.Mode = TCliPlan::kAll;
+        return;
+    }
+    std::string missing;
+    if (info.BaseFileName.empty()) missing += "No data file given (--base)\n";
+    if (info.SQLFileName.empty()) missing += "No script file given (--sql)\n";
+    if (!missing.empty()) throw EMissingArgument(missing);
+}
+
+// The choice checked and made into a plan; raises what is wrong with it.
+TCliPlan CheckChoice(const TCliChoice& c, const TCommandLineEnv& env) {
+    TCliPlan plan;
+    plan.Info = SettingsOf(c);
+    plan.Export = ExportChoiceOf(c, plan.Info, env);
+    if (!c.Settings.empty()) plan.Settings = Argument("--settings", c.Settings);
+    if (!c.SaveSettings.empty()) plan.SaveSettings = Argument("--save-settings", c.SaveSettings);
+    plan.DataDir = Argument("--data-dir", c.DataDir);
+    plan.Jobs = c.Jobs > 0 ? c.Jobs : DefaultJobs();
+    plan.WaitSeconds = c.WaitSeconds;
+    plan.Show.Quiet = c.Quiet;
+    plan.Show.Progress = (env.ErrIsTerminal || c.Progress) && !c.Quiet;
+    CheckOutputsAndMode(c, plan);
+    if (plan.Mode != TCliPlan::kExport) return plan;
+    if (c.Has("--dict-table")) plan.Export.DictTable = Argument("--dict-table", c.DictTable);
+    if (plan.Info.ImpTableName.empty())
+        plan.Info.ImpTableName = DefaultTableName(plan.Info.DictionaryFileName,
+                                                  plan.Info.BaseFileName, plan.Export.DictTable);
+    return plan;
+}
+
+// One data file into one script; the final message, then the summary line.
+int RunOneFile(TCliPlan& plan, const TCommandLineEnv& env) {
+    std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
+    TTerminalHost host(env, plan.Show);
+    TExportRun run(*dataSet, host);
+    host.Run = &run;
+    SetUpExportRun(run, plan.Info, plan.Export);
+    // What the dictionary readers found wrong but read around: a line each.
+    const TTerminalWarnings warnings(host);
+    run.Clock = env.Clock;
+    // With the script on standard output the final message goes to standard error.
+    host.MessageStream = plan.Export.ToStandardOutput ? env.Err : env.Out;
+    const TBtrieveErrorScope errors(host, env);
+    ClearStopSignal();
+    if (!run.ExecuteReportingErrors(plan.Info)) return kExitError;
+    if (host.Ended && !plan.Show.Quiet)
+        *host.MessageStream << AnsiToUtf8(TableSummaryLine(host.Table, host.Totals, host.Warnings,
+                                                           host.Seconds))
+                            << "\n"
+                            << std::flush;
+    return run.StopRequested() ? kExitStopped : kExitDone;
+}
+
+int RunPlan(TCliPlan& plan, const TCommandLineEnv& env) {
+    // A lock of another process is told at once; Ctrl+C ends the wait.
+    const TLockWaitScope lockWait(
+        [&env](const std::string& fileName) {
+            *env.Err << AnsiToUtf8(fileName)
+                     << ": locked by another process; waiting, Ctrl+C to stop\n"
+                     << std::flush;
+        },
+        [] { return StopSignalled(); }, plan.WaitSeconds);
+    if (!plan.SaveSettings.empty()) {
+        SaveSettings(plan.SaveSettings, plan.Info);
+        if (!plan.Show.Quiet)
+            *env.Out << "Settings written to " << AnsiToUtf8(plan.SaveSettings) << "\n"
+                     << std::flush;
+    }
+    switch (plan.Mode) {
+        case TCliPlan::kSaveOnly:
+            return kExitDone;
+        case TCliPlan::kList:
+            return RunDatabaseList(plan.Info, plan.DataDir, env);
+        case TCliPlan::kAll:
+            return RunDatabaseExport(plan.Info, plan.Export, plan.DataDir, plan.Show, env,
+                                     plan.Jobs);
+        case TCliPlan::kExport:
+            break;
+    }
+    return RunOneFile(plan, env);
+}
+
+// The engine first: a library that cannot serve stops the program before anything opens.
+// Answers -1 to go on, else the exit status.
+int ChooseEngine(const TCliChoice& c, const TCommandLineEnv& env) {
+    try {
+        recman::UseEngine(recman::EngineChoice(c.Engine));
+    } catch (const std::exception& e) {
+        *env.Err << AnsiToUtf8(e.what()) << "\n" << std::flush;
+        return kExitError;
+    }
+    if (!c.Version) return -1;
+    *env.Out << "quorvath " << QUORVATH_VERSION << "\nEngine: " << recman::EngineDescription()
+             << "\n";
+    return kExitDone;
+}
+
+}  // namespace
+
 int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& env) {
-    std::ostream& out = *env.Out;
-    std::ostream& err = *env.Err;
-
-    CLI::App cli{"Exports one Btrieve data file, or every table of a dictionary, as SQL scripts.",
-                 "quorvath"};
-    std::string dict, base, sql, table, commit, settings, saveSettings, encoding = "cp1251";
-    std::string engine, dictTable;
-    bool ddl = true, version = false;
-    SetUsageTexts(cli);
-    const std::vector<std::string> targets = SqlTargetNames();
-    const std::vector<std::string> encodings = {"cp1251", "utf8"};
-    const std::vector<int> codePages = {437, 850, 852, 866, 1250, 1251, 1252};
-    cli.add_option("--dict", dict,
-                   "the dictionary: a Btrieve dictionary file (.def), or a DDF data dictionary "
-                   "(its folder or FILE.DDF); without it the file's own keys give the columns")
-        ->group(kOptionalInputGroup)
-        ->type_name("FILE|DIR");
-    cli.add_option("--dict-table", dictTable,
-                   "the DDF dictionary's table to read the data file by (its Xf$Name)")
-        ->type_name("NAME");
-    cli.add_option("--base", base, "the Btrieve data file to export")
-        ->group(kNeededGroup)
-        ->type_name("FILE");
-    cli.add_option("--sql", sql,
-                   "the SQL script to write, - for standard output; with --all one FILE for "
-                   "every table or a DIR/ for a script per table")
-        ->group(kNeededGroup)
-        ->type_name("FILE");
-    cli.add_option("--table", table, "the table's name in the script")->type_name("NAME");
-    cli.add_option("--commit", commit,
-                   "a COMMIT WORK after every N records, 0 only at the end (default: 1000; a "
-                   "target's script commits once per table unless it is given)")
-        ->type_name("N")
-        ->transform(WholeNumber(0));
-    cli.add_flag("--ddl,!--no-ddl", ddl,
-                 "write the CREATE TABLE statement, or not (default: write it)");
-    cli.add_option("--settings", settings, "a settings file (.set) read before the options")
-        ->type_name("FILE");
-    cli.add_option("--save-settings", saveSettings, "write the settings to this file")
-        ->type_name("FILE");
-    cli.add_option("--encoding", encoding,
-                   "the script's encoding, one of: " + ChoiceList(encodings) +
-                       " (default: cp1251 for classic, utf8 for every other target)")
-        ->type_name("NAME")
-        ->transform(OneOf(encodings));
-    int oemCodePage = 866;
-    std::vector<std::string> codePageNames;
-    for (const int page : codePages) codePageNames.push_back(std::to_string(page));
-    cli.add_option("--codepage,--oem-codepage", oemCodePage,
-                   "the code page of the data's text, one of: " + ChoiceList(codePageNames) +
-                       " (default: 866; 437 to 866 are OEM, 1250 to 1252 a Windows program's)")
-        ->type_name("N")
-        ->transform(CodePageOf(codePages));
-    bool all = false, list = false;
-    std::string dataDir;
-    cli.add_flag("--all", all, "export every table of the dictionary")->group(kDictionaryGroup);
-    cli.add_flag("--list", list, "list the tables of the dictionary and their data files")
-        ->group(kDictionaryGroup);
-    cli.add_option("--data-dir", dataDir,
-                   "the folder of the data files (default: the dictionary's)")
-        ->group(kDictionaryGroup)
-        ->type_name("DIR");
-    int jobs = DefaultJobs();
-    cli.add_option("-j,--jobs", jobs,
-                   "with --all, the tables exported at once (default: the number of cores)")
-        ->group(kDictionaryGroup)
-        ->type_name("N")
-        ->transform(WholeNumber(1, 256));
-    bool noIndexes = false;
-    cli.add_flag("--no-indexes", noIndexes,
-                 "leave out the primary key and indexes a target's script states after the data");
-    std::string target;
-    int rowsPerInsert = 1;
-    bool copy = false, dropTable = false, strict = false;
-    cli.add_option(
-           "--target", target,
-           "the database the script is for, one of: " + ChoiceList(targets) + " (default: classic)")
-        ->type_name("NAME")
-        ->transform(OneOf(targets));
-    cli.add_option("--rows-per-insert", rowsPerInsert,
-                   "records per INSERT statement (default: 1; postgresql, mysql, sqlite)")
-        ->type_name("N")
-        ->transform(WholeNumber(1));
-    cli.add_flag("--copy", copy, "COPY ... FROM STDIN blocks instead of INSERTs (postgresql)");
-    cli.add_flag("--strict", strict,
-                 "stop at a value the target cannot store (NaN, infinity) or stored bytes "
-                 "without a number, instead of writing NULL with a warning");
-    std::string renameFile;
-    cli.add_option("--rename", renameFile,
-                   "a file of new names for tables and columns: TABLE=NEW and TABLE.COLUMN=NEW "
-                   "lines (targets other than classic)")
-        ->type_name("FILE");
-    cli.add_flag("--drop-table", dropTable,
-                 "drop an existing table of the same name before the definition");
-    cli.add_option("--engine", engine,
-                   "the Btrieve engine: a client library's path, auto (the vendor's usual "
-                   "libraries) or embedded (default: QUORVATH_BTRIEVE_LIBRARY, else embedded)")
-        ->type_name("LIBRARY");
-    int waitSeconds = -1;
-    cli.add_option("--wait", waitSeconds,
-                   "seconds to wait for a file or record another process has locked, 0 fails "
-                   "at once (default: 5)")
-        ->type_name("SECONDS")
-        ->transform(WholeNumber(0, 86400));
-    cli.add_flag("--version", version, "print the version and the Btrieve engine, then exit");
-
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    if (!reversed.empty()) reversed.pop_back();  // the program name
+    const TCliParse parse = ParseCommandLine(args);
+    if (parse.Done) {
+        *(parse.Status == 0 ? env.Out : env.Err) << parse.Text << std::flush;
+        return parse.Status == 0 ? kExitDone : kExitError;
+    }
+    if (const int status = ChooseEngine(parse.Choice, env); status >= 0) return status;
     try {
-        cli.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        out << cli.help();
-        return kExitDone;
-    } catch (const CLI::ParseError& e) {
-        err << e.what() << "\n" << UsageLine(cli) << "\n" << TryHelpLine(cli) << "\n";
+        TCliPlan plan = CheckChoice(parse.Choice, env);
+        return RunPlan(plan, env);
+    } catch (const EMissingArgument& e) {
+        *env.Err << e.Message() << parse.Choice.Usage << std::flush;
         return kExitError;
-    }
-
-    // The engine first: a library that cannot serve stops the program before anything opens.
-    try {
-        recman::UseEngine(recman::EngineChoice(engine));
     } catch (const std::exception& e) {
-        err << AnsiToUtf8(e.what()) << "\n" << std::flush;
-        return kExitError;
-    }
-    if (version) {
-        out << "quorvath " << QUORVATH_VERSION << "\nEngine: " << recman::EngineDescription()
-            << "\n";
-        return kExitDone;
-    }
-
-    std::unique_ptr<TDataSet> dataSet;
-    try {
-        TImpInfo info;
-        if (!settings.empty()) {
-            const std::string file = Argument("--settings", settings);
-            if (!std::filesystem::exists(settings))
-                throw Exception(Format("Settings file not found: %s", file.c_str()));
-            LoadSettings(file, info);
-        }
-        if (cli.count("--dict")) info.DictionaryFileName = Argument("--dict", dict);
-        if (cli.count("--base")) info.BaseFileName = Argument("--base", base);
-        if (cli.count("--sql")) info.SQLFileName = Argument("--sql", sql);
-        if (cli.count("--table")) info.ImpTableName = Argument("--table", table);
-        if (cli.count("--commit"))
-            info.CommitPeriod = CommitPeriodArgument(Argument("--commit", commit));
-        info.CreateDDL = ddl;
-        if (cli.count("--codepage")) info.OemCodePage = oemCodePage;
-        if (cli.count("--target")) info.Target = target;
-        // The form of the script, checked before any file is touched.
-        TScriptForm form;
-        form.Target = SqlTargetOf(info.Target);
-        form.RowsPerInsert = rowsPerInsert;
-        form.Copy = copy;
-        form.DropTable = dropTable;
-        form.KeepPeriods = cli.count("--commit") > 0;
-        form.Strict = strict;
-        if (cli.count("--rename")) {
-            if (form.Target == stClassic)
-                throw Exception("--rename needs a --target other than classic");
-            form.Renames = ReadRenames(Argument("--rename", renameFile));
-        }
-        const TScriptEncoding scriptEncoding = cli.count("--encoding")
-                                                   ? (encoding == "utf8" ? seUtf8 : seAnsi)
-                                                   : DefaultScriptEncoding(form.Target);
-        CheckScriptForm(form, scriptEncoding);
-        if (dropTable && !ddl) throw Exception("--drop-table does not go with --no-ddl");
-        const bool toStandardOutput = cli.count("--sql") && sql == "-";
-        // Nothing the run reads is written over: refused before any file is touched.
-        TInputFiles inputs = InputFilesOf(info);
-        if (!saveSettings.empty())
-            RefuseSettingsOverInput(inputs, Argument("--save-settings", saveSettings));
-        if (!settings.empty()) inputs.Add(Argument("--settings", settings));
-        if (!toStandardOutput) RefuseScriptOverInput(inputs, info.SQLFileName);
-        // A lock of another process is told at once; Ctrl+C ends the wait.
-        const TLockWaitScope lockWait(
-            [&err](const std::string& fileName) {
-                err << AnsiToUtf8(fileName)
-                    << ": locked by another process; waiting, Ctrl+C to stop\n"
-                    << std::flush;
-            },
-            [] { return StopSignalled(); }, waitSeconds);
-        if (!saveSettings.empty()) {
-            SaveSettings(Argument("--save-settings", saveSettings), info);
-            out << "Settings written to " << saveSettings << "\n" << std::flush;
-            if (info.BaseFileName.empty()) return kExitDone;  // nothing to export
-        }
-        if ((list || all) && info.DictionaryFileName.empty())
-            throw Exception("No dictionary file given (--dict)");
-        if (list) return RunDatabaseList(info, Argument("--data-dir", dataDir), env);
-        TExportChoice choice;
-        choice.Form = form;
-        choice.Encoding = scriptEncoding;
-        choice.Indexes = !noIndexes;
-        choice.ToStandardOutput = toStandardOutput;
-        choice.NameDataSet = env.NameDataSet;
-        choice.KeysOf = env.KeysOf;
-        if (all) {
-            if (info.SQLFileName.empty()) throw Exception("No script file given (--sql)");
-            if (toStandardOutput)
-                throw Exception("--all writes script files: --sql - is not taken");
-            return RunDatabaseExport(info, choice, Argument("--data-dir", dataDir), env, jobs);
-        }
-        std::vector<std::string> missing;
-        if (info.BaseFileName.empty()) missing.push_back("No data file given (--base)");
-        if (info.SQLFileName.empty()) missing.push_back("No script file given (--sql)");
-        if (!missing.empty()) {
-            for (const std::string& line : missing) err << line << "\n";
-            err << UsageLine(cli) << "\n" << TryHelpLine(cli) << "\n" << std::flush;
-            return kExitError;
-        }
-        if (cli.count("--dict-table")) choice.DictTable = Argument("--dict-table", dictTable);
-        if (info.ImpTableName.empty())
-            info.ImpTableName =
-                DefaultTableName(info.DictionaryFileName, info.BaseFileName, choice.DictTable);
-
-        dataSet = env.MakeDataSet();
-        TTerminalHost host(env);
-        TExportRun run(*dataSet, host);
-        host.Run = &run;
-        SetUpExportRun(run, info, choice);
-        // What the dictionary readers found wrong but read around: a line each.
-        TTerminalWarnings warnings(host, err);
-        const TDictWarningsScope warningsScope(&warnings);
-        run.Clock = env.Clock;
-        // With the script on standard output the final message goes to standard error.
-        if (toStandardOutput) host.MessageStream = env.Err;
-        // The Btrieve error box of a failing fetch: a line of its own on standard error.
-        const TBtrieveErrorDisplay previous =
-            SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
-                host.EndProgress();
-                err << AnsiToUtf8(caption) << ": " << AnsiToUtf8(message) << "\n";
-                EnglishStatusLine(env, message);
-                err << std::flush;
-            });
-        ClearStopSignal();
-        const bool done = run.ExecuteReportingErrors(info);
-        SetBtrieveErrorDisplay(previous);
-        if (!done) return kExitError;
-        return run.StopRequested() ? kExitStopped : kExitDone;
-    } catch (const std::exception& e) {
-        err << AnsiToUtf8(e.what()) << "\n" << std::flush;
+        *env.Err << AnsiToUtf8(e.what()) << "\n" << std::flush;
         return kExitError;
     }
 }

@@ -1,6 +1,6 @@
 // The command-line front end of the export: options into the settings record, the run with a
 // terminal host (progress on standard error when it is a terminal), Ctrl+C and SIGTERM as the
-// stop request, exit status 0 done, 1 error, 130 stopped.
+// stop request, exit status 0 done, 1 error, 3 some tables of --all failed, 130 stopped.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,8 @@
 
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitError = 1;
+// --all: some tables exported, some failed.
+inline constexpr int kExitPartial = 3;
 inline constexpr int kExitStopped = 130;
 
 // What the program's surroundings give the command line; main supplies the real ones.
@@ -31,10 +33,11 @@ struct TCommandLineEnv {
     std::function<std::vector<TSqlKey>(TDataSet&)> KeysOf;
     std::ostream* Out = nullptr;  // standard output
     std::ostream* Err = nullptr;  // standard error
-    // Progress is shown only when standard error is a terminal.
+    // Progress is shown when standard error is a terminal (or --progress asks for it).
     bool ErrIsTerminal = false;
-    // Each Btrieve message is followed by an English line with its status and meaning (on a
-    // terminal whose locale is not Russian, see WantsEnglishStatusLines).
+    // Each of the system's Russian messages is followed by English lines: a Btrieve status
+    // and its meaning, the file and the system's reason (where the locale is not Russian, see
+    // WantsEnglishStatusLines).
     bool EnglishStatusLines = false;
     std::function<TDateTime()> Clock = Now;
     // Seconds of a steady clock, for the progress line's rate and times; tests fix it.
@@ -53,10 +56,9 @@ void WriteErrorLines(const TCommandLineEnv& env, const std::string& message);
 // status.
 int RunCommandLine(const std::vector<std::string>& args, const TCommandLineEnv& env);
 
-// True for a terminal whose messages' locale (LC_ALL, else LC_MESSAGES, else LANG; null when
-// unset) is not Russian.
-bool WantsEnglishStatusLines(bool terminal, const char* lcAll, const char* lcMessages,
-                             const char* lang);
+// True when the messages' locale (LC_ALL, else LC_MESSAGES, else LANG; null when unset) is
+// not Russian, whatever standard error is.
+bool WantsEnglishStatusLines(const char* lcAll, const char* lcMessages, const char* lang);
 
 // Ctrl+C and SIGTERM set the stop request; a second one is taken too, so that the stop
 // completes the script; a third ends the program the usual way.

@@ -7,7 +7,7 @@
 #include "app/database_export.h"
 #include "app/input_files.h"
 #include "app/parallel_export.h"
-#include "app/progress_meter.h"
+#include "app/terminal_host.h"
 #include "btrieve/btr_error.h"
 #include "dataset/btr_dataset.h"
 #include "platform/codepage.h"
@@ -15,43 +15,6 @@
 #include "recman/btrieve_codes.h"
 
 namespace {
-
-// Progress per table on a terminal, the stop signal, errors and warnings on standard error.
-class TDatabaseHost : public IExportHost {
-  public:
-    explicit TDatabaseHost(const TCommandLineEnv& env) : env_(env), meter_(env.Seconds) {}
-    TExportRun* Run = nullptr;
-
-    void BeginTable(const std::string& table, int64_t total) override {
-        EndProgress();
-        meter_.Start(AnsiToUtf8(table), total);
-    }
-    void ShowProgress(const std::string& text) override {
-        if (env_.ErrIsTerminal) shown_ |= DrawProgress(*env_.Err, meter_, std::stoll(text));
-    }
-    void ProcessMessages() override {
-        if (StopSignalled() && Run) Run->RequestStop();
-    }
-    void ShowMessage(const std::string&, const std::string&, TMessageIcon) override {}
-    void ShowError(const std::string& message) override {
-        EndProgress();
-        WriteErrorLines(env_, message);
-    }
-    void ShowWarning(const std::string& text) override { ShowNotice(text); }
-    void ShowNotice(const std::string& text) override {
-        EndProgress();
-        *env_.Err << AnsiToUtf8(text) << "\n" << std::flush;
-    }
-    void EndProgress() {
-        if (shown_) *env_.Err << "\n" << std::flush;
-        shown_ = false;
-    }
-
-  private:
-    const TCommandLineEnv& env_;
-    bool shown_ = false;
-    TProgressMeter meter_;
-};
 
 // Why a data file could not be opened, on one line: the status and the record manager's
 // reason, or the error's own first line.
@@ -79,15 +42,15 @@ TTableResult ExportOneTable(const TImpInfo& info, const TExportChoice& choice,
     own.Err = &err;
     own.ErrIsTerminal = false;  // no progress lines from the workers
     std::unique_ptr<TDataSet> dataSet = own.MakeDataSet();
-    TDatabaseHost host(own);
+    TTerminalHost host(own, TShowChoice{});
     TDatabaseExport database(*dataSet, host);
+    database.Seconds = own.Seconds;
     TExportRun& run = database.Run();
     host.Run = &run;
     SetUpExportRun(run, info, choice);
     run.Clock = own.Clock;
-    SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
-        err << AnsiToUtf8(caption) << ": " << AnsiToUtf8(message) << "\n";
-    });
+    const TTerminalWarnings warnings(database.TableHost());
+    const TBtrieveErrorScope errors(host, own);
     TImpInfo one = info;
     one.SQLFileName = script;
     return database.Execute(one, tables, index)[index];
@@ -96,9 +59,10 @@ TTableResult ExportOneTable(const TImpInfo& info, const TExportChoice& choice,
 }  // namespace
 
 int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const std::string& dataDir,
-                      const TCommandLineEnv& env, int jobs) {
+                      TShowChoice show, const TCommandLineEnv& env, int jobs) {
     SetOemCodePage(info.OemCodePage);
     const std::vector<TDatabaseTable> tables = ListDatabaseTables(info.DictionaryFileName, dataDir);
+    TTerminalHost host(env, show);
     const auto toRun = std::count_if(tables.begin(), tables.end(),
                                      [](const TDatabaseTable& t) { return t.LeftOut.empty(); });
     if (jobs > 1 && toRun > 1) {
@@ -118,50 +82,42 @@ int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const s
             },
             [] { return StopSignalled(); });
         *env.Err << done.ErrText;
-        return ReportDatabaseExport(done.Results, done.PartialScript, info, env);
+        return ReportDatabaseExport(done.Results, done.PartialScript, info, host);
     }
     std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
-    TDatabaseHost host(env);
     TDatabaseExport database(*dataSet, host);
+    database.Seconds = env.Seconds;
     TExportRun& run = database.Run();
     host.Run = &run;
     SetUpExportRun(run, info, choice);
     run.Clock = env.Clock;
-    const TBtrieveErrorDisplay previous =
-        SetBtrieveErrorDisplay([&](const std::string& caption, const std::string& message) {
-            host.EndProgress();
-            *env.Err << AnsiToUtf8(caption) << ": " << AnsiToUtf8(message) << "\n" << std::flush;
-        });
+    const TTerminalWarnings warnings(database.TableHost());
+    const TBtrieveErrorScope errors(host, env);
     ClearStopSignal();
-    std::vector<TTableResult> results;
-    try {
-        results = database.Execute(info, tables);
-    } catch (...) {
-        SetBtrieveErrorDisplay(previous);
-        throw;
-    }
-    SetBtrieveErrorDisplay(previous);
+    const std::vector<TTableResult> results = database.Execute(info, tables);
     host.EndProgress();
-    return ReportDatabaseExport(results, database.PartialScript(), info, env);
+    return ReportDatabaseExport(results, database.PartialScript(), info, host);
 }
 
 int ReportDatabaseExport(const std::vector<TTableResult>& results, const std::string& partial,
-                         const TImpInfo& info, const TCommandLineEnv& env) {
-    *env.Err << AnsiToUtf8(DatabaseSummaryText(results)) << std::flush;
+                         const TImpInfo& info, TTerminalHost& host) {
+    std::string summary = DatabaseSummaryText(results) + "\n" + DatabaseTotalsText(results);
+    summary.pop_back();  // Say ends the line
+    host.Say(AnsiToUtf8(summary));
     if (!partial.empty()) {
         // The records the partial script holds: the stopped table's, or every table's.
         const bool perTable = ScriptPerTable(info.SQLFileName);
         int32_t records = 0;
         for (const TTableResult& r : results)
             if (r.Records > 0 && (!perTable || r.Status == "stopped")) records += r.Records;
-        *env.Err << AnsiToUtf8(Format("Extract aborted! The partial script is %s, %d records",
-                                      partial.c_str(), records))
-                 << "\n"
-                 << std::flush;
+        host.Say(AnsiToUtf8(Format("Extract aborted! The partial script is %s, %d records",
+                                   partial.c_str(), records)));
     }
     const bool failed =
         std::any_of(results.begin(), results.end(), [](const TTableResult& r) { return r.Failed; });
-    if (failed) return kExitError;
+    const bool exported = std::any_of(results.begin(), results.end(),
+                                      [](const TTableResult& r) { return r.Ended && !r.Failed; });
+    if (failed) return exported ? kExitPartial : kExitError;
     const bool stopped = std::any_of(results.begin(), results.end(),
                                      [](const TTableResult& r) { return r.Status == "stopped"; });
     return stopped ? kExitStopped : kExitDone;

@@ -8,19 +8,22 @@
 #include "app/command_line.h"
 #include "app/database_export.h"
 #include "app/export_setup.h"
+#include "app/terminal_host.h"
 #include "dict/database_tables.h"
 
 // Exit status 0 when every table that has a data file was exported (a table without one, or
-// one of the dictionary's own, is left out and named in the summary), 1 when any failed (or
-// the dictionary could not be read), 130 when a stop signal ended the run.
-// choice: what the user chose for every table (its DictTable is each table's own).
-// jobs: the tables exported at once, each by a worker process of its own (-j).
+// one of the dictionary's own, is left out and named in the summary), 3 when some were
+// exported and some failed, 1 when all that ran failed (or the dictionary could not be read),
+// 130 when a stop signal ended the run.
+// choice: what the user chose for every table (its DictTable is each table's own); show: the
+// progress line, or nothing but errors; jobs: the tables exported at once, each by a worker
+// process of its own (-j).
 int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const std::string& dataDir,
-                      const TCommandLineEnv& env, int jobs = 1);
-// The summary of a database run on standard error, the partial script's line after a stop,
+                      TShowChoice show, const TCommandLineEnv& env, int jobs = 1);
+// The summary of a database run through the host, the partial script's line after a stop,
 // and the exit status.
 int ReportDatabaseExport(const std::vector<TTableResult>& results, const std::string& partial,
-                         const TImpInfo& info, const TCommandLineEnv& env);
+                         const TImpInfo& info, TTerminalHost& host);
 // The number of cores, the tables --all exports at once unless -j says otherwise.
 int DefaultJobs();
 int RunDatabaseList(const TImpInfo& info, const std::string& dataDir, const TCommandLineEnv& env);

@@ -16,9 +16,19 @@ class TDatabaseExport::TTableHost : public IExportHost {
     explicit TTableHost(IExportHost& outer) : outer_(outer) {}
     std::string Table;
     std::string Reason;  // the record manager's reason in the table's last error, if any
+    TTableResult* Result = nullptr;  // the table's, for its totals
+    std::function<double()> Seconds;
+    double Start = 0;
 
     void BeginTable(const std::string& table, int64_t total) override {
+        Start = Seconds ? Seconds() : 0;
         outer_.BeginTable(table, total);
+    }
+    void EndTable(const TTableTotals& totals) override {
+        Result->Ended = true;
+        Result->Totals = totals;
+        Result->Seconds = Seconds ? Seconds() - Start : 0;
+        outer_.EndTable(totals);
     }
     void ShowProgress(const std::string& text) override { outer_.ShowProgress(text); }
     void ProcessMessages() override { outer_.ProcessMessages(); }
@@ -31,7 +41,10 @@ class TDatabaseExport::TTableHost : public IExportHost {
                      : message.substr(line + 1);
         outer_.ShowError(Table + ": " + message);
     }
-    void ShowWarning(const std::string& text) override { outer_.ShowWarning(text); }
+    void ShowWarning(const std::string& text) override {
+        if (Result) ++Result->Warnings;
+        outer_.ShowWarning(text);
+    }
     void ShowNotice(const std::string& text) override { outer_.ShowNotice(Table + ": " + text); }
 
   private:
@@ -44,6 +57,10 @@ TDatabaseExport::TDatabaseExport(TDataSet& dataSet, IExportHost& host)
       run_(dataSet, *tableHost_) {}
 
 TDatabaseExport::~TDatabaseExport() = default;
+
+IExportHost& TDatabaseExport::TableHost() {
+    return *tableHost_;
+}
 
 std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
                                                    const std::vector<TDatabaseTable>& tables) {
@@ -97,6 +114,8 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
                 perTable ? TableScriptName(info.SQLFileName, table.Name) : info.SQLFileName;
             tableHost_->Table = table.Name;
             tableHost_->Reason.clear();
+            tableHost_->Result = &result;
+            tableHost_->Seconds = Seconds;
             // Several tables may read one data file, each by its own columns.
             run_.NameDataSet = [&](TDataSet& ds, const std::string& dictName,
                                    const std::string& baseName) {
@@ -110,6 +129,7 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
                 result.Status = tableHost_->Reason.empty() ? std::string("failed")
                                                            : "failed: " + tableHost_->Reason;
                 result.Failed = true;
+                result.Totals.Records = run_.RecordCounter();  // read before it failed
             } else {
                 result.Records = run_.RecordCounter();
                 stopped = run_.StopRequested();
@@ -117,6 +137,7 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
                 if (stopped && perTable) partialScript_ = one.SQLFileName + ".partial";
             }
         }
+        tableHost_->Result = nullptr;
         results.push_back(std::move(result));
     }
     if (dataSet_.Active()) dataSet_.Close();
@@ -159,4 +180,46 @@ std::string DatabaseSummaryText(const std::vector<TTableResult>& results) {
     for (const TTableResult& r : results)
         text += line(r.Table.Name, r.Table.DataFile, count(r), r.Status);
     return text;
+}
+
+namespace {
+
+// Cells aligned in columns, two blanks apart; the columns in right are right-aligned.
+std::string AlignedRows(const std::vector<std::vector<std::string>>& rows,
+                        const std::vector<bool>& right) {
+    std::vector<size_t> width(right.size(), 0);
+    for (const auto& row : rows)
+        for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+    std::string text;
+    for (const auto& row : rows) {
+        for (size_t c = 0; c < row.size(); ++c) {
+            const std::string pad(width[c] - row[c].size(), ' ');
+            if (c > 0) text += "  ";
+            text += right[c] ? pad + row[c] : (c + 1 < row.size() ? row[c] + pad : row[c]);
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string DatabaseTotalsText(const std::vector<TTableResult>& results) {
+    std::vector<std::vector<std::string>> rows = {
+        {"Table", "Read", "Written", "Warnings", "Bytes", "Seconds", "Script"}};
+    int exported = 0, skipped = 0, failed = 0;
+    for (const TTableResult& r : results) {
+        if (r.Failed) ++failed;
+        if (r.Table.LeftOut == kNoDataFileText) ++skipped;
+        if (r.Ended && !r.Failed) ++exported;
+        if (!r.Ended && !r.Failed) continue;
+        const std::string read = std::to_string(r.Totals.Records);
+        rows.push_back({r.Table.Name, read, r.Ended ? read : "-", std::to_string(r.Warnings),
+                        r.Ended ? std::to_string(r.Totals.Bytes) : "-", Format("%.1f", r.Seconds),
+                        r.Ended ? r.Totals.Script : "-"});
+    }
+    std::string text =
+        rows.size() > 1 ? AlignedRows(rows, {false, true, true, true, true, true, false}) : "";
+    return text + Format("%d table%s exported, %d skipped (no data file), %d failed\n", exported,
+                         exported == 1 ? "" : "s", skipped, failed);
 }

@@ -18,6 +18,12 @@ struct TTableResult {
     // "exported", "left out: <why>" (TDatabaseTable::LeftOut), "failed", "stopped", "not run"
     std::string Status;
     bool Failed = false;
+    // What the run told at the table's end (none for a table not run or failed), its
+    // warnings and seconds.
+    bool Ended = false;
+    TTableTotals Totals;
+    int Warnings = 0;
+    double Seconds = 0;
 };
 
 class TDatabaseExport {
@@ -28,6 +34,11 @@ class TDatabaseExport {
     // The run that exports each table in turn (its NameDataSet, Clock and Encoding are the
     // ones every table gets; a stop request ends the database run after the current table).
     TExportRun& Run() { return run_; }
+    // The host each table's run talks to: what it is told is the current table's (a warning
+    // counted in its result).
+    IExportHost& TableHost();
+    // Seconds of a steady clock, for each table's time; tests fix it.
+    std::function<double()> Seconds;
 
     // Exports the tables found. info gives the dictionary, the script (a file, or a folder
     // for one script per table, see ScriptPerTable), the commit period, the table definition
@@ -60,3 +71,8 @@ std::string TableScriptName(const std::string& folder, const std::string& table)
 //   Table    Data file    Records  Status
 //   clients  clients.dbt        3  exported
 std::string DatabaseSummaryText(const std::vector<TTableResult>& results);
+// What the tables that ran wrote, aligned under a heading ("-" where a table wrote nothing):
+//   Table    Read  Written  Warnings  Bytes  Seconds  Script
+//   clients     3        3         0    181      0.0  out/clients.sql
+// then "N tables exported, M skipped (no data file), K failed", lines ended by "\n".
+std::string DatabaseTotalsText(const std::vector<TTableResult>& results);

@@ -55,15 +55,18 @@ void TExportRun::Execute(const TImpInfo& given) {
     host_.BeginTable(info.ImpTableName, held);
 
     std::string partial;  // the name a stopped run's script is kept under
+    uint64_t bytes = 0;   // the script's bytes before this table
     try {
         if (ToStandardOutput)
             file_.UseStandardOutput();
         else if (!AppendToScript)
             file_.Rewrite(info.SQLFileName);
+        bytes = file_.BytesWritten();
         WriteRecords(info);
         if (!stopRequested_) CheckRecordCount(held);
         FlushLines();
         std::string().swap(block_);
+        bytes = file_.BytesWritten() - bytes;
         if (!AppendToScript) {
             if (stopRequested_)
                 partial = file_.ClosePartial();
@@ -78,6 +81,10 @@ void TExportRun::Execute(const TImpInfo& given) {
         throw;
     }
 
+    host_.EndTable({records_, bytes,
+                    ToStandardOutput  ? std::string("standard output")
+                    : partial.empty() ? info.SQLFileName
+                                      : partial});
     if (stopRequested_)
         host_.ShowMessage("Confirmation",
                           partial.empty() ? std::string("Extract aborted!")

@@ -20,6 +20,14 @@
 
 enum TMessageIcon { miInformation, miWarning };
 
+// What a table's run gave, for the closing summary.
+struct TTableTotals {
+    int64_t Records = 0;  // read from the file and written to the script
+    uint64_t Bytes = 0;   // of the script, this table's part
+    std::string Script;   // where they went (system text): the script, NAME.partial, or
+                          // "standard output"
+};
+
 // What the run needs of its surroundings.
 class IExportHost {
   public:
@@ -40,6 +48,9 @@ class IExportHost {
     virtual void ShowWarning(const std::string& text) { ShowMessage("Warning", text, miWarning); }
     // One line the user should read while the run goes on (the order records come in).
     virtual void ShowNotice(const std::string& text) = 0;
+    // A table's records are written (or a stop ended them), before the final message;
+    // nothing by default.
+    virtual void EndTable(const TTableTotals& /*totals*/) {}
 };
 
 class TExportRun : public IScriptLines {

@@ -1,6 +1,7 @@
 // quorvath: exports one Btrieve data file as an SQL script from the command line.
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -29,10 +30,14 @@ int main(int argc, char** argv) {
     TCommandLineEnv env;
     UseBtrieveDataSets(env);
     env.TotalRecords = [](TDataSet& ds) -> int64_t { return ds.Active() ? ds.RecordCount() : -1; };
+    env.Seconds = [] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    };
     env.Out = &std::cout;
     env.Err = &std::cerr;
     env.ErrIsTerminal = ::isatty(STDERR_FILENO) != 0;
     env.EnglishStatusLines = WantsEnglishStatusLines(
-        env.ErrIsTerminal, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+        std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
     return RunCommandLine(std::vector<std::string>(argv, argv + argc), env);
 }

@@ -36,6 +36,9 @@ std::string InOutText(int errorNumber, int& code) {
         case EFBIG:
             code = 101;
             return "Disk full";
+        case EPIPE:
+            code = 29;
+            return "Write fault";
         case ENAMETOOLONG:
         case EINVAL:
         case EILSEQ:
@@ -61,11 +64,13 @@ TScriptFile::~TScriptFile() = default;
 void TScriptFile::UseStandardOutput() {
     file_.Discard();
     toStandardOutput_ = true;
+    written_ = 0;
 }
 
 void TScriptFile::Rewrite(const std::string& fileName) {
     file_.Discard();
     toStandardOutput_ = false;
+    written_ = 0;
     // An empty name would be no file at all.
     if (fileName.empty()) RaiseInOutError(EINVAL, "(no name)");
     if (const int error = file_.Create(AnsiToUtf8(fileName))) RaiseInOutError(error, fileName);
@@ -81,6 +86,7 @@ void TScriptFile::Write(std::string_view data) {
                                                      : Utf8ToAnsi(file_.Target()));
         }
         data.remove_prefix(static_cast<size_t>(n));
+        written_ += static_cast<uint64_t>(n);
     }
 }
 

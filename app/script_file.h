@@ -5,6 +5,7 @@
 // file and the system's reason: "Disk full: /data/out.sql (No space left on device)".
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,10 +32,13 @@ class TScriptFile {
     // Drops what was written: the temporary goes, an earlier script stays as it was.
     void Discard();
     bool IsOpen() const { return toStandardOutput_ || file_.IsOpen(); }
+    // The bytes written since Rewrite or UseStandardOutput.
+    uint64_t BytesWritten() const { return written_; }
 
   private:
     TFileReplacement file_;
     bool toStandardOutput_ = false;
+    uint64_t written_ = 0;
 };
 
 // The runtime's input/output error for a system error number, naming the file (system

@@ -42,6 +42,10 @@ std::string BtrStatusEnglishLine(int32_t status);
 // when the text holds no such message.
 bool BtrStatusOfMessage(const std::string& message, int32_t& status);
 
+// The file named in a message built by BtrErrorMessage (system text); false when the text
+// holds no such message or it names no file.
+bool BtrFileOfMessage(const std::string& message, std::string& fileName);
+
 // Caption of the Btrieve error box, "Ошибка Btrieve" in CP1251.
 const std::string& BtrieveErrorCaption();
 

@@ -29,3 +29,18 @@ bool BtrStatusOfMessage(const std::string& message, int32_t& status) {
     status = static_cast<int32_t>(std::strtol(digits.c_str(), nullptr, 10));
     return true;
 }
+
+bool BtrFileOfMessage(const std::string& message, std::string& fileName) {
+    int32_t status = 0;
+    if (!BtrStatusOfMessage(message, status)) return false;
+    // ... with the file "NAME": the last part of the message's first line.
+    static const std::string opening = "\xF1 \xF4\xE0\xE9\xEB\xEE\xEC \"";  // с файлом "
+    const size_t end = message.find_first_of("\r\n");
+    const std::string line = message.substr(0, end);
+    const size_t start = line.rfind(opening);
+    if (start == std::string::npos || line.size() < start + opening.size() + 2 ||
+        line.back() != '"')
+        return false;
+    fileName = line.substr(start + opening.size(), line.size() - 1 - start - opening.size());
+    return true;
+}

@@ -380,6 +380,20 @@ void TBDataSet::LoadDescription(TFileData& fileData) {
         DefaultSession()->LoadFileData(baseName_, dictName_, fileData, dictTable_);
 }
 
+const std::string& DictionaryMismatchText() {
+    static const std::string text = kMismatchText;
+    return text;
+}
+
+void TBDataSet::CheckDescribedSize(int32_t described, int32_t length) const {
+    if (described < 0 || length <= 0 || (described * 2 >= length && described <= length)) return;
+    DatabaseError(
+        Format("The dictionary describes %d of the %d bytes of a record of %s (%s); "
+               "check the dictionary's table, or --force to export it anyway",
+               described, length, baseName_.c_str(),
+               described > length ? "more than the record holds" : "less than half"));
+}
+
 void TBDataSet::openCursor() {
     auto openFile = [this](const std::string& owner) {
         file_ = std::make_unique<TBtrieveFile>();
@@ -404,7 +418,24 @@ void TBDataSet::openCursor() {
             throw;
         }
     } else {
-        LoadDescription(fileData);
+        try {
+            LoadDescription(fileData);
+        } catch (const EBtrieve& e) {
+            // A dictionary without the file's description, because there is no such file (or
+            // a folder, or one that cannot be read): the file is what the user needs to hear of.
+            static const std::string notDescribed = [] {  // the message up to the file's name
+                const std::string text = DescriptionNotFoundText("\x01", "");
+                return text.substr(0, text.find('\x01'));
+            }();
+            if (e.Status != recman::kOk || e.Message().rfind(notDescribed, 0) != 0) throw;
+            try {
+                openFile("");
+            } catch (const EBtrieve& open) {
+                if (open.Status != recman::kOk) throw open;
+            }
+            file_.reset();
+            throw;
+        }
     }
     fieldList_ = std::move(fileData.Fields);
     keyList_ = std::move(fileData.Keys);
@@ -422,6 +453,7 @@ void TBDataSet::openCursor() {
     if (!fieldsFit || file_->RecordLength() != fieldList_->RecordSize ||
         (indexCheck_ && file_->KeyCount() != keyList_->KeyCount))
         throw EBtrieve(kMismatchText);
+    if (checkLayout_) CheckDescribedSize(fieldList_->DescribedSize, fieldList_->RecordSize);
     recordSize_ = static_cast<uint16_t>(fieldList_->RecordSize);
 
     defineFields();

@@ -49,6 +49,10 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     void SetReadOnly(bool readOnly);
     bool IndexCheck() const { return indexCheck_; }
     void SetIndexCheck(bool v) { indexCheck_ = v; }
+    // Open refuses a file whose dictionary (one laid on the file's header, a DDF) describes
+    // less than half of its record length, or more than all of it; off by default.
+    bool CheckLayout() const { return checkLayout_; }
+    void SetCheckLayout(bool v) { checkLayout_ = v; }
     int32_t KeyPath() const { return keyPath_; }
     void SetKeyPath(int32_t keyPath);
     const std::string& IndexFields() const { return indexFields_; }
@@ -180,6 +184,8 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     bool Search(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                 TLocateOptions options);
     [[noreturn]] void RaiseBtrieve(const std::exception& error) const;
+    // Refuses a description that ends before half of the record length or past it.
+    void CheckDescribedSize(int32_t described, int32_t length) const;
 
     std::string baseName_;
     std::string dictName_;
@@ -187,6 +193,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     TBDictionary* dictionary_ = nullptr;
     bool readOnly_ = false;
     bool indexCheck_ = true;
+    bool checkLayout_ = false;
     int32_t keyPath_ = -1;
     std::string indexFields_;
     bool evaluteScroll_ = true;
@@ -213,3 +220,7 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     bool blobsChanged_ = false;
     TBlobCache blobCache_;
 };
+
+// "База данных Btrieve не соответствует словарю" (CP1251): the error of a data file whose record
+// length or keys differ from its dictionary's description.
+const std::string& DictionaryMismatchText();

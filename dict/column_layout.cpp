@@ -147,7 +147,10 @@ TBFieldList LayColumns(const std::string& table, std::vector<TColumn> columns,
     const int32_t length = header.RecordLength;
     std::vector<TColumn> fixed;
     const TColumn* tail = nullptr;
+    int32_t described = 0;
     for (const TColumn& c : columns) {
+        if (!IsTail(c.TypeCode) && c.Size > 0)
+            described = std::max(described, std::max(c.Offset, 0) + c.Size);
         if (IsTail(c.TypeCode)) {
             if (!header.Variable)
                 Warn(table, c.Name, "held in the variable part, but the file has none; left out");
@@ -229,6 +232,7 @@ TBFieldList LayColumns(const std::string& table, std::vector<TColumn> columns,
         list.Items.push_back(FieldOf(rest));
     }
     list.RecordSize = length;
+    list.DescribedSize = described;
     return list;
 }
 
@@ -294,6 +298,7 @@ void LoadKeysOnlyFileData(const std::string& baseName, TFileData& fileData,
         columns.push_back(rest);
     }
     fileData.Fields = std::make_unique<TBFieldList>(LayColumns(table, columns, header));
+    fileData.Fields->DescribedSize = -1;  // the keys describe no record: nothing to check
     fileData.Keys = std::make_unique<TBKeyList>(FileKeys(*fileData.Fields, header));
     fileData.OwnerName.clear();
 }

@@ -89,6 +89,9 @@ struct TBKey {
 struct TBFieldList {
     std::vector<TBField> Items;
     int32_t RecordSize = 0;  // sum of the sizes added: the offset of the next field
+    // Where the columns a dictionary places (before fillers) end, those past the record
+    // included; -1 when the list was not laid on a record of a known length.
+    int32_t DescribedSize = -1;
     size_t Count() const { return Items.size(); }
     const TBField& operator[](size_t i) const { return Items[i]; }
 };

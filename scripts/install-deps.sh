@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tools need, when any is missing.
 # Usage: scripts/install-deps.sh [ci|bench]   (ci: also the style checks' clang-format and
-# clang-tidy; bench: also pgdbf, the converter the side-by-side benchmark measures against)
+# clang-tidy, and the package check's lintian and desktop-file-validate; bench: also pgdbf, the
+# converter the side-by-side benchmark measures against)
 # A caller that has installed them sets QUORVATH_DEPS_INSTALLED to what it asked for (empty
 # word for the plain set, or ci), and later calls in its environment check nothing again:
 # .ci/run does so, so that its builds do not each ask dpkg and apt.
@@ -19,7 +20,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   clang libclang-rt-dev
 )
-if [ "$set_name" = ci ]; then packages+=(clang-format clang-tidy); fi
+if [ "$set_name" = ci ]; then packages+=(clang-format clang-tidy lintian desktop-file-utils); fi
 if [ "$set_name" = bench ]; then packages+=(pgdbf); fi
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/progress_meter.h"
 #include "app/sql_names.h"
 #include "btrieve/btr_error.h"
 #include "memory_dataset.h"
@@ -61,6 +62,15 @@ class CommandLine : public ::testing::Test {
         ss << in.rdbuf();
         return ss.str();
     }
+    // The closing line of a run that read and wrote records into script (its size as the
+    // disk has it; the fixed clock makes it 0.0 s unless a test moves it).
+    static std::string Summary(const std::string& table, int records, const std::string& script,
+                               const std::string& seconds = "0.0") {
+        return table + ": " + GroupedNumber(records) + " records read, " + GroupedNumber(records) +
+               " written, 0 warnings, " +
+               GroupedNumber(static_cast<int64_t>(std::filesystem::file_size(script))) +
+               " bytes in " + seconds + " s to " + script + "\n";
+    }
     static size_t Count(const std::string& text, const std::string& what) {
         size_t n = 0;
         for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
@@ -80,7 +90,8 @@ TEST_F(CommandLine, ExportsAndReportsTheCount) {
     EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T", "--commit",
                    "2", "--no-ddl"}),
               kExitDone);
-    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 3\n");
+    EXPECT_EQ(out_.str(),
+              "Extract completed successfuly!\nRecords imported: 3\n" + Summary("T", 3, sql_));
     EXPECT_EQ(err_.str(), "");  // not a terminal: no progress
     EXPECT_EQ(named_, "a.def|b.dbt");
     const std::string s = Script();
@@ -104,8 +115,8 @@ TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
         EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T",
                        "--commit", "0", "--no-ddl"}),
                   kExitStopped);
-        EXPECT_EQ(out_.str(),
-                  "Extract aborted! The partial script is " + sql_ + ".partial, 200 records\n");
+        EXPECT_EQ(out_.str(), "Extract aborted! The partial script is " + sql_ +
+                                  ".partial, 200 records\n" + Summary("T", 200, sql_ + ".partial"));
         // The earlier script stays; the records read go to the partial one, completed.
         EXPECT_EQ(Script(), "earlier script");
         const std::string s = Script(sql_ + ".partial");
@@ -118,7 +129,8 @@ TEST_F(CommandLine, StopSignalAfterTheFirstProgressPoint) {
     onFetch_ = nullptr;
     out_.str("");
     EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_}), kExitDone);
-    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 1000\n");
+    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 1000\n" +
+                              Summary("b", 1000, sql_));
 }
 
 // A run that fails leaves an earlier script byte for byte as it was, and no temporary.
@@ -210,16 +222,17 @@ TEST_F(CommandLine, ProgressOnATerminalAboutOnceASecond) {
     double now = 0;
     env.Seconds = [&now] { return now; };
     const struct {
-        double perRecord;  // seconds per record fetched
+        double perRecord;     // seconds per record fetched
+        std::string seconds;  // the run's, in the closing line
         std::string err;
     } cases[] = {
-        {0.01,
+        {0.01, "4.5",
          "\rb: 100 of 450 [####................]  22%, 101 records/s, 0:00 elapsed, 0:03 left"
          "\rb: 200 of 450 [########............]  44%, 100 records/s, 0:01 elapsed, 0:02 left"
          "\rb: 300 of 450 [#############.......]  66%, 100 records/s, 0:02 elapsed, 0:01 left"
          "\rb: 400 of 450 [#################...]  88%, 100 records/s, 0:03 elapsed, 0:00 left\n"},
         // Every 100 records take 0.6 s: one line in two is drawn.
-        {0.006,
+        {0.006, "2.7",
          "\rb: 100 of 450 [####................]  22%, 168 records/s, 0:00 elapsed, 0:02 left"
          "\rb: 300 of 450 [#############.......]  66%, 167 records/s, 0:01 elapsed, 0:00 left\n"},
     };
@@ -228,9 +241,53 @@ TEST_F(CommandLine, ProgressOnATerminalAboutOnceASecond) {
         onFetch_ = [&](int row) { now = row * c.perRecord; };
         EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitDone);
         EXPECT_EQ(err_.str(), c.err) << c.perRecord;
-        EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 450\n");
+        EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 450\n" +
+                                  Summary("b", 450, sql_, c.seconds));
         out_.str("");
     }
+}
+
+// The progress line is drawn on a terminal or when --progress asks, never with --quiet, which
+// also leaves out the final message and the closing line; errors are always said.
+TEST_F(CommandLine, ProgressAndQuietChooseWhatIsShown) {
+    rows_ = 250;
+    double now = 0;
+    env.Seconds = [&now] { return now; };
+    onFetch_ = [&now](int row) { now = row * 0.01; };
+    const std::string progress =
+        "\rb: 100 of 250 [########............]  40%, 101 records/s, 0:00 elapsed, 0:01 left"
+        "\rb: 200 of 250 [################....]  80%, 100 records/s, 0:01 elapsed, 0:00 left\n";
+    const struct {
+        bool terminal;
+        std::vector<std::string> flags;
+        bool drawn, told;  // the progress line; the final message and closing line
+    } cases[] = {
+        {true, {}, true, true},
+        {false, {}, false, true},
+        {false, {"--progress"}, true, true},
+        {true, {"--quiet"}, false, false},
+        {false, {"--progress", "--quiet"}, false, false},
+    };
+    for (const auto& c : cases) {
+        env.ErrIsTerminal = c.terminal;
+        out_.str("");
+        err_.str("");
+        std::vector<std::string> args = {"--dict", "d", "--base", "b", "--sql", sql_};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        EXPECT_EQ(Run(args), kExitDone);
+        EXPECT_EQ(err_.str(), c.drawn ? progress : "") << c.terminal << c.flags.size();
+        EXPECT_EQ(out_.str(), c.told ? "Extract completed successfuly!\nRecords imported: 250\n" +
+                                           Summary("b", 250, sql_, "2.5")
+                                     : "")
+            << c.terminal << c.flags.size();
+    }
+    // An error is said however quiet the run.
+    onFetch_ = [](int row) {
+        if (row == 3) throw Exception("Broken");
+    };
+    err_.str("");
+    EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_, "--quiet"}), kExitError);
+    EXPECT_EQ(err_.str(), "Broken\n");
 }
 
 TEST_F(CommandLine, FetchErrorShowsTheBtrieveBoxThenEndsTheRun) {
@@ -354,12 +411,11 @@ TEST_F(CommandLine, SavingSettingsAloneSaysWhatItWrote) {
 }
 
 TEST_F(CommandLine, BtrieveMessagesFollowedByEnglishForOtherLocales) {
-    EXPECT_TRUE(WantsEnglishStatusLines(true, nullptr, nullptr, "en_US.UTF-8"));
-    EXPECT_TRUE(WantsEnglishStatusLines(true, nullptr, nullptr, nullptr));
-    EXPECT_TRUE(WantsEnglishStatusLines(true, "", "C.UTF-8", "ru_RU.UTF-8"));
-    EXPECT_FALSE(WantsEnglishStatusLines(true, nullptr, nullptr, "ru_RU.UTF-8"));
-    EXPECT_FALSE(WantsEnglishStatusLines(true, "ru_UA.UTF-8", "en_US", "en_US"));
-    EXPECT_FALSE(WantsEnglishStatusLines(false, nullptr, nullptr, "en_US.UTF-8"));
+    EXPECT_TRUE(WantsEnglishStatusLines(nullptr, nullptr, "en_US.UTF-8"));
+    EXPECT_TRUE(WantsEnglishStatusLines(nullptr, nullptr, nullptr));
+    EXPECT_TRUE(WantsEnglishStatusLines("", "C.UTF-8", "ru_RU.UTF-8"));
+    EXPECT_FALSE(WantsEnglishStatusLines(nullptr, nullptr, "ru_RU.UTF-8"));
+    EXPECT_FALSE(WantsEnglishStatusLines("ru_UA.UTF-8", "en_US", "en_US"));
 
     // The opening error of the run and the box of a failing fetch, each with its line.
     env.EnglishStatusLines = true;
@@ -368,7 +424,8 @@ TEST_F(CommandLine, BtrieveMessagesFollowedByEnglishForOtherLocales) {
     };
     EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitError);
     EXPECT_EQ(err_.str(), AnsiToUtf8(BtrErrorMessage(12, 0, "/d/none.def")) +
-                              "\nBtrieve status 12: file not found\n");
+                              "\nBtrieve status 12: file not found: /d/none.def (No such file or "
+                              "directory)\n");
     err_.str("");
     env.NameDataSet = nullptr;
     onFetch_ = [](int row) {
@@ -380,9 +437,10 @@ TEST_F(CommandLine, BtrieveMessagesFollowedByEnglishForOtherLocales) {
     };
     EXPECT_EQ(Run({"--dict", "d", "--base", "b", "--sql", sql_}), kExitError);
     const std::string message = AnsiToUtf8(BtrErrorMessage(46, 6, "/d/b.dbt"));
-    EXPECT_EQ(err_.str(), AnsiToUtf8(BtrieveErrorCaption()) + ": " + message +
-                              "\nBtrieve status 46: access to the file denied\n" + message +
-                              "\nBtrieve status 46: access to the file denied\n");
+    const std::string english =
+        "\nBtrieve status 46: access to the file denied: /d/b.dbt (No such file or directory)\n";
+    EXPECT_EQ(err_.str(),
+              AnsiToUtf8(BtrieveErrorCaption()) + ": " + message + english + message + english);
     // Other errors have no such line.
     err_.str("");
     onFetch_ = [](int row) {
@@ -422,8 +480,8 @@ TEST_F(CommandLine, SecondSignalDuringTheStopStillCompletesTheScript) {
     EXPECT_EQ(Run({"--dict", "a.def", "--base", "b.dbt", "--sql", sql_, "--table", "T", "--commit",
                    "0", "--no-ddl"}),
               kExitStopped);
-    EXPECT_EQ(out_.str(),
-              "Extract aborted! The partial script is " + sql_ + ".partial, 200 records\n");
+    EXPECT_EQ(out_.str(), "Extract aborted! The partial script is " + sql_ +
+                              ".partial, 200 records\n" + Summary("T", 200, sql_ + ".partial"));
     const std::string s = Script(sql_ + ".partial");
     const std::string tail = "INSERT INTO T (N) VALUES (200);\r\nCOMMIT WORK;\r\n";
     ASSERT_GE(s.size(), tail.size());
@@ -522,7 +580,7 @@ TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
             EXPECT_EQ(line.find_first_not_of(' ', gap), 24u) << line;
         }
     }
-    EXPECT_EQ(options, 26);
+    EXPECT_EQ(options, 29);
     EXPECT_NE(help.find("\n  --ddl, --no-ddl       write the CREATE TABLE"), std::string::npos);
     EXPECT_NE(help.find("\n  --codepage, --oem-codepage N\n                        the code page"),
               std::string::npos);
@@ -532,6 +590,7 @@ TEST_F(CommandLine, HelpListsEveryOptionExitStatusesEncodingAndCtrlC) {
         "       --save-settings without a data file)\n"
         "  1    an error; its message is on standard error; an earlier script of the\n"
         "       same name is left as it was\n"
+        "  3    --all: some tables were exported, some whose data file is there failed\n"
         "  130  stopped by Ctrl+C or SIGTERM; FILE.sql.partial holds the records read so\n"
         "       far (the classic script ends with COMMIT WORK, a target's commits\n"
         "       nothing); an earlier FILE.sql is left as it was\n"

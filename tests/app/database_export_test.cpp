@@ -66,7 +66,7 @@ TEST_F(Database, AllTablesIntoOneScriptThoughTwoFail) {
     MakeDatabase();
     const std::string sql = dir_.Path("all.sql");
     std::ofstream(sql) << "an older script";
-    EXPECT_EQ(Run({"--dict", dict_, "--all", "--sql", sql, "--no-ddl"}), kExitError);
+    EXPECT_EQ(Run({"--dict", dict_, "--all", "--sql", sql, "--no-ddl"}), kExitPartial);
     EXPECT_EQ(out_.str(), "");
     const std::string err = err_.str();
     // The refused file's error with the reader's reason, then the summary.
@@ -79,7 +79,20 @@ TEST_F(Database, AllTablesIntoOneScriptThoughTwoFail) {
                   "broken   broken.dbt         -  failed: Not a Btrieve file: unknown signature\n"
                   "clients  clients.dbt        2  exported\n"
                   "items    items.dbt          1  exported\n"
-                  "orders   orders.dbt         -  left out: data file not found\n");
+                  "orders   orders.dbt         -  left out: data file not found\n"
+                  "\n"
+                  "Table    Read  Written  Warnings  Bytes  Seconds  Script\n"
+                  "broken      0        -         0      -      0.0  -\n"
+                  "clients     2        2         0    418      0.0  " +
+                  sql +
+                  "\n"
+                  "items       1        1         0    352      0.0  " +
+                  sql +
+                  "\n"
+                  "2 tables exported, 1 skipped (no data file), 1 failed\n");
+    // Each table's bytes are its part of the script.
+    EXPECT_EQ((kHeader + kClients).size(), 418u);
+    EXPECT_EQ((kHeader + kItems).size(), 352u);
     EXPECT_EQ(ReadAll(sql), kHeader + kClients + kHeader + kItems);
 }
 
@@ -152,7 +165,16 @@ TEST_F(Database, OneScriptPerTableInAFolder) {
               "broken   broken.dbt         -  left out: data file not found\n"
               "clients  clients.dbt        2  exported\n"
               "items    items.dbt          1  exported\n"
-              "orders   orders.dbt         -  left out: data file not found\n");
+              "orders   orders.dbt         -  left out: data file not found\n"
+              "\n"
+              "Table    Read  Written  Warnings  Bytes  Seconds  Script\n"
+              "clients     2        2         0    418      0.0  " +
+                  out +
+                  "clients.sql\n"
+                  "items       1        1         0    352      0.0  " +
+                  out +
+                  "items.sql\n"
+                  "2 tables exported, 2 skipped (no data file), 0 failed\n");
 
     // Every data file there: exit status 0.
     MakeDictionary(dir_.Path("two.def"),
@@ -162,7 +184,60 @@ TEST_F(Database, OneScriptPerTableInAFolder) {
               kExitDone);
     EXPECT_EQ(err_.str(),
               "Table    Data file    Records  Status\n"
-              "clients  clients.dbt        2  exported\n");
+              "clients  clients.dbt        2  exported\n"
+              "\n"
+              "Table    Read  Written  Warnings  Bytes  Seconds  Script\n"
+              "clients     2        2         0    418      0.0  " +
+                  out +
+                  "clients.sql\n"
+                  "1 table exported, 0 skipped (no data file), 0 failed\n");
+}
+
+// The exit status of --all and its last line: 0 when every table that has a data file was
+// exported, 3 when some of them failed, 1 when every one that ran failed.
+TEST_F(Database, ExitStatusAndLastLineCountTheTables) {
+    MakeDatabase();
+    const struct {
+        std::vector<std::string> files;  // the tables of the dictionary, by data file
+        int status;
+        std::string last;
+    } cases[] = {
+        {{"clients.dbt", "items.dbt"},
+         kExitDone,
+         "2 tables exported, 0 skipped (no data file), 0 failed\n"},
+        {{"clients.dbt", "orders.dbt"},
+         kExitDone,
+         "1 table exported, 1 skipped (no data file), 0 failed\n"},
+        {{"clients.dbt", "broken.dbt", "orders.dbt"},
+         kExitPartial,
+         "1 table exported, 1 skipped (no data file), 1 failed\n"},
+        {{"broken.dbt", "orders.dbt"},
+         kExitError,
+         "0 tables exported, 1 skipped (no data file), 1 failed\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<TDictFile> files;
+        for (const std::string& file : c.files)
+            if (file == "clients.dbt")
+                files.push_back({file, {{"ID", 3, 4}, {"NAME", 8, 8}}, {{"ID"}}});
+            else if (file == "items.dbt")
+                files.push_back({file, {{"CODE", 3, 4}}, {{"CODE"}}});
+            else
+                files.push_back({file, {{"ID", 3, 4}}, {{"ID"}}});
+        std::filesystem::remove(dir_.Path("db/part.def"));
+        MakeDictionary(dir_.Path("db/part.def"), files);
+        EXPECT_EQ(Run({"--dict", dir_.Path("db/part.def"), "--all", "--sql", dir_.Path("part/")}),
+                  c.status)
+            << c.last;
+        const std::string err = err_.str();
+        ASSERT_GE(err.size(), c.last.size());
+        EXPECT_EQ(err.substr(err.size() - c.last.size()), c.last) << err;
+        // --quiet leaves the errors alone.
+        EXPECT_EQ(Run({"--dict", dir_.Path("db/part.def"), "--all", "--sql", dir_.Path("part/"),
+                       "--quiet"}),
+                  c.status);
+        EXPECT_EQ(err_.str().find("exported"), std::string::npos) << err_.str();
+    }
 }
 
 // Tables exported at once (-j 2) give the very scripts, messages and summary of one table at

@@ -3,6 +3,8 @@
 // a file exported by its own keys when no dictionary is given.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -42,7 +44,8 @@ class DdfCommandLine : public TCommandLineTest {
 TEST_F(DdfCommandLine, ContractTableAsTheClassicScript) {
     ASSERT_EQ(Run({"--dict", Sample("FILE.DDF"), "--base", Sample("F17.DAT")}), kExitDone)
         << err_.str();
-    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 46\n");
+    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 46\n" +
+                              Summary("Договор", 46, sql_));
     EXPECT_EQ(err_.str(), "");
     const std::string inserts = Inserts();
     // The table takes the dictionary's name for it.
@@ -62,7 +65,33 @@ TEST_F(DdfCommandLine, WarningsGoToStandardError) {
     EXPECT_EQ(err_.str(),
               "Warning: table X$Field, column Xf$Flags: key 3 of the dictionary matches no key of "
               "the file\n");
-    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 150\n");
+    EXPECT_EQ(out_.str(), "Extract completed successfuly!\nRecords imported: 150\n" +
+                              Summary("F", 150, sql_, 1));
+}
+
+// A dictionary's table that describes much less of the record than the file holds (a wrong
+// --dict-table) stops the export before anything is written, unless --force is given.
+TEST_F(DdfCommandLine, ATableDescribingLessThanHalfTheRecordStops) {
+    const std::vector<std::string> wrong = {"--dict", Sample(""),        "--dict-table", "X$Field",
+                                            "--base", Sample("F17.DAT"), "--table",      "F"};
+    EXPECT_EQ(Run(wrong), kExitError);
+    // After the dictionary's warnings about its keys, the one error.
+    const std::string err = err_.str(),
+                      refusal =
+                          "BDataSet: The dictionary describes 32 of the 535 bytes of a record "
+                          "of " +
+                          Sample("F17.DAT") +
+                          " (less than half); check the dictionary's table, or --force to "
+                          "export it anyway\n";
+    ASSERT_GE(err.size(), refusal.size()) << err;
+    EXPECT_EQ(err.substr(err.size() - refusal.size()), refusal);
+    EXPECT_FALSE(std::filesystem::exists(sql_));
+    // Forced, into a script that takes the raw bytes no column describes.
+    std::vector<std::string> forced = wrong;
+    forced.insert(forced.end(), {"--force", "--target", "postgresql"});
+    EXPECT_EQ(Run(forced), kExitDone) << err_.str();
+    const std::string inserts = Inserts();
+    EXPECT_EQ(std::count(inserts.begin(), inserts.end(), '\n'), 46);
 }
 
 TEST_F(DdfCommandLine, WithoutDictionaryByTheFilesKeys) {

@@ -183,8 +183,9 @@ TEST_F(InputsAndLocks, ALockOfAnotherProcessIsToldAtOnceAndEndsWithItsMessage) {
         done = true;
         if (stopper.joinable()) stopper.join();
         EXPECT_EQ(exit, kExitError) << c.wait;
-        EXPECT_EQ(errBuf_.str(),
-                  told + failure + (c.english ? "Btrieve status 85: file in use\n" : ""));
+        EXPECT_EQ(
+            errBuf_.str(),
+            told + failure + (c.english ? "Btrieve status 85: file in use: " + base + "\n" : ""));
         ASSERT_TRUE(errBuf_.Written);
         EXPECT_LT(std::chrono::duration<double>(errBuf_.At - start).count(), 2.0) << c.wait;
         const double seconds = std::chrono::duration<double>(end - start).count();

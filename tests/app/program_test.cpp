@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -56,6 +57,21 @@ class Program : public ::testing::Test {
     std::string sql_;
 };
 
+// 1234 as "1,234".
+std::string Grouped(uintmax_t n) {
+    std::string digits = std::to_string(n);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
+    return digits;
+}
+
+// The closing line of the demo's export of 12 records into script (named as given), what it
+// wrote bytes long; the seconds are whatever the run took.
+std::string SummaryPattern(int warnings, uintmax_t bytes, const std::string& script) {
+    return "CLIENTS: 12 records read, 12 written, " + std::to_string(warnings) + " warning" +
+           (warnings == 1 ? "" : "s") + ", " + Grouped(bytes) + " bytes in [0-9]+\\.[0-9] s to " +
+           script + "\n";
+}
+
 // The classic script's line about the demo's one text value with letters CP1251 lacks.
 std::string kLookAlikes(const std::string& table) {
     return "Table " + table +
@@ -67,7 +83,10 @@ TEST_F(Program, ExportsTheDemo) {
     const TResult r = Run("--dict '" + kDict + "' --base '" + kBase + "' --sql '" + sql_ +
                           "' --table CLIENTS --commit 6");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Extract completed successfuly!\nRecords imported: 12\n");
+    EXPECT_TRUE(std::regex_match(
+        r.out, std::regex("Extract completed successfuly!\nRecords imported: 12\n" +
+                          SummaryPattern(1, std::filesystem::file_size(sql_), sql_))))
+        << r.out;
     // Record 7's box letters have no CP1251 form: the classic script says how many it changed.
     EXPECT_EQ(r.err, kLookAlikes("CLIENTS"));
     const std::string s = ReadAll(sql_);
@@ -94,11 +113,14 @@ TEST_F(Program, EveryTargetOnStandardOutputWithTheMessageOnStandardError) {
                               "' --sql - --table CLIENTS --target " + target);
         EXPECT_EQ(r.status, 0) << r.err;
         // The demo's midnight and its date that is no date are written as NULL, each told.
-        EXPECT_EQ(r.err,
-                  "Table CLIENTS, field AT: 1 value written as NULL (00:00:00, midnight, which a "
-                  "TIME of the file cannot tell from no time)\nTable CLIENTS, field DATE: 1 value "
-                  "written as NULL (the stored bytes hold no valid date)\nExtract completed "
-                  "successfuly!\nRecords imported: 12\n");
+        EXPECT_TRUE(std::regex_match(
+            r.err,
+            std::regex("Table CLIENTS, field AT: 1 value written as NULL \\(00:00:00, midnight, "
+                       "which a TIME of the file cannot tell from no time\\)\nTable CLIENTS, "
+                       "field DATE: 1 value written as NULL \\(the stored bytes hold no valid "
+                       "date\\)\nExtract completed successfuly!\nRecords imported: 12\n" +
+                       SummaryPattern(2, r.out.size(), "standard output"))))
+            << r.err;
         EXPECT_EQ(r.out.find("/* Target: " + target + "; encoding: UTF-8 */\n"), 48u) << target;
         // Firebird's rows go from their temporary table into the table at the commit.
         const std::string end =
@@ -160,7 +182,8 @@ TEST_F(Program, MissingFilesAndUnwritableScript) {
               "\xD0\xB0\xD1\x86\xD0\xB8\xD0\xB8 \"\xD0\x9E\xD1\x82\xD0\xBA\xD1\x80\xD1\x8B"
               "\xD1\x82\xD0\xB8\xD0\xB5 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xB0(0)\" "
               "\xD1\x81 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xBE\xD0\xBC \"" +
-                  (dir_ / "none.def").string() + "\"\n");
+                  (dir_ / "none.def").string() + "\"\nBtrieve status 12: file not found: " +
+                  (dir_ / "none.def").string() + " (No such file or directory)\n");
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(std::filesystem::exists(sql_));
 
@@ -232,8 +255,38 @@ TEST_F(Program, RefusedFileNamesTheReasonAfterTheBtrieveMessage) {
     EXPECT_EQ(r.status, 1);
     const std::string tail = "(30)\" \xD0\xBF\xD1\x80\xD0\xB8";  // the status, then " при"
     EXPECT_NE(r.err.find(tail), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "Not a Btrieve file: the file is too short\n");
+    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1),
+              "Not a Btrieve file: the file is too short\nBtrieve status 30: not a Btrieve file: " +
+                  bogus + "\n");
     EXPECT_FALSE(std::filesystem::exists(sql_));
+}
+
+// A script on standard output whose reader has gone: the write's error names standard output
+// and the system's reason, and the run fails.
+TEST_F(Program, ClosedPipeNamesStandardOutput) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);  // no reader from the start
+    const std::string err = (dir_ / "stderr").string();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(fds[1], STDOUT_FILENO);
+        if (!std::freopen(err.c_str(), "w", stderr)) ::_exit(126);
+        ::execl(kProgram.c_str(), kProgram.c_str(), "--dict", kDict.c_str(), "--base",
+                kBase.c_str(), "--sql", "-", "--target", "postgresql", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    // After the warnings of the records' NULLs, the one line of the write.
+    const std::string said = ReadAll(err), fault = "Write fault: standard output (Broken pipe)\n";
+    ASSERT_GE(said.size(), fault.size()) << said;
+    EXPECT_EQ(said.substr(said.size() - fault.size()), fault);
+    EXPECT_EQ(said.find("Extract completed"), std::string::npos) << said;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // programs, the English text in btrutil's message and in the line after quorvath's Russian one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -23,15 +24,17 @@ std::pair<int, std::string> BtrutilWords(const std::string& err) {
             err.substr(open + 2, close - open - 2)};
 }
 
-// The status and its text from quorvath's last line, "Btrieve status N: text".
+// The status and its text from quorvath's last line, "Btrieve status N: text: FILE (reason)".
 std::pair<int, std::string> QuorvathWords(const std::string& err) {
     const std::string opening = "Btrieve status ";
     const size_t at = err.rfind(opening);
     if (at == std::string::npos || err.empty() || err.back() != '\n') return {-1, err};
     const size_t colon = err.find(": ", at);
     if (colon == std::string::npos) return {-1, err};
+    // The words end where the file the line names begins.
+    const size_t file = std::min(err.find(": ", colon + 2), err.size() - 1);
     return {std::stoi(err.substr(at + opening.size(), colon - at - opening.size())),
-            err.substr(colon + 2, err.size() - 1 - colon - 2)};
+            err.substr(colon + 2, file - colon - 2)};
 }
 
 TEST(StatusWords, BtrutilAndQuorvathWordARefusedFileAlike) {

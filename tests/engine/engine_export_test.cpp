@@ -66,7 +66,9 @@ TEST(EngineExport, ScriptThroughTheLibraryIsByteForByteTheEmbeddedOne) {
     const TRun byOption =
         Export({"--engine", QUORVATH_ENGINE_LIBRARY, "--encoding", "cp1251"}, dir / "option.sql");
     EXPECT_EQ(byOption.status, 0) << byOption.err;
-    EXPECT_EQ(byOption.out, embedded.out);
+    // The same words, but for the script the closing line names.
+    const auto words = [](const std::string& out) { return out.substr(0, out.rfind(" to ")); };
+    EXPECT_EQ(words(byOption.out), words(embedded.out));
     EXPECT_EQ(byOption.err, embedded.err);
     EXPECT_EQ(byOption.script, embedded.script);
 

@@ -85,20 +85,27 @@ class EngineProgram : public ::testing::Test {
 TEST_F(EngineProgram, ExportThroughTheLibraryMatchesTheEmbeddedRun) {
     const TResult embedded = Export("", "", dir_ / "embedded.sql");
     ASSERT_EQ(embedded.status, 0) << embedded.err;
-    EXPECT_EQ(embedded.out, "Extract completed successfuly!\nRecords imported: 12\n");
+    // The closing line ends with the time and the script, which differ from run to run.
+    const auto head = [](const std::string& out) { return out.substr(0, out.find(" bytes in ")); };
+    EXPECT_EQ(head(embedded.out)
+                  .rfind("Extract completed successfuly!\nRecords imported: 12\n"
+                         "CLIENTS: 12 records read, 12 written, 1 warning, ",
+                         0),
+              0u)
+        << embedded.out;
     const std::string script = ReadAll(dir_ / "embedded.sql");
     ASSERT_GT(script.size(), 1000u);
 
     const TResult byOption = Export("", "--engine " + Quoted(kLibrary), dir_ / "option.sql");
     EXPECT_EQ(byOption.status, 0) << byOption.err;
-    EXPECT_EQ(byOption.out, embedded.out);
+    EXPECT_EQ(head(byOption.out), head(embedded.out));
     EXPECT_EQ(byOption.err, embedded.err);
     EXPECT_EQ(WithoutTime(ReadAll(dir_ / "option.sql")), WithoutTime(script));
 
     const TResult byVariable =
         Export("QUORVATH_BTRIEVE_LIBRARY=" + Quoted(kLibrary), "", dir_ / "variable.sql");
     EXPECT_EQ(byVariable.status, 0) << byVariable.err;
-    EXPECT_EQ(byVariable.out, embedded.out);
+    EXPECT_EQ(head(byVariable.out), head(embedded.out));
     EXPECT_EQ(WithoutTime(ReadAll(dir_ / "variable.sql")), WithoutTime(script));
 
     // "embedded" on the command line wins over the variable.

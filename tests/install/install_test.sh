@@ -10,7 +10,8 @@ trap 'rm -rf "$prefix"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-files=(bin/quorvath bin/btrutil share/man/man1/quorvath.1 share/man/man1/btrutil.1
+files=(bin/quorvath bin/btrutil share/man/man1/quorvath.1.gz share/man/man1/btrutil.1.gz
+  share/doc/quorvath/copyright share/doc/quorvath/changelog.gz
   share/bash-completion/completions/quorvath share/bash-completion/completions/btrutil
   share/quorvath/examples/demo.def share/quorvath/examples/clients.dbt)
 if [ -e "$build/app/gui/quorvath-gui" ]; then
@@ -24,17 +25,20 @@ work=$prefix/work
 mkdir -p "$work"
 out=$("$bin" --dict "$prefix/share/quorvath/examples/demo.def" \
   --base "$prefix/share/quorvath/examples/clients.dbt" --sql "$work/demo.sql" --table CLIENTS)
-[ "$out" = "$(printf 'Extract completed successfuly!\nRecords imported: 12')" ] ||
+[ "$(head -n2 <<<"$out")" = "$(printf 'Extract completed successfuly!\nRecords imported: 12')" ] ||
   fail "the installed demo export said: $out"
 [ "$(grep -c '^INSERT INTO CLIENTS ' "$work/demo.sql")" = 12 ] || fail "the script lacks INSERTs"
 
 # Every option of --help stands in the man page (roff writes - as \-).
-man=$prefix/share/man/man1/quorvath.1
+# The pages are installed gzipped.
+gzip -dc "$prefix/share/man/man1/quorvath.1.gz" >"$work/quorvath.1"
+gzip -dc "$prefix/share/man/man1/btrutil.1.gz" >"$work/btrutil.1"
+man=$work/quorvath.1
 for option in $("$bin" --help | grep -o -- '--[a-z][a-z0-9-]*' | sort -u); do
   grep -qF -- "\\fB${option//-/\\-}\\fR" "$man" || fail "the man page lacks $option"
 done
 grep -q '^\.SH EXIT STATUS$' "$man" || fail "the man page lacks the exit statuses"
-grep -q '^\.SH FILES$' "$prefix/share/man/man1/btrutil.1" || fail "btrutil(1) lacks FILES"
+grep -q '^\.SH FILES$' "$work/btrutil.1" || fail "btrutil(1) lacks FILES"
 
 # Completion: options, any file or folder for the file options, folders for --data-dir, the
 # words of --encoding, --target and --codepage; btrutil's commands from its --help.
@@ -51,6 +55,7 @@ try_complete() { # PROGRAM WORD...: the sorted completions of the last word
   "_$program"
   if [ ${#COMPREPLY[@]} -gt 0 ]; then printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' '; fi
 }
+rm -f "$work/quorvath.1" "$work/btrutil.1"
 every="a.def b.dbt c.sql d.set demo.sql sub "
 expect() { # WANTED PROGRAM WORD...
   local wanted=$1 got
