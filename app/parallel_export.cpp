@@ -20,12 +20,19 @@
 
 namespace {
 
-// A table's result as a worker sends it: its index, records, failure, status and error text.
+// A table's result as a worker sends it: its index, records, failure, what its run told at
+// its end, then its status, script and error text.
 struct TWireHead {
     uint32_t Index;
     int32_t Records;
     uint32_t Failed;
+    uint32_t Ended;
+    int32_t Warnings;
+    int64_t TotalRecords;
+    uint64_t TotalBytes;
+    double Seconds;
     uint32_t StatusBytes;
+    uint32_t ScriptBytes;
     uint32_t ErrBytes;
 };
 
@@ -117,12 +124,21 @@ class TPartsFolder {
             result.Failed = true;
         }
         const std::string text = err.str();
-        const TWireHead head{static_cast<uint32_t>(i), result.Records, result.Failed ? 1u : 0u,
+        const std::string& script = result.Totals.Script;
+        const TWireHead head{static_cast<uint32_t>(i),
+                             result.Records,
+                             result.Failed ? 1u : 0u,
+                             result.Ended ? 1u : 0u,
+                             result.Warnings,
+                             result.Totals.Records,
+                             result.Totals.Bytes,
+                             result.Seconds,
                              static_cast<uint32_t>(result.Status.size()),
+                             static_cast<uint32_t>(script.size()),
                              static_cast<uint32_t>(text.size())};
         if (!WriteAll(fd, &head, sizeof head) ||
             !WriteAll(fd, result.Status.data(), result.Status.size()) ||
-            !WriteAll(fd, text.data(), text.size()))
+            !WriteAll(fd, script.data(), script.size()) || !WriteAll(fd, text.data(), text.size()))
             ::_exit(2);
     }
     ::_exit(0);
@@ -179,14 +195,22 @@ TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& 
     for (const auto& [pid, fd] : started) {
         TWireHead head{};
         while (ReadAll(fd, &head, sizeof head) && head.Index < tables.size()) {
-            std::string status(head.StatusBytes, '\0'), text(head.ErrBytes, '\0');
+            std::string status(head.StatusBytes, '\0'), script(head.ScriptBytes, '\0'),
+                text(head.ErrBytes, '\0');
             if (!ReadAll(fd, status.data(), status.size()) ||
+                !ReadAll(fd, script.data(), script.size()) ||
                 !ReadAll(fd, text.data(), text.size()))
                 break;
             TTableResult& r = done.Results[head.Index];
             r.Records = head.Records;
             r.Failed = head.Failed != 0;
             r.Status = status;
+            r.Ended = head.Ended != 0;
+            r.Warnings = head.Warnings;
+            r.Totals = {head.TotalRecords, head.TotalBytes, script};
+            // A part of the one script is told as the script.
+            if (!perTable && r.Ended) r.Totals.Script = sqlName;
+            r.Seconds = head.Seconds;
             errText[head.Index] = text;
             reported[head.Index] = true;
         }

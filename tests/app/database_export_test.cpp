@@ -270,7 +270,7 @@ TEST_F(Database, TablesAtOnceWriteWhatOneAtATimeWrites) {
             }
             scripts.push_back(all);
         }
-        EXPECT_EQ(statuses[0], kExitError);  // broken.dbt fails
+        EXPECT_EQ(statuses[0], kExitPartial);  // broken.dbt fails, the others export
         EXPECT_EQ(statuses[1], statuses[0]) << c.sql;
         EXPECT_NE(scripts[0].find("INSERT INTO"), std::string::npos) << c.sql;
         EXPECT_EQ(scripts[1], scripts[0]) << c.sql;
