@@ -1,11 +1,10 @@
 #include "app/settings.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "platform/codepage.h"
 #include "platform/exception.h"
@@ -62,10 +61,6 @@ void SaveWhole(const std::string& fileName, void (*save)(const std::string&, con
     if (staged.Commit() != 0) unable();
 }
 
-bool Writable(const std::string& ansiPath) {
-    return ::access(AnsiToUtf8(ansiPath).c_str(), W_OK) == 0;
-}
-
 }  // namespace
 
 void LoadConfig(const std::string& fileName, TImpInfo& info) {
@@ -116,22 +111,45 @@ std::string ExeDir() {
 }
 
 std::string ConfFileName() {
-    const std::string dir = ExeDir();
-    return StandingConfigPath(dir,
-                              !dir.empty() && (Writable(dir) || Writable(dir + "/Korvane.conf")));
+    return StandingConfigPath();
 }
 
-std::string StandingConfigPath(const std::string& dir, bool exeDirWritable) {
-    const std::string beside = dir + "/Korvane.conf";
-    if (exeDirWritable) return beside;
+std::string StandingConfigPath() {
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
         base = Utf8ToAnsi(xdg);
     else if (const char* home = std::getenv("HOME"); home && *home)
         base = Utf8ToAnsi(home) + "/.config";
     else
-        return beside;
+        return std::string();
     return base + "/quorvath/Korvane.conf";
+}
+
+std::string OldStandingConfigPath(const std::string& exeDir) {
+    return exeDir + "/Korvane.conf";
+}
+
+bool MigrateStandingConfig(const std::string& oldFile, const std::string& newFile) {
+    std::error_code ec;
+    if (newFile.empty() || oldFile.empty() || std::filesystem::exists(AnsiToUtf8(newFile), ec) ||
+        !std::filesystem::is_regular_file(AnsiToUtf8(oldFile), ec))
+        return false;
+    std::ifstream in(AnsiToUtf8(oldFile), std::ios::binary);
+    if (!in) return false;  // unreadable: the defaults, as for a missing file
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t slash = newFile.rfind('/');
+    if (slash != std::string::npos && slash > 0)
+        std::filesystem::create_directories(AnsiToUtf8(newFile.substr(0, slash)), ec);
+    TFileReplacement staged;
+    const auto unable = [&] { throw Exception(Format("Unable to write to %s", newFile.c_str())); };
+    if (staged.Create(AnsiToUtf8(newFile)) != 0) unable();
+    {
+        std::ofstream copy(staged.WrittenPath(), std::ios::binary | std::ios::trunc);
+        copy << bytes;
+        if (!copy.flush()) unable();
+    }
+    if (staged.Commit() != 0) unable();
+    return true;
 }
 
 void SaveStandingConfig(const std::string& file, const TImpInfo& info) {

@@ -36,12 +36,17 @@ int32_t StrToInt(const std::string& text);
 
 // The executable's directory, without a trailing "/".
 std::string ExeDir();
-// The standing settings file: "Korvane.conf" beside the executable when that directory (or
-// the file in it) is writable, else $XDG_CONFIG_HOME/quorvath/Korvane.conf (~/.config when
-// XDG_CONFIG_HOME is not set). The directory of the latter is made on demand by
-// SaveStandingConfig.
+// The standing settings file: $XDG_CONFIG_HOME/quorvath/Korvane.conf (~/.config when
+// XDG_CONFIG_HOME is not set); empty when neither that nor HOME is set. Never beside the
+// program: a package's folder is no place for a user's settings. Its directory is made on
+// demand by SaveStandingConfig.
 std::string ConfFileName();
-// The choice itself, for an executable directory that is or is not writable.
-std::string StandingConfigPath(const std::string& exeDir, bool exeDirWritable);
+std::string StandingConfigPath();
+// Where earlier versions kept the standing file: beside the executable.
+std::string OldStandingConfigPath(const std::string& exeDir);
+// Copies an earlier standing file to its new place once: when newFile does not exist yet and
+// oldFile is a readable file. The old file stays as it is. Answers true when it copied;
+// raises "Unable to write to %s" when the new file cannot be written.
+bool MigrateStandingConfig(const std::string& oldFile, const std::string& newFile);
 // SaveConfig to the standing file (ConfFileName), making its directory first when needed.
 void SaveStandingConfig(const std::string& fileName, const TImpInfo& info);

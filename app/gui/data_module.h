@@ -19,7 +19,7 @@ class TDataSource : public TComponent {
     TDataSet* DataSet = nullptr;
 };
 
-enum TFileDialogKind { fdOpen, fdSave };
+enum TFileDialogKind { fdOpen, fdSave, fdFolder };
 
 // Runs one file dialog: its kind, the initial directory and the filter ("description|pattern|
 // ...", CP1251). Answers the chosen full file name (CP1251), or "" when the user cancels.
@@ -63,6 +63,8 @@ class TDM : public TComponent {
     // The file dialogs: answer the chosen full name or "" on cancel.
     std::string ExecOpenDialog(const std::string& initialDir, const std::string& filter);
     std::string ExecSaveDialog(const std::string& initialDir, const std::string& filter);
+    // A folder chosen, opened at initialDir.
+    std::string ExecFolderDialog(const std::string& initialDir);
     // The routine that shows the dialogs; RunFileDialog unless replaced.
     TFileDialogRunner DialogRunner;
 
@@ -74,7 +76,8 @@ class TDM : public TComponent {
     std::string confFileName_;
 };
 
-// The Qt file dialog: no default extension, no title, no further option. A chosen name whose
+// The Qt file dialog (a folder dialog for fdFolder, the filter unused): no default extension,
+// the title of its kind. A chosen name whose
 // characters CP1251 lacks is refused with an error.
 std::string RunFileDialog(TFileDialogKind kind, const std::string& initialDir,
                           const std::string& filter);

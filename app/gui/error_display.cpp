@@ -24,8 +24,13 @@ QString ErrorCaption() {
     return window ? window->windowTitle() : QCoreApplication::applicationName();
 }
 
+bool& EnglishLines() {
+    static bool english = true;
+    return english;
+}
+
 void DefaultErrorDisplay(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, ErrorCaption(), ToQt(message), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, ErrorCaption(), ErrorBoxText(message), QMessageBox::Ok);
     box.exec();
 }
 
@@ -87,8 +92,20 @@ void ShowMessageBox(const std::string& caption, const std::string& text, TMessag
     MessageDisplay()(caption, text, icon);
 }
 
+void SetEnglishErrorLines(bool english) {
+    EnglishLines() = english;
+}
+
+QString ErrorBoxText(const std::string& message) {
+    QString text = ToQt(message);
+    int32_t status = 0;
+    if (EnglishLines() && BtrStatusOfMessage(message, status))
+        text += QStringLiteral("\n") + QString::fromStdString(BtrStatusEnglishLine(status));
+    return text;
+}
+
 void BtrieveErrorBox(const std::string& caption, const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, ToQt(caption), ToQt(message), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, ToQt(caption), ErrorBoxText(message), QMessageBox::Ok);
     box.exec();
 }
 

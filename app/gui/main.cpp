@@ -1,7 +1,8 @@
 // quorvath-gui: the export in a window. Start-up: the default session, the alias resolver,
-// the settings paths, the data module, the main window, the field information form, then the
-// message loop; at the end the same in reverse, the data module writing the standing settings
-// and the session going last.
+// the language of the desktop, the standing settings file (an earlier one beside the program
+// copied to the user's config folder once), the data module, the main window, the field
+// information form, then the message loop; at the end the same in reverse, the data module writing
+// the standing settings and the session going last.
 #include <QTimer>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "app/gui/error_display.h"
 #include "app/gui/field_info_form.h"
 #include "app/gui/main_form.h"
+#include "app/gui/translation.h"
 #include "app/settings.h"
 #include "btrieve/aliases.h"
 #include "btrieve/btr_call.h"
@@ -49,6 +51,12 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("quorvath-gui"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvath-gui.png")));
     InstallBtrieveErrorBox();
+    if (!RunGuarded([] { UseLocale(QLocale::system()); })) return 1;
+    // The settings an earlier version kept beside the program move to the config folder.
+    if (!RunGuarded([&confFileName] {
+            MigrateStandingConfig(OldStandingConfigPath(ExeDir()), confFileName);
+        }))
+        return 1;
     // "--engine LIBRARY", else QUORVATH_BTRIEVE_LIBRARY; a library that cannot serve stops the
     // program before the window opens.
     try {

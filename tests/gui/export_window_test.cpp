@@ -1,11 +1,12 @@
-// The export driven from the window: the script, the progress panel, the stop at a progress
-// point, errors shown while the window stays usable, and the program's message boxes.
+// The export driven from the window: the script, the progress bar and its text, the stop at a
+// progress point, errors shown while the window stays usable, and the program's message boxes.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QTimer>
 #include <sstream>
 
@@ -114,7 +115,10 @@ TEST_F(ExportWindow, SameScriptAsTheCommandLine) {
 TEST_F(ExportWindow, ProgressEveryHundredRecordsAndStopAtAProgressPoint) {
     TMainFrm& f = Ready(250);
     f.actRun->trigger();
-    EXPECT_EQ(f.PanelText(1), "200");  // the last multiple of 100 stays
+    // The last multiple of 100 stays, of the records the file holds; the bar at it.
+    EXPECT_EQ(f.PanelText(1), "T: 200 of 250 records, 80%");
+    EXPECT_EQ(f.prbExport->maximum(), 250);
+    EXPECT_EQ(f.prbExport->value(), 200);
     EXPECT_EQ(Count(ReadFile(Path("out.sql")), "INSERT INTO"), 250u);
 
     // A stop waiting in the queue reaches the run at its first progress point.
@@ -133,7 +137,8 @@ TEST_F(ExportWindow, ProgressEveryHundredRecordsAndStopAtAProgressPoint) {
     EXPECT_NE(script.find("INSERT INTO T (N) VALUES (100);\r\nCOMMIT WORK;\r\n"),
               std::string::npos);
     EXPECT_EQ(script.substr(script.size() - 14), "COMMIT WORK;\r\n");
-    EXPECT_EQ(f.PanelText(1), "100");
+    EXPECT_EQ(f.PanelText(1), "T: 100 of 250 records, 40%");
+    EXPECT_EQ(f.prbExport->value(), 100);
     EXPECT_EQ(messages,
               std::vector<std::string>({"Confirmation|Extract aborted! The partial "
                                         "script is " +
@@ -166,7 +171,7 @@ TEST_F(ExportWindow, ALockWaitIsToldAndEndsAtTheStopButton) {
     f.actRun->trigger();
     EXPECT_EQ(panels,
               std::vector<std::string>(
-                  {"LOCKED.DAT: locked by another process; waiting, Stop extract to stop", ""}));
+                  {"LOCKED.DAT: locked by another process; waiting, Stop export to stop", ""}));
     EXPECT_EQ(stopped, std::vector<bool>({false, true}));
     EXPECT_FALSE(SetBtrLockWait({}).Started);  // the window's wait ends with the run
 }
@@ -243,7 +248,7 @@ TEST_F(ExportWindow, ClosedDuringARunShowsTheBoxThenTheProgramEnds) {
         ASSERT_EQ(seen.size(), 1u);
         EXPECT_TRUE(seen[0].WindowUp);
         if (failing) {
-            EXPECT_EQ(seen[0].Title, "Import from Btrieve files");
+            EXPECT_EQ(seen[0].Title, "Quorvath: export of Btrieve files to SQL scripts");
             EXPECT_EQ(seen[0].Text, "Read failed");
         } else {
             EXPECT_EQ(seen[0].Title, "Confirmation");
@@ -336,7 +341,9 @@ TEST(ProgramBoxes, BtrieveErrorMessageAndErrorBoxes) {
     SetBtrieveErrorDisplay(nullptr);
     EXPECT_EQ(b.Title, QString::fromUtf8("Ошибка Btrieve"));
     EXPECT_EQ(b.Icon, QMessageBox::Critical);
-    EXPECT_EQ(b.Text, ToQt(BtrErrorMessage(12, 0, "/d/x.dbt")));
+    // The English line after the Russian message: the tests' desktop is not Russian.
+    EXPECT_EQ(b.Text, ToQt(BtrErrorMessage(12, 0, "/d/x.dbt")) +
+                          QStringLiteral("\nBtrieve status 12: file not found"));
     EXPECT_TRUE(b.Text.contains(QString::fromUtf8("Файл не найден(12)")));
 
     TBoxSeen m = expectBox([] {

@@ -53,6 +53,7 @@ TMainFrm& GuiTest::MakeForm() {
     if (!dm) MakeDM();
     form = std::make_unique<TMainFrm>(*dm);
     form->Clock = FixedClock;
+    form->Seconds = [] { return 0.0; };  // no time passes: no time left is told
     return *form;
 }
 
