@@ -421,6 +421,7 @@ void TMainFrm::BeginProgress(const std::string& table, int64_t total) {
         prbExport->setRange(0, static_cast<int>(total));
     else
         prbExport->setRange(0, 0);
+    prbExport->reset();  // every table starts the bar anew, whatever the last one reached
     prbExport->setValue(0);
     ShowRecordProgress(0);
 }

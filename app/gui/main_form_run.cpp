@@ -58,6 +58,8 @@ void TMainFrm::RunExport(TExportRun& run, const std::function<void()>& execute) 
         failure = std::current_exception();
     }
     run_ = nullptr;
+    // The bar ends at the records the last table gave.
+    if (!failure) ShowRecordProgress(run.RecordCounter());
     actRun->setEnabled(true);
     actBreak->setEnabled(false);
     if (!FCloseAfterRun) {

@@ -115,19 +115,20 @@ TEST_F(ExportWindow, SameScriptAsTheCommandLine) {
 TEST_F(ExportWindow, ProgressEveryHundredRecordsAndStopAtAProgressPoint) {
     TMainFrm& f = Ready(250);
     f.actRun->trigger();
-    // The last multiple of 100 stays, of the records the file holds; the bar at it.
-    EXPECT_EQ(f.PanelText(1), "T: 200 of 250 records, 80%");
+    // The bar counts to the records the file holds, and ends full.
+    EXPECT_EQ(f.PanelText(1), "T: 250 of 250 records, 100%");
     EXPECT_EQ(f.prbExport->maximum(), 250);
-    EXPECT_EQ(f.prbExport->value(), 200);
+    EXPECT_EQ(f.prbExport->value(), 250);
     EXPECT_EQ(Count(ReadFile(Path("out.sql")), "INSERT INTO"), 250u);
 
     // A stop waiting in the queue reaches the run at its first progress point.
     messages.clear();
     f.SetPanelText(1, "");
-    std::vector<std::string> seen;
+    std::vector<std::string> seen, progress;
     dataSet->OnFetch = [&](int row) {
         if (row == 0) QMetaObject::invokeMethod(f.actBreak, "trigger", Qt::QueuedConnection);
-        if (row == 100) seen.push_back(f.PanelText(1));  // shown before the 101st fetch
+        if (row == 100) seen.push_back(f.PanelText(1));     // shown before the 101st fetch
+        if (row == 99) progress.push_back(f.PanelText(1));  // at the start
     };
     f.actRun->trigger();
     // The stopped script is kept beside the complete one of the run before.
@@ -145,6 +146,7 @@ TEST_F(ExportWindow, ProgressEveryHundredRecordsAndStopAtAProgressPoint) {
                                         Path("out.sql.partial") + ", 100 records|warning"}));
     EXPECT_TRUE(f.StopRequested());
     EXPECT_TRUE(seen.empty());  // the loop ended at record 100
+    EXPECT_EQ(progress, std::vector<std::string>({"T: 0 of 250 records, 0%"}));
 }
 
 // A file locked by another process: the wait is told once in the hint panel, the window
