@@ -3,6 +3,7 @@
 // copied to the user's config folder once), the data module, the main window, the field
 // information form, then the message loop; at the end the same in reverse, the data module writing
 // the standing settings and the session going last.
+#include <QRadioButton>
 #include <QTimer>
 #include <cstring>
 #include <memory>
@@ -34,6 +35,13 @@ std::string Option(int argc, char** argv, const char* name) {
 // "--screenshot FILE": the window is drawn into FILE (PNG) once it is up, then closed.
 QString ScreenshotFile(int argc, char** argv) {
     return QString::fromLocal8Bit(Option(argc, argv, "--screenshot"));
+}
+
+// "--database": the window opens on the whole database, its tables listed (for screenshots).
+bool DatabaseMode(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--database") == 0) return true;
+    return false;
 }
 
 }  // namespace
@@ -73,6 +81,10 @@ int main(int argc, char** argv) {
         TMainFrm mainFrm(dm);
         TFieldInfoFrm fieldInfoFrm(&mainFrm);
         mainFrm.show();
+        if (DatabaseMode(argc, argv)) {
+            mainFrm.rbnDatabase->setChecked(true);
+            RunGuarded([&mainFrm] { mainFrm.actListExecute(); });
+        }
         if (!screenshot.isEmpty()) {
             QTimer::singleShot(200, &mainFrm, [&mainFrm, &screenshot] {
                 if (!mainFrm.grab().save(screenshot, "PNG"))

@@ -254,7 +254,7 @@ void TMainFrm::BuildSource() {
 }
 
 void TMainFrm::BuildDictionary() {
-    grpDict = new QGroupBox(tr("Dictionary"), this);
+    grpDict = new QGroupBox(tr("Dictionary", "group"), this);
     grpDict->setObjectName(QStringLiteral("grpDict"));
     edtDict = NamedEdit("edtDict", grpDict);
     edtDict->setToolTip(

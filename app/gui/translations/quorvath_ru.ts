@@ -301,5 +301,10 @@ Btrieve engine: %2</source>
         <source>Export finished</source>
         <translation>Экспорт завершён</translation>
     </message>
+    <message>
+        <source>Dictionary</source>
+        <comment>group</comment>
+        <translation>Словарь</translation>
+    </message>
 </context>
 </TS>
