@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "app/gui/english_line.h"
 #include "btrieve/btr_error.h"
 #include "platform/codepage.h"
 
@@ -98,9 +99,9 @@ void SetEnglishErrorLines(bool english) {
 
 QString ErrorBoxText(const std::string& message) {
     QString text = ToQt(message);
-    int32_t status = 0;
-    if (EnglishLines() && BtrStatusOfMessage(message, status))
-        text += QStringLiteral("\n") + QString::fromStdString(BtrStatusEnglishLine(status));
+    if (!EnglishLines()) return text;
+    const std::string english = EnglishLineOf(message);
+    if (!english.empty()) text += QStringLiteral("\n") + QString::fromStdString(english);
     return text;
 }
 

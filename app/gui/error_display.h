@@ -35,8 +35,8 @@ using TMessageDisplay =
 TMessageDisplay SetMessageDisplay(TMessageDisplay display);
 void ShowMessageBox(const std::string& caption, const std::string& text, TMessageIcon icon);
 
-// What an error box says: the message, and after a Btrieve error's Russian message the
-// English line of its status ("Btrieve status 12: file not found") when English lines are on.
+// What an error box says: the message, and after one of the system's Russian messages its
+// English line (EnglishLineOf: "Btrieve status 12: file not found") when English lines are on.
 QString ErrorBoxText(const std::string& message);
 // English lines on (the default) or off (a Russian desktop).
 void SetEnglishErrorLines(bool english);

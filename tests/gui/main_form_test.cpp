@@ -25,6 +25,7 @@
 #include "app/gui/field_info_form.h"
 #include "app/gui/translation.h"
 #include "btrieve/btr_error.h"
+#include "dict/dictionary.h"
 #include "gui_fixture.h"
 #include "platform/codepage.h"
 
@@ -87,8 +88,8 @@ TEST_F(MainForm, LabelsMenusAndTitleFollowTheLocale) {
     UseLocale(QLocale(QStringLiteral("en_US")));
 }
 
-// A Btrieve error's Russian message gets the English line of its status on a desktop that
-// is not Russian; other messages stand as they are.
+// The system's Russian messages (a Btrieve error's, a dictionary's) get an English line on a
+// desktop that is not Russian; other messages stand as they are.
 TEST_F(MainForm, ErrorBoxesAddTheEnglishLineOffARussianDesktop) {
     const std::string btrieve = BtrErrorMessage(12, 0, "/d/none.def");
     const QString russian = ToQt(btrieve);
@@ -100,6 +101,15 @@ TEST_F(MainForm, ErrorBoxesAddTheEnglishLineOffARussianDesktop) {
         {"en_GB", btrieve, russian + "\nBtrieve status 12: file not found"},
         {"ru_RU", btrieve, russian},
         {"en_GB", "Unable to write to /x", "Unable to write to /x"},
+        {"en_GB", BadDictionaryStructureText(),
+         Utf8("Неверная структура словаря\nThe dictionary's structure is not valid")},
+        {"en_GB", "T: " + KeyFieldNotFoundText(),
+         Utf8("T: В словере не найдено соответствующее ключу поле\nThe dictionary has no field "
+              "that matches the key")},
+        {"en_GB", DescriptionNotFoundText("clients.dbt", "/d/\xD1\xEB.def") + "\r\nmore",
+         Utf8("Описание файла clients.dbt не найдено в словаре /d/Сл.def\nmore\nThe "
+              "dictionary /d/Сл.def does not describe the file clients.dbt")},
+        {"ru_RU", BadDictionaryStructureText(), Utf8("Неверная структура словаря")},
     };
     for (const auto& c : cases) {
         UseLocale(QLocale(QString::fromLatin1(c.locale)));
