@@ -45,7 +45,8 @@ class TDM : public TComponent {
     static constexpr const char* kImageResource = ":/image1.bmp";
     static constexpr unsigned kTransparent = 0xFFFF00FFu;  // magenta
 
-    // Makes the dataset, loads imlImg and reads the standing file confFileName into ImpInfo.
+    // Makes the dataset, loads imlImg and reads the standing file confFileName into ImpInfo
+    // (an empty name: no standing file, nothing read or written).
     TDM(const TDataSetKind& kind, std::string confFileName);
     // Writes ImpInfo to the standing file (an error is shown, the module still goes), then
     // frees the dataset and the data source.

@@ -370,15 +370,12 @@ void TMainFrm::BuildStatusBar() {
 
 void TMainFrm::SourceModeChanged() {
     const bool database = rbnDatabase->isChecked();
-    for (QWidget* w : {static_cast<QWidget*>(lblDbFile), static_cast<QWidget*>(edtDBFile),
-                       static_cast<QWidget*>(btnDBFile), static_cast<QWidget*>(lblDictTable),
-                       static_cast<QWidget*>(edtDictTable), static_cast<QWidget*>(lbl2),
-                       static_cast<QWidget*>(edtTableName)})
-        w->setEnabled(!database);
-    for (QWidget* w : {static_cast<QWidget*>(lblDataDir), static_cast<QWidget*>(edtDataDir),
-                       static_cast<QWidget*>(btnDataDir), static_cast<QWidget*>(btnList),
-                       static_cast<QWidget*>(lstTables)})
-        w->setEnabled(database);
+    const std::initializer_list<QWidget*> oneFile = {
+        lblDbFile, edtDBFile, btnDBFile, lblDictTable, edtDictTable, lbl2, edtTableName};
+    const std::initializer_list<QWidget*> whole = {lblDataDir, edtDataDir, btnDataDir, btnList,
+                                                   lstTables};
+    for (QWidget* w : oneFile) w->setEnabled(!database);
+    for (QWidget* w : whole) w->setEnabled(database);
     actList->setEnabled(database);
 }
 
