@@ -31,6 +31,7 @@
 #include "app/gui/error_display.h"
 #include "app/gui/progress_text.h"
 #include "app/input_files.h"
+#include "app/sql_names.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -323,6 +324,12 @@ void TMainFrm::BuildOptions() {
     spnRowsPerInsert->setRange(1, 100000);
     lblRowsPerInsert =
         NamedLabel("lblRowsPerInsert", tr("Records per INSERT"), spnRowsPerInsert, grpOptions);
+    edtRename = NamedEdit("edtRename", grpOptions);
+    edtRename->setToolTip(
+        tr("A file of new names for tables and columns: TABLE=NEW and "
+           "TABLE.COLUMN=NEW lines (targets other than classic)"));
+    btnRename = MakeBrowseButton("btnRename", &TMainFrm::btnRenameClick);
+    lblRename = NamedLabel("lblRename", tr("New names"), edtRename, grpOptions);
     cbxDDL = NamedCheck("cbxDDL", tr("Write the table definition (CREATE TABLE)"),
                         tr("The CREATE TABLE statement before the data"), grpOptions);
     chkDropTable =
@@ -334,13 +341,19 @@ void TMainFrm::BuildOptions() {
     chkCopy =
         NamedCheck("chkCopy", tr("COPY blocks instead of INSERTs"),
                    tr("COPY ... FROM STDIN blocks instead of INSERTs (postgresql)"), grpOptions);
+    chkStrict = NamedCheck("chkStrict", tr("Stop at a value the target cannot store"),
+                           tr("Stop at a value the target cannot store (NaN, infinity) or stored "
+                              "bytes without a number, instead of writing NULL with a warning"),
+                           grpOptions);
     auto* form = new QFormLayout(grpOptions);
     form->addRow(lblAutoComm, edtAutoComm);
     form->addRow(lblRowsPerInsert, spnRowsPerInsert);
+    form->addRow(lblRename, Row(edtRename, btnRename));
     form->addRow(cbxDDL);
     form->addRow(chkDropTable);
     form->addRow(chkIndexes);
     form->addRow(chkCopy);
+    form->addRow(chkStrict);
     connect(cbxDDL, &QCheckBox::toggled, this, [this] { TargetChanged(); });
     connect(chkCopy, &QCheckBox::toggled, this, [this] { TargetChanged(); });
 }
@@ -390,6 +403,9 @@ void TMainFrm::TargetChanged() {
     spnRowsPerInsert->setEnabled(multiRow && !(postgres && chkCopy->isChecked()));
     chkIndexes->setEnabled(!classic);
     chkDropTable->setEnabled(!classic && cbxDDL->isChecked());
+    for (QWidget* w : {static_cast<QWidget*>(lblRename), static_cast<QWidget*>(edtRename),
+                       static_cast<QWidget*>(btnRename)})
+        w->setEnabled(!classic);
 }
 
 bool TMainFrm::event(QEvent* event) {
@@ -472,6 +488,9 @@ TExportChoice TMainFrm::ControlsToChoice(const TImpInfo& info) {
                       : encoding == QLatin1String("utf8") ? seUtf8
                                                           : seAnsi;
     CheckScriptForm(choice.Form, choice.Encoding);
+    choice.Form.Strict = chkStrict->isChecked();
+    const std::string renames = BoxText(edtRename, lblRename);
+    if (edtRename->isEnabled() && !renames.empty()) choice.Form.Renames = ReadRenames(renames);
     choice.Indexes = chkIndexes->isEnabled() && chkIndexes->isChecked();
     if (!WholeDatabase()) choice.DictTable = BoxText(edtDictTable, lblDictTable);
     choice.NameDataSet = [this](TDataSet&, const std::string& dictName,
@@ -570,6 +589,9 @@ void TMainFrm::btnDBFileClick() {
 void TMainFrm::btnDataDirClick() {
     const std::string name = dm_.ExecFolderDialog(FromQt(edtDataDir->text()));
     if (!name.empty()) edtDataDir->setText(ToQt(name));
+}
+void TMainFrm::btnRenameClick() {
+    ChooseFile(edtRename, false, kRenameFilter);
 }
 void TMainFrm::Button1Click() {
     ChooseFile(edtDict, false, kDictFilter);

@@ -95,6 +95,10 @@ class TMainFrm : public QWidget {
     QCheckBox* chkCopy;
     QLabel* lblRowsPerInsert;
     QSpinBox* spnRowsPerInsert;
+    QCheckBox* chkStrict;
+    QLabel* lblRename;
+    QLineEdit* edtRename;  // a file of new names for tables and columns; empty: none
+    QPushButton* btnRename;
     // --- status bar: hints, the progress bar and its text
     QStatusBar* stbMainFrm;
     QProgressBar* prbExport;
@@ -140,6 +144,7 @@ class TMainFrm : public QWidget {
     void actAboutExecute();
     void btnDBFileClick();
     void btnDataDirClick();
+    void btnRenameClick();
     void Button1Click();
     void Button2Click();
     void FormCreate();
@@ -161,6 +166,8 @@ class TMainFrm : public QWidget {
         "Btrieve dictionary (*.def)|*.def|Data dictionary (FILE.DDF)|FILE.DDF;file.ddf|All files "
         "(*.*)|*.*";
     static constexpr const char* kSQLFilter = "SQL script (*.sql)|*.sql|All files (*.*)|*.*";
+    static constexpr const char* kRenameFilter =
+        "New names (*.txt *.names)|*.txt;*.names|All files (*.*)|*.*";
 
   protected:
     bool event(QEvent* event) override;

@@ -221,17 +221,50 @@ TEST_F(MainForm, ControlsChooseTheScriptsFormAsTheOptionsWould) {
     }
 }
 
+// The new names file and the strict values: read for a target, the classic script takes no
+// renames; a file that cannot be read stops the start with its error.
+TEST_F(MainForm, RenamesAndStrictValuesGoIntoTheForm) {
+    TMainFrm& f = MakeForm();
+    WriteFile(Path("names.txt"), "clients=customers\nclients.NAME=full_name\n");
+    f.edtRename->setText(QString::fromStdString(Path("names.txt")));
+    f.chkStrict->setChecked(true);
+    struct {
+        const char* target;
+        size_t renames;
+    } cases[] = {{"postgresql", 2}, {"classic", 0}};
+    for (const auto& c : cases) {
+        f.cbxTarget->setCurrentText(c.target);
+        TImpInfo info;
+        f.ControlsToInfo(info);
+        const TExportChoice choice = f.ControlsToChoice(info);
+        EXPECT_EQ(choice.Form.Renames.size(), c.renames) << c.target;
+        EXPECT_TRUE(choice.Form.Strict) << c.target;
+        EXPECT_EQ(f.edtRename->isEnabled(), c.renames > 0) << c.target;
+    }
+    f.cbxTarget->setCurrentText("mysql");
+    const TExportChoice choice = f.ControlsToChoice(ImpInfo);
+    EXPECT_EQ(choice.Form.Renames.at("clients"), "customers");
+    EXPECT_EQ(choice.Form.Renames.at("clients.NAME"), "full_name");
+    f.edtRename->setText(QString::fromStdString(Path("none.txt")));
+    try {
+        f.ControlsToChoice(ImpInfo);
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Rename file not found: " + Path("none.txt"));
+    }
+}
+
 TEST_F(MainForm, FocusFollowsTheControlsTopToBottom) {
     TMainFrm& f = MakeForm();
     // The whole database for postgresql: the data file, its table name and dictionary
     // table are not stops.
     f.rbnDatabase->setChecked(true);
     f.cbxTarget->setCurrentText("postgresql");
-    QWidget* order[] = {f.rbnFile,      f.rbnDatabase, f.edtDataDir,       f.btnDataDir,
-                        f.btnList,      f.lstTables,   f.edtDict,          f.Button1,
-                        f.edtFileSQL,   f.Button2,     f.cbxTarget,        f.cbxEncoding,
-                        f.cbxCodePage,  f.edtAutoComm, f.spnRowsPerInsert, f.cbxDDL,
-                        f.chkDropTable, f.chkIndexes,  f.chkCopy};
+    QWidget* order[] = {
+        f.rbnFile,      f.rbnDatabase, f.edtDataDir,       f.btnDataDir, f.btnList,   f.lstTables,
+        f.edtDict,      f.Button1,     f.edtFileSQL,       f.Button2,    f.cbxTarget, f.cbxEncoding,
+        f.cbxCodePage,  f.edtAutoComm, f.spnRowsPerInsert, f.edtRename,  f.btnRename, f.cbxDDL,
+        f.chkDropTable, f.chkIndexes,  f.chkCopy,          f.chkStrict};
     // The widgets Tab stops at, in the window's focus chain.
     std::vector<QWidget*> stops;
     QWidget* w = &f;

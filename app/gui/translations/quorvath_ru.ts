@@ -306,5 +306,21 @@ Btrieve engine: %2</source>
         <comment>group</comment>
         <translation>Словарь</translation>
     </message>
+    <message>
+        <source>Stop at a value the target cannot store</source>
+        <translation>Остановиться на значении, которое СУБД не может хранить</translation>
+    </message>
+    <message>
+        <source>Stop at a value the target cannot store (NaN, infinity) or stored bytes without a number, instead of writing NULL with a warning</source>
+        <translation>Остановиться на значении, которое СУБД не может хранить (NaN, бесконечность), или на байтах без числа, вместо записи NULL с предупреждением</translation>
+    </message>
+    <message>
+        <source>A file of new names for tables and columns: TABLE=NEW and TABLE.COLUMN=NEW lines (targets other than classic)</source>
+        <translation>Файл новых имён таблиц и столбцов: строки ТАБЛИЦА=НОВОЕ и ТАБЛИЦА.СТОЛБЕЦ=НОВОЕ (все СУБД, кроме classic)</translation>
+    </message>
+    <message>
+        <source>New names</source>
+        <translation>Новые имена</translation>
+    </message>
 </context>
 </TS>
