@@ -22,10 +22,32 @@ struct TImpInfo {
 // The one settings record of the program.
 extern TImpInfo ImpInfo;
 
+// The window's further choices, kept in the standing file beside the six keys; a key is
+// written only when its value is not the default (or the key is there already).
+struct TWindowChoices {
+    bool WholeDatabase = false;
+    std::string DataDir;     // empty: the dictionary's folder
+    std::string DictTable;   // empty: the dictionary's choice
+    std::string Encoding;    // "cp1251", "utf8"; empty: the target's own
+    std::string RenameFile;  // empty: none
+    int32_t RowsPerInsert = 1;
+    bool Copy = false;
+    bool DropTable = false;
+    bool Indexes = true;
+    bool Strict = false;
+};
+// The window's choices, as the standing file gave them.
+extern TWindowChoices WindowChoices;
+
+// Reads the window's choices from the standing file (missing keys: the defaults).
+void LoadWindowChoices(const std::string& fileName, TWindowChoices& choices);
+
 // Reads the six keys (missing file, section or key: the defaults).
 void LoadConfig(const std::string& fileName, TImpInfo& info);
-// Writes the six keys; raises "Unable to write to %s" when refused.
-void SaveConfig(const std::string& fileName, const TImpInfo& info);
+// Writes the six keys, and the window's choices when given, in one replacement of the file;
+// raises "Unable to write to %s" when refused.
+void SaveConfig(const std::string& fileName, const TImpInfo& info,
+                const TWindowChoices* window = nullptr);
 // Reads the first five keys; info.CreateDDL keeps its value.
 void LoadSettings(const std::string& fileName, TImpInfo& info);
 // Writes the first five keys.
@@ -49,4 +71,5 @@ std::string OldStandingConfigPath(const std::string& exeDir);
 // raises "Unable to write to %s" when the new file cannot be written.
 bool MigrateStandingConfig(const std::string& oldFile, const std::string& newFile);
 // SaveConfig to the standing file (ConfFileName), making its directory first when needed.
-void SaveStandingConfig(const std::string& fileName, const TImpInfo& info);
+void SaveStandingConfig(const std::string& fileName, const TImpInfo& info,
+                        const TWindowChoices* window = nullptr);

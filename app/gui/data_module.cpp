@@ -74,11 +74,15 @@ void TDM::DataModuleCreate() {
     dsRS1->DataSet = BDataSet;
     imlImg.Clear();
     imlImg.LoadStrip(QString::fromLatin1(kImageResource), kTransparent);
-    if (!confFileName_.empty()) LoadConfig(confFileName_, ImpInfo);
+    if (!confFileName_.empty()) {
+        LoadConfig(confFileName_, ImpInfo);
+        LoadWindowChoices(confFileName_, WindowChoices);
+    }
 }
 
 void TDM::DataModuleDestroy() {
-    if (!confFileName_.empty()) RunGuarded([this] { SaveStandingConfig(confFileName_, ImpInfo); });
+    if (!confFileName_.empty())
+        RunGuarded([this] { SaveStandingConfig(confFileName_, ImpInfo, &WindowChoices); });
 }
 
 void TDM::NameDataSet(const std::string& dictName, const std::string& baseName) {

@@ -1,7 +1,7 @@
 // TDM, the data module: the non-visual parts the main window uses. It holds the one dataset
 // (BDataSet, read-only, no record locking) with its data source dsRS1, the tool bar's image
 // list imlImg, runs the open and save file dialogs, reads the standing settings into ImpInfo
-// when it is created and writes all six of them back when it is destroyed.
+// and WindowChoices when it is created and writes them back when it is destroyed.
 #pragma once
 
 #include <QStringList>

@@ -60,11 +60,10 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvath-gui.png")));
     InstallBtrieveErrorBox();
     if (!RunGuarded([] { UseLocale(QLocale::system()); })) return 1;
-    // The settings an earlier version kept beside the program move to the config folder.
-    if (!RunGuarded([&confFileName] {
-            MigrateStandingConfig(OldStandingConfigPath(ExeDir()), confFileName);
-        }))
-        return 1;
+    // The settings an earlier version kept beside the program move to the config folder; a
+    // folder that cannot take them is told, and the window still opens.
+    RunGuarded(
+        [&confFileName] { MigrateStandingConfig(OldStandingConfigPath(ExeDir()), confFileName); });
     // "--engine LIBRARY", else QUORVATH_BTRIEVE_LIBRARY; a library that cannot serve stops the
     // program before the window opens.
     try {

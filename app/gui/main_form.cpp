@@ -601,10 +601,39 @@ void TMainFrm::Button2Click() {
 }
 
 void TMainFrm::FormCreate() {
+    WindowChoicesToControls(WindowChoices);
     InfoToControls(ImpInfo);
 }
 void TMainFrm::FormClose() {
     ControlsToInfo(ImpInfo);
+    ControlsToWindowChoices(WindowChoices);
+}
+
+void TMainFrm::ControlsToWindowChoices(TWindowChoices& w) {
+    w.WholeDatabase = rbnDatabase->isChecked();
+    w.DataDir = BoxText(edtDataDir, lblDataDir);
+    w.DictTable = BoxText(edtDictTable, lblDictTable);
+    w.Encoding = FromQt(cbxEncoding->currentData().toString());
+    w.RenameFile = BoxText(edtRename, lblRename);
+    w.RowsPerInsert = spnRowsPerInsert->value();
+    w.Copy = chkCopy->isChecked();
+    w.DropTable = chkDropTable->isChecked();
+    w.Indexes = chkIndexes->isChecked();
+    w.Strict = chkStrict->isChecked();
+}
+
+void TMainFrm::WindowChoicesToControls(const TWindowChoices& w) {
+    (w.WholeDatabase ? rbnDatabase : rbnFile)->setChecked(true);
+    edtDataDir->setText(ToQt(w.DataDir));
+    edtDictTable->setText(ToQt(w.DictTable));
+    // An encoding the list lacks: the target's own.
+    cbxEncoding->setCurrentIndex(std::max(0, cbxEncoding->findData(ToQt(w.Encoding))));
+    edtRename->setText(ToQt(w.RenameFile));
+    spnRowsPerInsert->setValue(w.RowsPerInsert);
+    chkCopy->setChecked(w.Copy);
+    chkDropTable->setChecked(w.DropTable);
+    chkIndexes->setChecked(w.Indexes);
+    chkStrict->setChecked(w.Strict);
 }
 
 void TMainFrm::closeEvent(QCloseEvent* event) {

@@ -127,6 +127,10 @@ class TMainFrm : public QWidget {
     // names were copied.
     void ControlsToInfo(TImpInfo& info);
     void InfoToControls(const TImpInfo& info);
+    // The window's further choices (source mode, data folder, encoding, options) to and from
+    // the controls; kept in the standing file.
+    void ControlsToWindowChoices(TWindowChoices& choices);
+    void WindowChoicesToControls(const TWindowChoices& choices);
     // The script's form, encoding, indexes and dictionary table the controls choose, checked
     // as the command line checks its options.
     TExportChoice ControlsToChoice(const TImpInfo& info);

@@ -442,6 +442,41 @@ TEST_F(MainForm, StandingFileFillsAllSixControls) {
               "ImpTableName=\xCA\xEB\xE8\xE5\xED\xF2\xFB\nCommitPeriod=16\nCreateDDL=1\n");
 }
 
+// The window's further choices are kept in the standing file, each key only once it differs
+// from its default; a settings file (*.set) does not take them.
+TEST_F(MainForm, StandingFileKeepsTheWindowsFurtherChoices) {
+    WriteFile(Conf(),
+              "[Config]\nTarget=postgresql\nWholeDatabase=1\nDataDir=/data/\xC1\xE0\xE7\xE0\n"
+              "Encoding=cp1251\nRowsPerInsert=1\nCopy=1\nIndexes=0\n");
+    TMainFrm& f = MakeForm();
+    EXPECT_TRUE(f.rbnDatabase->isChecked());
+    EXPECT_EQ(f.edtDataDir->text(), Utf8("/data/База"));
+    EXPECT_EQ(f.cbxEncoding->currentText(), "cp1251");
+    EXPECT_TRUE(f.chkCopy->isChecked());
+    EXPECT_FALSE(f.chkIndexes->isChecked());
+    EXPECT_FALSE(f.chkStrict->isChecked());
+    EXPECT_EQ(f.edtDictTable->text(), "");
+
+    f.rbnFile->setChecked(true);
+    f.edtDictTable->setText("Customers");
+    f.chkCopy->setChecked(false);
+    f.spnRowsPerInsert->setValue(25);
+    f.chkStrict->setChecked(true);
+    const std::string set = Path("s.set");
+    answers = {set};
+    f.actSave->trigger();
+    EXPECT_EQ(ReadFile(set),
+              "[Config]\nDictionaryFileName=\nBaseFileName=\nSQLFileName=\nImpTableName=\n"
+              "CommitPeriod=1000\nTarget=postgresql\n");
+    ShutDown();
+    // Keys already there are kept at their new values; the rest only when not the default.
+    EXPECT_EQ(ReadFile(Conf()),
+              "[Config]\nTarget=postgresql\nWholeDatabase=0\nDataDir=/data/\xC1\xE0\xE7\xE0\n"
+              "Encoding=cp1251\nRowsPerInsert=25\nCopy=0\nIndexes=0\nDictionaryFileName=\n"
+              "BaseFileName=\nSQLFileName=\nImpTableName=\nCommitPeriod=1000\nCreateDDL=1\n"
+              "DictTable=Customers\nStrict=1\n");
+}
+
 TEST_F(MainForm, TargetBesideTheTableNameKeptInBothFiles) {
     TMainFrm& f = MakeForm();
     QStringList items;
