@@ -1,7 +1,8 @@
 // The export settings record and its INI files: the standing file "Korvane.conf" (six keys and
 // Target) and the user's settings files (five keys and Target, no CreateDDL), section "Config".
 // A file without the Target key means the classic script. The OEM code page of the data is
-// one more key, written only when it is not the default 866 (or already there).
+// one more key, written only when it is not the default 866 (or already there); so are the
+// window's further choices in the standing file.
 #pragma once
 
 #include <cstdint>
