@@ -1,11 +1,11 @@
 #include "app/settings.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "platform/codepage.h"
 #include "platform/exception.h"
@@ -15,6 +15,7 @@
 #include "platform/replace_file.h"
 
 TImpInfo ImpInfo;
+TWindowChoices WindowChoices;
 
 namespace {
 
@@ -46,7 +47,8 @@ void SaveFive(const std::string& fileName, const TImpInfo& info) {
 
 // Runs the writes of save on a copy of the file and puts the copy in place at the end: a
 // failure leaves the earlier file as it was, never with some keys changed.
-void SaveWhole(const std::string& fileName, void (*save)(const std::string&, const TImpInfo&),
+void SaveWhole(const std::string& fileName,
+               const std::function<void(const std::string&, const TImpInfo&)>& save,
                const TImpInfo& info) {
     const auto unable = [&] { throw Exception(Format("Unable to write to %s", fileName.c_str())); };
     if (fileName.empty()) unable();
@@ -62,23 +64,57 @@ void SaveWhole(const std::string& fileName, void (*save)(const std::string&, con
     if (staged.Commit() != 0) unable();
 }
 
-bool Writable(const std::string& ansiPath) {
-    return ::access(AnsiToUtf8(ansiPath).c_str(), W_OK) == 0;
+// Writes a key whose value is not the default, or that the file holds already.
+void WriteUnlessDefault(const std::string& fileName, const char* key, const std::string& value,
+                        const std::string& byDefault) {
+    if (value != byDefault || !IniReadString(fileName, kSection, key, "").empty())
+        IniWriteString(fileName, kSection, key, value);
+}
+
+void SaveWindowChoices(const std::string& fileName, const TWindowChoices& w) {
+    const auto flag = [](bool on) { return std::string(on ? "1" : "0"); };
+    WriteUnlessDefault(fileName, "WholeDatabase", flag(w.WholeDatabase), "0");
+    WriteUnlessDefault(fileName, "DataDir", w.DataDir, "");
+    WriteUnlessDefault(fileName, "DictTable", w.DictTable, "");
+    WriteUnlessDefault(fileName, "Encoding", w.Encoding, "");
+    WriteUnlessDefault(fileName, "RenameFile", w.RenameFile, "");
+    WriteUnlessDefault(fileName, "RowsPerInsert", std::to_string(w.RowsPerInsert), "1");
+    WriteUnlessDefault(fileName, "Copy", flag(w.Copy), "0");
+    WriteUnlessDefault(fileName, "DropTable", flag(w.DropTable), "0");
+    WriteUnlessDefault(fileName, "Indexes", flag(w.Indexes), "1");
+    WriteUnlessDefault(fileName, "Strict", flag(w.Strict), "0");
 }
 
 }  // namespace
+
+void LoadWindowChoices(const std::string& fileName, TWindowChoices& w) {
+    const auto flag = [&](const char* key, bool byDefault) {
+        return IniReadInteger(fileName, kSection, key, byDefault ? 1 : 0) != 0;
+    };
+    w.WholeDatabase = flag("WholeDatabase", false);
+    w.DataDir = IniReadString(fileName, kSection, "DataDir", "");
+    w.DictTable = IniReadString(fileName, kSection, "DictTable", "");
+    w.Encoding = IniReadString(fileName, kSection, "Encoding", "");
+    w.RenameFile = IniReadString(fileName, kSection, "RenameFile", "");
+    w.RowsPerInsert = IniReadInteger(fileName, kSection, "RowsPerInsert", 1);
+    w.Copy = flag("Copy", false);
+    w.DropTable = flag("DropTable", false);
+    w.Indexes = flag("Indexes", true);
+    w.Strict = flag("Strict", false);
+}
 
 void LoadConfig(const std::string& fileName, TImpInfo& info) {
     LoadFive(fileName, info);
     info.CreateDDL = IniReadInteger(fileName, kSection, "CreateDDL", 1) != 0;
 }
 
-void SaveConfig(const std::string& fileName, const TImpInfo& info) {
+void SaveConfig(const std::string& fileName, const TImpInfo& info, const TWindowChoices* window) {
     SaveWhole(
         fileName,
-        [](const std::string& file, const TImpInfo& i) {
+        [window](const std::string& file, const TImpInfo& i) {
             SaveFive(file, i);
             IniWriteInteger(file, kSection, "CreateDDL", i.CreateDDL ? 1 : 0);
+            if (window) SaveWindowChoices(file, *window);
         },
         info);
 }
@@ -116,29 +152,53 @@ std::string ExeDir() {
 }
 
 std::string ConfFileName() {
-    const std::string dir = ExeDir();
-    return StandingConfigPath(dir,
-                              !dir.empty() && (Writable(dir) || Writable(dir + "/Korvane.conf")));
+    return StandingConfigPath();
 }
 
-std::string StandingConfigPath(const std::string& dir, bool exeDirWritable) {
-    const std::string beside = dir + "/Korvane.conf";
-    if (exeDirWritable) return beside;
+std::string StandingConfigPath() {
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
         base = Utf8ToAnsi(xdg);
     else if (const char* home = std::getenv("HOME"); home && *home)
         base = Utf8ToAnsi(home) + "/.config";
     else
-        return beside;
+        return std::string();
     return base + "/quorvath/Korvane.conf";
 }
 
-void SaveStandingConfig(const std::string& file, const TImpInfo& info) {
+std::string OldStandingConfigPath(const std::string& exeDir) {
+    return exeDir + "/Korvane.conf";
+}
+
+bool MigrateStandingConfig(const std::string& oldFile, const std::string& newFile) {
+    std::error_code ec;
+    if (newFile.empty() || oldFile.empty() || std::filesystem::exists(AnsiToUtf8(newFile), ec) ||
+        !std::filesystem::is_regular_file(AnsiToUtf8(oldFile), ec))
+        return false;
+    std::ifstream in(AnsiToUtf8(oldFile), std::ios::binary);
+    if (!in) return false;  // unreadable: the defaults, as for a missing file
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t slash = newFile.rfind('/');
+    if (slash != std::string::npos && slash > 0)
+        std::filesystem::create_directories(AnsiToUtf8(newFile.substr(0, slash)), ec);
+    TFileReplacement staged;
+    const auto unable = [&] { throw Exception(Format("Unable to write to %s", newFile.c_str())); };
+    if (staged.Create(AnsiToUtf8(newFile)) != 0) unable();
+    {
+        std::ofstream copy(staged.WrittenPath(), std::ios::binary | std::ios::trunc);
+        copy << bytes;
+        if (!copy.flush()) unable();
+    }
+    if (staged.Commit() != 0) unable();
+    return true;
+}
+
+void SaveStandingConfig(const std::string& file, const TImpInfo& info,
+                        const TWindowChoices* window) {
     const size_t slash = file.rfind('/');
     if (slash != std::string::npos && slash > 0) {
         std::error_code ec;  // a failure shows as the write error below
         std::filesystem::create_directories(AnsiToUtf8(file.substr(0, slash)), ec);
     }
-    SaveConfig(file, info);
+    SaveConfig(file, info, window);
 }

@@ -1,5 +1,6 @@
 #include "app/gui/data_module.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 
 #include "app/gui/error_display.h"
@@ -32,10 +33,18 @@ std::string ExtractFileDir(const std::string& fileName) {
 std::string RunFileDialog(TFileDialogKind kind, const std::string& initialDir,
                           const std::string& filter) {
     QFileDialog dialog;
-    dialog.setAcceptMode(kind == fdOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(kind == fdSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    if (kind == fdFolder) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setWindowTitle(QCoreApplication::translate("TDM", "Folder of the data files"));
+    } else {
+        dialog.setFileMode(kind == fdSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setWindowTitle(kind == fdSave ? QCoreApplication::translate("TDM", "Save as")
+                                             : QCoreApplication::translate("TDM", "Open"));
+        dialog.setNameFilters(DialogNameFilters(filter));
+    }
     if (!initialDir.empty()) dialog.setDirectory(ToQt(initialDir));
-    dialog.setNameFilters(DialogNameFilters(filter));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
     bool ok = true;
     std::string name = FromQt(dialog.selectedFiles().first(), &ok);
@@ -65,11 +74,15 @@ void TDM::DataModuleCreate() {
     dsRS1->DataSet = BDataSet;
     imlImg.Clear();
     imlImg.LoadStrip(QString::fromLatin1(kImageResource), kTransparent);
-    LoadConfig(confFileName_, ImpInfo);
+    if (!confFileName_.empty()) {
+        LoadConfig(confFileName_, ImpInfo);
+        LoadWindowChoices(confFileName_, WindowChoices);
+    }
 }
 
 void TDM::DataModuleDestroy() {
-    RunGuarded([this] { SaveStandingConfig(confFileName_, ImpInfo); });
+    if (!confFileName_.empty())
+        RunGuarded([this] { SaveStandingConfig(confFileName_, ImpInfo, &WindowChoices); });
 }
 
 void TDM::NameDataSet(const std::string& dictName, const std::string& baseName) {
@@ -82,4 +95,8 @@ std::string TDM::ExecOpenDialog(const std::string& initialDir, const std::string
 
 std::string TDM::ExecSaveDialog(const std::string& initialDir, const std::string& filter) {
     return DialogRunner(fdSave, initialDir, filter);
+}
+
+std::string TDM::ExecFolderDialog(const std::string& initialDir) {
+    return DialogRunner(fdFolder, initialDir, "");
 }

@@ -1,7 +1,7 @@
 // TDM, the data module: the non-visual parts the main window uses. It holds the one dataset
 // (BDataSet, read-only, no record locking) with its data source dsRS1, the tool bar's image
 // list imlImg, runs the open and save file dialogs, reads the standing settings into ImpInfo
-// when it is created and writes all six of them back when it is destroyed.
+// and WindowChoices when it is created and writes them back when it is destroyed.
 #pragma once
 
 #include <QStringList>
@@ -19,7 +19,7 @@ class TDataSource : public TComponent {
     TDataSet* DataSet = nullptr;
 };
 
-enum TFileDialogKind { fdOpen, fdSave };
+enum TFileDialogKind { fdOpen, fdSave, fdFolder };
 
 // Runs one file dialog: its kind, the initial directory and the filter ("description|pattern|
 // ...", CP1251). Answers the chosen full file name (CP1251), or "" when the user cancels.
@@ -45,7 +45,8 @@ class TDM : public TComponent {
     static constexpr const char* kImageResource = ":/image1.bmp";
     static constexpr unsigned kTransparent = 0xFFFF00FFu;  // magenta
 
-    // Makes the dataset, loads imlImg and reads the standing file confFileName into ImpInfo.
+    // Makes the dataset, loads imlImg and reads the standing file confFileName into ImpInfo
+    // (an empty name: no standing file, nothing read or written).
     TDM(const TDataSetKind& kind, std::string confFileName);
     // Writes ImpInfo to the standing file (an error is shown, the module still goes), then
     // frees the dataset and the data source.
@@ -63,6 +64,8 @@ class TDM : public TComponent {
     // The file dialogs: answer the chosen full name or "" on cancel.
     std::string ExecOpenDialog(const std::string& initialDir, const std::string& filter);
     std::string ExecSaveDialog(const std::string& initialDir, const std::string& filter);
+    // A folder chosen, opened at initialDir.
+    std::string ExecFolderDialog(const std::string& initialDir);
     // The routine that shows the dialogs; RunFileDialog unless replaced.
     TFileDialogRunner DialogRunner;
 
@@ -74,7 +77,8 @@ class TDM : public TComponent {
     std::string confFileName_;
 };
 
-// The Qt file dialog: no default extension, no title, no further option. A chosen name whose
+// The Qt file dialog (a folder dialog for fdFolder, the filter unused): no default extension,
+// the title of its kind. A chosen name whose
 // characters CP1251 lacks is refused with an error.
 std::string RunFileDialog(TFileDialogKind kind, const std::string& initialDir,
                           const std::string& filter);

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "app/gui/english_line.h"
 #include "btrieve/btr_error.h"
 #include "platform/codepage.h"
 
@@ -24,8 +25,13 @@ QString ErrorCaption() {
     return window ? window->windowTitle() : QCoreApplication::applicationName();
 }
 
+bool& EnglishLines() {
+    static bool english = true;
+    return english;
+}
+
 void DefaultErrorDisplay(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, ErrorCaption(), ToQt(message), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, ErrorCaption(), ErrorBoxText(message), QMessageBox::Ok);
     box.exec();
 }
 
@@ -87,8 +93,20 @@ void ShowMessageBox(const std::string& caption, const std::string& text, TMessag
     MessageDisplay()(caption, text, icon);
 }
 
+void SetEnglishErrorLines(bool english) {
+    EnglishLines() = english;
+}
+
+QString ErrorBoxText(const std::string& message) {
+    QString text = ToQt(message);
+    if (!EnglishLines()) return text;
+    const std::string english = EnglishLineOf(message);
+    if (!english.empty()) text += QStringLiteral("\n") + QString::fromStdString(english);
+    return text;
+}
+
 void BtrieveErrorBox(const std::string& caption, const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, ToQt(caption), ToQt(message), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, ToQt(caption), ErrorBoxText(message), QMessageBox::Ok);
     box.exec();
 }
 

@@ -35,7 +35,14 @@ using TMessageDisplay =
 TMessageDisplay SetMessageDisplay(TMessageDisplay display);
 void ShowMessageBox(const std::string& caption, const std::string& text, TMessageIcon icon);
 
-// The Btrieve error box: caption "Ошибка Btrieve", error icon, the error's message.
+// What an error box says: the message, and after one of the system's Russian messages its
+// English line (EnglishLineOf: "Btrieve status 12: file not found") when English lines are on.
+QString ErrorBoxText(const std::string& message);
+// English lines on (the default) or off (a Russian desktop).
+void SetEnglishErrorLines(bool english);
+
+// The Btrieve error box: caption "Ошибка Btrieve", error icon, the error's message (and its
+// English line, see ErrorBoxText).
 void BtrieveErrorBox(const std::string& caption, const std::string& message);
 // Makes BtrieveErrorBox the display of ShowBtrieveError.
 void InstallBtrieveErrorBox();

@@ -1,7 +1,9 @@
 // quorvath-gui: the export in a window. Start-up: the default session, the alias resolver,
-// the settings paths, the data module, the main window, the field information form, then the
-// message loop; at the end the same in reverse, the data module writing the standing settings
-// and the session going last.
+// the language of the desktop, the standing settings file (an earlier one beside the program
+// copied to the user's config folder once), the data module, the main window, the field
+// information form, then the message loop; at the end the same in reverse, the data module writing
+// the standing settings and the session going last.
+#include <QRadioButton>
 #include <QTimer>
 #include <cstring>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "app/gui/error_display.h"
 #include "app/gui/field_info_form.h"
 #include "app/gui/main_form.h"
+#include "app/gui/translation.h"
 #include "app/settings.h"
 #include "btrieve/aliases.h"
 #include "btrieve/btr_call.h"
@@ -34,6 +37,13 @@ QString ScreenshotFile(int argc, char** argv) {
     return QString::fromLocal8Bit(Option(argc, argv, "--screenshot"));
 }
 
+// "--database": the window opens on the whole database, its tables listed (for screenshots).
+bool DatabaseMode(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--database") == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,6 +59,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("quorvath-gui"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvath-gui.png")));
     InstallBtrieveErrorBox();
+    if (!RunGuarded([] { UseLocale(QLocale::system()); })) return 1;
+    // The settings an earlier version kept beside the program move to the config folder; a
+    // folder that cannot take them is told, and the window still opens.
+    RunGuarded(
+        [&confFileName] { MigrateStandingConfig(OldStandingConfigPath(ExeDir()), confFileName); });
     // "--engine LIBRARY", else QUORVATH_BTRIEVE_LIBRARY; a library that cannot serve stops the
     // program before the window opens.
     try {
@@ -65,6 +80,10 @@ int main(int argc, char** argv) {
         TMainFrm mainFrm(dm);
         TFieldInfoFrm fieldInfoFrm(&mainFrm);
         mainFrm.show();
+        if (DatabaseMode(argc, argv)) {
+            mainFrm.rbnDatabase->setChecked(true);
+            RunGuarded([&mainFrm] { mainFrm.actListExecute(); });
+        }
         if (!screenshot.isEmpty()) {
             QTimer::singleShot(200, &mainFrm, [&mainFrm, &screenshot] {
                 if (!mainFrm.grab().save(screenshot, "PNG"))

@@ -1,6 +1,6 @@
 // TWindowHost: the export run's surroundings in the window program. Progress goes to the main
-// window's second status panel, pending window events are processed at the run's progress
-// points, the final message and errors go to the program's displays.
+// window's progress bar and the text beside it, pending window events are processed at the run's
+// progress points, the final message and errors go to the program's displays.
 #pragma once
 
 #include "app/export_run.h"
@@ -11,6 +11,7 @@ class TWindowHost : public IExportHost {
   public:
     explicit TWindowHost(TMainFrm& form) : form_(form) {}
 
+    void BeginTable(const std::string& table, int64_t total) override;
     void ShowProgress(const std::string& text) override;
     void ProcessMessages() override;
     void ShowMessage(const std::string& caption, const std::string& text,

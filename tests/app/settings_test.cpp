@@ -130,21 +130,27 @@ TEST(StrToInt, DecimalOnly) {
     }
 }
 
-TEST(StandingFile, BesideTheExecutableWhenWritableElseXdg) {
-    // The test binary's directory is the build tree: writable.
-    EXPECT_EQ(ConfFileName(), ExeDir() + "/Korvane.conf");
-    EXPECT_EQ(StandingConfigPath("/opt/q/bin", true), "/opt/q/bin/Korvane.conf");
+TEST(StandingFile, UnderTheConfigFolderNeverBesideTheProgram) {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = xdg ? xdg : "";
-    ::setenv("XDG_CONFIG_HOME", "/home/u/cfg", 1);
-    EXPECT_EQ(StandingConfigPath("/usr/bin", false), "/home/u/cfg/quorvath/Korvane.conf");
-    ::setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
-    ::setenv("HOME", "/home/u", 1);
-    EXPECT_EQ(StandingConfigPath("/usr/bin", false), "/home/u/.config/quorvath/Korvane.conf");
-    if (xdg)
-        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    const std::string savedXdg = xdg ? xdg : "", savedHome = home ? home : "";
+    struct {
+        const char* xdg;   // nullptr: unset
+        const char* home;  // nullptr: unset
+        std::string path;
+    } cases[] = {{"/home/u/cfg", "/home/u", "/home/u/cfg/quorvath/Korvane.conf"},
+                 {"relative", "/home/u", "/home/u/.config/quorvath/Korvane.conf"},  // ignored
+                 {nullptr, "/home/v", "/home/v/.config/quorvath/Korvane.conf"},
+                 {"", "/home/w", "/home/w/.config/quorvath/Korvane.conf"},
+                 {nullptr, nullptr, ""}};
+    for (const auto& c : cases) {
+        c.xdg ? ::setenv("XDG_CONFIG_HOME", c.xdg, 1) : ::unsetenv("XDG_CONFIG_HOME");
+        c.home ? ::setenv("HOME", c.home, 1) : ::unsetenv("HOME");
+        EXPECT_EQ(ConfFileName(), c.path) << (c.xdg ? c.xdg : "-") << (c.home ? c.home : "-");
+    }
+    EXPECT_EQ(OldStandingConfigPath("/usr/bin"), "/usr/bin/Korvane.conf");
+    xdg ? ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+    home ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
 }
 
 TEST_F(Settings, StandingFileIsSavedIntoAFreshConfigDirectory) {

@@ -12,6 +12,7 @@ void GuiTest::SetUp() {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     ImpInfo = TImpInfo();
+    WindowChoices = TWindowChoices();
     oldErrors_ = SetErrorDisplay([this](const std::string& m) { errors.push_back(m); });
     oldMessages_ = SetMessageDisplay([this](const std::string& caption, const std::string& text,
                                             TMessageIcon icon) {
@@ -25,6 +26,7 @@ void GuiTest::TearDown() {
     SetErrorDisplay(oldErrors_);
     SetMessageDisplay(oldMessages_);
     ImpInfo = TImpInfo();
+    WindowChoices = TWindowChoices();
     std::filesystem::remove_all(dir_);
 }
 
@@ -53,6 +55,7 @@ TMainFrm& GuiTest::MakeForm() {
     if (!dm) MakeDM();
     form = std::make_unique<TMainFrm>(*dm);
     form->Clock = FixedClock;
+    form->Seconds = [] { return 0.0; };  // no time passes: no time left is told
     return *form;
 }
 

@@ -13,7 +13,6 @@
 #include "../app/memory_dataset.h"
 #include "app/gui/data_module.h"
 #include "app/gui/error_display.h"
-#include "app/gui/left_text_check_box.h"
 #include "app/gui/main_form.h"
 
 struct TDialogCall {
