@@ -163,13 +163,10 @@ void TBDataSet::ChooseWalk(int32_t key) {
 }
 
 bool TBDataSet::NullKey(int32_t key) const {
-    if (key < 0 || key >= file_->KeyCount()) return false;
-    const auto& segments = file_->SegmentTable();
-    for (int s = file_->KeyFirstSegment()[key]; s >= 1 && s <= btr::kMaxSegments; ++s) {
-        if (segments[s].Flags & (recman::kKeyNullAll | recman::kKeyNullAny)) return true;
-        if (!(segments[s].Flags & recman::kKeySegmented)) break;
-    }
-    return false;
+    if (key < 0 || static_cast<size_t>(key) >= keyList_->Shapes.size()) return false;
+    const auto& segments = keyList_->Shapes[static_cast<size_t>(key)].Segments;
+    return std::any_of(segments.begin(), segments.end(),
+                       [](const TKeySegmentShape& s) { return s.NullValue; });
 }
 
 bool TBDataSet::KeyHoldsEveryRecord(uint16_t key) {
@@ -255,6 +252,7 @@ void TBDataSet::openCursor() {
     if (!fieldList_) fieldList_ = std::make_unique<TBFieldList>();
     if (!keyList_) keyList_ = std::make_unique<TBKeyList>();
     if (!file_) openFile(fileData.OwnerName);
+    keyList_->Shapes = KeyShapesOf(HeaderOfFile(*file_));
 
     ChooseWalk(indexFields_.empty() ? keyPath_ : KeyNumberForFields(indexFields_));
 
