@@ -252,7 +252,8 @@ void ReadKeys(TPageFile& file, TRealLayout& layout, const std::vector<uint8_t>& 
             if (rawOffset < keyBase || seg.length == 0 ||
                 uint32_t(rawOffset - keyBase) + seg.length > layout.recordLength) {
                 if (layout.version >= 0x0700 && layout.version < 0x0800)
-                    Unsupported(kOperationNotAllowed, "a 7.x record layout with shifted key offsets");
+                    Unsupported(kOperationNotAllowed,
+                                "a 7.x record layout with shifted key offsets");
                 Damaged("key " + std::to_string(k) + " lies outside the record");
             }
             seg.offset = uint16_t(rawOffset - keyBase);
