@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-#include "btrieve/btr_file.h"
 #include "dataset/btr_dataset.h"
 #include "platform/format.h"
-#include "recman/btrieve_codes.h"
 
 int PrimaryKeyIndex(const std::vector<TSqlKey>& keys) {
     for (size_t i = 0; i < keys.size(); ++i)
@@ -48,29 +46,21 @@ std::vector<std::string> SpannedFields(const TBDataSet& dataSet, const TBKey& se
 
 std::vector<TSqlKey> DataFileKeys(const TBDataSet& dataSet) {
     std::vector<TSqlKey> keys;
-    const TBtrieveFile* file = dataSet.DataFile();
     const TBKeyList* described = dataSet.KeyDescriptions();
-    if (!file || !described) return keys;
-    const auto& segments = file->SegmentTable();
-    for (int k = 0; k < file->KeyCount(); ++k) {
+    if (!dataSet.DataFile() || !described) return keys;
+    for (const TKeyShape& shape : described->Shapes) {
+        const int k = shape.KeyNumber;
         TSqlKey key;
         key.Number = k;
+        key.Unique = shape.Unique;
+        key.NullSegments = shape.NullSegments;
         std::vector<const TBKey*> names;
         for (const TBKey& d : described->Items)
             if (d.KeyNumber == k) names.push_back(&d);
-        size_t count = 0;
-        for (int s = file->KeyFirstSegment()[k]; s >= 1 && s < static_cast<int>(segments.size());
-             ++s) {
-            const uint16_t flags = segments[s].Flags;
-            if (s == file->KeyFirstSegment()[k]) key.Unique = !(flags & recman::kKeyDuplicates);
-            if (flags & (recman::kKeyNullAll | recman::kKeyNullAny)) key.NullSegments = true;
-            // The null indicator of a true-null column: no column of its own.
-            if (segments[s].ExtendedType == recman::kNullIndicator)
-                key.NullSegments = true;
-            else
-                ++count;
-            if (!(flags & recman::kKeySegmented)) break;
-        }
+        // The null indicator of a true-null column has no column of its own.
+        const auto count = static_cast<size_t>(
+            std::count_if(shape.Segments.begin(), shape.Segments.end(),
+                          [](const TKeySegmentShape& s) { return !s.NullIndicator; }));
         if (count == 0 || names.size() != count) continue;  // not named one for one
         std::string spanned, uncovered;
         for (const TBKey* d : names) {

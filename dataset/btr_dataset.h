@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "dataset/btr_field_codec.h"
 #include "dataset/dataset.h"
 #include "dict/blob_host.h"
 #include "dict/blob_stream.h"
@@ -19,10 +20,6 @@
 
 class TBtrieveFile;
 class TBDictionary;
-
-// Replaces the code-page conversion of text fields: Str is converted in place, towards the
-// OEM code page when ToOem is true (storing), from it otherwise (reading).
-using TTranslateEvent = std::function<void(std::string& Str, bool ToOem, TField* Field)>;
 
 // Size of a TBDataSet bookmark: the physical position right-aligned in 10 characters, a NUL.
 inline constexpr int kBtrBookmarkSize = 11;
@@ -154,6 +151,8 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
                                        const std::string& resultFields) override;
 
   private:
+    // Size of the record info: the 32-bit physical position, then the bookmark flag.
+    static constexpr uint16_t kRecInfoSize = 5;
     void LoadDescription(TFileData& fileData);
     TRecordBuffer StateBuffer() const;
     const TBField& Description(const TField& field) const;

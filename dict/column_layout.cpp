@@ -69,57 +69,58 @@ int32_t StorageOfTypeCode(int code, int size, uint16_t flags, std::string& probl
         return btBytes;
     };
     switch (code) {
-        case 0:
+        case recman::kString:
             return (flags & kFieldBinary) ? btBytes : btTrimmedString;
-        case 1:
+        case recman::kInteger:
             return sized({{1, (flags & kFieldSignedTinyint) ? btShortInt : btByte},
                           {2, btSmallint},
                           {4, btInteger},
                           {8, btLargeint}});
-        case 2:
+        case recman::kFloat:
             return sized({{4, btSingle}, {8, btFloat}});
-        case 3:
+        case recman::kDate:
             return sized({{4, btDate}});
-        case 4:
+        case recman::kTime:
             return sized({{4, btTime}});
-        case 5:
-        case 6:
+        case recman::kDecimal:
+        case recman::kMoney:
             return size >= 1 ? btPackedDecimal : sized({});
-        case 7:
+        case recman::kLogical:
             return size >= 1 ? btLogical : sized({});
-        case 8:
+        case recman::kNumeric:
             return size >= 1 ? btNumeric : sized({});
-        case 9:
+        case recman::kBfloat:
             return sized({{4, btBFloat4}, {8, btBFloat8}});
-        case 10:
+        case recman::kLstring:
             return size >= 2 ? btOemLString : sized({});
-        case 11:
+        case recman::kZstring:
             return size >= 2 ? btOemString : sized({});
-        case 12:
+        case recman::kNote:
             return btTailText;
-        case 13:
+        case recman::kLvar:
             return btTailBytes;
-        case 14:
+        case recman::kUnsignedBinary:
             return sized({{1, btByte}, {2, btWord}, {4, btUInt32}, {8, btUInt64}});
-        case 15:
+        case recman::kAutoincrement:
             return sized({{2, btSmallint}, {4, btAutoInc}, {8, btLargeint}});
-        case 16:
+        case recman::kBit:
             return sized({{1, btBit}});
-        case 17:
+        case recman::kNumericSts:
             return size >= 2 ? btNumericSTS : sized({});
-        case 18:
+        case recman::kNumericSa:
             return size >= 1 ? btNumericSA : sized({});
-        case 19:
+        case recman::kCurrency:
             return sized({{8, btCurrency}});
-        case 20:
+        case recman::kTimestamp:
             return sized({{8, btTimestamp}});
-        case 21:
+        case recman::kBlob:
             return sized({{8, (flags & kFieldBinary) ? btBinaryBlob : btMemoBlob}});
-        case 25:
-        case 26:
-            if (size >= 2 && size % 2 == 0) return code == 25 ? btWString : btWZString;
+        case recman::kWString:
+        case recman::kWZString:
+            if (size >= 2 && size % 2 == 0)
+                return code == recman::kWString ? btWString : btWZString;
             return sized({});
-        case 27:
+        case recman::kGuid:
             return sized({{16, btGuid}});
         default:
             problem = Format("unknown type code %d; exported as raw bytes", code);
@@ -130,7 +131,7 @@ int32_t StorageOfTypeCode(int code, int size, uint16_t flags, std::string& probl
 int32_t StorageOfSegment(const TSegmentSpec& segment, std::string& problem) {
     if (segment.Flags & recman::kKeyExtended) {
         // Key types 12 and 13 are no column types of the variable part here.
-        if (segment.ExtendedType == 12 || segment.ExtendedType == 13) {
+        if (segment.ExtendedType == recman::kNote || segment.ExtendedType == recman::kLvar) {
             problem = Format("unknown type code %d; exported as raw bytes", segment.ExtendedType);
             return btBytes;
         }
@@ -140,6 +141,29 @@ int32_t StorageOfSegment(const TSegmentSpec& segment, std::string& problem) {
     return (segment.Flags & recman::kKeyBinary)
                ? StorageOfTypeCode(recman::kUnsignedBinary, segment.Length, 0, problem)
                : btTrimmedString;
+}
+
+std::vector<TKeyShape> KeyShapesOf(const TDataFileHeader& header) {
+    std::vector<TKeyShape> keys;
+    for (size_t k = 0; k < header.Keys.size(); ++k) {
+        TKeyShape& key = keys.emplace_back();
+        key.KeyNumber = static_cast<int32_t>(k);
+        const auto& segments = header.Keys[k];
+        if (!segments.empty()) key.Unique = !(segments.front().Flags & recman::kKeyDuplicates);
+        for (const TSegmentSpec& seg : segments) {
+            TKeySegmentShape& shape = key.Segments.emplace_back();
+            shape.Offset = seg.Position - 1;
+            shape.Size = seg.Length;
+            std::string ignored;
+            shape.TypeCode = StorageOfSegment(seg, ignored);
+            shape.Descending = (seg.Flags & recman::kKeyDescending) != 0;
+            shape.CaseInsensitive = (seg.Flags & recman::kKeyCaseInsensitive) != 0;
+            shape.NullValue = (seg.Flags & (recman::kKeyNullAll | recman::kKeyNullAny)) != 0;
+            shape.NullIndicator = seg.ExtendedType == recman::kNullIndicator;
+            if (shape.NullValue || shape.NullIndicator) key.NullSegments = true;
+        }
+    }
+    return keys;
 }
 
 TBFieldList LayColumns(const std::string& table, std::vector<TColumn> columns,
@@ -238,26 +262,23 @@ TBFieldList LayColumns(const std::string& table, std::vector<TColumn> columns,
 
 TBKeyList FileKeys(const TBFieldList& fields, const TDataFileHeader& header) {
     TBKeyList keys;
-    for (size_t k = 0; k < header.Keys.size(); ++k) {
-        const auto& segments = header.Keys[k];
-        for (size_t s = 0; s < segments.size(); ++s) {
-            const TSegmentSpec& seg = segments[s];
+    for (const TKeyShape& shape : KeyShapesOf(header)) {
+        for (size_t s = 0; s < shape.Segments.size(); ++s) {
+            const TKeySegmentShape& seg = shape.Segments[s];
             TBKey key;
-            key.KeyNumber = static_cast<int32_t>(k);
-            key.CaseInsensitive = (seg.Flags & recman::kKeyCaseInsensitive) ? 1 : 0;
-            key.Segmented = s + 1 < segments.size() ? 1 : 0;
-            const int32_t offset = seg.Position - 1;
+            key.KeyNumber = shape.KeyNumber;
+            key.CaseInsensitive = seg.CaseInsensitive ? 1 : 0;
+            key.Segmented = s + 1 < shape.Segments.size() ? 1 : 0;
             auto named =
                 std::find_if(fields.Items.begin(), fields.Items.end(), [&](const TBField& f) {
-                    return f.Offset == offset && f.Size == seg.Length && !IsTail(f.TypeCode);
+                    return f.Offset == seg.Offset && f.Size == seg.Size && !IsTail(f.TypeCode);
                 });
             if (named != fields.Items.end()) {
                 key.FieldName = named->Name;
             } else {
-                std::string ignored;
-                key.Offset = offset;
-                key.Size = seg.Length;
-                key.TypeCode = StorageOfSegment(seg, ignored);
+                key.Offset = seg.Offset;
+                key.Size = seg.Size;
+                key.TypeCode = seg.TypeCode;
             }
             keys.Items.push_back(key);
         }

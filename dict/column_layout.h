@@ -55,6 +55,9 @@ TBKeyList FileKeys(const TBFieldList& fields, const TDataFileHeader& header);
 // The segment storage of a key segment by its key type (extended type, or the old binary flag).
 int32_t StorageOfSegment(const TSegmentSpec& segment, std::string& problem);
 
+// The keys of the header, their flags decoded.
+std::vector<TKeyShape> KeyShapesOf(const TDataFileHeader& header);
+
 // The description of a data file read without a dictionary: its key segments as columns
 // KEY<k>_<s> (key number from 0, segment from 1) typed by their key types, FILLER_<offset>
 // raw columns between them and the variable part.

@@ -96,9 +96,30 @@ struct TBFieldList {
     const TBField& operator[](size_t i) const { return Items[i]; }
 };
 
+// One segment of a data file's key as the file's header describes it, its flags decoded.
+struct TKeySegmentShape {
+    int32_t Offset = 0;  // from 0
+    int32_t Size = 0;
+    int32_t TypeCode = 0;  // storage of its key type (TBTypeCode)
+    bool Descending = false;
+    bool CaseInsensitive = false;
+    bool NullValue = false;      // records whose segment holds the null value are left out
+    bool NullIndicator = false;  // the null indicator of a true-null column, no column's bytes
+};
+
+// One key of a data file as the file's header describes it.
+struct TKeyShape {
+    int32_t KeyNumber = 0;
+    bool Unique = true;         // the file refuses duplicates
+    bool NullSegments = false;  // a segment may be null (null value or null indicator)
+    std::vector<TKeySegmentShape> Segments;
+};
+
 struct TBKeyList {
     std::vector<TBKey> Items;
     int32_t KeyCount = 0;  // keys completed: the key number of the next segment
+    // The open data file's own keys, from its header (empty until a dataset opens the file).
+    std::vector<TKeyShape> Shapes;
     size_t Count() const { return Items.size(); }
     const TBKey& operator[](size_t i) const { return Items[i]; }
 };

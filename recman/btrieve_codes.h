@@ -145,6 +145,7 @@ inline constexpr int16_t kTransactionTableFull = 92;
 inline constexpr int16_t kIncompatibleLockType = 93;
 inline constexpr int16_t kPermissionError = 94;
 inline constexpr int16_t kDataMessageTooSmall = 97;
+inline constexpr int16_t kOutOfMemory = 101;  // no operating-system memory
 inline constexpr int16_t kChunkOffsetTooLong = 103;
 // The system's own status, past the vendor's numbers: the buffers for a file's records could
 // not be allocated.
@@ -171,7 +172,8 @@ inline constexpr uint16_t kKeyExtended = 0x0100;
 inline constexpr uint16_t kKeyNullAny = 0x0200;
 inline constexpr uint16_t kKeyCaseInsensitive = 0x0400;
 
-// Extended key types (key specification offset 10).
+// Extended key types (key specification offset 10), also the column types of a data
+// dictionary.
 enum KeyType : uint8_t {
     kString = 0,
     kInteger = 1,
@@ -185,12 +187,19 @@ enum KeyType : uint8_t {
     kBfloat = 9,
     kLstring = 10,
     kZstring = 11,
+    kNote = 12,
+    kLvar = 13,
     kUnsignedBinary = 14,
     kAutoincrement = 15,
+    kBit = 16,
     kNumericSts = 17,
     kNumericSa = 18,
     kCurrency = 19,
     kTimestamp = 20,
+    kBlob = 21,
+    kWString = 25,
+    kWZString = 26,
+    kGuid = 27,
     kNullIndicator = 255,
 };
 

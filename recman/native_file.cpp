@@ -16,6 +16,7 @@
 #include "recman/btrieve_codes.h"
 #include "recman/key_codec.h"
 #include "recman/lock_fd.h"
+#include "recman/native_shared.h"
 #include "recman/native_tally.h"
 
 namespace recman {
@@ -24,8 +25,10 @@ namespace {
 // Marks our databases apart from any other SQLite file ("QVRM").
 constexpr int kApplicationId = 0x5156524D;
 constexpr int kFormatVersion = 1;
-// How long a writer waits for another process's write transaction before answering 85.
-constexpr int kBusyTimeoutMs = 3000;
+
+}  // namespace
+
+namespace native {
 
 int16_t SqliteStatus(int rc) {
     switch (rc & 0xFF) {
@@ -53,34 +56,9 @@ std::map<std::pair<dev_t, ino_t>, std::weak_ptr<NativeFile>>& Registry() {
     return files;
 }
 
-struct TransactionState {
-    bool active = false;
-    bool exclusive = false;
-    TxId id{};
-};
-TransactionState& Transaction() {
-    static TransactionState state;
-    return state;
-}
+}  // namespace native
 
-// Files written in the open transaction: kept open until it ends even when their last
-// position block closes, so that End still commits their changes.
-std::vector<std::shared_ptr<NativeFile>>& Pinned() {
-    static std::vector<std::shared_ptr<NativeFile>> files;
-    return files;
-}
-
-// QUORVATH_RECMAN_SYNC=full: every commit waits for the disk (see Prepare).
-bool SyncEveryCommit() {
-    const char* sync = std::getenv("QUORVATH_RECMAN_SYNC");
-    return sync && std::string(sync) == "full";
-}
-
-// Markers of the transactions over several files this file has committed (redo_log.h).
-constexpr const char* kRedoDoneTable =
-    "CREATE TABLE IF NOT EXISTS redo_done(txid BLOB PRIMARY KEY) WITHOUT ROWID";
-
-}  // namespace
+using namespace native;
 
 struct NativeFile::KeyStatements {
     bool unique = true;
@@ -545,117 +523,6 @@ int16_t NativeFile::BeginWrite() {
     return st;
 }
 
-int16_t NativeFile::StartWrite() {
-    if (Transaction().active) {
-        if (Transaction().exclusive && !holdsTxLock_) {
-            // Others meet the file as locked (85) until this transaction ends.
-            if (!txLock_.IsOpen() && !txLock_.Open(path_)) return kIoError;
-            if (txLock_.Try(kTransactionLockByte, true) != LockFd::Result::kLocked)
-                return kFileLocked;
-            holdsTxLock_ = true;
-        }
-        if (!inTransaction_) {
-            // The redo and decision files of a transaction name each other within one folder,
-            // so that whoever may write there reaches nothing beyond it: a file of another
-            // folder cannot join.
-            for (const auto& other : Pinned())
-                if (other->folderDev_ != folderDev_ || other->folderIno_ != folderIno_)
-                    return kOperationNotAllowed;
-            int rc = Control(kBegin);
-            if (rc != SQLITE_OK) return SqliteStatus(rc);
-            int16_t st = RecoverRedo(true);
-            if (st != kOk) {
-                Control(kRollback);
-                return st;
-            }
-            redo_ = std::make_unique<RedoWriter>(RedoPathOf(path_), Transaction().id);
-            inTransaction_ = true;
-            Pinned().push_back(shared_from_this());
-        }
-        return SqliteStatus(Control(kSavepoint));
-    }
-    int rc = Control(kBegin);
-    if (rc != SQLITE_OK) return SqliteStatus(rc);
-    int16_t st = RecoverRedo(true);
-    if (st != kOk) Control(kRollback);
-    return st;
-}
-
-int16_t NativeFile::RecoverRedo(bool wait) {
-    const std::string redoPath = RedoPathOf(path_);
-    struct stat st;
-    // A folder of that name is nothing a writer left (and keeps any from making a redo file).
-    if (::lstat(redoPath.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return kOk;
-    // Its writer holds the redo byte until the redo file is gone or left for others; once
-    // the byte is ours, whatever is still there was left behind.
-    int16_t status = TakeRedoLock(wait);
-    if (status != kOk) return status;
-    status = ApplyRedo(redoPath);
-    txLock_.Release(kRedoLockByte);
-    return status;
-}
-
-int16_t NativeFile::ApplyRedo(const std::string& redoPath) {
-    bool exists = false;
-    RedoFile redo;
-    int16_t status = ReadRedoFile(redoPath, Limits(), exists, redo);
-    if (status != kOk || !exists) return status;
-    bool done = false, decided = false;
-    if (redo.complete) {
-        Statement marker(db_.get(), "SELECT 1 FROM redo_done WHERE txid=?1");
-        if (marker.Valid()) {
-            marker.BindBlob(1, redo.id.data(), redo.id.size());
-            done = marker.Step() == SQLITE_ROW;
-        }
-        if (!done) status = ReadDecisionHolds(folder_, redo.decisionName, redo.id, decided);
-        if (status != kOk) return status;
-    }
-    const std::string decisionPath = folder_ + "/" + redo.decisionName;
-    if (!decided) {
-        // Never decided (the transaction did not commit), or already in the file.
-        if (redo.complete && !done) ::unlink((decisionPath + ".new").c_str());
-        if (done) RemoveDecisionIfDone(folder_, redo.decisionName, redo.id, RedoPathOf(name_));
-        ::unlink(redoPath.c_str());
-        return kOk;
-    }
-    // The file was held for writing from the transaction's first change until its writer
-    // died, and nothing has written it since, so the changes replay onto what they were
-    // made on; any failure means the file is not what it was.
-    writing_ = true;
-    status = ForEachRedoChange(
-        redoPath, Limits(),
-        [this](RedoOp op, int64_t id, std::string& data) { return Replay(op, id, data); });
-    writing_ = false;
-    int rc = status == kOk ? MarkDone(redo.id) : SQLITE_ABORT;
-    // Committed on its own, so that a write that follows and fails cannot take it back.
-    if (rc == SQLITE_OK) rc = Control(kCommit);
-    if (rc != SQLITE_OK) {
-        Control(kRollback);
-        Control(kBegin);
-        return rc == SQLITE_ABORT ? kIoError : SqliteStatus(rc);
-    }
-    ++changes_;
-    RemoveDecisionIfDone(folder_, redo.decisionName, redo.id, RedoPathOf(name_));
-    ::unlink(redoPath.c_str());
-    return SqliteStatus(Control(kBegin));
-}
-
-int16_t NativeFile::RecoverNow(bool wait) {
-    EndRead();
-    // Opening a file never waits for another process's write.
-    if (!wait) sqlite3_busy_timeout(db_.get(), 0);
-    int rc = Control(kBegin);
-    if (!wait) sqlite3_busy_timeout(db_.get(), kBusyTimeoutMs);
-    if (rc != SQLITE_OK) return SqliteStatus(rc);
-    int16_t st = RecoverRedo(wait);
-    rc = Control(st == kOk ? kCommit : kRollback);
-    if (st == kOk && rc != SQLITE_OK) {
-        Control(kRollback);
-        st = SqliteStatus(rc);
-    }
-    return st;
-}
-
 int16_t NativeFile::FinishWrite(int16_t status) {
     writing_ = false;
     if (inTransaction_) {
@@ -672,13 +539,6 @@ int16_t NativeFile::FinishWrite(int16_t status) {
     }
     ++changes_;
     return status;
-}
-
-RecordLimits NativeFile::Limits() const {
-    // A variable-length record may grow to the longest value the database stores.
-    const int longest = sqlite3_limit(db_.get(), SQLITE_LIMIT_LENGTH, -1);
-    return {def_.recordLength,
-            def_.Variable() ? static_cast<uint64_t>(std::max(longest, 0)) : def_.recordLength};
 }
 
 int16_t NativeFile::NextAutoincrement(int key, std::string& data) {
@@ -770,30 +630,6 @@ int16_t NativeFile::ChangeRecord(int64_t id, const std::string& stored,
     return AddKeys(newData, id, 0, &stored);
 }
 
-int16_t NativeFile::Remember(RedoOp op, int64_t id, const std::string& data) {
-    if (!redo_) return kOk;
-    if (!holdsRedoLock_ && redo_->WouldCreateFile(data.size())) {
-        int16_t st = TakeRedoLock(true);
-        if (st != kOk) return st;
-        holdsRedoLock_ = true;
-    }
-    return redo_->Add(op, id, data);
-}
-
-int16_t NativeFile::Replay(RedoOp op, int64_t id, const std::string& data) {
-    if (op == RedoOp::kInsert) {
-        int64_t placed = 0;
-        int16_t st = PutRecord(data, id, placed);
-        return st == kOk && placed != id ? kIoError : st;
-    }
-    std::string stored;
-    bool found = false;
-    int16_t st = ReadRecord(id, stored, found);
-    if (st == kOk && !found) st = kIoError;
-    if (st != kOk) return st;
-    return op == RedoOp::kUpdate ? ChangeRecord(id, stored, data) : RemoveRecord(id, stored);
-}
-
 int16_t NativeFile::Insert(std::string& data, int64_t& id) {
     int16_t st = BeginWrite();
     if (st != kOk) return st;
@@ -880,176 +716,6 @@ int16_t NativeFile::ClearOwner() {
         ownerLevel_ = -1;
     }
     return st;
-}
-
-void NativeFile::DropTransactionLock() {
-    if (holdsTxLock_) txLock_.Release(kTransactionLockByte);
-    holdsTxLock_ = false;
-}
-
-int16_t NativeFile::Commit() {
-    DropTransactionLock();
-    if (!inTransaction_) return kOk;
-    inTransaction_ = false;
-    int rc = Control(kCommit);
-    if (rc != SQLITE_OK) Control(kRollback);
-    // Committed alone, or rolled back: its changes need no redo file either way.
-    DropRedo();
-    return rc == SQLITE_OK ? kOk : SqliteStatus(rc);
-}
-
-void NativeFile::Rollback() {
-    DropTransactionLock();
-    if (!inTransaction_) return;
-    inTransaction_ = false;
-    Control(kRollback);
-    DropRedo();
-    ++changes_;
-}
-
-bool NativeFile::InTransaction() {
-    return Transaction().active;
-}
-
-int16_t NativeFile::BeginTransaction(bool exclusive) {
-    if (Transaction().active) return kTransactionActive;
-    Transaction() = {true, exclusive, NewTxId()};
-    return kOk;
-}
-
-int16_t NativeFile::EndTransaction() {
-    if (!Transaction().active) return kNoTransaction;
-    Transaction().active = false;
-    int16_t result = kOk;
-    std::vector<std::shared_ptr<NativeFile>> written;
-    for (auto& [id, weak] : Registry()) {
-        if (auto file = weak.lock(); file && file->pid_ == ::getpid()) {
-            if (file->inTransaction_)
-                written.push_back(file);
-            else
-                file->DropTransactionLock();
-        }
-    }
-    if (written.size() > 1) {
-        result = CommitTogether(written);
-    } else if (!written.empty()) {
-        result = written.front()->Commit();
-    }
-    Pinned().clear();
-    return result;
-}
-
-// Two phases: every file's changes written beside it, then the decision, then each file
-// committed with its marker. A crash before the decision leaves none of the transaction, a
-// crash after it leaves what the redo files complete when the files are next opened.
-int16_t NativeFile::CommitTogether(std::vector<std::shared_ptr<NativeFile>>& files) {
-    std::sort(files.begin(), files.end(),
-              [](const auto& a, const auto& b) { return a->name_ < b->name_; });
-    const TxId id = Transaction().id;
-    const std::string decisionName = DecisionNameOf(files.front()->name_, id);
-    const std::string decision = files.front()->folder_ + "/" + decisionName;
-    std::vector<std::string> redoNames;
-    int16_t st = kOk;
-    for (auto& file : files) {
-        st = file->WriteRedo(decisionName);
-        if (st != kOk) break;
-        redoNames.push_back(RedoPathOf(file->name_));
-    }
-    if (st == kOk) {
-        ReachCommitStep(CommitStep::kRedoWritten);
-        st = WriteDecisionFile(decision, files.front()->path_, id, redoNames, SyncEveryCommit());
-    }
-    if (st != kOk) {
-        for (auto& file : files) file->Rollback();
-        return st;
-    }
-    ReachCommitStep(CommitStep::kDecided);
-    std::vector<bool> committed;
-    for (auto& file : files) {
-        committed.push_back(file->CommitMarked(id) == kOk);
-        if (committed.size() == 1) ReachCommitStep(CommitStep::kFirstCommitted);
-    }
-    ReachCommitStep(CommitStep::kAllCommitted);
-    // With every marker in place the decision is no longer needed: a redo file left now is
-    // dropped for its marker. So the decision goes first, and no crash can leave it behind.
-    if (std::all_of(committed.begin(), committed.end(), [](bool c) { return c; })) {
-        ::unlink(decision.c_str());
-        if (SyncEveryCommit()) SyncFolderOf(decision);
-    }
-    for (size_t i = 0; i < files.size(); ++i)
-        if (committed[i]) files[i]->DropRedo();
-    int16_t result = kOk;
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (committed[i]) continue;
-        // The transaction is decided: the file that could not commit gets it from its redo
-        // file now, or when it is next written or opened.
-        int16_t retry = files[i]->RecoverNow(true);
-        if (result == kOk) result = retry;
-    }
-    return result;
-}
-
-int16_t NativeFile::TakeRedoLock(bool wait) {
-    if (!txLock_.IsOpen() && !txLock_.Open(path_)) return kIoError;
-    auto taken =
-        wait ? txLock_.Wait(kRedoLockByte, true, kBusyTimeoutMs) : txLock_.Try(kRedoLockByte, true);
-    if (taken == LockFd::Result::kLocked) return kOk;
-    return taken == LockFd::Result::kConflict ? kFileLocked : kIoError;
-}
-
-int NativeFile::MarkDone(const TxId& id) {
-    // One marker at a time: a file has at most one redo file, so older ones are no longer
-    // asked for.
-    int rc = Exec(db_.get(), kRedoDoneTable);
-    if (rc == SQLITE_OK) rc = Exec(db_.get(), "DELETE FROM redo_done");
-    if (rc != SQLITE_OK) return rc;
-    Statement marker(db_.get(), "INSERT INTO redo_done(txid) VALUES(?1)");
-    marker.BindBlob(1, id.data(), id.size());
-    return marker.Step() == SQLITE_DONE ? SQLITE_OK : SQLITE_IOERR;
-}
-
-int16_t NativeFile::WriteRedo(const std::string& decisionName) {
-    if (!holdsRedoLock_) {
-        int16_t st = TakeRedoLock(true);
-        if (st != kOk) return st;
-        holdsRedoLock_ = true;
-    }
-    return redo_->Finish(decisionName, SyncEveryCommit());
-}
-
-int16_t NativeFile::CommitMarked(const TxId& id) {
-    int rc = MarkDone(id);
-    if (rc != SQLITE_OK) {
-        Rollback();
-        return SqliteStatus(rc);
-    }
-    DropTransactionLock();
-    inTransaction_ = false;
-    rc = Control(kCommit);
-    if (rc == SQLITE_OK) return kOk;  // its redo file goes after the decision
-    // Left whole for the recovery that follows: the transaction is decided.
-    Control(kRollback);
-    ++changes_;
-    redo_.reset();
-    if (holdsRedoLock_) txLock_.Release(kRedoLockByte);
-    holdsRedoLock_ = false;
-    return SqliteStatus(rc);
-}
-
-void NativeFile::DropRedo() {
-    if (redo_) redo_->Discard();
-    redo_.reset();
-    if (holdsRedoLock_) txLock_.Release(kRedoLockByte);
-    holdsRedoLock_ = false;
-}
-
-int16_t NativeFile::AbortTransaction() {
-    if (!Transaction().active) return kNoTransaction;
-    Transaction().active = false;
-    for (auto& [id, weak] : Registry())
-        if (auto file = weak.lock(); file && file->pid_ == ::getpid()) file->Rollback();
-    Pinned().clear();
-    return kOk;
 }
 
 }  // namespace recman

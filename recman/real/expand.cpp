@@ -10,7 +10,7 @@ namespace recman::real {
 
 namespace {
 [[noreturn]] void BadStream(const std::string& what) {
-    throw ERealFile(kStatusIoError, "Damaged compressed record: " + what);
+    throw ERealFile(kIoError, "Damaged compressed record: " + what);
 }
 }  // namespace
 

@@ -174,7 +174,7 @@ class TIndexWalk {
 
 void Disagrees(const TRealLayout& layout, size_t k) {
     if (layout.ownerMarked)
-        throw ERealFile(kStatusOwner, "Not supported: records encrypted under an owner name");
+        throw ERealFile(kInvalidOwner, "Not supported: records encrypted under an owner name");
     Damaged("index of key " + std::to_string(k) + " disagrees with a record");
 }
 

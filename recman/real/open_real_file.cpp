@@ -39,7 +39,7 @@ std::unique_ptr<Cursor> OpenRealFile(const std::string& path, int8_t mode, const
         status = e.Status;
         lastOpenError = e.Message();
     } catch (const std::bad_alloc&) {
-        status = kStatusNoMemory;
+        status = kOutOfMemory;
         lastOpenError = "Not enough memory to open the file";
     }
     return nullptr;

@@ -19,13 +19,13 @@ TPageFile::TPageFile(const std::string& path) : path_(path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         if (errno == ENOENT || errno == ENOTDIR) throw ERealFile(12, "File not found");
-        throw ERealFile(kStatusIoError, "Cannot open the file for reading");
+        throw ERealFile(kIoError, "Cannot open the file for reading");
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
-        throw ERealFile(kStatusIoError, "Not a regular file");
+        throw ERealFile(kIoError, "Not a regular file");
     }
     size_ = uint64_t(st.st_size);
 }
@@ -75,7 +75,7 @@ void TPageFile::ReadAt(uint64_t offset, uint32_t length, uint8_t* out) const {
     while (done < length) {
         const ssize_t got = ::pread(fd_, out + done, length - done, off_t(offset + done));
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) throw ERealFile(kStatusIoError, "Read error");
+        if (got <= 0) throw ERealFile(kIoError, "Read error");
         done += uint32_t(got);
     }
 }

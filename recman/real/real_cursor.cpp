@@ -90,7 +90,7 @@ int16_t TRealCursor::Execute(Request& r) {
     } catch (const ERealFile& e) {
         return e.Status;
     } catch (const std::bad_alloc&) {
-        return kStatusNoMemory;
+        return kOutOfMemory;
     }
 }
 
@@ -182,9 +182,9 @@ int16_t TRealCursor::ReturnRecord(Request& r, uint32_t address) {
     try {
         file_->store->Read(address, record_);
     } catch (const ERealFile& e) {
-        if (e.Status != kStatusVariablePage) throw;
+        if (e.Status != kVariablePageError) throw;
         record_.resize(file_->layout.recordLength);  // the fixed part alone
-        status = kStatusVariablePage;
+        status = kVariablePageError;
     }
     const uint32_t capacity = *r.dataLength;
     if (capacity < file_->layout.recordLength) {
@@ -211,7 +211,7 @@ int16_t TRealCursor::Land(Request& r, size_t k, size_t pos, bool keyOnly) {
     int16_t status = kOk;
     if (!keyOnly) {
         status = ReturnRecord(r, address);
-        if (status != kOk && status != kDataBufferTooShort && status != kStatusVariablePage)
+        if (status != kOk && status != kDataBufferTooShort && status != kVariablePageError)
             return status;
         if (status == kDataBufferTooShort && *r.dataLength == 0) return status;
     }

@@ -1,4 +1,7 @@
-// The failure raised inside the reader: the Btrieve status the call answers and the reason.
+// The failure raised inside the reader: the Btrieve status the call answers and the reason
+// (kIoError for a damaged or unreadable file, kNotBtrieveFile for one of no format we know,
+// kOperationNotAllowed for a feature we cannot serve, kInvalidOwner for records hidden behind
+// an owner name, kVariablePageError for an unreadable variable tail).
 #pragma once
 
 #include <cstdint>
@@ -6,16 +9,9 @@
 #include <utility>
 
 #include "platform/exception.h"
+#include "recman/btrieve_codes.h"
 
 namespace recman::real {
-
-inline constexpr int16_t kStatusIoError = 2;        // damaged or unreadable file
-inline constexpr int16_t kStatusNotBtrieve = 30;    // not a file of a format we know
-inline constexpr int16_t kStatusNotAllowed = 41;    // a feature of the file we cannot serve
-inline constexpr int16_t kStatusAccessDenied = 46;  // write to a read-only file
-inline constexpr int16_t kStatusOwner = 51;         // records hidden behind an owner name
-inline constexpr int16_t kStatusVariablePage = 54;  // variable tail unreadable
-inline constexpr int16_t kStatusNoMemory = 101;     // no operating-system memory
 
 class ERealFile : public Exception {
   public:
@@ -26,7 +22,7 @@ class ERealFile : public Exception {
 
 // A damaged structure: status 2 with the reason.
 [[noreturn]] inline void Damaged(const std::string& what) {
-    throw ERealFile(kStatusIoError, "Damaged file: " + what);
+    throw ERealFile(kIoError, "Damaged file: " + what);
 }
 
 }  // namespace recman::real

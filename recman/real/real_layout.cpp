@@ -19,11 +19,11 @@ constexpr uint16_t kFileNoSystemData8 = 0x1000;
 constexpr uint32_t kMaxSegments = 119;
 
 [[noreturn]] void NotVendorFile(const std::string& why) {
-    throw ERealFile(kStatusNotBtrieve, "Not a Btrieve file: " + why);
+    throw ERealFile(kNotBtrieveFile, "Not a Btrieve file: " + why);
 }
 
 [[noreturn]] void NotDataFile(const std::string& why) {
-    throw ERealFile(kStatusNotBtrieve, "Not a data file: " + why);
+    throw ERealFile(kNotBtrieveFile, "Not a data file: " + why);
 }
 
 [[noreturn]] void Unsupported(int16_t status, const std::string& what) {
@@ -108,7 +108,7 @@ void ReadPat8(TPageFile& file, TRealLayout& layout) {
         }
         if (!found) {
             if (p == 4096 && group > 0)
-                Unsupported(kStatusNotAllowed,
+                Unsupported(kOperationNotAllowed,
                             "8.x files of 4096-byte pages with more than one page allocation "
                             "table");
             Damaged("page allocation table " + std::to_string(group) + " is missing");
@@ -158,7 +158,7 @@ void ReadPat(TPageFile& file, TRealLayout& layout) {
         }
         if (!chosen) {
             if (group >= 30)
-                Unsupported(kStatusNotAllowed,
+                Unsupported(kOperationNotAllowed,
                             "page allocation tables beyond the 30th group at shifted places");
             Damaged("page allocation table " + std::to_string(group) + " is missing");
         }
@@ -181,7 +181,7 @@ void ReadPat(TPageFile& file, TRealLayout& layout) {
 TRealAcs ReadAcsPage(const uint8_t* page, uint32_t number) {
     // 0xAD and 0xAE name a locale's or an international sort order by reference only.
     if (page[6] == 0xAD || page[6] == 0xAE)
-        Unsupported(kStatusNotAllowed, "locale and international collating sequences");
+        Unsupported(kOperationNotAllowed, "locale and international collating sequences");
     if (page[6] != 0xAC) Damaged("page " + std::to_string(number) + " is not an ACS page");
     TRealAcs acs;
     acs.name.assign(reinterpret_cast<const char*>(page + 7), 8);
@@ -252,7 +252,8 @@ void ReadKeys(TPageFile& file, TRealLayout& layout, const std::vector<uint8_t>& 
             if (rawOffset < keyBase || seg.length == 0 ||
                 uint32_t(rawOffset - keyBase) + seg.length > layout.recordLength) {
                 if (layout.version >= 0x0700 && layout.version < 0x0800)
-                    Unsupported(kStatusNotAllowed, "a 7.x record layout with shifted key offsets");
+                    Unsupported(kOperationNotAllowed,
+                                "a 7.x record layout with shifted key offsets");
                 Damaged("key " + std::to_string(k) + " lies outside the record");
             }
             seg.offset = uint16_t(rawOffset - keyBase);
@@ -295,7 +296,7 @@ void CheckSlotLayout(TRealLayout& layout) {
         minimum += 8;
         if (key.dupOffset < pointersAt || uint32_t(key.dupOffset) + 8 > layout.physicalLength) {
             if (layout.version >= 0x0700 && layout.version < 0x0800)
-                Unsupported(kStatusNotAllowed, "a 7.x record layout with shifted key offsets");
+                Unsupported(kOperationNotAllowed, "a 7.x record layout with shifted key offsets");
             Damaged("the duplicate pointers of key " + std::to_string(k) +
                     " lie outside the record slot");
         }
@@ -370,7 +371,7 @@ TRealLayout ReadLayout(TPageFile& file) {
     const uint32_t p = layout.pageSize;
     if (p < 512 || p > 4096 || p % 512 != 0) NotVendorFile("invalid page size");
     if (layout.format == TFormat::New8x && (p & (p - 1)) != 0)
-        Unsupported(kStatusNotAllowed, "8.x files with " + std::to_string(p) + "-byte pages");
+        Unsupported(kOperationNotAllowed, "8.x files with " + std::to_string(p) + "-byte pages");
     file.SetPageSize(p);
     if (file.Size() < p) Damaged("the file is truncated");
 
@@ -407,7 +408,7 @@ TRealLayout ReadLayout(TPageFile& file) {
             if (version < 0x0600) NotVendorFile("unknown format version " + Hex16(stored));
         } else {
             if (version > 0x0900)
-                Unsupported(kStatusNotBtrieve,
+                Unsupported(kNotBtrieveFile,
                             "files of format 9.5 and later (version " + Hex16(version) + ")");
             if (version < 0x0800) NotVendorFile("unknown format version " + Hex16(stored));
             layout.pageHeader = 8;
@@ -429,12 +430,12 @@ TRealLayout ReadLayout(TPageFile& file) {
     layout.variable = (layout.fileFlags & kFileVariable) || varMarker == 0xFF || varMarker == 0xFD;
     layout.compressed = layout.fileFlags & kFileCompress;
 
-    if (layout.fileFlags & kFileKeyOnly) Unsupported(kStatusNotAllowed, "key-only files");
+    if (layout.fileFlags & kFileKeyOnly) Unsupported(kOperationNotAllowed, "key-only files");
     if (layout.fileFlags & kFileVats)
-        Unsupported(kStatusNotAllowed, "variable-tail allocation tables");
+        Unsupported(kOperationNotAllowed, "variable-tail allocation tables");
     if (layout.variable && !layout.compressed &&
         ((layout.fileFlags & kFileTruncate) || varMarker == 0xFD))
-        Unsupported(kStatusNotAllowed, "blank truncation of variable records");
+        Unsupported(kOperationNotAllowed, "blank truncation of variable records");
 
     if (keyCount > kMaxSegments) Damaged("too many keys");
     // Compressed records keep their expanded length apart; the fixed length reads zero.

@@ -31,7 +31,7 @@ TTailPointer ParsePointer(const TRealLayout& layout, const uint8_t* p) {
 }
 
 [[noreturn]] void BadTail(const std::string& what) {
-    throw ERealFile(kStatusVariablePage, "Damaged variable record: " + what);
+    throw ERealFile(kVariablePageError, "Damaged variable record: " + what);
 }
 
 }  // namespace
@@ -206,8 +206,8 @@ void TRecordStore::ReadCompressed(const uint8_t* slot, std::vector<uint8_t>& out
         stream_.clear();
         ReadTail(pointer, stream_);
     } catch (const ERealFile& e) {
-        if (e.Status != kStatusVariablePage) throw;
-        throw ERealFile(kStatusIoError, e.Message());
+        if (e.Status != kVariablePageError) throw;
+        throw ERealFile(kIoError, e.Message());
     }
     ExpandRecord(stream_.data(), stream_.size(), layout_.recordLength, out);
 }
