@@ -1,4 +1,5 @@
-// Little-endian reads and writes of the integers in Btrieve buffers.
+// Little-endian reads and writes of the integers in Btrieve buffers, and the caller's buffers
+// as bytes.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,18 @@ inline void StoreU32(void* p, uint32_t v) {
 inline void StoreU64(void* p, uint64_t v) {
     auto* b = static_cast<uint8_t*>(p);
     for (int i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// A caller's buffer as bytes.
+inline uint8_t* CallerBytes(void* p) {
+    return static_cast<uint8_t*>(p);
+}
+// The size of an address in a caller's chunk descriptors, and the address stored at p.
+constexpr uint32_t kCallerPointerSize = sizeof(void*);
+inline void* LoadCallerPointer(const uint8_t* p) {
+    uintptr_t v = 0;
+    std::memcpy(&v, p, sizeof v);
+    return reinterpret_cast<void*>(v);
 }
 
 }  // namespace recman
