@@ -34,6 +34,26 @@ int DefaultJobs() {
 
 namespace {
 
+// The export of a dictionary's tables as the user chose it, on the host: its dataset, and for
+// its life the dictionary's warnings and the Btrieve error box on the host.
+struct TDatabaseRun {
+    TDatabaseRun(const TCommandLineEnv& env, TTerminalHost& host, const TImpInfo& info,
+                 const TExportChoice& choice)
+        : DataSet(env.MakeDataSet()),
+          Database(*DataSet, host),
+          Warnings(Database.TableHost()),
+          Errors(host, env) {
+        Database.Seconds = env.Seconds;
+        host.Run = &Database.Run();
+        SetUpExportRun(Database.Run(), info, choice);
+        Database.Run().Clock = env.Clock;
+    }
+    std::unique_ptr<TDataSet> DataSet;
+    TDatabaseExport Database;
+    const TTerminalWarnings Warnings;
+    const TBtrieveErrorScope Errors;
+};
+
 // One table in a worker of -j: its own dataset and run, what it tells written to err.
 TTableResult ExportOneTable(const TImpInfo& info, const TExportChoice& choice,
                             const TCommandLineEnv& env, const std::vector<TDatabaseTable>& tables,
@@ -41,19 +61,11 @@ TTableResult ExportOneTable(const TImpInfo& info, const TExportChoice& choice,
     TCommandLineEnv own = env;
     own.Err = &err;
     own.ErrIsTerminal = false;  // no progress lines from the workers
-    std::unique_ptr<TDataSet> dataSet = own.MakeDataSet();
     TTerminalHost host(own, TShowChoice{});
-    TDatabaseExport database(*dataSet, host);
-    database.Seconds = own.Seconds;
-    TExportRun& run = database.Run();
-    host.Run = &run;
-    SetUpExportRun(run, info, choice);
-    run.Clock = own.Clock;
-    const TTerminalWarnings warnings(database.TableHost());
-    const TBtrieveErrorScope errors(host, own);
+    TDatabaseRun run(own, host, info, choice);
     TImpInfo one = info;
     one.SQLFileName = script;
-    return database.Execute(one, tables, index)[index];
+    return run.Database.Execute(one, tables, index)[index];
 }
 
 }  // namespace
@@ -84,19 +96,11 @@ int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const s
         *env.Err << done.ErrText;
         return ReportDatabaseExport(done.Results, done.PartialScript, info, host);
     }
-    std::unique_ptr<TDataSet> dataSet = env.MakeDataSet();
-    TDatabaseExport database(*dataSet, host);
-    database.Seconds = env.Seconds;
-    TExportRun& run = database.Run();
-    host.Run = &run;
-    SetUpExportRun(run, info, choice);
-    run.Clock = env.Clock;
-    const TTerminalWarnings warnings(database.TableHost());
-    const TBtrieveErrorScope errors(host, env);
+    TDatabaseRun run(env, host, info, choice);
     ClearStopSignal();
-    const std::vector<TTableResult> results = database.Execute(info, tables);
+    const std::vector<TTableResult> results = run.Database.Execute(info, tables);
     host.EndProgress();
-    return ReportDatabaseExport(results, database.PartialScript(), info, host);
+    return ReportDatabaseExport(results, run.Database.PartialScript(), info, host);
 }
 
 int ReportDatabaseExport(const std::vector<TTableResult>& results, const std::string& partial,

@@ -5,7 +5,6 @@
 
 #include "recman/btrieve_codes.h"
 #include "recman/byte_order.h"
-#include "recman/key_codec.h"
 #include "recman/native_cursor.h"
 
 namespace recman {
@@ -180,15 +179,7 @@ int16_t NativeCursor::UpdateChunk(Request& r) {
     if (int16_t st = CheckRecordFree(id_)) return st;
     if (int16_t st = file_->Update(id_, data_, data)) return st;
     data_ = data;
-    if (logical_) {
-        const KeyDef& kd = def.keys[key_];
-        std::string image;
-        ExtractKeyImage(kd, data, image);
-        if (!IsNullKey(kd, image)) {
-            EncodeKey(kd, def, image, keyValue_);
-            file_->SequenceOf(key_, id_, seq_);
-        }
-    }
+    FollowChangedKey(data);
     return kOk;
 }
 

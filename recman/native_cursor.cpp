@@ -304,17 +304,22 @@ int16_t NativeCursor::Update(Request& r) {
             BecomeCurrent(key, e, true);
         }
         PutKey(r, key, data);
-    } else if (logical_) {
-        // Keep the place on the current key in step with a changed value there.
-        const KeyDef& kd = def.keys[key_];
-        std::string image;
-        ExtractKeyImage(kd, data, image);
-        if (!IsNullKey(kd, image)) {
-            EncodeKey(kd, def, image, keyValue_);
-            file_->SequenceOf(key_, id_, seq_);
-        }
+    } else {
+        FollowChangedKey(data);
     }
     return kOk;
+}
+
+void NativeCursor::FollowChangedKey(const std::string& data) {
+    if (!logical_) return;
+    const FileDef& def = file_->Def();
+    const KeyDef& kd = def.keys[key_];
+    std::string image;
+    ExtractKeyImage(kd, data, image);
+    if (!IsNullKey(kd, image)) {
+        EncodeKey(kd, def, image, keyValue_);
+        file_->SequenceOf(key_, id_, seq_);
+    }
 }
 
 int16_t NativeCursor::Delete(Request&) {

@@ -61,6 +61,9 @@ class NativeCursor : public Cursor {
     int16_t CheckLength(uint32_t length) const;
     void BecomeCurrent(int key, Entry& e, bool record);
     int16_t CheckUnchangedKeys(const std::string& newData) const;
+    // After the current record changed to data: the place on the current key follows its
+    // value there.
+    void FollowChangedKey(const std::string& data);
     void DropRecordLocks(int64_t id);
     void ReleaseLock(int64_t id);
 

@@ -21,50 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A name as the dictionary stores it, blank-padded to size.
-std::string Padded(const std::string& name, size_t size) {
-    std::string text = name;
-    text.resize(size, ' ');
-    return text;
-}
-
-struct TColumnRow {
-    std::string Name;
-    int Type, Offset, Size;
-};
-
-struct TTableRow {
-    std::string Name, Location;
-    uint8_t Flags;
-    std::vector<TColumnRow> Columns;
-};
-
-// FILE.DDF and FIELD.DDF in folder; table ids from 1 in the given order.
-void WriteDdf(const std::string& folder, const std::vector<TTableRow>& tables) {
-    std::vector<std::string> files, fields;
-    uint16_t id = 1, fieldId = 1;
-    for (const TTableRow& t : tables) {
-        files.push_back(TRecordBytes(97)
-                            .Value<uint16_t>(0, id)
-                            .Text(2, Padded(t.Name, 20))
-                            .Text(22, Padded(t.Location, 64))
-                            .Value<uint8_t>(86, t.Flags)
-                            .Bytes());
-        for (const TColumnRow& c : t.Columns)
-            fields.push_back(TRecordBytes(32)
-                                 .Value<uint16_t>(0, fieldId++)
-                                 .Value<uint16_t>(2, id)
-                                 .Text(4, Padded(c.Name, 20))
-                                 .Value<uint8_t>(24, static_cast<uint8_t>(c.Type))
-                                 .Value<uint16_t>(25, static_cast<uint16_t>(c.Offset))
-                                 .Value<uint16_t>(27, static_cast<uint16_t>(c.Size))
-                                 .Bytes());
-        ++id;
-    }
-    MakeBtrieveFile(folder + "/FILE.DDF", 97, {{Segment(1, 2, 1, false, false)}}, files);
-    MakeBtrieveFile(folder + "/FIELD.DDF", 32, {{Segment(1, 2, 1, false, false)}}, fields);
-}
-
 class DdfDatabase : public TCommandLineTest {
   protected:
     // Customers and Suppliers over CUST/CustSupp.Dat (3 records: a 4-byte id, 8 letters);
@@ -72,8 +28,8 @@ class DdfDatabase : public TCommandLineTest {
     void MakeCompany() {
         fs::create_directories(dir_.Path("DDF"));
         fs::create_directories(dir_.Path("Company/CUST"));
-        const std::vector<TColumnRow> own = {{"Xf$Id", 1, 0, 2}};
-        const std::vector<TColumnRow> fieldColumns = {
+        const std::vector<TDdfColumn> own = {{"Xf$Id", 1, 0, 2}};
+        const std::vector<TDdfColumn> fieldColumns = {
             {"Xe$Id", 1, 0, 2}, {"Xe$Name", 0, 4, 20}, {"Xe$Offset", 1, 25, 2}};
         WriteDdf(dir_.Path("DDF"),
                  {{"X$File", "FILE.DDF", 0x10, own},

@@ -70,3 +70,17 @@ class TRecordBytes {
   private:
     std::string bytes_;
 };
+
+// A table of a DDF dictionary: its FILE.DDF row (name, location, flags) and FIELD.DDF rows.
+struct TDdfColumn {
+    std::string Name;
+    int Type, Offset, Size;
+};
+struct TDdfTable {
+    std::string Name, Location;
+    uint8_t Flags;
+    std::vector<TDdfColumn> Columns;
+};
+
+// FILE.DDF and FIELD.DDF in folder; table ids from 1 in the given order.
+void WriteDdf(const std::string& folder, const std::vector<TDdfTable>& tables);

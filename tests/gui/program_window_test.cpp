@@ -140,49 +140,6 @@ TEST_F(WindowProgram, MissingDictionaryShowsTheErrorAndNoScript) {
     EXPECT_EQ(messages.size(), 2u);  // the look-alike letters' warning, then the count
 }
 
-// A name as the dictionary stores it, blank-padded to size.
-std::string Padded(const std::string& name, size_t size) {
-    std::string text = name;
-    text.resize(size, ' ');
-    return text;
-}
-
-struct TDdfColumn {
-    std::string Name;
-    int Type, Offset, Size;
-};
-struct TDdfTable {
-    std::string Name, Location;
-    uint8_t Flags;
-    std::vector<TDdfColumn> Columns;
-};
-
-// FILE.DDF and FIELD.DDF in folder; table ids from 1 in the given order.
-void WriteDdf(const std::string& folder, const std::vector<TDdfTable>& tables) {
-    std::vector<std::string> files, fields;
-    uint16_t id = 1, fieldId = 1;
-    for (const TDdfTable& t : tables) {
-        files.push_back(TRecordBytes(97)
-                            .Value<uint16_t>(0, id)
-                            .Text(2, Padded(t.Name, 20))
-                            .Text(22, Padded(t.Location, 64))
-                            .Value<uint8_t>(86, t.Flags)
-                            .Bytes());
-        for (const TDdfColumn& c : t.Columns)
-            fields.push_back(TRecordBytes(32)
-                                 .Value<uint16_t>(0, fieldId++)
-                                 .Value<uint16_t>(2, id)
-                                 .Text(4, Padded(c.Name, 20))
-                                 .Value<uint8_t>(24, static_cast<uint8_t>(c.Type))
-                                 .Value<uint16_t>(25, static_cast<uint16_t>(c.Offset))
-                                 .Value<uint16_t>(27, static_cast<uint16_t>(c.Size))
-                                 .Bytes());
-        ++id;
-    }
-    MakeBtrieveFile(folder + "/FILE.DDF", 97, {{Segment(1, 2, 1, false, false)}}, files);
-    MakeBtrieveFile(folder + "/FIELD.DDF", 32, {{Segment(1, 2, 1, false, false)}}, fields);
-}
-
 // A DDF database: the dictionary in DDF/, Customers (3 records) and Items (2) in Data/, Notes
 // without its file.
 class WindowDatabase : public WindowProgram {
