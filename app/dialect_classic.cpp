@@ -60,7 +60,7 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
     if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
         if (plan_ && plan_->Append(i, line_)) {
-            if (i + 1 < fields.size()) line_ += ", ";
+            if (i + 1 < fields.size()) line_.append(", ", 2);
             continue;
         }
         const TField& field = *fields[i];
@@ -94,7 +94,7 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
             AppendFieldSQLValue(value_, field);
             AppendSystemText(line_, value_, encoding_);
         }
-        if (i + 1 < fields.size()) line_ += ", ";
+        if (i + 1 < fields.size()) line_.append(", ", 2);
     }
     line_ += ");";
     out.PutLine(line_);

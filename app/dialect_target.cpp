@@ -276,7 +276,12 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
     if (!form_.Copy) line_.push_back('(');
     if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) line_ += form_.Copy ? "\t" : ", ";
+        if (i > 0) {
+            if (form_.Copy)
+                line_.push_back('\t');
+            else
+                line_.append(", ", 2);
+        }
         if (plan_ && plan_->Append(i, line_)) {
             valueEnds_[i] = line_.size();
             continue;

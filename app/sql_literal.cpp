@@ -7,6 +7,7 @@
 
 #include "app/odd_values.h"
 #include "app/sql_value.h"
+#include "dataset/text_convert.h"
 #include "platform/codepage.h"
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -192,12 +193,13 @@ void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const
 }
 
 void AppendShortestFiniteFloat(std::string& out, double value) {
+    if (AppendHundredths(out, value, '.')) return;
     char buf[32];
     auto r = std::to_chars(buf, buf + sizeof buf, value);
     const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
     // Digits alone would be an exact numeric to the targets, one that may not fit their
     // integers: a long one takes the exponent form.
-    if (text.find_first_of(".e") == std::string_view::npos && std::fabs(value) >= 1e15) {
+    if (std::fabs(value) >= 1e15 && text.find_first_of(".e") == std::string_view::npos) {
         r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
         out.append(buf, r.ptr);
         return;

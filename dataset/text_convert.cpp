@@ -20,6 +20,32 @@ std::string_view Trim(std::string_view text) {
 
 }  // namespace
 
+// value is n / 100 to the last bit. Below 10^13 one unit in the last place is under 0.002, so
+// no other decimal on the grid of hundredths reads back as value and none with fewer digits
+// lies between; fifteen significant digits round to the same grid; and the fixed form is
+// never longer than the exponent form.
+bool AppendHundredths(std::string& out, double value, char separator) {
+    if (!(std::fabs(value) < 1e13) || value == std::trunc(value)) return false;
+    const auto hundredths = static_cast<int64_t>(std::nearbyint(value * 100));
+    if (static_cast<double>(hundredths) / 100 != value) return false;
+    char buf[24];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    uint64_t rest = static_cast<uint64_t>(hundredths < 0 ? -hundredths : hundredths);
+    const auto cents = static_cast<unsigned>(rest % 100);
+    rest /= 100;
+    if (cents % 10 != 0) *--p = static_cast<char>('0' + cents % 10);
+    *--p = static_cast<char>('0' + cents / 10);
+    *--p = separator;
+    do {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (hundredths < 0) *--p = '-';
+    out.append(p, end);
+    return true;
+}
+
 void AppendFloatText(std::string& out, double value, int precision) {
     AppendFloatText(out, value, precision, FormatSettings().DecimalSeparator);
 }
@@ -40,6 +66,8 @@ void AppendFloatText(std::string& out, double value, int precision, char separat
         out.push_back('0');
         return;
     }
+    // Fifteen digits of a value in hundredths below 10^13 are its hundredths.
+    if (precision == 15 && AppendHundredths(out, value, sep)) return;
     // d.ddd...e[+-]x with precision significant digits, rounded. The export writes every
     // float through here, so nothing is allocated.
     char buf[48];

@@ -129,6 +129,7 @@ inline constexpr int16_t kCompressionBufferTooShort = 58;
 inline constexpr int16_t kFileExists = 59;
 inline constexpr int16_t kRejectCountReached = 60;
 inline constexpr int16_t kInvalidDescriptor = 62;
+inline constexpr int16_t kInvalidFieldOffset = 65;
 inline constexpr int16_t kDeadlock = 78;
 inline constexpr int16_t kConflict = 80;
 inline constexpr int16_t kLockError = 81;

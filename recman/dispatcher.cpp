@@ -13,6 +13,7 @@
 #include "recman/btrcall.h"
 #include "recman/btrieve_codes.h"
 #include "recman/byte_order.h"
+#include "recman/extended_read.h"
 #include "recman/file_spec.h"
 #include "recman/native_cursor.h"
 #include "recman/native_file.h"
@@ -121,6 +122,9 @@ int16_t Dispatcher::Call(FileNames names, uint16_t operation, void* positionBloc
     request.key = keyBuffer;
     request.keyLength = keyBuffer ? keyLength : 0;
     request.keyNumber = keyNumber;
+    // The extended reads are built alike for every kind of file from its single reads.
+    if (op >= kOpGetNextExtended && op <= kOpStepPreviousExtended)
+        return ExtendedRead(*slot->cursor, request);
     int16_t status = slot->cursor->Execute(request);
     if (op == kOpClose && status == kOk) {
         slot->cursor.reset();

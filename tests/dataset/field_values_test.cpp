@@ -2,7 +2,11 @@
 // data sizes, and the conversion errors.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "dataset/fields.h"
 #include "dataset/text_convert.h"
@@ -186,6 +190,31 @@ TEST_F(AllTypesTest, FloatTextHasFifteenDigitsAndTheRegionalSeparator) {
     AppendFloatText(special, -1.0 / 0.0, 15);
     AppendFloatText(special, 0.0 / 0.0, 15);
     EXPECT_EQ(special, "-INFNAN");
+}
+
+// Fifteen significant digits take a short way for amounts in hundredths: the text must be
+// what %.15g writes (the fixed form at these sizes), with the separator asked for.
+TEST(FloatText, HundredthsAreTheirFifteenDigits) {
+    std::vector<double> values = {
+        0.01,       -0.05, 0.1,   9.99, 10.01,        1234.5, 9999999999999.99,
+        1e13 + 0.5, 0.015, 1.005, 1e-3, 123456789.123};
+    std::mt19937_64 random(15);
+    for (int64_t scale = 1; scale <= 10000000000000000; scale *= 10)
+        for (int i = 0; i < 1000; ++i) {
+            const auto n = static_cast<int64_t>(random() % static_cast<uint64_t>(scale));
+            values.push_back(static_cast<double>(i % 2 ? n : -n) / 100);
+        }
+    for (const double value : values) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.15g", value);
+        std::string expected = buf;
+        if (expected.find('e') != std::string::npos) continue;  // the exponent forms differ
+        for (char& c : expected)
+            if (c == '.') c = ',';
+        std::string out;
+        AppendFloatText(out, value, 15, ',');
+        ASSERT_EQ(out, expected) << value;
+    }
 }
 
 TEST_F(AllTypesTest, CurrencyIsFixedPointWithFourDecimals) {

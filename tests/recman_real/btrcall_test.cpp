@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "recman/btrcall.h"
@@ -57,6 +58,41 @@ TEST(RealThroughBtrcall, SampleServedReadOnlyUntilClose) {
     EXPECT_EQ(f.Call(4, 0), 46);
     EXPECT_EQ(f.Call(1), 0);
     EXPECT_EQ(f.Call(12, 0), 3);  // the block no longer names an open file
+}
+
+// Get and Step Next Extended hand out the records the single reads walk, a few at a time.
+TEST(RealThroughBtrcall, ExtendedReadsWalkLikeSingleReads) {
+    TBlock f;
+    ASSERT_EQ(f.Open(SamplePath("MBBSEMU.DAT"), -2), 0);
+    for (const auto& [first, next, extended, key] :
+         {std::tuple{12, 6, 36, 1}, std::tuple{33, 24, 38, 0}}) {
+        std::vector<std::vector<uint8_t>> single;
+        for (int16_t s = f.Call(uint16_t(first), int8_t(key)); s == 0;
+             s = f.Call(uint16_t(next), int8_t(key)))
+            single.emplace_back(f.data.begin(), f.data.begin() + f.length);
+        ASSERT_EQ(single.size(), 4u);
+        // "UC" from the first record, then "EG" on: three records per call, the whole 74.
+        std::vector<std::vector<uint8_t>> batched;
+        int16_t status = f.Call(uint16_t(first), int8_t(key));
+        for (const char* signature = "UC"; status == 0; signature = "EG") {
+            const uint8_t descriptor[] = {
+                16, 0, uint8_t(signature[0]), uint8_t(signature[1]), 0, 0, 0, 0, 3, 0, 1, 0, 74, 0,
+                0,  0};
+            f.data.assign(4096, 0);
+            std::memcpy(f.data.data(), descriptor, sizeof descriptor);
+            f.length = 4096;
+            status = BTRCALL(uint16_t(extended), f.block, f.data.data(), &f.length, f.keyBuffer,
+                             sizeof f.keyBuffer, int8_t(key));
+            size_t at = 2;
+            for (uint16_t i = 0; i < recman::real::Le16(f.data.data()); ++i, at += 80) {
+                EXPECT_EQ(recman::real::Le16(f.data.data() + at), 74);
+                batched.emplace_back(f.data.begin() + long(at) + 6, f.data.begin() + long(at) + 80);
+            }
+            EXPECT_EQ(f.length, at);
+        }
+        EXPECT_EQ(status, 9);
+        EXPECT_EQ(batched, single);
+    }
 }
 
 TEST(RealThroughBtrcall, EverySampleOpensAndCountsItsRecords) {

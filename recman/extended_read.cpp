@@ -1,0 +1,237 @@
+#include "recman/extended_read.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "recman/btrieve_codes.h"
+#include "recman/byte_order.h"
+#include "recman/file_spec.h"
+#include "recman/key_codec.h"
+
+namespace recman {
+namespace {
+
+constexpr uint8_t kCaseInsensitive = 32;
+constexpr uint8_t kAgainstField = 64;
+constexpr uint8_t kAlternateCollation = 128;
+// Room for a record read: the fields' end, at least a fixed part of the largest size.
+constexpr uint32_t kRecordRoom = 65536;
+
+struct TTerm {
+    KeyDef key;  // one segment: the type, length and case rule of the comparison
+    uint16_t offset = 0;
+    uint16_t otherOffset = 0;  // the field compared against, with kAgainstField
+    uint8_t comparison = 0;    // 1..6
+    uint8_t connector = 0;     // 0 last, 1 and, 2 or
+    bool againstField = false;
+    std::string value;
+};
+
+struct TExtract {
+    uint16_t length = 0;
+    uint16_t offset = 0;
+};
+
+struct TDescriptor {
+    bool includeCurrent = false;
+    uint16_t maxReject = 0;
+    std::vector<TTerm> terms;
+    uint16_t wanted = 0;
+    std::vector<TExtract> fields;
+    uint32_t extracted = 0;  // bytes of the fields of one record
+    uint32_t end = 0;        // the furthest record byte a term or a field reads
+};
+
+bool Parse(const uint8_t* p, uint32_t capacity, TDescriptor& d) {
+    if (capacity < 4) return false;
+    const uint32_t length = LoadU16(p);
+    if (length < 4 || length > capacity) return false;
+    if (std::memcmp(p + 2, "UC", 2) == 0)
+        d.includeCurrent = true;
+    else if (std::memcmp(p + 2, "EG", 2) != 0)
+        return false;
+    uint32_t at = 4;
+    const auto has = [&](uint32_t n) { return at + n <= length; };
+    if (!has(4)) return false;
+    d.maxReject = LoadU16(p + at);
+    const uint16_t terms = LoadU16(p + at + 2);
+    at += 4;
+    for (uint16_t i = 0; i < terms; ++i) {
+        if (!has(7)) return false;
+        TTerm t;
+        KeySegment s;
+        s.type = p[at];
+        s.length = LoadU16(p + at + 1);
+        t.offset = LoadU16(p + at + 3);
+        const uint8_t code = p[at + 5];
+        t.connector = p[at + 6];
+        at += 7;
+        t.comparison = code & ~(kCaseInsensitive | kAgainstField | kAlternateCollation);
+        if (s.length == 0 || t.comparison < 1 || t.comparison > 6 || (code & kAlternateCollation))
+            return false;
+        if ((t.connector == 0) != (i + 1 == terms) || t.connector > 2) return false;
+        if (code & kCaseInsensitive) s.flags = kKeyCaseInsensitive;
+        t.againstField = code & kAgainstField;
+        if (t.againstField) {
+            if (!has(2)) return false;
+            t.otherOffset = LoadU16(p + at);
+            at += 2;
+            d.end = std::max<uint32_t>(d.end, t.otherOffset + uint32_t{s.length});
+        } else {
+            if (!has(s.length)) return false;
+            t.value.assign(reinterpret_cast<const char*>(p + at), s.length);
+            at += s.length;
+        }
+        d.end = std::max<uint32_t>(d.end, t.offset + uint32_t{s.length});
+        t.key.segments.push_back(s);
+        d.terms.push_back(std::move(t));
+    }
+    if (!has(4)) return false;
+    d.wanted = LoadU16(p + at);
+    const uint16_t fields = LoadU16(p + at + 2);
+    at += 4;
+    if (d.wanted == 0 || fields == 0) return false;
+    for (uint16_t i = 0; i < fields; ++i) {
+        if (!has(4)) return false;
+        const TExtract f{LoadU16(p + at), LoadU16(p + at + 2)};
+        at += 4;
+        d.extracted += f.length;
+        d.end = std::max<uint32_t>(d.end, f.offset + uint32_t{f.length});
+        d.fields.push_back(f);
+    }
+    return d.extracted <= 0xFFFF;  // the length each record is answered with
+}
+
+// Whether the record passes the terms, joined left to right.
+class TFilter {
+  public:
+    explicit TFilter(const TDescriptor& d) : d_(d) {}
+
+    bool Accepts(const uint8_t* record) {
+        bool result = true;
+        uint8_t connector = 1;
+        for (const TTerm& t : d_.terms) {
+            const bool holds = Holds(t, record);
+            result = connector == 2 ? (result || holds) : (result && holds);
+            connector = t.connector;
+        }
+        return result;
+    }
+
+  private:
+    bool Holds(const TTerm& t, const uint8_t* record) {
+        const auto* bytes = reinterpret_cast<const char*>(record);
+        const uint16_t length = t.key.segments.front().length;
+        EncodeKey(t.key, file_, std::string_view(bytes + t.offset, length), left_);
+        EncodeKey(t.key, file_,
+                  t.againstField ? std::string_view(bytes + t.otherOffset, length) : t.value,
+                  right_);
+        const int order = left_.compare(right_);
+        switch (t.comparison) {
+            case 1:
+                return order == 0;
+            case 2:
+                return order > 0;
+            case 3:
+                return order < 0;
+            case 4:
+                return order != 0;
+            case 5:
+                return order >= 0;
+            default:
+                return order <= 0;
+        }
+    }
+
+    const TDescriptor& d_;
+    const FileDef file_;  // no alternate collating sequence: a term asking for one is refused
+    std::string left_, right_;
+};
+
+// The current record, for a descriptor that starts with it.
+int16_t ReadCurrent(Cursor& cursor, const Request& r, std::vector<uint8_t>& record,
+                    uint32_t& length) {
+    uint8_t position[4] = {};
+    uint32_t positionLength = sizeof position;
+    Request where{kOpGetPosition, 0, position, &positionLength, r.key, r.keyLength, r.keyNumber};
+    if (const int16_t st = cursor.Execute(where)) return st;
+    std::memcpy(record.data(), position, sizeof position);
+    Request direct{kOpGetDirect, r.lockBias,  record.data(), &length,
+                   r.key,        r.keyLength, r.keyNumber};
+    return cursor.Execute(direct);
+}
+
+}  // namespace
+
+int16_t ExtendedRead(Cursor& cursor, Request& r) {
+    if (!r.data) {
+        *r.dataLength = 0;
+        return kInvalidDescriptor;
+    }
+    uint8_t* buffer = CallerBytes(r.data);
+    const uint32_t capacity = *r.dataLength;
+    TDescriptor d;
+    const bool readable = Parse(buffer, capacity, d);
+    if (!readable || 2 + uint64_t{d.wanted} * (6 + d.extracted) > capacity) {
+        *r.dataLength = 0;
+        return readable ? kDataMessageTooSmall : kInvalidDescriptor;
+    }
+    const bool forward = r.operation == kOpGetNextExtended || r.operation == kOpStepNextExtended;
+    const bool step = r.operation == kOpStepNextExtended || r.operation == kOpStepPreviousExtended;
+    const uint16_t single =
+        step ? (forward ? kOpStepNext : kOpStepPrevious) : (forward ? kOpGetNext : kOpGetPrevious);
+    std::vector<uint8_t> record(std::max(kRecordRoom, d.end));
+    TFilter filter(d);
+    uint32_t at = 2;
+    uint16_t count = 0;
+    uint32_t rejects = 0;
+    int16_t status = kOk;
+    for (bool first = true; count < d.wanted; first = false) {
+        uint32_t length = static_cast<uint32_t>(record.size());
+        int16_t st;
+        if (first && d.includeCurrent) {
+            st = ReadCurrent(cursor, r, record, length);
+        } else {
+            Request get{single, r.lockBias,  record.data(), &length,
+                        r.key,  r.keyLength, r.keyNumber};
+            st = cursor.Execute(get);
+        }
+        // A variable-length record longer than the room: what came holds the fields.
+        if (st == kDataBufferTooShort && length >= d.end) st = kOk;
+        if (st == kOk && length < d.end) st = kInvalidFieldOffset;
+        if (st != kOk) {
+            status = st;
+            break;
+        }
+        if (!filter.Accepts(record.data())) {
+            if (d.maxReject > 0 && ++rejects >= d.maxReject) {
+                status = kRejectCountReached;
+                break;
+            }
+            continue;
+        }
+        uint8_t position[4] = {};
+        uint32_t positionLength = sizeof position;
+        Request where{kOpGetPosition, 0,           position,   &positionLength,
+                      r.key,          r.keyLength, r.keyNumber};
+        if (const int16_t st2 = cursor.Execute(where)) {
+            status = st2;
+            break;
+        }
+        StoreU16(buffer + at, static_cast<uint16_t>(d.extracted));
+        std::memcpy(buffer + at + 2, position, sizeof position);
+        at += 6;
+        for (const TExtract& f : d.fields) {
+            std::memcpy(buffer + at, record.data() + f.offset, f.length);
+            at += f.length;
+        }
+        ++count;
+    }
+    StoreU16(buffer, count);
+    *r.dataLength = at;
+    return status;
+}
+
+}  // namespace recman
