@@ -110,6 +110,16 @@ bool TExportRun::ExecuteReportingErrors(const TImpInfo& info) {
 }
 
 void TExportRun::WriteRecords(const TImpInfo& info) {
+    struct TReadAhead {
+        TDataSet& dataSet;
+        TReadAhead(TDataSet& d, bool on) : dataSet(d) { dataSet.SetReadAhead(on); }
+        ~TReadAhead() {
+            try {
+                dataSet.SetReadAhead(false);
+            } catch (...) {  // the file is closed after a failure anyway
+            }
+        }
+    } readAhead(dataSet_, UseReadAhead);
     dataSet_.First();
     int32_t commitCounter = 0, progressCounter = 0;
     const TFieldList& fields = dataSet_.FieldList();

@@ -85,6 +85,9 @@ class TExportRun : public IScriptLines {
     // target, straight from the record's bytes; false writes every value through its field
     // (the same script, slower).
     bool UseDecodePlan = true;
+    // The records come many per call of the record manager where the file allows it; false
+    // reads them one by one (the same script, slower).
+    bool UseReadAhead = true;
     // The script goes to standard output instead of SQLFileName.
     bool ToStandardOutput = false;
     // The keys the script states after the data (in the target's dialect); none when empty.

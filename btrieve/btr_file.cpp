@@ -279,6 +279,14 @@ uint32_t TBtrieveFile::BtrGetPosition() {
     return ReadU32(answer);
 }
 
+int16_t TBtrieveFile::BtrGetNextExtended(bool physical, void* buffer, uint32_t capacity,
+                                         uint32_t& length) {
+    length = capacity;
+    status_ = Call(physical ? recman::kOpStepNextExtended : recman::kOpGetNextExtended, buffer,
+                   &length, keyBuffer_.get(), keyBufferSize_, static_cast<int8_t>(keyNumber_));
+    return static_cast<int16_t>(status_);
+}
+
 void TBtrieveFile::BtrGetDirect(uint16_t lockBias, uint32_t position) {
     if (!dataBuffer_ || dataBufferSize_ < 4) {
         status_ = recman::kDataBufferTooShort;

@@ -161,6 +161,10 @@ class TBtrieveFile : public TComponent {
     void BtrGetByPercentage(uint32_t percentage);
     uint32_t BtrFindPercentage();
     uint32_t BtrGetPosition();
+    // Get Next Extended (Step Next Extended when physical) on the current key with the
+    // descriptor at the head of buffer (capacity bytes); length receives the answer's size.
+    // The status is returned, not raised: a caller falls back to single reads.
+    int16_t BtrGetNextExtended(bool physical, void* buffer, uint32_t capacity, uint32_t& length);
     void BtrGetDirect(uint16_t lockBias, uint32_t position);
     // buffer must hold btr::kStatBufferSize bytes.
     void BtrStat(void* buffer);

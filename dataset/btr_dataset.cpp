@@ -316,6 +316,7 @@ void TBDataSet::openCursor() {
 }
 
 void TBDataSet::closeCursor() {
+    DropAhead();
     blobCache_.Clear();  // streams still open keep their content, cut off from the file
     keyBuffer_.reset();
     editCopy_.reset();
@@ -390,6 +391,7 @@ void TBDataSet::RaiseBtrieve(const std::exception& error) const {
 }
 
 void TBDataSet::gotoBookmark(const char* bookmark) {
+    DropAhead();
     uint32_t position = 0;
     int i = 0;
     while (i < kBtrBookmarkSize && bookmark[i] == ' ') ++i;
@@ -467,12 +469,19 @@ void TBDataSet::BuildKeyFromKeyBuffer() {
 }
 
 void TBDataSet::StartWalk(uint16_t operation) {
+    DropAhead();
     // A key the dictionary does not describe is refused rather than walked blind.
     if (!physical_) FirstSegmentOfCurrentKey();
     file_->BtrExec(operation);
 }
 
 bool TBDataSet::Fetch(TRecordBuffer buffer, TGetMode mode) {
+    if (mode == gmNext && !startPending_ && !endPending_ && ReadingAhead()) {
+        bool ended = false;
+        if (FetchAhead(buffer, ended)) return true;
+        if (ended) return false;
+    }
+    CatchUp();
     file_->BtrSetData(buffer, recordSize_);
     switch (mode) {
         case gmCurrent: {
@@ -525,7 +534,9 @@ bool TBDataSet::fetchRecord(TRecordBuffer buffer, TGetMode mode, bool report) {
     try {
         if (!Fetch(buffer, mode)) return false;
         buffer[recInfoOfs_ + 4] = static_cast<char>(bfCurrent);
-        uint32_t position = file_->BtrGetPosition();
+        const uint32_t position = fetchedAhead_ ? lastPosition_ : file_->BtrGetPosition();
+        lastPosition_ = position;
+        fetchedAhead_ = false;
         std::memcpy(buffer + recInfoOfs_, &position, 4);
         PutBookmark(buffer + bookmarkOfs_, position);
         // After the bookmark: calculated fields may read the record's blobs.

@@ -76,6 +76,10 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     bool PhysicalOrder() const { return physical_; }
     std::string OrderNotice() const override { return orderNotice_; }
     int32_t WalkKey() const override;
+    // A walk from the first record on reads many records per call of the record manager
+    // (fixed-length files without a record filter); the file's own currency then lies ahead
+    // of the dataset's and is put back before anything else uses it.
+    void SetReadAhead(bool on) override;
 
     // --- TDictionaryClient
     void ClearDictionary() override { SetDictionary(nullptr); }
@@ -171,6 +175,19 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     bool NullKey(int32_t key) const;
     // The first (Get/Step First) or last record of the walk.
     void StartWalk(uint16_t operation);
+    // Read-ahead applies to this walk now.
+    bool ReadingAhead() const;
+    // The next record of the walk from the records read ahead, refilled when used up. False
+    // with ended at the end of the file, without it when the walk goes on with single reads.
+    bool FetchAhead(TRecordBuffer buffer, bool& ended);
+    // Reads the next records with one extended read; false when the record manager does not
+    // take it (the walk goes on with single reads from the last record handed out).
+    bool ReadAheadBatch();
+    // Puts the file's currency back on the record last handed out and forgets the records
+    // read ahead.
+    void CatchUp();
+    // Forgets the records read ahead, for an operation that sets the currency itself.
+    void DropAhead();
     // Sets the file's key from the key buffer for the segments of the current key.
     void BuildKeyFromKeyBuffer();
     // The first key-list entry of the file's current key ("no description" error when none).
@@ -212,6 +229,15 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     TRecordBuffer filterBuffer_ = nullptr;
     bool cursorOpen_ = false;
     bool physical_ = false;  // the walk steps through the records as stored
+    bool readAhead_ = false;
+    bool aheadRefused_ = false;    // the record manager has no extended reads
+    bool aheadOfCurrent_ = false;  // the file's currency lies past the record handed out
+    bool fetchedAhead_ = false;    // the record just fetched came from the records read ahead
+    std::vector<uint8_t> ahead_;   // the answer of the last extended read
+    size_t aheadAt_ = 0;           // where the next record's entry begins in ahead_
+    uint16_t aheadLeft_ = 0;       // records in ahead_ not yet handed out
+    bool aheadEnded_ = false;      // the last extended read reached the end of the file
+    uint32_t lastPosition_ = 0;    // the position of the record last handed out
     std::string orderNotice_;
     int64_t openCount_ = -1;  // the records the file's Stat counted at open, until a change
     bool startPending_ = false;

@@ -17,6 +17,7 @@ bool TBDataSet::canModify() {
 }
 
 void TBDataSet::beginEdit() {
+    CatchUp();
     blobsChanged_ = false;
     if (!editCopy_) editCopy_ = newRecordBuffer();
     try {
@@ -56,6 +57,7 @@ void TBDataSet::cancelChanges() {
 }
 
 void TBDataSet::postRecord() {
+    CatchUp();
     openCount_ = -1;  // the count of the open no longer holds
     const bool editing = State() == dsEdit;
     // Refused before anything is written: blob content has no place in a fixed-length file.
@@ -136,6 +138,7 @@ void TBDataSet::WriteVariablePart(TRecordBuffer buffer) {
 }
 
 void TBDataSet::addRecord(TRecordBuffer buffer, bool) {
+    CatchUp();
     openCount_ = -1;  // the count of the open no longer holds
     // A buffer of a record that is not (or no longer) in the file is inserted as it stands:
     // the position only matters to the insert's own currency.
@@ -154,6 +157,7 @@ void TBDataSet::addRecord(TRecordBuffer buffer, bool) {
 }
 
 void TBDataSet::deleteRecord() {
+    CatchUp();
     openCount_ = -1;  // the count of the open no longer holds
     try {
         file_->BtrDelete();

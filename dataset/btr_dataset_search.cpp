@@ -44,6 +44,7 @@ bool TBDataSet::moveToRecordNumber(int32_t number) {
     if (cachedRecordCount_ <= 0) return false;
     int64_t percentage = RoundHalfEven(static_cast<double>(number) / cachedRecordCount_ * 10000);
     percentage = std::clamp<int64_t>(percentage, 0, 10000);
+    DropAhead();
     std::vector<uint8_t> scratch(recordSize_ > 4 ? recordSize_ : 4);
     file_->BtrSetData(scratch.data(), static_cast<uint16_t>(scratch.size()));
     try {
@@ -66,6 +67,7 @@ bool TBDataSet::isSequenced() {
 
 bool TBDataSet::Search(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                        TLocateOptions) {
+    CatchUp();
     const auto& keys = keyList_->Items;
     const size_t count = fields.size();
     // The key whose leading segments cover most of the search fields, in order.

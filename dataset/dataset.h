@@ -134,6 +134,9 @@ class TDataSet : public TComponent {
     virtual std::string OrderNotice() const { return std::string(); }
     // The number of the key whose order the records come in; -1 for none or not known.
     virtual int32_t WalkKey() const { return -1; }
+    // For a reader that walks forward from the first record and nothing else: the source may
+    // read many records per call. Off by default.
+    virtual void SetReadAhead(bool) {}
     int32_t RecNo();
     void SetRecNo(int32_t number);
     bool IsSequenced() { return isSequenced(); }
