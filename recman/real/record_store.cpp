@@ -129,9 +129,12 @@ void TRecordStore::EnumerateNew() {
 }
 
 size_t TRecordStore::Find(uint32_t address) const {
+    // Walks ask for the record after the one found last: tried before a search.
+    if (const size_t next = lastFound_ + 1; next < live_.size() && live_[next] == address)
+        return lastFound_ = next;
     auto it = std::lower_bound(live_.begin(), live_.end(), address);
     if (it == live_.end() || *it != address) return live_.size();
-    return size_t(it - live_.begin());
+    return lastFound_ = size_t(it - live_.begin());
 }
 
 uint64_t TRecordStore::SlotOffset(uint32_t address) const {

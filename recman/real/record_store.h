@@ -59,6 +59,7 @@ class TRecordStore {
     TPageFile& file_;
     const TRealLayout& layout_;
     std::vector<uint32_t> live_;
+    mutable size_t lastFound_ = 0;  // where Find found the last address it was asked
     std::vector<uint8_t> stream_;  // a compressed record as stored, reused
     std::vector<uint8_t> record_;  // an expanded record for its key values, reused
 };
