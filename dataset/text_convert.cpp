@@ -20,6 +20,49 @@ std::string_view Trim(std::string_view text) {
 
 }  // namespace
 
+namespace {
+
+// The significant digits of to_chars' scientific text [begin, end) into digits (17 at most),
+// its decimal exponent into exp10; answers the digits' count.
+int ScientificDigits(const char* begin, const char* end, char* digits, int& exp10) {
+    const char* p = begin + (*begin == '-');
+    int count = 0;
+    for (; p < end && *p != 'e'; ++p)
+        if (*p != '.' && count < 17) digits[count++] = *p;
+    exp10 = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exp10);
+    return count;
+}
+
+// The digits of value rounded to fifteen significant ones, from its shortest form, which
+// is quick to find. A double has more than fifteen digits of precision, so the value lies
+// nearer its shortest form than half a unit of the fifteenth digit: a shortest form of
+// fifteen digits or fewer is the rounding, and a longer one rounds the same way unless it
+// ends on the half (then the exact value decides, and the answer is false). Not so for a
+// subnormal value, which has fewer digits of precision: false.
+bool FifteenDigits(double value, char* digits, int& count, int& exp10) {
+    if (!std::isnormal(value)) return false;
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    count = ScientificDigits(buf, r.ptr, digits, exp10);
+    if (count <= 15) return true;
+    if (digits[15] == '5' && (count == 16 || digits[16] == '0')) return false;
+    const bool up = digits[15] >= '5';
+    count = 15;
+    if (!up) return true;
+    int i = 14;
+    for (; i >= 0 && digits[i] == '9'; --i) digits[i] = '0';
+    if (i >= 0) {
+        ++digits[i];
+    } else {  // 999...9 became 1000...0
+        digits[0] = '1';
+        ++exp10;
+    }
+    return true;
+}
+
+}  // namespace
+
 // value is n / 100 to the last bit. Below 10^13 one unit in the last place is under 0.002, so
 // no other decimal on the grid of hundredths reads back as value and none with fewer digits
 // lies between; fifteen significant digits round to the same grid; and the fixed form is
@@ -70,18 +113,15 @@ void AppendFloatText(std::string& out, double value, int precision, char separat
     if (precision == 15 && AppendHundredths(out, value, sep)) return;
     // d.ddd...e[+-]x with precision significant digits, rounded. The export writes every
     // float through here, so nothing is allocated.
-    char buf[48];
-    auto r =
-        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision - 1);
-    const char* p = buf;
-    const bool negative = *p == '-';
-    if (negative) ++p;
     char digits[17];
-    int count = 0;
-    for (; p < r.ptr && *p != 'e'; ++p)
-        if (*p != '.') digits[count++] = *p;
-    int exp10 = 0;
-    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), r.ptr, exp10);
+    int count = 0, exp10 = 0;
+    const bool negative = value < 0;
+    if (precision != 15 || !FifteenDigits(value, digits, count, exp10)) {
+        char buf[48];
+        auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
+                               precision - 1);
+        count = ScientificDigits(buf, r.ptr, digits, exp10);
+    }
     while (count > 1 && digits[count - 1] == '0') --count;
     const int e = exp10 + 1;  // the value is 0.d1d2... x 10^e
     if (negative) out.push_back('-');
