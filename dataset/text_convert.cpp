@@ -68,9 +68,11 @@ bool FifteenDigits(double value, char* digits, int& count, int& exp10) {
 // lies between; fifteen significant digits round to the same grid; and the fixed form is
 // never longer than the exponent form.
 bool AppendHundredths(std::string& out, double value, char separator) {
-    if (!(std::fabs(value) < 1e13) || value == std::trunc(value)) return false;
-    const auto hundredths = static_cast<int64_t>(std::nearbyint(value * 100));
-    if (static_cast<double>(hundredths) / 100 != value) return false;
+    if (!(std::fabs(value) < 1e13)) return false;
+    const double scaled = value * 100;
+    const auto hundredths = static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
+    // Whole values (no hundredths) are left to the general forms.
+    if (hundredths % 100 == 0 || static_cast<double>(hundredths) / 100 != value) return false;
     char buf[24];
     char* end = buf + sizeof buf;
     char* p = end;
