@@ -60,8 +60,8 @@ class TRecordStore {
     const TRealLayout& layout_;
     std::vector<uint32_t> live_;
     mutable size_t lastFound_ = 0;  // where Find found the last address it was asked
-    std::vector<uint8_t> stream_;  // a compressed record as stored, reused
-    std::vector<uint8_t> record_;  // an expanded record for its key values, reused
+    std::vector<uint8_t> stream_;   // a compressed record as stored, reused
+    std::vector<uint8_t> record_;   // an expanded record for its key values, reused
 };
 
 }  // namespace recman::real
