@@ -397,16 +397,24 @@ void TBDataSet::gotoBookmark(const char* bookmark) {
     while (i < kBtrBookmarkSize && bookmark[i] == ' ') ++i;
     for (; i < kBtrBookmarkSize && bookmark[i] >= '0' && bookmark[i] <= '9'; ++i)
         position = position * 10 + static_cast<uint32_t>(bookmark[i] - '0');
-    std::vector<uint8_t> scratch(recordSize_ ? recordSize_ : 1);
-    file_->BtrSetData(scratch.data(), recordSize_);
     try {
-        file_->BtrGetDirect(0, position);
+        GoToPosition(position);
     } catch (const EBtrieve& e) {
-        file_->BtrSetData(nullptr, 0);
         RaiseBtrieve(e);
     }
-    file_->BtrSetData(nullptr, 0);
     startPending_ = endPending_ = false;
+}
+
+void TBDataSet::GoToPosition(uint32_t position) {
+    std::vector<uint8_t> scratch(std::max<size_t>(recordSize_, 4));
+    file_->BtrSetData(scratch.data(), static_cast<uint16_t>(scratch.size()));
+    try {
+        file_->BtrGetDirect(0, position);
+    } catch (...) {
+        file_->BtrSetData(nullptr, 0);
+        throw;
+    }
+    file_->BtrSetData(nullptr, 0);
 }
 
 void TBDataSet::positionOnBuffer(TRecordBuffer buffer) {
@@ -476,11 +484,6 @@ void TBDataSet::StartWalk(uint16_t operation) {
 }
 
 bool TBDataSet::Fetch(TRecordBuffer buffer, TGetMode mode) {
-    if (mode == gmNext && !startPending_ && !endPending_ && ReadingAhead()) {
-        bool ended = false;
-        if (FetchAhead(buffer, ended)) return true;
-        if (ended) return false;
-    }
     CatchUp();
     file_->BtrSetData(buffer, recordSize_);
     switch (mode) {
@@ -532,11 +535,13 @@ bool TBDataSet::Fetch(TRecordBuffer buffer, TGetMode mode) {
 
 bool TBDataSet::fetchRecord(TRecordBuffer buffer, TGetMode mode, bool report) {
     try {
-        if (!Fetch(buffer, mode)) return false;
+        // A record read ahead comes with its position; the single reads ask for it.
+        const bool ahead = mode == gmNext && !startPending_ && !endPending_ && ReadingAhead() &&
+                           FetchAhead(buffer);
+        if (!ahead && !Fetch(buffer, mode)) return false;
         buffer[recInfoOfs_ + 4] = static_cast<char>(bfCurrent);
-        const uint32_t position = fetchedAhead_ ? lastPosition_ : file_->BtrGetPosition();
-        lastPosition_ = position;
-        fetchedAhead_ = false;
+        if (!ahead) lastPosition_ = file_->BtrGetPosition();
+        const uint32_t position = lastPosition_;
         std::memcpy(buffer + recInfoOfs_, &position, 4);
         PutBookmark(buffer + bookmarkOfs_, position);
         // After the bookmark: calculated fields may read the record's blobs.

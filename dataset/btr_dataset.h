@@ -177,9 +177,9 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     void StartWalk(uint16_t operation);
     // Read-ahead applies to this walk now.
     bool ReadingAhead() const;
-    // The next record of the walk from the records read ahead, refilled when used up. False
-    // with ended at the end of the file, without it when the walk goes on with single reads.
-    bool FetchAhead(TRecordBuffer buffer, bool& ended);
+    // The next record of the walk from the records read ahead, refilled when used up; false
+    // when none came (the end of the file, or a refused read): a single read says which.
+    bool FetchAhead(TRecordBuffer buffer);
     // Reads the next records with one extended read; false when the record manager does not
     // take it (the walk goes on with single reads from the last record handed out).
     bool ReadAheadBatch();
@@ -187,7 +187,9 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     // read ahead.
     void CatchUp();
     // Forgets the records read ahead, for an operation that sets the currency itself.
-    void DropAhead();
+    void DropAhead() { aheadLeft_ = 0; }
+    // Makes the record at position the file's current one (Get Direct); raises EBtrieve.
+    void GoToPosition(uint32_t position);
     // Sets the file's key from the key buffer for the segments of the current key.
     void BuildKeyFromKeyBuffer();
     // The first key-list entry of the file's current key ("no description" error when none).
@@ -230,14 +232,13 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     bool cursorOpen_ = false;
     bool physical_ = false;  // the walk steps through the records as stored
     bool readAhead_ = false;
-    bool aheadRefused_ = false;    // the record manager has no extended reads
-    bool aheadOfCurrent_ = false;  // the file's currency lies past the record handed out
-    bool fetchedAhead_ = false;    // the record just fetched came from the records read ahead
-    std::vector<uint8_t> ahead_;   // the answer of the last extended read
-    size_t aheadAt_ = 0;           // where the next record's entry begins in ahead_
-    uint16_t aheadLeft_ = 0;       // records in ahead_ not yet handed out
-    bool aheadEnded_ = false;      // the last extended read reached the end of the file
-    uint32_t lastPosition_ = 0;    // the position of the record last handed out
+    bool aheadRefused_ = false;   // the record manager has no extended reads
+    std::vector<uint8_t> ahead_;  // the answer of the last extended read
+    size_t aheadAt_ = 0;          // where the next record's entry begins in ahead_
+    // Records in ahead_ not yet handed out: while there are, the file's currency lies on the
+    // last of them, past the dataset's.
+    uint16_t aheadLeft_ = 0;
+    uint32_t lastPosition_ = 0;  // the position of the record last handed out
     std::string orderNotice_;
     int64_t openCount_ = -1;  // the records the file's Stat counted at open, until a change
     bool startPending_ = false;

@@ -27,26 +27,10 @@ bool TBDataSet::ReadingAhead() const {
            recordSize_ > 0 && kAheadBytes >= 2u + kAheadEntryHead + recordSize_;
 }
 
-void TBDataSet::DropAhead() {
-    aheadLeft_ = 0;
-    aheadEnded_ = false;
-    aheadOfCurrent_ = false;
-}
-
 void TBDataSet::CatchUp() {
-    if (aheadOfCurrent_ && file_) {
-        DropAhead();
-        std::vector<uint8_t> scratch(recordSize_ > 4 ? recordSize_ : 4);
-        file_->BtrSetData(scratch.data(), static_cast<uint16_t>(scratch.size()));
-        try {
-            file_->BtrGetDirect(0, lastPosition_);
-        } catch (...) {
-            file_->BtrSetData(nullptr, 0);
-            throw;
-        }
-        file_->BtrSetData(nullptr, 0);
-    }
-    DropAhead();
+    if (aheadLeft_ == 0 || !file_) return;
+    aheadLeft_ = 0;
+    GoToPosition(lastPosition_);
 }
 
 bool TBDataSet::ReadAheadBatch() {
@@ -71,38 +55,22 @@ bool TBDataSet::ReadAheadBatch() {
     for (uint16_t i = 0; sound && i < count; ++i)
         sound = recman::LoadU16(ahead_.data() + 2 + size_t{i} * entry) == recordSize_;
     if (!sound) {
-        aheadOfCurrent_ = true;  // wherever the call left it
-        CatchUp();
         aheadRefused_ = true;
+        GoToPosition(lastPosition_);  // from wherever the call left the currency
         return false;
     }
+    // The file stands on the last record examined: the last one answered.
     aheadAt_ = 2;
     aheadLeft_ = count;
-    aheadEnded_ = status == recman::kEndOfFile;
-    // The file stands on the last record examined: the last one answered.
-    aheadOfCurrent_ = count > 0;
     return true;
 }
 
-bool TBDataSet::FetchAhead(TRecordBuffer buffer, bool& ended) {
-    ended = false;
-    if (aheadLeft_ == 0) {
-        if (aheadEnded_) {
-            ended = true;
-            return false;
-        }
-        if (!ReadAheadBatch()) return false;
-        if (aheadLeft_ == 0) {
-            ended = true;
-            return false;
-        }
-    }
+bool TBDataSet::FetchAhead(TRecordBuffer buffer) {
+    if (aheadLeft_ == 0 && (!ReadAheadBatch() || aheadLeft_ == 0)) return false;
     const uint8_t* at = ahead_.data() + aheadAt_;
     lastPosition_ = recman::LoadU32(at + 2);
     std::memcpy(buffer, at + kAheadEntryHead, recordSize_);
     aheadAt_ += kAheadEntryHead + recordSize_;
     --aheadLeft_;
-    aheadOfCurrent_ = aheadLeft_ > 0;
-    fetchedAhead_ = true;
     return true;
 }

@@ -150,14 +150,17 @@ class TFilter {
     std::string left_, right_;
 };
 
+// The current record's position (4 bytes) into position.
+int16_t PositionOf(Cursor& cursor, const Request& r, uint8_t* position) {
+    uint32_t length = 4;
+    Request where{kOpGetPosition, 0, position, &length, r.key, r.keyLength, r.keyNumber};
+    return cursor.Execute(where);
+}
+
 // The current record, for a descriptor that starts with it.
 int16_t ReadCurrent(Cursor& cursor, const Request& r, std::vector<uint8_t>& record,
                     uint32_t& length) {
-    uint8_t position[4] = {};
-    uint32_t positionLength = sizeof position;
-    Request where{kOpGetPosition, 0, position, &positionLength, r.key, r.keyLength, r.keyNumber};
-    if (const int16_t st = cursor.Execute(where)) return st;
-    std::memcpy(record.data(), position, sizeof position);
+    if (const int16_t st = PositionOf(cursor, r, record.data())) return st;
     Request direct{kOpGetDirect, r.lockBias,  record.data(), &length,
                    r.key,        r.keyLength, r.keyNumber};
     return cursor.Execute(direct);
@@ -212,16 +215,11 @@ int16_t ExtendedRead(Cursor& cursor, Request& r) {
             }
             continue;
         }
-        uint8_t position[4] = {};
-        uint32_t positionLength = sizeof position;
-        Request where{kOpGetPosition, 0,           position,   &positionLength,
-                      r.key,          r.keyLength, r.keyNumber};
-        if (const int16_t st2 = cursor.Execute(where)) {
+        StoreU16(buffer + at, static_cast<uint16_t>(d.extracted));
+        if (const int16_t st2 = PositionOf(cursor, r, buffer + at + 2)) {
             status = st2;
             break;
         }
-        StoreU16(buffer + at, static_cast<uint16_t>(d.extracted));
-        std::memcpy(buffer + at + 2, position, sizeof position);
         at += 6;
         for (const TExtract& f : d.fields) {
             std::memcpy(buffer + at, record.data() + f.offset, f.length);

@@ -9,7 +9,6 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "dataset/fields.h"
 #include "platform/exception.h"
 #include "platform/regional.h"
+#include "tests/support/float_samples.h"
 
 namespace {
 
@@ -34,33 +34,7 @@ std::string Float(double value) {
 // Amounts in hundredths take a short way; every value must still come out as the shortest
 // form would write it, at every size up to where the short way stops and past it.
 TEST(TargetLiteral, HundredthsAreWrittenAsTheShortestForm) {
-    std::vector<double> values = {0.01,
-                                  -0.01,
-                                  0.05,
-                                  0.1,
-                                  0.99,
-                                  1.5,
-                                  -2.25,
-                                  9.99,
-                                  10.01,
-                                  99.95,
-                                  1234.5,
-                                  0.07,
-                                  1e13 - 0.01,
-                                  1e13 + 0.5,
-                                  9999999999999.99,
-                                  8796093022207.99,
-                                  0.015,
-                                  1.005,
-                                  0.30000000000000004};
-    std::mt19937_64 random(23);
-    for (int64_t scale = 1; scale <= 100000000000000000; scale *= 10)
-        for (int i = 0; i < 2000; ++i) {
-            const auto n = static_cast<int64_t>(random() % static_cast<uint64_t>(scale));
-            values.push_back(static_cast<double>(i % 2 ? n : -n) / 100);
-            values.push_back(static_cast<double>(n) / 1000);  // three decimals: the long way
-        }
-    for (const double value : values) {
+    for (const double value : FloatSamples()) {
         char buf[32];
         const auto r = std::to_chars(buf, buf + sizeof buf, value);
         std::string expected(buf, r.ptr);

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "dataset/text_convert.h"
 #include "mem_dataset.h"
 #include "platform/regional.h"
+#include "tests/support/float_samples.h"
 
 namespace {
 
@@ -197,52 +197,7 @@ TEST_F(AllTypesTest, FloatTextHasFifteenDigitsAndTheRegionalSeparator) {
 // form has fifteen digits or rounds clear of a tie): the text must be what %.15g writes, in the
 // system's exponent form ("1.5E17", "1E-5") and with the separator asked for.
 TEST(FloatText, FifteenDigitsAreWhatPrintfRounds) {
-    std::vector<double> values = {0.01,
-                                  -0.05,
-                                  0.1,
-                                  9.99,
-                                  10.01,
-                                  1234.5,
-                                  9999999999999.99,
-                                  1e13 + 0.5,
-                                  0.015,
-                                  1.005,
-                                  1e-3,
-                                  123456789.123,
-                                  1e-5,
-                                  1.5e17,
-                                  0.999999999999999944,
-                                  9.99999999999999e22,
-                                  1.0 / 3,
-                                  2.0 / 3,
-                                  5e-324,
-                                  1.7976931348623157e308,
-                                  0.30000000000000004,
-                                  1234567890123456.0,
-                                  0.1234567890123455,
-                                  1.000000000000005};
-    std::mt19937_64 random(15);
-    for (int64_t scale = 1; scale <= 10000000000000000; scale *= 10)
-        for (int i = 0; i < 1000; ++i) {
-            const auto n = static_cast<int64_t>(random() % static_cast<uint64_t>(scale));
-            values.push_back(static_cast<double>(i % 2 ? n : -n) / 100);
-            values.push_back(1.0 / static_cast<double>(n + 3));
-        }
-    for (int i = 0; i < 200000; ++i) {  // any finite double
-        const uint64_t bits = random();
-        double value;
-        std::memcpy(&value, &bits, sizeof value);
-        if (std::isfinite(value) && value != 0) values.push_back(value);
-    }
-    // Sixteen-digit ties of the fifteenth digit, and their neighbours.
-    for (int i = 0; i < 20000; ++i) {
-        const double tie = std::stod("1." + std::to_string(random() % 100000000000000) + "5e" +
-                                     std::to_string(static_cast<int>(random() % 40) - 20));
-        values.push_back(tie);
-        values.push_back(std::nextafter(tie, 0.0));
-        values.push_back(std::nextafter(tie, 1e300));
-    }
-    for (const double value : values) {
+    for (const double value : FloatSamples()) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.15g", value);
         std::string expected = buf;

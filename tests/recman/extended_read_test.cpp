@@ -73,10 +73,6 @@ TAnswer Extended(Handle& h, uint16_t op, const std::string& descriptor, int8_t k
     return a;
 }
 
-std::string I32(int32_t v) {
-    return Int32(v);
-}
-
 std::string Offset(uint16_t at) {
     std::string s(2, '\0');
     recman::StoreU16(s.data(), at);
@@ -122,7 +118,7 @@ TEST_F(ExtendedRead, RecordsComeFilteredWithTheirPositions) {
         {"greater than",
          36,
          12,
-         Descriptor("EG", 0, {{kInt, 4, 0, 2, 0, I32(7)}}, 5),
+         Descriptor("EG", 0, {{kInt, 4, 0, 2, 0, Int32(7)}}, 5),
          9,
          {8, 9, 10}},
         {"case-insensitive text",
@@ -134,13 +130,13 @@ TEST_F(ExtendedRead, RecordsComeFilteredWithTheirPositions) {
         {"or",
          36,
          12,
-         Descriptor("EG", 0, {{kInt, 4, 0, 1, 2, I32(3)}, {kInt, 4, 0, 1, 0, I32(6)}}, 5),
+         Descriptor("EG", 0, {{kInt, 4, 0, 1, 2, Int32(3)}, {kInt, 4, 0, 1, 0, Int32(6)}}, 5),
          9,
          {3, 6}},
         {"and",
          36,
          12,
-         Descriptor("EG", 0, {{kInt, 4, 0, 2, 1, I32(2)}, {kInt, 4, 0, 3, 0, I32(5)}}, 5),
+         Descriptor("EG", 0, {{kInt, 4, 0, 2, 1, Int32(2)}, {kInt, 4, 0, 3, 0, Int32(5)}}, 5),
          9,
          {3, 4}},
         {"against a field",
@@ -149,12 +145,12 @@ TEST_F(ExtendedRead, RecordsComeFilteredWithTheirPositions) {
          Descriptor("UC", 0, {{kStr, 4, 9, 1 + 64, 0, Offset(13)}}, 3),
          0,
          {1, 3, 5}},
-        {"not equal", 36, 12, Descriptor("EG", 0, {{kInt, 4, 0, 4, 0, I32(3)}}, 2), 0, {2, 4}},
-        {"reject count", 36, 12, Descriptor("EG", 2, {{kInt, 4, 0, 1, 0, I32(10)}}, 5), 60, {}},
+        {"not equal", 36, 12, Descriptor("EG", 0, {{kInt, 4, 0, 4, 0, Int32(3)}}, 2), 0, {2, 4}},
+        {"reject count", 36, 12, Descriptor("EG", 2, {{kInt, 4, 0, 1, 0, Int32(10)}}, 5), 60, {}},
         {"reject count after records",
          36,
          12,
-         Descriptor("UC", 3, {{kInt, 4, 0, 6, 0, I32(2)}}, 5),
+         Descriptor("UC", 3, {{kInt, 4, 0, 6, 0, Int32(2)}}, 5),
          60,
          {1, 2}},
         {"no signature", 36, 12, Descriptor("XY", 0, {}, 3), 62, {}},
@@ -167,7 +163,7 @@ TEST_F(ExtendedRead, RecordsComeFilteredWithTheirPositions) {
         {"last term joined on",
          36,
          12,
-         Descriptor("EG", 0, {{kInt, 4, 0, 1, 1, I32(3)}}, 3),
+         Descriptor("EG", 0, {{kInt, 4, 0, 1, 1, Int32(3)}}, 3),
          62,
          {}},
         {"field past the record", 36, 12, Descriptor("EG", 0, {}, 3, 4, 98), 65, {}},
@@ -181,7 +177,7 @@ TEST_F(ExtendedRead, RecordsComeFilteredWithTheirPositions) {
         EXPECT_EQ(a.ids, c.ids);
         // Each position reads back its record.
         for (size_t i = 0; i < a.positions.size(); ++i) {
-            std::string record = I32(static_cast<int32_t>(a.positions[i]));
+            std::string record = Int32(static_cast<int32_t>(a.positions[i]));
             record.resize(100);
             ASSERT_EQ(h_.Call(23, record, 0), 0);
             EXPECT_EQ(recman::LoadU32(record.data()), static_cast<uint32_t>(a.ids[i]));
@@ -197,7 +193,8 @@ TEST_F(ExtendedRead, TheCurrencyIsTheLastRecordExamined) {
     ASSERT_EQ(h_.Get(6, 0, &next), 0);
     EXPECT_EQ(recman::LoadU32(next.data()), 5u);
     // Rejected records move it too: the next call goes on after them.
-    const std::string onlyEight = Descriptor("EG", 2, {{recman::kInteger, 4, 0, 1, 0, I32(8)}}, 1);
+    const std::string onlyEight =
+        Descriptor("EG", 2, {{recman::kInteger, 4, 0, 1, 0, Int32(8)}}, 1);
     EXPECT_EQ(Extended(h_, 36, onlyEight).status, 60);
     EXPECT_EQ(h_.KeyInt(), 7);
     EXPECT_EQ(Extended(h_, 36, onlyEight).ids, (std::vector<int32_t>{8}));
