@@ -13,204 +13,234 @@ namespace {
 constexpr uint32_t kIndexHeader = 12;
 constexpr uint32_t kIndexHeader8 = 0x0E;
 constexpr size_t kMaxDepth = 64;
-
-struct TFrame {
-    std::vector<uint8_t> page;
-    uint32_t count = 0;
-    uint32_t next = 0;       // entry to handle next
-    bool childDone = false;  // the child left of entry `next` has been walked
-};
-
-class TIndexWalk {
-  public:
-    TIndexWalk(TPageFile& file, const TRealLayout& layout, TRecordStore& store, size_t k)
-        : file_(file),
-          layout_(layout),
-          store_(store),
-          k_(k),
-          key_(layout.keys[k]),
-          seen_(store.Live().size(), false),
-          scratch_(key_.length),
-          v8_(layout.format == TFormat::New8x),
-          header_(v8_ ? kIndexHeader8 : kIndexHeader) {}
-
-    TKeyIndex Run() {
-        const size_t pages = layout_.pageCount + 1;
-        visitedPage_.assign(pages, false);
-        index_.addresses.reserve(store_.Live().size());
-        index_.values.reserve(store_.Live().size() * key_.length);
-        if (key_.root != kNoPointer) Walk(key_.root);
-        CheckCoverage();
-        CheckOrder();
-        return std::move(index_);
-    }
-
-  private:
-    uint32_t Child(const uint8_t* p) const {
-        if (Le32(p) == kNoPointer) return kNoPointer;
-        if (v8_) return Le32(p);
-        return layout_.format == TFormat::Old5x ? Ws32(p) : PageRefNumber(p);
-    }
-
-    void Push(std::vector<TFrame>& stack, uint32_t number) {
-        if (stack.size() >= kMaxDepth)
-            Damaged("index of key " + std::to_string(k_) + " is too deep");
-        if (number == 0 || number > layout_.pageCount || visitedPage_[number])
-            Damaged("index of key " + std::to_string(k_) + " loops or leaves the file");
-        visitedPage_[number] = true;
-        const uint8_t type = uint8_t(0x80 + k_);
-        const uint32_t phys = PhysicalPage(layout_, number, type);
-        const uint8_t* page = file_.Page(phys);
-        if (layout_.format != TFormat::Old5x) {
-            if (!PageHeaderMatches(layout_, page, number, type))
-                Damaged("index page " + std::to_string(number) + " does not match its table entry");
-        } else if (Le16(page + 4) & 0x8000) {
-            Damaged("index of key " + std::to_string(k_) + " points at a data page");
-        }
-        TFrame frame;
-        frame.count = Le16(page + (v8_ ? 8 : 6));
-        if (header_ + uint64_t(frame.count) * key_.entrySize > layout_.pageSize)
-            Damaged("index page " + std::to_string(number) + " holds more entries than fit");
-        frame.page.assign(page, page + layout_.pageSize);
-        stack.push_back(std::move(frame));
-    }
-
-    void Walk(uint32_t root) {
-        std::vector<TFrame> stack;
-        Push(stack, root);
-        while (!stack.empty()) {
-            TFrame& top = stack.back();
-            if (top.next > top.count) {
-                stack.pop_back();
-                continue;
-            }
-            const uint8_t* entry = top.next < top.count
-                                       ? top.page.data() + header_ + top.next * key_.entrySize
-                                       : nullptr;
-            if (!top.childDone) {
-                top.childDone = true;
-                const uint32_t child = Child(entry ? entry : top.page.data() + (v8_ ? 0x0A : 8));
-                if (child != kNoPointer) Push(stack, child);
-                continue;
-            }
-            if (entry) Emit(entry);
-            top.childDone = false;
-            ++top.next;
-        }
-    }
-
-    void Visit(uint32_t address, const uint8_t* value) {
-        const size_t at = store_.Find(address);
-        if (at == seen_.size())
-            Damaged("index of key " + std::to_string(k_) + " names a record that does not exist");
-        if (seen_[at]) Damaged("index of key " + std::to_string(k_) + " visits a record twice");
-        seen_[at] = true;
-        // Compressed records are checked against their keys in one pass afterwards
-        // (CheckKeyValues), each expanded once instead of once per key.
-        if (!layout_.compressed) {
-            store_.KeyValue(address, k_, scratch_.data());
-            if (CompareKeys(layout_, key_, value, scratch_.data()) != 0) Disagrees(layout_, k_);
-        }
-        index_.addresses.push_back(address);
-        index_.values.insert(index_.values.end(), value, value + key_.length);
-    }
-
-    void Emit(const uint8_t* entry) {
-        const uint8_t* value = entry + 4;
-        uint32_t address = store_.AddressAt(value + key_.length);
-        if (!key_.linked) {
-            Visit(address, value);
-            return;
-        }
-        const uint32_t last = store_.AddressAt(value + key_.length + 4);
-        for (;;) {
-            Visit(address, value);
-            if (address == last) return;
-            address = store_.AddressAt(store_.Slot(address) + key_.dupOffset + 4);
-            if (address == kNoPointer)
-                Damaged("a duplicate chain of key " + std::to_string(k_) + " ends early");
-        }
-    }
-
-    void CheckCoverage() {
-        const std::vector<uint32_t>& live = store_.Live();
-        for (size_t i = 0; i < live.size(); ++i) {
-            if (seen_[i]) continue;
-            store_.KeyValue(live[i], k_, scratch_.data());
-            if (!IsNullKey(key_, scratch_.data()))
-                Damaged("index of key " + std::to_string(k_) + " misses records");
-        }
-    }
-
-    // A collation we do not reproduce exactly turns key searches into scans; the walk order
-    // itself is the file's and stays right.
-    void CheckOrder() {
-        const size_t n = index_.addresses.size();
-        const bool unique = !(key_.flags & 0x0001);
-        for (size_t i = 1; i < n; ++i) {
-            const int c = CompareKeys(layout_, key_, &index_.values[(i - 1) * key_.length],
-                                      &index_.values[i * key_.length]);
-            if (c > 0 || (unique && c == 0)) {
-                index_.ordered = false;
-                return;
-            }
-        }
-    }
-
-    TPageFile& file_;
-    const TRealLayout& layout_;
-    TRecordStore& store_;
-    size_t k_;
-    const TRealKey& key_;
-    std::vector<bool> seen_;
-    std::vector<bool> visitedPage_;
-    std::vector<uint8_t> scratch_;
-    TKeyIndex index_;
-    bool v8_;
-    uint32_t header_;
-};
+// Entries read at a time after open: a walk in either direction reads each block once.
+constexpr size_t kBlock = 1024;
 
 }  // namespace
+
+TKeyOrder::TKeyOrder(TPageFile& file, const TRealLayout& layout, TRecordStore& store, size_t k)
+    : file_(file),
+      layout_(layout),
+      store_(store),
+      k_(k),
+      key_(layout.keys[k]),
+      v8_(layout.format == TFormat::New8x),
+      header_(v8_ ? kIndexHeader8 : kIndexHeader),
+      value_(key_.length),
+      scratch_(key_.length) {
+    std::vector<bool> visited(size_t(layout_.pageCount) + 1, false);
+    visited_ = &visited;
+    std::vector<bool> seen(store_.SlotSpace(), false);
+    if (key_.root != kNoPointer) Push(key_.root);
+    std::vector<uint8_t> previous(key_.length);
+    const bool unique = !(key_.flags & 0x0001);
+    for (;;) {
+        if (size_ % kBlock == 0) Mark();
+        uint32_t address = 0;
+        if (!Step(address)) break;
+        Visit(address, seen);
+        if (size_ % kBlock == 0)
+            firstValues_.insert(firstValues_.end(), value_.begin(), value_.end());
+        if (size_ > 0 && ordered_) {
+            // A collation we do not reproduce exactly turns key searches into scans; the
+            // walk order itself is the file's and stays right.
+            const int c = Compare(previous.data(), value_.data());
+            if (c > 0 || (unique && c == 0)) ordered_ = false;
+        }
+        std::memcpy(previous.data(), value_.data(), key_.length);
+        ++size_;
+    }
+    if (size_ % kBlock == 0) marks_.pop_back();  // the walk ended where a block would start
+    if (size_ != store_.Count()) CheckCoverage(seen);
+    stack_.clear();
+    visited_ = nullptr;
+}
+
+uint32_t TKeyOrder::Child(const uint8_t* p) const {
+    if (Le32(p) == kNoPointer) return kNoPointer;
+    if (v8_) return Le32(p);
+    return layout_.format == TFormat::Old5x ? Ws32(p) : PageRefNumber(p);
+}
+
+void TKeyOrder::Push(uint32_t number) const {
+    if (stack_.size() >= kMaxDepth) Damaged("index of key " + std::to_string(k_) + " is too deep");
+    if (number == 0 || number > layout_.pageCount || (visited_ && (*visited_)[number]))
+        Damaged("index of key " + std::to_string(k_) + " loops or leaves the file");
+    if (visited_) (*visited_)[number] = true;
+    const uint8_t type = uint8_t(0x80 + k_);
+    const uint8_t* page = file_.Page(PhysicalPage(layout_, number, type));
+    if (layout_.format != TFormat::Old5x) {
+        if (!PageHeaderMatches(layout_, page, number, type))
+            Damaged("index page " + std::to_string(number) + " does not match its table entry");
+    } else if (Le16(page + 4) & 0x8000) {
+        Damaged("index of key " + std::to_string(k_) + " points at a data page");
+    }
+    TFrame frame;
+    frame.page = number;
+    frame.count = Le16(page + (v8_ ? 8 : 6));
+    if (header_ + uint64_t(frame.count) * key_.entrySize > layout_.pageSize)
+        Damaged("index page " + std::to_string(number) + " holds more entries than fit");
+    frame.bytes.assign(page, page + layout_.pageSize);
+    stack_.push_back(std::move(frame));
+}
+
+// In order: each entry's child, then the entry, and at the end the rightmost child. An
+// entry of a linked-duplicate key stands for its chain, from the first record to the last.
+bool TKeyOrder::Step(uint32_t& address) const {
+    if (inChain_) {
+        address = store_.AddressAt(store_.Slot(chainAt_) + key_.dupOffset + 4);
+        if (address == kNoPointer)
+            Damaged("a duplicate chain of key " + std::to_string(k_) + " ends early");
+        chainAt_ = address;
+        inChain_ = address != chainLast_;
+        return true;
+    }
+    while (!stack_.empty()) {
+        TFrame& top = stack_.back();
+        if (top.next > top.count) {
+            stack_.pop_back();
+            continue;
+        }
+        const uint8_t* entry =
+            top.next < top.count ? top.bytes.data() + header_ + top.next * key_.entrySize : nullptr;
+        if (!top.childDone) {
+            top.childDone = true;
+            const uint32_t child = Child(entry ? entry : top.bytes.data() + (v8_ ? 0x0A : 8));
+            if (child != kNoPointer) Push(child);
+            continue;
+        }
+        top.childDone = false;
+        ++top.next;
+        if (!entry) continue;
+        const uint8_t* value = entry + 4;
+        std::memcpy(value_.data(), value, key_.length);
+        address = store_.AddressAt(value + key_.length);
+        if (key_.linked) {
+            chainAt_ = address;
+            chainLast_ = store_.AddressAt(value + key_.length + 4);
+            inChain_ = address != chainLast_;
+        }
+        return true;
+    }
+    return false;
+}
+
+void TKeyOrder::Mark() {
+    TMark mark;
+    mark.frames = uint32_t(markFrames_.size());
+    mark.depth = uint32_t(stack_.size());
+    mark.inChain = inChain_;
+    mark.chainAt = chainAt_;
+    mark.chainLast = chainLast_;
+    for (const TFrame& f : stack_) markFrames_.push_back({f.page, f.next, f.childDone});
+    marks_.push_back(mark);
+}
+
+void TKeyOrder::Restore(size_t block) const {
+    const TMark& mark = marks_[block];
+    stack_.clear();
+    for (uint32_t i = 0; i < mark.depth; ++i) {
+        const TMarkFrame& f = markFrames_[mark.frames + i];
+        Push(f.page);
+        stack_.back().next = f.next;
+        stack_.back().childDone = f.childDone;
+    }
+    inChain_ = mark.inChain;
+    chainAt_ = mark.chainAt;
+    chainLast_ = mark.chainLast;
+    // Inside a chain the value is that of the block's first entry, the chain's own.
+    std::memcpy(value_.data(), &firstValues_[block * key_.length], key_.length);
+}
+
+const TKeyOrder::TBlock& TKeyOrder::Load(size_t pos) const {
+    const size_t number = pos / kBlock;
+    for (size_t i = 0; i < 2; ++i)
+        if (blocks_[i].number == number) {
+            older_ = 1 - i;
+            return blocks_[i];
+        }
+    TBlock& b = blocks_[older_];
+    older_ = 1 - older_;
+    b.number = SIZE_MAX;  // a failing read leaves nothing behind
+    b.addresses.clear();
+    b.values.clear();
+    Restore(number);
+    const size_t count = std::min(kBlock, size_ - number * kBlock);
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t address = 0;
+        if (!Step(address))
+            Damaged("index of key " + std::to_string(k_) + " changed under the reader");
+        b.addresses.push_back(address);
+        b.values.insert(b.values.end(), value_.begin(), value_.end());
+    }
+    stack_.clear();
+    b.number = number;
+    return b;
+}
+
+uint32_t TKeyOrder::Address(size_t pos) const {
+    return Load(pos).addresses[pos % kBlock];
+}
+
+const uint8_t* TKeyOrder::Value(size_t pos) const {
+    return &Load(pos).values[(pos % kBlock) * key_.length];
+}
+
+int TKeyOrder::Compare(const uint8_t* a, const uint8_t* b) const {
+    return CompareKeys(layout_, key_, a, b);
+}
+
+size_t TKeyOrder::Bound(const uint8_t* value, bool after) const {
+    auto before = [&](const uint8_t* v) {
+        const int c = Compare(v, value);
+        return c < 0 || (after && c == 0);
+    };
+    // The blocks whose first entry lies before the bound, then the last of them.
+    size_t lo = 0, hi = marks_.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (before(&firstValues_[mid * key_.length]))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == 0) return 0;
+    lo = (lo - 1) * kBlock + 1;
+    hi = std::min(lo - 1 + kBlock, size_);
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (before(Value(mid)))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+void TKeyOrder::Visit(uint32_t address, std::vector<bool>& seen) {
+    if (!store_.IsLive(address))
+        Damaged("index of key " + std::to_string(k_) + " names a record that does not exist");
+    const uint64_t slot = store_.SlotNumber(address);
+    if (seen[slot]) Damaged("index of key " + std::to_string(k_) + " visits a record twice");
+    seen[slot] = true;
+    store_.KeyValue(address, k_, scratch_.data());
+    if (Compare(value_.data(), scratch_.data()) != 0) Disagrees(layout_, k_);
+}
+
+// Records the index leaves out must have a null key.
+void TKeyOrder::CheckCoverage(const std::vector<bool>& seen) {
+    for (uint32_t a = store_.First(); a != kNoPointer; a = store_.Next(a)) {
+        if (seen[store_.SlotNumber(a)]) continue;
+        store_.KeyValue(a, k_, scratch_.data());
+        if (!IsNullKey(key_, scratch_.data()))
+            Damaged("index of key " + std::to_string(k_) + " misses records");
+    }
+}
 
 void Disagrees(const TRealLayout& layout, size_t k) {
     if (layout.ownerMarked)
         throw ERealFile(kInvalidOwner, "Not supported: records encrypted under an owner name");
     Damaged("index of key " + std::to_string(k) + " disagrees with a record");
-}
-
-void CheckKeyValues(const TRealLayout& layout, TRecordStore& store,
-                    const std::vector<TKeyIndex>& indexes) {
-    constexpr uint32_t kAbsent = 0xFFFFFFFFu;
-    const std::vector<uint32_t>& live = store.Live();
-    // Position of each live record in each index, in physical order.
-    std::vector<std::vector<uint32_t>> positions(indexes.size());
-    for (size_t k = 0; k < indexes.size(); ++k) {
-        positions[k].assign(live.size(), kAbsent);
-        const std::vector<uint32_t>& addresses = indexes[k].addresses;
-        for (size_t pos = 0; pos < addresses.size(); ++pos)
-            positions[k][store.Find(addresses[pos])] = uint32_t(pos);
-    }
-    std::vector<uint8_t> record;
-    std::vector<uint8_t> value;
-    for (size_t i = 0; i < live.size(); ++i) {
-        store.Read(live[i], record);
-        for (size_t k = 0; k < indexes.size(); ++k) {
-            const uint32_t pos = positions[k][i];
-            if (pos == kAbsent) continue;
-            const TRealKey& key = layout.keys[k];
-            value.clear();
-            for (const TRealSegment& seg : key.segments)
-                value.insert(value.end(), record.begin() + seg.offset,
-                             record.begin() + seg.offset + seg.length);
-            if (CompareKeys(layout, key, &indexes[k].values[size_t(pos) * key.length],
-                            value.data()) != 0)
-                Disagrees(layout, k);
-        }
-    }
-}
-
-TKeyIndex BuildKeyIndex(TPageFile& file, const TRealLayout& layout, TRecordStore& store, size_t k) {
-    return TIndexWalk(file, layout, store, k).Run();
 }
 
 }  // namespace recman::real

@@ -29,9 +29,8 @@ void* PointerAt(const uint8_t* p) {
 
 TRealFile::TRealFile(const std::string& path) : file(path), layout(ReadLayout(file)) {
     store = std::make_unique<TRecordStore>(file, layout);
-    for (size_t k = 0; k < layout.keys.size(); ++k)
-        indexes.push_back(BuildKeyIndex(file, layout, *store, k));
-    if (layout.compressed) CheckKeyValues(layout, *store, indexes);
+    indexes.reserve(layout.keys.size());
+    for (size_t k = 0; k < layout.keys.size(); ++k) indexes.emplace_back(file, layout, *store, k);
 }
 
 int16_t TRealCursor::Execute(Request& r) {
@@ -95,84 +94,74 @@ int16_t TRealCursor::Execute(Request& r) {
 }
 
 int TRealCursor::Compare(size_t k, size_t pos, const uint8_t* value) const {
-    const TRealKey& key = file_->layout.keys[k];
-    return CompareKeys(file_->layout, key, &file_->indexes[k].values[pos * key.length], value);
+    return CompareKeys(file_->layout, file_->layout.keys[k], file_->indexes[k].Value(pos), value);
 }
 
 size_t TRealCursor::Search(size_t k, uint16_t op, const uint8_t* value) const {
-    const TKeyIndex& index = file_->indexes[k];
-    const size_t n = index.addresses.size();
-    if (index.ordered) {
-        auto bound = [&](bool after) {
-            size_t lo = 0, hi = n;
-            while (lo < hi) {
-                const size_t mid = lo + (hi - lo) / 2;
-                const int c = Compare(k, mid, value);
-                if (c < 0 || (after && c == 0))
-                    lo = mid + 1;
-                else
-                    hi = mid;
-            }
-            return lo;
-        };
+    const TKeyOrder& index = file_->indexes[k];
+    const size_t n = index.Size();
+    if (index.Ordered()) {
         switch (op) {
             case kOpGetEqual: {
-                const size_t at = bound(false);
+                const size_t at = index.Bound(value, false);
                 return at < n && Compare(k, at, value) == 0 ? at : n;
             }
             case kOpGetGreater:
-                return bound(true);
+                return index.Bound(value, true);
             case kOpGetGreaterOrEqual:
-                return bound(false);
+                return index.Bound(value, false);
             case kOpGetLess: {
-                const size_t at = bound(false);
+                const size_t at = index.Bound(value, false);
                 return at == 0 ? n : at - 1;
             }
             default: {
-                const size_t at = bound(true);
+                const size_t at = index.Bound(value, true);
                 return at == 0 ? n : at - 1;
             }
         }
     }
     // Scan: the nearest qualifying value, the first of equals going up, the last going down.
-    size_t best = n;
+    const uint16_t length = file_->layout.keys[k].length;
+    std::vector<uint8_t> best(length);
+    size_t at = n;
     for (size_t i = 0; i < n; ++i) {
         const int c = Compare(k, i, value);
+        bool take = false;
         switch (op) {
             case kOpGetEqual:
                 if (c == 0) return i;
                 break;
             case kOpGetGreater:
             case kOpGetGreaterOrEqual:
-                if ((op == kOpGetGreater ? c > 0 : c >= 0) &&
-                    (best == n ||
-                     Compare(k, i, &index.values[best * file_->layout.keys[k].length]) < 0))
-                    best = i;
+                take = (op == kOpGetGreater ? c > 0 : c >= 0) &&
+                       (at == n || Compare(k, i, best.data()) < 0);
                 break;
             default:
-                if ((op == kOpGetLess ? c < 0 : c <= 0) &&
-                    (best == n ||
-                     Compare(k, i, &index.values[best * file_->layout.keys[k].length]) >= 0))
-                    best = i;
+                take = (op == kOpGetLess ? c < 0 : c <= 0) &&
+                       (at == n || Compare(k, i, best.data()) >= 0);
                 break;
         }
+        if (take) {
+            at = i;
+            std::memcpy(best.data(), index.Value(i), length);
+        }
     }
-    return best;
+    return at;
 }
 
 size_t TRealCursor::Locate(size_t k, uint32_t address) {
-    const TKeyIndex& index = file_->indexes[k];
-    const size_t n = index.addresses.size();
-    if (index.ordered) {
+    const TKeyOrder& index = file_->indexes[k];
+    const size_t n = index.Size();
+    if (index.Ordered()) {
         scratch_.resize(file_->layout.keys[k].length);
         file_->store->KeyValue(address, k, scratch_.data());
         for (size_t at = Search(k, kOpGetEqual, scratch_.data());
              at < n && Compare(k, at, scratch_.data()) == 0; ++at)
-            if (index.addresses[at] == address) return at;
+            if (index.Address(at) == address) return at;
         return n;
     }
     for (size_t at = 0; at < n; ++at)
-        if (index.addresses[at] == address) return at;
+        if (index.Address(at) == address) return at;
     return n;
 }
 
@@ -203,11 +192,11 @@ int16_t TRealCursor::ReturnRecord(Request& r, uint32_t address) {
 
 void TRealCursor::ReturnKey(Request& r, size_t k, size_t pos) {
     const uint16_t length = file_->layout.keys[k].length;
-    std::memcpy(r.key, &file_->indexes[k].values[pos * length], length);
+    std::memcpy(r.key, file_->indexes[k].Value(pos), length);
 }
 
 int16_t TRealCursor::Land(Request& r, size_t k, size_t pos, bool keyOnly) {
-    const uint32_t address = file_->indexes[k].addresses[pos];
+    const uint32_t address = file_->indexes[k].Address(pos);
     int16_t status = kOk;
     if (!keyOnly) {
         status = ReturnRecord(r, address);
@@ -220,7 +209,7 @@ int16_t TRealCursor::Land(Request& r, size_t k, size_t pos, bool keyOnly) {
     logicalKey_ = k;
     logicalPos_ = pos;
     physical_ = !keyOnly;
-    if (!keyOnly) physicalPos_ = file_->store->Find(address);
+    if (!keyOnly) physicalAddress_ = address;
     return status;
 }
 
@@ -229,7 +218,7 @@ int16_t TRealCursor::GetByKey(Request& r, uint16_t op, bool keyOnly) {
     if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
     const size_t k = size_t(r.keyNumber);
     if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
-    const size_t n = file_->indexes[k].addresses.size();
+    const size_t n = file_->indexes[k].Size();
     size_t pos = n;
     switch (op) {
         case kOpGetFirst:
@@ -259,24 +248,24 @@ int16_t TRealCursor::GetByKey(Request& r, uint16_t op, bool keyOnly) {
 }
 
 int16_t TRealCursor::Step(Request& r, uint16_t op) {
-    const size_t n = file_->store->Live().size();
-    size_t pos = n;
+    const TRecordStore& store = *file_->store;
+    uint32_t address = kNoPointer;
     const bool fromStart = op == kOpStepFirst || (op == kOpStepNext && !physical_);
     const bool fromEnd = op == kOpStepLast || (op == kOpStepPrevious && !physical_);
     if (fromStart)
-        pos = 0;
+        address = store.First();
     else if (fromEnd)
-        pos = n == 0 ? n : n - 1;
+        address = store.Last();
     else if (op == kOpStepNext)
-        pos = physicalPos_ + 1;
-    else if (physicalPos_ > 0)
-        pos = physicalPos_ - 1;
-    if (pos >= n) return kEndOfFile;
-    const int16_t status = ReturnRecord(r, file_->store->Live()[pos]);
+        address = store.Next(physicalAddress_);
+    else
+        address = store.Previous(physicalAddress_);
+    if (address == kNoPointer) return kEndOfFile;
+    const int16_t status = ReturnRecord(r, address);
     if (status == kDataBufferTooShort && *r.dataLength == 0) return status;
     logical_ = false;
     physical_ = true;
-    physicalPos_ = pos;
+    physicalAddress_ = address;
     return status;
 }
 
@@ -293,7 +282,7 @@ int16_t TRealCursor::Stat(Request& r) {
     out[4] = uint8_t(layout.keys.size());
     if (r.keyNumber == -1)
         out[5] = uint8_t(((layout.version >> 8) << 4) | ((layout.version >> 4) & 0x0F));
-    PutLe32(out + 6, uint32_t(file_->store->Live().size()));
+    PutLe32(out + 6, uint32_t(file_->store->Count()));
     PutLe16(out + 10, uint16_t(layout.fileFlags | (layout.variable ? 0x0001 : 0)));
     uint8_t* spec = out + kStatFileSpec;
     for (size_t k = 0; k < layout.keys.size(); ++k) {
@@ -325,7 +314,7 @@ int16_t TRealCursor::Stat(Request& r) {
 int16_t TRealCursor::GetPosition(Request& r) {
     if (!physical_) return kInvalidPositioning;
     if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
-    PutWs32(static_cast<uint8_t*>(r.data), file_->store->Live()[physicalPos_]);
+    PutWs32(static_cast<uint8_t*>(r.data), physicalAddress_);
     *r.dataLength = 4;
     return kOk;
 }
@@ -333,22 +322,21 @@ int16_t TRealCursor::GetPosition(Request& r) {
 int16_t TRealCursor::GetDirect(Request& r) {
     if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
     const uint32_t address = Ws32(static_cast<const uint8_t*>(r.data));
-    const size_t at = file_->store->Find(address);
-    if (at == file_->store->Live().size()) return kInvalidRecordAddress;
+    if (!file_->store->IsLive(address)) return kInvalidRecordAddress;
     const auto& keys = file_->layout.keys;
     if (r.keyNumber == -1) {
         const int16_t status = ReturnRecord(r, address);
         if (status == kDataBufferTooShort && *r.dataLength == 0) return status;
         logical_ = false;
         physical_ = true;
-        physicalPos_ = at;
+        physicalAddress_ = address;
         return status;
     }
     if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
     const size_t k = size_t(r.keyNumber);
     if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
     const size_t pos = Locate(k, address);
-    if (pos == file_->indexes[k].addresses.size()) return kNullKeyPath;
+    if (pos == file_->indexes[k].Size()) return kNullKeyPath;
     return Land(r, k, pos, false);
 }
 
@@ -359,8 +347,7 @@ int16_t TRealCursor::GetChunk(Request& r) {
     const uint32_t address = Ws32(in);
     const uint32_t sub = Le32(in + 4) & ~(kChunkNextInRecord | kChunkPartsOfKey);
     const bool nextInRecord = Le32(in + 4) & kChunkNextInRecord;
-    const size_t at = file_->store->Find(address);
-    if (at == file_->store->Live().size()) return kInvalidRecordAddress;
+    if (!file_->store->IsLive(address)) return kInvalidRecordAddress;
 
     // The descriptor is copied first: direct chunks overwrite it.
     std::vector<uint8_t> desc;
@@ -441,7 +428,7 @@ int16_t TRealCursor::GetChunk(Request& r) {
     }
     *r.dataLength = uint32_t(delivered);
     physical_ = true;
-    physicalPos_ = at;
+    physicalAddress_ = address;
     return status;
 }
 
@@ -450,38 +437,40 @@ int16_t TRealCursor::GetByPercentage(Request& r) {
     const uint16_t percent = Le16(static_cast<const uint8_t*>(r.data));
     if (percent > kPercentScale) return kInvalidRecordAddress;
     if (r.keyNumber == -1) {
-        const size_t n = file_->store->Live().size();
+        const uint64_t n = file_->store->Count();
         if (n == 0) return kEndOfFile;
-        const size_t pos = (uint64_t(percent) * (n - 1) + kPercentScale / 2) / kPercentScale;
-        const int16_t status = ReturnRecord(r, file_->store->Live()[pos]);
+        const uint32_t address =
+            file_->store->Nth((uint64_t(percent) * (n - 1) + kPercentScale / 2) / kPercentScale);
+        const int16_t status = ReturnRecord(r, address);
         if (status == kDataBufferTooShort && *r.dataLength == 0) return status;
         logical_ = false;
         physical_ = true;
-        physicalPos_ = pos;
+        physicalAddress_ = address;
         return status;
     }
     const auto& keys = file_->layout.keys;
     if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
     const size_t k = size_t(r.keyNumber);
     if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
-    const size_t n = file_->indexes[k].addresses.size();
+    const size_t n = file_->indexes[k].Size();
     if (n == 0) return kEndOfFile;
     return Land(r, k, (uint64_t(percent) * (n - 1) + kPercentScale / 2) / kPercentScale, false);
 }
 
 int16_t TRealCursor::FindPercentage(Request& r) {
     if (!r.data || !r.dataLength || *r.dataLength < 4) return kDataBufferTooShort;
-    size_t pos = 0, n = 0;
+    uint64_t pos = 0, n = 0;
     if (r.keyNumber == -1) {
-        n = file_->store->Live().size();
-        pos = file_->store->Find(Ws32(static_cast<const uint8_t*>(r.data)));
-        if (pos == n) return kInvalidRecordAddress;
+        const uint32_t address = Ws32(static_cast<const uint8_t*>(r.data));
+        if (!file_->store->IsLive(address)) return kInvalidRecordAddress;
+        n = file_->store->Count();
+        pos = file_->store->PositionOf(address);
     } else {
         const auto& keys = file_->layout.keys;
         if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
         const size_t k = size_t(r.keyNumber);
         if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
-        n = file_->indexes[k].addresses.size();
+        n = file_->indexes[k].Size();
         scratch_.assign(static_cast<const uint8_t*>(r.key),
                         static_cast<const uint8_t*>(r.key) + keys[k].length);
         pos = Search(k, kOpGetEqual, scratch_.data());

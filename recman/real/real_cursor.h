@@ -20,7 +20,7 @@ struct TRealFile {
     TPageFile file;
     TRealLayout layout;
     std::unique_ptr<TRecordStore> store;
-    std::vector<TKeyIndex> indexes;
+    std::vector<TKeyOrder> indexes;
 };
 
 class TRealCursor : public Cursor {
@@ -57,7 +57,7 @@ class TRealCursor : public Cursor {
     size_t logicalKey_ = 0;
     size_t logicalPos_ = 0;
     bool physical_ = false;
-    size_t physicalPos_ = 0;
+    uint32_t physicalAddress_ = 0;
     uint32_t chunkAddress_ = 0xFFFFFFFFu;
     uint64_t chunkNext_ = 0;
     std::vector<uint8_t> record_;

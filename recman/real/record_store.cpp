@@ -30,6 +30,9 @@ TTailPointer ParsePointer(const TRealLayout& layout, const uint8_t* p) {
     return t;
 }
 
+// Every this many live records, the address of one is kept, to find a position quickly.
+constexpr uint64_t kMarkEvery = 1024;
+
 [[noreturn]] void BadTail(const std::string& what) {
     throw ERealFile(kVariablePageError, "Damaged variable record: " + what);
 }
@@ -37,104 +40,190 @@ TTailPointer ParsePointer(const TRealLayout& layout, const uint8_t* p) {
 }  // namespace
 
 TRecordStore::TRecordStore(TPageFile& file, const TRealLayout& layout)
-    : file_(file), layout_(layout) {
+    : file_(file),
+      layout_(layout),
+      perPage_((layout.pageSize - layout.pageHeader) / layout.physicalLength),
+      endPage_(layout.format == TFormat::Old5x ? std::max<uint32_t>(layout.pageCount, 1)
+                                               : layout.pageCount + 1) {
     if (layout.format == TFormat::Old5x)
         EnumerateOld();
     else
         EnumerateNew();
-    if (live_.size() != layout.recordCount)
+    if (count_ != layout.recordCount)
         Damaged("the file says " + std::to_string(layout.recordCount) + " records but holds " +
-                std::to_string(live_.size()));
+                std::to_string(count_));
 }
 
 uint32_t TRecordStore::AddressAt(const uint8_t* p) const {
     return layout_.format == TFormat::New8x ? Le32(p) : Ws32(p);
 }
 
+void TRecordStore::Tally(uint32_t address) {
+    if (count_ % kMarkEvery == 0) marks_.push_back(address);
+    ++count_;
+}
+
 void TRecordStore::EnumerateOld() {
     const uint32_t p = layout_.pageSize;
     const uint32_t pages = layout_.pageCount;
     const uint32_t header = layout_.pageHeader;
-    std::vector<bool> freePage(pages, false);
+    freePage_.assign(pages, false);
     uint32_t next = layout_.freePageChain;
     for (uint32_t steps = 0; next != kNoPointer; ++steps) {
         if (next == 0 || next >= pages) Damaged("the free page chain leaves the file");
-        if (freePage[next] || steps > pages) Damaged("the free page chain loops");
-        freePage[next] = true;
+        if (freePage_[next] || steps > pages) Damaged("the free page chain loops");
+        freePage_[next] = true;
         next = Ws32(file_.Page(next) + 8);
     }
-    auto isData = [&](uint32_t page) {
-        return page > 0 && page < pages && !freePage[page] && (Le16(file_.Page(page) + 4) & 0x8000);
-    };
-    const uint32_t perPage = (p - header) / layout_.physicalLength;
-    std::vector<uint32_t> deleted;
     next = layout_.deletedChain;
     while (next != kNoPointer) {
         const uint32_t page = next / p;
         const uint32_t off = next % p;
-        if (!isData(page) || off < header || (off - header) % layout_.physicalLength ||
-            (off - header) / layout_.physicalLength >= perPage)
+        if (!IsDataPage(page) || off < header || (off - header) % layout_.physicalLength ||
+            (off - header) / layout_.physicalLength >= perPage_)
             Damaged("the deleted record chain points outside the data pages");
-        if (deleted.size() > uint64_t(pages) * perPage) Damaged("the deleted record chain loops");
-        deleted.push_back(next);
+        if (deleted_.size() > uint64_t(pages) * perPage_) Damaged("the deleted record chain loops");
+        deleted_.push_back(next);
         next = Ws32(file_.Page(page) + off);
     }
-    std::sort(deleted.begin(), deleted.end());
-    if (std::adjacent_find(deleted.begin(), deleted.end()) != deleted.end())
+    std::sort(deleted_.begin(), deleted_.end());
+    if (std::adjacent_find(deleted_.begin(), deleted_.end()) != deleted_.end())
         Damaged("the deleted record chain loops");
-    for (uint32_t page = 1; page < pages; ++page) {
-        if (!isData(page)) continue;
+    for (uint32_t page = firstPage_; page < endPage_; ++page) {
+        if (!IsDataPage(page)) continue;
         if (Ws32(file_.Page(page)) != page)
             Damaged("data page " + std::to_string(page) + " does not carry its own number");
-        uint32_t limit = p;
-        if (page == layout_.currentPage)
-            limit = layout_.currentFree >= p ? 0 : p - layout_.currentFree;
-        for (uint32_t s = 0; s < perPage; ++s) {
-            const uint32_t off = header + s * layout_.physicalLength;
-            if (off >= limit) break;
-            const uint32_t address = page * p + off;
-            if (!std::binary_search(deleted.begin(), deleted.end(), address))
-                live_.push_back(address);
-        }
+        const uint32_t limit = SlotLimit(page);
+        for (uint32_t s = 0; s < limit; ++s)
+            if (Used(nullptr, page, s)) Tally(AddressOf(page, s));
     }
 }
 
 // 6.x and 8.x: a slot is in use when its usage count is not zero; a compressed record's
 // slot has its state byte after the pointer (1 in use, 0 free) instead.
 void TRecordStore::EnumerateNew() {
-    const uint32_t p = layout_.pageSize;
-    const uint32_t header = layout_.pageHeader;
-    const uint32_t perPage = (p - header) / layout_.physicalLength;
     const bool v8 = layout_.format == TFormat::New8x;
-    for (uint32_t logical = 1; logical <= layout_.pageCount; ++logical) {
-        if (layout_.pageType[logical] != 'D') continue;
+    for (uint32_t logical = firstPage_; logical < endPage_; ++logical) {
+        if (!IsDataPage(logical)) continue;
         const uint8_t* page = file_.Page(layout_.physical[logical]);
         if (!PageHeaderMatches(layout_, page, logical, 'D') || (!v8 && !(Le16(page + 4) & 0x8000)))
             Damaged("data page " + std::to_string(logical) + " does not match its table entry");
-        for (uint32_t s = 0; s < perPage; ++s) {
-            const uint32_t off = header + s * layout_.physicalLength;
-            bool used = false;
-            if (layout_.compressed) {
-                const uint8_t state = page[off + layout_.pointerSize];
-                if (state > 1)
-                    Damaged("a record slot of data page " + std::to_string(logical) +
-                            " is in an unknown state");
-                used = state == 1;
-            } else {
-                used = Le16(page + off) != 0;
-            }
-            if (used) live_.push_back(v8 ? (logical << layout_.slotBits) | s : logical * p + off);
+        for (uint32_t s = 0; s < perPage_; ++s) {
+            if (layout_.compressed &&
+                page[layout_.pageHeader + s * layout_.physicalLength + layout_.pointerSize] > 1)
+                Damaged("a record slot of data page " + std::to_string(logical) +
+                        " is in an unknown state");
+            if (Used(page, logical, s)) Tally(AddressOf(logical, s));
         }
     }
 }
 
-size_t TRecordStore::Find(uint32_t address) const {
-    // Walks ask for the record after the one found last: tried before a search.
-    if (const size_t next = lastFound_ + 1; next < live_.size() && live_[next] == address)
-        return lastFound_ = next;
-    auto it = std::lower_bound(live_.begin(), live_.end(), address);
-    if (it == live_.end() || *it != address) return live_.size();
-    return lastFound_ = size_t(it - live_.begin());
+bool TRecordStore::IsDataPage(uint32_t page) const {
+    if (page < firstPage_ || page >= endPage_) return false;
+    if (layout_.format != TFormat::Old5x) return layout_.pageType[page] == 'D';
+    return !freePage_[page] && (Le16(file_.Page(page) + 4) & 0x8000);
+}
+
+uint32_t TRecordStore::SlotLimit(uint32_t page) const {
+    if (layout_.format != TFormat::Old5x || page != layout_.currentPage) return perPage_;
+    const uint32_t p = layout_.pageSize;
+    const uint32_t filled = layout_.currentFree >= p ? 0 : p - layout_.currentFree;
+    // Slots that begin before the free space.
+    if (filled <= layout_.pageHeader) return 0;
+    return std::min(perPage_, (filled - layout_.pageHeader + layout_.physicalLength - 1) /
+                                  layout_.physicalLength);
+}
+
+const uint8_t* TRecordStore::DataPage(uint32_t page) const {
+    return layout_.format == TFormat::Old5x ? nullptr : file_.Page(layout_.physical[page]);
+}
+
+bool TRecordStore::Used(const uint8_t* bytes, uint32_t page, uint32_t s) const {
+    if (layout_.format == TFormat::Old5x)
+        return !std::binary_search(deleted_.begin(), deleted_.end(), AddressOf(page, s));
+    const uint8_t* slot = bytes + layout_.pageHeader + s * layout_.physicalLength;
+    return layout_.compressed ? slot[layout_.pointerSize] == 1 : Le16(slot) != 0;
+}
+
+uint32_t TRecordStore::AddressOf(uint32_t page, uint32_t s) const {
+    if (layout_.format == TFormat::New8x) return (page << layout_.slotBits) | s;
+    return page * layout_.pageSize + layout_.pageHeader + s * layout_.physicalLength;
+}
+
+bool TRecordStore::Split(uint32_t address, uint32_t& page, uint32_t& s) const {
+    if (layout_.format == TFormat::New8x) {
+        page = address >> layout_.slotBits;
+        s = address & ((1u << layout_.slotBits) - 1);
+    } else {
+        page = address / layout_.pageSize;
+        const uint32_t off = address % layout_.pageSize;
+        if (off < layout_.pageHeader || (off - layout_.pageHeader) % layout_.physicalLength)
+            return false;
+        s = (off - layout_.pageHeader) / layout_.physicalLength;
+    }
+    return s < perPage_ && IsDataPage(page);
+}
+
+bool TRecordStore::IsLive(uint32_t address) const {
+    uint32_t page = 0, s = 0;
+    return Split(address, page, s) && s < SlotLimit(page) && Used(DataPage(page), page, s);
+}
+
+uint64_t TRecordStore::SlotNumber(uint32_t address) const {
+    uint32_t page = 0, s = 0;
+    if (!Split(address, page, s)) Damaged("a record address does not name a record slot");
+    return uint64_t(page) * perPage_ + s;
+}
+
+uint32_t TRecordStore::Scan(uint32_t page, uint32_t s, bool forward) const {
+    if (forward) {
+        for (; page < endPage_; ++page, s = 0) {
+            if (!IsDataPage(page)) continue;
+            const uint8_t* bytes = DataPage(page);
+            for (const uint32_t limit = SlotLimit(page); s < limit; ++s)
+                if (Used(bytes, page, s)) return AddressOf(page, s);
+        }
+        return kNoPointer;
+    }
+    for (; page >= firstPage_ && page < endPage_; --page, s = perPage_) {
+        if (!IsDataPage(page)) continue;
+        const uint8_t* bytes = DataPage(page);
+        for (uint32_t i = std::min(s + 1, SlotLimit(page)); i-- > 0;)
+            if (Used(bytes, page, i)) return AddressOf(page, i);
+    }
+    return kNoPointer;
+}
+
+uint32_t TRecordStore::Last() const {
+    return endPage_ > firstPage_ ? Scan(endPage_ - 1, perPage_, false) : kNoPointer;
+}
+
+uint32_t TRecordStore::Next(uint32_t address) const {
+    uint32_t page = 0, s = 0;
+    if (!Split(address, page, s)) return kNoPointer;
+    return Scan(page, s + 1, true);
+}
+
+uint32_t TRecordStore::Previous(uint32_t address) const {
+    uint32_t page = 0, s = 0;
+    if (!Split(address, page, s)) return kNoPointer;
+    if (s > 0) return Scan(page, s - 1, false);
+    return page > firstPage_ ? Scan(page - 1, perPage_, false) : kNoPointer;
+}
+
+uint32_t TRecordStore::Nth(uint64_t i) const {
+    uint32_t address = marks_.at(i / kMarkEvery);
+    for (uint64_t step = i % kMarkEvery; step > 0; --step) address = Next(address);
+    return address;
+}
+
+uint64_t TRecordStore::PositionOf(uint32_t address) const {
+    // Addresses ascend in physical order: the mark at or before address, then steps.
+    const auto it = std::upper_bound(marks_.begin(), marks_.end(), address);
+    if (it == marks_.begin()) return 0;
+    uint64_t pos = uint64_t(it - marks_.begin() - 1) * kMarkEvery;
+    for (uint32_t at = *(it - 1); at != address && at != kNoPointer; at = Next(at)) ++pos;
+    return pos;
 }
 
 uint64_t TRecordStore::SlotOffset(uint32_t address) const {

@@ -1,5 +1,7 @@
 // The live records of a vendor file in physical order, and reading one record (its fixed
 // part and its variable tail, or its compressed stream expanded) by its 4-byte address.
+// Physical order is found in the data pages as it is walked: memory does not grow with the
+// number of records.
 #pragma once
 
 #include <cstdint>
@@ -19,14 +21,26 @@ struct TTailPointer {
 
 class TRecordStore {
   public:
-    // Enumerates the live slots; throws ERealFile status 2 when the page or slot chains are
+    // Walks the data pages once; throws ERealFile status 2 when the page or slot chains are
     // damaged or the count of live slots differs from the record count of the file.
     TRecordStore(TPageFile& file, const TRealLayout& layout);
 
-    // Addresses of the live records, ascending (the order of the Step operations).
-    const std::vector<uint32_t>& Live() const { return live_; }
-    // Position of address in Live(), or Live().size() when it is not a live record.
-    size_t Find(uint32_t address) const;
+    uint64_t Count() const { return count_; }
+    // Physical order (the order of the Step operations): the first and last live records
+    // and the neighbours of a live one, or kNoPointer past either end.
+    uint32_t First() const { return Scan(firstPage_, 0, true); }
+    uint32_t Last() const;
+    uint32_t Next(uint32_t address) const;
+    uint32_t Previous(uint32_t address) const;
+    // True when address names a slot that holds a live record.
+    bool IsLive(uint32_t address) const;
+    // The live record at position i (below Count()) in physical order, and the position of
+    // a live record.
+    uint32_t Nth(uint64_t i) const;
+    uint64_t PositionOf(uint32_t address) const;
+    // Every slot of the file has a number below SlotSpace(): for marking records seen.
+    uint64_t SlotSpace() const { return uint64_t(endPage_) * perPage_; }
+    uint64_t SlotNumber(uint32_t address) const;
 
     // The slot of a live record (physical length bytes), valid until the next read.
     const uint8_t* Slot(uint32_t address);
@@ -56,12 +70,33 @@ class TRecordStore {
     void EnumerateOld();
     void EnumerateNew();
 
+    // Pages are numbered as addresses number them: physical in 5.x, logical in 6.x and 8.x.
+    bool IsDataPage(uint32_t page) const;
+    // Slots of the page that can hold records (the 5.x current page is partly filled).
+    uint32_t SlotLimit(uint32_t page) const;
+    // Whether slot s of a data page, whose bytes are given, holds a live record.
+    bool Used(const uint8_t* bytes, uint32_t page, uint32_t s) const;
+    const uint8_t* DataPage(uint32_t page) const;
+    uint32_t AddressOf(uint32_t page, uint32_t s) const;
+    // Splits an address into page and slot; false when it names no slot of a data page.
+    bool Split(uint32_t address, uint32_t& page, uint32_t& s) const;
+    // The first live record at or after slot s of page going forward, or at or before it
+    // going backward (s may then be past the page's last slot).
+    uint32_t Scan(uint32_t page, uint32_t s, bool forward) const;
+    // Remembers the address of every kMarkEvery-th live record while enumerating.
+    void Tally(uint32_t address);
+
     TPageFile& file_;
     const TRealLayout& layout_;
-    std::vector<uint32_t> live_;
-    mutable size_t lastFound_ = 0;  // where Find found the last address it was asked
-    std::vector<uint8_t> stream_;   // a compressed record as stored, reused
-    std::vector<uint8_t> record_;   // an expanded record for its key values, reused
+    uint32_t perPage_ = 0;
+    uint32_t firstPage_ = 1;
+    uint32_t endPage_ = 1;  // one past the last page number
+    uint64_t count_ = 0;
+    std::vector<uint32_t> marks_;    // address of live records 0, kMarkEvery, 2 kMarkEvery...
+    std::vector<bool> freePage_;     // 5.x: pages on the free chain
+    std::vector<uint32_t> deleted_;  // 5.x: the deleted chain, sorted
+    std::vector<uint8_t> stream_;    // a compressed record as stored, reused
+    std::vector<uint8_t> record_;    // an expanded record for its key values, reused
 };
 
 }  // namespace recman::real

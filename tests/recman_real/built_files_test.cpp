@@ -306,3 +306,132 @@ TEST(RealBuiltFiles, CompressedRecordsThatDisagreeWithTheirIndex) {
 }
 
 }  // namespace
+
+namespace {
+
+// Long enough that every key and the physical order span several of the blocks the
+// reader reads its index in; groups of key 1 are linked duplicate chains across them.
+TEST(RealBuiltFiles, LongFilesAnswerEveryPositioningAcrossTheirLength) {
+    const uint32_t n = 5000, groups = 7;
+    struct TFormatCase {
+        const char* name;
+        bool newFormat, format8;
+    };
+    for (const TFormatCase& fc : {TFormatCase{"5.x", false, false}, TFormatCase{"6.0", true, false},
+                                  TFormatCase{"8.0", true, true}}) {
+        SCOPED_TRACE(fc.name);
+        TImageSpec spec;
+        spec.recordLength = 8;
+        spec.pageSize = 1024;
+        spec.newFormat = fc.newFormat;
+        spec.format8 = fc.format8;
+        spec.keys.push_back({{{0, 4, 14, 0, 0}}, false});  // unique, inserted out of order
+        spec.keys.push_back({{{4, 2, 14, 0, 0}}, true});   // linked duplicates
+        std::vector<std::vector<uint8_t>> records;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t v = (i * 3001) % n;
+            records.push_back({uint8_t(v), uint8_t(v >> 8), 0, 0, uint8_t(v % groups), 0,
+                               uint8_t(i), uint8_t(i >> 8)});
+        }
+        const std::string path = Path(std::string("long") + fc.name + ".dat");
+        realbench::WriteRealImage(path, spec, records);
+        TOpenFile f(path);
+        ASSERT_EQ(f.openStatus, 0) << recman::real::LastOpenError();
+        auto value = [](const TCall& c) { return c.status == 0 ? I32(c.data, 0) : -c.status; };
+        auto key0 = [](uint32_t v) {
+            return std::vector<uint8_t>{uint8_t(v), uint8_t(v >> 8), 0, 0};
+        };
+
+        // Both directions on both keys, and physically.
+        const auto byValue = f.Walk(0);
+        ASSERT_EQ(byValue.size(), n);
+        for (uint32_t v = 0; v < n; ++v) ASSERT_EQ(I32(byValue[v], 0), int32_t(v));
+        auto byGroup = f.Walk(1);
+        ASSERT_EQ(byGroup.size(), n);
+        for (uint32_t i = 1; i < n; ++i) {
+            const int a = I16(byGroup[i - 1], 4), b = I16(byGroup[i], 4);
+            ASSERT_TRUE(a < b || (a == b && I16(byGroup[i - 1], 6) < I16(byGroup[i], 6))) << i;
+        }
+        auto back = f.Walk(1, true);
+        std::reverse(back.begin(), back.end());
+        EXPECT_EQ(back, byGroup);
+        const auto physical = f.StepAll();
+        ASSERT_EQ(physical, records);
+        std::vector<std::vector<uint8_t>> stepBack;
+        for (TCall c = f.Call(34, 0); c.status == 0; c = f.Call(35, 0)) stepBack.push_back(c.data);
+        std::reverse(stepBack.begin(), stepBack.end());
+        EXPECT_EQ(stepBack, records);
+
+        // Searches and their neighbours at the edges of blocks: value v is entry v of key 0.
+        struct TProbe {
+            uint16_t op;
+            uint32_t v;
+            int32_t found, next, previous;
+        };
+        const TProbe probes[] = {{5, 0, 0, 1, -9},
+                                 {5, 1023, 1023, 1024, 1022},
+                                 {5, 1024, 1024, 1025, 1023},
+                                 {8, 1023, 1024, 1025, 1023},
+                                 {9, 2048, 2048, 2049, 2047},
+                                 {10, 2048, 2047, 2048, 2046},
+                                 {11, 3071, 3071, 3072, 3070},
+                                 {10, 0, -9, -9, -9},
+                                 {8, n - 1, -9, -9, -9},
+                                 {5, n, -4, -9, -9},
+                                 {11, n + 5, n - 1, -9, n - 2}};
+        for (const TProbe& p : probes) {
+            SCOPED_TRACE(std::to_string(p.op) + " " + std::to_string(p.v));
+            EXPECT_EQ(value(f.Call(p.op, 0, 8, {}, key0(p.v))), p.found);
+            if (p.found < 0) continue;
+            EXPECT_EQ(value(f.Call(6, 0)), p.next);
+            f.Call(p.op, 0, 8, {}, key0(p.v));
+            EXPECT_EQ(value(f.Call(7, 0)), p.previous);
+        }
+        // The first of each chain, and going back from it into the previous chain.
+        for (uint16_t g = 0; g < groups; ++g) {
+            SCOPED_TRACE("group " + std::to_string(g));
+            const auto first = std::find_if(byGroup.begin(), byGroup.end(),
+                                            [&](const auto& r) { return I16(r, 4) == g; });
+            const TCall c = f.Call(5, 1, 8, {}, {uint8_t(g), 0});
+            ASSERT_EQ(c.status, 0);
+            EXPECT_EQ(c.data, *first);
+            const TCall before = f.Call(7, 1);
+            if (g == 0)
+                EXPECT_EQ(before.status, 9);
+            else
+                EXPECT_EQ(before.data, *(first - 1));
+        }
+        // From a record's position onto key 1 deep in a chain, then on along it.
+        for (uint32_t at : {1500u, 2047u, 4999u}) {
+            SCOPED_TRACE(at);
+            ASSERT_EQ(f.Call(5, 0, 8, {}, key0(I32(byGroup[at], 0))).status, 0);
+            const TCall position = f.Call(22, 0, 4);
+            const TCall direct = f.Call(23, 1, 8, position.data);
+            ASSERT_EQ(direct.status, 0);
+            EXPECT_EQ(direct.data, byGroup[at]);
+            const TCall next = f.Call(6, 1);
+            if (at + 1 < n)
+                EXPECT_EQ(next.data, byGroup[at + 1]);
+            else
+                EXPECT_EQ(next.status, 9);
+            // Its place in physical order, as a percentage of the file.
+            const TCall percent = f.Call(45, -1, 4, position.data);
+            ASSERT_EQ(percent.status, 0);
+            const uint32_t ordinal =
+                uint32_t(std::find(records.begin(), records.end(), byGroup[at]) - records.begin());
+            EXPECT_EQ(I32(percent.data, 0),
+                      int32_t((uint64_t(ordinal) * 10000 + (n - 1) / 2) / (n - 1)));
+        }
+        // Percentages land where the order says, physically and by key.
+        for (uint16_t percent : {0, 2047, 5000, 10000}) {
+            SCOPED_TRACE(percent);
+            const size_t pos = (size_t(percent) * (n - 1) + 5000) / 10000;
+            const std::vector<uint8_t> in = {uint8_t(percent), uint8_t(percent >> 8), 0, 0};
+            EXPECT_EQ(f.Call(44, -1, 8, in).data, records[pos]);
+            EXPECT_EQ(f.Call(44, 1, 8, in).data, byGroup[pos]);
+            EXPECT_EQ(value(f.Call(44, 0, 8, in)), int32_t(pos));
+        }
+    }
+}
+
+}  // namespace

@@ -113,24 +113,22 @@ const std::vector<TMutation>& Mutations() {
          "Damaged file: the free page chain loops"},
         {"duplicate chain that ends early", "MBBSEMU.DAT",
          [](TImage& i, const recman::real::TRealFile& f) {
-             const uint32_t first = f.indexes[0].addresses[0];
+             const uint32_t first = f.indexes[0].Address(0);
              PutWs32(&i[first + f.layout.keys[0].dupOffset + 4], 0xFFFFFFFFu);
          },
          2, "Damaged file: a duplicate chain of key 0 ends early"},
         {"duplicate chain that loops", "MBBSEMU.DAT",
          [](TImage& i, const recman::real::TRealFile& f) {
-             const uint32_t second = f.indexes[0].addresses[1];
-             PutWs32(&i[second + f.layout.keys[0].dupOffset + 4], f.indexes[0].addresses[0]);
+             const uint32_t second = f.indexes[0].Address(1);
+             PutWs32(&i[second + f.layout.keys[0].dupOffset + 4], f.indexes[0].Address(0));
          },
          2, "Damaged file: index of key 0 visits a record twice"},
         {"record that disagrees with its index", "MBBSEMU.DAT",
-         [](TImage& i, const recman::real::TRealFile& f) {
-             i[f.indexes[1].addresses[0] + 34] ^= 1;
-         },
+         [](TImage& i, const recman::real::TRealFile& f) { i[f.indexes[1].Address(0) + 34] ^= 1; },
          2, "Damaged file: index of key 1 disagrees with a record"},
         {"records scrambled under an owner name", "FILE.DDF",
          [](TImage& i, const recman::real::TRealFile& f) {
-             for (uint32_t a : f.store->Live())
+             for (uint32_t a = f.store->First(); a != 0xFFFFFFFFu; a = f.store->Next(a))
                  for (uint32_t b = 0; b < f.layout.recordLength; ++b) i[a + b] ^= 0x5A;
          },
          51, "Not supported: records encrypted under an owner name"},
@@ -203,7 +201,7 @@ TEST(RealDamaged, EveryMutationIsRefusedWithItsStatusAndReason) {
 TEST(RealDamaged, UnreadableVariableTailGivesTheFixedPartWithStatus54) {
     const recman::real::TRealFile intact(SamplePath("VARIABLE.DAT"));
     TImage image = FileBytes(SamplePath("VARIABLE.DAT"));
-    const uint32_t slot = intact.indexes[1].addresses[1000];
+    const uint32_t slot = intact.indexes[1].Address(1000);
     const uint8_t* pointer = &image[slot + 8];
     const uint32_t page = (uint32_t(pointer[0]) << 16) | pointer[1] | (uint32_t(pointer[2]) << 8);
     PutLe16(&image[page * 512 + 512 - 2 * (pointer[3] + 1)], 0x7FF0);
@@ -222,7 +220,7 @@ TEST(RealDamaged, TailChainThatLoopsIsCaught) {
     const recman::real::TRealFile intact(SamplePath("VARIABLE.DAT"));
     TImage image = FileBytes(SamplePath("VARIABLE.DAT"));
     // Record 1000's tail spans several fragments; make its first point back at itself.
-    const uint32_t slot = intact.indexes[1].addresses[1000];
+    const uint32_t slot = intact.indexes[1].Address(1000);
     const uint8_t* pointer = &image[slot + 8];
     const uint32_t page = (uint32_t(pointer[0]) << 16) | pointer[1] | (uint32_t(pointer[2]) << 8);
     const uint16_t entry = recman::real::Le16(&image[page * 512 + 512 - 2 * (pointer[3] + 1)]);
