@@ -218,12 +218,21 @@ size_t TKeyOrder::Bound(const uint8_t* value, bool after) const {
 }
 
 void TKeyOrder::Visit(uint32_t address, std::vector<bool>& seen) {
-    if (!store_.IsLive(address))
+    uint64_t number = 0;
+    const uint8_t* slot = store_.LiveSlot(address, &number);
+    if (!slot)
         Damaged("index of key " + std::to_string(k_) + " names a record that does not exist");
-    const uint64_t slot = store_.SlotNumber(address);
-    if (seen[slot]) Damaged("index of key " + std::to_string(k_) + " visits a record twice");
-    seen[slot] = true;
-    store_.KeyValue(address, k_, scratch_.data());
+    if (seen[number]) Damaged("index of key " + std::to_string(k_) + " visits a record twice");
+    seen[number] = true;
+    if (layout_.compressed) {
+        store_.KeyValue(address, k_, scratch_.data());
+    } else {
+        uint8_t* out = scratch_.data();
+        for (const TRealSegment& seg : key_.segments) {
+            std::memcpy(out, slot + layout_.slotBase + seg.offset, seg.length);
+            out += seg.length;
+        }
+    }
     if (Compare(value_.data(), scratch_.data()) != 0) Disagrees(layout_, k_);
 }
 

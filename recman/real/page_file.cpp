@@ -39,7 +39,9 @@ void TPageFile::SetPageSize(uint32_t pageSize) {
     pageCount_ = uint32_t(std::min<uint64_t>(size_ / pageSize, 0xFFFFFFFFu));
     slots_ =
         uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(kCacheBytes / pageSize, pageCount_)));
-    cache_.assign(size_t(slots_) * pageSize, 0);
+    // Left unfilled: a slot is read into before it is used, and memory is touched only
+    // as pages are.
+    cache_.reset(new uint8_t[size_t(slots_) * pageSize]);
     tags_.assign(slots_, kNoPage);
 }
 
@@ -47,7 +49,7 @@ const uint8_t* TPageFile::Page(uint32_t number) {
     if (pageSize_ == 0 || number >= pageCount_)
         Damaged("page " + std::to_string(number) + " lies past the end of the file");
     const uint32_t slot = number % slots_;
-    uint8_t* buffer = cache_.data() + size_t(slot) * pageSize_;
+    uint8_t* buffer = cache_.get() + size_t(slot) * pageSize_;
     if (tags_[slot] != number) {
         // A miss right after an earlier miss's pages reads ahead: walks in page order cost one
         // read per run of pages instead of one per page, also when they go through two

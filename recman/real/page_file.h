@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,8 @@ class TPageFile {
     uint64_t size_ = 0;
     uint32_t pageSize_ = 0;
     uint32_t pageCount_ = 0;
-    std::vector<uint8_t> cache_;  // slots_ pages, page n in slot n % slots_
-    std::vector<uint32_t> tags_;  // page held by each slot, or kNoPage
+    std::unique_ptr<uint8_t[]> cache_;  // slots_ pages, page n in slot n % slots_
+    std::vector<uint32_t> tags_;        // page held by each slot, or kNoPage
     std::string path_;
 };
 

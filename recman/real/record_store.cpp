@@ -164,9 +164,14 @@ bool TRecordStore::Split(uint32_t address, uint32_t& page, uint32_t& s) const {
     return s < perPage_ && IsDataPage(page);
 }
 
-bool TRecordStore::IsLive(uint32_t address) const {
+const uint8_t* TRecordStore::LiveSlot(uint32_t address, uint64_t* number) const {
     uint32_t page = 0, s = 0;
-    return Split(address, page, s) && s < SlotLimit(page) && Used(DataPage(page), page, s);
+    if (!Split(address, page, s) || s >= SlotLimit(page)) return nullptr;
+    const uint8_t* bytes =
+        file_.Page(layout_.format == TFormat::Old5x ? page : layout_.physical[page]);
+    if (!Used(bytes, page, s)) return nullptr;
+    if (number) *number = uint64_t(page) * perPage_ + s;
+    return bytes + layout_.pageHeader + s * layout_.physicalLength;
 }
 
 uint64_t TRecordStore::SlotNumber(uint32_t address) const {

@@ -33,7 +33,10 @@ class TRecordStore {
     uint32_t Next(uint32_t address) const;
     uint32_t Previous(uint32_t address) const;
     // True when address names a slot that holds a live record.
-    bool IsLive(uint32_t address) const;
+    bool IsLive(uint32_t address) const { return LiveSlot(address) != nullptr; }
+    // The slot of the live record at address (valid until the next read) and its number,
+    // or null when address names no live record.
+    const uint8_t* LiveSlot(uint32_t address, uint64_t* number = nullptr) const;
     // The live record at position i (below Count()) in physical order, and the position of
     // a live record.
     uint32_t Nth(uint64_t i) const;
