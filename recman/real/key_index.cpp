@@ -224,15 +224,10 @@ void TKeyOrder::Visit(uint32_t address, std::vector<bool>& seen) {
         Damaged("index of key " + std::to_string(k_) + " names a record that does not exist");
     if (seen[number]) Damaged("index of key " + std::to_string(k_) + " visits a record twice");
     seen[number] = true;
-    if (layout_.compressed) {
+    if (layout_.compressed)
         store_.KeyValue(address, k_, scratch_.data());
-    } else {
-        uint8_t* out = scratch_.data();
-        for (const TRealSegment& seg : key_.segments) {
-            std::memcpy(out, slot + layout_.slotBase + seg.offset, seg.length);
-            out += seg.length;
-        }
-    }
+    else
+        CopyKey(key_, slot + layout_.slotBase, scratch_.data());
     if (Compare(value_.data(), scratch_.data()) != 0) Disagrees(layout_, k_);
 }
 

@@ -105,7 +105,7 @@ void TRecordStore::EnumerateNew() {
     const bool v8 = layout_.format == TFormat::New8x;
     for (uint32_t logical = firstPage_; logical < endPage_; ++logical) {
         if (!IsDataPage(logical)) continue;
-        const uint8_t* page = file_.Page(layout_.physical[logical]);
+        const uint8_t* page = DataPage(logical);
         if (!PageHeaderMatches(layout_, page, logical, 'D') || (!v8 && !(Le16(page + 4) & 0x8000)))
             Damaged("data page " + std::to_string(logical) + " does not match its table entry");
         for (uint32_t s = 0; s < perPage_; ++s) {
@@ -135,7 +135,7 @@ uint32_t TRecordStore::SlotLimit(uint32_t page) const {
 }
 
 const uint8_t* TRecordStore::DataPage(uint32_t page) const {
-    return layout_.format == TFormat::Old5x ? nullptr : file_.Page(layout_.physical[page]);
+    return file_.Page(layout_.format == TFormat::Old5x ? page : layout_.physical[page]);
 }
 
 bool TRecordStore::Used(const uint8_t* bytes, uint32_t page, uint32_t s) const {
@@ -150,7 +150,7 @@ uint32_t TRecordStore::AddressOf(uint32_t page, uint32_t s) const {
     return page * layout_.pageSize + layout_.pageHeader + s * layout_.physicalLength;
 }
 
-bool TRecordStore::Split(uint32_t address, uint32_t& page, uint32_t& s) const {
+bool TRecordStore::SlotOf(uint32_t address, uint32_t& page, uint32_t& s) const {
     if (layout_.format == TFormat::New8x) {
         page = address >> layout_.slotBits;
         s = address & ((1u << layout_.slotBits) - 1);
@@ -161,14 +161,17 @@ bool TRecordStore::Split(uint32_t address, uint32_t& page, uint32_t& s) const {
             return false;
         s = (off - layout_.pageHeader) / layout_.physicalLength;
     }
-    return s < perPage_ && IsDataPage(page);
+    return s < perPage_;
+}
+
+bool TRecordStore::Split(uint32_t address, uint32_t& page, uint32_t& s) const {
+    return SlotOf(address, page, s) && IsDataPage(page);
 }
 
 const uint8_t* TRecordStore::LiveSlot(uint32_t address, uint64_t* number) const {
     uint32_t page = 0, s = 0;
     if (!Split(address, page, s) || s >= SlotLimit(page)) return nullptr;
-    const uint8_t* bytes =
-        file_.Page(layout_.format == TFormat::Old5x ? page : layout_.physical[page]);
+    const uint8_t* bytes = DataPage(page);
     if (!Used(bytes, page, s)) return nullptr;
     if (number) *number = uint64_t(page) * perPage_ + s;
     return bytes + layout_.pageHeader + s * layout_.physicalLength;
@@ -232,24 +235,10 @@ uint64_t TRecordStore::PositionOf(uint32_t address) const {
 }
 
 uint64_t TRecordStore::SlotOffset(uint32_t address) const {
-    const uint32_t p = layout_.pageSize;
-    const uint32_t header = layout_.pageHeader;
-    uint32_t page = 0, off = 0;
-    if (layout_.format == TFormat::New8x) {
-        page = address >> layout_.slotBits;
-        const uint32_t slot = address & ((1u << layout_.slotBits) - 1);
-        if (slot >= (p - header) / layout_.physicalLength)
-            Damaged("a record address does not name a record slot");
-        off = header + slot * layout_.physicalLength;
-    } else {
-        page = address / p;
-        off = address % p;
-        if (off < header || (off - header) % layout_.physicalLength ||
-            off + layout_.physicalLength > p)
-            Damaged("a record address does not name a record slot");
-    }
+    uint32_t page = 0, s = 0;
+    if (!SlotOf(address, page, s)) Damaged("a record address does not name a record slot");
     if (layout_.format != TFormat::Old5x) page = PhysicalPage(layout_, page, 'D');
-    return uint64_t(page) * p + off;
+    return uint64_t(page) * layout_.pageSize + layout_.pageHeader + s * layout_.physicalLength;
 }
 
 const uint8_t* TRecordStore::Slot(uint32_t address) {
@@ -266,7 +255,11 @@ void TRecordStore::KeyValue(uint32_t address, size_t k, uint8_t* out) {
     } else {
         record = Slot(address) + layout_.slotBase;
     }
-    for (const TRealSegment& seg : layout_.keys[k].segments) {
+    CopyKey(layout_.keys[k], record, out);
+}
+
+void CopyKey(const TRealKey& key, const uint8_t* record, uint8_t* out) {
+    for (const TRealSegment& seg : key.segments) {
         std::memcpy(out, record + seg.offset, seg.length);
         out += seg.length;
     }

@@ -81,7 +81,9 @@ class TRecordStore {
     bool Used(const uint8_t* bytes, uint32_t page, uint32_t s) const;
     const uint8_t* DataPage(uint32_t page) const;
     uint32_t AddressOf(uint32_t page, uint32_t s) const;
-    // Splits an address into page and slot; false when it names no slot of a data page.
+    // Splits an address into page and slot; false when it names no slot (SlotOf) or no
+    // slot of a data page (Split).
+    bool SlotOf(uint32_t address, uint32_t& page, uint32_t& s) const;
     bool Split(uint32_t address, uint32_t& page, uint32_t& s) const;
     // The first live record at or after slot s of page going forward, or at or before it
     // going backward (s may then be past the page's last slot).
@@ -101,5 +103,8 @@ class TRecordStore {
     std::vector<uint8_t> stream_;    // a compressed record as stored, reused
     std::vector<uint8_t> record_;    // an expanded record for its key values, reused
 };
+
+// Copies the segments of key from a record into out, key length bytes.
+void CopyKey(const TRealKey& key, const uint8_t* record, uint8_t* out);
 
 }  // namespace recman::real
