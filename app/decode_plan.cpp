@@ -13,9 +13,22 @@
 
 namespace {
 
-void ClassicFloat(std::string& out, double value) {
+void ClassicFloat(TScriptText& out, double value) {
     // Always ".": a regional "," would split the value into two in the INSERT.
-    AppendFloatText(out, value, 15, '.');
+    out.SetEnd(FloatTextAt(out.Room(kFloatTextRoom), value, 15, '.'));
+}
+
+void ShortestFloat(TScriptText& out, double value) {
+    out.SetEnd(ShortestFiniteFloatAt(out.Room(kFloatTextRoom), value));
+}
+
+// A float form of no fixed length, through a text kept for the thread.
+template <void (*Form)(std::string&, double)>
+void FloatThroughText(TScriptText& out, double value) {
+    thread_local std::string text;
+    text.clear();
+    Form(text, value);
+    out.Append(text);
 }
 
 // The system text of one source byte escaped as the style writes it; false where the
@@ -121,13 +134,13 @@ TDecodePlan::TDecodePlan(const TDataSet& dataSet, const TFieldList& fields,
                 c.Float = ClassicFloat;
                 break;
             case TLiteralStyle::ffShortest:
-                c.Float = AppendShortestFiniteFloat;
+                c.Float = ShortestFloat;
                 break;
             case TLiteralStyle::ffFirebird:
-                c.Float = AppendFirebirdFloat;
+                c.Float = FloatThroughText<AppendFirebirdFloat>;
                 break;
             case TLiteralStyle::ffSQLite:
-                c.Float = AppendSQLiteFloat;
+                c.Float = FloatThroughText<AppendSQLiteFloat>;
                 break;
         }
         const int32_t n = d.Size;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/script_text.h"
 #include "dataset/dataset.h"
 
 class TBDataSet;
@@ -42,7 +43,7 @@ struct TTextTable {
 struct TPlanColumn;
 // Appends the column's literal from the record's bytes; false, out as it was, where the
 // field's path has to write the value.
-using TPlanAppend = bool (*)(std::string& out, const uint8_t* record, const TPlanColumn& column);
+using TPlanAppend = bool (*)(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
 
 struct TPlanColumn {
     TPlanAppend Append = nullptr;  // none: every value through the field
@@ -51,7 +52,7 @@ struct TPlanColumn {
     int32_t NullOffset = -1;
     size_t Limit = 0;  // the most characters of a text
     const TTextTable* Text = nullptr;
-    void (*Float)(std::string&, double) = nullptr;
+    void (*Float)(TScriptText&, double) = nullptr;
     char DateSeparator = '-';
     bool Quoted = true;          // dates, times and text between apostrophes
     bool PlainFloatOnly = true;  // -0 and values without a number take the field's path
@@ -72,7 +73,7 @@ class TDecodePlan {
     void Begin() const;
     // Column i's literal of the current record appended; false, out as it was, where the
     // field's own path writes it.
-    bool Append(size_t i, std::string& out) const {
+    bool Append(size_t i, TScriptText& out) const {
         if (record_ == nullptr || i >= columns_.size()) return false;
         const TPlanColumn& column = columns_[i];
         return column.Append != nullptr && column.Append(out, record_, column);

@@ -56,11 +56,12 @@ void TClassicDialect::Start(IScriptLines& out, const std::string& table, const T
 }
 
 void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
-    line_.assign(head_);
+    row_.clear();
+    row_.Append(head_);
     if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (plan_ && plan_->Append(i, line_)) {
-            if (i + 1 < fields.size()) line_.append(", ", 2);
+        if (plan_ && plan_->Append(i, row_)) {
+            if (i + 1 < fields.size()) row_.Append(", ");
             continue;
         }
         const TField& field = *fields[i];
@@ -72,6 +73,7 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
                 RaiseTableValueError(table_, recordNo, field, e);
             }
         }
+        literal_.clear();
         if (IsTextFieldType(field.DataType()) && !field.IsNull()) {
             // Text straight into the script's encoding; CP1251 refuses what it lost.
             value_.clear();
@@ -86,18 +88,19 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
             }
             const auto limit = static_cast<size_t>(field.DataSize() < 0 ? 0 : field.DataSize());
             if (encoding_ == seAnsi && value_.size() > limit) value_.resize(limit);
-            AppendQuotedText(line_, value_);
+            AppendQuotedText(literal_, value_);
         } else if (encoding_ == seAnsi) {
-            AppendFieldSQLValue(line_, field);
+            AppendFieldSQLValue(literal_, field);
         } else {
             value_.clear();
             AppendFieldSQLValue(value_, field);
-            AppendSystemText(line_, value_, encoding_);
+            AppendSystemText(literal_, value_, encoding_);
         }
-        if (i + 1 < fields.size()) line_.append(", ", 2);
+        row_.Append(literal_);
+        if (i + 1 < fields.size()) row_.Append(", ");
     }
-    line_ += ");";
-    out.PutLine(line_);
+    row_.Append(");");
+    out.PutLine(row_.View());
 }
 
 bool TClassicDialect::LiteralStyle(TLiteralStyle& style) const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/odd_values.h"
+#include "app/script_text.h"
 #include "app/sql_dialect.h"
 
 class TClassicDialect : public ISqlDialect {
@@ -37,6 +38,7 @@ class TClassicDialect : public ISqlDialect {
     std::string table_;
     std::string head_;  // "INSERT INTO t (a, b) VALUES (", in the script's encoding
     std::string line_;
-    std::string value_;
+    TScriptText row_;  // the INSERT being built
+    std::string value_, literal_;
     int64_t lookAlikes_ = 0;  // text values of the table written with look-alikes
 };

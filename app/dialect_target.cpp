@@ -249,7 +249,7 @@ void TTargetDialect::NoteKeyValues() {
         for (const size_t i : check.Fields) {
             const size_t start =
                 i == 0 ? (form_.Copy ? 0 : 1) : valueEnds_[i - 1] + (form_.Copy ? 1 : 2);
-            const std::string_view literal(line_.data() + start, valueEnds_[i] - start);
+            const std::string_view literal = line_.View().substr(start, valueEnds_[i] - start);
             if (literal == "NULL" || literal == "\\N") null = true;
             keyValue_ += KeyComparable(literal);
             keyValue_.push_back('\0');
@@ -273,27 +273,29 @@ void TTargetDialect::NoteKeyValues() {
 void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
     line_.clear();
     valueEnds_.resize(fields.size());
-    if (!form_.Copy) line_.push_back('(');
+    if (!form_.Copy) line_.Push('(');
     if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) {
             if (form_.Copy)
-                line_.push_back('\t');
+                line_.Push('\t');
             else
-                line_.append(", ", 2);
+                line_.Append(", ");
         }
         if (plan_ && plan_->Append(i, line_)) {
             valueEnds_[i] = line_.size();
             continue;
         }
+        literal_.clear();
         try {
             if (form_.Copy)
-                AppendCopyValue(line_, *fields[i], recordNo);
+                AppendCopyValue(literal_, *fields[i], recordNo);
             else
-                AppendValue(line_, *fields[i], recordNo);
+                AppendValue(literal_, *fields[i], recordNo);
         } catch (const std::exception& e) {
             RaiseTableValueError(table_, recordNo, *fields[i], e);
         }
+        line_.Append(literal_);
         valueEnds_[i] = line_.size();
     }
     NoteKeyValues();
@@ -303,7 +305,7 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
     }
     if (form_.Copy) {
         if (statementRows_ == 0) out.PutLine(head_);
-        out.PutLine(line_);
+        out.PutLine(line_.View());
         ++statementRows_;
         return;
     }
@@ -311,13 +313,13 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
         // A row too long for one statement goes alone, its longest values built beforehand.
         CloseStatement(out);
         const int held = HoldLongValues(out, fields, recordNo);
-        out.PutLine(head_ + " " + line_ + ");");
+        out.PutLine(head_ + " " + std::string(line_.View()) + ");");
         ReleaseHeldValues(out, held);
         return;
     }
-    line_.push_back(')');
+    line_.Push(')');
     if (form_.RowsPerInsert <= 1) {
-        pending_.assign(head_).append(" ").append(line_).append(";");
+        pending_.assign(head_).append(" ").append(line_.View()).append(";");
         out.PutLine(pending_);
         pending_.clear();
         return;
@@ -333,7 +335,7 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
         out.PutLine(pending_);
     }
     statementBytes_ += line_.size() + 2;
-    pending_.swap(line_);
+    pending_.assign(line_.View());
     if (++statementRows_ == form_.RowsPerInsert) CloseStatement(out);
 }
 
@@ -390,9 +392,10 @@ int TTargetDialect::HoldLongValues(IScriptLines& out, const TFieldList& fields, 
         if (held != references.end())
             row += held->second;
         else
-            row.append(line_, value.Begin, value.End - value.Begin);
+            row.append(line_.View().substr(value.Begin, value.End - value.Begin));
     }
-    line_.swap(row);
+    line_.clear();
+    line_.Append(row);
     return static_cast<int>(references.size());
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/odd_values.h"
+#include "app/script_text.h"
 #include "app/sql_dialect.h"
 #include "app/sql_identifier.h"
 
@@ -181,7 +182,8 @@ class TTargetDialect : public ISqlDialect {
     void AppendFloat(std::string& out, const TField& field, int32_t recordNo);
 
     std::string head_;     // "INSERT INTO t (a, b) VALUES" or "COPY t (a, b) FROM STDIN;"
-    std::string line_;     // the row being built
+    TScriptText line_;     // the row being built
+    std::string literal_;  // a value written by its field
     std::string pending_;  // the last row of an open multi-row statement
     std::map<std::string, std::string> columnNames_;  // field name -> as the script writes it
     std::string table_;

@@ -22,16 +22,14 @@ T Read(const uint8_t* at) {
 }
 
 template <typename T>
-bool AppendInteger(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendInteger(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     if (IsNull(record, column)) return false;
-    char buf[16];
-    const auto r =
-        std::to_chars(buf, buf + sizeof buf, static_cast<int32_t>(Read<T>(record + column.Offset)));
-    out.append(buf, r.ptr);
+    char* p = out.Room(12);
+    out.SetEnd(std::to_chars(p, p + 12, static_cast<int32_t>(Read<T>(record + column.Offset))).ptr);
     return true;
 }
 
-bool AppendDouble(std::string& out, double value, const TPlanColumn& column) {
+bool AppendDouble(TScriptText& out, double value, const TPlanColumn& column) {
     if (column.PlainFloatOnly && (!std::isfinite(value) || (value == 0 && std::signbit(value))))
         return false;
     column.Float(out, value);
@@ -46,63 +44,57 @@ inline char* PutTwo(char* p, int value) {
 }
 
 // The source text's bytes through the column's table, between apostrophes when quoted.
-bool AppendTextBytes(std::string& out, const uint8_t* text, size_t length,
+bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length,
                      const TPlanColumn& column) {
     const TTextTable& table = *column.Text;
-    const size_t start = out.size();
     // Room for every byte at its widest, and for the last copy's whole entry.
-    out.resize(start + 2 + length * table.Widest + sizeof table.Bytes[0]);
-    char* p = out.data() + start;
+    char* p = out.Room(2 + length * table.Widest + sizeof table.Bytes[0]);
     if (column.Quoted) *p++ = '\'';
     for (size_t i = 0; i < length; ++i) {
         const uint8_t n = table.Length[text[i]];
-        if (n == TTextTable::kFieldPath) {
-            out.resize(start);
-            return false;
-        }
+        if (n == TTextTable::kFieldPath) return false;
         std::memcpy(p, table.Bytes[text[i]], sizeof table.Bytes[0]);
         p += n;
     }
     if (column.Quoted) *p++ = '\'';
-    out.resize(static_cast<size_t>(p - out.data()));
+    out.SetEnd(p);
     return true;
 }
 
 }  // namespace
 
-bool AppendInt16(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendInt16(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     return AppendInteger<int16_t>(out, record, column);
 }
 
-bool AppendUInt16(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendUInt16(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     return AppendInteger<uint16_t>(out, record, column);
 }
 
-bool AppendUInt8(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendUInt8(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     return AppendInteger<uint8_t>(out, record, column);
 }
 
-bool AppendInt32(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendInt32(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     return AppendInteger<int32_t>(out, record, column);
 }
 
-bool AppendFloat32(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendFloat32(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     if (IsNull(record, column)) return false;
     return AppendDouble(out, static_cast<double>(Read<float>(record + column.Offset)), column);
 }
 
-bool AppendFloat64(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendFloat64(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     if (IsNull(record, column)) return false;
     return AppendDouble(out, Read<double>(record + column.Offset), column);
 }
 
-bool AppendDate(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendDate(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     if (IsNull(record, column)) return false;
     const uint8_t* at = record + column.Offset;
     const int day = at[0], month = at[1], year = at[2] | (at[3] << 8);
     if (!IsValidDate(year, month, day)) return false;  // null, or no date: told by the field
-    char buf[12];
-    char* p = buf;
+    char* p = out.Room(12);
     if (column.Quoted) *p++ = '\'';
     p = PutTwo(PutTwo(p, year / 100), year % 100);
     *p++ = column.DateSeparator;
@@ -110,18 +102,17 @@ bool AppendDate(std::string& out, const uint8_t* record, const TPlanColumn& colu
     *p++ = column.DateSeparator;
     p = PutTwo(p, day);
     if (column.Quoted) *p++ = '\'';
-    out.append(buf, p);
+    out.SetEnd(p);
     return true;
 }
 
-bool AppendTime(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendTime(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     if (IsNull(record, column)) return false;
     const uint8_t* at = record + column.Offset;
     const int hundredths = at[0], second = at[1], minute = at[2], hour = at[3];
     if (hour > 23 || minute > 59 || second > 59 || hundredths > 99) return false;
     if ((hour | minute | second | hundredths) == 0) return false;  // midnight: no time
-    char buf[16];
-    char* p = buf;
+    char* p = out.Room(16);
     if (column.Quoted) *p++ = '\'';
     if (column.HourLeadingZero || hour >= 10)
         p = PutTwo(p, hour);
@@ -137,18 +128,18 @@ bool AppendTime(std::string& out, const uint8_t* record, const TPlanColumn& colu
         if (hundredths % 10 != 0) *p++ = static_cast<char>('0' + hundredths % 10);
     }
     if (column.Quoted) *p++ = '\'';
-    out.append(buf, p);
+    out.SetEnd(p);
     return true;
 }
 
-bool AppendZText(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendZText(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     if (IsNull(record, column)) return false;
     const uint8_t* at = record + column.Offset;
     const size_t length = strnlen(reinterpret_cast<const char*>(at), column.Limit);
     return AppendTextBytes(out, at, length, column);
 }
 
-bool AppendLText(std::string& out, const uint8_t* record, const TPlanColumn& column) {
+bool AppendLText(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     if (IsNull(record, column)) return false;
     const uint8_t* at = record + column.Offset;
     const size_t stated = at[0] < column.Limit ? at[0] : column.Limit;

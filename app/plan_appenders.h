@@ -7,17 +7,17 @@
 
 namespace plan {
 
-bool AppendInt16(std::string& out, const uint8_t* record, const TPlanColumn& column);
-bool AppendUInt16(std::string& out, const uint8_t* record, const TPlanColumn& column);
-bool AppendUInt8(std::string& out, const uint8_t* record, const TPlanColumn& column);
-bool AppendInt32(std::string& out, const uint8_t* record, const TPlanColumn& column);
-bool AppendFloat32(std::string& out, const uint8_t* record, const TPlanColumn& column);
-bool AppendFloat64(std::string& out, const uint8_t* record, const TPlanColumn& column);
-bool AppendDate(std::string& out, const uint8_t* record, const TPlanColumn& column);
-bool AppendTime(std::string& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendInt16(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendUInt16(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendUInt8(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendInt32(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendFloat32(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendFloat64(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendDate(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendTime(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
 // Text of fixed size, up to its first zero byte.
-bool AppendZText(std::string& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendZText(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
 // Text after a length byte.
-bool AppendLText(std::string& out, const uint8_t* record, const TPlanColumn& column);
+bool AppendLText(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
 
 }  // namespace plan

@@ -193,18 +193,20 @@ void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const
 }
 
 void AppendShortestFiniteFloat(std::string& out, double value) {
-    if (AppendHundredths(out, value, '.')) return;
-    char buf[32];
-    auto r = std::to_chars(buf, buf + sizeof buf, value);
-    const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
+    char buf[kFloatTextRoom];
+    out.append(buf, static_cast<size_t>(ShortestFiniteFloatAt(buf, value) - buf));
+}
+
+char* ShortestFiniteFloatAt(char* p, double value) {
+    if (char* end = HundredthsAt(p, value, '.')) return end;
+    char* const end = std::to_chars(p, p + kFloatTextRoom, value).ptr;
     // Digits alone would be an exact numeric to the targets, one that may not fit their
     // integers: a long one takes the exponent form.
-    if (std::fabs(value) >= 1e15 && text.find_first_of(".e") == std::string_view::npos) {
-        r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
-        out.append(buf, r.ptr);
-        return;
-    }
-    out += text;
+    if (std::fabs(value) >= 1e15 &&
+        std::string_view(p, static_cast<size_t>(end - p)).find_first_of(".e") ==
+            std::string_view::npos)
+        return std::to_chars(p, p + kFloatTextRoom, value, std::chars_format::scientific).ptr;
+    return end;
 }
 
 namespace {

@@ -59,6 +59,8 @@ void AppendTicksTimestamp(std::string& out, uint64_t ticks, int digits);
 void AppendShortestFloat(std::string& out, double value, int32_t recordNo, const TField& field);
 // The same for a value known to be finite.
 void AppendShortestFiniteFloat(std::string& out, double value);
+// The same written at p (kFloatTextRoom bytes of room); answers its end.
+char* ShortestFiniteFloatAt(char* p, double value);
 // A finite double as Firebird 3 reads it back bit for bit. Firebird gathers a literal's digits
 // in a double and applies its power of ten in one step, which is exact only while the digits
 // stay below 2^53 and the power within 10^22: such a value keeps its shortest decimal (at most

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/exception.h"
 #include "platform/format.h"
@@ -67,12 +68,12 @@ bool FifteenDigits(double value, char* digits, int& count, int& exp10) {
 // no other decimal on the grid of hundredths reads back as value and none with fewer digits
 // lies between; fifteen significant digits round to the same grid; and the fixed form is
 // never longer than the exponent form.
-bool AppendHundredths(std::string& out, double value, char separator) {
-    if (!(std::fabs(value) < 1e13)) return false;
+char* HundredthsAt(char* at, double value, char separator) {
+    if (!(std::fabs(value) < 1e13)) return nullptr;
     const double scaled = value * 100;
     const auto hundredths = static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
     // Whole values (no hundredths) are left to the general forms.
-    if (hundredths % 100 == 0 || static_cast<double>(hundredths) / 100 != value) return false;
+    if (hundredths % 100 == 0 || static_cast<double>(hundredths) / 100 != value) return nullptr;
     char buf[24];
     char* end = buf + sizeof buf;
     char* p = end;
@@ -87,7 +88,15 @@ bool AppendHundredths(std::string& out, double value, char separator) {
         rest /= 10;
     } while (rest != 0);
     if (hundredths < 0) *--p = '-';
-    out.append(p, end);
+    std::memcpy(at, p, static_cast<size_t>(end - p));
+    return at + (end - p);
+}
+
+bool AppendHundredths(std::string& out, double value, char separator) {
+    char buf[kFloatTextRoom];
+    const char* end = HundredthsAt(buf, value, separator);
+    if (end == nullptr) return false;
+    out.append(buf, static_cast<size_t>(end - buf));
     return true;
 }
 
@@ -96,23 +105,33 @@ void AppendFloatText(std::string& out, double value, int precision) {
 }
 
 void AppendFloatText(std::string& out, double value, int precision, char separator) {
+    char buf[kFloatTextRoom];
+    out.append(buf, static_cast<size_t>(FloatTextAt(buf, value, precision, separator) - buf));
+}
+
+char* FloatTextAt(char* p, double value, int precision, char separator) {
+    const auto put = [&p](std::string_view text) {
+        std::memcpy(p, text.data(), text.size());
+        p += text.size();
+    };
     if (std::isnan(value)) {
-        out += "NAN";
-        return;
+        put("NAN");
+        return p;
     }
     if (std::isinf(value)) {
-        out += value < 0 ? "-INF" : "INF";
-        return;
+        put(value < 0 ? "-INF" : "INF");
+        return p;
     }
     if (precision < 1) precision = 1;
     if (precision > 17) precision = 17;
     const char sep = separator;
     if (value == 0) {
-        out.push_back('0');
-        return;
+        *p++ = '0';
+        return p;
     }
     // Fifteen digits of a value in hundredths below 10^13 are its hundredths.
-    if (precision == 15 && AppendHundredths(out, value, sep)) return;
+    if (precision == 15)
+        if (char* end = HundredthsAt(p, value, sep)) return end;
     // d.ddd...e[+-]x with precision significant digits, rounded. The export writes every
     // float through here, so nothing is allocated.
     char digits[17];
@@ -126,31 +145,29 @@ void AppendFloatText(std::string& out, double value, int precision, char separat
     }
     while (count > 1 && digits[count - 1] == '0') --count;
     const int e = exp10 + 1;  // the value is 0.d1d2... x 10^e
-    if (negative) out.push_back('-');
+    if (negative) *p++ = '-';
     if (e >= -3 && e <= precision) {
         if (e <= 0) {
-            out.push_back('0');
-            out.push_back(sep);
-            out.append(static_cast<size_t>(-e), '0');
-            out.append(digits, static_cast<size_t>(count));
+            *p++ = '0';
+            *p++ = sep;
+            for (int i = 0; i < -e; ++i) *p++ = '0';
+            put(std::string_view(digits, static_cast<size_t>(count)));
         } else {
-            for (int i = 0; i < e; ++i) out.push_back(i < count ? digits[i] : '0');
+            for (int i = 0; i < e; ++i) *p++ = i < count ? digits[i] : '0';
             if (count > e) {
-                out.push_back(sep);
-                out.append(digits + e, static_cast<size_t>(count - e));
+                *p++ = sep;
+                put(std::string_view(digits + e, static_cast<size_t>(count - e)));
             }
         }
-        return;
+        return p;
     }
-    out.push_back(digits[0]);
+    *p++ = digits[0];
     if (count > 1) {
-        out.push_back(sep);
-        out.append(digits + 1, static_cast<size_t>(count - 1));
+        *p++ = sep;
+        put(std::string_view(digits + 1, static_cast<size_t>(count - 1)));
     }
-    out.push_back('E');
-    char exp[8];
-    auto x = std::to_chars(exp, exp + sizeof exp, e - 1);
-    out.append(exp, x.ptr);
+    *p++ = 'E';
+    return std::to_chars(p, p + 8, e - 1).ptr;
 }
 
 int64_t TextToInt64(std::string_view text) {

@@ -209,6 +209,7 @@ TEST(FloatText, FifteenDigitsAreWhatPrintfRounds) {
         std::string out;
         AppendFloatText(out, value, 15, ',');
         ASSERT_EQ(out, expected) << value;
+        ASSERT_LE(out.size(), kFloatTextRoom) << value;
     }
 }
 
