@@ -30,8 +30,12 @@ int ScientificDigits(const char* begin, const char* end, char* digits, int& exp1
     int count = 0;
     for (; p < end && *p != 'e'; ++p)
         if (*p != '.' && count < 17) digits[count++] = *p;
+    // The exponent: to_chars writes "e", its sign, then two or three digits.
     exp10 = 0;
-    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exp10);
+    if (end - p < 2) return count;
+    const bool negative = p[1] == '-';
+    for (p += 2; p < end; ++p) exp10 = exp10 * 10 + (*p - '0');
+    if (negative) exp10 = -exp10;
     return count;
 }
 

@@ -42,6 +42,8 @@ constexpr uint64_t kMarkEvery = 1024;
 TRecordStore::TRecordStore(TPageFile& file, const TRealLayout& layout)
     : file_(file),
       layout_(layout),
+      pageDivisor_(layout.pageSize),
+      slotDivisor_(layout.physicalLength),
       perPage_((layout.pageSize - layout.pageHeader) / layout.physicalLength),
       endPage_(layout.format == TFormat::Old5x ? std::max<uint32_t>(layout.pageCount, 1)
                                                : layout.pageCount + 1) {
@@ -155,11 +157,11 @@ bool TRecordStore::SlotOf(uint32_t address, uint32_t& page, uint32_t& s) const {
         page = address >> layout_.slotBits;
         s = address & ((1u << layout_.slotBits) - 1);
     } else {
-        page = address / layout_.pageSize;
-        const uint32_t off = address % layout_.pageSize;
-        if (off < layout_.pageHeader || (off - layout_.pageHeader) % layout_.physicalLength)
+        page = pageDivisor_.Quotient(address);
+        const uint32_t off = pageDivisor_.Remainder(address);
+        if (off < layout_.pageHeader || slotDivisor_.Remainder(off - layout_.pageHeader) != 0)
             return false;
-        s = (off - layout_.pageHeader) / layout_.physicalLength;
+        s = slotDivisor_.Quotient(off - layout_.pageHeader);
     }
     return s < perPage_;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "recman/real/divisor.h"
 #include "recman/real/page_file.h"
 #include "recman/real/real_layout.h"
 
@@ -93,6 +94,8 @@ class TRecordStore {
 
     TPageFile& file_;
     const TRealLayout& layout_;
+    // Record addresses of 5.x and 6.x are byte offsets: page size, then slot size, split them.
+    TDivisor pageDivisor_, slotDivisor_;
     uint32_t perPage_ = 0;
     uint32_t firstPage_ = 1;
     uint32_t endPage_ = 1;  // one past the last page number
