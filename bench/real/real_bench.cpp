@@ -88,6 +88,7 @@ int Measure(const std::string& path) {
                 open, afterOpen - before, before);
     Print("key 0 (unique)", Walk(*cursor, 12, 6, 0));
     Print("key 1 (duplicates)", Walk(*cursor, 12, 6, 1));
+    Print("key 2 (no order)", Walk(*cursor, 12, 6, 2));
     Print("key 0 backwards", Walk(*cursor, 13, 7, 0));
     Print("physical (Step)", Walk(*cursor, 33, 24, 0));
     std::printf("peak resident memory   %ld KiB (%ld KiB over the start)\n", StatusKiB("VmHWM"),
@@ -102,8 +103,9 @@ struct TFormat {
     uint16_t pageSize;
 };
 
-// Records of 60 bytes: id (u32) at 0, id % 1000 (i16) at 4, 30 bytes derived from id, then
-// blanks; key 0 the unique id, key 1 the 1000 groups with linked duplicates.
+// Records of 60 bytes: id (u32) at 0, id % 1000 (i16) at 4, a number unique to the id but in
+// no order with it (u32) at 6, 26 bytes derived from id, then blanks; key 0 the unique id,
+// key 1 the 1000 groups with linked duplicates, key 2 the unordered number.
 void MakeImage(const std::string& path, uint32_t records, const TFormat& format) {
     realbench::TImageSpec spec;
     spec.newFormat = format.newFormat;
@@ -113,13 +115,16 @@ void MakeImage(const std::string& path, uint32_t records, const TFormat& format)
     spec.recordLength = 60;
     spec.keys.push_back({{{0, 4, 1, 0, 0}}, false});
     spec.keys.push_back({{{4, 2, 1, 0, 0}}, true});
+    spec.keys.push_back({{{6, 4, 14, 0, 0}}, false});
     std::vector<std::vector<uint8_t>> data(records, std::vector<uint8_t>(60));
     for (uint32_t id = 0; id < records; ++id) {
         uint8_t* r = data[id].data();
         for (int b = 0; b < 4; ++b) r[b] = uint8_t(id >> (8 * b));
         r[4] = uint8_t(id % 1000);
         r[5] = uint8_t((id % 1000) >> 8);
-        for (uint32_t j = 6; j < 60; ++j) r[j] = j < 36 ? uint8_t(id * 7 + j) : ' ';
+        const uint32_t unordered = id * 2654435761u;  // odd: every id its own number
+        for (int b = 0; b < 4; ++b) r[6 + b] = uint8_t(unordered >> (8 * b));
+        for (uint32_t j = 10; j < 60; ++j) r[j] = j < 36 ? uint8_t(id * 7 + j) : ' ';
     }
     realbench::WriteRealImage(path, spec, data);
 }
@@ -137,7 +142,7 @@ int main(int argc, char** argv) {
                                {"8.0 compressed", "8z", true, true, true, 2048}};
     for (const TFormat& format : formats) {
         const std::string path =
-            folder + "/quorvath_real_bench" + format.tag + "_" + std::to_string(records) + ".dat";
+            folder + "/quorvath_real_bench3k" + format.tag + "_" + std::to_string(records) + ".dat";
         if (access(path.c_str(), R_OK) != 0) {
             const auto start = TClock::now();
             MakeImage(path, records, format);

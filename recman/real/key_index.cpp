@@ -1,5 +1,6 @@
 #include "recman/real/key_index.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "recman/real/bytes.h"
@@ -15,6 +16,8 @@ constexpr uint32_t kIndexHeader8 = 0x0E;
 constexpr size_t kMaxDepth = 64;
 // Entries read at a time after open: a walk in either direction reads each block once.
 constexpr size_t kBlock = 1024;
+// The entries checked against their records at once are held in about this many bytes.
+constexpr size_t kCheckBytes = size_t{4} << 20;
 
 }  // namespace
 
@@ -34,11 +37,23 @@ TKeyOrder::TKeyOrder(TPageFile& file, const TRealLayout& layout, TRecordStore& s
     if (key_.root != kNoPointer) Push(key_.root);
     std::vector<uint8_t> previous(key_.length);
     const bool unique = !(key_.flags & 0x0001);
+    TPending pending;
+    pending.limit =
+        std::clamp<size_t>(kCheckBytes / (sizeof(uint64_t) + key_.length), kBlock, size_t{1} << 20);
+    uint32_t checked = 0;  // the address of the last record checked at once
     for (;;) {
         if (size_ % kBlock == 0) Mark();
         uint32_t address = 0;
         if (!Step(address)) break;
-        Visit(address, seen);
+        // Records met in their own order are checked at once; the others wait, to be read
+        // in that order.
+        if (pending.order.empty() && (size_ == 0 || address > checked)) {
+            Visit(address, value_.data(), seen);
+            checked = address;
+        } else {
+            pending.Add(address, value_.data(), key_.length);
+            if (pending.order.size() == pending.limit) CheckPending(pending, seen);
+        }
         if (size_ % kBlock == 0)
             firstValues_.insert(firstValues_.end(), value_.begin(), value_.end());
         if (size_ > 0 && ordered_) {
@@ -51,6 +66,7 @@ TKeyOrder::TKeyOrder(TPageFile& file, const TRealLayout& layout, TRecordStore& s
         ++size_;
     }
     if (size_ % kBlock == 0) marks_.pop_back();  // the walk ended where a block would start
+    CheckPending(pending, seen);
     if (size_ != store_.Count()) CheckCoverage(seen);
     stack_.clear();
     visited_ = nullptr;
@@ -217,7 +233,28 @@ size_t TKeyOrder::Bound(const uint8_t* value, bool after) const {
     return lo;
 }
 
-void TKeyOrder::Visit(uint32_t address, std::vector<bool>& seen) {
+void TKeyOrder::TPending::Add(uint32_t address, const uint8_t* value, size_t length) {
+    if (order.capacity() < limit) {  // the first entry that waits: room for all of them
+        order.reserve(limit);
+        values.resize(limit * length);
+    }
+    std::memcpy(values.data() + order.size() * length, value, length);
+    order.push_back(uint64_t(address) << 32 | order.size());
+}
+
+void TKeyOrder::CheckPending(TPending& pending, std::vector<bool>& seen) {
+    // In the order of the records' addresses, so that the data pages are read in order and
+    // each once, whatever order the key puts its records in.
+    // A key in the records' own order (often the first) needs no sorting.
+    if (!std::is_sorted(pending.order.begin(), pending.order.end()))
+        std::sort(pending.order.begin(), pending.order.end());
+    for (const uint64_t entry : pending.order)
+        Visit(uint32_t(entry >> 32), pending.values.data() + (entry & 0xFFFFFFFFu) * key_.length,
+              seen);
+    pending.order.clear();
+}
+
+void TKeyOrder::Visit(uint32_t address, const uint8_t* value, std::vector<bool>& seen) {
     uint64_t number = 0;
     const uint8_t* slot = store_.LiveSlot(address, &number);
     if (!slot)
@@ -229,8 +266,8 @@ void TKeyOrder::Visit(uint32_t address, std::vector<bool>& seen) {
     else
         CopyKey(key_, slot + layout_.slotBase, scratch_.data());
     // The same bytes are the same value in every collation; others may still compare equal.
-    if (std::memcmp(value_.data(), scratch_.data(), key_.length) != 0 &&
-        Compare(value_.data(), scratch_.data()) != 0)
+    if (std::memcmp(value, scratch_.data(), key_.length) != 0 &&
+        Compare(value, scratch_.data()) != 0)
         Disagrees(layout_, k_);
 }
 

@@ -66,8 +66,17 @@ class TKeyOrder {
     void Mark();
     void Restore(size_t block) const;
     const TBlock& Load(size_t pos) const;
-    // Checks one entry on the first walk.
-    void Visit(uint32_t address, std::vector<bool>& seen);
+    // Entries of the first walk waiting to be checked against their records: each entry's
+    // record address (high half) and number (low half), and the entries' values in turn.
+    struct TPending {
+        size_t limit = 0;
+        std::vector<uint64_t> order;
+        std::vector<uint8_t> values;
+        void Add(uint32_t address, const uint8_t* value, size_t length);
+    };
+    void CheckPending(TPending& pending, std::vector<bool>& seen);
+    // Checks one entry of the first walk: its record exists, is met once, holds value.
+    void Visit(uint32_t address, const uint8_t* value, std::vector<bool>& seen);
     void CheckCoverage(const std::vector<bool>& seen);
     int Compare(const uint8_t* a, const uint8_t* b) const;
 

@@ -305,6 +305,54 @@ TEST(RealBuiltFiles, CompressedRecordsThatDisagreeWithTheirIndex) {
     }
 }
 
+// A key whose order has nothing to do with where its records lie: its entries are checked
+// against their records in the records' order, after the walk. A sound file opens with every
+// entry in the key's order; a record that no longer holds its entry's value is caught,
+// wherever the entry lies in the key.
+TEST(RealBuiltFiles, UnorderedKeyIsCheckedAgainstEveryRecord) {
+    constexpr uint32_t kRecords = 4000;
+    TImageSpec spec;
+    spec.recordLength = 16;
+    spec.pageSize = 1024;
+    spec.keys.push_back({{{0, 2, 1, 0, 0}}, false});   // the id, in the records' order
+    spec.keys.push_back({{{2, 4, 14, 0, 0}}, false});  // a number unique to it, in no order
+    std::vector<std::vector<uint8_t>> records;
+    for (uint32_t id = 0; id < kRecords; ++id) {
+        std::vector<uint8_t> r(16, ' ');
+        r[0] = uint8_t(id);
+        r[1] = uint8_t(id >> 8);
+        recman::real::PutLe32(&r[2], id * 2654435761u);
+        records.push_back(r);
+    }
+    const std::string path = Path("unordered.dat");
+    realbench::WriteRealImage(path, spec, records);
+    {
+        const recman::real::TRealFile sound(path);
+        ASSERT_EQ(sound.indexes[1].Size(), kRecords);
+        uint32_t previous = 0;
+        for (size_t pos = 0; pos < kRecords; ++pos) {
+            const uint32_t code = recman::real::Le32(sound.indexes[1].Value(pos));
+            ASSERT_TRUE(pos == 0 || code > previous) << pos;
+            previous = code;
+        }
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string intact{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const recman::real::TRealFile file(path);
+    for (const size_t pos : {size_t(0), size_t(kRecords / 2), size_t(kRecords - 1)}) {
+        SCOPED_TRACE(pos);
+        std::string image = intact;
+        image[file.indexes[1].Address(pos) + 3] ^= 0x10;  // 5.x: the address is the offset
+        const std::string damaged = Path("unordered_damaged.dat");
+        std::ofstream(damaged, std::ios::binary | std::ios::trunc) << image;
+        int16_t status = -1;
+        EXPECT_EQ(recman::real::OpenRealFile(damaged, -2, "", status), nullptr);
+        EXPECT_EQ(status, 2);
+        EXPECT_EQ(recman::real::LastOpenError(),
+                  "Damaged file: index of key 1 disagrees with a record");
+    }
+}
+
 }  // namespace
 
 namespace {
