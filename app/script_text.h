@@ -10,12 +10,8 @@
 class TScriptText {
   public:
     size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
-    const char* data() const { return data_.get(); }
     std::string_view View() const { return {data_.get(), size_}; }
     void clear() { size_ = 0; }
-    // Drops everything from n on (n at most size()).
-    void Truncate(size_t n) { size_ = n; }
 
     // Where the next n bytes go; SetEnd then keeps what was written there.
     char* Room(size_t n) {

@@ -245,9 +245,7 @@ void TKeyOrder::TPending::Add(uint32_t address, const uint8_t* value, size_t len
 void TKeyOrder::CheckPending(TPending& pending, std::vector<bool>& seen) {
     // In the order of the records' addresses, so that the data pages are read in order and
     // each once, whatever order the key puts its records in.
-    // A key in the records' own order (often the first) needs no sorting.
-    if (!std::is_sorted(pending.order.begin(), pending.order.end()))
-        std::sort(pending.order.begin(), pending.order.end());
+    std::sort(pending.order.begin(), pending.order.end());
     for (const uint64_t entry : pending.order)
         Visit(uint32_t(entry >> 32), pending.values.data() + (entry & 0xFFFFFFFFu) * key_.length,
               seen);

@@ -36,11 +36,8 @@ TEST(ScriptText, KeepsEveryWrittenByteAcrossGrowth) {
             expected += ",; ";
         }
         EXPECT_EQ(text.View(), expected) << c.name;
-        text.Truncate(3);
-        text.Append("!");
-        EXPECT_EQ(text.View(), expected.substr(0, 3) + "!") << c.name;
         text.clear();
-        EXPECT_TRUE(text.empty()) << c.name;
+        EXPECT_EQ(text.size(), 0u) << c.name;
         text.Append("again");
         EXPECT_EQ(text.View(), "again") << c.name;
     }
