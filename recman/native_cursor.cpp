@@ -149,12 +149,18 @@ int16_t NativeCursor::Deliver(Request& r, const std::string& data) const {
 void NativeCursor::PutKey(Request& r, int key, const std::string& data) const {
     if (key < 0 || !r.key) return;
     auto* out = CallerBytes(r.key);
+    const size_t room = r.keyLength > 0 ? static_cast<size_t>(r.keyLength) : 0;
     size_t at = 0;
     for (const auto& s : file_->Def().keys[key].segments) {
-        for (size_t i = 0; i < s.length && at < r.keyLength; ++i, ++at) {
-            size_t from = s.position - 1u + i;
-            out[at] = from < data.size() ? static_cast<uint8_t>(data[from]) : 0;
-        }
+        // The segment's bytes as far as the record and the caller's room go, zeros past the
+        // record's end.
+        const size_t from = s.position - 1u;
+        const size_t length = std::min<size_t>(s.length, room - at);
+        const size_t present = from < data.size() ? std::min(length, data.size() - from) : 0;
+        if (present) std::memcpy(out + at, data.data() + from, present);
+        std::memset(out + at + present, 0, length - present);
+        at += length;
+        if (at == room) break;
     }
 }
 
