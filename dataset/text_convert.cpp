@@ -66,6 +66,74 @@ bool FifteenDigits(double value, char* digits, int& count, int& exp10) {
     return true;
 }
 
+// The digits of value rounded to fifteen significant ones, by scaling it to fifteen digits
+// before the point with one exact power of ten: the product is off by at most a sixteenth, so
+// rounding it rounds the exact value unless its fraction lies near the half (then, and for
+// values out of the powers' reach, the answer is false).
+bool ScaledFifteenDigits(double value, char* digits, int& count, int& exp10) {
+    static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const double magnitude = std::fabs(value);
+    if (!std::isnormal(magnitude)) return false;
+    int binary = 0;
+    std::frexp(magnitude, &binary);
+    // The decimal exponent, or one below it.
+    int e = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+    double scaled = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int shift = 14 - e;
+        if (shift > 22 || shift < -22) return false;
+        scaled = shift >= 0 ? magnitude * kTens[shift] : magnitude / kTens[-shift];
+        if (scaled < 1e15) break;
+        ++e;
+    }
+    if (!(scaled < 1e15)) return false;
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5) < 0.125) return false;
+    auto n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (n == 1000000000000000) {
+        n = 100000000000000;
+        ++e;
+    }
+    if (n < 100000000000000 || n >= 1000000000000000) return false;
+    for (int i = 14; i >= 0; --i, n /= 10) digits[i] = static_cast<char>('0' + n % 10);
+    count = 15;
+    exp10 = e;
+    return true;
+}
+
+// value is n / 10^k to the last bit for some n below 10^15 and k of at most four, and is
+// written as that decimal with the fewest decimals: a double has more than fifteen digits of
+// precision, so a decimal of at most fifteen digits that reads back as value is also value
+// rounded to fifteen digits. Null for other values.
+char* FewDecimalsAt(char* at, double value, char separator) {
+    static constexpr double kPowers[] = {1, 10, 100, 1000, 10000};
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < 1e15)) return nullptr;
+    for (int k = 0; k < 5; ++k) {
+        const double scaled = magnitude * kPowers[k];
+        if (scaled >= 1e15) return nullptr;
+        const auto n = static_cast<uint64_t>(scaled + 0.5);
+        if (static_cast<double>(n) / kPowers[k] != magnitude) continue;
+        char buf[24];
+        char* const end = buf + sizeof buf;
+        char* p = end;
+        uint64_t rest = n;
+        for (int i = 0; i < k; ++i, rest /= 10) *--p = static_cast<char>('0' + rest % 10);
+        if (k > 0) *--p = separator;
+        do {
+            *--p = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        if (value < 0) *--p = '-';
+        std::memcpy(at, p, static_cast<size_t>(end - p));
+        return at + (end - p);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 // value is n / 100 to the last bit. Below 10^13 one unit in the last place is under 0.002, so
@@ -133,15 +201,16 @@ char* FloatTextAt(char* p, double value, int precision, char separator) {
         *p++ = '0';
         return p;
     }
-    // Fifteen digits of a value in hundredths below 10^13 are its hundredths.
+    // Fifteen digits of a whole value or one with up to four decimals are that decimal.
     if (precision == 15)
-        if (char* end = HundredthsAt(p, value, sep)) return end;
+        if (char* end = FewDecimalsAt(p, value, sep)) return end;
     // d.ddd...e[+-]x with precision significant digits, rounded. The export writes every
     // float through here, so nothing is allocated.
     char digits[17];
     int count = 0, exp10 = 0;
     const bool negative = value < 0;
-    if (precision != 15 || !FifteenDigits(value, digits, count, exp10)) {
+    if (precision != 15 || (!ScaledFifteenDigits(value, digits, count, exp10) &&
+                            !FifteenDigits(value, digits, count, exp10))) {
         char buf[48];
         auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
                                precision - 1);

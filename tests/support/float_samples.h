@@ -38,13 +38,24 @@ inline std::vector<double> FloatSamples() {
                                   DBL_MIN,
                                   DBL_MAX,
                                   0.1234567890123455,
-                                  1.000000000000005};
+                                  1.000000000000005,
+                                  1e-4,
+                                  -1.2e-4,
+                                  1.5e-5,
+                                  99999999999999.9,
+                                  999999999999999.9,
+                                  99999999999.9999,
+                                  4503599627370495.5,
+                                  -7.0,
+                                  100.0};
     std::mt19937_64 random(15);
     for (int64_t scale = 1; scale <= 100000000000000000; scale *= 10)
         for (int i = 0; i < 1000; ++i) {
             const auto n = static_cast<int64_t>(random() % static_cast<uint64_t>(scale));
             values.push_back(static_cast<double>(i % 2 ? n : -n) / 100);
             values.push_back(static_cast<double>(n) / 1000);
+            values.push_back(static_cast<double>(i % 2 ? -n : n) / 10000);
+            values.push_back(static_cast<double>(n));
             values.push_back(1.0 / static_cast<double>(n + 3));
         }
     for (int i = 0; i < 200000; ++i) {
