@@ -1,5 +1,6 @@
 #include "dataset/text_convert.h"
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -66,10 +67,26 @@ bool FifteenDigits(double value, char* digits, int& count, int& exp10) {
     return true;
 }
 
+// The `count` decimal digits of value (below 10^count), leading zeros included, at p.
+void PutDigits(char* p, int count, uint32_t value) {
+    static constexpr auto kPairs = [] {
+        std::array<char, 200> pairs{};
+        for (int i = 0; i < 100; ++i) {
+            pairs[2 * i] = static_cast<char>('0' + i / 10);
+            pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+        return pairs;
+    }();
+    for (; count >= 2; count -= 2, value /= 100)
+        std::memcpy(p + count - 2, &kPairs[2 * (value % 100)], 2);
+    if (count == 1) *p = static_cast<char>('0' + value);
+}
+
 // The digits of value rounded to fifteen significant ones, by scaling it to fifteen digits
-// before the point with one exact power of ten: the product is off by at most a sixteenth, so
-// rounding it rounds the exact value unless its fraction lies near the half (then, and for
-// values out of the powers' reach, the answer is false).
+// before the point with one exact power of ten. The product is rounded once, by at most half a
+// unit in its last place, and its fraction is a whole number of such units, as is the half:
+// a fraction other than the half lies on the same side of it as the exact one. A fraction of
+// exactly the half, and values out of the powers' reach, answer false.
 bool ScaledFifteenDigits(double value, char* digits, int& count, int& exp10) {
     static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -91,14 +108,15 @@ bool ScaledFifteenDigits(double value, char* digits, int& count, int& exp10) {
     if (!(scaled < 1e15)) return false;
     const double whole = std::floor(scaled);
     const double fraction = scaled - whole;
-    if (std::fabs(fraction - 0.5) < 0.125) return false;
+    if (fraction == 0.5) return false;
     auto n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
     if (n == 1000000000000000) {
         n = 100000000000000;
         ++e;
     }
     if (n < 100000000000000 || n >= 1000000000000000) return false;
-    for (int i = 14; i >= 0; --i, n /= 10) digits[i] = static_cast<char>('0' + n % 10);
+    PutDigits(digits, 7, static_cast<uint32_t>(n / 100000000));
+    PutDigits(digits + 7, 8, static_cast<uint32_t>(n % 100000000));
     count = 15;
     exp10 = e;
     return true;
