@@ -133,7 +133,8 @@ char* FewDecimalsAt(char* at, double value, char separator) {
     for (int k = 0; k < 5; ++k) {
         const double scaled = magnitude * kPowers[k];
         if (scaled >= 1e15) return nullptr;
-        const auto n = static_cast<uint64_t>(scaled + 0.5);
+        auto n = static_cast<uint64_t>(scaled);  // exact below 2^53, as is the fraction
+        if (scaled - static_cast<double>(n) >= 0.5) ++n;
         if (static_cast<double>(n) / kPowers[k] != magnitude) continue;
         char buf[24];
         char* const end = buf + sizeof buf;
