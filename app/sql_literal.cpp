@@ -27,6 +27,24 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
+// A whole value other than zero below 10^15 as the shortest form writes it: its digits, which
+// are its shortest, unless the exponent form is shorter ("1e+06"); null then, and for other
+// values.
+char* WholeAt(char* p, double value) {
+    if (!(std::fabs(value) < 1e15) || value == 0) return nullptr;
+    const auto n = static_cast<int64_t>(value);
+    if (static_cast<double>(n) != value) return nullptr;
+    char* const start = p;
+    char* const end = std::to_chars(p, p + kFloatTextRoom, n).ptr;
+    const char* const first = start + (n < 0);
+    const auto digits = static_cast<int>(end - first);
+    int significant = digits;
+    while (first[significant - 1] == '0') --significant;
+    // d[.ddd]e+XX, the exponent being below 15.
+    const int scientific = significant + (significant > 1) + 4;
+    return digits <= scientific ? end : nullptr;
+}
+
 }  // namespace
 
 bool IsTextFieldType(TFieldType type) {
@@ -199,6 +217,7 @@ void AppendShortestFiniteFloat(std::string& out, double value) {
 
 char* ShortestFiniteFloatAt(char* p, double value) {
     if (char* end = HundredthsAt(p, value, '.')) return end;
+    if (char* end = WholeAt(p, value)) return end;
     char* const end = std::to_chars(p, p + kFloatTextRoom, value).ptr;
     // Digits alone would be an exact numeric to the targets, one that may not fit their
     // integers: a long one takes the exponent form.

@@ -31,9 +31,9 @@ std::string Float(double value) {
     return out;
 }
 
-// Amounts in hundredths take a short way; every value must still come out as the shortest
-// form would write it, at every size up to where the short way stops and past it.
-TEST(TargetLiteral, HundredthsAreWrittenAsTheShortestForm) {
+// Amounts in hundredths and whole values take short ways; every value must still come out as
+// the shortest form would write it, at every size up to where the short ways stop and past it.
+TEST(TargetLiteral, ShortWaysWriteTheShortestForm) {
     for (const double value : FloatSamples()) {
         char buf[32];
         const auto r = std::to_chars(buf, buf + sizeof buf, value);

@@ -47,7 +47,12 @@ inline std::vector<double> FloatSamples() {
                                   99999999999.9999,
                                   4503599627370495.5,
                                   -7.0,
-                                  100.0};
+                                  100.0,
+                                  1e5,
+                                  1.2e5,
+                                  1e6,
+                                  -2.5e6,
+                                  5e14};
     std::mt19937_64 random(15);
     for (int64_t scale = 1; scale <= 100000000000000000; scale *= 10)
         for (int i = 0; i < 1000; ++i) {
