@@ -348,11 +348,13 @@ int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t s
     int rc;
     // The entries are reused from call to call, so a walk allocates nothing per record.
     size_t n = 0;
+    // The physical order and a unique key have no sequence: the column is a constant zero.
+    const bool sequenced = key >= 0 && !ks->unique;
     while ((rc = s.Step()) == SQLITE_ROW) {
         if (n == out.size()) out.emplace_back();
         Entry& e = out[n++];
         e.key.assign(s.Blob(0));
-        e.seq = s.Int(1);
+        e.seq = sequenced ? s.Int(1) : 0;
         e.id = s.Int(2);
         e.data.assign(s.Blob(3));
     }
