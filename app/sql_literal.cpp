@@ -34,9 +34,8 @@ char* WholeAt(char* p, double value) {
     if (!(std::fabs(value) < 1e15) || value == 0) return nullptr;
     const auto n = static_cast<int64_t>(value);
     if (static_cast<double>(n) != value) return nullptr;
-    char* const start = p;
     char* const end = std::to_chars(p, p + kFloatTextRoom, n).ptr;
-    const char* const first = start + (n < 0);
+    const char* const first = p + (n < 0);
     const auto digits = static_cast<int>(end - first);
     int significant = digits;
     while (first[significant - 1] == '0') --significant;

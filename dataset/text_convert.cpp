@@ -122,6 +122,23 @@ bool ScaledFifteenDigits(double value, char* digits, int& count, int& exp10) {
     return true;
 }
 
+// n / 10^decimals with every one of its decimals, and a minus sign when negative, at `at`;
+// answers the end.
+char* DecimalAt(char* at, uint64_t n, int decimals, bool negative, char separator) {
+    char buf[24];
+    char* const end = buf + sizeof buf;
+    char* p = end;
+    for (int i = 0; i < decimals; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
+    if (decimals > 0) *--p = separator;
+    do {
+        *--p = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    if (negative) *--p = '-';
+    std::memcpy(at, p, static_cast<size_t>(end - p));
+    return at + (end - p);
+}
+
 // value is n / 10^k to the last bit for some n below 10^15 and k of at most four, and is
 // written as that decimal with the fewest decimals: a double has more than fifteen digits of
 // precision, so a decimal of at most fifteen digits that reads back as value is also value
@@ -135,20 +152,8 @@ char* FewDecimalsAt(char* at, double value, char separator) {
         if (scaled >= 1e15) return nullptr;
         auto n = static_cast<uint64_t>(scaled);  // exact below 2^53, as is the fraction
         if (scaled - static_cast<double>(n) >= 0.5) ++n;
-        if (static_cast<double>(n) / kPowers[k] != magnitude) continue;
-        char buf[24];
-        char* const end = buf + sizeof buf;
-        char* p = end;
-        uint64_t rest = n;
-        for (int i = 0; i < k; ++i, rest /= 10) *--p = static_cast<char>('0' + rest % 10);
-        if (k > 0) *--p = separator;
-        do {
-            *--p = static_cast<char>('0' + rest % 10);
-            rest /= 10;
-        } while (rest != 0);
-        if (value < 0) *--p = '-';
-        std::memcpy(at, p, static_cast<size_t>(end - p));
-        return at + (end - p);
+        if (static_cast<double>(n) / kPowers[k] == magnitude)
+            return DecimalAt(at, n, k, value < 0, separator);
     }
     return nullptr;
 }
@@ -165,22 +170,10 @@ char* HundredthsAt(char* at, double value, char separator) {
     const auto hundredths = static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
     // Whole values (no hundredths) are left to the general forms.
     if (hundredths % 100 == 0 || static_cast<double>(hundredths) / 100 != value) return nullptr;
-    char buf[24];
-    char* end = buf + sizeof buf;
-    char* p = end;
-    uint64_t rest = static_cast<uint64_t>(hundredths < 0 ? -hundredths : hundredths);
-    const auto cents = static_cast<unsigned>(rest % 100);
-    rest /= 100;
-    if (cents % 10 != 0) *--p = static_cast<char>('0' + cents % 10);
-    *--p = static_cast<char>('0' + cents / 10);
-    *--p = separator;
-    do {
-        *--p = static_cast<char>('0' + rest % 10);
-        rest /= 10;
-    } while (rest != 0);
-    if (hundredths < 0) *--p = '-';
-    std::memcpy(at, p, static_cast<size_t>(end - p));
-    return at + (end - p);
+    const auto magnitude = static_cast<uint64_t>(hundredths < 0 ? -hundredths : hundredths);
+    // One decimal when the second is a zero.
+    if (magnitude % 10 == 0) return DecimalAt(at, magnitude / 10, 1, hundredths < 0, separator);
+    return DecimalAt(at, magnitude, 2, hundredths < 0, separator);
 }
 
 bool AppendHundredths(std::string& out, double value, char separator) {
