@@ -1,10 +1,10 @@
 #include "app/plan_appenders.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
 #include "dataset/field_codec.h"
+#include "platform/decimal_digits.h"
 
 namespace plan {
 
@@ -24,8 +24,7 @@ T Read(const uint8_t* at) {
 template <typename T>
 bool AppendInteger(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
     if (IsNull(record, column)) return false;
-    char* p = out.Room(12);
-    out.SetEnd(std::to_chars(p, p + 12, static_cast<int32_t>(Read<T>(record + column.Offset))).ptr);
+    out.SetEnd(dec::PutSigned(out.Room(20), Read<T>(record + column.Offset)));
     return true;
 }
 
@@ -38,9 +37,7 @@ bool AppendDouble(TScriptText& out, double value, const TPlanColumn& column) {
 
 // Two digits of 0..99.
 inline char* PutTwo(char* p, int value) {
-    p[0] = static_cast<char>('0' + value / 10);
-    p[1] = static_cast<char>('0' + value % 10);
-    return p + 2;
+    return dec::PutTwo(p, static_cast<uint32_t>(value));
 }
 
 // The source text's bytes through the column's table, between apostrophes when quoted.

@@ -14,6 +14,7 @@
 #include "dict/dictionary.h"
 #include "dict/dictionary_kind.h"
 #include "dict/session.h"
+#include "platform/decimal_digits.h"
 #include "platform/format.h"
 #include "recman/btrieve_codes.h"
 
@@ -41,13 +42,11 @@ std::vector<std::string> SplitNames(const std::string& text) {
 
 // The position as decimal text, right-aligned in 10 characters, then a NUL.
 void PutBookmark(char* bm, uint32_t position) {
-    std::memset(bm, ' ', kBtrBookmarkSize - 1);
-    bm[kBtrBookmarkSize - 1] = '\0';
-    int i = kBtrBookmarkSize - 2;
-    do {
-        bm[i--] = static_cast<char>('0' + position % 10);
-        position /= 10;
-    } while (position != 0 && i >= 0);
+    static_assert(kBtrBookmarkSize == 11, "ten digits hold any position");
+    const int count = dec::Count(position);
+    std::memset(bm, ' ', 10);
+    dec::PutFixed(bm + 10 - count, count, position);
+    bm[10] = '\0';
 }
 
 }  // namespace

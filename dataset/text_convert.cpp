@@ -1,6 +1,8 @@
 #include "dataset/text_convert.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/decimal_digits.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 #include "platform/regional.h"
@@ -67,21 +70,6 @@ bool FifteenDigits(double value, char* digits, int& count, int& exp10) {
     return true;
 }
 
-// The `count` decimal digits of value (below 10^count), leading zeros included, at p.
-void PutDigits(char* p, int count, uint32_t value) {
-    static constexpr auto kPairs = [] {
-        std::array<char, 200> pairs{};
-        for (int i = 0; i < 100; ++i) {
-            pairs[2 * i] = static_cast<char>('0' + i / 10);
-            pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-        }
-        return pairs;
-    }();
-    for (; count >= 2; count -= 2, value /= 100)
-        std::memcpy(p + count - 2, &kPairs[2 * (value % 100)], 2);
-    if (count == 1) *p = static_cast<char>('0' + value);
-}
-
 // The digits of value rounded to fifteen significant ones, by scaling it to fifteen digits
 // before the point with one exact power of ten. The product is rounded once, by at most half a
 // unit in its last place, and its fraction is a whole number of such units, as is the half:
@@ -93,10 +81,11 @@ bool ScaledFifteenDigits(double value, char* digits, int& count, int& exp10) {
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const double magnitude = std::fabs(value);
     if (!std::isnormal(magnitude)) return false;
-    int binary = 0;
-    std::frexp(magnitude, &binary);
-    // The decimal exponent, or one below it.
-    int e = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+    // The binary exponent, read from the bits: magnitude is 1.f x 2^binary.
+    const auto binary = static_cast<int>(std::bit_cast<uint64_t>(magnitude) >> 52) - 1023;
+    // The decimal exponent, or one below it: floor(binary x log10(2)) for the exponents of a
+    // double.
+    int e = (binary * 78913) >> 18;
     double scaled = 0;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int shift = 14 - e;
@@ -106,17 +95,17 @@ bool ScaledFifteenDigits(double value, char* digits, int& count, int& exp10) {
         ++e;
     }
     if (!(scaled < 1e15)) return false;
-    const double whole = std::floor(scaled);
-    const double fraction = scaled - whole;
+    auto n = static_cast<uint64_t>(scaled);  // exact below 2^53, as is the fraction
+    const double fraction = scaled - static_cast<double>(n);
     if (fraction == 0.5) return false;
-    auto n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (fraction > 0.5) ++n;
     if (n == 1000000000000000) {
         n = 100000000000000;
         ++e;
     }
     if (n < 100000000000000 || n >= 1000000000000000) return false;
-    PutDigits(digits, 7, static_cast<uint32_t>(n / 100000000));
-    PutDigits(digits + 7, 8, static_cast<uint32_t>(n % 100000000));
+    dec::PutFixed(digits, 7, static_cast<uint32_t>(n / 100000000));
+    dec::PutFixed(digits + 7, 8, static_cast<uint32_t>(n % 100000000));
     count = 15;
     exp10 = e;
     return true;
@@ -125,18 +114,15 @@ bool ScaledFifteenDigits(double value, char* digits, int& count, int& exp10) {
 // n / 10^decimals with every one of its decimals, and a minus sign when negative, at `at`;
 // answers the end.
 char* DecimalAt(char* at, uint64_t n, int decimals, bool negative, char separator) {
-    char buf[24];
-    char* const end = buf + sizeof buf;
-    char* p = end;
-    for (int i = 0; i < decimals; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
-    if (decimals > 0) *--p = separator;
-    do {
-        *--p = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n != 0);
-    if (negative) *--p = '-';
-    std::memcpy(at, p, static_cast<size_t>(end - p));
-    return at + (end - p);
+    if (negative) *at++ = '-';
+    const int count = std::max(dec::Count(n), decimals + 1);
+    dec::PutFixed(at, count, n);
+    if (decimals == 0) return at + count;
+    // The decimals move one place on, for the separator.
+    char* const point = at + count - decimals;
+    for (int i = decimals; i > 0; --i) point[i] = point[i - 1];
+    *point = separator;
+    return at + count + 1;
 }
 
 // value is n / 10^k to the last bit for some n below 10^15 and k of at most four, and is
@@ -147,6 +133,14 @@ char* FewDecimalsAt(char* at, double value, char separator) {
     static constexpr double kPowers[] = {1, 10, 100, 1000, 10000};
     const double magnitude = std::fabs(value);
     if (!(magnitude < 1e15)) return nullptr;
+    // Such a value times 10^4 lies within two units in the last place of the whole number
+    // n x 10^(4-k). Most other values lie far from any whole number and are turned away at
+    // once; up from 2^50 the test cannot tell.
+    const double tenThousands = magnitude * 1e4;
+    if (tenThousands < 0x1p50) {
+        const auto nearest = static_cast<double>(static_cast<uint64_t>(tenThousands + 0.5));
+        if (std::fabs(tenThousands - nearest) > tenThousands * 0x1p-50) return nullptr;
+    }
     for (int k = 0; k < 5; ++k) {
         const double scaled = magnitude * kPowers[k];
         if (scaled >= 1e15) return nullptr;

@@ -1,0 +1,70 @@
+// Decimal digits of whole numbers written straight into a buffer, two at a time from a table:
+// the hot paths of the export write every integer, date and float through here.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace dec {
+
+inline constexpr std::array<char, 200> kPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// The two digits of value (0..99) at p; answers the end.
+inline char* PutTwo(char* p, uint32_t value) {
+    std::memcpy(p, &kPairs[2 * value], 2);
+    return p + 2;
+}
+
+// The `count` last decimal digits of value, leading zeros included, at p. Thirty-two bits
+// divide faster than sixty-four.
+template <typename Unsigned>
+inline void PutFixed(char* p, int count, Unsigned value) {
+    for (; count >= 2; count -= 2, value /= 100)
+        PutTwo(p + count - 2, static_cast<uint32_t>(value % 100));
+    if (count == 1) *p = static_cast<char>('0' + value % 10);
+}
+
+// How many decimal digits value has (1 for 0): from its length in bits, which tells the
+// digits to within one, and one power of ten.
+inline int Count(uint64_t value) {
+    static constexpr auto kTens = [] {
+        std::array<uint64_t, 20> tens{};
+        uint64_t ten = 1;
+        for (auto& t : tens) {
+            t = ten;
+            ten *= 10;
+        }
+        return tens;
+    }();
+    // floor(log10(value)), or one above
+    const auto below = static_cast<int>((std::bit_width(value | 1) * 1233) >> 12);
+    return below + (value >= kTens[static_cast<size_t>(below)] ? 1 : 0) + (value == 0 ? 1 : 0);
+}
+
+// The decimal digits of value without leading zeros at p; answers the end (20 bytes at most).
+inline char* PutUnsigned(char* p, uint64_t value) {
+    const int count = Count(value);
+    if (value <= UINT32_MAX)
+        PutFixed(p, count, static_cast<uint32_t>(value));
+    else
+        PutFixed(p, count, value);
+    return p + count;
+}
+
+// value with a minus sign when negative at p; answers the end (20 bytes at most).
+inline char* PutSigned(char* p, int64_t value) {
+    if (value >= 0) return PutUnsigned(p, static_cast<uint64_t>(value));
+    *p++ = '-';
+    return PutUnsigned(p, 0 - static_cast<uint64_t>(value));
+}
+
+}  // namespace dec
