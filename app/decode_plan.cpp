@@ -70,11 +70,41 @@ bool EscapedByte(std::string_view text, const TLiteralStyle& style, std::string&
 
 }  // namespace
 
+void TTextTable::Set(uint8_t byte, std::string_view text) {
+    char entry[8] = {};
+    std::memcpy(entry, text.data(), text.size());
+    entry[7] = static_cast<char>(text.size());
+    std::memcpy(&entries_[byte], entry, sizeof entry);
+    widest_ = std::max(widest_, text.size());
+}
+
+void TTextTable::SetFieldPath(uint8_t byte) {
+    char entry[8] = {};
+    entry[7] = static_cast<char>(kFieldPath);
+    std::memcpy(&entries_[byte], entry, sizeof entry);
+}
+
+void TTextTable::Seal() {
+    int changed = 0;
+    for (int b = 0x20; b < 0x80; ++b) {
+        const uint64_t entry = entries_[b];
+        char first;
+        std::memcpy(&first, &entry, 1);
+        if (LengthOf(entry) == 1 && first == static_cast<char>(b)) continue;
+        if (changed == 2) {
+            asciiRuns_ = false;
+            return;
+        }
+        changed_[changed++] = static_cast<uint8_t>(b);
+    }
+    asciiRuns_ = true;
+}
+
 const TTextTable* TDecodePlan::TextTable(bool oem, const TLiteralStyle& style) {
     std::unique_ptr<TTextTable>& table = oem ? oemText_ : ansiText_;
     if (table) return table.get();
     table = std::make_unique<TTextTable>();
-    table->Length[0] = TTextTable::kFieldPath;  // never met: text ends at its first zero byte
+    table->SetFieldPath(0);  // never met: text ends at its first zero byte
     for (int b = 1; b < 256; ++b) {
         const char source = static_cast<char>(b);
         const std::string_view byte(&source, 1);
@@ -94,14 +124,12 @@ const TTextTable* TDecodePlan::TextTable(bool oem, const TLiteralStyle& style) {
         }
         std::string written;
         if (plain) plain = EscapedByte(text, style, written);
-        if (!plain || written.size() > sizeof table->Bytes[0]) {
-            table->Length[b] = TTextTable::kFieldPath;
-            continue;
-        }
-        table->Length[b] = static_cast<uint8_t>(written.size());
-        std::memcpy(table->Bytes[b], written.data(), written.size());
-        table->Widest = std::max(table->Widest, written.size());
+        if (!plain || written.size() > TTextTable::kWidest)
+            table->SetFieldPath(static_cast<uint8_t>(b));
+        else
+            table->Set(static_cast<uint8_t>(b), written);
     }
+    table->Seal();
     return table.get();
 }
 

@@ -6,10 +6,12 @@
 // value of a type the plan does not know.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/script_text.h"
@@ -31,13 +33,46 @@ struct TLiteralStyle {
     size_t TextBytes = SIZE_MAX;
 };
 
-// One source byte of a text as the script writes it (converted and escaped); Length
-// kFieldPath sends the whole value through the field's path.
-struct TTextTable {
+// Each source byte of a text as the script writes it (converted and escaped).
+class TTextTable {
+  public:
     static constexpr uint8_t kFieldPath = 0xFF;
-    uint8_t Length[256];
-    char Bytes[256][6];
-    size_t Widest = 1;
+    static constexpr size_t kWidest = 7;
+
+    // The byte's text, of at most kWidest bytes; kFieldPath sends the whole value through the
+    // field's path.
+    void Set(uint8_t byte, std::string_view text);
+    void SetFieldPath(uint8_t byte);
+    // After every Set: finds the ASCII bytes from 0x20 up that the table keeps as they are.
+    void Seal();
+
+    // The byte's text in the first bytes of the eight at the entry, its length in the last.
+    uint64_t Entry(uint8_t byte) const { return entries_[byte]; }
+    static uint8_t LengthOf(uint64_t entry) {
+        return static_cast<uint8_t>(std::endian::native == std::endian::little ? entry >> 56
+                                                                               : entry);
+    }
+    size_t Widest() const { return widest_; }
+    // Whether runs of printable ASCII can be tested eight bytes at a time.
+    bool AsciiRuns() const { return asciiRuns_; }
+    // Eight bytes read as one word are each ASCII from 0x20 up that the table writes as it is.
+    bool KeptAsIs(uint64_t word) const {
+        constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+        // The high bit of a byte of v that is zero, and maybe of bytes after it; none if none is.
+        const auto zero = [](uint64_t v) { return (v - kOnes) & ~v; };
+        const uint64_t odd = word | ((word - kOnes * 0x20) & ~word) |  // 0x80 up, below 0x20
+                             zero(word ^ (kOnes * changed_[0])) |
+                             zero(word ^ (kOnes * changed_[1]));
+        return (odd & kHighs) == 0;
+    }
+
+  private:
+    uint64_t entries_[256] = {};
+    size_t widest_ = 1;
+    // ASCII from 0x20 up other than these two (NUL when unused) is written as it is; false
+    // when more bytes than that are changed.
+    bool asciiRuns_ = false;
+    uint8_t changed_[2] = {0, 0};
 };
 
 struct TPlanColumn;

@@ -44,15 +44,34 @@ inline char* PutTwo(char* p, int value) {
 bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length,
                      const TPlanColumn& column) {
     const TTextTable& table = *column.Text;
-    // Room for every byte at its widest, and for the last copy's whole entry.
-    char* p = out.Room(2 + length * table.Widest + sizeof table.Bytes[0]);
+    // Room for every byte at its widest, and for the last copy's whole eight bytes.
+    char* p = out.Room(2 + length * table.Widest() + 8);
     if (column.Quoted) *p++ = '\'';
-    for (size_t i = 0; i < length; ++i) {
-        const uint8_t n = table.Length[text[i]];
+    const auto put = [&p](uint8_t byte, const TTextTable& table) {
+        const uint64_t entry = table.Entry(byte);
+        const uint8_t n = TTextTable::LengthOf(entry);
         if (n == TTextTable::kFieldPath) return false;
-        std::memcpy(p, table.Bytes[text[i]], sizeof table.Bytes[0]);
+        std::memcpy(p, &entry, sizeof entry);
         p += n;
+        return true;
+    };
+    size_t i = 0;
+    if (table.AsciiRuns()) {
+        // Eight bytes at a time: whole when all are kept as they are, else one by one.
+        for (; length - i >= 8; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, text + i, sizeof word);
+            if (table.KeptAsIs(word)) {
+                std::memcpy(p, &word, sizeof word);
+                p += 8;
+                continue;
+            }
+            for (size_t j = i; j < i + 8; ++j)
+                if (!put(text[j], table)) return false;
+        }
     }
+    for (; i < length; ++i)
+        if (!put(text[i], table)) return false;
     if (column.Quoted) *p++ = '\'';
     out.SetEnd(p);
     return true;

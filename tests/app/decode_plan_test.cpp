@@ -41,7 +41,7 @@ const uint8_t kDates[][4] = {{1, 1, 0xD0, 0x07}, {31, 12, 0x0F, 0x27}, {5, 6, 5,
 const uint8_t kTimes[][4] = {
     {0, 0, 0, 0}, {5, 1, 2, 3}, {50, 59, 59, 23}, {0, 0, 0, 9}, {99, 30, 30, 1}};
 // CP866 bytes: Cyrillic letters, box drawing, quotes, backslash, CR LF, tab, a text filling
-// the field.
+// the field; and eight printable bytes in a row, whole or with one byte the script changes.
 const char* const kTexts[] = {"",
                               "O'Brien",
                               "a\\b'c",
@@ -50,7 +50,13 @@ const char* const kTexts[] = {"",
                               "\x8f\xe0\xa8\xa2\xa5\xe2",
                               "\xc9\xcd\xbb\xb3",
                               "\x01\x7f\xff",
-                              "123456789012"};
+                              "123456789012",
+                              "'bcdefg'hij",
+                              "abcdef\\hijk",
+                              "abc\tefghijk",
+                              "abcdefg\x7fij",
+                              "abc\x8f\xa0"
+                              "fghij"};
 
 uint16_t RecordLength() {
     uint16_t length = 0;
