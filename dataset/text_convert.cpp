@@ -138,8 +138,9 @@ char* FewDecimalsAt(char* at, double value, char separator) {
     // once; up from 2^50 the test cannot tell.
     const double tenThousands = magnitude * 1e4;
     if (tenThousands < 0x1p50) {
-        const auto nearest = static_cast<double>(static_cast<uint64_t>(tenThousands + 0.5));
-        if (std::fabs(tenThousands - nearest) > tenThousands * 0x1p-50) return nullptr;
+        const double fraction =
+            tenThousands - static_cast<double>(static_cast<uint64_t>(tenThousands));
+        if (std::min(fraction, 1 - fraction) > tenThousands * 0x1p-50) return nullptr;
     }
     for (int k = 0; k < 5; ++k) {
         const double scaled = magnitude * kPowers[k];

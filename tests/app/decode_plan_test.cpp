@@ -55,8 +55,7 @@ const char* const kTexts[] = {"",
                               "abcdef\\hijk",
                               "abc\tefghijk",
                               "abcdefg\x7fij",
-                              "abc\x8f\xa0"
-                              "fghij"};
+                              "abc\x8f\xa0\x66ghij"};
 
 uint16_t RecordLength() {
     uint16_t length = 0;
