@@ -227,6 +227,31 @@ void TDecodePlan::Begin() const {
     record_ = source_ ? reinterpret_cast<const uint8_t*>(source_->BlobRecordBuffer()) : nullptr;
 }
 
+size_t TDecodePlan::AppendRun(size_t from, size_t end, TScriptText& out, std::string_view separator,
+                              size_t* ends) const {
+    const uint8_t* const record = record_;
+    if (record == nullptr) return from;
+    end = std::min(end, columns_.size());
+    const char second = separator.size() > 1 ? separator[1] : '\0';
+    for (size_t i = from; i < end; ++i) {
+        const TPlanColumn& column = columns_[i];
+        if (column.Append == nullptr) return i;
+        const size_t before = out.size();
+        if (i > 0) {
+            char* p = out.Room(2);
+            p[0] = separator[0];
+            p[1] = second;
+            out.SetEnd(p + separator.size());
+        }
+        if (!column.Append(out, record, column)) {
+            out.Truncate(before);
+            return i;
+        }
+        if (ends != nullptr) ends[i] = out.size();
+    }
+    return end;
+}
+
 size_t TDecodePlan::Covered() const {
     return static_cast<size_t>(std::count_if(columns_.begin(), columns_.end(),
                                              [](const TPlanColumn& c) { return c.Append; }));

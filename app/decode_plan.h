@@ -106,13 +106,12 @@ class TDecodePlan {
 
     // Before each record: where the current record's bytes are.
     void Begin() const;
-    // Column i's literal of the current record appended; false, out as it was, where the
-    // field's own path writes it.
-    bool Append(size_t i, TScriptText& out) const {
-        if (record_ == nullptr || i >= columns_.size()) return false;
-        const TPlanColumn& column = columns_[i];
-        return column.Append != nullptr && column.Append(out, record_, column);
-    }
+    // The literals of the current record's columns from `from` on, up to `end`, while the
+    // plan writes them, each after the separator (one or two bytes) but column 0; the first
+    // column left to the field's own path (end when none), with out as it was before that
+    // column's separator. ends, when given, gets each written column's end in out.
+    size_t AppendRun(size_t from, size_t end, TScriptText& out, std::string_view separator,
+                     size_t* ends) const;
     // The columns the plan writes itself.
     size_t Covered() const;
 

@@ -60,10 +60,11 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
     row_.Append(head_);
     if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (plan_ && plan_->Append(i, row_)) {
-            if (i + 1 < fields.size()) row_.Append(", ");
-            continue;
+        if (plan_) {
+            i = plan_->AppendRun(i, fields.size(), row_, ", ", nullptr);
+            if (i == fields.size()) break;
         }
+        if (i > 0) row_.Append(", ");
         const TField& field = *fields[i];
         // A zero-filled DECIMAL or MONEY, a blank NUMERIC: NULL, as any null is written.
         if (field.ValueMissing()) {
@@ -97,7 +98,6 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
             AppendSystemText(literal_, value_, encoding_);
         }
         row_.Append(literal_);
-        if (i + 1 < fields.size()) row_.Append(", ");
     }
     row_.Append(");");
     out.PutLine(row_.View());

@@ -275,17 +275,13 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
     valueEnds_.resize(fields.size());
     if (!form_.Copy) line_.Push('(');
     if (plan_) plan_->Begin();
+    const std::string_view separator = form_.Copy ? "\t" : ", ";
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) {
-            if (form_.Copy)
-                line_.Push('\t');
-            else
-                line_.Append(", ");
+        if (plan_) {
+            i = plan_->AppendRun(i, fields.size(), line_, separator, valueEnds_.data());
+            if (i == fields.size()) break;
         }
-        if (plan_ && plan_->Append(i, line_)) {
-            valueEnds_[i] = line_.size();
-            continue;
-        }
+        if (i > 0) line_.Append(separator);
         literal_.clear();
         try {
             if (form_.Copy)

@@ -20,6 +20,8 @@ class TScriptText {
     }
     // The text now ends at end, inside the room Room gave.
     void SetEnd(const char* end) { size_ = static_cast<size_t>(end - data_.get()); }
+    // Drops what follows the first n bytes.
+    void Truncate(size_t n) { size_ = n < size_ ? n : size_; }
 
     void Append(std::string_view text) {
         char* p = Room(text.size());
