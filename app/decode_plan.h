@@ -39,9 +39,9 @@ class TTextTable {
     static constexpr uint8_t kFieldPath = 0xFF;
     static constexpr size_t kWidest = 7;
 
-    // The byte's text, of at most kWidest bytes; kFieldPath sends the whole value through the
-    // field's path.
+    // The byte's text (kWidest bytes at most).
     void Set(uint8_t byte, std::string_view text);
+    // A byte that sends the whole value through the field's path: its length is kFieldPath.
     void SetFieldPath(uint8_t byte);
     // After every Set: finds the ASCII bytes from 0x20 up that the table keeps as they are.
     void Seal();

@@ -1,7 +1,6 @@
 #include "dataset/text_convert.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cerrno>
 #include <charconv>

@@ -45,9 +45,9 @@ inline int Count(uint64_t value) {
         }
         return tens;
     }();
-    // floor(log10(value)), or one above
-    const auto below = static_cast<int>((std::bit_width(value | 1) * 1233) >> 12);
-    return below + (value >= kTens[static_cast<size_t>(below)] ? 1 : 0) + (value == 0 ? 1 : 0);
+    // floor(log10(value)), or one above it
+    const auto guess = static_cast<int>((std::bit_width(value | 1) * 1233) >> 12);
+    return guess + (value >= kTens[static_cast<size_t>(guess)] ? 1 : 0) + (value == 0 ? 1 : 0);
 }
 
 // The decimal digits of value without leading zeros at p; answers the end (20 bytes at most).
