@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -158,11 +159,9 @@ int16_t PositionOf(Cursor& cursor, const Request& r, uint8_t* position) {
 }
 
 // The current record, for a descriptor that starts with it.
-int16_t ReadCurrent(Cursor& cursor, const Request& r, std::vector<uint8_t>& record,
-                    uint32_t& length) {
-    if (const int16_t st = PositionOf(cursor, r, record.data())) return st;
-    Request direct{kOpGetDirect, r.lockBias,  record.data(), &length,
-                   r.key,        r.keyLength, r.keyNumber};
+int16_t ReadCurrent(Cursor& cursor, const Request& r, uint8_t* record, uint32_t& length) {
+    if (const int16_t st = PositionOf(cursor, r, record)) return st;
+    Request direct{kOpGetDirect, r.lockBias, record, &length, r.key, r.keyLength, r.keyNumber};
     return cursor.Execute(direct);
 }
 
@@ -185,20 +184,21 @@ int16_t ExtendedRead(Cursor& cursor, Request& r) {
     const bool step = r.operation == kOpStepNextExtended || r.operation == kOpStepPreviousExtended;
     const uint16_t single =
         step ? (forward ? kOpStepNext : kOpStepPrevious) : (forward ? kOpGetNext : kOpGetPrevious);
-    std::vector<uint8_t> record(std::max(kRecordRoom, d.end));
+    // Left unfilled: each read writes the bytes the fields are taken from.
+    const uint32_t room = std::max(kRecordRoom, d.end);
+    const auto record = std::make_unique_for_overwrite<uint8_t[]>(room);
     TFilter filter(d);
     uint32_t at = 2;
     uint16_t count = 0;
     uint32_t rejects = 0;
     int16_t status = kOk;
     for (bool first = true; count < d.wanted; first = false) {
-        uint32_t length = static_cast<uint32_t>(record.size());
+        uint32_t length = room;
         int16_t st;
         if (first && d.includeCurrent) {
-            st = ReadCurrent(cursor, r, record, length);
+            st = ReadCurrent(cursor, r, record.get(), length);
         } else {
-            Request get{single, r.lockBias,  record.data(), &length,
-                        r.key,  r.keyLength, r.keyNumber};
+            Request get{single, r.lockBias, record.get(), &length, r.key, r.keyLength, r.keyNumber};
             st = cursor.Execute(get);
         }
         // A variable-length record longer than the room: what came holds the fields.
@@ -208,7 +208,7 @@ int16_t ExtendedRead(Cursor& cursor, Request& r) {
             status = st;
             break;
         }
-        if (!filter.Accepts(record.data())) {
+        if (!filter.Accepts(record.get())) {
             if (d.maxReject > 0 && ++rejects >= d.maxReject) {
                 status = kRejectCountReached;
                 break;
@@ -222,7 +222,7 @@ int16_t ExtendedRead(Cursor& cursor, Request& r) {
         }
         at += 6;
         for (const TExtract& f : d.fields) {
-            std::memcpy(buffer + at, record.data() + f.offset, f.length);
+            std::memcpy(buffer + at, record.get() + f.offset, f.length);
             at += f.length;
         }
         ++count;
