@@ -9,6 +9,7 @@
 #include "app/sql_value.h"
 #include "dataset/text_convert.h"
 #include "platform/codepage.h"
+#include "platform/decimal_digits.h"
 #include "platform/exception.h"
 #include "platform/format.h"
 
@@ -34,7 +35,7 @@ char* WholeAt(char* p, double value) {
     if (!(std::fabs(value) < 1e15) || value == 0) return nullptr;
     const auto n = static_cast<int64_t>(value);
     if (static_cast<double>(n) != value) return nullptr;
-    char* const end = std::to_chars(p, p + kFloatTextRoom, n).ptr;
+    char* const end = dec::PutSigned(p, n);
     const char* const first = p + (n < 0);
     const auto digits = static_cast<int>(end - first);
     int significant = digits;

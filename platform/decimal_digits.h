@@ -34,20 +34,17 @@ inline void PutFixed(char* p, int count, Unsigned value) {
 }
 
 // How many decimal digits value has (1 for 0): from its length in bits, which tells the
-// digits to within one, and one power of ten.
+// digits to within one, and one power of ten. A guess of 0 (up to 7) is always one digit.
 inline int Count(uint64_t value) {
     static constexpr auto kTens = [] {
         std::array<uint64_t, 20> tens{};
-        uint64_t ten = 1;
-        for (auto& t : tens) {
-            t = ten;
-            ten *= 10;
-        }
+        uint64_t ten = 10;
+        for (size_t i = 1; i < tens.size(); ++i, ten *= 10) tens[i] = ten;
         return tens;
     }();
     // floor(log10(value)), or one above it
     const auto guess = static_cast<int>((std::bit_width(value | 1) * 1233) >> 12);
-    return guess + (value >= kTens[static_cast<size_t>(guess)] ? 1 : 0) + (value == 0 ? 1 : 0);
+    return guess + (value >= kTens[static_cast<size_t>(guess)] ? 1 : 0);
 }
 
 // The decimal digits of value without leading zeros at p; answers the end (20 bytes at most).
