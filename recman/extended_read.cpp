@@ -165,6 +165,78 @@ int16_t ReadCurrent(Cursor& cursor, const Request& r, uint8_t* record, uint32_t&
     return cursor.Execute(direct);
 }
 
+// Fills the answer: each record examined is filtered, and one that passes is cut to the
+// extracted fields.
+class TAnswer : public RecordSink {
+  public:
+    TAnswer(const TDescriptor& d, uint8_t* buffer) : d_(d), filter_(d), buffer_(buffer) {}
+
+    bool Take(const uint8_t* record, uint32_t length, const uint8_t* position) override {
+        if (length < d_.end) {
+            status_ = kInvalidFieldOffset;
+            return false;
+        }
+        if (!filter_.Accepts(record)) {
+            if (d_.maxReject > 0 && ++rejects_ >= d_.maxReject) {
+                status_ = kRejectCountReached;
+                return false;
+            }
+            return true;
+        }
+        StoreU16(buffer_ + at_, static_cast<uint16_t>(d_.extracted));
+        std::memcpy(buffer_ + at_ + 2, position, 4);
+        at_ += 6;
+        for (const TExtract& f : d_.fields) {
+            std::memcpy(buffer_ + at_, record + f.offset, f.length);
+            at_ += f.length;
+        }
+        return ++count_ < d_.wanted;
+    }
+
+    // The status of a walk that st ended: the answer's own when Take stopped it.
+    int16_t Status(int16_t st) const { return st == kOk ? status_ : st; }
+    // Writes the record count; the answer's length.
+    uint32_t Close() {
+        StoreU16(buffer_, count_);
+        return at_;
+    }
+
+  private:
+    const TDescriptor& d_;
+    TFilter filter_;
+    uint8_t* buffer_;
+    uint32_t at_ = 2;
+    uint16_t count_ = 0;
+    uint32_t rejects_ = 0;
+    int16_t status_ = kOk;
+};
+
+// Reads record after record through the cursor's single reads (from the current record
+// itself when current), handing each to sink; answers the status that ended the walk.
+int16_t WalkByCalls(Cursor& cursor, const Request& r, uint16_t single, uint32_t end, bool current,
+                    RecordSink& sink) {
+    // Room for a record read, left unfilled: each read writes the bytes the fields are taken
+    // from.
+    const uint32_t room = std::max(kRecordRoom, end);
+    const auto record = std::make_unique_for_overwrite<uint8_t[]>(room);
+    for (;; current = false) {
+        uint32_t length = room;
+        int16_t st;
+        if (current) {
+            st = ReadCurrent(cursor, r, record.get(), length);
+        } else {
+            Request get{single, r.lockBias, record.get(), &length, r.key, r.keyLength, r.keyNumber};
+            st = cursor.Execute(get);
+        }
+        // A variable-length record longer than the room: what came holds the fields.
+        if (st == kDataBufferTooShort && length >= end) st = kOk;
+        uint8_t position[4];
+        if (st == kOk) st = PositionOf(cursor, r, position);
+        if (st != kOk) return st;
+        if (!sink.Take(record.get(), length, position)) return kOk;
+    }
+}
+
 }  // namespace
 
 int16_t ExtendedRead(Cursor& cursor, Request& r) {
@@ -184,52 +256,30 @@ int16_t ExtendedRead(Cursor& cursor, Request& r) {
     const bool step = r.operation == kOpStepNextExtended || r.operation == kOpStepPreviousExtended;
     const uint16_t single =
         step ? (forward ? kOpStepNext : kOpStepPrevious) : (forward ? kOpGetNext : kOpGetPrevious);
-    // Left unfilled: each read writes the bytes the fields are taken from.
-    const uint32_t room = std::max(kRecordRoom, d.end);
-    const auto record = std::make_unique_for_overwrite<uint8_t[]>(room);
-    TFilter filter(d);
-    uint32_t at = 2;
-    uint16_t count = 0;
-    uint32_t rejects = 0;
-    int16_t status = kOk;
-    for (bool first = true; count < d.wanted; first = false) {
-        uint32_t length = room;
-        int16_t st;
-        if (first && d.includeCurrent) {
-            st = ReadCurrent(cursor, r, record.get(), length);
-        } else {
-            Request get{single, r.lockBias, record.get(), &length, r.key, r.keyLength, r.keyNumber};
-            st = cursor.Execute(get);
-        }
-        // A variable-length record longer than the room: what came holds the fields.
-        if (st == kDataBufferTooShort && length >= d.end) st = kOk;
-        if (st == kOk && length < d.end) st = kInvalidFieldOffset;
-        if (st != kOk) {
-            status = st;
-            break;
-        }
-        if (!filter.Accepts(record.get())) {
-            if (d.maxReject > 0 && ++rejects >= d.maxReject) {
-                status = kRejectCountReached;
-                break;
+    TAnswer answer(d, buffer);
+    int16_t st = kOk;
+    bool more = true;
+    if (d.includeCurrent) {
+        // The current record alone, then on from it.
+        struct TOne : RecordSink {
+            RecordSink& next;
+            bool more = false;
+            explicit TOne(RecordSink& n) : next(n) {}
+            bool Take(const uint8_t* record, uint32_t length, const uint8_t* position) override {
+                more = next.Take(record, length, position);
+                return false;
             }
-            continue;
-        }
-        StoreU16(buffer + at, static_cast<uint16_t>(d.extracted));
-        if (const int16_t st2 = PositionOf(cursor, r, buffer + at + 2)) {
-            status = st2;
-            break;
-        }
-        at += 6;
-        for (const TExtract& f : d.fields) {
-            std::memcpy(buffer + at, record.get() + f.offset, f.length);
-            at += f.length;
-        }
-        ++count;
+        } one(answer);
+        st = WalkByCalls(cursor, r, single, d.end, true, one);
+        more = st == kOk && one.more;
     }
-    StoreU16(buffer, count);
-    *r.dataLength = at;
-    return status;
+    if (more) {
+        st = cursor.Walk(r, step, forward, answer);
+        if (st == kWalkByCalls) st = WalkByCalls(cursor, r, single, d.end, false, answer);
+    }
+    st = answer.Status(st);
+    *r.dataLength = answer.Close();
+    return st;
 }
 
 }  // namespace recman

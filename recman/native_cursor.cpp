@@ -432,6 +432,61 @@ int16_t NativeCursor::GetByKey(Request& r) {
     return Deliver(r, data_);
 }
 
+namespace {
+
+// s becomes v; most records of a file have one size, and then it is one copy.
+void CopyInto(std::string& s, std::string_view v) {
+    if (s.size() != v.size()) s.resize(v.size());
+    if (!v.empty()) std::memcpy(s.data(), v.data(), v.size());
+}
+
+}  // namespace
+
+int16_t NativeCursor::Walk(Request& r, bool step, bool forward, RecordSink& sink) {
+    // Locks are taken record by record.
+    if (r.lockBias) return kWalkByCalls;
+    int key = -1;
+    if (step) {
+        if (!physical_) return kInvalidPositioning;
+    } else {
+        key = r.keyNumber;
+        if (key < 0 || key >= static_cast<int>(file_->Def().keys.size())) return kInvalidKeyNumber;
+        if (int16_t st = CheckKeyRoom(r, key)) return st;
+        if (!logical_) return kInvalidPositioning;
+        if (key_ != key) return kDifferentKeyNumber;
+    }
+    // Read straight from the file: what a prefetched batch still held comes again, as fresh.
+    batchValid_ = false;
+    struct TVisitor : EntryVisitor {
+        Entry& last;
+        RecordSink& sink;
+        bool read = false, stopped = false;
+        TVisitor(Entry& l, RecordSink& s) : last(l), sink(s) {}
+        bool Visit(const EntryView& e) override {
+            read = true;
+            // Each entry may be the last: the cursor comes to rest on it.
+            CopyInto(last.key, e.key);
+            last.seq = e.seq;
+            last.id = e.id;
+            CopyInto(last.data, e.data);
+            uint8_t position[4];
+            StoreU32(position, static_cast<uint32_t>(e.id));
+            stopped = !sink.Take(reinterpret_cast<const uint8_t*>(e.data.data()),
+                                 static_cast<uint32_t>(e.data.size()), position);
+            return !stopped;
+        }
+    } visitor(walked_, sink);
+    const int16_t st = file_->Walk(key, forward ? Scan::kNext : Scan::kPrev, keyValue_,
+                                   key < 0 ? id_ : seq_, visitor);
+    if (visitor.read) {
+        if (step) logical_ = false;  // Step leaves physical currency only
+        BecomeCurrent(key, walked_, true);
+        PutKey(r, key, data_);
+    }
+    if (st != kOk) return st;
+    return visitor.stopped ? kOk : kEndOfFile;
+}
+
 int16_t NativeCursor::Step(Request& r) {
     if (!r.dataLength) return kDataBufferTooShort;
     Entry* found = nullptr;

@@ -23,6 +23,7 @@ class NativeCursor : public Cursor {
 
     ~NativeCursor() override { ReleaseLocks(); }
     int16_t Execute(Request& request) override;
+    int16_t Walk(Request& r, bool step, bool forward, RecordSink& sink) override;
     // Releases every record lock this position block holds (Close, Reset, end of a
     // transaction).
     void ReleaseLocks();
@@ -83,6 +84,7 @@ class NativeCursor : public Cursor {
     std::string data_;      // that record as it was read
 
     std::vector<Entry> single_;  // room for one-record fetches
+    Entry walked_;               // the last entry a walk read
 
     // Prefetched walk.
     std::vector<Entry> batch_;

@@ -331,12 +331,12 @@ int16_t NativeFile::Prepare() {
     return kOk;
 }
 
-int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t seq, int limit,
-                          std::vector<Entry>& out) {
+Statement* NativeFile::BindScan(int key, Scan scan, const std::string& from, int64_t seq,
+                                int limit) {
     EnterRead();
     KeyStatements* ks = key < 0 ? physical_.get() : keys_.at(key).get();
     Statement& s = ks->scan[int(scan)];
-    if (!s.Valid()) return kInvalidOperation;
+    if (!s.Valid()) return nullptr;
     if (key < 0) {
         s.BindInt(3, limit);
         if (scan == Scan::kNext || scan == Scan::kPrev) s.BindInt(4, seq);
@@ -345,21 +345,49 @@ int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t s
         s.BindInt(2, seq);
         s.BindInt(3, limit);
     }
+    return &s;
+}
+
+int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t seq, int limit,
+                          std::vector<Entry>& out) {
+    Statement* s = BindScan(key, scan, from, seq, limit);
+    if (!s) return kInvalidOperation;
     int rc;
     // The entries are reused from call to call, so a walk allocates nothing per record.
     size_t n = 0;
     // The physical order and a unique key have no sequence: the column is a constant zero.
-    const bool sequenced = key >= 0 && !ks->unique;
-    while ((rc = s.Step()) == SQLITE_ROW) {
+    const bool sequenced = key >= 0 && !keys_[key]->unique;
+    while ((rc = s->Step()) == SQLITE_ROW) {
         if (n == out.size()) out.emplace_back();
         Entry& e = out[n++];
-        e.key.assign(s.Blob(0));
-        e.seq = sequenced ? s.Int(1) : 0;
-        e.id = s.Int(2);
-        e.data.assign(s.Blob(3));
+        e.key.assign(s->Blob(0));
+        e.seq = sequenced ? s->Int(1) : 0;
+        e.id = s->Int(2);
+        e.data.assign(s->Blob(3));
     }
     out.resize(n);
-    s.Reset();
+    s->Reset();
+    return rc == SQLITE_DONE ? kOk : SqliteStatus(rc);
+}
+
+int16_t NativeFile::Walk(int key, Scan scan, const std::string& from, int64_t seq,
+                         EntryVisitor& visitor) {
+    Statement* s = BindScan(key, scan, from, seq, -1);  // a negative limit is none
+    if (!s) return kInvalidOperation;
+    int rc;
+    const bool sequenced = key >= 0 && !keys_[key]->unique;
+    EntryView e;
+    while ((rc = s->Step()) == SQLITE_ROW) {
+        if (key >= 0) e.key = s->Blob(0);
+        if (sequenced) e.seq = s->Int(1);
+        e.id = s->Int(2);
+        e.data = s->Blob(3);
+        if (!visitor.Visit(e)) {
+            rc = SQLITE_DONE;
+            break;
+        }
+    }
+    s->Reset();
     return rc == SQLITE_DONE ? kOk : SqliteStatus(rc);
 }
 

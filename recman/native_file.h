@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "recman/file_spec.h"
@@ -27,6 +28,23 @@ struct Entry {
 };
 
 enum class Scan { kFirst, kLast, kNext, kPrev, kGe, kGt, kLe, kLt, kEq };
+
+// One entry of a walk as the file holds it: the bytes stay valid during the visit only.
+struct EntryView {
+    std::string_view key;  // empty for the physical order
+    int64_t seq = 0;
+    int64_t id = 0;
+    std::string_view data;
+};
+
+class EntryVisitor {
+  public:
+    // False ends the walk at this entry.
+    virtual bool Visit(const EntryView& entry) = 0;
+
+  protected:
+    ~EntryVisitor() = default;
+};
 
 class NativeFile : public std::enable_shared_from_this<NativeFile> {
   public:
@@ -63,6 +81,8 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     // Ge/Gt/Le/Lt). Answers 0 or an I/O status.
     int16_t Fetch(int key, Scan scan, const std::string& from, int64_t seq, int limit,
                   std::vector<Entry>& out);
+    // The same scan without a limit, each entry handed to visitor until it answers false.
+    int16_t Walk(int key, Scan scan, const std::string& from, int64_t seq, EntryVisitor& visitor);
     int16_t ReadRecord(int64_t id, std::string& data, bool& found);
     // The record at id as the file holds it now, kept by the file until it or the file
     // changes, so that reading a big record piece by piece reads it once; null when none.
@@ -99,6 +119,8 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     struct KeyStatements;
     NativeFile() = default;
     int16_t Prepare();
+    // The scan's statement with its values bound; null for a scan the key does not offer.
+    Statement* BindScan(int key, Scan scan, const std::string& from, int64_t seq, int limit);
     int16_t BeginWrite();
     int16_t StartWrite();
     int16_t FinishWrite(int16_t status);

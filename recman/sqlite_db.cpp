@@ -19,8 +19,11 @@ Statement& Statement::operator=(Statement&& other) noexcept {
 }
 
 std::string_view Statement::Blob(int column) const {
-    const void* data = sqlite3_column_blob(stmt_, column);
-    int size = sqlite3_column_bytes(stmt_, column);
+    // One column lookup for both the bytes and their size; the connection is never shared
+    // between threads, so the value needs no protection.
+    sqlite3_value* value = sqlite3_column_value(stmt_, column);
+    const void* data = sqlite3_value_blob(value);
+    int size = sqlite3_value_bytes(value);
     if (!data || size <= 0) return {};
     return {static_cast<const char*>(data), static_cast<size_t>(size)};
 }

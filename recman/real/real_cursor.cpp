@@ -165,16 +165,20 @@ size_t TRealCursor::Locate(size_t k, uint32_t address) {
     return n;
 }
 
-int16_t TRealCursor::ReturnRecord(Request& r, uint32_t address) {
-    if (!r.data || !r.dataLength) return kDataBufferTooShort;
-    int16_t status = kOk;
+int16_t TRealCursor::ReadRecord(uint32_t address) {
     try {
         file_->store->Read(address, record_);
     } catch (const ERealFile& e) {
         if (e.Status != kVariablePageError) throw;
         record_.resize(file_->layout.recordLength);  // the fixed part alone
-        status = kVariablePageError;
+        return kVariablePageError;
     }
+    return kOk;
+}
+
+int16_t TRealCursor::ReturnRecord(Request& r, uint32_t address) {
+    if (!r.data || !r.dataLength) return kDataBufferTooShort;
+    int16_t status = ReadRecord(address);
     const uint32_t capacity = *r.dataLength;
     if (capacity < file_->layout.recordLength) {
         *r.dataLength = 0;
@@ -245,6 +249,72 @@ int16_t TRealCursor::GetByKey(Request& r, uint16_t op, bool keyOnly) {
     }
     if (pos >= n) return kEndOfFile;
     return Land(r, k, pos, keyOnly);
+}
+
+int16_t TRealCursor::Walk(Request& r, bool step, bool forward, RecordSink& sink) {
+    const auto& keys = file_->layout.keys;
+    size_t k = 0;
+    if (!step) {
+        if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
+        k = size_t(r.keyNumber);
+        if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
+        if (!logical_) return kInvalidPositioning;
+        if (logicalKey_ != k) return kDifferentKeyNumber;
+    }
+    bool landed = false;
+    int16_t status = kOk;
+    try {
+        status = step ? WalkRecords(forward, sink) : WalkKey(k, forward, sink, landed);
+    } catch (const ERealFile& e) {
+        status = e.Status;
+    } catch (const std::bad_alloc&) {
+        status = kOutOfMemory;
+    }
+    if (landed) ReturnKey(r, k, logicalPos_);
+    return status;
+}
+
+int16_t TRealCursor::WalkKey(size_t k, bool forward, RecordSink& sink, bool& landed) {
+    const TKeyOrder& index = file_->indexes[k];
+    const size_t n = index.Size();
+    uint8_t position[4];
+    for (;;) {
+        size_t pos = n;
+        if (forward)
+            pos = logicalPos_ + 1;
+        else if (logicalPos_ > 0)
+            pos = logicalPos_ - 1;
+        if (pos >= n) return kEndOfFile;
+        const uint32_t address = index.Address(pos);
+        const int16_t status = ReadRecord(address);
+        logicalPos_ = pos;
+        physical_ = true;
+        physicalAddress_ = address;
+        landed = true;
+        if (status != kOk) return status;
+        PutWs32(position, address);
+        if (!sink.Take(record_.data(), uint32_t(record_.size()), position)) return kOk;
+    }
+}
+
+int16_t TRealCursor::WalkRecords(bool forward, RecordSink& sink) {
+    const TRecordStore& store = *file_->store;
+    uint8_t position[4];
+    for (;;) {
+        uint32_t address;
+        if (physical_)
+            address = forward ? store.Next(physicalAddress_) : store.Previous(physicalAddress_);
+        else
+            address = forward ? store.First() : store.Last();
+        if (address == kNoPointer) return kEndOfFile;
+        const int16_t status = ReadRecord(address);
+        logical_ = false;
+        physical_ = true;
+        physicalAddress_ = address;
+        if (status != kOk) return status;
+        PutWs32(position, address);
+        if (!sink.Take(record_.data(), uint32_t(record_.size()), position)) return kOk;
+    }
 }
 
 int16_t TRealCursor::Step(Request& r, uint16_t op) {

@@ -27,6 +27,7 @@ class TRealCursor : public Cursor {
   public:
     explicit TRealCursor(std::unique_ptr<TRealFile> file) : file_(std::move(file)) {}
     int16_t Execute(Request& request) override;
+    int16_t Walk(Request& r, bool step, bool forward, RecordSink& sink) override;
 
   private:
     int16_t GetByKey(Request& r, uint16_t op, bool keyOnly);
@@ -39,6 +40,11 @@ class TRealCursor : public Cursor {
     int16_t FindPercentage(Request& r);
     int16_t Version(Request& r);
 
+    // The extended walks along key k and in the file's order.
+    int16_t WalkKey(size_t k, bool forward, RecordSink& sink, bool& landed);
+    int16_t WalkRecords(bool forward, RecordSink& sink);
+    // Reads the record at address into record_: 0, or 54 with its fixed part alone.
+    int16_t ReadRecord(uint32_t address);
     // Copies the record at address into the data buffer by the rules of status 22/54.
     int16_t ReturnRecord(Request& r, uint32_t address);
     void ReturnKey(Request& r, size_t k, size_t pos);

@@ -13,41 +13,6 @@ using namespace recman_test;
 
 namespace {
 
-struct TTermSpec {
-    uint8_t type;
-    uint16_t length, offset;
-    uint8_t comparison, connector;
-    std::string value;  // the value, or the other field's offset as two bytes with +64
-};
-
-// A descriptor: signature, reject count, terms, records wanted and one extracted field.
-std::string Descriptor(const std::string& signature, uint16_t rejects,
-                       const std::vector<TTermSpec>& terms, uint16_t wanted,
-                       uint16_t fieldLength = 4, uint16_t fieldOffset = 0) {
-    std::string d(4, '\0');
-    d.replace(2, 2, signature);
-    d += std::string(4, '\0');
-    recman::StoreU16(d.data() + 4, rejects);
-    recman::StoreU16(d.data() + 6, static_cast<uint16_t>(terms.size()));
-    for (const TTermSpec& t : terms) {
-        std::string term(7, '\0');
-        term[0] = static_cast<char>(t.type);
-        recman::StoreU16(term.data() + 1, t.length);
-        recman::StoreU16(term.data() + 3, t.offset);
-        term[5] = static_cast<char>(t.comparison);
-        term[6] = static_cast<char>(t.connector);
-        d += term + t.value;
-    }
-    std::string extractor(8, '\0');
-    recman::StoreU16(extractor.data(), wanted);
-    recman::StoreU16(extractor.data() + 2, 1);
-    recman::StoreU16(extractor.data() + 4, fieldLength);
-    recman::StoreU16(extractor.data() + 6, fieldOffset);
-    d += extractor;
-    recman::StoreU16(d.data(), static_cast<uint16_t>(d.size()));
-    return d;
-}
-
 struct TAnswer {
     int16_t status = 0;
     std::vector<int32_t> ids;  // the first four bytes of each record answered
