@@ -65,6 +65,7 @@ void TScriptFile::UseStandardOutput() {
     file_.Discard();
     toStandardOutput_ = true;
     written_ = 0;
+    behind_.Follow(STDOUT_FILENO);
 }
 
 void TScriptFile::Rewrite(const std::string& fileName) {
@@ -74,6 +75,11 @@ void TScriptFile::Rewrite(const std::string& fileName) {
     // An empty name would be no file at all.
     if (fileName.empty()) RaiseInOutError(EINVAL, "(no name)");
     if (const int error = file_.Create(AnsiToUtf8(fileName))) RaiseInOutError(error, fileName);
+    behind_.Follow(file_.Fd());
+}
+
+std::string TScriptFile::Name() const {
+    return toStandardOutput_ ? std::string("standard output") : Utf8ToAnsi(file_.Target());
 }
 
 void TScriptFile::Write(std::string_view data) {
@@ -82,21 +88,23 @@ void TScriptFile::Write(std::string_view data) {
         const ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            RaiseInOutError(errno, toStandardOutput_ ? std::string("standard output")
-                                                     : Utf8ToAnsi(file_.Target()));
+            RaiseInOutError(errno, Name());
         }
         data.remove_prefix(static_cast<size_t>(n));
         written_ += static_cast<uint64_t>(n);
+        if (const int error = behind_.Wrote(static_cast<size_t>(n))) RaiseInOutError(error, Name());
     }
 }
 
 void TScriptFile::Close() {
     toStandardOutput_ = false;
+    behind_ = {};
     if (!file_.IsOpen()) return;
     if (const int error = file_.Commit()) RaiseInOutError(error, Utf8ToAnsi(file_.Target()));
 }
 
 std::string TScriptFile::ClosePartial() {
+    behind_ = {};
     if (toStandardOutput_ || !file_.IsOpen()) {
         toStandardOutput_ = false;
         return {};
@@ -108,5 +116,6 @@ std::string TScriptFile::ClosePartial() {
 
 void TScriptFile::Discard() {
     toStandardOutput_ = false;
+    behind_ = {};
     file_.Discard();
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/replace_file.h"
+#include "platform/write_behind.h"
 
 class TScriptFile {
   public:
@@ -36,7 +37,11 @@ class TScriptFile {
     uint64_t BytesWritten() const { return written_; }
 
   private:
+    // The file's name for an error (system text).
+    std::string Name() const;
+
     TFileReplacement file_;
+    TWriteBehind behind_;
     bool toStandardOutput_ = false;
     uint64_t written_ = 0;
 };
