@@ -49,6 +49,16 @@ void PutBookmark(char* bm, uint32_t position) {
     bm[10] = '\0';
 }
 
+// The position a bookmark's text names.
+uint32_t BookmarkPosition(const char* bookmark) {
+    uint32_t position = 0;
+    int i = 0;
+    while (i < kBtrBookmarkSize && bookmark[i] == ' ') ++i;
+    for (; i < kBtrBookmarkSize && bookmark[i] >= '0' && bookmark[i] <= '9'; ++i)
+        position = position * 10 + static_cast<uint32_t>(bookmark[i] - '0');
+    return position;
+}
+
 }  // namespace
 
 TBDataSet::TBDataSet(TComponent* owner) : TDataSet(owner) {
@@ -300,10 +310,10 @@ void TBDataSet::openCursor() {
     defineFields();
     InitFieldsFromDefs();
 
-    size_t full = size_t{recordSize_} + CalcFieldsSize() + kRecInfoSize + kBtrBookmarkSize;
+    // A record's bookmark is its position as text, written when asked for.
+    size_t full = size_t{recordSize_} + CalcFieldsSize() + kRecInfoSize;
     if (full > 0xffff) DatabaseError("Record buffer too large");
     recInfoOfs_ = static_cast<uint16_t>(recordSize_ + CalcFieldsSize());
-    bookmarkOfs_ = static_cast<uint16_t>(recInfoOfs_ + kRecInfoSize);
     bufferSize_ = static_cast<uint16_t>(full);
     SetBookmarkSize(kBtrBookmarkSize);
 
@@ -360,12 +370,19 @@ void TBDataSet::clearCalculated(TRecordBuffer buffer) {
     std::memset(buffer + recordSize_, 0, CalcFieldsSize());
 }
 
+uint32_t TBDataSet::PositionIn(const char* buffer) const {
+    uint32_t position = 0;
+    std::memcpy(&position, buffer + recInfoOfs_, 4);
+    return position;
+}
+
 void TBDataSet::getBookmark(const char* buffer, char* dest) const {
-    std::memcpy(dest, buffer + bookmarkOfs_, kBtrBookmarkSize);
+    PutBookmark(dest, PositionIn(buffer));
 }
 
 void TBDataSet::setBookmark(TRecordBuffer buffer, const char* bookmark) {
-    std::memcpy(buffer + bookmarkOfs_, bookmark, kBtrBookmarkSize);
+    const uint32_t position = BookmarkPosition(bookmark);
+    std::memcpy(buffer + recInfoOfs_, &position, 4);
 }
 
 TBookmarkFlag TBDataSet::getBookmarkFlag(const char* buffer) const {
@@ -391,11 +408,7 @@ void TBDataSet::RaiseBtrieve(const std::exception& error) const {
 
 void TBDataSet::gotoBookmark(const char* bookmark) {
     DropAhead();
-    uint32_t position = 0;
-    int i = 0;
-    while (i < kBtrBookmarkSize && bookmark[i] == ' ') ++i;
-    for (; i < kBtrBookmarkSize && bookmark[i] >= '0' && bookmark[i] <= '9'; ++i)
-        position = position * 10 + static_cast<uint32_t>(bookmark[i] - '0');
+    const uint32_t position = BookmarkPosition(bookmark);
     try {
         GoToPosition(position);
     } catch (const EBtrieve& e) {
@@ -417,7 +430,9 @@ void TBDataSet::GoToPosition(uint32_t position) {
 }
 
 void TBDataSet::positionOnBuffer(TRecordBuffer buffer) {
-    gotoBookmark(buffer + bookmarkOfs_);
+    char bm[kBtrBookmarkSize];
+    PutBookmark(bm, PositionIn(buffer));
+    gotoBookmark(bm);
 }
 
 std::string TBDataSet::BookmarkText(const char* buffer) const {
@@ -431,7 +446,9 @@ std::string TBDataSet::BookmarkText(const char* buffer) const {
         }
         return std::string(bm, kBtrBookmarkSize - 1);
     }
-    return std::string(buffer + bookmarkOfs_, kBtrBookmarkSize - 1);
+    char bm[kBtrBookmarkSize];
+    PutBookmark(bm, PositionIn(buffer));
+    return std::string(bm, kBtrBookmarkSize - 1);
 }
 
 // ---------------------------------------------------------------- fetching
@@ -542,8 +559,7 @@ bool TBDataSet::fetchRecord(TRecordBuffer buffer, TGetMode mode, bool report) {
         if (!ahead) lastPosition_ = file_->BtrGetPosition();
         const uint32_t position = lastPosition_;
         std::memcpy(buffer + recInfoOfs_, &position, 4);
-        PutBookmark(buffer + bookmarkOfs_, position);
-        // After the bookmark: calculated fields may read the record's blobs.
+        // After the position: calculated fields may read the record's blobs.
         GetCalcFields(buffer);
         return true;
     } catch (const EBtrieve& e) {

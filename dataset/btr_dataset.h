@@ -157,6 +157,8 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
   private:
     // Size of the record info: the 32-bit physical position, then the bookmark flag.
     static constexpr uint16_t kRecInfoSize = 5;
+    // The physical position in a record buffer's info.
+    uint32_t PositionIn(const char* buffer) const;
     void LoadDescription(TFileData& fileData);
     TRecordBuffer StateBuffer() const;
     const TBField& Description(const TField& field) const;
@@ -225,7 +227,6 @@ class TBDataSet : public TDataSet, public TDictionaryClient, public TBlobDataSet
     std::unique_ptr<char[]> editCopy_;
     uint16_t recordSize_ = 0;
     uint16_t recInfoOfs_ = 0;
-    uint16_t bookmarkOfs_ = 0;
     uint16_t bufferSize_ = 0;
     int32_t cachedRecordCount_ = 0;
     TRecordBuffer filterBuffer_ = nullptr;

@@ -25,9 +25,8 @@ void TBDataSet::beginEdit() {
         uint32_t position = file_->BtrGetPosition();
         file_->BtrGetDirect(locking_ ? recman::kSingleNoWaitLock : 0, position);
         std::memcpy(EditBuffer(), editCopy_.get(), recordSize_);
-        // The old values are those of this record: its position and bookmark too.
-        std::memcpy(editCopy_.get() + recInfoOfs_, EditBuffer() + recInfoOfs_,
-                    kRecInfoSize + kBtrBookmarkSize);
+        // The old values are those of this record: its position (and so bookmark) too.
+        std::memcpy(editCopy_.get() + recInfoOfs_, EditBuffer() + recInfoOfs_, kRecInfoSize);
     } catch (const EBtrieve& e) {
         ReleaseEditCopy();
         file_->BtrSetData(nullptr, 0);

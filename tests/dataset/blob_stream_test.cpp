@@ -45,6 +45,7 @@ class TTestDataSet : public TBDataSet {
   public:
     using TBDataSet::addRecord;
     using TBDataSet::newRecordBuffer;
+    using TBDataSet::setBookmark;
     using TDataSet::ActiveBuffer;
 };
 
@@ -419,14 +420,13 @@ TEST_F(BlobStreamTest, AddRecordInsertsBuffersOfRecordsNotInTheFile) {
     Goto(1);
     auto buffer = ds->newRecordBuffer();
     std::memcpy(buffer.get(), ds->ActiveBuffer(), ds->RecordLength());
-    const int bookmarkAt = ds->RecordLength() + 5;  // after the record info
     int32_t id = 50;
     std::memcpy(buffer.get(), &id, 4);
-    std::memcpy(buffer.get() + bookmarkAt, "    999999", 11);  // no record there
+    ds->setBookmark(buffer.get(), "    999999");  // no record there
     ds->addRecord(buffer.get(), false);
     EXPECT_EQ(Raw(50).substr(4, kLength - 4), Raw(1).substr(4, kLength - 4));
     // A buffer of an existing record is inserted too.
-    std::memcpy(buffer.get() + bookmarkAt, ds->BookmarkText(ds->ActiveBuffer()).c_str(), 11);
+    ds->setBookmark(buffer.get(), ds->BookmarkText(ds->ActiveBuffer()).c_str());
     id = 51;
     std::memcpy(buffer.get(), &id, 4);
     ds->addRecord(buffer.get(), true);
