@@ -1,5 +1,7 @@
 #include "app/export_run.h"
 
+#include <cstring>
+
 #include "app/decode_plan.h"
 #include "app/input_files.h"
 #include "app/script_table_name.h"
@@ -11,13 +13,16 @@
 TExportRun::TExportRun(TDataSet& dataSet, IExportHost& host) : dataSet_(dataSet), host_(host) {}
 
 void TExportRun::PutLine(std::string_view text) {
-    block_ += text;
-    block_ += lineBreak_;
+    const size_t length = text.size() + lineBreak_.size();
+    char* p = block_.Room(length);
+    if (!text.empty()) std::memcpy(p, text.data(), text.size());
+    std::memcpy(p + text.size(), lineBreak_.data(), lineBreak_.size());
+    block_.SetEnd(p + length);
     if (block_.size() >= kBlockBytes) FlushLines();
 }
 
 void TExportRun::FlushLines() {
-    if (!block_.empty()) file_.Write(block_);
+    if (block_.size() > 0) file_.Write(block_.View());
     block_.clear();
 }
 
@@ -34,7 +39,7 @@ void TExportRun::Execute(const TImpInfo& given) {
     dialect_ = MakeSqlDialect(Form, Encoding);
     lineBreak_ = dialect_->LineBreak();
     block_.clear();
-    block_.reserve(kBlockBytes + kBlockBytes / 4);
+    block_.Reserve(kBlockBytes + kBlockBytes / 4);
     stopRequested_ = false;
     records_ = 0;
 
@@ -65,7 +70,7 @@ void TExportRun::Execute(const TImpInfo& given) {
         WriteRecords(info);
         if (!stopRequested_) CheckRecordCount(held);
         FlushLines();
-        std::string().swap(block_);
+        block_ = TScriptText();
         bytes = file_.BytesWritten() - bytes;
         if (!AppendToScript) {
             if (stopRequested_)
@@ -77,7 +82,7 @@ void TExportRun::Execute(const TImpInfo& given) {
         // A failed run leaves no script: an earlier one stays as it was. A continued
         // script keeps what earlier batches wrote.
         if (!AppendToScript) file_.Discard();
-        std::string().swap(block_);
+        block_ = TScriptText();
         throw;
     }
 

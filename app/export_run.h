@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/script_file.h"
+#include "app/script_text.h"
 #include "app/settings.h"
 #include "app/sql_dialect.h"
 #include "dataset/dataset.h"
@@ -123,7 +124,7 @@ class TExportRun : public IScriptLines {
     TScriptFile file_;
     std::unique_ptr<ISqlDialect> dialect_;
     std::string lineBreak_ = "\r\n";
-    std::string block_;  // the lines gathered for the next write
+    TScriptText block_;  // the lines gathered for the next write
     std::string line_;   // the INSERT being built
     bool stopRequested_ = false;
     bool running_ = false;

@@ -20,6 +20,10 @@ class TScriptText {
     }
     // The text now ends at end, inside the room Room gave.
     void SetEnd(const char* end) { size_ = static_cast<size_t>(end - data_.get()); }
+    // Room for n more bytes without growing.
+    void Reserve(size_t n) {
+        if (capacity_ - size_ < n) Grow(n);
+    }
     // Drops what follows the first n bytes.
     void Truncate(size_t n) { size_ = n < size_ ? n : size_; }
 

@@ -292,7 +292,7 @@ int16_t NativeFile::Prepare() {
         std::string t = KeyTableName(static_cast<int>(k));
         ks->unique = !def_.keys[k].Duplicates();
         std::string base = "SELECT x.k, " + std::string(ks->unique ? "0" : "x.seq") +
-                           ", x.id, r.data FROM " + t +
+                           ", r.id, r.data FROM " + t +
                            " AS x CROSS JOIN records AS r ON r.id=x.id ";
         std::string up = ks->unique ? "ORDER BY x.k" : "ORDER BY x.k, x.seq";
         std::string down = ks->unique ? "ORDER BY x.k DESC" : "ORDER BY x.k DESC, x.seq DESC";
