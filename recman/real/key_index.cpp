@@ -122,8 +122,11 @@ bool TKeyOrder::Step(uint32_t& address) const {
         if (!top.childDone) {
             top.childDone = true;
             const uint32_t child = Child(entry ? entry : top.bytes.data() + (v8_ ? 0x0A : 8));
-            if (child != kNoPointer) Push(child);
-            continue;
+            if (child != kNoPointer) {
+                Push(child);
+                continue;
+            }
+            // No child (a leaf): the entry itself is next.
         }
         top.childDone = false;
         ++top.next;
@@ -182,12 +185,13 @@ const TKeyOrder::TBlock& TKeyOrder::Load(size_t pos) const {
     b.values.clear();
     Restore(number);
     const size_t count = std::min(kBlock, size_ - number * kBlock);
+    const size_t length = key_.length;
+    b.addresses.resize(count);
+    b.values.resize(count * length);
     for (size_t i = 0; i < count; ++i) {
-        uint32_t address = 0;
-        if (!Step(address))
+        if (!Step(b.addresses[i]))
             Damaged("index of key " + std::to_string(k_) + " changed under the reader");
-        b.addresses.push_back(address);
-        b.values.insert(b.values.end(), value_.begin(), value_.end());
+        std::memcpy(&b.values[i * length], value_.data(), length);
     }
     stack_.clear();
     b.number = number;
