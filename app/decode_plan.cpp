@@ -1,6 +1,7 @@
 #include "app/decode_plan.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "app/plan_appenders.h"
@@ -97,7 +98,7 @@ void TTextTable::Seal() {
         }
         changed_[changed++] = static_cast<uint8_t>(b);
     }
-    asciiRuns_ = true;
+    asciiRuns_ = std::endian::native == std::endian::little;
 }
 
 const TTextTable* TDecodePlan::TextTable(bool oem, const TLiteralStyle& style) {

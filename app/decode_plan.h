@@ -55,22 +55,25 @@ class TTextTable {
     size_t Widest() const { return widest_; }
     // Whether runs of printable ASCII can be tested eight bytes at a time.
     bool AsciiRuns() const { return asciiRuns_; }
-    // Eight bytes read as one word are each ASCII from 0x20 up that the table writes as it is.
-    bool KeptAsIs(uint64_t word) const {
+    // Of eight bytes read as one word (first byte lowest), the high bit of each byte the table
+    // does not write as it is (not ASCII from 0x20 up, or changed). The lowest bit set marks
+    // the first such byte; bytes after it may be marked though kept.
+    uint64_t OddBytes(uint64_t word) const {
         constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
         // The high bit of a byte of v that is zero, and maybe of bytes after it; none if none is.
         const auto zero = [](uint64_t v) { return (v - kOnes) & ~v; };
         const uint64_t odd = word | ((word - kOnes * 0x20) & ~word) |  // 0x80 up, below 0x20
                              zero(word ^ (kOnes * changed_[0])) |
                              zero(word ^ (kOnes * changed_[1]));
-        return (odd & kHighs) == 0;
+        return odd & kHighs;
     }
+    bool KeptAsIs(uint64_t word) const { return OddBytes(word) == 0; }
 
   private:
     uint64_t entries_[256] = {};
     size_t widest_ = 1;
     // ASCII from 0x20 up other than these two (NUL when unused) is written as it is; false
-    // when more bytes than that are changed.
+    // when more bytes than that are changed, and where a word's first byte is not its lowest.
     bool asciiRuns_ = false;
     uint8_t changed_[2] = {0, 0};
 };

@@ -1,5 +1,6 @@
 #include "app/plan_appenders.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -41,7 +42,9 @@ inline char* PutTwo(char* p, int value) {
 }
 
 // The source text's bytes through the column's table, between apostrophes when quoted.
-bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length,
+// The text's bytes through the column's table; before is how many bytes of the record lie
+// before the text, so that its last bytes can be read as one word.
+bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length, size_t before,
                      const TPlanColumn& column) {
     const TTextTable& table = *column.Text;
     // Room for every byte at its widest, and for the last copy's whole eight bytes.
@@ -57,17 +60,32 @@ bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length,
     };
     size_t i = 0;
     if (table.AsciiRuns()) {
-        // Eight bytes at a time: whole when all are kept as they are, else one by one.
-        for (; length - i >= 8; i += 8) {
+        // Eight bytes at a time: those before the first byte the table changes are copied
+        // whole, that one goes through the table, and the next word starts after it. A word
+        // that starts with such a byte (most likely text in another script) goes byte by byte.
+        while (length - i >= 8) {
             uint64_t word;
             std::memcpy(&word, text + i, sizeof word);
-            if (table.KeptAsIs(word)) {
-                std::memcpy(p, &word, sizeof word);
-                p += 8;
-                continue;
-            }
-            for (size_t j = i; j < i + 8; ++j)
-                if (!put(text[j], table)) return false;
+            const uint64_t odd = table.OddBytes(word);
+            std::memcpy(p, &word, sizeof word);
+            const size_t kept = odd == 0 ? 8 : static_cast<size_t>(std::countr_zero(odd)) / 8;
+            p += kept;
+            i += kept;
+            if (kept == 8) continue;
+            for (const size_t end = kept == 0 ? i + 8 : i + 1; i < end; ++i)
+                if (!put(text[i], table)) return false;
+        }
+        // The last bytes: the word that ends with them, when the record holds all of it.
+        const size_t rest = length - i;
+        if (rest > 0 && length + before >= 8) {
+            uint64_t word;
+            std::memcpy(&word, text + length - 8, sizeof word);
+            word >>= 8 * (8 - rest);
+            const uint64_t odd = table.OddBytes(word) & ((uint64_t{1} << (8 * rest)) - 1);
+            std::memcpy(p, &word, sizeof word);
+            const size_t kept = odd == 0 ? rest : static_cast<size_t>(std::countr_zero(odd)) / 8;
+            p += kept;
+            i += kept;
         }
     }
     for (; i < length; ++i)
@@ -152,7 +170,7 @@ bool AppendZText(TScriptText& out, const uint8_t* record, const TPlanColumn& col
     if (IsNull(record, column)) return false;
     const uint8_t* at = record + column.Offset;
     const size_t length = strnlen(reinterpret_cast<const char*>(at), column.Limit);
-    return AppendTextBytes(out, at, length, column);
+    return AppendTextBytes(out, at, length, static_cast<size_t>(column.Offset), column);
 }
 
 bool AppendLText(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
@@ -160,7 +178,7 @@ bool AppendLText(TScriptText& out, const uint8_t* record, const TPlanColumn& col
     const uint8_t* at = record + column.Offset;
     const size_t stated = at[0] < column.Limit ? at[0] : column.Limit;
     const size_t length = strnlen(reinterpret_cast<const char*>(at + 1), stated);
-    return AppendTextBytes(out, at + 1, length, column);
+    return AppendTextBytes(out, at + 1, length, static_cast<size_t>(column.Offset) + 1, column);
 }
 
 }  // namespace plan

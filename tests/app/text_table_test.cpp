@@ -1,5 +1,6 @@
 // The text table's test of eight bytes at once: every byte value at every place of a word of
-// plain letters, and two odd bytes together, against the byte-by-byte rule.
+// plain letters, and two odd bytes together, against the byte-by-byte rule; and text through
+// it at every length, place in the record and place of an odd byte.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "app/decode_plan.h"
+#include "app/plan_appenders.h"
 
 namespace {
 
@@ -34,6 +36,16 @@ bool KeptAsIs(const TTextTable& table, const uint8_t (&bytes)[8]) {
     return table.KeptAsIs(word);
 }
 
+// The place of the first byte OddBytes marks; 8 for none.
+int FirstOdd(const TTextTable& table, const uint8_t (&bytes)[8]) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    const uint64_t odd = table.OddBytes(word);
+    int place = 0;
+    while (place < 8 && !(odd >> (8 * place + 7) & 1)) ++place;
+    return place;
+}
+
 bool Kept(int byte, const std::string& changed) {
     return byte >= 0x20 && byte < 0x80 &&
            changed.find(static_cast<char>(byte)) == std::string::npos;
@@ -49,6 +61,8 @@ TEST(TextTable, EveryByteAtEveryPlaceOfAWord) {
                 std::memset(word, 'a', sizeof word);
                 word[place] = static_cast<uint8_t>(byte);
                 EXPECT_EQ(KeptAsIs(table, word), Kept(byte, changed))
+                    << "changed \"" << changed << "\", byte " << byte << " at " << place;
+                EXPECT_EQ(FirstOdd(table, word), Kept(byte, changed) ? 8 : place)
                     << "changed \"" << changed << "\", byte " << byte << " at " << place;
             }
     }
@@ -68,6 +82,9 @@ TEST(TextTable, TwoOddBytesInOneWord) {
                     word[b] = static_cast<uint8_t>(second);
                     EXPECT_EQ(KeptAsIs(table, word), Kept(first, changed) && Kept(second, changed))
                         << first << " at " << a << ", " << second << " at " << b;
+                    const int expected = !Kept(first, changed) ? a : !Kept(second, changed) ? b : 8;
+                    EXPECT_EQ(FirstOdd(table, word), expected)
+                        << first << " at " << a << ", " << second << " at " << b;
                 }
 }
 
@@ -78,6 +95,50 @@ TEST(TextTable, MoreThanTwoChangedBytesGoByteByByte) {
     EXPECT_EQ(TTextTable::LengthOf(table.Entry('a')), 1);
     EXPECT_EQ(TTextTable::LengthOf(table.Entry(0xC9)), TTextTable::kFieldPath);
     EXPECT_EQ(table.Widest(), 2u);
+}
+
+// The literal the table writes for text, byte by byte; "" where a byte takes the field's path.
+std::string ByteByByte(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) {
+        if (static_cast<uint8_t>(c) >= 0x80) return "";
+        out += c;
+        if (c == '\'' || c == '\\') out += c;
+    }
+    return out + "'";
+}
+
+TEST(TextTable, TextAtEveryLengthPlaceAndOddByte) {
+    const TTextTable table = Table("'\\");
+    const char odd[] = {'\'', '\\', '\x01', '\x1f', '\x7f', '\x80', '\xff'};
+    for (const size_t offset : {0, 1, 3, 7, 8, 13})
+        for (size_t length = 0; length <= 19; ++length)
+            for (size_t place = 0; place <= length; ++place)  // length: no odd byte
+                for (const char c : odd) {
+                    std::string text;
+                    for (size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i);
+                    if (place < length) text[place] = c;
+                    // A second odd byte three on, when the text has room for it.
+                    if (place + 3 < length) text[place + 3] = '\'';
+                    // The record: other bytes around the text, and none of them zero.
+                    std::string record(offset, 'r');
+                    record += text + std::string(8, 's');
+                    TPlanColumn column;
+                    column.Offset = static_cast<int32_t>(offset);
+                    column.Size = static_cast<int32_t>(length);
+                    column.Limit = length;
+                    column.Text = &table;
+                    TScriptText out;
+                    out.Append("x");
+                    const bool written = plan::AppendZText(
+                        out, reinterpret_cast<const uint8_t*>(record.data()), column);
+                    const std::string expected = ByteByByte(text);
+                    EXPECT_EQ(written, !expected.empty());
+                    EXPECT_EQ(std::string(out.View()), "x" + (written ? expected : ""))
+                        << "offset " << offset << ", length " << length << ", "
+                        << static_cast<int>(static_cast<uint8_t>(c)) << " at " << place;
+                    if (place == length) break;  // the odd byte does not matter
+                }
 }
 
 }  // namespace
