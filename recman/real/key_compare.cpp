@@ -1,5 +1,6 @@
 #include "recman/real/key_compare.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -173,6 +174,29 @@ int CompareKeys(const TRealLayout& layout, const TRealKey& key, const uint8_t* a
         b += seg.length;
     }
     return 0;
+}
+
+TPlainOrder PlainOrderOf(const TRealKey& key) {
+    if (key.segments.size() != 1) return TPlainOrder::kGeneral;
+    const TRealSegment& seg = key.segments.front();
+    if (seg.flags & (kKeyDescending | kKeyAcs | kKeyCaseInsensitive)) return TPlainOrder::kGeneral;
+    switch (SegmentType(seg)) {
+        case kString:
+            return TPlainOrder::kBytes;
+        case kInteger:
+        case kAutoincrement:
+            if (seg.length == 1) return TPlainOrder::kBytes;
+            if constexpr (std::endian::native != std::endian::little) return TPlainOrder::kGeneral;
+            if (seg.length == 2) return TPlainOrder::kSigned16;
+            if (seg.length == 4) return TPlainOrder::kSigned32;
+            if (seg.length == 8) return TPlainOrder::kSigned64;
+            return TPlainOrder::kGeneral;
+        case kUnsignedBinary:
+        case kOldBinary:
+            return seg.length == 1 ? TPlainOrder::kBytes : TPlainOrder::kGeneral;
+        default:
+            return TPlainOrder::kGeneral;
+    }
 }
 
 bool IsNullKey(const TRealKey& key, const uint8_t* keyValue) {

@@ -27,6 +27,7 @@ TKeyOrder::TKeyOrder(TPageFile& file, const TRealLayout& layout, TRecordStore& s
       store_(store),
       k_(k),
       key_(layout.keys[k]),
+      plain_(PlainOrderOf(key_)),
       v8_(layout.format == TFormat::New8x),
       header_(v8_ ? kIndexHeader8 : kIndexHeader),
       value_(key_.length),
@@ -207,7 +208,7 @@ const uint8_t* TKeyOrder::Value(size_t pos) const {
 }
 
 int TKeyOrder::Compare(const uint8_t* a, const uint8_t* b) const {
-    return CompareKeys(layout_, key_, a, b);
+    return CompareKeys(plain_, layout_, key_, a, b);
 }
 
 size_t TKeyOrder::Bound(const uint8_t* value, bool after) const {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "recman/real/key_compare.h"
 #include "recman/real/page_file.h"
 #include "recman/real/real_layout.h"
 #include "recman/real/record_store.h"
@@ -85,6 +86,7 @@ class TKeyOrder {
     TRecordStore& store_;
     size_t k_;
     const TRealKey& key_;
+    TPlainOrder plain_;
     bool v8_;
     uint32_t header_;
     size_t size_ = 0;

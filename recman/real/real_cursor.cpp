@@ -176,6 +176,18 @@ int16_t TRealCursor::ReadRecord(uint32_t address) {
     return kOk;
 }
 
+int16_t TRealCursor::WalkRecord(uint32_t address, const uint8_t*& bytes, uint32_t& length) {
+    if (const uint8_t* in = file_->store->InPlace(address)) {
+        bytes = in;
+        length = file_->layout.recordLength;
+        return kOk;
+    }
+    const int16_t status = ReadRecord(address);
+    bytes = record_.data();
+    length = uint32_t(record_.size());
+    return status;
+}
+
 int16_t TRealCursor::ReturnRecord(Request& r, uint32_t address) {
     if (!r.data || !r.dataLength) return kDataBufferTooShort;
     int16_t status = ReadRecord(address);
@@ -286,14 +298,16 @@ int16_t TRealCursor::WalkKey(size_t k, bool forward, RecordSink& sink, bool& lan
             pos = logicalPos_ - 1;
         if (pos >= n) return kEndOfFile;
         const uint32_t address = index.Address(pos);
-        const int16_t status = ReadRecord(address);
+        const uint8_t* bytes = nullptr;
+        uint32_t length = 0;
+        const int16_t status = WalkRecord(address, bytes, length);
         logicalPos_ = pos;
         physical_ = true;
         physicalAddress_ = address;
         landed = true;
         if (status != kOk) return status;
         PutWs32(position, address);
-        if (!sink.Take(record_.data(), uint32_t(record_.size()), position)) return kOk;
+        if (!sink.Take(bytes, length, position)) return kOk;
     }
 }
 
@@ -307,13 +321,15 @@ int16_t TRealCursor::WalkRecords(bool forward, RecordSink& sink) {
         else
             address = forward ? store.First() : store.Last();
         if (address == kNoPointer) return kEndOfFile;
-        const int16_t status = ReadRecord(address);
+        const uint8_t* bytes = nullptr;
+        uint32_t length = 0;
+        const int16_t status = WalkRecord(address, bytes, length);
         logical_ = false;
         physical_ = true;
         physicalAddress_ = address;
         if (status != kOk) return status;
         PutWs32(position, address);
-        if (!sink.Take(record_.data(), uint32_t(record_.size()), position)) return kOk;
+        if (!sink.Take(bytes, length, position)) return kOk;
     }
 }
 

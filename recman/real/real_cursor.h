@@ -45,6 +45,8 @@ class TRealCursor : public Cursor {
     int16_t WalkRecords(bool forward, RecordSink& sink);
     // Reads the record at address into record_: 0, or 54 with its fixed part alone.
     int16_t ReadRecord(uint32_t address);
+    // The record at address for a walk: where the file keeps it whole, or read into record_.
+    int16_t WalkRecord(uint32_t address, const uint8_t*& bytes, uint32_t& length);
     // Copies the record at address into the data buffer by the rules of status 22/54.
     int16_t ReturnRecord(Request& r, uint32_t address);
     void ReturnKey(Request& r, size_t k, size_t pos);

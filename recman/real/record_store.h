@@ -48,6 +48,11 @@ class TRecordStore {
 
     // The slot of a live record (physical length bytes), valid until the next read.
     const uint8_t* Slot(uint32_t address);
+    // The bytes of a record kept whole in its slot (fixed length, not compressed), valid
+    // until the next read; null for a file that keeps its records otherwise.
+    const uint8_t* InPlace(uint32_t address) {
+        return layout_.compressed || layout_.variable ? nullptr : Slot(address) + layout_.slotBase;
+    }
     // The whole record: fixed part, then the variable tail joined in chain order. Throws
     // ERealFile status 54 when the tail is unreadable (out then holds the fixed part), and
     // status 2 when a compressed record cannot be expanded to the record length.

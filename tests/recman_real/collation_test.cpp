@@ -156,3 +156,58 @@ TEST(RealCollation, NullKeysAllOrAnySegment) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keys a plain comparison serves compare as the engine's order does, on every pair of a few
+// thousand values with equal, neighbouring and extreme bytes.
+TEST(RealCollation, PlainOrderAgreesWithTheEngine) {
+    using recman::real::TPlainOrder;
+    const TRealLayout layout;
+    struct TShape {
+        const char* what;
+        TRealKey key;
+        TPlainOrder order;
+    };
+    TRealKey two = OneSegment(1, 2);
+    two.segments.push_back(two.segments.front());
+    two.length = 4;
+    const TShape shapes[] = {
+        {"signed 2-byte", OneSegment(1, 2), TPlainOrder::kSigned16},
+        {"signed 4-byte", OneSegment(1, 4), TPlainOrder::kSigned32},
+        {"signed 8-byte", OneSegment(1, 8), TPlainOrder::kSigned64},
+        {"autoincrement", OneSegment(15, 4), TPlainOrder::kSigned32},
+        {"1-byte integer", OneSegment(1, 1), TPlainOrder::kBytes},
+        {"string", OneSegment(0, 5), TPlainOrder::kBytes},
+        {"old-style string", OneSegment(0, 3, 0), TPlainOrder::kBytes},
+        {"3-byte integer", OneSegment(1, 3), TPlainOrder::kGeneral},
+        {"unsigned binary", OneSegment(14, 4), TPlainOrder::kGeneral},
+        {"string without case", OneSegment(0, 4, kExtended | 0x400), TPlainOrder::kGeneral},
+        {"descending integer", OneSegment(1, 4, kExtended | 0x40), TPlainOrder::kGeneral},
+        {"string with an ACS", OneSegment(0, 4, kExtended | 0x20), TPlainOrder::kGeneral},
+        {"two segments", two, TPlainOrder::kGeneral},
+    };
+    const uint8_t bytes[] = {0x00, 0x01, 0x41, 0x61, 0x7F, 0x80, 0x81, 0xFE, 0xFF};
+    for (const TShape& s : shapes) {
+        SCOPED_TRACE(s.what);
+        EXPECT_EQ(recman::real::PlainOrderOf(s.key), s.order);
+        const size_t n = s.key.length;
+        // Values made of the bytes above, one changed place at a time from a few bases.
+        std::vector<TBytes> values;
+        for (const uint8_t base : {0x00, 0x80, 0xFF})
+            for (size_t place = 0; place < n; ++place)
+                for (const uint8_t b : bytes) {
+                    TBytes v(n, base);
+                    v[place] = b;
+                    values.push_back(v);
+                }
+        for (const TBytes& a : values)
+            for (const TBytes& b : values) {
+                const int plain =
+                    recman::real::CompareKeys(s.order, layout, s.key, a.data(), b.data());
+                ASSERT_EQ((plain > 0) - (plain < 0), Order(layout, s.key, a, b));
+            }
+    }
+}
+
+}  // namespace
