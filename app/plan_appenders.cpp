@@ -68,10 +68,16 @@ bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length, size_
             std::memcpy(&word, text + i, sizeof word);
             const uint64_t odd = table.OddBytes(word);
             std::memcpy(p, &word, sizeof word);
-            const size_t kept = odd == 0 ? 8 : static_cast<size_t>(std::countr_zero(odd)) / 8;
+            // A branch, not a computed length: where the output goes next must not wait for
+            // the word's test.
+            if (odd == 0) {
+                p += 8;
+                i += 8;
+                continue;
+            }
+            const size_t kept = static_cast<size_t>(std::countr_zero(odd)) / 8;
             p += kept;
             i += kept;
-            if (kept == 8) continue;
             for (const size_t end = kept == 0 ? i + 8 : i + 1; i < end; ++i)
                 if (!put(text[i], table)) return false;
         }
@@ -84,8 +90,10 @@ bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length, size_
             const uint64_t odd = table.OddBytes(word) & ((uint64_t{1} << (8 * rest)) - 1);
             std::memcpy(p, &word, sizeof word);
             const size_t kept = odd == 0 ? rest : static_cast<size_t>(std::countr_zero(odd)) / 8;
-            p += kept;
-            i += kept;
+            if (kept > 0) {
+                p += kept;
+                i += kept;
+            }
         }
     }
     for (; i < length; ++i)
