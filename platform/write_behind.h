@@ -17,14 +17,15 @@ class TWriteBehind {
     // this is written as it comes from then on.
     int Wrote(size_t count);
     // The bytes a window holds: each is started on its way to the disk when it is full and
-    // dropped from the cache when the next one is.
+    // dropped from the cache when two more are.
     static constexpr uint64_t kWindow = uint64_t{8} << 20;
 
   private:
     int Stop(int error);
 
     int fd_ = -1;
-    uint64_t end_ = 0;      // the offset the next byte goes to
-    uint64_t flushed_ = 0;  // bytes before it are on their way to the disk
-    uint64_t dropped_ = 0;  // bytes before it have left the cache
+    uint64_t end_ = 0;       // the offset the next byte goes to
+    uint64_t flushed_ = 0;   // bytes before it are on their way to the disk
+    uint64_t previous_ = 0;  // where the window before the last one started on its way ends
+    uint64_t dropped_ = 0;   // bytes before it have left the cache
 };

@@ -234,19 +234,24 @@ int TablesMode(const std::string& dir, int tables, int32_t records) {
         std::printf("a fixed loop takes %s; two at once %.2f s: two jobs can gain at most %.2fx\n",
                     Told(speeds).c_str(), both, 2 * fastest / both);
     std::printf("%-44s %8s %8s %9s\n", "", "CPU s", "wall s", "peak MiB");
-    double one = 0;
-    for (const char* jobs : {"1", "2"}) {
-        const std::string out = dir + "/out/";
-        std::filesystem::remove_all(out);
-        const TMeasure m = Run({QUORVATH_PROGRAM, "--dict", dir + "/many.def", "--all", "--sql",
-                                out, "--target", "postgresql", "--copy", "-j", jobs},
-                               dir + "/stdout.txt", dir + "/err.txt");
-        if (!m.ok) std::printf("-j %s: failed, see %s/err.txt\n", jobs, dir.c_str());
-        if (one == 0) one = m.wall;
+    // The best of a few rounds of each, taken in turn, as in the side-by-side runs.
+    const char* const jobs[] = {"1", "2"};
+    TMeasure best[2];
+    for (int round = 0; round < kRounds; ++round)
+        for (int j = 0; j < 2; ++j) {
+            const std::string out = dir + "/out/";
+            std::filesystem::remove_all(out);
+            const TMeasure m = Run({QUORVATH_PROGRAM, "--dict", dir + "/many.def", "--all", "--sql",
+                                    out, "--target", "postgresql", "--copy", "-j", jobs[j]},
+                                   dir + "/stdout.txt", dir + "/err.txt");
+            if (!m.ok) std::printf("-j %s: failed, see %s/err.txt\n", jobs[j], dir.c_str());
+            if (round == 0 || (m.ok && m.wall < best[j].wall)) best[j] = m;
+        }
+    for (int j = 0; j < 2; ++j)
         std::printf("%-44s %8.2f %8.2f %9.1f   %.2fx\n",
-                    (std::string("quorvath --all -j ") + jobs + ", postgresql COPY").c_str(), m.cpu,
-                    m.wall, m.peakKiB / 1024.0, one / m.wall);
-    }
+                    (std::string("quorvath --all -j ") + jobs[j] + ", postgresql COPY").c_str(),
+                    best[j].cpu, best[j].wall, best[j].peakKiB / 1024.0,
+                    best[0].wall / best[j].wall);
     std::filesystem::remove_all(dir);
     return 0;
 }
