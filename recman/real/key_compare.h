@@ -18,10 +18,6 @@ int CompareKeys(const TRealLayout& layout, const TRealKey& key, const uint8_t* a
 enum class TPlainOrder : uint8_t { kGeneral, kBytes, kSigned16, kSigned32, kSigned64 };
 TPlainOrder PlainOrderOf(const TRealKey& key);
 
-// CompareKeys, the plain way where order says there is one.
-inline int CompareKeys(TPlainOrder order, const TRealLayout& layout, const TRealKey& key,
-                       const uint8_t* a, const uint8_t* b);
-
 // True when the record's key is left out of the index as a null key.
 bool IsNullKey(const TRealKey& key, const uint8_t* keyValue);
 
@@ -34,6 +30,7 @@ int CompareStoredIntegers(const uint8_t* a, const uint8_t* b) {
     return (x > y) - (x < y);
 }
 
+// CompareKeys, the plain way where order says there is one.
 inline int CompareKeys(TPlainOrder order, const TRealLayout& layout, const TRealKey& key,
                        const uint8_t* a, const uint8_t* b) {
     switch (order) {

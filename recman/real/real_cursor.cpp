@@ -229,11 +229,29 @@ int16_t TRealCursor::Land(Request& r, size_t k, size_t pos, bool keyOnly) {
     return status;
 }
 
-int16_t TRealCursor::GetByKey(Request& r, uint16_t op, bool keyOnly) {
+int16_t TRealCursor::KeyOf(const Request& r, size_t& k) const {
     const auto& keys = file_->layout.keys;
     if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
-    const size_t k = size_t(r.keyNumber);
+    k = size_t(r.keyNumber);
     if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
+    return kOk;
+}
+
+size_t TRealCursor::Beside(size_t n, bool forward) const {
+    if (forward) return logicalPos_ + 1;
+    return logicalPos_ > 0 ? logicalPos_ - 1 : n;
+}
+
+uint32_t TRealCursor::BesideAddress(bool forward) const {
+    const TRecordStore& store = *file_->store;
+    if (!physical_) return forward ? store.First() : store.Last();
+    return forward ? store.Next(physicalAddress_) : store.Previous(physicalAddress_);
+}
+
+int16_t TRealCursor::GetByKey(Request& r, uint16_t op, bool keyOnly) {
+    const auto& keys = file_->layout.keys;
+    size_t k = 0;
+    if (const int16_t st = KeyOf(r, k)) return st;
     const size_t n = file_->indexes[k].Size();
     size_t pos = n;
     switch (op) {
@@ -247,10 +265,7 @@ int16_t TRealCursor::GetByKey(Request& r, uint16_t op, bool keyOnly) {
         case kOpGetPrevious:
             if (!logical_) return kInvalidPositioning;
             if (logicalKey_ != k) return kDifferentKeyNumber;
-            if (op == kOpGetNext)
-                pos = logicalPos_ + 1;
-            else if (logicalPos_ > 0)
-                pos = logicalPos_ - 1;
+            pos = Beside(n, op == kOpGetNext);
             break;
         default: {
             scratch_.assign(static_cast<const uint8_t*>(r.key),
@@ -264,19 +279,16 @@ int16_t TRealCursor::GetByKey(Request& r, uint16_t op, bool keyOnly) {
 }
 
 int16_t TRealCursor::Walk(Request& r, bool step, bool forward, RecordSink& sink) {
-    const auto& keys = file_->layout.keys;
     size_t k = 0;
     if (!step) {
-        if (r.keyNumber < 0 || size_t(r.keyNumber) >= keys.size()) return kInvalidKeyNumber;
-        k = size_t(r.keyNumber);
-        if (!r.key || r.keyLength < keys[k].length) return kKeyBufferTooShort;
+        if (const int16_t st = KeyOf(r, k)) return st;
         if (!logical_) return kInvalidPositioning;
         if (logicalKey_ != k) return kDifferentKeyNumber;
     }
     bool landed = false;
     int16_t status = kOk;
     try {
-        status = step ? WalkRecords(forward, sink) : WalkKey(k, forward, sink, landed);
+        status = WalkOn(step ? nullptr : &file_->indexes[k], forward, sink, landed);
     } catch (const ERealFile& e) {
         status = e.Status;
     } catch (const std::bad_alloc&) {
@@ -286,47 +298,29 @@ int16_t TRealCursor::Walk(Request& r, bool step, bool forward, RecordSink& sink)
     return status;
 }
 
-int16_t TRealCursor::WalkKey(size_t k, bool forward, RecordSink& sink, bool& landed) {
-    const TKeyOrder& index = file_->indexes[k];
-    const size_t n = index.Size();
+int16_t TRealCursor::WalkOn(const TKeyOrder* index, bool forward, RecordSink& sink, bool& landed) {
     uint8_t position[4];
     for (;;) {
-        size_t pos = n;
-        if (forward)
-            pos = logicalPos_ + 1;
-        else if (logicalPos_ > 0)
-            pos = logicalPos_ - 1;
-        if (pos >= n) return kEndOfFile;
-        const uint32_t address = index.Address(pos);
-        const uint8_t* bytes = nullptr;
-        uint32_t length = 0;
-        const int16_t status = WalkRecord(address, bytes, length);
-        logicalPos_ = pos;
-        physical_ = true;
-        physicalAddress_ = address;
-        landed = true;
-        if (status != kOk) return status;
-        PutWs32(position, address);
-        if (!sink.Take(bytes, length, position)) return kOk;
-    }
-}
-
-int16_t TRealCursor::WalkRecords(bool forward, RecordSink& sink) {
-    const TRecordStore& store = *file_->store;
-    uint8_t position[4];
-    for (;;) {
-        uint32_t address;
-        if (physical_)
-            address = forward ? store.Next(physicalAddress_) : store.Previous(physicalAddress_);
-        else
-            address = forward ? store.First() : store.Last();
+        size_t pos = 0;
+        uint32_t address = kNoPointer;
+        if (index) {
+            pos = Beside(index->Size(), forward);
+            if (pos < index->Size()) address = index->Address(pos);
+        } else {
+            address = BesideAddress(forward);
+        }
         if (address == kNoPointer) return kEndOfFile;
         const uint8_t* bytes = nullptr;
         uint32_t length = 0;
         const int16_t status = WalkRecord(address, bytes, length);
-        logical_ = false;
         physical_ = true;
         physicalAddress_ = address;
+        if (index) {
+            logicalPos_ = pos;
+            landed = true;
+        } else {
+            logical_ = false;
+        }
         if (status != kOk) return status;
         PutWs32(position, address);
         if (!sink.Take(bytes, length, position)) return kOk;
@@ -336,16 +330,12 @@ int16_t TRealCursor::WalkRecords(bool forward, RecordSink& sink) {
 int16_t TRealCursor::Step(Request& r, uint16_t op) {
     const TRecordStore& store = *file_->store;
     uint32_t address = kNoPointer;
-    const bool fromStart = op == kOpStepFirst || (op == kOpStepNext && !physical_);
-    const bool fromEnd = op == kOpStepLast || (op == kOpStepPrevious && !physical_);
-    if (fromStart)
+    if (op == kOpStepFirst)
         address = store.First();
-    else if (fromEnd)
+    else if (op == kOpStepLast)
         address = store.Last();
-    else if (op == kOpStepNext)
-        address = store.Next(physicalAddress_);
     else
-        address = store.Previous(physicalAddress_);
+        address = BesideAddress(op == kOpStepNext);
     if (address == kNoPointer) return kEndOfFile;
     const int16_t status = ReturnRecord(r, address);
     if (status == kDataBufferTooShort && *r.dataLength == 0) return status;

@@ -40,9 +40,15 @@ class TRealCursor : public Cursor {
     int16_t FindPercentage(Request& r);
     int16_t Version(Request& r);
 
-    // The extended walks along key k and in the file's order.
-    int16_t WalkKey(size_t k, bool forward, RecordSink& sink, bool& landed);
-    int16_t WalkRecords(bool forward, RecordSink& sink);
+    // The extended walk along index (null: in the file's order); landed tells that a record
+    // of the index became current.
+    int16_t WalkOn(const TKeyOrder* index, bool forward, RecordSink& sink, bool& landed);
+    // The key number of r (into k) when the file has it and r's key buffer holds its value.
+    int16_t KeyOf(const Request& r, size_t& k) const;
+    // The place next to the logical position on its key (n past either end), and the record
+    // next to the physical one in the file's order (from either end without one).
+    size_t Beside(size_t n, bool forward) const;
+    uint32_t BesideAddress(bool forward) const;
     // Reads the record at address into record_: 0, or 54 with its fixed part alone.
     int16_t ReadRecord(uint32_t address);
     // The record at address for a walk: where the file keeps it whole, or read into record_.
