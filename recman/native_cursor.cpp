@@ -465,7 +465,6 @@ int16_t NativeCursor::Walk(Request& r, bool step, bool forward, RecordSink& sink
         bool Visit(const EntryView& e) override {
             read = true;
             // Each entry may be the last: the cursor comes to rest on it.
-            CopyInto(last.key, e.key);
             last.seq = e.seq;
             last.id = e.id;
             CopyInto(last.data, e.data);
@@ -479,7 +478,15 @@ int16_t NativeCursor::Walk(Request& r, bool step, bool forward, RecordSink& sink
     const int16_t st = file_->Walk(key, forward ? Scan::kNext : Scan::kPrev, keyValue_,
                                    key < 0 ? id_ : seq_, visitor);
     if (visitor.read) {
-        if (step) logical_ = false;  // Step leaves physical currency only
+        if (step) {
+            logical_ = false;  // Step leaves physical currency only
+        } else {
+            // The key of the record the walk ended on is the one its index entry holds.
+            const KeyDef& kd = file_->Def().keys[key];
+            std::string image;
+            ExtractKeyImage(kd, walked_.data, image);
+            EncodeKey(kd, file_->Def(), image, walked_.key);
+        }
         BecomeCurrent(key, walked_, true);
         PutKey(r, key, data_);
     }

@@ -63,6 +63,8 @@ using namespace native;
 struct NativeFile::KeyStatements {
     bool unique = true;
     Statement scan[9];
+    // Next and Prev for walks: without the key, which costs a column per record.
+    Statement walk[2];
     Statement insert, erase, seqOf, count, countBelow, nth, distinct;
 };
 
@@ -281,6 +283,8 @@ int16_t NativeFile::Prepare() {
         p.scan[int(Scan::kLast)] = Statement(db, base + "ORDER BY id DESC LIMIT ?3");
         p.scan[int(Scan::kNext)] = Statement(db, base + "WHERE id>?4 ORDER BY id LIMIT ?3");
         p.scan[int(Scan::kPrev)] = Statement(db, base + "WHERE id<?4 ORDER BY id DESC LIMIT ?3");
+        p.walk[0] = Statement(db, "SELECT 0, id, data FROM records WHERE id>?4 ORDER BY id");
+        p.walk[1] = Statement(db, "SELECT 0, id, data FROM records WHERE id<?4 ORDER BY id DESC");
         p.count = Statement(db, "SELECT count(*) FROM records");
         // Files made before the tally have none: they are counted by walking them.
         tally_ = Statement(db, "SELECT n FROM tally WHERE name=?1");
@@ -307,6 +311,11 @@ int16_t NativeFile::Prepare() {
         ks->scan[int(Scan::kGt)] = Statement(db, base + "WHERE x.k>?1 " + up + " LIMIT ?3");
         ks->scan[int(Scan::kLe)] = Statement(db, base + "WHERE x.k<=?1 " + down + " LIMIT ?3");
         ks->scan[int(Scan::kLt)] = Statement(db, base + "WHERE x.k<?1 " + down + " LIMIT ?3");
+        const std::string walk = "SELECT " + std::string(ks->unique ? "0" : "x.seq") +
+                                 ", r.id, r.data FROM " + t +
+                                 " AS x CROSS JOIN records AS r ON r.id=x.id WHERE ";
+        ks->walk[0] = Statement(db, walk + after + up);
+        ks->walk[1] = Statement(db, walk + before + down);
         ks->insert = Statement(db, "INSERT INTO " + t + "(k, id) VALUES(?1, ?2)");
         ks->erase = Statement(db, ks->unique ? "DELETE FROM " + t + " WHERE k=?1"
                                              : "DELETE FROM " + t + " WHERE id=?2");
@@ -317,6 +326,8 @@ int16_t NativeFile::Prepare() {
         ks->distinct = Statement(
             db, ks->unique ? "SELECT count(*) FROM " + t : "SELECT count(DISTINCT k) FROM " + t);
         for (auto& s : ks->scan)
+            if (!s.Valid()) return kIoError;
+        for (auto& s : ks->walk)
             if (!s.Valid()) return kIoError;
         if (!ks->insert.Valid() || !ks->erase.Valid() || !ks->count.Valid()) return kIoError;
         keys_.push_back(std::move(ks));
@@ -372,22 +383,30 @@ int16_t NativeFile::Fetch(int key, Scan scan, const std::string& from, int64_t s
 
 int16_t NativeFile::Walk(int key, Scan scan, const std::string& from, int64_t seq,
                          EntryVisitor& visitor) {
-    Statement* s = BindScan(key, scan, from, seq, -1);  // a negative limit is none
-    if (!s) return kInvalidOperation;
+    if (scan != Scan::kNext && scan != Scan::kPrev) return kInvalidOperation;
+    EnterRead();
+    KeyStatements* ks = key < 0 ? physical_.get() : keys_.at(key).get();
+    Statement& s = ks->walk[scan == Scan::kNext ? 0 : 1];
+    if (!s.Valid()) return kInvalidOperation;
+    if (key < 0) {
+        s.BindInt(4, seq);
+    } else {
+        s.BindBlob(1, from);
+        if (!ks->unique) s.BindInt(2, seq);
+    }
     int rc;
-    const bool sequenced = key >= 0 && !keys_[key]->unique;
+    const bool sequenced = key >= 0 && !ks->unique;
     EntryView e;
-    while ((rc = s->Step()) == SQLITE_ROW) {
-        if (key >= 0) e.key = s->Blob(0);
-        if (sequenced) e.seq = s->Int(1);
-        e.id = s->Int(2);
-        e.data = s->Blob(3);
+    while ((rc = s.Step()) == SQLITE_ROW) {
+        if (sequenced) e.seq = s.Int(0);
+        e.id = s.Int(1);
+        e.data = s.Blob(2);
         if (!visitor.Visit(e)) {
             rc = SQLITE_DONE;
             break;
         }
     }
-    s->Reset();
+    s.Reset();
     return rc == SQLITE_DONE ? kOk : SqliteStatus(rc);
 }
 

@@ -29,9 +29,9 @@ struct Entry {
 
 enum class Scan { kFirst, kLast, kNext, kPrev, kGe, kGt, kLe, kLt, kEq };
 
-// One entry of a walk as the file holds it: the bytes stay valid during the visit only.
+// One entry of a walk as the file holds it: the bytes stay valid during the visit only. A walk
+// does not read the key: it is the record's own, encoded (see key_codec.h).
 struct EntryView {
-    std::string_view key;  // empty for the physical order
     int64_t seq = 0;
     int64_t id = 0;
     std::string_view data;
@@ -81,7 +81,7 @@ class NativeFile : public std::enable_shared_from_this<NativeFile> {
     // Ge/Gt/Le/Lt). Answers 0 or an I/O status.
     int16_t Fetch(int key, Scan scan, const std::string& from, int64_t seq, int limit,
                   std::vector<Entry>& out);
-    // The same scan without a limit, each entry handed to visitor until it answers false.
+    // A Next or Prev scan without a limit, each entry handed to visitor until it answers false.
     int16_t Walk(int key, Scan scan, const std::string& from, int64_t seq, EntryVisitor& visitor);
     int16_t ReadRecord(int64_t id, std::string& data, bool& found);
     // The record at id as the file holds it now, kept by the file until it or the file
