@@ -18,6 +18,7 @@
 #include "recman/lock_fd.h"
 #include "recman/native_shared.h"
 #include "recman/native_tally.h"
+#include "recman/read_ahead_vfs.h"
 
 namespace recman {
 namespace {
@@ -169,14 +170,15 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     file->ino_ = st.st_ino;
     file->pid_ = ::getpid();
     sqlite3* raw = nullptr;
+    // Walks read the file a window at a time (see read_ahead_vfs.h).
+    const char* vfs = ReadAheadVfsName();
     int rc =
-        sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+        sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, vfs);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(raw);
         raw = nullptr;
         file->writable_ = false;
-        rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+        rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, vfs);
     }
     file->db_.reset(raw);
     status = rc == SQLITE_OK ? file->Prepare() : kIoError;
@@ -201,7 +203,7 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
         uri += "?immutable=1";
         raw = nullptr;
         rc = sqlite3_open_v2(uri.c_str(), &raw,
-                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, vfs);
         file->db_.reset(raw);
         status = rc == SQLITE_OK ? file->Prepare() : kIoError;
     }
@@ -397,6 +399,8 @@ int16_t NativeFile::Walk(int key, Scan scan, const std::string& from, int64_t se
     int rc;
     const bool sequenced = key >= 0 && !ks->unique;
     EntryView e;
+    // One read transaction from the first step to the reset.
+    ReadAheadScope ahead(db_.get());
     while ((rc = s.Step()) == SQLITE_ROW) {
         if (sequenced) e.seq = s.Int(0);
         e.id = s.Int(1);
