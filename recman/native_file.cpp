@@ -285,8 +285,8 @@ int16_t NativeFile::Prepare() {
         p.scan[int(Scan::kLast)] = Statement(db, base + "ORDER BY id DESC LIMIT ?3");
         p.scan[int(Scan::kNext)] = Statement(db, base + "WHERE id>?4 ORDER BY id LIMIT ?3");
         p.scan[int(Scan::kPrev)] = Statement(db, base + "WHERE id<?4 ORDER BY id DESC LIMIT ?3");
-        p.walk[0] = Statement(db, "SELECT 0, id, data FROM records WHERE id>?4 ORDER BY id");
-        p.walk[1] = Statement(db, "SELECT 0, id, data FROM records WHERE id<?4 ORDER BY id DESC");
+        p.walk[0] = Statement(db, "SELECT id, data FROM records WHERE id>?4 ORDER BY id");
+        p.walk[1] = Statement(db, "SELECT id, data FROM records WHERE id<?4 ORDER BY id DESC");
         p.count = Statement(db, "SELECT count(*) FROM records");
         // Files made before the tally have none: they are counted by walking them.
         tally_ = Statement(db, "SELECT n FROM tally WHERE name=?1");
@@ -313,8 +313,9 @@ int16_t NativeFile::Prepare() {
         ks->scan[int(Scan::kGt)] = Statement(db, base + "WHERE x.k>?1 " + up + " LIMIT ?3");
         ks->scan[int(Scan::kLe)] = Statement(db, base + "WHERE x.k<=?1 " + down + " LIMIT ?3");
         ks->scan[int(Scan::kLt)] = Statement(db, base + "WHERE x.k<?1 " + down + " LIMIT ?3");
-        const std::string walk = "SELECT " + std::string(ks->unique ? "0" : "x.seq") +
-                                 ", r.id, r.data FROM " + t +
+        // The sequence comes first where there is one.
+        const std::string walk = "SELECT " + std::string(ks->unique ? "" : "x.seq, ") +
+                                 "r.id, r.data FROM " + t +
                                  " AS x CROSS JOIN records AS r ON r.id=x.id WHERE ";
         ks->walk[0] = Statement(db, walk + after + up);
         ks->walk[1] = Statement(db, walk + before + down);
@@ -401,10 +402,11 @@ int16_t NativeFile::Walk(int key, Scan scan, const std::string& from, int64_t se
     EntryView e;
     // One read transaction from the first step to the reset.
     ReadAheadScope ahead(db_.get());
+    const int at = sequenced ? 1 : 0;
     while ((rc = s.Step()) == SQLITE_ROW) {
         if (sequenced) e.seq = s.Int(0);
-        e.id = s.Int(1);
-        e.data = s.Blob(2);
+        e.id = s.Int(at);
+        e.data = s.Blob(at + 1);
         if (!visitor.Visit(e)) {
             rc = SQLITE_DONE;
             break;
