@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 
 #include "recman/real/real_error.h"
@@ -37,18 +38,19 @@ TPageFile::~TPageFile() {
 void TPageFile::SetPageSize(uint32_t pageSize) {
     pageSize_ = pageSize;
     pageCount_ = uint32_t(std::min<uint64_t>(size_ / pageSize, 0xFFFFFFFFu));
-    slots_ =
-        uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(kCacheBytes / pageSize, pageCount_)));
+    // A power of two, so that a page's slot is a mask away.
+    slots_ = uint32_t(std::min(std::bit_floor(std::max<uint64_t>(1, kCacheBytes / pageSize)),
+                               std::bit_ceil(std::max<uint64_t>(1, pageCount_))));
     // Left unfilled: a slot is read into before it is used, and memory is touched only
     // as pages are.
     cache_.reset(new uint8_t[size_t(slots_) * pageSize]);
     tags_.assign(slots_, kNoPage);
 }
 
-const uint8_t* TPageFile::Page(uint32_t number) {
+const uint8_t* TPageFile::Miss(uint32_t number) {
     if (pageSize_ == 0 || number >= pageCount_)
         Damaged("page " + std::to_string(number) + " lies past the end of the file");
-    const uint32_t slot = number % slots_;
+    const uint32_t slot = number & (slots_ - 1);
     uint8_t* buffer = cache_.get() + size_t(slot) * pageSize_;
     if (tags_[slot] != number) {
         // A miss right after an earlier miss's pages reads ahead: walks in page order cost one

@@ -29,13 +29,21 @@ class TPageFile {
 
     // The bytes of physical page number (PageSize() of them), valid until the next call
     // that reads a page. Throws ERealFile status 2 for a page past the end of the file.
-    const uint8_t* Page(uint32_t number);
+    const uint8_t* Page(uint32_t number) {
+        // Page number n has slot n mod slots_, a power of two.
+        const uint32_t slot = number & (slots_ - 1);
+        if (number < pageCount_ && tags_[slot] == number)
+            return cache_.get() + size_t(slot) * pageSize_;
+        return Miss(number);
+    }
 
     // Reads length bytes at offset into out; throws status 2 when the file is shorter.
     void ReadAt(uint64_t offset, uint32_t length, uint8_t* out) const;
 
   private:
-    // The cache holds at most this many bytes of pages, and never more pages than the file.
+    const uint8_t* Miss(uint32_t number);
+    // The cache holds at most this many bytes of pages, and room for no more than twice the
+    // file's pages (memory is touched only as pages are read).
     static constexpr uint64_t kCacheBytes = 8u << 20;
     // Pages read at once by a miss that follows the previous one in page order.
     static constexpr uint32_t kReadAhead = 32;
