@@ -166,9 +166,18 @@ char* FewDecimalsAt(char* at, double value, char separator) {
     // once; up from 2^50 the test cannot tell.
     const double tenThousands = magnitude * 1e4;
     if (tenThousands < 0x1p50) {
-        const double fraction =
-            tenThousands - static_cast<double>(static_cast<uint64_t>(tenThousands));
+        const auto whole = static_cast<uint64_t>(tenThousands);
+        const double fraction = tenThousands - static_cast<double>(whole);
         if (std::min(fraction, 1 - fraction) > tenThousands * 0x1p-50) return nullptr;
+        // The nearest number of ten-thousandths, when it reads back as value, is the decimal:
+        // one of at most fifteen digits is the only one that does. Its trailing zeros are the
+        // decimals it does without.
+        uint64_t n = whole + (fraction >= 0.5 ? 1 : 0);
+        if (n < 1000000000000000 && static_cast<double>(n) / 1e4 == magnitude) {
+            int k = 4;
+            for (; k > 0 && n % 10 == 0; --k) n /= 10;
+            return DecimalAt(at, n, k, value < 0, separator);
+        }
     }
     for (int k = 0; k < 5; ++k) {
         const double scaled = magnitude * kPowers[k];

@@ -62,6 +62,10 @@ inline std::vector<double> FloatSamples() {
             values.push_back(static_cast<double>(i % 2 ? -n : n) / 10000);
             values.push_back(static_cast<double>(n));
             values.push_back(1.0 / static_cast<double>(n + 3));
+            // The neighbours of a few decimals read back as none.
+            const double cents = static_cast<double>(n) / 100;
+            values.push_back(std::nextafter(cents, 0.0));
+            values.push_back(std::nextafter(cents, 1e300));
         }
     for (int i = 0; i < 200000; ++i) {
         const uint64_t bits = random();
