@@ -56,15 +56,26 @@ void TClassicDialect::Start(IScriptLines& out, const std::string& table, const T
 }
 
 void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
-    row_.clear();
-    row_.Append(head_);
+    // Built where the sink keeps its lines when it can, so that it is not copied there.
+    TScriptText* const inPlace = out.LineInPlace();
+    TScriptText& row = inPlace ? *inPlace : row_;
+    if (!inPlace) row.clear();
+    // A record that fails leaves nothing of its line behind.
+    struct TUndo {
+        TScriptText* text;
+        size_t size;
+        ~TUndo() {
+            if (text) text->Truncate(size);
+        }
+    } undo{inPlace, row.size()};
+    row.Append(head_);
     if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
         if (plan_) {
-            i = plan_->AppendRun(i, fields.size(), row_, ", ", nullptr);
+            i = plan_->AppendRun(i, fields.size(), row, ", ", nullptr);
             if (i == fields.size()) break;
         }
-        if (i > 0) row_.Append(", ");
+        if (i > 0) row.Append(", ");
         const TField& field = *fields[i];
         // A zero-filled DECIMAL or MONEY, a blank NUMERIC: NULL, as any null is written.
         if (field.ValueMissing()) {
@@ -97,10 +108,14 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
             AppendFieldSQLValue(value_, field);
             AppendSystemText(literal_, value_, encoding_);
         }
-        row_.Append(literal_);
+        row.Append(literal_);
     }
-    row_.Append(");");
-    out.PutLine(row_.View());
+    row.Append(");");
+    undo.text = nullptr;
+    if (inPlace)
+        out.EndLine();
+    else
+        out.PutLine(row_.View());
 }
 
 bool TClassicDialect::LiteralStyle(TLiteralStyle& style) const {

@@ -21,6 +21,11 @@ void TExportRun::PutLine(std::string_view text) {
     if (block_.size() >= kBlockBytes) FlushLines();
 }
 
+void TExportRun::EndLine() {
+    block_.Append(lineBreak_);
+    if (block_.size() >= kBlockBytes) FlushLines();
+}
+
 void TExportRun::FlushLines() {
     if (block_.size() > 0) file_.Write(block_.View());
     block_.clear();

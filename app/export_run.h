@@ -110,6 +110,8 @@ class TExportRun : public IScriptLines {
 
     // The script's lines, gathered and written in blocks of kBlockBytes.
     void PutLine(std::string_view text) override;
+    TScriptText* LineInPlace() override { return &block_; }
+    void EndLine() override;
     // Writes what was gathered.
     void FlushLines();
 

@@ -16,6 +16,7 @@
 
 struct TLiteralStyle;
 class TDecodePlan;
+class TScriptText;
 
 // The databases a script is written for; classic is the original script.
 enum TSqlTarget { stClassic, stFirebird, stPostgreSQL, stMySQL, stSQLite };
@@ -65,6 +66,10 @@ void CheckScriptForm(const TScriptForm& form, TScriptEncoding encoding);
 class IScriptLines {
   public:
     virtual void PutLine(std::string_view text) = 0;
+    // Where a line may be built in place instead: its text appended there, then EndLine.
+    // Null for a sink that takes whole lines only.
+    virtual TScriptText* LineInPlace() { return nullptr; }
+    virtual void EndLine() {}
 
   protected:
     ~IScriptLines() = default;

@@ -757,3 +757,47 @@ TEST(DialectText, CarriageReturnsOutsideTheQuotes) {
     EXPECT_EQ(apart("a\r"), "'a' || char(13)");
     EXPECT_EQ(apart("a\r\rb\r\n"), "'a' || char(13) || char(13) || 'b' || char(13) || '\n'");
 }
+
+// The classic script builds its INSERT where the sink keeps its lines: the bytes of a whole line,
+// and nothing of a record that fails.
+TEST(ClassicLines, BuiltInPlaceAsWholeLinesAndNothingOfAFailure) {
+    struct TWhole : IScriptLines {
+        std::string Text;
+        void PutLine(std::string_view text) override { Text.append(text).append("|"); }
+    };
+    struct TInPlace : IScriptLines {
+        TScriptText Text;
+        void PutLine(std::string_view text) override {
+            Text.Append(text);
+            Text.Append("|");
+        }
+        TScriptText* LineInPlace() override { return &Text; }
+        void EndLine() override { Text.Append("|"); }
+    };
+    TMemoryDataSet ds;
+    ds.AddColumn("N", ftInteger);
+    ds.AddColumn("S", ftString, 8);
+    ds.AddColumn("D", ftFMTBcd, 9);
+    ds.AddRow({Native<int32_t>(1), Text("it's", 8), TNative("")});
+    ds.MissingValue(2);  // a NULL, or under --strict the end of the run
+    ds.Open();
+    ds.First();
+    TScriptForm form;
+    auto whole = MakeSqlDialect(form, seAnsi);
+    auto inPlace = MakeSqlDialect(form, seAnsi);
+    form.Strict = true;
+    auto strict = MakeSqlDialect(form, seAnsi);
+    TWhole a;
+    TInPlace b;
+    whole->Start(a, "T", ds.FieldList(), false, 0);
+    inPlace->Start(b, "T", ds.FieldList(), false, 0);
+    strict->Start(a, "T", ds.FieldList(), false, 0);
+    whole->Record(a, ds.FieldList(), 1);
+    inPlace->Record(b, ds.FieldList(), 1);
+    const std::string written(b.Text.View());
+    EXPECT_EQ(written.substr(written.find("INSERT")),
+              "INSERT INTO T (N, S, D) VALUES (1, 'it''s', NULL);|");
+    EXPECT_EQ(a.Text.substr(a.Text.find("INSERT")), written.substr(written.find("INSERT")));
+    EXPECT_THROW(strict->Record(b, ds.FieldList(), 1), std::exception);
+    EXPECT_EQ(std::string(b.Text.View()), written);
+}
