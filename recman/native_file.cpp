@@ -172,8 +172,7 @@ std::shared_ptr<NativeFile> NativeFile::Open(const std::string& path, int16_t& s
     sqlite3* raw = nullptr;
     // Walks read the file a window at a time (see read_ahead_vfs.h).
     const char* vfs = ReadAheadVfsName();
-    int rc =
-        sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, vfs);
+    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, vfs);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(raw);
         raw = nullptr;

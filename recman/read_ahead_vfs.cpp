@@ -35,8 +35,12 @@ struct TFile {
     ReadAheadCounts counts;
 };
 
-TFile* Of(sqlite3_file* f) { return reinterpret_cast<TFile*>(f); }
-sqlite3_file* Below(sqlite3_file* f) { return Of(f)->below; }
+TFile* Of(sqlite3_file* f) {
+    return reinterpret_cast<TFile*>(f);
+}
+sqlite3_file* Below(sqlite3_file* f) {
+    return Of(f)->below;
+}
 
 int Close(sqlite3_file* f) {
     TFile* t = Of(f);
@@ -49,8 +53,7 @@ int Close(sqlite3_file* f) {
 int Read(sqlite3_file* f, void* out, int amount, sqlite3_int64 offset) {
     TFile* t = Of(f);
     sqlite3_file* below = t->below;
-    if (!t->on || amount > kWindow)
-        return below->pMethods->xRead(below, out, amount, offset);
+    if (!t->on || amount > kWindow) return below->pMethods->xRead(below, out, amount, offset);
     if (t->length != 0 && offset >= t->start && offset + amount <= t->start + t->length) {
         std::memcpy(out, t->window.get() + (offset - t->start), static_cast<size_t>(amount));
         ++t->counts.served;
@@ -88,12 +91,18 @@ int Truncate(sqlite3_file* f, sqlite3_int64 size) {
     return Below(f)->pMethods->xTruncate(Below(f), size);
 }
 
-int Sync(sqlite3_file* f, int flags) { return Below(f)->pMethods->xSync(Below(f), flags); }
+int Sync(sqlite3_file* f, int flags) {
+    return Below(f)->pMethods->xSync(Below(f), flags);
+}
 int FileSize(sqlite3_file* f, sqlite3_int64* size) {
     return Below(f)->pMethods->xFileSize(Below(f), size);
 }
-int Lock(sqlite3_file* f, int level) { return Below(f)->pMethods->xLock(Below(f), level); }
-int Unlock(sqlite3_file* f, int level) { return Below(f)->pMethods->xUnlock(Below(f), level); }
+int Lock(sqlite3_file* f, int level) {
+    return Below(f)->pMethods->xLock(Below(f), level);
+}
+int Unlock(sqlite3_file* f, int level) {
+    return Below(f)->pMethods->xUnlock(Below(f), level);
+}
 int CheckReservedLock(sqlite3_file* f, int* out) {
     return Below(f)->pMethods->xCheckReservedLock(Below(f), out);
 }
@@ -112,7 +121,9 @@ int FileControl(sqlite3_file* f, int op, void* arg) {
     return t->below->pMethods->xFileControl(t->below, op, arg);
 }
 
-int SectorSize(sqlite3_file* f) { return Below(f)->pMethods->xSectorSize(Below(f)); }
+int SectorSize(sqlite3_file* f) {
+    return Below(f)->pMethods->xSectorSize(Below(f));
+}
 int DeviceCharacteristics(sqlite3_file* f) {
     return Below(f)->pMethods->xDeviceCharacteristics(Below(f));
 }
@@ -122,7 +133,9 @@ int ShmMap(sqlite3_file* f, int region, int size, int extend, void volatile** ou
 int ShmLock(sqlite3_file* f, int offset, int n, int flags) {
     return Below(f)->pMethods->xShmLock(Below(f), offset, n, flags);
 }
-void ShmBarrier(sqlite3_file* f) { Below(f)->pMethods->xShmBarrier(Below(f)); }
+void ShmBarrier(sqlite3_file* f) {
+    Below(f)->pMethods->xShmBarrier(Below(f));
+}
 int ShmUnmap(sqlite3_file* f, int deleteFlag) {
     return Below(f)->pMethods->xShmUnmap(Below(f), deleteFlag);
 }
@@ -150,9 +163,19 @@ int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* f, int flags, int* ou
     }
     // The same methods as the layer below offers, in its version.
     const sqlite3_io_methods& m = *below->pMethods;
-    t->methods = {m.iVersion,  Close,     Read,      Write,      Truncate,
-                  Sync,        FileSize,  Lock,      Unlock,     CheckReservedLock,
-                  FileControl, SectorSize, DeviceCharacteristics,
+    t->methods = {m.iVersion,
+                  Close,
+                  Read,
+                  Write,
+                  Truncate,
+                  Sync,
+                  FileSize,
+                  Lock,
+                  Unlock,
+                  CheckReservedLock,
+                  FileControl,
+                  SectorSize,
+                  DeviceCharacteristics,
                   m.iVersion >= 2 ? ShmMap : nullptr,
                   m.iVersion >= 2 ? ShmLock : nullptr,
                   m.iVersion >= 2 ? ShmBarrier : nullptr,
@@ -165,24 +188,42 @@ int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* f, int flags, int* ou
 }
 
 // The rest of the layer is the default one's.
-sqlite3_vfs* B(sqlite3_vfs* vfs) { return static_cast<sqlite3_vfs*>(vfs->pAppData); }
-int Delete(sqlite3_vfs* v, const char* name, int sync) { return B(v)->xDelete(B(v), name, sync); }
+sqlite3_vfs* B(sqlite3_vfs* vfs) {
+    return static_cast<sqlite3_vfs*>(vfs->pAppData);
+}
+int Delete(sqlite3_vfs* v, const char* name, int sync) {
+    return B(v)->xDelete(B(v), name, sync);
+}
 int Access(sqlite3_vfs* v, const char* name, int flags, int* out) {
     return B(v)->xAccess(B(v), name, flags, out);
 }
 int FullPathname(sqlite3_vfs* v, const char* name, int n, char* out) {
     return B(v)->xFullPathname(B(v), name, n, out);
 }
-void* DlOpen(sqlite3_vfs* v, const char* name) { return B(v)->xDlOpen(B(v), name); }
-void DlError(sqlite3_vfs* v, int n, char* out) { B(v)->xDlError(B(v), n, out); }
+void* DlOpen(sqlite3_vfs* v, const char* name) {
+    return B(v)->xDlOpen(B(v), name);
+}
+void DlError(sqlite3_vfs* v, int n, char* out) {
+    B(v)->xDlError(B(v), n, out);
+}
 void (*DlSym(sqlite3_vfs* v, void* handle, const char* symbol))(void) {
     return B(v)->xDlSym(B(v), handle, symbol);
 }
-void DlClose(sqlite3_vfs* v, void* handle) { B(v)->xDlClose(B(v), handle); }
-int Randomness(sqlite3_vfs* v, int n, char* out) { return B(v)->xRandomness(B(v), n, out); }
-int Sleep(sqlite3_vfs* v, int microseconds) { return B(v)->xSleep(B(v), microseconds); }
-int CurrentTime(sqlite3_vfs* v, double* out) { return B(v)->xCurrentTime(B(v), out); }
-int GetLastError(sqlite3_vfs* v, int n, char* out) { return B(v)->xGetLastError(B(v), n, out); }
+void DlClose(sqlite3_vfs* v, void* handle) {
+    B(v)->xDlClose(B(v), handle);
+}
+int Randomness(sqlite3_vfs* v, int n, char* out) {
+    return B(v)->xRandomness(B(v), n, out);
+}
+int Sleep(sqlite3_vfs* v, int microseconds) {
+    return B(v)->xSleep(B(v), microseconds);
+}
+int CurrentTime(sqlite3_vfs* v, double* out) {
+    return B(v)->xCurrentTime(B(v), out);
+}
+int GetLastError(sqlite3_vfs* v, int n, char* out) {
+    return B(v)->xGetLastError(B(v), n, out);
+}
 int CurrentTimeInt64(sqlite3_vfs* v, sqlite3_int64* out) {
     return B(v)->xCurrentTimeInt64(B(v), out);
 }
@@ -240,8 +281,12 @@ const char* ReadAheadVfsName() {
     return vfs ? vfs->zName : nullptr;
 }
 
-ReadAheadScope::ReadAheadScope(sqlite3* db) : db_(db) { Control(db_, 1); }
-ReadAheadScope::~ReadAheadScope() { Control(db_, 0); }
+ReadAheadScope::ReadAheadScope(sqlite3* db) : db_(db) {
+    Control(db_, 1);
+}
+ReadAheadScope::~ReadAheadScope() {
+    Control(db_, 0);
+}
 
 ReadAheadCounts ReadAheadCountsOf(sqlite3* db) {
     ReadAheadCounts counts;

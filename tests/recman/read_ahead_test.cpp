@@ -38,8 +38,9 @@ void Fill(sqlite3* db, const std::string& tag) {
     // Pages ahead of the table's, so that a walk's first reads are not in the order of the
     // file.
     Exec(db, "CREATE TABLE pad(x BLOB); INSERT INTO pad VALUES(zeroblob(20000))");
-    Exec(db, "CREATE TABLE t(id INTEGER PRIMARY KEY, ord INTEGER, v BLOB);"
-             "CREATE INDEX t_ord ON t(ord)");
+    Exec(db,
+         "CREATE TABLE t(id INTEGER PRIMARY KEY, ord INTEGER, v BLOB);"
+         "CREATE INDEX t_ord ON t(ord)");
     Exec(db, "BEGIN");
     Statement put(db, "INSERT INTO t(id, ord, v) VALUES(?1, ?2, ?3)");
     for (int i = 1; i <= kRows; ++i) {
