@@ -60,14 +60,7 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
     TScriptText* const inPlace = out.LineInPlace();
     TScriptText& row = inPlace ? *inPlace : row_;
     if (!inPlace) row.clear();
-    // A record that fails leaves nothing of its line behind.
-    struct TUndo {
-        TScriptText* text;
-        size_t size;
-        ~TUndo() {
-            if (text) text->Truncate(size);
-        }
-    } undo{inPlace, row.size()};
+    TAppendUndo undo(inPlace);
     row.Append(head_);
     if (plan_) plan_->Begin();
     for (size_t i = 0; i < fields.size(); ++i) {
@@ -111,7 +104,7 @@ void TClassicDialect::Record(IScriptLines& out, const TFieldList& fields, int32_
         row.Append(literal_);
     }
     row.Append(");");
-    undo.text = nullptr;
+    undo.Keep();
     if (inPlace)
         out.EndLine();
     else

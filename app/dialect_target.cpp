@@ -241,15 +241,15 @@ bool TTargetDialect::IsKeyColumn(const TField& field) const {
     return false;
 }
 
-void TTargetDialect::NoteKeyValues() {
+void TTargetDialect::NoteKeyValues(std::string_view line, size_t base) {
     for (size_t k = 0; k < keyChecks_.size() && k < keys_.size(); ++k) {
         TKeyCheck& check = keyChecks_[k];
         keyValue_.clear();
         bool null = false;
         for (const size_t i : check.Fields) {
             const size_t start =
-                i == 0 ? (form_.Copy ? 0 : 1) : valueEnds_[i - 1] + (form_.Copy ? 1 : 2);
-            const std::string_view literal = line_.View().substr(start, valueEnds_[i] - start);
+                i == 0 ? base + (form_.Copy ? 0 : 1) : valueEnds_[i - 1] + (form_.Copy ? 1 : 2);
+            const std::string_view literal = line.substr(start - base, valueEnds_[i] - start);
             if (literal == "NULL" || literal == "\\N") null = true;
             keyValue_ += KeyComparable(literal);
             keyValue_.push_back('\0');
@@ -271,17 +271,24 @@ void TTargetDialect::NoteKeyValues() {
 }
 
 void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t recordNo) {
-    line_.clear();
+    // A COPY row after the first of its block, which no other line goes before, is built where
+    // the sink keeps its lines when it can, so that it is not copied there.
+    TScriptText* const inPlace =
+        form_.Copy && inTransaction_ && statementRows_ > 0 ? out.LineInPlace() : nullptr;
+    TScriptText& line = inPlace ? *inPlace : line_;
+    if (!inPlace) line.clear();
+    const size_t base = line.size();
+    TAppendUndo undo(inPlace);
     valueEnds_.resize(fields.size());
-    if (!form_.Copy) line_.Push('(');
+    if (!form_.Copy) line.Push('(');
     if (plan_) plan_->Begin();
     const std::string_view separator = form_.Copy ? "\t" : ", ";
     for (size_t i = 0; i < fields.size(); ++i) {
         if (plan_) {
-            i = plan_->AppendRun(i, fields.size(), line_, separator, valueEnds_.data());
+            i = plan_->AppendRun(i, fields.size(), line, separator, valueEnds_.data());
             if (i == fields.size()) break;
         }
-        if (i > 0) line_.Append(separator);
+        if (i > 0) line.Append(separator);
         literal_.clear();
         try {
             if (form_.Copy)
@@ -291,10 +298,16 @@ void TTargetDialect::Record(IScriptLines& out, const TFieldList& fields, int32_t
         } catch (const std::exception& e) {
             RaiseTableValueError(table_, recordNo, *fields[i], e);
         }
-        line_.Append(literal_);
-        valueEnds_[i] = line_.size();
+        line.Append(literal_);
+        valueEnds_[i] = line.size();
     }
-    NoteKeyValues();
+    NoteKeyValues(line.View().substr(base), base);
+    if (inPlace) {
+        undo.Keep();
+        out.EndLine();
+        ++statementRows_;
+        return;
+    }
     if (!inTransaction_) {
         if (!BeginTransaction().empty()) out.PutLine(BeginTransaction());
         inTransaction_ = true;

@@ -177,8 +177,9 @@ class TTargetDialect : public ISqlDialect {
     // memos and blobs, longest first, are held and written as the target's references to them.
     // Answers how many were held.
     int HoldLongValues(IScriptLines& out, const TFieldList& fields, int32_t recordNo);
-    // Notes the record's values of each unique key (the literals of line_ at valueEnds_).
-    void NoteKeyValues();
+    // Notes the record's values of each unique key: the literals of line, which begins at
+    // base of the text valueEnds_ count in.
+    void NoteKeyValues(std::string_view line, size_t base);
     void AppendFloat(std::string& out, const TField& field, int32_t recordNo);
 
     std::string head_;     // "INSERT INTO t (a, b) VALUES" or "COPY t (a, b) FROM STDIN;"

@@ -44,3 +44,20 @@ class TScriptText {
     size_t size_ = 0;
     size_t capacity_ = 0;
 };
+
+// Takes back what was appended to a text (none: nothing) since it was made, unless Keep is
+// called first: a line built in place by a record that fails leaves nothing behind.
+class TAppendUndo {
+  public:
+    explicit TAppendUndo(TScriptText* text) : text_(text), size_(text ? text->size() : 0) {}
+    ~TAppendUndo() {
+        if (text_) text_->Truncate(size_);
+    }
+    TAppendUndo(const TAppendUndo&) = delete;
+    TAppendUndo& operator=(const TAppendUndo&) = delete;
+    void Keep() { text_ = nullptr; }
+
+  private:
+    TScriptText* text_;
+    size_t size_;
+};

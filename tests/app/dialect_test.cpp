@@ -414,7 +414,8 @@ TEST_F(Dialect, UniqueKeysStayUniqueInEachTarget) {
 }
 
 // Along the key the rows come in, a repeat of a unique key's value is the value just before:
-// the check keeps that one value. Rows out of that order show which check ran.
+// the check keeps that one value, in INSERT and COPY rows alike. Rows out of that order show
+// which check ran.
 TEST_F(Dialect, WalkedUniqueKeyComparesWithTheValueBefore) {
     ds.AddColumn("CODE", ftString, 5);
     run.KeysOf = [](TDataSet&) { return std::vector<TSqlKey>{{4, true, false, {"CODE"}, ""}}; };
@@ -433,15 +434,17 @@ TEST_F(Dialect, WalkedUniqueKeyComparesWithTheValueBefore) {
         {{"a", "b", "a"}, 3, index + "1 value repeats" + plain},
         {{"a", "b", "a"}, 4, ""},
     };
-    for (const TCase& c : cases) {
-        ds.Clear();
-        for (const char* code : c.Codes) ds.AddRow({Text(code, 5)});
-        ds.Walked = c.Walked;
-        host.Messages.clear();
-        Script(stPostgreSQL);
-        const std::string warning = host.Messages.size() > 1 ? host.Messages[0] : "";
-        EXPECT_EQ(warning, c.Warning) << c.Walked;
-    }
+    for (const TCase& c : cases)
+        for (const bool copy : {false, true}) {
+            ds.Clear();
+            for (const char* code : c.Codes) ds.AddRow({Text(code, 5)});
+            ds.Walked = c.Walked;
+            host.Messages.clear();
+            run.Form.Copy = copy;
+            Script(stPostgreSQL);
+            const std::string warning = host.Messages.size() > 1 ? host.Messages[0] : "";
+            EXPECT_EQ(warning, c.Warning) << c.Walked << (copy ? " COPY" : " INSERT");
+        }
 }
 
 // A multi-row INSERT ends before it passes 1 MiB, whatever --rows-per-insert allows: three
