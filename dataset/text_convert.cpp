@@ -69,12 +69,13 @@ bool FifteenDigits(double value, char* digits, int& count, int& exp10) {
     return true;
 }
 
-// The digits of value rounded to fifteen significant ones, by scaling it to fifteen digits
+// Value rounded to fifteen significant digits, as the whole number n of them (10^14 to
+// 10^15 - 1) and the decimal exponent of the first, found by scaling value to fifteen digits
 // before the point with one exact power of ten. The product is rounded once, by at most half a
 // unit in its last place, and its fraction is a whole number of such units, as is the half:
-// a fraction other than the half lies on the same side of it as the exact one. A fraction of
-// exactly the half, and values out of the powers' reach, answer false.
-bool ScaledFifteenDigits(double value, char* digits, int& count, int& exp10) {
+// a fraction other than the half lies on the same side of it as the exact one. Values out of
+// the powers' reach answer false.
+bool ScaledFifteen(double value, uint64_t& digits, int& exp10) {
     static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -96,18 +97,79 @@ bool ScaledFifteenDigits(double value, char* digits, int& count, int& exp10) {
     if (!(scaled < 1e15)) return false;
     auto n = static_cast<uint64_t>(scaled);  // exact below 2^53, as is the fraction
     const double fraction = scaled - static_cast<double>(n);
-    if (fraction == 0.5) return false;
-    if (fraction > 0.5) ++n;
+    if (fraction == 0.5) {
+        // The product was rounded to the half. What the rounding took off, exact by a fused
+        // multiply-add, tells which side of it the exact value lies on; on the half itself the
+        // last digit is made even, as printf does.
+        const int shift = 14 - e;
+        const double ten = kTens[shift >= 0 ? shift : -shift];
+        const double off =
+            shift >= 0 ? std::fma(magnitude, ten, -scaled) : std::fma(-scaled, ten, magnitude);
+        if (off > 0 || (off == 0 && n % 2 == 1)) ++n;
+    } else if (fraction > 0.5) {
+        ++n;
+    }
     if (n == 1000000000000000) {
         n = 100000000000000;
         ++e;
     }
     if (n < 100000000000000 || n >= 1000000000000000) return false;
-    dec::PutFixed(digits, 7, static_cast<uint32_t>(n / 100000000));
-    dec::PutFixed(digits + 7, 8, static_cast<uint32_t>(n % 100000000));
-    count = 15;
+    digits = n;
     exp10 = e;
     return true;
+}
+
+// How many of the last of words' digits (two words of EightDigits, the first ending where the
+// second starts) are zeros; the first word holds a digit other than zero.
+int TrailingZeroDigits(uint64_t first, uint64_t last) {
+    constexpr uint64_t kZeros = 0x3030303030303030;
+    // A byte of zero where a digit is '0'; the last digit stored is the word's top byte on a
+    // little-endian machine, its bottom byte on a big-endian one.
+    const auto zerosAtEnd = [](uint64_t word) {
+        return std::endian::native == std::endian::little ? std::countl_zero(word) / 8
+                                                          : std::countr_zero(word) / 8;
+    };
+    if (last != kZeros) return zerosAtEnd(last ^ kZeros);
+    return 8 + zerosAtEnd(first ^ kZeros);
+}
+
+// n (10^14 to 10^15 - 1) as fifteen significant digits of a number whose first digit has the
+// decimal exponent exp10, in the form FloatTextAt writes, without trailing zeros. The digits
+// are stored as two whole words and moved into place in the output: up to 32 bytes at p may be
+// written.
+char* FifteenAt(char* p, uint64_t n, int exp10, bool negative, char separator) {
+    // A zero, then the fifteen digits.
+    const uint64_t head = dec::EightDigits(static_cast<uint32_t>(n / 100000000));
+    const uint64_t tail = dec::EightDigits(static_cast<uint32_t>(n % 100000000));
+    const int count = 15 - TrailingZeroDigits(head, tail);
+    const auto put = [head, tail](char* at) {
+        std::memcpy(at, &head, sizeof head);
+        std::memcpy(at + 8, &tail, sizeof tail);
+    };
+    if (negative) *p++ = '-';
+    const int e = exp10 + 1;  // the value is 0.d1d2... x 10^e
+    if (e >= -3 && e <= 15) {
+        if (e <= 0) {
+            // The leading zero lands on the zeros after the point, or on the point's place.
+            std::memcpy(p, "0.000", 5);
+            put(p + 1 - e);
+            p[1] = separator;
+            return p + 2 - e + count;
+        }
+        // The whole part moves one place ahead, over the zero; the point follows it. Digits
+        // up to the point past the last that counts are zeros.
+        put(p);
+        for (int i = 0; i < e; ++i) p[i] = p[i + 1];
+        if (e >= count) return p + e;
+        p[e] = separator;
+        return p + count + 1;
+    }
+    put(p);
+    p[0] = p[1];
+    p[1] = separator;
+    p += count == 1 ? 1 : count + 1;
+    *p++ = 'E';
+    return std::to_chars(p, p + 8, e - 1).ptr;
 }
 
 // n / 10^kDecimals with every one of its decimals, and a minus sign when negative, at `at`;
@@ -172,11 +234,20 @@ char* FewDecimalsAt(char* at, double value, char separator) {
         // The nearest number of ten-thousandths, when it reads back as value, is the decimal:
         // one of at most fifteen digits is the only one that does. Its trailing zeros are the
         // decimals it does without.
-        uint64_t n = whole + (fraction >= 0.5 ? 1 : 0);
+        const uint64_t n = whole + (fraction >= 0.5 ? 1 : 0);
         if (n < 1000000000000000 && static_cast<double>(n) / 1e4 == magnitude) {
-            int k = 4;
-            for (; k > 0 && n % 10 == 0; --k) n /= 10;
-            return DecimalAt(at, n, k, value < 0, separator);
+            if (value < 0) *at++ = '-';
+            const uint64_t units = n / 10000;
+            const auto rest = static_cast<uint32_t>(n - units * 10000);
+            at = dec::PutUnsigned(at, units);
+            if (rest == 0) return at;
+            // Four decimals, less the zeros they end with (not all four: rest is not 0).
+            *at = separator;
+            dec::PutTwo(at + 1, rest / 100);
+            dec::PutTwo(at + 3, rest % 100);
+            at += 5;
+            while (at[-1] == '0') --at;
+            return at;
         }
     }
     for (int k = 0; k < 5; ++k) {
@@ -245,16 +316,19 @@ char* FloatTextAt(char* p, double value, int precision, char separator) {
         *p++ = '0';
         return p;
     }
-    // Fifteen digits of a whole value or one with up to four decimals are that decimal.
-    if (precision == 15)
+    // The export writes every float through here, so nothing is allocated.
+    if (precision == 15) {
+        // Fifteen digits of a whole value or one with up to four decimals are that decimal.
         if (char* end = FewDecimalsAt(p, value, sep)) return end;
-    // d.ddd...e[+-]x with precision significant digits, rounded. The export writes every
-    // float through here, so nothing is allocated.
+        uint64_t n = 0;
+        int exp10 = 0;
+        if (ScaledFifteen(value, n, exp10)) return FifteenAt(p, n, exp10, value < 0, sep);
+    }
+    // d.ddd...e[+-]x with precision significant digits, rounded.
     char digits[17];
     int count = 0, exp10 = 0;
     const bool negative = value < 0;
-    if (precision != 15 || (!ScaledFifteenDigits(value, digits, count, exp10) &&
-                            !FifteenDigits(value, digits, count, exp10))) {
+    if (precision != 15 || !FifteenDigits(value, digits, count, exp10)) {
         char buf[48];
         auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
                                precision - 1);

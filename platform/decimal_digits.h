@@ -33,6 +33,35 @@ inline void PutFixed(char* p, int count, Unsigned value) {
     if (count == 1) *p = static_cast<char>('0' + value % 10);
 }
 
+// The eight decimal digits of value (below 10^8), leading zeros included, as the bytes of a
+// word in the order they are stored. On a little-endian machine they are computed in the word's
+// lanes, without a table or a loop: the lowest lane is stored first, so the leading digits go
+// to the low lanes, the four leading and the four last ones in 32-bit lanes, each four as two
+// pairs in 16-bit lanes, each pair as two digits in bytes. A lane's small value is divided by
+// a product and a shift exact for it (w / 100 = w x 10486 >> 20 below 10^4, w / 10 =
+// w x 103 >> 10 below 100).
+inline uint64_t EightDigits(uint32_t value) {
+    uint64_t digits;
+    if constexpr (std::endian::native == std::endian::little) {
+        const uint64_t fours = (value / 10000) | (uint64_t{value % 10000} << 32);
+        const uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007F;
+        const uint64_t pairs = ((fours - hundreds * 100) << 16) | hundreds;
+        const uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000F;
+        digits = ((pairs - tens * 10) << 8) | tens | 0x3030303030303030;
+    } else {
+        char text[8];
+        PutFixed(text, 8, value);
+        std::memcpy(&digits, text, sizeof digits);
+    }
+    return digits;
+}
+
+// The same digits at p.
+inline void PutEight(char* p, uint32_t value) {
+    const uint64_t digits = EightDigits(value);
+    std::memcpy(p, &digits, sizeof digits);
+}
+
 // How many decimal digits value has (1 for 0): from its length in bits, which tells the
 // digits to within one, and one power of ten. A guess of 0 (up to 7) is always one digit.
 inline int Count(uint64_t value) {

@@ -60,4 +60,24 @@ TEST(DecimalDigits, FixedCountKeepsLeadingZeros) {
     }
 }
 
+// The word-at-a-time eight digits against the pair at a time, at every place a digit rolls
+// over and at the lanes' ends.
+TEST(DecimalDigits, EightAtOnceAreTheFixedEight) {
+    std::vector<uint32_t> values;
+    for (uint32_t ten = 1; ten <= 10000000; ten *= 10)
+        for (const uint32_t v : {ten - 1, ten, ten + 1, 9 * ten, 10 * ten - 1}) values.push_back(v);
+    for (uint32_t v = 0; v < 100000000; v += 9973) values.push_back(v);
+    values.push_back(99999999);
+    values.push_back(12345678);
+    for (const uint32_t v : values) {
+        char eight[9] = {}, fixed[9] = {};
+        dec::PutEight(eight, v);
+        dec::PutFixed(fixed, 8, v);
+        ASSERT_STREQ(eight, fixed) << v;
+    }
+    char buf[9] = {};
+    dec::PutEight(buf, 1234567);
+    EXPECT_STREQ(buf, "01234567");
+}
+
 }  // namespace

@@ -53,6 +53,10 @@ inline std::vector<double> FloatSamples() {
                                   1e6,
                                   -2.5e6,
                                   5e14};
+    // Exactly on the half of the fifteenth digit: printf makes the last digit even.
+    for (const double tie : {123456789012345.5, 123456789012344.5, 1234567890123455.0,
+                             1234567890123445.0, 12345678901234.25, -12345678901234.75})
+        values.push_back(tie);
     std::mt19937_64 random(15);
     for (int64_t scale = 1; scale <= 100000000000000000; scale *= 10)
         for (int i = 0; i < 1000; ++i) {
