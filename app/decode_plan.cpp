@@ -14,22 +14,37 @@
 
 namespace {
 
-void ClassicFloat(TScriptText& out, double value) {
+static_assert(kFloatTextRoom <= TDecodePlan::kFloatRoom);
+
+char* ClassicFloat(char* at, double value) {
     // Always ".": a regional "," would split the value into two in the INSERT.
-    out.SetEnd(FloatTextAt(out.Room(kFloatTextRoom), value, 15, '.'));
+    return FloatTextAt(at, value, 15, '.');
 }
 
-void ShortestFloat(TScriptText& out, double value) {
-    out.SetEnd(ShortestFiniteFloatAt(out.Room(kFloatTextRoom), value));
+char* ShortestFloat(char* at, double value) {
+    return ShortestFiniteFloatAt(at, value);
 }
 
-// A float form of no fixed length, through a text kept for the thread.
+// A float form of no fixed length, through a text kept for the thread; one too long for the
+// room (a product of many powers of two) is the field's to write.
 template <void (*Form)(std::string&, double)>
-void FloatThroughText(TScriptText& out, double value) {
+char* FloatThroughText(char* at, double value) {
     thread_local std::string text;
     text.clear();
     Form(text, value);
-    out.Append(text);
+    if (text.size() > TDecodePlan::kFloatRoom) return nullptr;
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
+// The most bytes the column's appender writes.
+size_t RoomOf(const TPlanColumn& c) {
+    if (c.Append == plan::AppendDate) return plan::kDateRoom;
+    if (c.Append == plan::AppendTime) return plan::kTimeRoom;
+    if (c.Append == plan::AppendFloat32 || c.Append == plan::AppendFloat64)
+        return TDecodePlan::kFloatRoom;
+    if (c.Text != nullptr) return plan::TextRoom(c.Limit, c.Text->Widest());
+    return plan::kIntegerRoom;
 }
 
 // The system text of one source byte escaped as the style writes it; false where the
@@ -221,6 +236,9 @@ TDecodePlan::TDecodePlan(const TDataSet& dataSet, const TFieldList& fields,
             default:
                 break;
         }
+        if (c.Append == nullptr) continue;
+        c.Room = RoomOf(c);
+        room_ += 2 + c.Room;  // with the separator
     }
 }
 
@@ -233,23 +251,33 @@ size_t TDecodePlan::AppendRun(size_t from, size_t end, TScriptText& out, std::st
     const uint8_t* const record = record_;
     if (record == nullptr) return from;
     end = std::min(end, columns_.size());
-    const char second = separator.size() > 1 ? separator[1] : '\0';
+    // Room for every column at once: the columns write straight at p.
+    const size_t start = out.size();
+    char* const base = out.Room(room_);
+    char* p = base;
+    const char first = separator[0], second = separator.size() > 1 ? separator[1] : '\0';
+    const size_t step = separator.size();
+    const TPlanColumn* const columns = columns_.data();
     for (size_t i = from; i < end; ++i) {
-        const TPlanColumn& column = columns_[i];
-        if (column.Append == nullptr) return i;
-        const size_t before = out.size();
-        if (i > 0) {
-            char* p = out.Room(2);
-            p[0] = separator[0];
-            p[1] = second;
-            out.SetEnd(p + separator.size());
-        }
-        if (!column.Append(out, record, column)) {
-            out.Truncate(before);
+        const TPlanColumn& column = columns[i];
+        if (column.Append == nullptr) {
+            out.SetEnd(p);
             return i;
         }
-        if (ends != nullptr) ends[i] = out.size();
+        char* const before = p;
+        if (i > 0) {
+            p[0] = first;
+            p[1] = second;
+            p += step;
+        }
+        p = column.Append(p, record, column);
+        if (p == nullptr) {
+            out.SetEnd(before);
+            return i;
+        }
+        if (ends != nullptr) ends[i] = start + static_cast<size_t>(p - base);
     }
+    out.SetEnd(p);
     return end;
 }
 

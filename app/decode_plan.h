@@ -79,18 +79,20 @@ class TTextTable {
 };
 
 struct TPlanColumn;
-// Appends the column's literal from the record's bytes; false, out as it was, where the
-// field's path has to write the value.
-using TPlanAppend = bool (*)(TScriptText& out, const uint8_t* record, const TPlanColumn& column);
+// Writes the column's literal from the record's bytes at `at`, where the column's Room bytes
+// are free, and answers its end; null where the field's path has to write the value.
+using TPlanAppend = char* (*)(char* at, const uint8_t* record, const TPlanColumn& column);
 
 struct TPlanColumn {
     TPlanAppend Append = nullptr;  // none: every value through the field
+    size_t Room = 0;               // the most bytes Append writes, scratch included
     int32_t Offset = 0;
     int32_t Size = 0;
     int32_t NullOffset = -1;
     size_t Limit = 0;  // the most characters of a text
     const TTextTable* Text = nullptr;
-    void (*Float)(TScriptText&, double) = nullptr;
+    // A float's form at `at` in kFloatRoom bytes: its end, or null when it would not fit.
+    char* (*Float)(char* at, double value) = nullptr;
     char DateSeparator = '-';
     bool Quoted = true;          // dates, times and text between apostrophes
     bool PlainFloatOnly = true;  // -0 and values without a number take the field's path
@@ -100,6 +102,9 @@ struct TPlanColumn {
 
 class TDecodePlan {
   public:
+    // The room of a float's form in a column.
+    static constexpr size_t kFloatRoom = 64;
+
     // The plan of fields (the run's columns, in order) of dataSet in style. A dataset that is
     // not a Btrieve file's, or that converts its text by its own handler, gets a plan without
     // columns of text, or none at all.
@@ -123,6 +128,7 @@ class TDecodePlan {
 
     const TBDataSet* source_ = nullptr;
     std::vector<TPlanColumn> columns_;
+    size_t room_ = 0;  // of every column the plan writes, with its separator
     std::unique_ptr<TTextTable> oemText_, ansiText_;
     mutable const uint8_t* record_ = nullptr;
 };

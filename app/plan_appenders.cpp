@@ -23,17 +23,15 @@ T Read(const uint8_t* at) {
 }
 
 template <typename T>
-bool AppendInteger(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    if (IsNull(record, column)) return false;
-    out.SetEnd(dec::PutSigned(out.Room(20), Read<T>(record + column.Offset)));
-    return true;
+char* AppendInteger(char* at, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return nullptr;
+    return dec::PutSigned(at, Read<T>(record + column.Offset));
 }
 
-bool AppendDouble(TScriptText& out, double value, const TPlanColumn& column) {
+char* AppendDouble(char* at, double value, const TPlanColumn& column) {
     if (column.PlainFloatOnly && (!std::isfinite(value) || (value == 0 && std::signbit(value))))
-        return false;
-    column.Float(out, value);
-    return true;
+        return nullptr;
+    return column.Float(at, value);
 }
 
 // Two digits of 0..99.
@@ -41,14 +39,14 @@ inline char* PutTwo(char* p, int value) {
     return dec::PutTwo(p, static_cast<uint32_t>(value));
 }
 
-// The source text's bytes through the column's table, between apostrophes when quoted.
-// The text's bytes through the column's table; before is how many bytes of the record lie
-// before the text, so that its last bytes can be read as one word.
-bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length, size_t before,
-                     const TPlanColumn& column) {
+// The text's bytes through the column's table, between apostrophes when quoted; before is how
+// many bytes of the record lie before the text, so that its last bytes can be read as one
+// word. Each byte's entry and each word are copied whole: the column's room has space for
+// every byte at its widest and eight bytes more.
+char* AppendTextBytes(char* at, const uint8_t* text, size_t length, size_t before,
+                      const TPlanColumn& column) {
     const TTextTable& table = *column.Text;
-    // Room for every byte at its widest, and for the last copy's whole eight bytes.
-    char* p = out.Room(2 + length * table.Widest() + 8);
+    char* p = at;
     if (column.Quoted) *p++ = '\'';
     const auto put = [&p](uint8_t byte, const TTextTable& table) {
         const uint64_t entry = table.Entry(byte);
@@ -79,7 +77,7 @@ bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length, size_
             p += kept;
             i += kept;
             for (const size_t end = kept == 0 ? i + 8 : i + 1; i < end; ++i)
-                if (!put(text[i], table)) return false;
+                if (!put(text[i], table)) return nullptr;
         }
         // The last bytes: the word that ends with them, when the record holds all of it.
         const size_t rest = length - i;
@@ -97,46 +95,45 @@ bool AppendTextBytes(TScriptText& out, const uint8_t* text, size_t length, size_
         }
     }
     for (; i < length; ++i)
-        if (!put(text[i], table)) return false;
+        if (!put(text[i], table)) return nullptr;
     if (column.Quoted) *p++ = '\'';
-    out.SetEnd(p);
-    return true;
+    return p;
 }
 
 }  // namespace
 
-bool AppendInt16(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    return AppendInteger<int16_t>(out, record, column);
+char* AppendInt16(char* at, const uint8_t* record, const TPlanColumn& column) {
+    return AppendInteger<int16_t>(at, record, column);
 }
 
-bool AppendUInt16(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    return AppendInteger<uint16_t>(out, record, column);
+char* AppendUInt16(char* at, const uint8_t* record, const TPlanColumn& column) {
+    return AppendInteger<uint16_t>(at, record, column);
 }
 
-bool AppendUInt8(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    return AppendInteger<uint8_t>(out, record, column);
+char* AppendUInt8(char* at, const uint8_t* record, const TPlanColumn& column) {
+    return AppendInteger<uint8_t>(at, record, column);
 }
 
-bool AppendInt32(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    return AppendInteger<int32_t>(out, record, column);
+char* AppendInt32(char* at, const uint8_t* record, const TPlanColumn& column) {
+    return AppendInteger<int32_t>(at, record, column);
 }
 
-bool AppendFloat32(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    if (IsNull(record, column)) return false;
-    return AppendDouble(out, static_cast<double>(Read<float>(record + column.Offset)), column);
+char* AppendFloat32(char* at, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return nullptr;
+    return AppendDouble(at, static_cast<double>(Read<float>(record + column.Offset)), column);
 }
 
-bool AppendFloat64(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    if (IsNull(record, column)) return false;
-    return AppendDouble(out, Read<double>(record + column.Offset), column);
+char* AppendFloat64(char* at, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return nullptr;
+    return AppendDouble(at, Read<double>(record + column.Offset), column);
 }
 
-bool AppendDate(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    if (IsNull(record, column)) return false;
-    const uint8_t* at = record + column.Offset;
-    const int day = at[0], month = at[1], year = at[2] | (at[3] << 8);
-    if (!IsValidDate(year, month, day)) return false;  // null, or no date: told by the field
-    char* p = out.Room(12);
+char* AppendDate(char* at, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return nullptr;
+    const uint8_t* value = record + column.Offset;
+    const int day = value[0], month = value[1], year = value[2] | (value[3] << 8);
+    if (!IsValidDate(year, month, day)) return nullptr;  // null, or no date: told by the field
+    char* p = at;
     if (column.Quoted) *p++ = '\'';
     p = PutTwo(PutTwo(p, year / 100), year % 100);
     *p++ = column.DateSeparator;
@@ -144,17 +141,16 @@ bool AppendDate(TScriptText& out, const uint8_t* record, const TPlanColumn& colu
     *p++ = column.DateSeparator;
     p = PutTwo(p, day);
     if (column.Quoted) *p++ = '\'';
-    out.SetEnd(p);
-    return true;
+    return p;
 }
 
-bool AppendTime(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    if (IsNull(record, column)) return false;
-    const uint8_t* at = record + column.Offset;
-    const int hundredths = at[0], second = at[1], minute = at[2], hour = at[3];
-    if (hour > 23 || minute > 59 || second > 59 || hundredths > 99) return false;
-    if ((hour | minute | second | hundredths) == 0) return false;  // midnight: no time
-    char* p = out.Room(16);
+char* AppendTime(char* at, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return nullptr;
+    const uint8_t* value = record + column.Offset;
+    const int hundredths = value[0], second = value[1], minute = value[2], hour = value[3];
+    if (hour > 23 || minute > 59 || second > 59 || hundredths > 99) return nullptr;
+    if ((hour | minute | second | hundredths) == 0) return nullptr;  // midnight: no time
+    char* p = at;
     if (column.Quoted) *p++ = '\'';
     if (column.HourLeadingZero || hour >= 10)
         p = PutTwo(p, hour);
@@ -170,23 +166,22 @@ bool AppendTime(TScriptText& out, const uint8_t* record, const TPlanColumn& colu
         if (hundredths % 10 != 0) *p++ = static_cast<char>('0' + hundredths % 10);
     }
     if (column.Quoted) *p++ = '\'';
-    out.SetEnd(p);
-    return true;
+    return p;
 }
 
-bool AppendZText(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    if (IsNull(record, column)) return false;
-    const uint8_t* at = record + column.Offset;
-    const size_t length = strnlen(reinterpret_cast<const char*>(at), column.Limit);
-    return AppendTextBytes(out, at, length, static_cast<size_t>(column.Offset), column);
+char* AppendZText(char* at, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return nullptr;
+    const uint8_t* text = record + column.Offset;
+    const size_t length = strnlen(reinterpret_cast<const char*>(text), column.Limit);
+    return AppendTextBytes(at, text, length, static_cast<size_t>(column.Offset), column);
 }
 
-bool AppendLText(TScriptText& out, const uint8_t* record, const TPlanColumn& column) {
-    if (IsNull(record, column)) return false;
-    const uint8_t* at = record + column.Offset;
-    const size_t stated = at[0] < column.Limit ? at[0] : column.Limit;
-    const size_t length = strnlen(reinterpret_cast<const char*>(at + 1), stated);
-    return AppendTextBytes(out, at + 1, length, static_cast<size_t>(column.Offset) + 1, column);
+char* AppendLText(char* at, const uint8_t* record, const TPlanColumn& column) {
+    if (IsNull(record, column)) return nullptr;
+    const uint8_t* text = record + column.Offset;
+    const size_t stated = text[0] < column.Limit ? text[0] : column.Limit;
+    const size_t length = strnlen(reinterpret_cast<const char*>(text + 1), stated);
+    return AppendTextBytes(at, text + 1, length, static_cast<size_t>(column.Offset) + 1, column);
 }
 
 }  // namespace plan
