@@ -91,6 +91,8 @@ void TTextTable::Set(uint8_t byte, std::string_view text) {
     std::memcpy(entry, text.data(), text.size());
     entry[7] = static_cast<char>(text.size());
     std::memcpy(&entries_[byte], entry, sizeof entry);
+    one_[byte] =
+        text.size() == 1 ? static_cast<uint16_t>(0x100 | static_cast<uint8_t>(text[0])) : 0;
     widest_ = std::max(widest_, text.size());
 }
 
@@ -98,6 +100,7 @@ void TTextTable::SetFieldPath(uint8_t byte) {
     char entry[8] = {};
     entry[7] = static_cast<char>(kFieldPath);
     std::memcpy(&entries_[byte], entry, sizeof entry);
+    one_[byte] = 0;
 }
 
 void TTextTable::Seal() {

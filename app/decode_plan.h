@@ -68,9 +68,26 @@ class TTextTable {
         return odd & kHighs;
     }
     bool KeptAsIs(uint64_t word) const { return OddBytes(word) == 0; }
+    // The first n (up to eight) bytes of word (first byte lowest), when the table writes each
+    // as one byte (a letter of one code page in another): their text, each byte in its place;
+    // false when one of them is not. Eight loads that do not wait on each other, where a byte
+    // at a time waits on the length of the one before.
+    bool OneByteEach(uint64_t word, size_t n, uint64_t& text) const {
+        uint64_t out = 0;
+        unsigned all = 1;
+        for (size_t i = 0; i < n; ++i) {
+            const uint16_t one = one_[(word >> (8 * i)) & 0xFF];
+            all &= one >> 8;
+            out |= uint64_t{static_cast<uint8_t>(one)} << (8 * i);
+        }
+        text = out;
+        return all != 0;
+    }
 
   private:
     uint64_t entries_[256] = {};
+    // 0x100 and the byte's text for a byte written as one byte; 0 for others.
+    uint16_t one_[256] = {};
     size_t widest_ = 1;
     // ASCII from 0x20 up other than these two (NUL when unused) is written as it is; false
     // when more bytes than that are changed, and where a word's first byte is not its lowest.

@@ -60,7 +60,8 @@ char* AppendTextBytes(char* at, const uint8_t* text, size_t length, size_t befor
     if (table.AsciiRuns()) {
         // Eight bytes at a time: those before the first byte the table changes are copied
         // whole, that one goes through the table, and the next word starts after it. A word
-        // that starts with such a byte (most likely text in another script) goes byte by byte.
+        // that starts with such a byte (most likely text in another script) goes through the
+        // table whole when each of its bytes is written as one byte, else byte by byte.
         while (length - i >= 8) {
             uint64_t word;
             std::memcpy(&word, text + i, sizeof word);
@@ -76,6 +77,13 @@ char* AppendTextBytes(char* at, const uint8_t* text, size_t length, size_t befor
             const size_t kept = static_cast<size_t>(std::countr_zero(odd)) / 8;
             p += kept;
             i += kept;
+            uint64_t letters;
+            if (kept == 0 && table.OneByteEach(word, 8, letters)) {
+                std::memcpy(p, &letters, sizeof letters);
+                p += 8;
+                i += 8;
+                continue;
+            }
             for (const size_t end = kept == 0 ? i + 8 : i + 1; i < end; ++i)
                 if (!put(text[i], table)) return nullptr;
         }
@@ -91,6 +99,13 @@ char* AppendTextBytes(char* at, const uint8_t* text, size_t length, size_t befor
             if (kept > 0) {
                 p += kept;
                 i += kept;
+            }
+            // The bytes after those, when each is written as one byte.
+            uint64_t letters;
+            if (kept < rest && table.OneByteEach(word >> (8 * kept), rest - kept, letters)) {
+                std::memcpy(p, &letters, sizeof letters);
+                p += rest - kept;
+                i += rest - kept;
             }
         }
     }
