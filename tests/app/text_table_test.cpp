@@ -144,65 +144,72 @@ TEST(TextTable, TextAtEveryLengthPlaceAndOddByte) {
                 }
 }
 
-// A code page's letters in another's: 0x80 up each as one byte (its top bits turned), but
-// 0xFF written as two bytes and 0x98 left to the field's path; the quote doubled.
-std::string Letter(uint8_t byte) {
+// A code page's letters in another's: 0x80 up each as one byte (its top bits turned), or as
+// two when wide (as UTF-8 writes them); 0xFF written as two bytes and 0x98 left to the
+// field's path either way, the quote doubled.
+std::string Letter(uint8_t byte, bool wide) {
     if (byte == 0x98) return "";
     if (byte == 0xFF) return "\xC3\xBF";
     if (byte == '\'') return "''";
-    if (byte >= 0x80) return std::string(1, static_cast<char>(byte ^ 0x60));
-    return std::string(1, static_cast<char>(byte));
+    if (byte < 0x80) return std::string(1, static_cast<char>(byte));
+    if (wide) return std::string{'\xD0', static_cast<char>(byte)};
+    return std::string(1, static_cast<char>(byte ^ 0x60));
 }
 
-// Words of letters go through the table eight at a time when each is one byte: at every
-// length and place in the record, with a byte of another width, an apostrophe or a byte
-// for the field's path at every place, the text is the byte-by-byte one.
-TEST(TextTable, LettersOfOneByteEachAtEveryLengthAndPlace) {
-    TTextTable table;
-    table.SetFieldPath(0);
-    for (int b = 1; b < 256; ++b) {
-        const std::string text = Letter(static_cast<uint8_t>(b));
-        if (text.empty())
-            table.SetFieldPath(static_cast<uint8_t>(b));
-        else
-            table.Set(static_cast<uint8_t>(b), text);
-    }
-    table.Seal();
-    ASSERT_TRUE(table.AsciiRuns());
-    const char odd[] = {'\'', '\xFF', '\x98', 'q', ' '};
-    for (const size_t offset : {0, 1, 5, 8})
-        for (size_t length = 0; length <= 19; ++length)
-            for (size_t place = 0; place <= length; ++place)  // length: letters only
-                for (const char c : odd) {
-                    std::string text;
-                    for (size_t i = 0; i < length; ++i) text += static_cast<char>(0x80 + 3 * i);
-                    if (place < length) text[place] = c;
-                    std::string record(offset, 'r');
-                    record += text + std::string(8, 's');
-                    std::string expected = "'";
-                    for (const char t : text) {
-                        const std::string one = Letter(static_cast<uint8_t>(t));
-                        if (one.empty()) {
-                            expected.clear();
-                            break;
+// Words of letters go through the table eight at a time where each is one byte: at every
+// length and place in the record, with a byte of another width, an apostrophe or a byte for
+// the field's path at every place, the text is the byte-by-byte one; letters of two bytes
+// each go byte by byte.
+TEST(TextTable, LettersAtEveryLengthAndPlace) {
+    for (const bool wide : {false, true}) {
+        TTextTable table;
+        table.SetFieldPath(0);
+        for (int b = 1; b < 256; ++b) {
+            const std::string text = Letter(static_cast<uint8_t>(b), wide);
+            if (text.empty())
+                table.SetFieldPath(static_cast<uint8_t>(b));
+            else
+                table.Set(static_cast<uint8_t>(b), text);
+        }
+        table.Seal();
+        ASSERT_TRUE(table.AsciiRuns());
+        const char odd[] = {'\'', '\xFF', '\x98', 'q', ' '};
+        for (const size_t offset : {0, 1, 5, 8})
+            for (size_t length = 0; length <= 19; ++length)
+                for (size_t place = 0; place <= length; ++place)  // length: letters only
+                    for (const char c : odd) {
+                        std::string text;
+                        for (size_t i = 0; i < length; ++i) text += static_cast<char>(0x80 + 3 * i);
+                        if (place < length) text[place] = c;
+                        std::string record(offset, 'r');
+                        record += text + std::string(8, 's');
+                        std::string expected = "'";
+                        for (const char t : text) {
+                            const std::string one = Letter(static_cast<uint8_t>(t), wide);
+                            if (one.empty()) {
+                                expected.clear();
+                                break;
+                            }
+                            expected += one;
                         }
-                        expected += one;
+                        if (!expected.empty()) expected += "'";
+                        TPlanColumn column;
+                        column.Offset = static_cast<int32_t>(offset);
+                        column.Limit = length;
+                        column.Text = &table;
+                        // Exactly the column's room, so that a write past it is caught.
+                        const size_t room = plan::TextRoom(length, table.Widest());
+                        const auto out = std::make_unique<char[]>(room);
+                        const char* const end = plan::AppendZText(
+                            out.get(), reinterpret_cast<const uint8_t*>(record.data()), column);
+                        const size_t size = end ? static_cast<size_t>(end - out.get()) : 0;
+                        EXPECT_EQ(std::string(out.get(), size), expected)
+                            << (wide ? "wide, " : "") << "offset " << offset << ", length "
+                            << length << ", " << static_cast<int>(static_cast<uint8_t>(c)) << " at "
+                            << place;
+                        if (place == length) break;
                     }
-                    if (!expected.empty()) expected += "'";
-                    TPlanColumn column;
-                    column.Offset = static_cast<int32_t>(offset);
-                    column.Limit = length;
-                    column.Text = &table;
-                    const size_t room = plan::TextRoom(length, table.Widest());
-                    const auto out = std::make_unique<char[]>(room);
-                    const char* const end = plan::AppendZText(
-                        out.get(), reinterpret_cast<const uint8_t*>(record.data()), column);
-                    const size_t size = end ? static_cast<size_t>(end - out.get()) : 0;
-                    EXPECT_EQ(std::string(out.get(), size), expected)
-                        << "offset " << offset << ", length " << length << ", "
-                        << static_cast<int>(static_cast<uint8_t>(c)) << " at " << place;
-                    if (place == length) break;
-                }
+    }
 }
 
 }  // namespace
