@@ -56,12 +56,6 @@ inline uint64_t EightDigits(uint32_t value) {
     return digits;
 }
 
-// The same digits at p.
-inline void PutEight(char* p, uint32_t value) {
-    const uint64_t digits = EightDigits(value);
-    std::memcpy(p, &digits, sizeof digits);
-}
-
 // How many decimal digits value has (1 for 0): from its length in bits, which tells the
 // digits to within one, and one power of ten. A guess of 0 (up to 7) is always one digit.
 inline int Count(uint64_t value) {

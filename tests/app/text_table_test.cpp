@@ -109,6 +109,23 @@ std::string ByteByByte(const std::string& text) {
     return out + "'";
 }
 
+// text as the plan writes it from a record with offset bytes before it and eight after (none
+// of them zero), into exactly the column's room so that a write past it is caught; "" when
+// the field's path has to write it (a text the plan writes has its apostrophes at least).
+std::string Planned(const TTextTable& table, const std::string& text, size_t offset) {
+    std::string record(offset, 'r');
+    record += text + std::string(8, 's');
+    TPlanColumn column;
+    column.Offset = static_cast<int32_t>(offset);
+    column.Size = static_cast<int32_t>(text.size());
+    column.Limit = text.size();
+    column.Text = &table;
+    const auto out = std::make_unique<char[]>(plan::TextRoom(text.size(), table.Widest()));
+    const char* const end =
+        plan::AppendZText(out.get(), reinterpret_cast<const uint8_t*>(record.data()), column);
+    return end ? std::string(out.get(), static_cast<size_t>(end - out.get())) : "";
+}
+
 TEST(TextTable, TextAtEveryLengthPlaceAndOddByte) {
     const TTextTable table = Table("'\\");
     const char odd[] = {'\'', '\\', '\x01', '\x1f', '\x7f', '\x80', '\xff'};
@@ -121,23 +138,7 @@ TEST(TextTable, TextAtEveryLengthPlaceAndOddByte) {
                     if (place < length) text[place] = c;
                     // A second odd byte three on, when the text has room for it.
                     if (place + 3 < length) text[place + 3] = '\'';
-                    // The record: other bytes around the text, and none of them zero.
-                    std::string record(offset, 'r');
-                    record += text + std::string(8, 's');
-                    TPlanColumn column;
-                    column.Offset = static_cast<int32_t>(offset);
-                    column.Size = static_cast<int32_t>(length);
-                    column.Limit = length;
-                    column.Text = &table;
-                    // Exactly the column's room, so that a write past it is caught.
-                    const size_t room = plan::TextRoom(length, table.Widest());
-                    const auto out = std::make_unique<char[]>(room);
-                    const char* const end = plan::AppendZText(
-                        out.get(), reinterpret_cast<const uint8_t*>(record.data()), column);
-                    const std::string expected = ByteByByte(text);
-                    EXPECT_EQ(end != nullptr, !expected.empty());
-                    const size_t size = end ? static_cast<size_t>(end - out.get()) : 0;
-                    EXPECT_EQ(std::string(out.get(), size), expected)
+                    EXPECT_EQ(Planned(table, text, offset), ByteByByte(text))
                         << "offset " << offset << ", length " << length << ", "
                         << static_cast<int>(static_cast<uint8_t>(c)) << " at " << place;
                     if (place == length) break;  // the odd byte does not matter
@@ -181,8 +182,6 @@ TEST(TextTable, LettersAtEveryLengthAndPlace) {
                         std::string text;
                         for (size_t i = 0; i < length; ++i) text += static_cast<char>(0x80 + 3 * i);
                         if (place < length) text[place] = c;
-                        std::string record(offset, 'r');
-                        record += text + std::string(8, 's');
                         std::string expected = "'";
                         for (const char t : text) {
                             const std::string one = Letter(static_cast<uint8_t>(t), wide);
@@ -193,17 +192,7 @@ TEST(TextTable, LettersAtEveryLengthAndPlace) {
                             expected += one;
                         }
                         if (!expected.empty()) expected += "'";
-                        TPlanColumn column;
-                        column.Offset = static_cast<int32_t>(offset);
-                        column.Limit = length;
-                        column.Text = &table;
-                        // Exactly the column's room, so that a write past it is caught.
-                        const size_t room = plan::TextRoom(length, table.Widest());
-                        const auto out = std::make_unique<char[]>(room);
-                        const char* const end = plan::AppendZText(
-                            out.get(), reinterpret_cast<const uint8_t*>(record.data()), column);
-                        const size_t size = end ? static_cast<size_t>(end - out.get()) : 0;
-                        EXPECT_EQ(std::string(out.get(), size), expected)
+                        EXPECT_EQ(Planned(table, text, offset), expected)
                             << (wide ? "wide, " : "") << "offset " << offset << ", length "
                             << length << ", " << static_cast<int>(static_cast<uint8_t>(c)) << " at "
                             << place;
