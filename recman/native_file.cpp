@@ -247,13 +247,16 @@ int16_t NativeFile::Prepare() {
     // at the price of one flush per acknowledged write outside a transaction).
     Exec(db, SyncEveryCommit() ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
     // A file starts with the settings of a reader that walks it once (the export, the
-    // dictionary): a 2 MB page cache and no memory map, so the process's memory stays
+    // dictionary): a 512 KB page cache and no memory map, so the process's memory stays
     // bounded whatever the file's size (a mapped file's pages count against the process as
-    // they are touched). A walk reads each page once, so a larger cache only costs the
-    // allocating: 16 MB made a walk 15 % slower. A position block opened for changes raises
-    // them (UseFullCache).
+    // they are touched). A walk reads each page once; what it meets again are the inner pages
+    // of the b-trees, which for a file of some 150 MB fit in these 128 pages (beyond, a walk
+    // in key order out of the records' order reads some of them again from the system's
+    // cache). A larger cache mostly costs the allocating of memory the system hands over
+    // page by page: 16 MB made a walk 15 % slower, 2 MB 3 to 7 % slower than this (10 % for
+    // two exports at once). A position block opened for changes raises them (UseFullCache).
     Exec(db, "PRAGMA mmap_size=0");
-    Exec(db, "PRAGMA cache_size=-2048");
+    Exec(db, "PRAGMA cache_size=-512");
     {
         Statement appId(db, "PRAGMA application_id");
         if (!appId.Valid()) return kNotBtrieveFile;  // not a database at all
