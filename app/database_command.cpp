@@ -54,15 +54,24 @@ struct TDatabaseRun {
     const TBtrieveErrorScope Errors;
 };
 
-// One table in a worker of -j: its own dataset and run, what it tells written to err.
-TTableResult ExportOneTable(const TImpInfo& info, const TExportChoice& choice,
-                            const TCommandLineEnv& env, const std::vector<TDatabaseTable>& tables,
-                            size_t index, const std::string& script, std::ostream& err) {
+// What a worker of -j tells: on err, no progress lines.
+TCommandLineEnv WorkerEnv(const TCommandLineEnv& env, std::ostream& err) {
     TCommandLineEnv own = env;
     own.Err = &err;
-    own.ErrIsTerminal = false;  // no progress lines from the workers
+    own.ErrIsTerminal = false;
+    return own;
+}
+
+// One table in a worker of -j: its own dataset and run, what it tells written to err, its
+// script left on its way through commits.
+TTableResult ExportOneTable(const TImpInfo& info, const TExportChoice& choice,
+                            const TCommandLineEnv& env, const std::vector<TDatabaseTable>& tables,
+                            size_t index, const std::string& script, std::ostream& err,
+                            TCommitBehind& commits) {
+    const TCommandLineEnv own = WorkerEnv(env, err);
     TTerminalHost host(own, TShowChoice{});
     TDatabaseRun run(own, host, info, choice);
+    run.Database.UseCommits(&commits);
     TImpInfo one = info;
     one.SQLFileName = script;
     return run.Database.Execute(one, tables, index)[index];
@@ -89,8 +98,14 @@ int RunDatabaseExport(const TImpInfo& info, const TExportChoice& choice, const s
         ClearStopSignal();
         const TParallelExport done = ExportTablesAtOnce(
             jobs, tables, info.SQLFileName,
-            [&](size_t index, const std::string& script, std::ostream& err) {
-                return ExportOneTable(info, choice, env, tables, index, script, err);
+            [&](size_t index, const std::string& script, std::ostream& err,
+                TCommitBehind& commits) {
+                return ExportOneTable(info, choice, env, tables, index, script, err, commits);
+            },
+            [&](TTableResult& result, TCommitBehind& commits, std::ostream& err) {
+                const TCommandLineEnv own = WorkerEnv(env, err);
+                TTerminalHost host(own, TShowChoice{});
+                SettleTableScript(result, commits, host);
             },
             [] { return StopSignalled(); });
         *env.Err << done.ErrText;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "app/input_files.h"
 #include "dataset/btr_dataset.h"
@@ -46,6 +47,8 @@ class TDatabaseExport::TTableHost : public IExportHost {
         outer_.ShowWarning(text);
     }
     void ShowNotice(const std::string& text) override { outer_.ShowNotice(Table + ": " + text); }
+
+    IExportHost& Outer() { return outer_; }
 
   private:
     IExportHost& outer_;
@@ -97,6 +100,19 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
     const auto nameDataSet = run_.NameDataSet;
     std::vector<TTableResult> results;
     bool stopped = false;
+    // A table's script is put in place while the next table is read; a table is settled
+    // after the next one ran, the last one at the end.
+    TCommitBehind own;
+    TCommitBehind& commits = commits_ ? *commits_ : own;
+    struct TBehind {
+        TExportRun& run;
+        TBehind(TExportRun& r, TCommitBehind* c) : run(r) { run.CommitBehind = c; }
+        ~TBehind() { run.CommitBehind = nullptr; }
+    } behind(run_, perTable ? &commits : nullptr);
+    size_t unsettled = tables.size();  // the table whose script is on its way
+    const auto settle = [&](size_t i) {
+        if (i < results.size()) SettleTableScript(results[i], commits, tableHost_->Outer());
+    };
     for (size_t i = 0; i < tables.size(); ++i) {
         const TDatabaseTable& table = tables[i];
         TTableResult result;
@@ -135,14 +151,34 @@ std::vector<TTableResult> TDatabaseExport::Execute(const TImpInfo& info,
                 stopped = run_.StopRequested();
                 result.Status = stopped ? "stopped" : "exported";
                 if (stopped && perTable) partialScript_ = one.SQLFileName + ".partial";
+                result.Commit = run_.ScriptCommit();
             }
         }
         tableHost_->Result = nullptr;
         results.push_back(std::move(result));
+        if (!commits_ && results.back().Commit != 0) {
+            settle(unsettled);
+            unsettled = i;
+        }
     }
+    settle(unsettled);
     if (dataSet_.Active()) dataSet_.Close();
     if (!perTable) partialScript_ = run_.EndScript(stopped);
     return results;
+}
+
+void SettleTableScript(TTableResult& result, TCommitBehind& commits, IExportHost& host) {
+    if (result.Commit == 0) return;
+    const uint64_t ticket = std::exchange(result.Commit, 0);
+    try {
+        SettleScript(commits, ticket, result.Totals.Script);
+    } catch (const std::exception& e) {
+        host.ShowError(result.Table.Name + ": " + e.what());
+        result.Status = "failed";
+        result.Failed = true;
+        result.Ended = false;
+        result.Records = -1;
+    }
 }
 
 bool ScriptPerTable(const std::string& sqlName) {

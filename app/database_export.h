@@ -24,6 +24,9 @@ struct TTableResult {
     TTableTotals Totals;
     int Warnings = 0;
     double Seconds = 0;
+    // The ticket of its script while it is put in place behind the run (TCommitBehind), 0
+    // once settled: until then "exported" is not yet told.
+    uint64_t Commit = 0;
 };
 
 class TDatabaseExport {
@@ -52,6 +55,10 @@ class TDatabaseExport {
                                       const std::vector<TDatabaseTable>& tables, size_t only);
     // After a stopped Execute, the name its partial script is kept under; else empty.
     const std::string& PartialScript() const { return partialScript_; }
+    // One script per table is put in place behind the next table's run; Execute settles each
+    // before it returns. With commits given, Execute leaves its tables to settle
+    // (SettleTableScript) to the caller, who goes on with another Execute meanwhile.
+    void UseCommits(TCommitBehind* commits) { commits_ = commits; }
 
   private:
     class TTableHost;
@@ -59,7 +66,13 @@ class TDatabaseExport {
     std::unique_ptr<TTableHost> tableHost_;
     TExportRun run_;
     std::string partialScript_;
+    TCommitBehind* commits_ = nullptr;
 };
+
+// Waits for the script of a table put in place behind its run (result.Commit). One that could
+// not be put in place fails the table ("failed", nothing written), its error shown by host as
+// "<table>: <message>".
+void SettleTableScript(TTableResult& result, TCommitBehind& commits, IExportHost& host);
 
 // True when the script name is a folder: it ends with "/" or names an existing folder.
 bool ScriptPerTable(const std::string& sqlName);

@@ -47,6 +47,7 @@ void TExportRun::Execute(const TImpInfo& given) {
     block_.Reserve(kBlockBytes + kBlockBytes / 4);
     stopRequested_ = false;
     records_ = 0;
+    commit_ = 0;
 
     if (dataSet_.Active()) dataSet_.Close();
     SetOemCodePage(given.OemCodePage);
@@ -80,6 +81,8 @@ void TExportRun::Execute(const TImpInfo& given) {
         if (!AppendToScript) {
             if (stopRequested_)
                 partial = file_.ClosePartial();
+            else if (CommitBehind && !ToStandardOutput)
+                commit_ = file_.CloseBehind(*CommitBehind);
             else
                 file_.Close();
         }

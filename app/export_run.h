@@ -93,6 +93,10 @@ class TExportRun : public IScriptLines {
     bool ToStandardOutput = false;
     // The keys the script states after the data (in the target's dialect); none when empty.
     std::function<std::vector<TSqlKey>(TDataSet&)> KeysOf;
+    // When set, a finished script is put in place by this behind the caller, who goes on (with
+    // the next table) and settles it (SettleScript with ScriptCommit) before telling it
+    // written: for hosts that tell nothing at the end of a run.
+    TCommitBehind* CommitBehind = nullptr;
 
     // The run over the settings; errors end it and propagate (the script is dropped, an
     // earlier one left as it was; a stopped run keeps its script as NAME.partial). A start
@@ -107,6 +111,9 @@ class TExportRun : public IScriptLines {
     bool StopRequested() const { return stopRequested_; }
     // Records written by the last run.
     int32_t RecordCounter() const { return records_; }
+    // The ticket of the last run's script with CommitBehind; 0 when it was put in place or
+    // kept by the run itself.
+    uint64_t ScriptCommit() const { return commit_; }
 
     // The script's lines, gathered and written in blocks of kBlockBytes.
     void PutLine(std::string_view text) override;
@@ -131,4 +138,5 @@ class TExportRun : public IScriptLines {
     bool stopRequested_ = false;
     bool running_ = false;
     int32_t records_ = 0;
+    uint64_t commit_ = 0;
 };

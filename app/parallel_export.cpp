@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "app/script_file.h"
@@ -105,42 +106,62 @@ class TPartsFolder {
     std::string path_;
 };
 
-// A worker: takes tables until none is left, sending each one's result on fd.
+// A table a worker ran: its result and what its run told.
+struct TTaken {
+    size_t Index = 0;
+    TTableResult Result;
+    std::ostringstream Err;
+};
+
+// Sends a table's result on fd, its script settled first.
+void Send(TTaken& taken, const TTableSettle& settle, TCommitBehind& commits, int fd) {
+    settle(taken.Result, commits, taken.Err);
+    const TTableResult& result = taken.Result;
+    const std::string text = taken.Err.str();
+    const std::string& script = result.Totals.Script;
+    const TWireHead head{static_cast<uint32_t>(taken.Index),
+                         result.Records,
+                         result.Failed ? 1u : 0u,
+                         result.Ended ? 1u : 0u,
+                         result.Warnings,
+                         result.Totals.Records,
+                         result.Totals.Bytes,
+                         result.Seconds,
+                         static_cast<uint32_t>(result.Status.size()),
+                         static_cast<uint32_t>(script.size()),
+                         static_cast<uint32_t>(text.size())};
+    if (!WriteAll(fd, &head, sizeof head) ||
+        !WriteAll(fd, result.Status.data(), result.Status.size()) ||
+        !WriteAll(fd, script.data(), script.size()) || !WriteAll(fd, text.data(), text.size()))
+        ::_exit(2);
+}
+
+// A worker: takes tables until none is left, sending each one's result on fd once the next
+// one ran (its script is put in place meanwhile).
 [[noreturn]] void Work(const std::vector<size_t>& runs, TSharedCounter& counter, int fd,
-                       const TTableWork& work, const std::function<bool()>& stopped,
+                       const TTableWork& work, const TTableSettle& settle,
+                       const std::function<bool()>& stopped,
                        const std::vector<TDatabaseTable>& tables, const std::string& sqlName,
                        const TPartsFolder* parts) {
+    TCommitBehind commits;
+    std::unique_ptr<TTaken> previous;
     // After a stop request no table is begun: the ones left are "not run".
     for (size_t taken = 0; !(stopped && stopped()) && (taken = counter.Take()) < runs.size();) {
-        const size_t i = runs[taken];
-        std::ostringstream err;
-        TTableResult result;
-        result.Table = tables[i];
+        auto now = std::make_unique<TTaken>();
+        now->Index = runs[taken];
+        const size_t i = now->Index;
+        now->Result.Table = tables[i];
         try {
-            result = work(i, parts ? parts->Part(i) : sqlName, err);
+            now->Result = work(i, parts ? parts->Part(i) : sqlName, now->Err, commits);
         } catch (const std::exception& e) {
-            err << AnsiToUtf8(tables[i].Name + ": " + e.what()) << "\n";
-            result.Status = "failed";
-            result.Failed = true;
+            now->Err << AnsiToUtf8(tables[i].Name + ": " + e.what()) << "\n";
+            now->Result.Status = "failed";
+            now->Result.Failed = true;
         }
-        const std::string text = err.str();
-        const std::string& script = result.Totals.Script;
-        const TWireHead head{static_cast<uint32_t>(i),
-                             result.Records,
-                             result.Failed ? 1u : 0u,
-                             result.Ended ? 1u : 0u,
-                             result.Warnings,
-                             result.Totals.Records,
-                             result.Totals.Bytes,
-                             result.Seconds,
-                             static_cast<uint32_t>(result.Status.size()),
-                             static_cast<uint32_t>(script.size()),
-                             static_cast<uint32_t>(text.size())};
-        if (!WriteAll(fd, &head, sizeof head) ||
-            !WriteAll(fd, result.Status.data(), result.Status.size()) ||
-            !WriteAll(fd, script.data(), script.size()) || !WriteAll(fd, text.data(), text.size()))
-            ::_exit(2);
+        if (previous) Send(*previous, settle, commits, fd);
+        previous = std::move(now);
     }
+    if (previous) Send(*previous, settle, commits, fd);
     ::_exit(0);
 }
 
@@ -148,6 +169,7 @@ class TPartsFolder {
 
 TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& tables,
                                    const std::string& sqlName, const TTableWork& work,
+                                   const TTableSettle& settle,
                                    const std::function<bool()>& stopped) {
     const bool perTable = ScriptPerTable(sqlName);
     TParallelExport done;
@@ -179,7 +201,7 @@ TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& 
         if (pid == 0) {
             ::close(fds[0]);
             for (const auto& [other, fd] : started) ::close(fd);
-            Work(runs, counter, fds[1], work, stopped, tables, sqlName, parts.get());
+            Work(runs, counter, fds[1], work, settle, stopped, tables, sqlName, parts.get());
         }
         ::close(fds[1]);
         if (pid < 0) {

@@ -11,11 +11,17 @@
 #include <vector>
 
 #include "app/database_export.h"
+#include "platform/commit_behind.h"
 
 // One table's export in a worker: tables[index] alone into script (the script file of a
-// one-script run, or the folder of one script per table), what it tells written to err.
-using TTableWork =
-    std::function<TTableResult(size_t index, const std::string& script, std::ostream& err)>;
+// one-script run, or the folder of one script per table), what it tells written to err. Its
+// script may still be on its way to its place through the worker's commits (result.Commit).
+using TTableWork = std::function<TTableResult(size_t index, const std::string& script,
+                                              std::ostream& err, TCommitBehind& commits)>;
+// Settles a table's script still on its way (SettleTableScript), what it tells written to
+// err; a worker calls it once its next table ran, so that the two overlap.
+using TTableSettle =
+    std::function<void(TTableResult& result, TCommitBehind& commits, std::ostream& err)>;
 
 struct TParallelExport {
     std::vector<TTableResult> Results;  // in the tables' order
@@ -31,4 +37,5 @@ struct TParallelExport {
 // worker begins another table. A table whose worker died unheard of is "failed".
 TParallelExport ExportTablesAtOnce(int jobs, const std::vector<TDatabaseTable>& tables,
                                    const std::string& sqlName, const TTableWork& work,
+                                   const TTableSettle& settle,
                                    const std::function<bool()>& stopped = nullptr);

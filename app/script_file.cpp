@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/codepage.h"
 #include "platform/exception.h"
@@ -101,6 +102,18 @@ void TScriptFile::Close() {
     behind_ = {};
     if (!file_.IsOpen()) return;
     if (const int error = file_.Commit()) RaiseInOutError(error, Utf8ToAnsi(file_.Target()));
+}
+
+uint64_t TScriptFile::CloseBehind(TCommitBehind& commits) {
+    toStandardOutput_ = false;
+    behind_ = {};
+    if (!file_.IsOpen()) return 0;
+    return commits.Commit(std::move(file_));
+}
+
+void SettleScript(TCommitBehind& commits, uint64_t ticket, const std::string& fileName) {
+    if (ticket == 0) return;
+    if (const int error = commits.Wait(ticket)) RaiseInOutError(error, fileName);
 }
 
 std::string TScriptFile::ClosePartial() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/commit_behind.h"
 #include "platform/replace_file.h"
 #include "platform/write_behind.h"
 
@@ -27,6 +28,9 @@ class TScriptFile {
     // Puts the script in place after its bytes reached the disk, reporting a failure of
     // either ("File not found" when its folder was removed while it was written).
     void Close();
+    // Close, with the putting in place left to commits while the caller goes on; answers
+    // the ticket SettleScript takes (0 for standard output, which is only left).
+    uint64_t CloseBehind(TCommitBehind& commits);
     // Keeps what was written as NAME.partial beside the script, the earlier script left as
     // it was; answers that name (system text). Standard output is only left.
     std::string ClosePartial();
@@ -45,6 +49,10 @@ class TScriptFile {
     bool toStandardOutput_ = false;
     uint64_t written_ = 0;
 };
+
+// Waits for the script CloseBehind handed to commits under fileName (system text), raising
+// what Close would have.
+void SettleScript(TCommitBehind& commits, uint64_t ticket, const std::string& fileName);
 
 // The runtime's input/output error for a system error number, naming the file (system
 // text) and the system's reason.

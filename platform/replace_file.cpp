@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,6 +34,21 @@ std::string BaseNameOf(const std::string& path) {
 
 TFileReplacement::~TFileReplacement() {
     Discard();
+}
+
+TFileReplacement::TFileReplacement(TFileReplacement&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      target_(std::move(other.target_)),
+      temporary_(std::exchange(other.temporary_, std::string())) {}
+
+TFileReplacement& TFileReplacement::operator=(TFileReplacement&& other) noexcept {
+    if (this != &other) {
+        Discard();
+        fd_ = std::exchange(other.fd_, -1);
+        target_ = std::move(other.target_);
+        temporary_ = std::exchange(other.temporary_, std::string());
+    }
+    return *this;
 }
 
 int TFileReplacement::Create(const std::string& target) {

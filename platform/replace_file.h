@@ -12,6 +12,9 @@ class TFileReplacement {
     ~TFileReplacement();
     TFileReplacement(const TFileReplacement&) = delete;
     TFileReplacement& operator=(const TFileReplacement&) = delete;
+    // The file written goes with the object: the one moved from holds none.
+    TFileReplacement(TFileReplacement&& other) noexcept;
+    TFileReplacement& operator=(TFileReplacement&& other) noexcept;
 
     // Creates the temporary ".NAME.XXXXXX" in the target's folder, with the permissions of
     // the file it replaces, or of a new file (umask) when there is none. A symbolic link is

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/database_export.h"
 #include "app/export_run.h"
 #include "memory_dataset.h"
 #include "platform/exception.h"
@@ -142,6 +143,43 @@ TEST_F(WriteFaults, ClosedPipeIsAWriteError) {
     ExpectFailure("Write fault: " + info.SQLFileName + " (Broken pipe)");
     ::close(fds[1]);
     std::signal(SIGPIPE, previous);
+}
+
+// A script per table is put in place while the next table is read. One that cannot be put
+// in place (its name taken by a folder once it was written) fails its table, after the next
+// table ran, with the runtime's message; the others are exported as ever.
+TEST_F(WriteFaults, TableWhoseScriptCannotBePutInPlaceFails) {
+    const fs::path out = dir_ / "out";
+    std::vector<TDatabaseTable> tables;
+    for (const char* name : {"a", "b", "c"}) tables.push_back({name, "t.dbt", "t.dbt", 2, "", ""});
+    int fetches = 0;
+    ds.OnFetch = [&](int row) {
+        if (row == 10 && ++fetches == 2) fs::create_directory(out / "b.sql");
+    };
+    TDatabaseExport database(ds, host);
+    info.SQLFileName = out.string() + "/";
+    const std::vector<TTableResult> results = database.Execute(info, tables);
+    ASSERT_EQ(results.size(), 3u);
+    const std::string statuses =
+        results[0].Status + "|" + results[1].Status + "|" + results[2].Status;
+    EXPECT_EQ(statuses, "exported|failed|exported");
+    EXPECT_EQ(results[1].Records, -1);
+    EXPECT_FALSE(results[1].Ended);
+    EXPECT_TRUE(results[1].Failed);
+    EXPECT_EQ(results[1].Totals.Records, 3000);  // read, and not written
+    for (const TTableResult& r : results) EXPECT_EQ(r.Commit, 0u) << r.Table.Name;
+    EXPECT_EQ(host.Errors, std::vector<std::string>{"b: File access denied: " + out.string() +
+                                                    "/b.sql (Is a directory)"});
+    // The others whole; no temporary left, the folder in b's place as it was.
+    for (const char* name : {"a.sql", "c.sql"}) {
+        std::ifstream in(out / name, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        EXPECT_NE(ss.str().find("VALUES (3000, '"), std::string::npos) << name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
+    EXPECT_TRUE(fs::is_empty(out / "b.sql"));
+    EXPECT_EQ(OpenUnder(out.string()), 0);
 }
 
 }  // namespace
