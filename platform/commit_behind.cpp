@@ -16,6 +16,7 @@ uint64_t TCommitBehind::Commit(TFileReplacement file) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ticket = next_++;
+        answers_[ticket] = kPending;
         queue_.emplace_back(ticket, std::move(file));
         if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     }
@@ -25,16 +26,11 @@ uint64_t TCommitBehind::Commit(TFileReplacement file) {
 
 int TCommitBehind::Wait(uint64_t ticket) {
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto known = [&] {
-        if (done_.count(ticket) != 0 || committing_ == ticket) return true;
-        for (const auto& [queued, file] : queue_)
-            if (queued == ticket) return true;
-        return false;
-    };
-    if (!known()) return EINVAL;
-    changed_.wait(lock, [&] { return done_.count(ticket) != 0; });
-    const int error = done_[ticket];
-    done_.erase(ticket);
+    const auto answer = answers_.find(ticket);
+    if (answer == answers_.end()) return EINVAL;
+    changed_.wait(lock, [&] { return answer->second != kPending; });
+    const int error = answer->second;
+    answers_.erase(answer);
     return error;
 }
 
@@ -45,12 +41,10 @@ void TCommitBehind::Run() {
         if (queue_.empty()) return;  // ending, and nothing left to put in place
         auto [ticket, file] = std::move(queue_.front());
         queue_.pop_front();
-        committing_ = ticket;
         lock.unlock();
         const int error = file.Commit();
         lock.lock();
-        committing_ = 0;
-        done_[ticket] = error;
+        answers_[ticket] = error;
         changed_.notify_all();
     }
 }

@@ -27,7 +27,7 @@ class TCommitBehind {
     uint64_t Commit(TFileReplacement file);
     // Waits until the file of the ticket is in place or failed; answers 0 or the system's
     // error number (the temporary is removed then, an earlier file left as it was). A ticket
-    // is answered once; an unknown one answers EINVAL.
+    // is answered once, to one caller; an unknown one answers EINVAL.
     int Wait(uint64_t ticket);
 
   private:
@@ -36,9 +36,11 @@ class TCommitBehind {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::pair<uint64_t, TFileReplacement>> queue_;
-    std::map<uint64_t, int> done_;  // the answers not yet waited for
-    uint64_t next_ = 1;             // the ticket of the next file
-    uint64_t committing_ = 0;       // the ticket on its way, 0 when none
+    // Each ticket not yet waited for: kPending until its file is in place or failed, then
+    // the answer.
+    std::map<uint64_t, int> answers_;
+    static constexpr int kPending = -1;
+    uint64_t next_ = 1;  // the ticket of the next file
     bool ending_ = false;
     std::thread thread_;
 };
